@@ -1,0 +1,7 @@
+#include "app/Version.h"
+
+namespace qwz {
+
+const char* ProgramVersion() { return QWZ_VERSION_STRING; }
+
+}  // namespace qwz

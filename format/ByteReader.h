@@ -1,0 +1,71 @@
+// A bounds-checked little-endian cursor over bytes in memory. Every read
+// names the field it reads; a read past the end throws FormatError
+// (Truncated) naming that field and the offset where it starts.
+#pragma once
+
+#include "format/FormatError.h"
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+namespace qwz {
+
+class ByteReader {
+public:
+    ByteReader(const uint8_t* data, size_t size) : begin_(data), p_(data), end_(data + size) {}
+
+    size_t offset() const { return size_t(p_ - begin_); }
+    size_t remaining() const { return size_t(end_ - p_); }
+    bool atEnd() const { return p_ == end_; }
+
+    uint8_t u8(const char* field) { need(1, field); return *p_++; }
+    uint16_t u16(const char* field) { return uint16_t(le(2, field)); }
+    uint32_t u24(const char* field) { return uint32_t(le(3, field)); }
+    uint32_t u32(const char* field) { return uint32_t(le(4, field)); }
+    int16_t i16(const char* field) { return int16_t(uint16_t(le(2, field))); }
+    int32_t i32(const char* field) { return int32_t(uint32_t(le(4, field))); }
+    float f32(const char* field) {
+        uint32_t bits = u32(field);
+        float v;
+        std::memcpy(&v, &bits, 4);
+        return v;
+    }
+    double f64(const char* field) {
+        uint64_t bits = le(8, field);
+        double v;
+        std::memcpy(&v, &bits, 8);
+        return v;
+    }
+    void bytes(void* dst, size_t n, const char* field) {
+        need(n, field);
+        std::memcpy(dst, p_, n);
+        p_ += n;
+    }
+    void skip(size_t n, const char* field) { need(n, field); p_ += n; }
+
+    // Before anything is allocated for `count` items of at least `minBytes`
+    // each: throws Malformed when they cannot fit in what remains.
+    void requireCount(uint64_t count, uint64_t minBytes, const char* field) const {
+        if (minBytes != 0 && count > remaining() / minBytes)
+            throw FormatError(FormatError::Kind::Malformed, offset(), field);
+    }
+
+private:
+    void need(size_t n, const char* field) const {
+        if (remaining() < n) throw FormatError(FormatError::Kind::Truncated, offset(), field);
+    }
+    uint64_t le(size_t n, const char* field) {
+        need(n, field);
+        uint64_t v = 0;
+        for (size_t i = 0; i < n; ++i) v |= uint64_t(p_[i]) << (8 * i);
+        p_ += n;
+        return v;
+    }
+
+    const uint8_t* begin_;
+    const uint8_t* p_;
+    const uint8_t* end_;
+};
+
+}  // namespace qwz

@@ -1,0 +1,52 @@
+// Appends little-endian fields to a byte buffer. Integers are built from
+// shifts, so the host byte order never matters; each value is cut to the
+// width of its field, as the layouts store them.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace qwz {
+
+class ByteWriter {
+public:
+    explicit ByteWriter(std::vector<uint8_t>& out) : out_(out) {}
+
+    size_t size() const { return out_.size(); }
+    void reserve(size_t n) { out_.reserve(n); }
+
+    void u8(uint32_t v) { out_.push_back(uint8_t(v)); }
+    void u16(uint32_t v) { le(v, 2); }
+    void u24(uint32_t v) { le(v, 3); }
+    void u32(uint32_t v) { le(v, 4); }
+    void i16(int32_t v) { le(uint32_t(v), 2); }
+    void i32(int32_t v) { le(uint32_t(v), 4); }
+    void f32(float v) {
+        uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        le(bits, 4);
+    }
+    void f64(double v) {
+        uint64_t bits;
+        std::memcpy(&bits, &v, 8);
+        le(bits, 8);
+    }
+    void bytes(const void* src, size_t n) {
+        const uint8_t* p = static_cast<const uint8_t*>(src);
+        out_.insert(out_.end(), p, p + n);
+    }
+    void zeros(size_t n) { out_.insert(out_.end(), n, uint8_t(0)); }
+
+    // The lowest `width` bytes of v (1 to 8), least significant first.
+    void le(uint64_t v, size_t width) {
+        uint8_t b[8];
+        for (size_t i = 0; i < width; ++i) b[i] = uint8_t(v >> (8 * i));
+        out_.insert(out_.end(), b, b + width);
+    }
+
+private:
+    std::vector<uint8_t>& out_;
+};
+
+}  // namespace qwz

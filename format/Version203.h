@@ -1,0 +1,20 @@
+// Reader and writer of the version 203 layout (the layout is drawn in
+// Version203.cpp).
+#pragma once
+
+#include "format/ByteReader.h"
+#include "format/ByteWriter.h"
+#include "model/Klasaqwz.h"
+
+namespace qwz {
+
+// Clears the geometry and fills the document from a whole version 203 file.
+// Throws FormatError when the data is cut short inside a section or holds a
+// count that cannot fit in the bytes that remain.
+void ReadVersion203(KlasaQwz& doc, ByteReader& in);
+
+// Appends the whole version 203 file of the document, gated by params.
+// Throws FormatError (Unwritable) when the document does not fit the layout.
+void WriteVersion203(KlasaQwz& doc, ByteWriter& out, const TQWZSaveParams& params);
+
+}  // namespace qwz

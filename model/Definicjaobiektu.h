@@ -1,0 +1,83 @@
+// The geometry object: the whole content of one document. Each geometry
+// kind keeps three lists parallel by position (names, attributes, records);
+// the meshes keep names, attributes, vertex lists and face lists the same
+// way. The container map holds the extra-data blocks of the tail.
+#pragma once
+
+#include "format/Kontenerqwz.h"
+#include "model/Records.h"
+
+#include <boost/shared_ptr.hpp>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qwz {
+
+// A view of one geometry kind's three parallel lists, so that the group
+// code is written once for all four kinds.
+template <class Record>
+struct GeometryGroup {
+    std::vector<std::string>& names;
+    std::vector<int32_t>& attributes;
+    std::vector<std::vector<Record>>& records;
+
+    size_t Count() const { return names.size(); }
+    // New names are empty, new attributes 0, new record lists empty.
+    void Resize(size_t n) const {
+        names.resize(n);
+        attributes.resize(n, 0);
+        records.resize(n);
+    }
+};
+
+class DefinicjaObiektu {
+public:
+    DefinicjaObiektu() = default;
+    ~DefinicjaObiektu() { Clear(); }
+    DefinicjaObiektu(const DefinicjaObiektu&) = delete;
+    DefinicjaObiektu& operator=(const DefinicjaObiektu&) = delete;
+
+    float RefPoint[3] = {0, 0, 0};  // copy of the document's reference point
+    float BoxMin[3] = {0, 0, 0};
+    float BoxMax[3] = {0, 0, 0};
+
+    std::vector<std::string> MeshNames;
+    std::vector<std::string> LineNames;
+    std::vector<std::string> CircleNames;
+    std::vector<std::string> PolyNames;
+    std::vector<std::string> ArcNames;
+
+    std::vector<vcF> Faces;      // per mesh
+    std::vector<vcV> Vertices;   // per mesh
+    std::vector<vcPoly> Polys;   // per polyline name
+    std::vector<vcCircle> Circles;
+    std::vector<vcLine> Lines;
+    std::vector<vcArc> Arcs;
+    std::vector<vcFN> FaceNormals;  // never filled by this system
+
+    std::vector<int32_t> MeshAttributes;
+    std::vector<int32_t> LineAttributes;
+    std::vector<int32_t> CircleAttributes;
+    std::vector<int32_t> PolyAttributes;
+    std::vector<int32_t> ArcAttributes;
+
+    VUVtype UVs;  // emptied by Clear, otherwise unused: UV data lives in blocks
+    TQwzKontMap Containers;
+
+    // Empties every name, attribute, record, mesh and UV list and resets the
+    // bounding box to +1e38 / -1e38. The reference point copy, the face
+    // normals and the containers stay.
+    void Clear();
+    // Appends a mesh named `name` with attribute -1 and no vertices or faces.
+    void AddMesh(const std::string& name);
+
+    GeometryGroup<CCircle> CircleGroup() { return {CircleNames, CircleAttributes, Circles}; }
+    GeometryGroup<CLine> LineGroup() { return {LineNames, LineAttributes, Lines}; }
+    GeometryGroup<CPoly> PolyGroup() { return {PolyNames, PolyAttributes, Polys}; }
+    GeometryGroup<CArc> ArcGroup() { return {ArcNames, ArcAttributes, Arcs}; }
+};
+
+using DefinicjaObiektuPtr = boost::shared_ptr<DefinicjaObiektu>;
+
+}  // namespace qwz

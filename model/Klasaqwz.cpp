@@ -1,0 +1,96 @@
+#include "model/Klasaqwz.h"
+
+#include "format/ByteReader.h"
+#include "format/ByteWriter.h"
+#include "format/FormatError.h"
+#include "format/Version201.h"
+#include "format/Version202.h"
+#include "format/Version203.h"
+#include "format/Version204.h"
+#include "model/Downgrade.h"
+#include "platform/DebugOutput.h"
+#include "platform/FileRead.h"
+#include "platform/FileWrite.h"
+
+#include <cstring>
+#include <stdexcept>
+
+namespace qwz {
+namespace {
+
+constexpr size_t kHeaderSize = 4;  // "QWZ" and the version byte
+
+bool HasMagic(const uint8_t* data, size_t size) {
+    return size >= kHeaderSize && std::memcmp(data, "QWZ", 3) == 0;
+}
+
+}  // namespace
+
+KlasaQwz::KlasaQwz() : Definition(new DefinicjaObiektu()) {}
+
+DefinicjaObiektuPtr KlasaQwz::GetDefinition() {
+    if (!Definition) Definition.reset(new DefinicjaObiektu());
+    return Definition;
+}
+
+int KlasaQwz::ReadHeader(const std::filesystem::path& path) {
+    if (!platform::IsRegularFile(path)) return -1;
+    std::vector<uint8_t> start;
+    if (!platform::ReadFileStart(path, kHeaderSize, start)) return -1;
+    if (!HasMagic(start.data(), start.size())) return -1;
+    Version = start[3];
+    return Version;
+}
+
+uint8_t KlasaQwz::Load(const std::filesystem::path& path, int maxVersion) {
+    if (!platform::IsRegularFile(path)) return 0;
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!platform::ReadWholeFile(path, bytes, &error)) return 0;
+    return LoadBytes(bytes.data(), bytes.size(), maxVersion);
+}
+
+uint8_t KlasaQwz::LoadBytes(const uint8_t* data, size_t size, int maxVersion) {
+    if (!HasMagic(data, size)) return 0;
+    Version = data[3];
+    if (maxVersion != 0 && maxVersion < int(Version)) return 0;
+    ByteReader in(data, size);
+    switch (Version) {
+    case 201: ReadVersion201(*this, in); break;
+    case 202: ReadVersion202(*this, in); break;
+    case 203: ReadVersion203(*this, in); break;
+    case 204: ReadVersion204(*this, in); break;
+    default: break;  // an unknown version loads no content
+    }
+    Loaded = true;
+    return Version;
+}
+
+std::vector<uint8_t> KlasaQwz::SaveBytes(int target, const TQWZSaveParams& params) {
+    const uint8_t requested = uint8_t(target);  // the target is one byte
+    int v = requested != 0 ? requested : Version;
+    if (v < 204) PrepareDowngrade(*this);
+    // An automatic target moves up to 203 for what 202 cannot hold; an
+    // explicit one is never raised.
+    if (requested == 0 && v < 203 && (!GetDefinition()->Containers.Empty() || HasLargeMesh(*this)))
+        v = 203;
+
+    std::vector<uint8_t> bytes;
+    ByteWriter out(bytes);
+    if (v <= 202) WriteVersion202(*this, out, params);
+    else if (v == 203) WriteVersion203(*this, out, params);
+    else WriteVersion204(*this, out, params);
+    Version = uint8_t(v);
+    return bytes;
+}
+
+void KlasaQwz::Save(int target, const std::filesystem::path& path) {
+    std::vector<uint8_t> bytes = SaveBytes(target, *GetSaveParams());
+    std::string error;
+    if (!platform::WriteWholeFile(path, bytes, &error)) {
+        if (Version >= 204) platform::DebugOutputA("QWZ 204 SAVE ERROR: cant create file");
+        throw std::runtime_error(error);
+    }
+}
+
+}  // namespace qwz

@@ -1,0 +1,23 @@
+// Reading a whole file into memory in one go.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace qwz::platform {
+
+// A regular file exists at `path` (a directory does not count).
+bool IsRegularFile(const std::filesystem::path& path);
+
+// Reads the whole file. On failure returns false and, when `error` is given,
+// a short Polish reason with the system's own message.
+bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& out,
+                   std::string* error = nullptr);
+
+// Reads at most `n` bytes from the start of the file; false when it cannot
+// be opened.
+bool ReadFileStart(const std::filesystem::path& path, size_t n, std::vector<uint8_t>& out);
+
+}  // namespace qwz::platform
