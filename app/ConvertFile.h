@@ -1,0 +1,29 @@
+// Converting one file in place: load it, decide, write the new version
+// beside it and only then replace the original, keeping a backup copy
+// unless asked not to.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace qwz {
+
+enum ConversionResult : int {
+    kConversionFailed = 0,
+    kConverted = 1,
+    kSkipped = 2,
+};
+
+// Converts the file at `path` to `target` under the process's save
+// parameters. Never throws; the user's file is never lost.
+int ConvertFile(const std::filesystem::path& path, int target);
+
+// The reason of the last failed ConvertFile in this process, in Polish;
+// empty when the last call did not fail.
+const std::string& LastConversionFailure();
+
+// The backup name: the extension (from the last dot of the file name)
+// replaced by "_org.qwz", or "_org.qwz" appended when there is none.
+std::filesystem::path BackupPath(const std::filesystem::path& path);
+
+}  // namespace qwz

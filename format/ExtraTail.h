@@ -1,0 +1,24 @@
+// The extra-data tail of versions 203 and 204: blocks, each opening with its
+// kind byte, up to the end of the file.
+#pragma once
+
+#include "format/ByteReader.h"
+#include "format/ByteWriter.h"
+#include "format/Kontenerqwz.h"
+#include "model/Definicjaobiektu.h"
+#include "model/Qwzsaveparams.h"
+
+namespace qwz {
+
+// Reads one block; empty at the end of the data or when the block fails its
+// own checks (then a debug line names it and the tail ends there).
+TKontenerPtr ReadExtraBlock(ByteReader& in);
+
+// Reads blocks to the end of the data and appends them to the container map.
+void ReadExtraTail(DefinicjaObiektu& def, ByteReader& in);
+
+// Writes the blocks in ascending kind order, each under its keep flag;
+// nothing at all when params keep no extra data.
+void WriteExtraTail(const DefinicjaObiektu& def, ByteWriter& out, const TQWZSaveParams& params);
+
+}  // namespace qwz

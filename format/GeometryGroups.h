@@ -1,0 +1,22 @@
+// The four geometry groups (circles and lights, lines, polylines, arcs),
+// stored the same way by versions 202, 203 and 204.
+#pragma once
+
+#include "format/ByteReader.h"
+#include "format/ByteWriter.h"
+#include "model/Definicjaobiektu.h"
+#include "model/Qwzsaveparams.h"
+
+namespace qwz {
+
+// Reads the four groups in file order into a cleared geometry object. The
+// data ending exactly where a group's name count would start reads as that
+// group and every later one being empty.
+void ReadGeometryGroups(DefinicjaObiektu& def, ByteReader& in);
+
+// Writes the four groups in file order; a group whose keep flag is off is
+// written as the name count 0.
+void WriteGeometryGroups(const DefinicjaObiektu& def, ByteWriter& out,
+                         const TQWZSaveParams& params);
+
+}  // namespace qwz
