@@ -5,11 +5,13 @@
 #include <chrono>
 #include <cstdio>
 #include <random>
+#include <thread>
 
 namespace qwz::platform {
 namespace {
 
 constexpr int kTemporaryNameAttempts = 16;
+constexpr int kRemoveAttempts = 3;
 
 uint32_t NextTag() {
     static std::atomic<uint32_t> counter{0};
@@ -21,6 +23,16 @@ uint32_t NextTag() {
     return seed + 0x9E3779B9u * ++counter;
 }
 
+// A file just written can be held for a moment by a virus scanner or an
+// indexer; a few tries keep it from being left behind.
+bool RemoveWithRetries(FileOps& ops, const std::filesystem::path& path, std::string& error) {
+    for (int attempt = 1;; ++attempt) {
+        if (ops.Remove(path, error)) return true;
+        if (attempt == kRemoveAttempts) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
 // Owns the temporary file until it has taken the original's name: on every
 // other way out it closes and removes it.
 class TemporaryFile {
@@ -29,7 +41,7 @@ public:
     ~TemporaryFile() {
         std::string ignored;
         if (file.open()) ops_.Close(file, ignored);
-        if (!path.empty() && !handedOver) ops_.Remove(path, ignored);
+        if (!path.empty() && !handedOver) RemoveWithRetries(ops_, path, ignored);
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -138,7 +150,7 @@ bool ReplaceFileSafely(const std::filesystem::path& target, const std::vector<ui
     // Step 3: the new file takes the original's name in one step.
     if (!ops.RenameReplace(temp.path, target, error)) {
         std::string undo;
-        if (kept == Kept::Linked && !ops.Remove(options.backup, undo))
+        if (kept == Kept::Linked && !RemoveWithRetries(ops, options.backup, undo))
             error += "; " + undo;
         if (kept == Kept::Moved && ops.RenameNoReplace(options.backup, target, undo) != NoReplace::Done)
             error += "; oryginał pozostał pod nazwą " + PathForMessage(options.backup) + ": " + undo;
