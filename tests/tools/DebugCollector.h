@@ -80,6 +80,95 @@ inline std::string ReadDebugString(HANDLE process, const OUTPUT_DEBUG_STRING_INF
     return WideToUtf8Text(text);
 }
 
+// Catches the program's calls of OutputDebugStringW to read their wide text.
+// Some systems (Wine 8) hand a debugger only the string narrowed to the ANSI
+// code page, which loses every letter outside it; the text itself is still
+// in the program's memory when the function is entered. A one-byte
+// breakpoint on the function's entry gives its first argument.
+class WideStringCatcher {
+public:
+    explicit WideStringCatcher(HANDLE process) : process_(process) {
+        entry_ = reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "OutputDebugStringW"));
+    }
+
+    // At the loader's breakpoint every static import is mapped; system
+    // libraries sit at the same address in every process.
+    void Arm() {
+        if (!entry_ || armed_) return;
+        SIZE_T n = 0;
+        if (!ReadProcessMemory(process_, entry_, &original_, 1, &n) || n != 1) return;
+        armed_ = Insert();
+    }
+
+    // Handles a breakpoint or single step of ours; false when it is not ours.
+    bool OnException(const DEBUG_EVENT& ev) {
+        const EXCEPTION_RECORD& rec = ev.u.Exception.ExceptionRecord;
+        if (armed_ && rec.ExceptionCode == EXCEPTION_BREAKPOINT && rec.ExceptionAddress == entry_) {
+            HANDLE thread = OpenThread(THREAD_GET_CONTEXT | THREAD_SET_CONTEXT, FALSE, ev.dwThreadId);
+            if (!thread) return false;
+            CONTEXT ctx{};
+            ctx.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER;
+            GetThreadContext(thread, &ctx);
+            pending_ = ReadWide(reinterpret_cast<const void*>(ctx.Rcx));
+            hasPending_ = true;
+            // Run the real first instruction once, then put the breakpoint back.
+            WriteProcessMemory(process_, entry_, &original_, 1, nullptr);
+            FlushInstructionCache(process_, entry_, 1);
+            ctx.Rip = reinterpret_cast<DWORD64>(entry_);
+            ctx.EFlags |= 0x100;  // trap after one instruction
+            SetThreadContext(thread, &ctx);
+            CloseHandle(thread);
+            stepping_ = true;
+            return true;
+        }
+        if (stepping_ && rec.ExceptionCode == EXCEPTION_SINGLE_STEP) {
+            stepping_ = false;
+            Insert();
+            return true;
+        }
+        return false;
+    }
+
+    // The text of a debug string event: the wide text caught on the way in
+    // when the event carries it narrowed.
+    std::string Text(const OUTPUT_DEBUG_STRING_INFO& info) {
+        std::string fromEvent = ReadDebugString(process_, info);
+        if (!hasPending_) return fromEvent;
+        hasPending_ = false;
+        return info.fUnicode ? fromEvent : WideToUtf8Text(pending_);
+    }
+
+private:
+    bool Insert() {
+        const unsigned char int3 = 0xCC;
+        SIZE_T n = 0;
+        bool ok = WriteProcessMemory(process_, entry_, &int3, 1, &n) && n == 1;
+        FlushInstructionCache(process_, entry_, 1);
+        return ok;
+    }
+
+    std::wstring ReadWide(const void* p) {
+        std::wstring out;
+        const auto* at = static_cast<const wchar_t*>(p);
+        for (size_t i = 0; at && i < (1u << 16); ++i) {
+            wchar_t c = 0;
+            SIZE_T n = 0;
+            if (!ReadProcessMemory(process_, at + i, &c, sizeof c, &n) || n != sizeof c || c == 0) break;
+            out.push_back(c);
+        }
+        return out;
+    }
+
+    HANDLE process_;
+    void* entry_ = nullptr;
+    unsigned char original_ = 0;
+    bool armed_ = false;
+    bool stepping_ = false;
+    bool hasPending_ = false;
+    std::wstring pending_;
+};
+
 // Starts `argv` (program first) under the debugger and waits for it to end.
 inline DebugRun RunUnderDebugger(const std::vector<std::wstring>& argv) {
     DebugRun run;
@@ -91,13 +180,15 @@ inline DebugRun RunUnderDebugger(const std::vector<std::wstring>& argv) {
                         DEBUG_ONLY_THIS_PROCESS, nullptr, nullptr, &si, &pi))
         return run;
     run.started = true;
+    WideStringCatcher catcher(pi.hProcess);
+    bool loaderBreakpointSeen = false;
     for (bool running = true; running;) {
         DEBUG_EVENT ev{};
         if (!WaitForDebugEvent(&ev, INFINITE)) break;
         DWORD status = DBG_CONTINUE;
         switch (ev.dwDebugEventCode) {
         case OUTPUT_DEBUG_STRING_EVENT:
-            run.lines.push_back(ReadDebugString(pi.hProcess, ev.u.DebugString));
+            run.lines.push_back(catcher.Text(ev.u.DebugString));
             break;
         case CREATE_PROCESS_DEBUG_EVENT:
             if (ev.u.CreateProcessInfo.hFile) CloseHandle(ev.u.CreateProcessInfo.hFile);
@@ -106,10 +197,15 @@ inline DebugRun RunUnderDebugger(const std::vector<std::wstring>& argv) {
             if (ev.u.LoadDll.hFile) CloseHandle(ev.u.LoadDll.hFile);
             break;
         case EXCEPTION_DEBUG_EVENT:
-            // The loader's first breakpoint is ours to pass; any other
-            // exception goes back to the program's own handlers.
-            if (ev.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT)
-                status = DBG_EXCEPTION_NOT_HANDLED;
+            if (catcher.OnException(ev)) break;
+            if (!loaderBreakpointSeen &&
+                ev.u.Exception.ExceptionRecord.ExceptionCode == EXCEPTION_BREAKPOINT) {
+                loaderBreakpointSeen = true;
+                catcher.Arm();
+                break;
+            }
+            // Any other exception goes back to the program's own handlers.
+            status = DBG_EXCEPTION_NOT_HANDLED;
             break;
         case EXIT_PROCESS_DEBUG_EVENT:
             run.exitCode = ev.u.ExitProcess.dwExitCode;
