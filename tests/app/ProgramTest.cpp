@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <set>
 
 #ifndef _WIN32
@@ -244,6 +245,36 @@ TEST_F(Program, AFolderWithoutWritePermissionIsAFailureThatChangesNothing) {
     EXPECT_NE(lines[0].find("brak uprawnień"), std::string::npos) << lines[0];
     EXPECT_EQ(TempDir::read(file), bytes);
     EXPECT_EQ(Listing(locked), (std::set<std::string>{"hall.qwz"}));
+}
+
+#else
+
+// The folder is the read-only view of a folder that the test fills through
+// its writable view (the test fixture readonly-folder.sh mounts it; drive Z:
+// is the root of the build machine's file system).
+TEST_F(Program, AFolderWithoutWritePermissionIsAFailureThatChangesNothing) {
+    std::vector<uint8_t> bytes = Sample204();
+    QWZ_REQUIRE_LAYOUTS(bytes, 203);
+    const char* root = std::getenv("QWZ_READONLY_FOLDER");
+    if (!root) GTEST_SKIP() << "run through ctest, which prepares the read-only folder";
+    std::string dos = std::string("Z:") + root;
+    for (char& c : dos)
+        if (c == '/') c = '\\';
+    fs::path src = fs::path(dos) / "src";
+    fs::path view = fs::path(dos) / "view";
+    if (!fs::exists(src / "ready")) GTEST_SKIP() << "no read-only folder (mounting not permitted)";
+    std::ofstream(src / "hall.qwz", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    fs::path file = view / "hall.qwz";
+    ASSERT_EQ(TempDir::read(file), bytes);
+
+    std::vector<std::string> lines = ConversionLines(Run({Utf8Of(file)}));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].rfind(FailureLine(file, "nie można utworzyć pliku tymczasowego"), 0), 0u)
+        << lines[0];
+    EXPECT_EQ(TempDir::read(file), bytes);
+    EXPECT_EQ(Listing(view), (std::set<std::string>{"hall.qwz", "ready"}));
+    fs::remove(src / "hall.qwz");
 }
 
 #endif
