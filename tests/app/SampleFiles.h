@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/Klasaqwz.h"
+#include "platform/DebugOutput.h"
 #include "support/Bytes.h"
 
 #include <exception>
@@ -52,6 +53,11 @@ inline std::vector<uint8_t> Empty202() {
 
 // Whether this build reads `file` and can write its content as `writeAs`.
 inline bool CanConvert(const std::vector<uint8_t>& file, int writeAs) {
+    // The writers' own debug lines are not the test's business here.
+    struct Quiet {
+        platform::DebugSink previous = platform::SetDebugSink([](std::string_view, bool) {});
+        ~Quiet() { platform::SetDebugSink(previous); }
+    } quiet;
     try {
         KlasaQwz doc;
         if (doc.LoadBytes(file.data(), file.size()) == 0) return false;
