@@ -64,7 +64,9 @@ int Convert(const std::filesystem::path& path, int target, platform::FileOps& op
     // The whole new file is made in memory before the disk is touched.
     const int writeAs = std::min(int(doc.Version), target);
     std::vector<uint8_t> bytes = doc.SaveBytes(writeAs, *params);
-    const int written = doc.Version;
+    // The version byte of the new file: a target below 202 is written by the
+    // 202 writer, while the document keeps the lower number.
+    const int written = bytes.size() >= 4 ? bytes[3] : -1;
 
     platform::ReplaceOptions options;
     if (params->KeepOriginal) options.backup = BackupPath(path);

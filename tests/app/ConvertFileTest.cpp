@@ -153,6 +153,28 @@ TEST_F(ConvertFileTest, DroppingContentRewritesTheFileAndKeepsTheOriginal) {
     EXPECT_FALSE(fs::exists(dir.path() / "other_org.qwz"));
 }
 
+TEST_F(ConvertFileTest, TheVersionWrittenIsTheLowerOfTheFilesAndTheTarget) {
+    std::vector<uint8_t> bytes = Sample204();
+    QWZ_REQUIRE_LAYOUTS(bytes, 202);
+    // 202 is the oldest layout written: 201 and below come out as 202.
+    for (int target : {203, 202, 201, 150}) {
+        SCOPED_TRACE(target);
+        TempDir run;
+        fs::path file = run.write("hall.qwz", bytes);
+        ASSERT_EQ(ConvertFile(file, target), kConverted) << LastConversionFailure();
+        EXPECT_EQ(test::VersionOf(TempDir::read(file)), std::max(target, 202));
+        EXPECT_EQ(TempDir::read(run.path() / "hall_org.qwz"), bytes);
+    }
+    // Never above the file's own version: a 203 file asked for 204 while
+    // dropping lines stays 203.
+    std::vector<uint8_t> v203 = Empty203();
+    GetSaveParams()->TargetVersion = 204;
+    GetSaveParams()->KeepLines = false;
+    fs::path file = dir.write("old.qwz", v203);
+    EXPECT_EQ(ConvertFile(file, 204), kSkipped);  // nothing to drop
+    EXPECT_EQ(TempDir::read(file), v203);
+}
+
 TEST_F(ConvertFileTest, ATakenBackupNameIsAFailureThatChangesNothing) {
     std::vector<uint8_t> bytes = Sample204();
     QWZ_REQUIRE_LAYOUTS(bytes, 204);
