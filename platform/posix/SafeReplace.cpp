@@ -50,7 +50,12 @@ public:
             return false;
         }
         exists = false;
-        // The new file keeps the original's access rights, whatever the umask.
+        // The new file keeps the original's access rights, whatever the umask,
+        // and its owner where the system lets us (the super-user converting
+        // someone else's file); where it does not, the file stays ours.
+        if (::stat(like.c_str(), &st) == 0) {
+            [[maybe_unused]] int ignored = ::fchown(fd, st.st_uid, st.st_gid);
+        }
         ::fchmod(fd, mode);
         file.value = fd;
         return true;

@@ -6,6 +6,11 @@
 
 #include <set>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace qwz::platform {
 namespace {
 
@@ -108,6 +113,25 @@ TEST(SafeReplace, ShortWritesAreCarriedOnUntilEveryByteIsWritten) {
     ASSERT_TRUE(ReplaceFileSafely(target, kNew, {}, reason, ops)) << reason;
     EXPECT_EQ(TempDir::read(target), kNew);
 }
+
+#ifndef _WIN32
+TEST(SafeReplace, TheNewFileKeepsTheOriginalsAccessRightsAndOwner) {
+    TempDir dir;
+    fs::path target = dir.write("a.qwz", kOld);
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    const bool root = geteuid() == 0;
+    if (root) ASSERT_EQ(chown(target.c_str(), 65534, 65534), 0);
+    std::string reason;
+    ASSERT_TRUE(ReplaceFileSafely(target, kNew, {}, reason)) << reason;
+    struct stat st {};
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    if (root) {
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(st.st_gid, 65534u);
+    }
+}
+#endif
 
 TEST(SafeReplace, TheTemporaryFileSitsBesideTheTarget) {
     fs::path t = TemporaryNameBeside(fs::path("folder") / "hall.qwz", 0xabcdef12u);
