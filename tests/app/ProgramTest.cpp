@@ -150,7 +150,7 @@ TEST_F(Program, Version204Becomes203WithTheOriginalKept) {
 TEST_F(Program, NamesOutsideTheEightBitCodePageConvert) {
     std::vector<uint8_t> bytes = Sample204();
     QWZ_REQUIRE_LAYOUTS(bytes, 203);
-    for (const char8_t* name : {u8"ściana_żółta.qwz", u8"стена.qwz", u8"墙壁.qwz"}) {
+    for (const char8_t* name : {u8"ściana_żółta.qwz", u8"стена.qwz", u8"墙壁.qwz", u8"plan hali 2.qwz"}) {
         fs::path file = Put(fs::path(name), bytes);
         SCOPED_TRACE(Utf8Of(file));
         ProgramRun run = Run({Utf8Of(file)});
