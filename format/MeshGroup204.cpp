@@ -22,9 +22,8 @@ namespace {
 constexpr uint64_t kMeshMin = kNameFieldSize + 4 + 4 + 4;  // name, attribute, V, F
 constexpr size_t kVertexSize = 12;
 
-// Decodes the faces of one mesh; the indices are `w` bytes each.
-// Appends `count` faces, built in one pass (the face list is large: no
-// zero-filled resize first).
+// Appends `count` faces whose indices are `w` bytes each, each face built
+// in one pass (the face list is large: no zero-filled resize first).
 template <unsigned w>
 void ReadFaces(const uint8_t* flags, const uint8_t* indices, uint32_t count, const vcV& vertices,
                vcF& faces) {
