@@ -150,9 +150,10 @@ int main(int argc, char** argv) {
             return 0;
         }
         fs::path dir = fs::temp_directory_path() / ("qwz-bench-" + std::to_string(::getpid()));
+        bool ownDir = true;  // a folder of our own is removed at the end
         int runs = 5;
         for (size_t i = 0; i + 1 < args.size(); i += 2) {
-            if (args[i] == "--dir") dir = args[i + 1];
+            if (args[i] == "--dir") dir = args[i + 1], ownDir = false;
             else if (args[i] == "--runs") runs = std::max(1, std::stoi(args[i + 1]));
             else throw std::runtime_error("unknown option " + args[i]);
         }
@@ -207,6 +208,7 @@ int main(int argc, char** argv) {
             if (source != large) fs::remove(source);
         }
         fs::remove(large);
+        if (ownDir) fs::remove_all(dir);
         std::printf("\naims: load+save within 3x the copy; peak within 6x the file size\n");
         return 0;
     } catch (const std::exception& e) {
