@@ -122,6 +122,8 @@ bool ReplaceFileSafely(const std::filesystem::path& target, const std::vector<ui
     if (ops.IsReadOnly(target))
         return Fail(reason, "plik " + PathForMessage(target) + " jest tylko do odczytu");
 
+    if (ops.IsInUse(target, reason)) return false;
+
     TemporaryFile temp(ops);
     if (!WriteTemporary(target, bytes, options, temp, reason, ops)) return false;
 

@@ -43,6 +43,10 @@ public:
     // Whether the user marked the file read-only (a read-only original is
     // refused, never fought).
     virtual bool IsReadOnly(const std::filesystem::path& path) = 0;
+    // Whether another program holds the file so that it cannot be renamed or
+    // replaced now (Windows share modes); `reason` says so. A file in that
+    // state could not lose its backup name again once it had one.
+    virtual bool IsInUse(const std::filesystem::path& path, std::string& reason) = 0;
     // Creates a new file that must not exist yet, for writing, with the
     // access rights of `like` where the system has them. `exists` tells a
     // taken name apart from other failures.

@@ -39,6 +39,9 @@ public:
         return ::stat(path.c_str(), &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
     }
 
+    // Open files do not stop a rename here.
+    bool IsInUse(const std::filesystem::path&, std::string&) override { return false; }
+
     bool CreateNew(const std::filesystem::path& path, const std::filesystem::path& like,
                    FileHandle& file, bool& exists, std::string& error) override {
         struct stat st {};

@@ -26,6 +26,22 @@ public:
         return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY);
     }
 
+    // Asking for the right to delete, while letting others read, write and
+    // delete, fails exactly when someone holds the file without letting it be
+    // deleted or renamed.
+    bool IsInUse(const std::filesystem::path& path, std::string& reason) override {
+        HANDLE h = CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
+            return false;
+        }
+        DWORD code = GetLastError();
+        if (code != ERROR_SHARING_VIOLATION && code != ERROR_LOCK_VIOLATION) return false;
+        reason = Reason("nie można zastąpić pliku", path);
+        return true;
+    }
+
     bool CreateNew(const std::filesystem::path& path, const std::filesystem::path&,
                    FileHandle& file, bool& exists, std::string& error) override {
         HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,

@@ -249,6 +249,24 @@ TEST_F(Program, AFolderWithoutWritePermissionIsAFailureThatChangesNothing) {
 
 #else
 
+// Another program holds the file open for reading without letting it be
+// deleted or renamed (as a CAD program does with an open scene).
+TEST_F(Program, AFileOpenInAnotherProgramIsAFailureThatChangesNothing) {
+    std::vector<uint8_t> bytes = Sample204();
+    QWZ_REQUIRE_LAYOUTS(bytes, 203);
+    fs::path file = Put("hall.qwz", bytes);
+    HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::vector<std::string> lines = ConversionLines(Run({Utf8Of(file)}));
+    CloseHandle(held);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], FailureLine(file, "nie można zastąpić pliku \"" + Utf8Of(file) +
+                                              "\": plik jest używany przez inny program"));
+    EXPECT_EQ(TempDir::read(file), bytes);
+    EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"hall.qwz"}));
+}
+
 // The folder is the read-only view of a folder that the test fills through
 // its writable view (the test fixture readonly-folder.sh mounts it; drive Z:
 // is the root of the build machine's file system).

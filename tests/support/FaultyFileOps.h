@@ -29,6 +29,9 @@ public:
     bool IsReadOnly(const std::filesystem::path& path) override {
         return real().IsReadOnly(path);  // a query, not a step that can fail
     }
+    bool IsInUse(const std::filesystem::path& path, std::string& reason) override {
+        return real().IsInUse(path, reason);  // a query as well
+    }
     bool CreateNew(const std::filesystem::path& path, const std::filesystem::path& like,
                    platform::FileHandle& file, bool& exists, std::string& error) override {
         if (Inject("CreateNew", error)) return exists = false;
