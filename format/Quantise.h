@@ -1,0 +1,38 @@
+// Quantisation of the 16-bit coordinates of versions 201 to 203, in one
+// place so that reading and writing agree.
+//
+// Writing:  q = trunc(value * scale), the product taken in double precision
+//           and truncated toward zero (1.27 at scale 100 is 126, -1.27 is
+//           -126). The result must fit an int16 to be stored.
+// Reading:  the float32 nearest to q / scale (quotient in double precision).
+//           Only when quantising that float32 again at the same scale would
+//           not give q back, it is moved by the smallest float32 steps away
+//           from zero until it does; so reading and writing again never
+//           moves a coordinate, while the value stays within a float32 step
+//           or two of q / scale.
+//
+// The reference point of the older headers is stored in tenths by the same
+// rules with the scale 10.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+namespace qwz {
+
+// trunc(value * scale) in double precision; NaN or infinite when the value or
+// the product is not finite.
+double QuantiseExact(double value, double scale);
+
+// The int16 that stores value at scale; empty when it does not fit in
+// -32768..32767 or is not a number.
+std::optional<int16_t> QuantiseInt16(float value, float scale);
+
+// The float32 that a stored integer q stands for at scale (see above).
+float Dequantise(int32_t q, float scale);
+
+// The reference tenth of a reference coordinate (scale 10), and back.
+std::optional<int16_t> ToTenths(float value);
+float FromTenths(int16_t tenths);
+
+}  // namespace qwz
