@@ -1,0 +1,239 @@
+// Rewrites between the layouts, and damaged input of the older layouts.
+#include "OldLayoutSamples.h"
+#include "format/FormatError.h"
+#include "model/Klasaqwz.h"
+#include "support/Bytes.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace qwz {
+namespace {
+
+using test::Bytes;
+
+std::vector<uint8_t> Rewrite(const std::vector<uint8_t>& file, int target, KlasaQwz* keep = nullptr) {
+    KlasaQwz doc;
+    EXPECT_NE(doc.LoadBytes(file.data(), file.size()), 0);
+    std::vector<uint8_t> bytes = doc.SaveBytes(target, TQWZSaveParams{});
+    if (keep) {
+        keep->LoadBytes(bytes.data(), bytes.size());
+    }
+    return bytes;
+}
+
+// A version 204 file with every kind of content: the rich geometry groups,
+// two meshes with float vertices and one-byte indices, and a tail with a
+// float UV block, a scaling-zone block and two opaque blocks.
+Bytes Rich204() {
+    Bytes b;
+    b.magic(204).f32(12.34f).f32(-4.5f).f32(0.6f);
+    test::RichGroups(b, 0);
+    b.i32(2);
+    b.name("siatka").i32(7).i32(4);
+    b.f32(1.27f).f32(-1.27f).f32(0.001f);
+    b.f32(250.5f).f32(-300.25f).f32(17.0f);
+    b.f32(-0.5f).f32(12.5f).f32(99.99f);
+    b.f32(3.0f).f32(0).f32(-3.0f);  // used by no face
+    b.i32(2).u8(3).u8(0x80);
+    b.u8(0).u8(1).u8(2).u8(2);
+    b.u8(2).u8(1).u8(0).u8(9);  // 9: no such vertex
+    b.name("pusta").i32(-1).i32(0).i32(0);
+    // UV, float: size 4 + 4 x 1 group + 32 x 2 records
+    b.u8(5).i32(4 + 4 + 64).u32(0xA1A2A3A4).u32(0xB1B2B3B4).i32(1).i32(2);
+    for (int r = 0; r < 16; ++r) b.f32(float(r) / 16.0f);
+    // scaling zones: two entries on axis 1, first flag 0
+    b.u8(3).i32(55 + 16).i32(0);
+    for (int v = 0; v < 6; ++v) b.f64(v * 1.5);
+    b.u8(0).u8(0x82).f64(-1.0).f64(2.0).u8(0);
+    b.u8(9).i32(3).u8(1).u8(2).u8(3);
+    b.u8(200).i32(1).u8(0xEE);
+    return b;
+}
+
+// Everything but the vertices and the reference point: names, attributes,
+// records, face flags and indices.
+void ExpectSameContent(const DefinicjaObiektu& a, const DefinicjaObiektu& b) {
+    EXPECT_EQ(a.CircleNames, b.CircleNames);
+    EXPECT_EQ(a.CircleAttributes, b.CircleAttributes);
+    ASSERT_EQ(a.Circles.size(), b.Circles.size());
+    for (size_t i = 0; i < a.Circles.size(); ++i) {
+        ASSERT_EQ(a.Circles[i].size(), b.Circles[i].size());
+        for (size_t r = 0; r < a.Circles[i].size(); ++r) EXPECT_EQ(a.Circles[i][r].bytes, b.Circles[i][r].bytes);
+    }
+    EXPECT_EQ(a.LineNames, b.LineNames);
+    EXPECT_EQ(a.LineAttributes, b.LineAttributes);
+    ASSERT_EQ(a.Lines.size(), b.Lines.size());
+    for (size_t i = 0; i < a.Lines.size(); ++i) {
+        ASSERT_EQ(a.Lines[i].size(), b.Lines[i].size());
+        for (size_t r = 0; r < a.Lines[i].size(); ++r) EXPECT_EQ(a.Lines[i][r].bytes, b.Lines[i][r].bytes);
+    }
+    EXPECT_EQ(a.PolyNames, b.PolyNames);
+    EXPECT_EQ(a.PolyAttributes, b.PolyAttributes);
+    ASSERT_EQ(a.Polys.size(), b.Polys.size());
+    for (size_t i = 0; i < a.Polys.size(); ++i) {
+        ASSERT_EQ(a.Polys[i].size(), b.Polys[i].size());
+        for (size_t r = 0; r < a.Polys[i].size(); ++r) {
+            EXPECT_EQ(a.Polys[i][r].flag, b.Polys[i][r].flag);
+            EXPECT_EQ(a.Polys[i][r].header, b.Polys[i][r].header);
+            ASSERT_EQ(a.Polys[i][r].points.size(), b.Polys[i][r].points.size());
+            for (size_t p = 0; p < a.Polys[i][r].points.size(); ++p) {
+                EXPECT_EQ(a.Polys[i][r].points[p].first.z, b.Polys[i][r].points[p].first.z);
+                EXPECT_EQ(a.Polys[i][r].points[p].second, b.Polys[i][r].points[p].second);
+            }
+        }
+    }
+    EXPECT_EQ(a.ArcNames, b.ArcNames);
+    EXPECT_EQ(a.ArcAttributes, b.ArcAttributes);
+    ASSERT_EQ(a.Arcs.size(), b.Arcs.size());
+    for (size_t i = 0; i < a.Arcs.size(); ++i) {
+        ASSERT_EQ(a.Arcs[i].size(), b.Arcs[i].size());
+        for (size_t r = 0; r < a.Arcs[i].size(); ++r) EXPECT_EQ(a.Arcs[i][r].bytes, b.Arcs[i][r].bytes);
+    }
+    EXPECT_EQ(a.MeshNames, b.MeshNames);
+    EXPECT_EQ(a.MeshAttributes, b.MeshAttributes);
+    ASSERT_EQ(a.Faces.size(), b.Faces.size());
+    for (size_t m = 0; m < a.Faces.size(); ++m) {
+        ASSERT_EQ(a.Faces[m].size(), b.Faces[m].size());
+        for (size_t f = 0; f < a.Faces[m].size(); ++f) {
+            EXPECT_EQ(a.Faces[m][f].flag, b.Faces[m][f].flag);
+            EXPECT_EQ(a.Faces[m][f].indices, b.Faces[m][f].indices);
+        }
+    }
+}
+
+// Every vertex within one quantisation step of where it was.
+void ExpectVerticesWithinAStep(const DefinicjaObiektu& a, const DefinicjaObiektu& b, float scale) {
+    ASSERT_EQ(a.Vertices.size(), b.Vertices.size());
+    const double step = 1.0 / double(scale);
+    for (size_t m = 0; m < a.Vertices.size(); ++m) {
+        ASSERT_EQ(a.Vertices[m].size(), b.Vertices[m].size());
+        for (size_t v = 0; v < a.Vertices[m].size(); ++v) {
+            EXPECT_LE(std::fabs(double(a.Vertices[m][v].x) - double(b.Vertices[m][v].x)), step);
+            EXPECT_LE(std::fabs(double(a.Vertices[m][v].y) - double(b.Vertices[m][v].y)), step);
+            EXPECT_LE(std::fabs(double(a.Vertices[m][v].z) - double(b.Vertices[m][v].z)), step);
+        }
+    }
+}
+
+// The bytes from the end of the mesh group of a version 204 file on.
+std::vector<uint8_t> TailOf204(const std::vector<uint8_t>& file, size_t tailBytes) {
+    return std::vector<uint8_t>(file.end() - long(tailBytes), file.end());
+}
+
+constexpr size_t kRich204TailBytes = (1 + 4 + 4 + 4 + 4 + 4 + 64) + (1 + 4 + 4 + 48 + 3 + 16) + 8 + 6;
+
+TEST(OldLayoutsRoundTrip, From204Through203AndBack) {
+    const Bytes original = Rich204();
+    KlasaQwz source;
+    source.LoadBytes(original.vec().data(), original.size());
+    KlasaQwz mid;
+    const std::vector<uint8_t> as203 = Rewrite(original, 203, &mid);
+    EXPECT_EQ(as203[3], 203);
+    EXPECT_EQ(mid.VertexScale, 100.0f);  // largest corner 300.25
+    KlasaQwz back;
+    const std::vector<uint8_t> as204 = Rewrite(as203, 204, &back);
+    EXPECT_EQ(as204[3], 204);
+
+    ExpectSameContent(*source.GetDefinition(), *back.GetDefinition());
+    ExpectVerticesWithinAStep(*source.GetDefinition(), *back.GetDefinition(), 100.0f);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(back.RefPoint[i], source.RefPoint[i]);
+    EXPECT_EQ(TailOf204(as204, kRich204TailBytes), TailOf204(original.vec(), kRich204TailBytes));
+    EXPECT_EQ(back.GetDefinition()->Containers.KindCount(), 4u);
+}
+
+TEST(OldLayoutsRoundTrip, From204Through202AndBack) {
+    const Bytes original = Rich204();
+    KlasaQwz source;
+    source.LoadBytes(original.vec().data(), original.size());
+    KlasaQwz mid;
+    const std::vector<uint8_t> as202 = Rewrite(original, 202, &mid);
+    EXPECT_EQ(as202[3], 202);
+    KlasaQwz back;
+    Rewrite(as202, 204, &back);
+
+    ExpectSameContent(*source.GetDefinition(), *back.GetDefinition());
+    ExpectVerticesWithinAStep(*source.GetDefinition(), *back.GetDefinition(), 100.0f);
+    EXPECT_EQ(back.RefPoint[0], 12.3f);  // tenths
+    EXPECT_EQ(back.RefPoint[1], -4.5f);
+    EXPECT_EQ(back.RefPoint[2], 0.6f);
+    EXPECT_TRUE(back.GetDefinition()->Containers.Empty());  // no tail in 202
+}
+
+TEST(OldLayoutsRoundTrip, RewritingInTheSameLayoutChangesOnlyMeaninglessBytes) {
+    EXPECT_EQ(Rewrite(test::Rich203(0x5A, 0x99), 203), test::Rich203().vec());
+    EXPECT_EQ(Rewrite(test::Rich202(0x5A, 0x99), 202), test::Rich202().vec());
+    // and again from what was written
+    EXPECT_EQ(Rewrite(Rewrite(test::Rich203(), 203), 203), test::Rich203().vec());
+}
+
+TEST(OldLayoutsRoundTrip, From203To202KeepsEveryStoredInteger) {
+    KlasaQwz from203;
+    const Bytes file = test::Rich203();
+    from203.LoadBytes(file.vec().data(), file.size());
+    KlasaQwz as202;
+    Rewrite(file, 202, &as202);
+    EXPECT_EQ(as202.VertexScale, from203.VertexScale);
+    EXPECT_EQ(as202.GetDefinition()->Vertices, from203.GetDefinition()->Vertices);
+    ExpectSameContent(*from203.GetDefinition(), *as202.GetDefinition());
+}
+
+TEST(OldLayoutsRoundTrip, From201EveryWrittenVersionReadsBack) {
+    const Bytes file = test::Rich201();
+    for (int target : {202, 203, 204}) {
+        KlasaQwz source;
+        source.LoadBytes(file.vec().data(), file.size());
+        KlasaQwz back;
+        Rewrite(file, target, &back);
+        ExpectSameContent(*source.GetDefinition(), *back.GetDefinition());
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(back.RefPoint[i], 0.0f) << target;
+        // the vertices themselves were not shifted
+        EXPECT_EQ(back.GetDefinition()->Vertices[0][1].x, 50.0f) << target;
+    }
+}
+
+// Cut at every length: a clean format error, or a complete load where the
+// cut falls in the extra-data tail; never a crash or a read out of bounds.
+void ExpectCleanCuts(const std::vector<uint8_t>& file, size_t completeFrom) {
+    for (size_t n = 0; n < file.size(); ++n) {
+        std::vector<uint8_t> cut(file.begin(), file.begin() + long(n));
+        KlasaQwz doc;
+        try {
+            const uint8_t version = doc.LoadBytes(cut.data(), cut.size());
+            EXPECT_TRUE(n < 4 ? version == 0 : n >= completeFrom) << "cut at " << n << " loaded";
+        } catch (const FormatError& e) {
+            EXPECT_LT(n, completeFrom) << "cut at " << n << ": " << e.what();
+            EXPECT_LE(e.offset(), n);
+        }
+    }
+}
+
+TEST(OldLayoutsDamage, CutAtEveryLength) {
+    ExpectCleanCuts(test::Rich201().vec(), test::Rich201().size());
+    ExpectCleanCuts(test::Rich202().vec(), test::Rich202().size());
+    const Bytes rich203 = test::Rich203();
+    const size_t tailBytes = (1 + 4 + 3) + (1 + 4 + 1);
+    ExpectCleanCuts(rich203.vec(), rich203.size() - tailBytes);
+}
+
+TEST(OldLayoutsDamage, FlippedBytesNeverCrash) {
+    const std::vector<std::vector<uint8_t>> samples = {test::Rich201().vec(), test::Rich202().vec(),
+                                                       test::Rich203().vec()};
+    for (const std::vector<uint8_t>& sample : samples)
+        for (size_t i = 4; i < sample.size(); ++i)
+            for (uint8_t value : {uint8_t(0x00), uint8_t(0xFF), uint8_t(0x80)}) {
+                std::vector<uint8_t> damaged = sample;
+                damaged[i] = value;
+                KlasaQwz doc;
+                try {
+                    doc.LoadBytes(damaged.data(), damaged.size());
+                } catch (const FormatError&) {
+                }
+            }
+}
+
+}  // namespace
+}  // namespace qwz
