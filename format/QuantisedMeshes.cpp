@@ -145,7 +145,7 @@ void ReadQuantisedMeshes(KlasaQwz& doc, ByteReader& in, const QuantisedMeshLayou
         const uint32_t f = ReadCount(in, layout.countWidth, "liczba ścian");
         in.requireCount(f, 1 + 4 * uint64_t(layout.indexWidth), "liczba ścian");
         doc.FaceFlags.resize(f);
-        in.bytes(doc.FaceFlags.data(), f, "flagi ścian");
+        if (f != 0) in.bytes(doc.FaceFlags.data(), f, "flagi ścian");
         vcF& faces = def.Faces[m];
         faces.assign(f, CfaceF{});
         for (uint32_t j = 0; j < f; ++j) {
