@@ -78,6 +78,21 @@ inline Bytes& RichMeshes(Bytes& b, int countWidth, uint8_t pad, uint8_t junk) {
     return b;
 }
 
+// An extra-data tail in the ascending kind order in which it is written: a
+// scaling-zone block, a float UV block and two opaque blocks.
+inline Bytes& RichTail(Bytes& b) {
+    // scaling zones: two entries on axis 1, first flag 0
+    b.u8(3).i32(55 + 16).i32(0);
+    for (int v = 0; v < 6; ++v) b.f64(v * 1.5);
+    b.u8(0).u8(0x82).f64(-1.0).f64(2.0).u8(0);
+    // UV, float: size 4 + 4 x 1 group + 32 x 2 records
+    b.u8(5).i32(4 + 4 + 64).u32(0xA1A2A3A4).u32(0xB1B2B3B4).i32(1).i32(2);
+    for (int r = 0; r < 16; ++r) b.f32(float(r) / 16.0f);
+    b.u8(9).i32(3).u8(1).u8(2).u8(3);
+    return b.u8(200).i32(1).u8(0xEE);
+}
+constexpr size_t kRichTailBytes = (1 + 4 + 4 + 48 + 3 + 16) + (1 + 4 + 4 + 4 + 4 + 4 + 64) + 8 + 6;
+
 inline Bytes Rich203(uint8_t pad = 0, uint8_t junk = 0) {
     Bytes b;
     b.magic(203).i16(123).i16(-45).i16(6);
@@ -85,9 +100,7 @@ inline Bytes Rich203(uint8_t pad = 0, uint8_t junk = 0) {
     b.f32(100.0f).f32(12.34f).f32(-4.5f).f32(0.6f);
     b.i32(2);
     RichMeshes(b, 3, pad, junk);
-    b.u8(9).i32(3).u8(1).u8(2).u8(3);  // opaque blocks, in ascending kind order
-    b.u8(200).i32(1).u8(0xEE);
-    return b;
+    return RichTail(b);
 }
 
 inline Bytes Rich202(uint8_t pad = 0, uint8_t junk = 0) {

@@ -191,7 +191,7 @@ TEST(Version203, RichSampleIsReadInFull) {
     EXPECT_EQ(def.Faces[0][1].corners[0], def.Faces[0][1].corners[1]);  // vertex 4 twice
     EXPECT_TRUE(def.Vertices[1].empty());
     EXPECT_TRUE(def.Faces[1].empty());
-    EXPECT_EQ(def.Containers.KindCount(), 2u);
+    EXPECT_EQ(def.Containers.KindCount(), 4u);
 }
 
 TEST(Version203, CountsBeyondTheDataFailAtOnce) {
