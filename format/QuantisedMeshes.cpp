@@ -91,6 +91,12 @@ void CheckQuantisedMeshes(const KlasaQwz& doc, const QuantisedMeshLayout& layout
 void WriteQuantisedMeshes(const KlasaQwz& doc, ByteWriter& out, const QuantisedMeshLayout& layout) {
     const DefinicjaObiektu& def = *doc.Definition;
     const size_t meshes = def.MeshNames.size();
+    size_t bytes = size_t(layout.meshCountWidth);
+    for (size_t m = 0; m < meshes; ++m)
+        bytes += kNameFieldSize + 4 + kMeshFillerSize + 2 * size_t(layout.countWidth) +
+                 6 * def.Vertices[m].size() + (1 + 4 * size_t(layout.indexWidth)) * def.Faces[m].size();
+    out.reserve(out.size() + bytes);
+
     out.le(meshes, size_t(layout.meshCountWidth));
     for (size_t m = 0; m < meshes; ++m) {
         const vcV& vertices = def.Vertices[m];
