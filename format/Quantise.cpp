@@ -13,18 +13,9 @@ constexpr int kMaxNudges = 8;
 
 }  // namespace
 
-double QuantiseExact(double value, double scale) {
-    return std::trunc(value * scale);
-}
-
-std::optional<int16_t> QuantiseInt16(float value, float scale) {
-    const double q = QuantiseExact(value, scale);
-    if (!(q >= -32768.0 && q <= 32767.0)) return std::nullopt;  // also NaN
-    return int16_t(q);
-}
-
-float Dequantise(int32_t q, float scale) {
-    float v = float(double(q) / double(scale));
+// The nearest float32 gave back a smaller integer: step away from zero.
+float DequantiseNudged(int32_t q, float scale, float nearest) {
+    float v = nearest;
     const double wanted = double(q);
     for (int i = 0; i < kMaxNudges && std::isfinite(v) && QuantiseExact(v, scale) != wanted; ++i)
         v = std::nextafter(v, std::signbit(v) ? -INFINITY : INFINITY);

@@ -15,6 +15,7 @@
 // rules with the scale 10.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 
@@ -22,14 +23,23 @@ namespace qwz {
 
 // trunc(value * scale) in double precision; NaN or infinite when the value or
 // the product is not finite.
-double QuantiseExact(double value, double scale);
+inline double QuantiseExact(double value, double scale) { return std::trunc(value * scale); }
 
 // The int16 that stores value at scale; empty when it does not fit in
 // -32768..32767 or is not a number.
-std::optional<int16_t> QuantiseInt16(float value, float scale);
+inline std::optional<int16_t> QuantiseInt16(float value, float scale) {
+    const double q = QuantiseExact(value, scale);
+    if (!(q >= -32768.0 && q <= 32767.0)) return std::nullopt;  // also NaN
+    return int16_t(q);
+}
 
 // The float32 that a stored integer q stands for at scale (see above).
-float Dequantise(int32_t q, float scale);
+float DequantiseNudged(int32_t q, float scale, float nearest);
+inline float Dequantise(int32_t q, float scale) {
+    const float nearest = float(double(q) / double(scale));
+    if (QuantiseExact(nearest, scale) == double(q)) return nearest;
+    return DequantiseNudged(q, scale, nearest);
+}
 
 // The reference tenth of a reference coordinate (scale 10), and back.
 std::optional<int16_t> ToTenths(float value);

@@ -1,6 +1,7 @@
 #include "format/QuantisedMeshes.h"
 
 #include "format/FormatError.h"
+#include "format/LittleEndian.h"
 #include "format/NameField.h"
 #include "format/Quantise.h"
 #include "platform/DebugOutput.h"
@@ -91,10 +92,11 @@ void CheckQuantisedMeshes(const KlasaQwz& doc, const QuantisedMeshLayout& layout
 void WriteQuantisedMeshes(const KlasaQwz& doc, ByteWriter& out, const QuantisedMeshLayout& layout) {
     const DefinicjaObiektu& def = *doc.Definition;
     const size_t meshes = def.MeshNames.size();
+    const unsigned cw = unsigned(layout.countWidth), iw = unsigned(layout.indexWidth);
     size_t bytes = size_t(layout.meshCountWidth);
     for (size_t m = 0; m < meshes; ++m)
-        bytes += kNameFieldSize + 4 + kMeshFillerSize + 2 * size_t(layout.countWidth) +
-                 6 * def.Vertices[m].size() + (1 + 4 * size_t(layout.indexWidth)) * def.Faces[m].size();
+        bytes += kNameFieldSize + 4 + kMeshFillerSize + 2 * cw + 6 * def.Vertices[m].size() +
+                 (1 + 4 * iw) * def.Faces[m].size();
     out.reserve(out.size() + bytes);
 
     out.le(meshes, size_t(layout.meshCountWidth));
@@ -108,19 +110,25 @@ void WriteQuantisedMeshes(const KlasaQwz& doc, ByteWriter& out, const QuantisedM
         out.i16(1);
 
         const uint32_t v = uint32_t(vertices.size());
-        out.le(v, size_t(layout.countWidth));
-        for (const CpunktF& p : vertices) {
-            out.i16(*QuantiseInt16(p.x, doc.VertexScale));
-            out.i16(*QuantiseInt16(p.y, doc.VertexScale));
-            out.i16(*QuantiseInt16(p.z, doc.VertexScale));
+        out.le(v, cw);
+        uint8_t* p = out.grow(6 * size_t(v));
+        for (const CpunktF& vertex : vertices) {
+            le::Store16(p, uint16_t(*QuantiseInt16(vertex.x, doc.VertexScale)));
+            le::Store16(p + 2, uint16_t(*QuantiseInt16(vertex.y, doc.VertexScale)));
+            le::Store16(p + 4, uint16_t(*QuantiseInt16(vertex.z, doc.VertexScale)));
+            p += 6;
         }
-        out.le(faces.size(), size_t(layout.countWidth));
-        for (const CfaceF& face : faces) out.u8(face.flag);
+
+        out.le(faces.size(), cw);
+        uint8_t* flags = out.grow(faces.size());
+        for (const CfaceF& face : faces) *flags++ = face.flag;
+        p = out.grow(4 * iw * faces.size());
         for (const CfaceF& face : faces)
             for (int32_t index : face.indices) {
                 if (layout.reportBadIndices && uint32_t(index) >= v)
                     platform::DebugOutputW(std::to_string(uint32_t(index)) + " >= " + std::to_string(v));
-                out.le(uint32_t(index), size_t(layout.indexWidth));
+                le::Store(p, uint32_t(index), iw);
+                p += iw;
             }
     }
 }
@@ -129,36 +137,39 @@ void ReadQuantisedMeshes(KlasaQwz& doc, ByteReader& in, const QuantisedMeshLayou
                          const float* cornerShift) {
     DefinicjaObiektu& def = *doc.GetDefinition();
     const float scale = doc.VertexScale;
-    const uint32_t meshes = ReadCount(in, layout.meshCountWidth, "liczba siatek");
-    const size_t smallestMesh = kNameFieldSize + 4 + kMeshFillerSize + 2 * size_t(layout.countWidth);
-    in.requireCount(meshes, smallestMesh, "liczba siatek");
+    const unsigned cw = unsigned(layout.countWidth), iw = unsigned(layout.indexWidth);
+    const size_t smallestMesh = kNameFieldSize + 4 + kMeshFillerSize + 2 * size_t(cw);
+    size_t at = in.offset();
+    const uint32_t meshes =
+        in.fitCount(ReadCount(in, layout.meshCountWidth, "liczba siatek"), at, smallestMesh, "liczba siatek");
 
     for (uint32_t m = 0; m < meshes; ++m) {
         def.AddMesh(ReadNameField(in, "nazwa siatki"));
         def.MeshAttributes[m] = in.i32("atrybut siatki");
         in.skip(kMeshFillerSize, "wypełnienie siatki");
 
-        const uint32_t v = ReadCount(in, layout.countWidth, "liczba wierzchołków");
-        in.requireCount(v, 6, "liczba wierzchołków");
+        at = in.offset();
+        const uint32_t v = in.fitCount(ReadCount(in, cw, "liczba wierzchołków"), at, 6, "liczba wierzchołków");
+        const uint8_t* p = in.take(6 * size_t(v), "wierzchołki");
         vcV& vertices = def.Vertices[m];
-        vertices.resize(v);
-        for (CpunktF& p : vertices) {
-            p.x = Dequantise(in.i16("wierzchołek"), scale);
-            p.y = Dequantise(in.i16("wierzchołek"), scale);
-            p.z = Dequantise(in.i16("wierzchołek"), scale);
-        }
+        vertices.reserve(v);
+        for (uint32_t k = 0; k < v; ++k, p += 6)
+            vertices.push_back({Dequantise(int16_t(le::Load16(p)), scale),
+                                Dequantise(int16_t(le::Load16(p + 2)), scale),
+                                Dequantise(int16_t(le::Load16(p + 4)), scale)});
 
-        const uint32_t f = ReadCount(in, layout.countWidth, "liczba ścian");
-        in.requireCount(f, 1 + 4 * uint64_t(layout.indexWidth), "liczba ścian");
-        doc.FaceFlags.resize(f);
-        if (f != 0) in.bytes(doc.FaceFlags.data(), f, "flagi ścian");
+        at = in.offset();
+        const uint32_t f = in.fitCount(ReadCount(in, cw, "liczba ścian"), at, 1 + 4 * iw, "liczba ścian");
+        const uint8_t* flags = in.take(f, "flagi ścian");
+        doc.FaceFlags.assign(flags, flags + f);
+        const uint8_t* indices = in.take(4 * iw * size_t(f), "indeksy ścian");
         vcF& faces = def.Faces[m];
-        faces.assign(f, CfaceF{});
+        faces.reserve(f);
         for (uint32_t j = 0; j < f; ++j) {
-            CfaceF& face = faces[j];
+            CfaceF& face = faces.emplace_back();
             face.flag = doc.FaceFlags[j];
-            for (int k = 0; k < 4; ++k) {
-                const uint32_t index = ReadCount(in, layout.indexWidth, "indeks ściany");
+            for (int k = 0; k < 4; ++k, indices += iw) {
+                const uint32_t index = le::Load(indices, iw);
                 face.indices[k] = int32_t(index);
                 if (index >= v) continue;  // no such vertex: the corner stays at zero
                 CpunktF corner = vertices[index];

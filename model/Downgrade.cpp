@@ -79,6 +79,11 @@ std::pair<double, double> ScanExtent(KlasaQwz& doc) {
     DefinicjaObiektu& def = *doc.GetDefinition();
     double smallest = 10000000.0, largest = -10000000.0;
     bool first = true;
+    float boxMin[3], boxMax[3];  // the box, kept in registers while scanning
+    for (int axis = 0; axis < 3; ++axis) {
+        boxMin[axis] = def.BoxMin[axis];
+        boxMax[axis] = def.BoxMax[axis];
+    }
     for (const vcF& faces : def.Faces)
         for (const CfaceF& face : faces)
             for (const CpunktF& corner : face.corners) {
@@ -87,11 +92,15 @@ std::pair<double, double> ScanExtent(KlasaQwz& doc) {
                     const float v = coords[axis];
                     if (v <= smallest) smallest = v;
                     if (v >= largest) largest = v;
-                    if (first || v < def.BoxMin[axis]) def.BoxMin[axis] = v;
-                    if (first || v > def.BoxMax[axis]) def.BoxMax[axis] = v;
+                    if (first || v < boxMin[axis]) boxMin[axis] = v;
+                    if (first || v > boxMax[axis]) boxMax[axis] = v;
                 }
                 first = false;
             }
+    for (int axis = 0; axis < 3; ++axis) {
+        def.BoxMin[axis] = boxMin[axis];
+        def.BoxMax[axis] = boxMax[axis];
+    }
     return {smallest, largest};
 }
 
