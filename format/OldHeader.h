@@ -9,6 +9,7 @@
 
 namespace qwz {
 
+constexpr size_t kOldHeaderSize = 10;
 constexpr size_t kScaleBlockSize = 16;
 
 // Throws FormatError (Unwritable) when a reference coordinate does not fit a

@@ -5,6 +5,7 @@
 #include "format/NameField.h"
 #include "format/Quantise.h"
 #include "platform/DebugOutput.h"
+#include "platform/LargeBuffer.h"
 
 #include <cstdio>
 #include <string>
@@ -89,16 +90,21 @@ void CheckQuantisedMeshes(const KlasaQwz& doc, const QuantisedMeshLayout& layout
     }
 }
 
+uint64_t QuantisedMeshesSize(const DefinicjaObiektu& def, const QuantisedMeshLayout& layout) {
+    const uint64_t cw = uint64_t(layout.countWidth), iw = uint64_t(layout.indexWidth);
+    uint64_t bytes = uint64_t(layout.meshCountWidth);
+    for (size_t m = 0; m < def.MeshNames.size(); ++m) {
+        bytes += kNameFieldSize + 4 + kMeshFillerSize + 2 * cw;
+        if (m < def.Vertices.size()) bytes += 6 * uint64_t(def.Vertices[m].size());
+        if (m < def.Faces.size()) bytes += (1 + 4 * iw) * uint64_t(def.Faces[m].size());
+    }
+    return bytes;
+}
+
 void WriteQuantisedMeshes(const KlasaQwz& doc, ByteWriter& out, const QuantisedMeshLayout& layout) {
     const DefinicjaObiektu& def = *doc.Definition;
     const size_t meshes = def.MeshNames.size();
     const unsigned cw = unsigned(layout.countWidth), iw = unsigned(layout.indexWidth);
-    size_t bytes = size_t(layout.meshCountWidth);
-    for (size_t m = 0; m < meshes; ++m)
-        bytes += kNameFieldSize + 4 + kMeshFillerSize + 2 * cw + 6 * def.Vertices[m].size() +
-                 (1 + 4 * iw) * def.Faces[m].size();
-    out.reserve(out.size() + bytes);
-
     out.le(meshes, size_t(layout.meshCountWidth));
     for (size_t m = 0; m < meshes; ++m) {
         const vcV& vertices = def.Vertices[m];
@@ -153,6 +159,7 @@ void ReadQuantisedMeshes(KlasaQwz& doc, ByteReader& in, const QuantisedMeshLayou
         const uint8_t* p = in.take(6 * size_t(v), "wierzchołki");
         vcV& vertices = def.Vertices[m];
         vertices.reserve(v);
+        platform::AdviseLargeBuffer(vertices.data(), vertices.capacity() * sizeof(CpunktF));
         for (uint32_t k = 0; k < v; ++k, p += 6)
             vertices.push_back({Dequantise(int16_t(le::Load16(p)), scale),
                                 Dequantise(int16_t(le::Load16(p + 2)), scale),
@@ -165,6 +172,7 @@ void ReadQuantisedMeshes(KlasaQwz& doc, ByteReader& in, const QuantisedMeshLayou
         const uint8_t* indices = in.take(4 * iw * size_t(f), "indeksy ścian");
         vcF& faces = def.Faces[m];
         faces.reserve(f);
+        platform::AdviseLargeBuffer(faces.data(), faces.capacity() * sizeof(CfaceF));
         for (uint32_t j = 0; j < f; ++j) {
             CfaceF& face = faces.emplace_back();
             face.flag = doc.FaceFlags[j];

@@ -37,6 +37,9 @@ constexpr size_t kMeshFillerSize = 61;
 // index wider than its field, or mesh lists of different lengths.
 void CheckQuantisedMeshes(const KlasaQwz& doc, const QuantisedMeshLayout& layout);
 
+// The bytes the mesh group takes.
+uint64_t QuantisedMeshesSize(const DefinicjaObiektu& def, const QuantisedMeshLayout& layout);
+
 // Appends the mesh group; CheckQuantisedMeshes must have passed.
 void WriteQuantisedMeshes(const KlasaQwz& doc, ByteWriter& out, const QuantisedMeshLayout& layout);
 

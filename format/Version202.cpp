@@ -11,6 +11,7 @@
 #include "format/OldHeader.h"
 #include "format/Quantise.h"
 #include "format/QuantisedMeshes.h"
+#include "platform/LargeBuffer.h"
 
 namespace qwz {
 
@@ -35,8 +36,13 @@ void WriteVersion202(KlasaQwz& doc, ByteWriter& out, const TQWZSaveParams& param
     CheckReferenceTenths(doc);
     CheckQuantisedMeshes(doc, kMeshes202);
 
+    const DefinicjaObiektu& def = *doc.GetDefinition();
+    uint64_t size = kOldHeaderSize + GeometryGroupsSize(def) + kScaleBlockSize +
+                    QuantisedMeshesSize(def, kMeshes202);
+    out.reserve(out.size() + size_t(size));
+    platform::AdviseLargeBuffer(out.spare(), out.spareSize());
     WriteOldHeader(doc, out, 202);
-    WriteGeometryGroups(*doc.GetDefinition(), out, params);
+    WriteGeometryGroups(def, out, params);
     WriteScaleBlock(doc, out);
     WriteQuantisedMeshes(doc, out, kMeshes202);
 }

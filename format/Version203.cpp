@@ -10,6 +10,7 @@
 #include "format/GeometryGroups.h"
 #include "format/OldHeader.h"
 #include "format/QuantisedMeshes.h"
+#include "platform/LargeBuffer.h"
 
 namespace qwz {
 
@@ -34,11 +35,17 @@ void WriteVersion203(KlasaQwz& doc, ByteWriter& out, const TQWZSaveParams& param
     CheckReferenceTenths(doc);
     CheckQuantisedMeshes(doc, kMeshes203);
 
+    const DefinicjaObiektu& def = *doc.GetDefinition();
+    uint64_t size = kOldHeaderSize + GeometryGroupsSize(def) + kScaleBlockSize +
+                    QuantisedMeshesSize(def, kMeshes203);
+    size += ExtraTailSize(def);
+    out.reserve(out.size() + size_t(size));
+    platform::AdviseLargeBuffer(out.spare(), out.spareSize());
     WriteOldHeader(doc, out, 203);
-    WriteGeometryGroups(*doc.GetDefinition(), out, params);
+    WriteGeometryGroups(def, out, params);
     WriteScaleBlock(doc, out);
     WriteQuantisedMeshes(doc, out, kMeshes203);
-    WriteExtraTail(*doc.GetDefinition(), out, params);
+    WriteExtraTail(def, out, params);
 }
 
 }  // namespace qwz
