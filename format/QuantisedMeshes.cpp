@@ -51,6 +51,46 @@ uint32_t ReadCount(ByteReader& in, int width, const char* field) {
     }
 }
 
+// The flag of each face, and its four indices, W bytes each, in one pass
+// over the faces; with `report`, every index not below the vertex count also
+// goes to the debug output.
+template <unsigned W>
+void StoreFaces(uint8_t* flags, uint8_t* p, const vcF& faces, uint32_t vertexCount, bool report) {
+    for (const CfaceF& face : faces) {
+        *flags++ = face.flag;
+        for (int32_t index : face.indices) {
+            if (report && uint32_t(index) >= vertexCount)
+                platform::DebugOutputW(std::to_string(uint32_t(index)) + " >= " + std::to_string(vertexCount));
+            le::Store(p, uint32_t(index), W);
+            p += W;
+        }
+    }
+}
+
+// Builds the faces from their flags and W-byte indices; the corners are
+// copies of the vertices the indices name, less `shift` when given.
+template <unsigned W>
+void LoadFaces(const uint8_t* flags, const uint8_t* p, uint32_t count, const vcV& vertices,
+               const float* shift, vcF& faces) {
+    const uint32_t v = uint32_t(vertices.size());
+    for (uint32_t j = 0; j < count; ++j) {
+        CfaceF& face = faces.emplace_back();
+        face.flag = flags[j];
+        for (int k = 0; k < 4; ++k, p += W) {
+            const uint32_t index = le::Load(p, W);
+            face.indices[k] = int32_t(index);
+            if (index >= v) continue;  // no such vertex: the corner stays at zero
+            CpunktF corner = vertices[index];
+            if (shift) {
+                corner.x -= shift[0];
+                corner.y -= shift[1];
+                corner.z -= shift[2];
+            }
+            face.corners[k] = corner;
+        }
+    }
+}
+
 }  // namespace
 
 void CheckQuantisedMeshes(const KlasaQwz& doc, const QuantisedMeshLayout& layout) {
@@ -126,16 +166,11 @@ void WriteQuantisedMeshes(const KlasaQwz& doc, ByteWriter& out, const QuantisedM
         }
 
         out.le(faces.size(), cw);
-        uint8_t* flags = out.grow(faces.size());
-        for (const CfaceF& face : faces) *flags++ = face.flag;
-        p = out.grow(4 * iw * faces.size());
-        for (const CfaceF& face : faces)
-            for (int32_t index : face.indices) {
-                if (layout.reportBadIndices && uint32_t(index) >= v)
-                    platform::DebugOutputW(std::to_string(uint32_t(index)) + " >= " + std::to_string(v));
-                le::Store(p, uint32_t(index), iw);
-                p += iw;
-            }
+        const size_t flagsAt = out.size();
+        p = out.grow((1 + 4 * iw) * faces.size()) + faces.size();
+        uint8_t* flags = out.at(flagsAt);
+        if (iw == 3) StoreFaces<3>(flags, p, faces, v, layout.reportBadIndices);
+        else StoreFaces<2>(flags, p, faces, v, layout.reportBadIndices);
     }
 }
 
@@ -173,22 +208,8 @@ void ReadQuantisedMeshes(KlasaQwz& doc, ByteReader& in, const QuantisedMeshLayou
         vcF& faces = def.Faces[m];
         faces.reserve(f);
         platform::AdviseLargeBuffer(faces.data(), faces.capacity() * sizeof(CfaceF));
-        for (uint32_t j = 0; j < f; ++j) {
-            CfaceF& face = faces.emplace_back();
-            face.flag = doc.FaceFlags[j];
-            for (int k = 0; k < 4; ++k, indices += iw) {
-                const uint32_t index = le::Load(indices, iw);
-                face.indices[k] = int32_t(index);
-                if (index >= v) continue;  // no such vertex: the corner stays at zero
-                CpunktF corner = vertices[index];
-                if (cornerShift) {
-                    corner.x -= cornerShift[0];
-                    corner.y -= cornerShift[1];
-                    corner.z -= cornerShift[2];
-                }
-                face.corners[k] = corner;
-            }
-        }
+        if (iw == 3) LoadFaces<3>(doc.FaceFlags.data(), indices, f, vertices, cornerShift, faces);
+        else LoadFaces<2>(doc.FaceFlags.data(), indices, f, vertices, cornerShift, faces);
     }
 }
 

@@ -77,26 +77,39 @@ bool HasLargeMesh(const KlasaQwz& doc) {
 
 std::pair<double, double> ScanExtent(KlasaQwz& doc) {
     DefinicjaObiektu& def = *doc.GetDefinition();
-    double smallest = 10000000.0, largest = -10000000.0;
+    // float32 coordinates compare the same way in float as in double, so the
+    // scan keeps everything in float registers. A value that is not a
+    // number never passes a comparison and changes nothing, except that the
+    // very first corner sets the box whatever it holds.
+    float smallest = 10000000.0f, largest = -10000000.0f;
+    float boxMin[3], boxMax[3];
     bool first = true;
-    float boxMin[3], boxMax[3];  // the box, kept in registers while scanning
     for (int axis = 0; axis < 3; ++axis) {
         boxMin[axis] = def.BoxMin[axis];
         boxMax[axis] = def.BoxMax[axis];
     }
     for (const vcF& faces : def.Faces)
-        for (const CfaceF& face : faces)
+        for (const CfaceF& face : faces) {
+            if (first) {
+                const CpunktF& c = face.corners[0];
+                boxMin[0] = boxMax[0] = c.x;
+                boxMin[1] = boxMax[1] = c.y;
+                boxMin[2] = boxMax[2] = c.z;
+                first = false;
+            }
             for (const CpunktF& corner : face.corners) {
                 const float coords[3] = {corner.x, corner.y, corner.z};
                 for (int axis = 0; axis < 3; ++axis) {
                     const float v = coords[axis];
-                    if (v <= smallest) smallest = v;
-                    if (v >= largest) largest = v;
-                    if (first || v < boxMin[axis]) boxMin[axis] = v;
-                    if (first || v > boxMax[axis]) boxMax[axis] = v;
+                    // (v <= smallest would differ only for a zero of the
+                    // other sign, which has the same magnitude)
+                    smallest = v < smallest ? v : smallest;
+                    largest = v > largest ? v : largest;
+                    boxMin[axis] = v < boxMin[axis] ? v : boxMin[axis];
+                    boxMax[axis] = v > boxMax[axis] ? v : boxMax[axis];
                 }
-                first = false;
             }
+        }
     for (int axis = 0; axis < 3; ++axis) {
         def.BoxMin[axis] = boxMin[axis];
         def.BoxMax[axis] = boxMax[axis];
