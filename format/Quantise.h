@@ -28,16 +28,20 @@ inline double QuantiseExact(double value, double scale) { return std::trunc(valu
 // The int16 that stores value at scale; empty when it does not fit in
 // -32768..32767 or is not a number.
 inline std::optional<int16_t> QuantiseInt16(float value, float scale) {
-    const double q = QuantiseExact(value, scale);
-    if (!(q >= -32768.0 && q <= 32767.0)) return std::nullopt;  // also NaN
-    return int16_t(q);
+    // trunc(x) lies in -32768..32767 exactly when x lies strictly between
+    // -32769 and 32768; the conversion to an integer then truncates toward
+    // zero by itself. A NaN fails the test.
+    const double x = double(value) * double(scale);
+    if (!(x > -32769.0 && x < 32768.0)) return std::nullopt;
+    return int16_t(int32_t(x));
 }
 
 // The float32 that a stored integer q stands for at scale (see above).
 float DequantiseNudged(int32_t q, float scale, float nearest);
 inline float Dequantise(int32_t q, float scale) {
     const float nearest = float(double(q) / double(scale));
-    if (QuantiseExact(nearest, scale) == double(q)) return nearest;
+    const double x = double(nearest) * double(scale);  // trunc(x) == q, as in QuantiseInt16
+    if (x > -2147483649.0 && x < 2147483648.0 && int32_t(x) == q) return nearest;
     return DequantiseNudged(q, scale, nearest);
 }
 
