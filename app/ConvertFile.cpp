@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <exception>
 #include <new>
+#include <optional>
 
 namespace qwz {
 namespace {
@@ -40,13 +41,10 @@ int Skipped(const std::filesystem::path& path) {
 
 bool IsReadableVersion(int version) { return version >= 201 && version <= 204; }
 
-int Convert(const std::filesystem::path& path, int target, platform::FileOps& ops) {
-    TQWZSaveParamsPtr params = GetSaveParams();
-    if (!platform::IsRegularFile(path)) return Failed(path, "plik nie istnieje");
-    // A negative target would reach the writer as its low byte: -52 is 204.
-    if (target < 0)
-        return Failed(path, "nieprawidłowa wersja docelowa " + std::to_string(target));
-
+// Loads the file and decides. Returns the result when the file is skipped
+// or refused; otherwise fills `bytes` with the whole new file.
+std::optional<int> MakeNewFile(const std::filesystem::path& path, int target,
+                               const TQWZSaveParams& params, std::vector<uint8_t>& bytes) {
     std::vector<uint8_t> original;
     std::string error;
     if (!platform::ReadWholeFile(path, original, &error)) return Failed(path, error);
@@ -58,12 +56,24 @@ int Convert(const std::filesystem::path& path, int target, platform::FileOps& op
     if (!IsReadableVersion(doc.Version))
         return Failed(path, "nieobsługiwana wersja pliku " + std::to_string(doc.Version));
 
-    if (target >= doc.Version && params->KeepsEverything()) return Skipped(path);
-    if (!NeedsConversion(doc, *params)) return Skipped(path);
+    if (target >= doc.Version && params.KeepsEverything()) return Skipped(path);
+    if (!NeedsConversion(doc, params)) return Skipped(path);
 
-    // The whole new file is made in memory before the disk is touched.
-    const int writeAs = std::min(int(doc.Version), target);
-    std::vector<uint8_t> bytes = doc.SaveBytes(writeAs, *params);
+    bytes = doc.SaveBytes(std::min(int(doc.Version), target), params);
+    return std::nullopt;
+}
+
+int Convert(const std::filesystem::path& path, int target, platform::FileOps& ops) {
+    TQWZSaveParamsPtr params = GetSaveParams();
+    if (!platform::IsRegularFile(path)) return Failed(path, "plik nie istnieje");
+    // A negative target would reach the writer as its low byte: -52 is 204.
+    if (target < 0)
+        return Failed(path, "nieprawidłowa wersja docelowa " + std::to_string(target));
+
+    // The whole new file is made in memory before the disk is touched; the
+    // original's bytes and the document are gone by then.
+    std::vector<uint8_t> bytes;
+    if (std::optional<int> decided = MakeNewFile(path, target, *params, bytes)) return *decided;
     // The version byte of the new file: a target below 202 is written by the
     // 202 writer, while the document keeps the lower number.
     const int written = bytes.size() >= 4 ? bytes[3] : -1;

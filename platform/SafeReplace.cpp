@@ -59,7 +59,7 @@ bool Fail(std::string& reason, std::string text) {
     return false;
 }
 
-// Steps 1: the new bytes complete on disk under a temporary name, checked.
+// Step 1: the new bytes complete on disk under a temporary name, checked.
 bool WriteTemporary(const std::filesystem::path& target, const std::vector<uint8_t>& bytes,
                     const ReplaceOptions& options, TemporaryFile& temp, std::string& reason,
                     FileOps& ops) {
