@@ -1,0 +1,93 @@
+#include "cli/FileWalk.h"
+
+#include <algorithm>
+#include <set>
+
+namespace fs = std::filesystem;
+
+namespace qwz::cli {
+namespace {
+
+// Lower-case for ASCII letters only: enough for the extension and the
+// backup suffix, and it never depends on the user's locale.
+std::u8string AsciiLower(std::u8string s) {
+    for (char8_t& c : s)
+        if (c >= u8'A' && c <= u8'Z') c = char8_t(c - u8'A' + u8'a');
+    return s;
+}
+
+
+// A key by which two spellings of the same file compare equal.
+fs::path Identity(const fs::path& p) {
+    std::error_code ec;
+    fs::path c = fs::weakly_canonical(p, ec);
+    return ec ? fs::absolute(p, ec) : c;
+}
+
+std::string SystemReason(const std::error_code& ec) {
+    return "nie można odczytać folderu (" + ec.message() + ")";
+}
+
+}  // namespace
+
+bool HasQwzExtension(const fs::path& path) {
+    return AsciiLower(path.extension().u8string()) == u8".qwz";
+}
+
+bool IsBackupOfSibling(const fs::path& path) {
+    const std::u8string suffix = u8"_org.qwz";
+    std::u8string name = path.filename().u8string();
+    if (name.size() <= suffix.size() || AsciiLower(name.substr(name.size() - suffix.size())) != suffix)
+        return false;
+    std::u8string stem = name.substr(0, name.size() - suffix.size());
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(path.parent_path().empty() ? fs::path(".") : path.parent_path(), ec)) {
+        std::error_code typeEc;
+        if (!entry.is_regular_file(typeEc)) continue;
+        const fs::path& other = entry.path();
+        if (other.filename() == path.filename() || !HasQwzExtension(other)) continue;
+        if (AsciiLower(other.stem().u8string()) == AsciiLower(stem)) return true;
+    }
+    return false;
+}
+
+std::vector<WalkEntry> CollectFiles(const std::vector<fs::path>& paths, bool recursive) {
+    std::vector<WalkEntry> out;
+    std::set<fs::path> seen;
+    auto add = [&](const fs::path& p) {
+        if (seen.insert(Identity(p)).second) out.push_back({p, {}});
+    };
+    for (const fs::path& arg : paths) {
+        std::error_code ec;
+        fs::file_status st = fs::status(arg, ec);
+        if (ec || !fs::exists(st)) {
+            out.push_back({arg, "nie ma takiego pliku ani folderu"});
+            continue;
+        }
+        if (!fs::is_directory(st)) {
+            add(arg);  // a file named by the user is taken whatever its extension
+            continue;
+        }
+        std::vector<fs::path> found;
+        std::string folderError;
+        auto consider = [&](const fs::directory_entry& entry) {
+            std::error_code typeEc;
+            if (entry.is_regular_file(typeEc) && HasQwzExtension(entry.path()) && !IsBackupOfSibling(entry.path()))
+                found.push_back(entry.path());
+        };
+        if (recursive) {
+            fs::recursive_directory_iterator it(arg, fs::directory_options::skip_permission_denied, ec), end;
+            for (; !ec && it != end; it.increment(ec)) consider(*it);
+        } else {
+            fs::directory_iterator it(arg, ec), end;
+            for (; !ec && it != end; it.increment(ec)) consider(*it);
+        }
+        if (ec) folderError = SystemReason(ec);
+        std::sort(found.begin(), found.end());
+        for (const fs::path& p : found) add(p);
+        if (!folderError.empty()) out.push_back({arg, folderError});
+    }
+    return out;
+}
+
+}  // namespace qwz::cli
