@@ -99,6 +99,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
                         "arcs (łuki), circles (okręgi i światła), uv, zones (strefy skalowania), "
                         "other (inne dane dodatkowe)")
         ->delimiter(',')
+        ->allow_extra_args(false)  // one list per --drop; what follows is a path
         ->type_name("RODZAJE");
     convert->add_flag("--no-backup", r.options.noBackup, "Bez kopii oryginału (*_org.qwz)");
     convert->add_flag("--recursive", r.options.recursive, "Wchodzi także do podfolderów");

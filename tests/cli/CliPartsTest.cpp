@@ -24,8 +24,10 @@ TEST(CommandLine, ConvertOptionsBecomeTheirValues) {
     EXPECT_TRUE(o.noBackup && o.recursive && o.dryRun && o.json);
     EXPECT_EQ(o.paths, (std::vector<fs::path>{"a", "b"}));
 
-    ParsedCommandLine plain = ParseCommandLine({"convert", "--to", "204", "x"});
-    ASSERT_TRUE(plain.run);
+    ParsedCommandLine plain = ParseCommandLine({"convert", "--to", "204", "--drop", "arcs", "x", "y"});
+    ASSERT_TRUE(plain.run) << plain.err;
+    EXPECT_TRUE(plain.options.drop.arcs);
+    EXPECT_EQ(plain.options.paths, (std::vector<fs::path>{"x", "y"})) << "a path after --drop is a path";
     EXPECT_FALSE(plain.options.noBackup || plain.options.recursive || plain.options.dryRun || plain.options.json);
 
     for (auto args : std::vector<std::vector<std::string>>{
