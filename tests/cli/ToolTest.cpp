@@ -261,10 +261,10 @@ TEST(Tool, DamagedFileFailsAloneAndIsNamedWithItsReason) {
     const fs::path root = dir.path() / "mix";
     fs::create_directories(root);
     const std::vector<uint8_t> damaged = DamagedScene();
-    const fs::path good1 = dir.write("mix/1.qwz", BuildVersion204(FullScene()));
-    const fs::path bad = dir.write("mix/2.qwz", damaged);
-    const fs::path junk = dir.write("mix/3.qwz", {'P', 'K', 3, 4, 0, 0});
-    const fs::path good2 = dir.write("mix/4.qwz", BuildVersion204(LinesOnly()));
+    const fs::path good1 = dir.write(root / "1.qwz", BuildVersion204(FullScene()));
+    const fs::path bad = dir.write(root / "2.qwz", damaged);
+    const fs::path junk = dir.write(root / "3.qwz", {'P', 'K', 3, 4, 0, 0});
+    const fs::path good2 = dir.write(root / "4.qwz", BuildVersion204(LinesOnly()));
     const fs::path missing = root / "brak.qwz";
 
     ProgramResult r = Qwz({"convert", "--to", "203", PathToUtf8(root), PathToUtf8(missing)});
