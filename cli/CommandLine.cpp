@@ -92,7 +92,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
 
     CLI::App* convert = app.add_subcommand(
         "convert", "Zapisuje pliki i foldery (ich pliki *.qwz) w podanej wersji formatu, "
-                   "na miejscu, z kopią oryginału pod nazwą *_org.qwz");
+                   "na miejscu, z kopią oryginału pod nazwą *_org.qwz; w folderach pomija "
+                   "kopie *_org.qwz leżące obok swoich oryginałów");
     convert->add_option("--to", target, "Wersja docelowa: 202, 203 albo 204")->type_name("WERSJA");
     convert->add_option("--drop", drops,
                         "Czego nie zachowywać, po przecinku: lines (linie), polylines (polilinie), "
