@@ -67,6 +67,8 @@ std::string PolishParseError(const CLI::ParseError& e) {
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     CLI::App app("qwz — sprawdzanie plików QWZ i zapis w starszych wersjach formatu", "qwz");
     PolishFormatter(app);
+    // A path such as /projekty/hall.qwz is a path, not a Windows-style option.
+    app.allow_windows_style_options(false);
     app.option_defaults()->group("Opcje");
     app.set_help_flag("-h,--help", "Pokazuje tę pomoc i kończy działanie");
     bool showVersion = false;

@@ -28,6 +28,11 @@ TEST(CommandLine, ConvertOptionsBecomeTheirValues) {
     ASSERT_TRUE(plain.run) << plain.err;
     EXPECT_TRUE(plain.options.drop.arcs);
     EXPECT_EQ(plain.options.paths, (std::vector<fs::path>{"x", "y"})) << "a path after --drop is a path";
+
+    ParsedCommandLine slash = ParseCommandLine({"info", "/to", "/json"});
+    ASSERT_TRUE(slash.run) << slash.err;
+    EXPECT_FALSE(slash.options.json);
+    EXPECT_EQ(slash.options.paths, (std::vector<fs::path>{"/to", "/json"})) << "a leading slash is a path";
     EXPECT_FALSE(plain.options.noBackup || plain.options.recursive || plain.options.dryRun || plain.options.json);
 
     for (auto args : std::vector<std::vector<std::string>>{
