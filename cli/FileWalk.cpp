@@ -16,12 +16,29 @@ std::u8string AsciiLower(std::u8string s) {
     return s;
 }
 
-
 // A key by which two spellings of the same file compare equal.
 fs::path Identity(const fs::path& p) {
     std::error_code ec;
     fs::path c = fs::weakly_canonical(p, ec);
     return ec ? fs::absolute(p, ec) : c;
+}
+
+// Leaves out the kept backups among the *.qwz files found: a name ending in
+// "_org.qwz" whose stem without that ending is the stem of another .qwz file
+// of the same folder.
+std::vector<fs::path> WithoutKeptBackups(const std::vector<fs::path>& found) {
+    const std::u8string suffix = u8"_org.qwz";
+    std::set<std::pair<fs::path, std::u8string>> stems;  // folder, lower-case stem
+    for (const fs::path& p : found) stems.insert({p.parent_path(), AsciiLower(p.stem().u8string())});
+    std::vector<fs::path> out;
+    for (const fs::path& p : found) {
+        std::u8string name = AsciiLower(p.filename().u8string());
+        if (name.size() > suffix.size() && name.ends_with(suffix) &&
+            stems.count({p.parent_path(), name.substr(0, name.size() - suffix.size())}) != 0)
+            continue;
+        out.push_back(p);
+    }
+    return out;
 }
 
 std::string SystemReason(const std::error_code& ec) {
@@ -32,23 +49,6 @@ std::string SystemReason(const std::error_code& ec) {
 
 bool HasQwzExtension(const fs::path& path) {
     return AsciiLower(path.extension().u8string()) == u8".qwz";
-}
-
-bool IsBackupOfSibling(const fs::path& path) {
-    const std::u8string suffix = u8"_org.qwz";
-    std::u8string name = path.filename().u8string();
-    if (name.size() <= suffix.size() || AsciiLower(name.substr(name.size() - suffix.size())) != suffix)
-        return false;
-    std::u8string stem = name.substr(0, name.size() - suffix.size());
-    std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(path.parent_path().empty() ? fs::path(".") : path.parent_path(), ec)) {
-        std::error_code typeEc;
-        if (!entry.is_regular_file(typeEc)) continue;
-        const fs::path& other = entry.path();
-        if (other.filename() == path.filename() || !HasQwzExtension(other)) continue;
-        if (AsciiLower(other.stem().u8string()) == AsciiLower(stem)) return true;
-    }
-    return false;
 }
 
 std::vector<WalkEntry> CollectFiles(const std::vector<fs::path>& paths, bool recursive) {
@@ -72,7 +72,7 @@ std::vector<WalkEntry> CollectFiles(const std::vector<fs::path>& paths, bool rec
         std::string folderError;
         auto consider = [&](const fs::directory_entry& entry) {
             std::error_code typeEc;
-            if (entry.is_regular_file(typeEc) && HasQwzExtension(entry.path()) && !IsBackupOfSibling(entry.path()))
+            if (entry.is_regular_file(typeEc) && HasQwzExtension(entry.path()))
                 found.push_back(entry.path());
         };
         if (recursive) {
@@ -83,6 +83,7 @@ std::vector<WalkEntry> CollectFiles(const std::vector<fs::path>& paths, bool rec
             for (; !ec && it != end; it.increment(ec)) consider(*it);
         }
         if (ec) folderError = SystemReason(ec);
+        found = WithoutKeptBackups(found);
         std::sort(found.begin(), found.end());
         for (const fs::path& p : found) add(p);
         if (!folderError.empty()) out.push_back({arg, folderError});

@@ -17,13 +17,10 @@ struct WalkEntry {
 // The extension is ".qwz" in any letter case.
 bool HasQwzExtension(const std::filesystem::path& path);
 
-// A file found in a folder whose name is the backup name of another *.qwz
-// file in the same folder ("hall_org.qwz" beside "hall.qwz"): a copy that an
-// earlier conversion kept, not a file to convert again.
-bool IsBackupOfSibling(const std::filesystem::path& path);
-
 // Files in command-line order; each folder's files sorted by path. A file
-// reached twice is listed once. A path that does not exist, or a folder that
+// reached twice is listed once. In a folder, "hall_org.qwz" beside
+// "hall.qwz" (any letter case) is the copy an earlier conversion kept and is
+// not listed; one without its original is. A path that does not exist, or a folder that
 // cannot be read, is listed with its reason.
 std::vector<WalkEntry> CollectFiles(const std::vector<std::filesystem::path>& paths, bool recursive);
 
