@@ -24,7 +24,7 @@ struct CheckEntry {
 
 CheckEntry CheckFile(const std::filesystem::path& path);
 
-nlohmann::json CheckToJson(const std::vector<CheckEntry>& entries);
+nlohmann::ordered_json CheckToJson(const std::vector<CheckEntry>& entries);
 // One line per file.
 std::string CheckLine(const CheckEntry& entry);
 

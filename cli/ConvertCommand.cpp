@@ -76,7 +76,7 @@ std::string DroppedText(const Dropped& d) {
     return s;
 }
 
-nlohmann::json GroupJson(const GroupDrop& g) { return {{"names", g.names}, {"records", g.records}}; }
+nlohmann::ordered_json GroupJson(const GroupDrop& g) { return {{"names", g.names}, {"records", g.records}}; }
 
 }  // namespace
 
@@ -228,10 +228,10 @@ ConvertReport RunConvert(const Options& options, const Progress& progress) {
     return report;
 }
 
-nlohmann::json ConvertToJson(const ConvertReport& r) {
-    nlohmann::json files = nlohmann::json::array();
+nlohmann::ordered_json ConvertToJson(const ConvertReport& r) {
+    nlohmann::ordered_json files = nlohmann::ordered_json::array();
     for (const FileOutcome& o : r.files) {
-        nlohmann::json j{{"file", PathToUtf8(o.path)}, {"status", StatusKey(o.status)}};
+        nlohmann::ordered_json j{{"file", PathToUtf8(o.path)}, {"status", StatusKey(o.status)}};
         if (!o.reason.empty()) j["reason"] = o.reason;
         if (o.fromVersion) j["from_version"] = o.fromVersion;
         if (o.status == FileStatus::Converted) j["to_version"] = o.toVersion;

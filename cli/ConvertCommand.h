@@ -73,7 +73,7 @@ using Progress = std::function<void(size_t index, size_t count, const std::files
 // save parameters from the options first.
 ConvertReport RunConvert(const Options& options, const Progress& progress);
 
-nlohmann::json ConvertToJson(const ConvertReport& report);
+nlohmann::ordered_json ConvertToJson(const ConvertReport& report);
 std::string OutcomeLine(const FileOutcome& outcome, bool dryRun);
 std::string SummaryLine(const ConvertReport& report);
 

@@ -70,8 +70,8 @@ FileInfo BuildFileInfo(const std::filesystem::path& path) {
     return info;
 }
 
-nlohmann::json LoadFailureToJson(const LoadOutcome& load) {
-    nlohmann::json j;
+nlohmann::ordered_json LoadFailureToJson(const LoadOutcome& load) {
+    nlohmann::ordered_json j;
     j["reason"] = load.reason;
     if (load.hasOffset) {
         j["offset"] = load.offset;
@@ -80,8 +80,8 @@ nlohmann::json LoadFailureToJson(const LoadOutcome& load) {
     return j;
 }
 
-nlohmann::json InfoToJson(const FileInfo& info) {
-    nlohmann::json j;
+nlohmann::ordered_json InfoToJson(const FileInfo& info) {
+    nlohmann::ordered_json j;
     j["file"] = PathToUtf8(info.path);
     if (!info.load.ok) {
         j["error"] = LoadFailureToJson(info.load);
@@ -92,19 +92,19 @@ nlohmann::json InfoToJson(const FileInfo& info) {
                             FloatForJson(info.refPoint[2])};
     j["vertex_scale"] = FloatForJson(info.vertexScale);
     for (const KindEntry& k : info.kinds) {
-        nlohmann::json groups = nlohmann::json::array();
+        nlohmann::ordered_json groups = nlohmann::ordered_json::array();
         for (const GroupEntry& g : k.groups) {
-            nlohmann::json e{{"name", g.name}, {"attribute", g.attribute}, {"records", g.records}};
+            nlohmann::ordered_json e{{"name", g.name}, {"attribute", g.attribute}, {"records", g.records}};
             if (std::string(k.key) == "polylines") e["points"] = g.points;
             groups.push_back(std::move(e));
         }
         j[k.key] = std::move(groups);
     }
-    nlohmann::json meshes = nlohmann::json::array();
+    nlohmann::ordered_json meshes = nlohmann::ordered_json::array();
     for (const MeshEntry& m : info.meshes)
         meshes.push_back({{"name", m.name}, {"attribute", m.attribute}, {"vertices", m.vertices}, {"faces", m.faces}});
     j["meshes"] = std::move(meshes);
-    nlohmann::json tail = nlohmann::json::array();
+    nlohmann::ordered_json tail = nlohmann::ordered_json::array();
     for (const TailEntry& t : info.tail) tail.push_back({{"kind", t.kind}, {"type", t.type}, {"blocks", t.blocks}});
     j["tail"] = std::move(tail);
     if (!info.load.notes.empty()) j["notes"] = info.load.notes;

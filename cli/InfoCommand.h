@@ -1,4 +1,5 @@
-// `qwz info`: what a file holds, as a report that is printed as text or JSON.
+// `qwz info`: what a file holds, as a report that is printed as text or JSON
+// (keys in the order written, for people who read it).
 #pragma once
 
 #include "cli/LoadFile.h"
@@ -63,10 +64,10 @@ FileInfo DescribeDocument(KlasaQwz& doc);
 // Loads the file and describes it; load.ok tells whether it could be read.
 FileInfo BuildFileInfo(const std::filesystem::path& path);
 
-nlohmann::json InfoToJson(const FileInfo& info);
+nlohmann::ordered_json InfoToJson(const FileInfo& info);
 std::string InfoToText(const FileInfo& info);
 
 // The JSON of a failed file in every command's report.
-nlohmann::json LoadFailureToJson(const LoadOutcome& load);
+nlohmann::ordered_json LoadFailureToJson(const LoadOutcome& load);
 
 }  // namespace qwz::cli

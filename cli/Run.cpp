@@ -11,15 +11,15 @@
 namespace qwz::cli {
 namespace {
 
-std::string Dump(const nlohmann::json& j) {
+std::string Dump(const nlohmann::ordered_json& j) {
     // Replacement characters rather than an exception should some text not
     // be UTF-8 (a reader's debug line is 8-bit text).
-    return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    return j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 int RunInfo(const Options& o, Console& console) {
     int code = kExitOk;
-    nlohmann::json files = nlohmann::json::array();
+    nlohmann::ordered_json files = nlohmann::ordered_json::array();
     for (const auto& path : o.paths) {
         FileInfo info = BuildFileInfo(path);
         if (!info.load.ok) code = kExitFailed;
