@@ -45,6 +45,28 @@ std::string SystemReason(const std::error_code& ec) {
     return "nie można odczytać folderu (" + ec.message() + ")";
 }
 
+// The *.qwz files of one folder and, when asked, of its sub-folders (links
+// to folders are not followed, so no walk can loop). A folder that cannot be
+// read is reported and the walk goes on with the others.
+void WalkFolder(const fs::path& dir, bool recursive, std::vector<fs::path>& found,
+                std::vector<WalkEntry>& unreadable) {
+    std::error_code ec;
+    std::vector<fs::path> subfolders;
+    fs::directory_iterator it(dir, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        std::error_code typeEc;
+        if (it->is_symlink(typeEc) && it->is_directory(typeEc)) continue;
+        if (it->is_directory(typeEc)) {
+            if (recursive) subfolders.push_back(it->path());
+        } else if (it->is_regular_file(typeEc) && HasQwzExtension(it->path())) {
+            found.push_back(it->path());
+        }
+    }
+    if (ec) unreadable.push_back({dir, SystemReason(ec)});
+    std::sort(subfolders.begin(), subfolders.end());
+    for (const fs::path& sub : subfolders) WalkFolder(sub, recursive, found, unreadable);
+}
+
 }  // namespace
 
 bool HasQwzExtension(const fs::path& path) {
@@ -69,24 +91,12 @@ std::vector<WalkEntry> CollectFiles(const std::vector<fs::path>& paths, bool rec
             continue;
         }
         std::vector<fs::path> found;
-        std::string folderError;
-        auto consider = [&](const fs::directory_entry& entry) {
-            std::error_code typeEc;
-            if (entry.is_regular_file(typeEc) && HasQwzExtension(entry.path()))
-                found.push_back(entry.path());
-        };
-        if (recursive) {
-            fs::recursive_directory_iterator it(arg, fs::directory_options::skip_permission_denied, ec), end;
-            for (; !ec && it != end; it.increment(ec)) consider(*it);
-        } else {
-            fs::directory_iterator it(arg, ec), end;
-            for (; !ec && it != end; it.increment(ec)) consider(*it);
-        }
-        if (ec) folderError = SystemReason(ec);
+        std::vector<WalkEntry> unreadable;
+        WalkFolder(arg, recursive, found, unreadable);
         found = WithoutKeptBackups(found);
         std::sort(found.begin(), found.end());
         for (const fs::path& p : found) add(p);
-        if (!folderError.empty()) out.push_back({arg, folderError});
+        out.insert(out.end(), unreadable.begin(), unreadable.end());
     }
     return out;
 }
