@@ -126,9 +126,13 @@ void PrepareDowngrade(KlasaQwz& doc) {
     if (!std::isfinite(e))
         throw FormatError(FormatError::Kind::Unwritable,
                           "współrzędna narożnika ściany nie jest liczbą skończoną");
-    // Every corner at the origin gives no extent to scale by: measure the
-    // vertices instead, and take 1 when they are all at the origin too.
-    if (e == 0.0) e = VertexExtent(def);
+    // Every corner at the origin gives no extent to scale by, and meshes
+    // without a single face give none either (the scan's start values would
+    // crush every vertex to zero): measure the vertices instead, and take 1
+    // when they are all at the origin too.
+    const bool anyFace = std::any_of(def.Faces.begin(), def.Faces.end(),
+                                     [](const vcF& faces) { return !faces.empty(); });
+    if (e == 0.0 || !anyFace) e = VertexExtent(def);
     if (e == 0.0) e = 1.0;
     doc.VertexScale = SearchScale(e);
 

@@ -1,5 +1,5 @@
 // Rewrites between the layouts, and damaged input of the older layouts.
-#include "OldLayoutSamples.h"
+#include "support/OldLayoutSamples.h"
 #include "format/FormatError.h"
 #include "model/Klasaqwz.h"
 #include "platform/DebugOutput.h"

@@ -1,6 +1,6 @@
 #include "format/Version201.h"
 
-#include "OldLayoutSamples.h"
+#include "support/OldLayoutSamples.h"
 #include "format/FormatError.h"
 #include "model/Klasaqwz.h"
 #include "support/Bytes.h"

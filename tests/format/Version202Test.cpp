@@ -1,6 +1,6 @@
 #include "format/Version202.h"
 
-#include "OldLayoutSamples.h"
+#include "support/OldLayoutSamples.h"
 #include "format/FormatError.h"
 #include "model/Klasaqwz.h"
 #include "platform/DebugOutput.h"

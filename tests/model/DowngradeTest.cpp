@@ -134,12 +134,19 @@ TEST(PrepareDowngrade, ScaleBringsTheExtentBetween3200And32000) {
 }
 
 TEST(PrepareDowngrade, ScaleIsSteppedInFloat32) {
+    // Three steps of 0.1 from 1.0, each rounded to float32.
+    EXPECT_EQ(double(ScaleFor({10000000.0f})), 0.0009999999310821295);
+}
+
+TEST(PrepareDowngrade, MeshesWithoutFacesAreMeasuredByTheirVertices) {
+    // With no face corner to measure, the scan's start values (10 000 000)
+    // would give about 0.001 and quantise these vertices to zero.
     KlasaQwz doc;
     doc.Loaded = true;
-    doc.GetDefinition()->AddMesh("no faces");  // extent 10 000 000
-    doc.GetDefinition()->Vertices[0].push_back({1, 2, 3});
+    doc.GetDefinition()->AddMesh("no faces");
+    doc.GetDefinition()->Vertices[0].push_back({1, 2, -12.5f});
     PrepareDowngrade(doc);
-    EXPECT_EQ(double(doc.VertexScale), 0.0009999999310821295);
+    EXPECT_EQ(doc.VertexScale, 1000.0f);
 }
 
 TEST(PrepareDowngrade, NothingToMeasureKeepsTheScale) {
