@@ -360,26 +360,27 @@ void CheckStartState(App& app) {
         HWND h;
         int left, top, width, height;
         const char* name;
+        int panelTop = 0;  // a check box is placed in the panel at 0, 35
     } places[] = {
         {app.convert, 162, 8, 137, 25, "Konwertuj"},
         {app.close, 162, 39, 137, 25, "Zamknij"},
         {app.shellMenu, 162, 68, 137, 25, "Ustaw menu kontekstowe"},
         {app.progress, 154, 31, 153, 11, "progress bar"},
-        {app.original, 10, 35 + 19, 97, 17, "Kopię oryginału"},
-        {app.lines, 10, 35 + 57, 97, 17, "Linie"},
-        {app.polylines, 10, 35 + 80, 97, 17, "Polilinie"},
-        {app.arcs, 10, 35 + 103, 97, 17, "Łuki"},
-        {app.circles, 10, 35 + 126, 97, 17, "Okręgi / światła"},
-        {app.uv, 10, 35 + 158, 97, 17, "UV"},
-        {app.zones, 10, 35 + 181, 121, 17, "Strefy skalowania"},
-        {app.other, 10, 35 + 204, 129, 17, "Inne dodatkowe dane"},
+        {app.original, 10, 19, 97, 17, "Kopię oryginału", 35},
+        {app.lines, 10, 57, 97, 17, "Linie", 35},
+        {app.polylines, 10, 80, 97, 17, "Polilinie", 35},
+        {app.arcs, 10, 103, 97, 17, "Łuki", 35},
+        {app.circles, 10, 126, 97, 17, "Okręgi / światła", 35},
+        {app.uv, 10, 158, 97, 17, "UV", 35},
+        {app.zones, 10, 181, 121, 17, "Strefy skalowania", 35},
+        {app.other, 10, 204, 129, 17, "Inne dodatkowe dane", 35},
     };
     bool placed = true;
     for (const Place& p : places) {
         RECT r;
         GetWindowRect(p.h, &r);
         MapWindowPoints(nullptr, app.form, reinterpret_cast<POINT*>(&r), 2);
-        bool ok = r.left == px(p.left) && r.top == px(p.top) && r.right - r.left == px(p.width) &&
+        bool ok = r.left == px(p.left) && r.top == px(p.panelTop) + px(p.top) && r.right - r.left == px(p.width) &&
                   r.bottom - r.top == px(p.height);
         if (!ok)
             std::printf("  %s at %ld,%ld size %ld x %ld\n", p.name, r.left, r.top,

@@ -51,6 +51,13 @@ for f in /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf; do
 done
 winexe=$(winepath -w "$exe" 2>/dev/null)
 
+# The screen's DPI as the window sees it (96 unless a test sets it).
+set_dpi() {
+  "$root/scripts/wine-run.sh" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+    /d "$1" /f >/dev/null 2>&1
+}
+set_dpi 96
+
 status=0
 run() {  # run <scenario> [args...]
   mkdir -p "$work/$1"
@@ -75,6 +82,12 @@ if [ -s "$work/start-state/ready" ]; then
 fi
 touch "$work/start-state/go"
 wait "$driver_pid" || status=1
+
+# The same at 144 dpi: the window and its controls scale by 1.5.
+set_dpi 144
+echo "at 144 dpi:"
+run start-state
+set_dpi 96
 
 run batch
 run close
