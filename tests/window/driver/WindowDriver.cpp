@@ -11,11 +11,13 @@
 //   batch         cancel the dialog, the version list, then a batch to 204
 //                 without lines that converts, skips and fails files
 //   close         closing the window during a long batch
+//   shell-menu    Ustaw menu kontekstowe for 204
 // Works in the current folder. Prints one line per check; exit code 0 when
 // every check passed.
 #include "support/Bytes.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -76,11 +78,11 @@ HWND WaitFor(const std::function<HWND()>& find, DWORD timeoutMs) {
     }
 }
 
-bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD stepMs = 50) {
     DWORD start = GetTickCount();
     while (!done()) {
         if (GetTickCount() - start > timeoutMs) return false;
-        Sleep(50);
+        Sleep(stepMs);
     }
     return true;
 }
@@ -504,8 +506,8 @@ void ScenarioBatch(const std::wstring& exe) {
           "summary: three lines, an empty line and each failed file with its reason");
     std::printf("  summary: [%s]\n", Narrow(summary).c_str());
     Check(WaitUntil([&] { return IsWindowEnabled(app.convert); }, 5000) &&
-              !IsWindowVisible(app.progress),
-          "after the batch Konwertuj is enabled again and the progress bar hidden");
+              IsWindowEnabled(app.shellMenu) && !IsWindowVisible(app.progress),
+          "after the batch both buttons are enabled again and the progress bar hidden");
 
     // The files as chosen: lines gone, everything else byte for byte.
     std::vector<uint8_t> aOut = Header204().raw(CircleGroup()).i32(0).raw(PolyGroup())
@@ -556,12 +558,23 @@ void ScenarioClose(const std::wstring& exe) {
     Sleep(1000);
     App::EnterFileName(dialog, names);
     Check(WaitUntil([dialog] { return !IsWindow(dialog); }, 10000), "Open closes the dialog");
-    // The batch runs: Konwertuj is disabled, the close box is pressed.
-    bool sawDisabled = !IsWindowEnabled(app.convert);
+    // Once the first file is done the close box is pressed.
+    Check(WaitUntil([&] { return ReadFile("m00.qwz") == converted204; }, 60000, 2),
+          "the first file is converted");
+    // The progress bar shows the batch: maximum the number of files, moved
+    // on before each file (answered while the window lets messages through).
+    DWORD_PTR high = 0, pos = 0;
+    SendMessageTimeoutW(app.progress, PBM_GETRANGE, FALSE, 0, SMTO_NORMAL, 10000, &high);
+    SendMessageTimeoutW(app.progress, PBM_GETPOS, 0, 0, SMTO_NORMAL, 10000, &pos);
+    Check(IsWindowVisible(app.progress) && high == DWORD_PTR(files) && pos >= 1 &&
+              pos < DWORD_PTR(files),
+          "the progress bar is shown, up to " + std::to_string(files) + ", at " +
+              std::to_string(pos));
+    Check(!IsWindowEnabled(app.convert) && !IsWindowEnabled(app.shellMenu),
+          "Konwertuj and Ustaw menu kontekstowe disabled during the batch");
     PostMessageW(app.form, WM_CLOSE, 0, 0);
     std::wstring summary = app.TakeSummary(120000);
     std::printf("  summary: [%s]\n", Narrow(summary).c_str());
-    std::printf("  Konwertuj seen disabled during the batch: %s\n", sawDisabled ? "yes" : "no");
 
     int converted = 0, untouched = 0, other = 0;
     for (int i = 0; i < files; ++i) {
@@ -574,6 +587,7 @@ void ScenarioClose(const std::wstring& exe) {
     }
     std::printf("  files converted %d, untouched %d\n", converted, untouched);
     Check(other == 0, "every file either converted or untouched");
+    Check(converted >= 1 && untouched >= 1, "the batch stopped part way");
     std::wstring expected = L"Przekonwertowano plików " + std::to_wstring(converted) + L" / " +
                             std::to_wstring(files) + L"\npominięte: 0\nbłędy: 0";
     if (untouched > 0)
@@ -589,11 +603,51 @@ void ScenarioClose(const std::wstring& exe) {
     Check(app.WaitForExit(15000, &code) && code == 0, "the window closes after the summary");
 }
 
+std::wstring RegistryDefault(const wchar_t* key) {
+    wchar_t value[1024] = {};
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key, nullptr, RRF_RT_REG_SZ, nullptr, value, &size) !=
+        ERROR_SUCCESS)
+        return L"(none)";
+    return value;
+}
+
+// Ustaw menu kontekstowe with 204 selected writes the Explorer command with
+// -v 204; a refusal would show the warning box instead.
+void ScenarioShellMenu(const std::wstring& exe) {
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L".qwz\\shell\\downgrade");
+    App app;
+    if (!app.Start(exe)) return;
+    PressKey(app.combo, VK_DOWN);
+    CheckText(TextOf(app.combo), L"204", "arrow down selects 204");
+    Click(app.shellMenu, "Ustaw menu kontekstowe");
+    HWND box = WaitFor([&] { return FindOwnedDialog(app.form); }, 3000);
+    if (box) {
+        std::wstring caption;
+        std::wstring text = app.TakeSummary(1000, &caption);
+        std::printf("  box [%s]: [%s]\n", Narrow(caption).c_str(), Narrow(text).c_str());
+        Check(caption == L"QWZ Downgrader" &&
+                  text == L"Ustawienia nie zostały zapisane. Uruchom program jako administrator.",
+              "a refused registration shows the warning box");
+    }
+    Check(box == nullptr, "the registration succeeds without a box");
+    CheckText(RegistryDefault(L".qwz\\shell\\downgrade"), L"Dostosuj do starszych wersji programu",
+              "the menu text is registered");
+    std::wstring command = RegistryDefault(L".qwz\\shell\\downgrade\\command");
+    std::printf("  command: [%s]\n", Narrow(command).c_str());
+    Check(command.find(L"QwzDowngrader.exe\" -v 204 \"%1\"") != std::wstring::npos,
+          "the command starts this program with -v 204 on the clicked file");
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L".qwz\\shell\\downgrade");
+    Click(app.close, "Zamknij");
+    DWORD code = 1;
+    Check(app.WaitForExit(15000, &code) && code == 0, "Zamknij ends the program with exit code 0");
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: WindowDriver <exe> start-state|batch|close [ready go]\n");
+        std::fprintf(stderr, "usage: WindowDriver <exe> start-state|batch|close|shell-menu [ready go]\n");
         return 2;
     }
     std::wstring exe = argv[1];
@@ -604,6 +658,8 @@ int wmain(int argc, wchar_t** argv) {
         ScenarioStart(exe, argc > 4 ? ready.c_str() : nullptr, argc > 4 ? go.c_str() : nullptr);
     } else if (scenario == L"batch") {
         ScenarioBatch(exe);
+    } else if (scenario == L"shell-menu") {
+        ScenarioShellMenu(exe);
     } else if (scenario == L"close") {
         ScenarioClose(exe);
     } else {

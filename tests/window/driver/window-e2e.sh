@@ -91,4 +91,5 @@ set_dpi 96
 
 run batch
 run close
+run shell-menu
 exit $status
