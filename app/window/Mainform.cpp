@@ -16,6 +16,8 @@
 #include <cderr.h>
 
 #include <exception>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace qwz {
@@ -24,6 +26,7 @@ namespace {
 constexpr wchar_t kFormClass[] = L"TMForm";
 constexpr wchar_t kPanelClass[] = L"TPanel";
 constexpr wchar_t kCaption[] = L"Velmora QWZ Downgrader";
+constexpr char kApplicationTitle[] = "Velmora QWZ Downgrader";  // caption of error boxes
 constexpr int kClientWidth = 307;  // at 96 dpi
 constexpr int kClientHeight = 261;
 constexpr int kFontPoints = 8;
@@ -274,9 +277,9 @@ LRESULT CALLBACK TMForm::FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     try {
         return form->HandleMessage(msg, wp, lp);
     } catch (const std::exception& e) {
-        platform::ShowMessage(e.what(), "QWZ Downgrader", platform::MessageIcon::Error, hwnd);
+        platform::ShowMessage(e.what(), kApplicationTitle, platform::MessageIcon::Error, hwnd);
     } catch (...) {
-        platform::ShowMessage("", "QWZ Downgrader", platform::MessageIcon::Error, hwnd);
+        platform::ShowMessage("", kApplicationTitle, platform::MessageIcon::Error, hwnd);
     }
     return 0;
 }
@@ -479,7 +482,9 @@ int RunMainWindow() {
     InitCommonControlsEx(&controls);
 
     TMForm form;
-    if (!form.Create(GetModuleHandleW(nullptr))) return 0;
+    if (!form.Create(GetModuleHandleW(nullptr)))
+        throw std::runtime_error("Nie można utworzyć okna programu (błąd " +
+                                 std::to_string(GetLastError()) + ").");
     ShowWindow(form.Handle(), SW_SHOWNORMAL);
     SetFocus(GetDlgItem(form.Handle(), Button1));  // the first control in tab order
     UpdateWindow(form.Handle());
