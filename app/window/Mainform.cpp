@@ -128,6 +128,7 @@ public:
     TMForm(const TMForm&) = delete;
     TMForm& operator=(const TMForm&) = delete;
     ~TMForm() {
+        if (hwnd_ && IsWindow(hwnd_)) DestroyWindow(hwnd_);  // when creation stopped half way
         if (font_) DeleteObject(font_);
     }
 
