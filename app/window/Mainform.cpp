@@ -164,6 +164,7 @@ private:
     HFONT font_ = nullptr;
     UINT dpi_ = 96;
     bool button3Unlocked_ = false;  // by the first change of the version list
+    bool choosingFiles_ = false;  // the open dialog is up
     bool batchRunning_ = false;
     bool closeRequested_ = false;  // while a batch runs: close after its summary
     bool quitReceived_ = false;
@@ -340,9 +341,11 @@ void TMForm::OnCommand(int id, int code) {
 }
 
 // During a batch the window stays until the current file is done; the
-// batch then skips the rest, shows its summary and closes the window.
+// batch then skips the rest, shows its summary and closes the window. A
+// close asked for while the open dialog is up (from outside: the window
+// itself is disabled then) closes the window when the dialog returns.
 void TMForm::Close() {
-    if (batchRunning_) {
+    if (batchRunning_ || choosingFiles_) {
         closeRequested_ = true;
         return;
     }
@@ -422,15 +425,21 @@ void TMForm::PumpPendingMessages() {
 }
 
 void TMForm::Button2Click() {
-    if (batchRunning_) return;
+    if (batchRunning_ || choosingFiles_) return;
+    closeRequested_ = false;
+    choosingFiles_ = true;
     std::vector<std::filesystem::path> files = ChooseFiles();
+    choosingFiles_ = false;
+    if (closeRequested_) {
+        DestroyWindow(hwnd_);
+        return;
+    }
     if (files.empty()) return;
 
     TQWZSaveParamsPtr params = GetSaveParams();
     WriteSaveParams(ReadChoices(), *params);
 
     batchRunning_ = true;
-    closeRequested_ = false;
     UpdateButtons();
     HWND progress = Control(ProgressBar1);
     SendMessageW(progress, PBM_SETRANGE32, 0, LPARAM(files.size()));

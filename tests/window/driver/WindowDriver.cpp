@@ -11,6 +11,7 @@
 //   batch         cancel the dialog, the version list, then a batch to 204
 //                 without lines that converts, skips and fails files
 //   close         closing the window during a long batch
+//   close-in-dialog  a close from outside while the open dialog is up
 //   shell-menu    Ustaw menu kontekstowe for 204
 // Works in the current folder. Prints one line per check; exit code 0 when
 // every check passed.
@@ -643,11 +644,33 @@ void ScenarioShellMenu(const std::wstring& exe) {
     Check(app.WaitForExit(15000, &code) && code == 0, "Zamknij ends the program with exit code 0");
 }
 
+// A close that arrives while the open dialog is up (the window itself is
+// disabled then, so it comes from outside, e.g. the taskbar) waits for the
+// dialog, and no batch starts after it.
+void ScenarioCloseInDialog(const std::wstring& exe) {
+    std::vector<uint8_t> a = File204(1, true);
+    WriteFile("a.qwz", a);
+    App app;
+    if (!app.Start(exe)) return;
+    HWND dialog = app.OpenDialog();
+    if (!dialog) return;
+    PostMessageW(app.form, WM_CLOSE, 0, 0);
+    Sleep(1000);
+    Check(IsWindow(dialog) && IsWindow(app.form), "the window stays while the dialog is up");
+    App::EnterFileName(dialog, fs::current_path().wstring());
+    Sleep(1000);
+    App::EnterFileName(dialog, L"a.qwz");
+    DWORD code = 1;
+    Check(app.WaitForExit(15000, &code) && code == 0,
+          "the window closes when the dialog returns, exit code 0");
+    Check(ReadFile("a.qwz") == a && !fs::exists("a_org.qwz"), "no file converted");
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: WindowDriver <exe> start-state|batch|close|shell-menu [ready go]\n");
+        std::fprintf(stderr, "usage: WindowDriver <exe> start-state|batch|close|close-in-dialog|shell-menu [ready go]\n");
         return 2;
     }
     std::wstring exe = argv[1];
@@ -658,6 +681,8 @@ int wmain(int argc, wchar_t** argv) {
         ScenarioStart(exe, argc > 4 ? ready.c_str() : nullptr, argc > 4 ? go.c_str() : nullptr);
     } else if (scenario == L"batch") {
         ScenarioBatch(exe);
+    } else if (scenario == L"close-in-dialog") {
+        ScenarioCloseInDialog(exe);
     } else if (scenario == L"shell-menu") {
         ScenarioShellMenu(exe);
     } else if (scenario == L"close") {

@@ -91,5 +91,6 @@ set_dpi 96
 
 run batch
 run close
+run close-in-dialog
 run shell-menu
 exit $status
