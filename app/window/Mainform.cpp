@@ -18,6 +18,7 @@
 #include <exception>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qwz {
@@ -91,6 +92,10 @@ const ControlLayout kControls[] = {
     {CheckBox7, true, L"BUTTON", L"Inne dodatkowe dane", kCheck, 10, 204, 129, 17},
     {CheckBox8, true, L"BUTTON", L"Kopię oryginału", kCheck, 10, 19, 97, 17},
 };
+
+bool IsCheckBox(const ControlLayout& c) {
+    return c.className == std::wstring_view(L"BUTTON") && (c.style & BS_TYPEMASK) == BS_AUTOCHECKBOX;
+}
 
 constexpr const wchar_t* kVersionItems[] = {L"202", L"203", L"204"};
 
@@ -219,7 +224,7 @@ bool TMForm::Create(HINSTANCE instance) {
                                        instance, nullptr);
         if (!control) return false;
         if (c.id == Panel1) panel_ = control;
-        if (c.style & BS_AUTOCHECKBOX) SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
+        if (IsCheckBox(c)) SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
     }
     HWND combo = Control(ComboBox1);
     for (const wchar_t* item : kVersionItems)
