@@ -2,7 +2,9 @@
 # The main window end to end: QwzDowngrader.exe under Wine on a private
 # Xvfb display, driven by WindowDriver.exe through its scenarios, with a
 # screenshot of the window at start.
-#   window-e2e.sh <QwzDowngrader.exe> <WindowDriver.exe> <screenshot.png>
+#   window-e2e.sh <QwzDowngrader.exe> <WindowDriver.exe> <screenshot.png> [scenario...]
+# Without scenarios: the start state (with the screenshot, and again at
+# 144 dpi), batch, close and close-in-dialog.
 # Uses its own Wine prefix (QWZ_WINDOW_WINEPREFIX) so that its Wine
 # processes belong to its display, and stops its Xvfb and that prefix's
 # wineserver at the end.
@@ -10,6 +12,8 @@ set -euo pipefail
 exe=$(realpath "$1")
 driver=$(realpath "$2")
 shot=$3
+shift 3
+scenarios=("$@")
 root=$(cd "$(dirname "$0")/../../.." && pwd)
 export QWZ_WINEPREFIX="${QWZ_WINDOW_WINEPREFIX:-$HOME/.cache/qwz-wineprefix-window}"
 export WINEPREFIX="$QWZ_WINEPREFIX"
@@ -64,6 +68,11 @@ run() {  # run <scenario> [args...]
   (cd "$work/$1" && "$root/scripts/wine-run.sh" "$driver" "$winexe" "$@") || status=1
 }
 
+if [ ${#scenarios[@]} -gt 0 ]; then
+  for scenario in "${scenarios[@]}"; do run "$scenario"; done
+  exit $status
+fi
+
 # Start state, with the screenshot taken while the driver waits.
 mkdir -p "$work/start-state"
 (cd "$work/start-state" && "$root/scripts/wine-run.sh" "$driver" "$winexe" start-state ready go) &
@@ -92,5 +101,4 @@ set_dpi 96
 run batch
 run close
 run close-in-dialog
-run shell-menu
 exit $status
