@@ -111,6 +111,37 @@ std::filesystem::path TemporaryNameBeside(const std::filesystem::path& target, u
     return target.parent_path() / name;
 }
 
+bool IsTemporaryNameOf(const std::filesystem::path& name, const std::filesystem::path& target) {
+    // Native strings: no conversion that could fail on a name the locale
+    // cannot spell.
+    using Char = std::filesystem::path::value_type;
+    const std::filesystem::path::string_type n = name.filename().native();
+    const std::filesystem::path::string_type t = target.filename().native();
+    // "<name>." + 8 hexadecimal digits + ".tmp"
+    const std::filesystem::path::string_type tmp = std::filesystem::path(".tmp").native();
+    if (n.size() != t.size() + 13 || n.compare(0, t.size(), t) != 0) return false;
+    if (n[t.size()] != Char('.') || n.compare(t.size() + 9, 4, tmp) != 0) return false;
+    return std::all_of(n.begin() + long(t.size()) + 1, n.begin() + long(t.size()) + 9, [](Char c) {
+        return (c >= Char('0') && c <= Char('9')) || (c >= Char('a') && c <= Char('f'));
+    });
+}
+
+void RemoveStaleTemporaries(const std::filesystem::path& target) {
+    std::filesystem::path folder = target.parent_path();
+    if (folder.empty()) folder = ".";
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code ignored;
+        if (IsTemporaryNameOf(it->path(), target) && it->is_regular_file(ignored))
+            std::filesystem::remove(it->path(), ignored);
+    }
+}
+
+bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
 std::string PathForMessage(const std::filesystem::path& path) {
     std::u8string u8 = path.u8string();
     return "\"" + std::string(u8.begin(), u8.end()) + "\"";
@@ -124,6 +155,7 @@ bool ReplaceFileSafely(const std::filesystem::path& target, const std::vector<ui
 
     if (ops.IsInUse(target, reason)) return false;
 
+    RemoveStaleTemporaries(target);
     TemporaryFile temp(ops);
     if (!WriteTemporary(target, bytes, options, temp, reason, ops)) return false;
 
@@ -136,7 +168,13 @@ bool ReplaceFileSafely(const std::filesystem::path& target, const std::vector<ui
     if (!options.backup.empty()) {
         switch (ops.Link(target, options.backup, error)) {
         case NoReplace::Done: kept = Kept::Linked; break;
-        case NoReplace::NameTaken: return Fail(reason, BackupTaken(options.backup));
+        case NoReplace::NameTaken:
+            // A conversion stopped between this step and the next leaves the
+            // backup name linked to the original itself: that is the backup
+            // this conversion would make, not an earlier one to protect.
+            if (!IsSameFile(options.backup, target)) return Fail(reason, BackupTaken(options.backup));
+            kept = Kept::Linked;
+            break;
         case NoReplace::Failed: return Fail(reason, error);
         case NoReplace::Unsupported:
             switch (ops.RenameNoReplace(target, options.backup, error)) {

@@ -102,6 +102,19 @@ bool ReplaceFileSafely(const std::filesystem::path& target, const std::vector<ui
 // The name of a temporary file beside `target` ("<name>.<tag>.tmp").
 std::filesystem::path TemporaryNameBeside(const std::filesystem::path& target, uint32_t tag);
 
+// Whether `name` is a temporary name that TemporaryNameBeside gives `target`.
+bool IsTemporaryNameOf(const std::filesystem::path& name, const std::filesystem::path& target);
+
+// Removes the temporary files a conversion of `target` left behind when it
+// was stopped (killed, or the machine went down) before it could clean up.
+// They only ever hold converted bytes: the original never leaves its name
+// until the last step. A conversion running at the same moment in another
+// process then fails cleanly at its final rename.
+void RemoveStaleTemporaries(const std::filesystem::path& target);
+
+// Whether two names lead to the same file.
+bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
 // A file's path as text for a user's message (UTF-8).
 std::string PathForMessage(const std::filesystem::path& path);
 
