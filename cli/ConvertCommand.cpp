@@ -145,6 +145,11 @@ FileOutcome PlanFile(const fs::path& path, int target, const TQWZSaveParams& par
         o.reason = SkipReason(o.fromVersion);
         return o;
     }
+    // A damaged extra-data block: the conversion refuses the file.
+    if (!doc.GetDefinition()->TailDamage.empty()) {
+        o.reason = doc.GetDefinition()->TailDamage;
+        return o;
+    }
     const int written = std::min(int(doc.Version), target);
     o.dropped = CountDropped(doc, written, params);
     o.droppedKnown = true;

@@ -63,6 +63,9 @@ LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
         r.reason = std::string("błąd odczytu: ") + e.what();
         return r;
     }
+    // What the tail reader skipped, in the user's words rather than the
+    // debug line's.
+    if (!doc.GetDefinition()->TailDamage.empty()) r.notes = {doc.GetDefinition()->TailDamage};
     r.ok = true;
     return r;
 }
