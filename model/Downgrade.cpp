@@ -134,7 +134,16 @@ void PrepareDowngrade(KlasaQwz& doc) {
                                      [](const vcF& faces) { return !faces.empty(); });
     if (e == 0.0 || !anyFace) e = VertexExtent(def);
     if (e == 0.0) e = 1.0;
-    doc.VertexScale = SearchScale(e);
+    float scale = SearchScale(e);
+    // The scale comes from the face corners, but every vertex is written.
+    // Vertices beyond the corners (unused ones, or those of a version 201
+    // file, whose corners were shifted by its reference point) must fit the
+    // 16 bits as well: step down while one would not, rather than refuse the
+    // file. Where everything fits, the scale stays as chosen.
+    const double vertexExtent = VertexExtent(def);
+    for (size_t step = 0; step < kMaxScaleSteps && vertexExtent * double(scale) >= 32768.0; ++step)
+        scale = float(double(scale) * 0.1);
+    doc.VertexScale = scale;
 
     if (!doc.Loaded) {
         for (int i = 0; i < 3; ++i) {

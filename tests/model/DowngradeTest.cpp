@@ -1,6 +1,8 @@
 #include "model/Downgrade.h"
 
 #include "format/FormatError.h"
+#include "model/Klasaqwz.h"
+#include "support/Bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -228,6 +230,39 @@ TEST(PrepareDowngrade, ACoordinateThatIsNotFiniteFailsTheSave) {
     AddMeshSpanning(atZero, {0.0f});
     atZero.GetDefinition()->Vertices[0].push_back({0, -INFINITY, 0});
     EXPECT_THROW(PrepareDowngrade(atZero), FormatError);
+}
+
+}  // namespace
+}  // namespace qwz
+
+namespace qwz {
+namespace {
+
+TEST(PrepareDowngrade, VerticesBeyondTheCornersStillFitTheSixteenBits) {
+    // A version 201 file with its reference point at X = 3000: the vertex at
+    // 3200 gives a face corner at 200 (scale 100 by the corners alone), and
+    // 3200 x 100 does not fit 16 bits. The scale steps down to 10 instead of
+    // the file being refused, and every stored integer comes back.
+    const std::vector<uint8_t> file = test::Bytes()
+        .magic(201).i16(30000).i16(0).i16(0).i32(0)
+        .f32(10).zeros(12).u8(1)
+        .name("hala").i32(3).zeros(57).i16(1).i16(1)
+        .u16(2).i16(32000).i16(5).i16(-7).i16(31990).i16(0).i16(0)
+        .u16(1).u8(0).u16(0).u16(1).u16(1).u16(0);
+    KlasaQwz doc;
+    ASSERT_EQ(doc.LoadBytes(file.data(), file.size()), 201);
+    const std::vector<uint8_t> saved = doc.SaveBytes(202, TQWZSaveParams());
+    EXPECT_EQ(doc.VertexScale, 10.0f);
+    KlasaQwz back;
+    ASSERT_EQ(back.LoadBytes(saved.data(), saved.size()), 202);
+    const vcV& v = back.GetDefinition()->Vertices.at(0);
+    ASSERT_EQ(v.size(), 2u);
+    EXPECT_EQ(int(std::trunc(double(v[0].x) * 10)), 32000);
+    EXPECT_EQ(int(std::trunc(double(v[0].y) * 10)), 5);
+    EXPECT_EQ(int(std::trunc(double(v[1].x) * 10)), 31990);
+
+    // Where every vertex fits, the scale is the one the corners give.
+    EXPECT_EQ(ScaleFor({-0.5f, 12.5f}), 1000.0f);
 }
 
 }  // namespace
