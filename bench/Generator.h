@@ -31,6 +31,11 @@ SceneSize LargeScene();
 SceneSize SmallMeshScene();
 // A few KB: the bundled sample.
 SceneSize SampleScene();
+// `meshes` meshes of 32761 vertices (the most version 202 holds in one mesh)
+// and group records and UV data in step with them, so that the file grows
+// in proportion to `meshes`: 4 give about 3 MB in version 204, 64 about
+// 45 MB. Up to 255 meshes fit version 202.
+SceneSize MeshCountScene(uint32_t meshes);
 
 // Fills a new document with the scene.
 void BuildScene(KlasaQwz& doc, const SceneSize& size);
@@ -39,5 +44,14 @@ struct SceneCounts {
     uint64_t vertices = 0, faces = 0, meshes = 0, records = 0, blocks = 0;
 };
 SceneCounts CountScene(KlasaQwz& doc);
+
+// Writes the document's meshes as a version 201 file, byte by byte (the
+// library reads that layout but has no writer for it): header with the
+// reference point in tenths, `skippedRecords` records of the list that
+// readers skip, the scale block, then the mesh group of version 202 with
+// vertices quantised at the largest power-of-ten scale that keeps every
+// coordinate within 32000. Returns the file's bytes. Throws
+// std::runtime_error when a mesh or the mesh count does not fit.
+std::vector<uint8_t> Version201Bytes(KlasaQwz& doc, uint32_t skippedRecords);
 
 }  // namespace qwz::bench
