@@ -146,7 +146,8 @@ SceneSize MeshCountScene(uint32_t meshes) {
     size.lines = part(large.lines);
     size.polylines = part(large.polylines);
     size.arcs = part(large.arcs);
-    size.uvMeshes = std::max<uint32_t>(2, meshes / 2);  // the last in float32, the others 16-bit
+    size.uvMeshes = std::max<uint32_t>(2, meshes / 2);
+    size.floatUvMeshes = std::max<uint32_t>(1, meshes / 4);
     return size;
 }
 
@@ -264,8 +265,9 @@ void BuildScene(KlasaQwz& doc, const SceneSize& size) {
     for (uint32_t m = 0; m < size.grids.size(); ++m)
         AddGrid(def, size.grids[m].first, size.grids[m].second, m, random);
 
-    // UV for the smallest meshes: 16-bit coordinates for all but the last,
-    // float32 for the last, each block with a group per mesh.
+    // UV for the last meshes: float32 coordinates for the last
+    // floatUvMeshes of them, 16-bit for the others, each block with a group
+    // per mesh.
     const uint32_t meshes = uint32_t(size.grids.size());
     const uint32_t uvFrom = meshes - std::min(size.uvMeshes, meshes);
     for (int kind : {TKontenerQwz::ktUV16, TKontenerQwz::ktUVFloat}) {
@@ -274,8 +276,9 @@ void BuildScene(KlasaQwz& doc, const SceneSize& size) {
         uv->ValueA = 0x00010002u;
         uv->ValueB = uint32_t(kind);
         for (uint32_t m = 0; m < meshes; ++m) {
-            const bool covered = kind == TKontenerQwz::ktUV16 ? (m >= uvFrom && m + 1 < meshes)
-                                                              : (m + 1 == meshes);
+            const uint32_t floats = std::min(size.floatUvMeshes, meshes - uvFrom);
+            const bool covered = kind == TKontenerQwz::ktUV16 ? (m >= uvFrom && m + floats < meshes)
+                                                              : (m + floats >= meshes);
             uv->Groups.push_back(covered ? GridUV(size.grids[m].first, size.grids[m].second)
                                          : vcUV{});
         }

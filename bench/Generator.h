@@ -19,6 +19,7 @@ struct SceneSize {
     uint32_t circles = 100, lines = 100, polylines = 50, arcs = 100;
     uint32_t pointsPerPolyline = 20;  // up to; varies per polyline
     uint32_t uvMeshes = 2;            // the smallest meshes get UV data
+    uint32_t floatUvMeshes = 1;       // of those, the last ones in float32; the others 16-bit
     uint32_t zoneBlocks = 2;
     uint32_t opaqueBytes = 256;
 };
