@@ -1,12 +1,13 @@
-// Conversion benchmark. Generates a large version 204 scene file, then for
-// each conversion in kConversions times load + save in this process beside
-// a plain copy of the same file (read whole, write whole: the same file
-// calls the program uses), and measures the peak memory of one load + save
-// in a child process that does nothing else.
+// Conversion benchmark. Generates scenes of a few MB to about 300 MB and,
+// for each conversion in kConversions, times load + save in this process
+// beside a plain copy of the same file (read whole, write whole: the same
+// file calls the program uses), measures the peak memory of one load + save
+// in a child process that does nothing else, and how the time grows over
+// 1x, 4x and 16x the small file; then tells which aims are met.
 //
-//   qwz_bench [--dir FOLDER] [--runs N]   run every conversion
+//   qwz_bench [--dir FOLDER] [--runs N] [--small-only]   run every conversion
 //   qwz_bench --sample FILE               write the small bundled sample
-//   qwz_bench --generate FILE             write the large file only
+//   qwz_bench --generate FILE             write the 60 MB file of LargeScene only
 #include "Generator.h"
 
 #include "model/Klasaqwz.h"
