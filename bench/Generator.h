@@ -34,8 +34,8 @@ SceneSize SmallMeshScene();
 SceneSize SampleScene();
 // `meshes` meshes of 32761 vertices (the most version 202 holds in one mesh)
 // and group records and UV data in step with them, so that the file grows
-// in proportion to `meshes`: 4 give about 3 MB in version 204, 64 about
-// 45 MB. Up to 255 meshes fit version 202.
+// in proportion to `meshes`: 4 give about 4.5 MB in version 204, 64 about
+// 71 MB, 272 about 300 MB. Up to 255 meshes fit version 202.
 SceneSize MeshCountScene(uint32_t meshes);
 
 // Fills a new document with the scene.
