@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <stdexcept>
 
 namespace qwz::bench {
 namespace {
@@ -134,6 +136,105 @@ SceneSize SampleScene() {
     return size;
 }
 
+SceneSize MeshCountScene(uint32_t meshes) {
+    // LargeScene's records for its 64 meshes, in proportion.
+    const SceneSize large = LargeScene();
+    auto part = [meshes](uint32_t of64) { return std::max<uint32_t>(1, uint32_t(uint64_t(of64) * meshes / 64)); };
+    SceneSize size = large;
+    size.grids.assign(meshes, {181, 181});
+    size.circles = part(large.circles);
+    size.lines = part(large.lines);
+    size.polylines = part(large.polylines);
+    size.arcs = part(large.arcs);
+    size.uvMeshes = std::max<uint32_t>(2, meshes / 2);
+    size.floatUvMeshes = std::max<uint32_t>(1, meshes / 4);
+    return size;
+}
+
+namespace {
+
+// Little-endian appends, built with shifts.
+void Put(std::vector<uint8_t>& out, uint64_t value, int width) {
+    for (int i = 0; i < width; ++i) out.push_back(uint8_t(value >> (8 * i)));
+}
+
+void PutFloat(std::vector<uint8_t>& out, float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, 4);
+    Put(out, bits, 4);
+}
+
+// Nearest integer, which must lie within the 16 bits of the layout.
+int16_t Quantised(float coordinate, float scale) {
+    const double q = std::nearbyint(double(coordinate) * double(scale));
+    if (!(q >= -32768.0 && q <= 32767.0)) throw std::runtime_error("vertex does not fit version 201");
+    return int16_t(q);
+}
+
+}  // namespace
+
+std::vector<uint8_t> Version201Bytes(KlasaQwz& doc, uint32_t skippedRecords) {
+    const DefinicjaObiektu& def = *doc.GetDefinition();
+    const size_t meshes = def.Vertices.size();
+    if (meshes > 255) throw std::runtime_error("version 201 holds at most 255 meshes");
+
+    double extent = 0;
+    for (const vcV& vertices : def.Vertices)
+        for (const CpunktF& v : vertices)
+            extent = std::max({extent, std::fabs(double(v.x)), std::fabs(double(v.y)), std::fabs(double(v.z))});
+    float scale = 1.0f;
+    while (extent * scale > 32000.0) scale = float(scale * 0.1);
+    while (extent * scale * 10.0 <= 32000.0 && scale < 1e6f) scale = float(scale * 10.0);
+
+    uint64_t bytes = 10 + 4 + 12 * uint64_t(skippedRecords) + 16 + 1;
+    for (size_t m = 0; m < meshes; ++m)
+        bytes += 32 + 4 + 61 + 2 + 6 * def.Vertices[m].size() + 2 + 9 * def.Faces[m].size();
+    std::vector<uint8_t> out;
+    out.reserve(size_t(bytes));
+
+    out.insert(out.end(), {'Q', 'W', 'Z', 201});
+    for (float coordinate : doc.RefPoint) {
+        const double tenths = std::trunc(double(coordinate) * 10.0);
+        if (!(tenths >= -32768.0 && tenths <= 32767.0))
+            throw std::runtime_error("reference point does not fit version 201");
+        Put(out, uint16_t(int16_t(tenths)), 2);
+    }
+    Put(out, skippedRecords, 4);
+    Random random(201);
+    for (uint32_t r = 0; r < skippedRecords; ++r) {
+        Put(out, random.Below(1000), 2);
+        Put(out, random.Below(1000), 2);
+        Put(out, random.Next(), 8);
+    }
+    PutFloat(out, scale);
+    for (float coordinate : doc.RefPoint) PutFloat(out, coordinate);
+
+    Put(out, meshes, 1);
+    for (size_t m = 0; m < meshes; ++m) {
+        const vcV& vertices = def.Vertices[m];
+        const vcF& faces = def.Faces[m];
+        if (vertices.size() > 65535 || faces.size() > 65535)
+            throw std::runtime_error("a mesh does not fit version 201");
+        const std::string& name = def.MeshNames[m];
+        for (size_t i = 0; i < 32; ++i) out.push_back(i < 31 && i < name.size() ? uint8_t(name[i]) : 0);
+        Put(out, uint32_t(def.MeshAttributes[m]), 4);
+        out.resize(out.size() + 57, 0);  // mesh filler: 57 meaningless bytes, int16 1, int16 1
+        Put(out, 1, 2);
+        Put(out, 1, 2);
+        Put(out, vertices.size(), 2);
+        for (const CpunktF& v : vertices)
+            for (float c : {v.x, v.y, v.z}) Put(out, uint16_t(Quantised(c, scale)), 2);
+        Put(out, faces.size(), 2);
+        for (const CfaceF& face : faces) out.push_back(face.flag);
+        for (const CfaceF& face : faces)
+            for (int32_t index : face.indices) {
+                if (uint32_t(index) > 65535) throw std::runtime_error("a face index does not fit version 201");
+                Put(out, uint32_t(index), 2);
+            }
+    }
+    return out;
+}
+
 void BuildScene(KlasaQwz& doc, const SceneSize& size) {
     Random random(204);
     DefinicjaObiektu& def = *doc.GetDefinition();
@@ -164,8 +265,9 @@ void BuildScene(KlasaQwz& doc, const SceneSize& size) {
     for (uint32_t m = 0; m < size.grids.size(); ++m)
         AddGrid(def, size.grids[m].first, size.grids[m].second, m, random);
 
-    // UV for the smallest meshes: 16-bit coordinates for all but the last,
-    // float32 for the last, each block with a group per mesh.
+    // UV for the last meshes: float32 coordinates for the last
+    // floatUvMeshes of them, 16-bit for the others, each block with a group
+    // per mesh.
     const uint32_t meshes = uint32_t(size.grids.size());
     const uint32_t uvFrom = meshes - std::min(size.uvMeshes, meshes);
     for (int kind : {TKontenerQwz::ktUV16, TKontenerQwz::ktUVFloat}) {
@@ -174,8 +276,9 @@ void BuildScene(KlasaQwz& doc, const SceneSize& size) {
         uv->ValueA = 0x00010002u;
         uv->ValueB = uint32_t(kind);
         for (uint32_t m = 0; m < meshes; ++m) {
-            const bool covered = kind == TKontenerQwz::ktUV16 ? (m >= uvFrom && m + 1 < meshes)
-                                                              : (m + 1 == meshes);
+            const uint32_t floats = std::min(size.floatUvMeshes, meshes - uvFrom);
+            const bool covered = kind == TKontenerQwz::ktUV16 ? (m >= uvFrom && m + floats < meshes)
+                                                              : (m + floats >= meshes);
             uv->Groups.push_back(covered ? GridUV(size.grids[m].first, size.grids[m].second)
                                          : vcUV{});
         }
