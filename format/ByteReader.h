@@ -43,6 +43,27 @@ public:
         p_ += n;
     }
     void skip(size_t n, const char* field) { need(n, field); p_ += n; }
+    // The next n bytes in place, for decoding a run of fields at once.
+    const uint8_t* take(size_t n, const char* field) {
+        need(n, field);
+        const uint8_t* start = p_;
+        p_ += n;
+        return start;
+    }
+
+    // An int32 count of items that take at least `minBytes` each. Throws
+    // Malformed naming the count's own offset when it is negative or the
+    // items cannot fit in what remains after it.
+    uint32_t count32(uint64_t minBytes, const char* field) {
+        const size_t at = offset();
+        return fitCount(i32(field), at, minBytes, field);
+    }
+    // The same check for a count already read at offset `at`.
+    uint32_t fitCount(int64_t n, size_t at, uint64_t minBytes, const char* field) const {
+        if (n < 0 || (minBytes != 0 && uint64_t(n) > remaining() / minBytes))
+            throw FormatError(FormatError::Kind::Malformed, at, field);
+        return uint32_t(n);
+    }
 
     // Before anything is allocated for `count` items of at least `minBytes`
     // each: throws Malformed when they cannot fit in what remains.

@@ -37,6 +37,13 @@ public:
         out_.insert(out_.end(), p, p + n);
     }
     void zeros(size_t n) { out_.insert(out_.end(), n, uint8_t(0)); }
+    // Appends n zero bytes and returns where they start, for encoding a run
+    // of fields at once. The pointer is good until the next append.
+    uint8_t* grow(size_t n) {
+        const size_t at = out_.size();
+        out_.resize(at + n);
+        return out_.data() + at;
+    }
 
     // The lowest `width` bytes of v (1 to 8), least significant first.
     void le(uint64_t v, size_t width) {

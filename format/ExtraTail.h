@@ -21,4 +21,8 @@ void ReadExtraTail(DefinicjaObiektu& def, ByteReader& in);
 // nothing at all when params keep no extra data.
 void WriteExtraTail(const DefinicjaObiektu& def, ByteWriter& out, const TQWZSaveParams& params);
 
+// About the bytes WriteExtraTail appends with every flag on (exact for the
+// three known block classes), for reserving the output.
+uint64_t ExtraTailSize(const DefinicjaObiektu& def);
+
 }  // namespace qwz

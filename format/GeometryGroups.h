@@ -19,4 +19,7 @@ void ReadGeometryGroups(DefinicjaObiektu& def, ByteReader& in);
 void WriteGeometryGroups(const DefinicjaObiektu& def, ByteWriter& out,
                          const TQWZSaveParams& params);
 
+// The bytes WriteGeometryGroups appends with every keep flag on.
+uint64_t GeometryGroupsSize(const DefinicjaObiektu& def);
+
 }  // namespace qwz

@@ -1,14 +1,69 @@
-// Placeholder until the version 204 layout is built: refuses to read or write.
+// Version 204 file:
+//   "QWZ" | u8 204 | float32 reference X, Y, Z
+//   | circle and light group | line group | polyline group | arc group
+//   | mesh group | extra-data tail up to the end of the file
+// The groups are in GeometryGroups.cpp, the meshes in MeshGroup204.cpp,
+// the tail in ExtraTail.cpp. A file may end at any section boundary after
+// the header: what follows then reads as empty.
 #include "format/Version204.h"
 
-namespace qwz {
+#include "format/ExtraTail.h"
+#include "format/GeometryGroups.h"
+#include "format/MeshGroup204.h"
+#include "platform/DebugOutput.h"
 
-void ReadVersion204(KlasaQwz&, ByteReader& in) {
-    throw FormatError(FormatError::Kind::Malformed, in.offset(), "wersja 204 nie jest jeszcze obsługiwana");
+#include <cmath>
+#include <string>
+
+namespace qwz {
+namespace {
+
+constexpr size_t kHeaderSize = 16;
+
+// The bytes of the file with every keep flag on: what the writer reserves.
+uint64_t Version204Size(const DefinicjaObiektu& def) {
+    return kHeaderSize + GeometryGroupsSize(def) + MeshGroup204Size(def) + ExtraTailSize(def);
 }
 
-void WriteVersion204(KlasaQwz&, ByteWriter&, const TQWZSaveParams&) {
-    throw FormatError(FormatError::Kind::Unwritable, "zapis wersji 204 nie jest jeszcze obsługiwany");
+}  // namespace
+
+int16_t ReferenceTenths(float value) {
+    const double tenths = std::trunc(double(value) * 10.0);
+    // Beyond the int32 range (or NaN) there is no value to keep.
+    if (!(tenths > -2147483649.0 && tenths < 2147483648.0)) return 0;
+    return int16_t(uint16_t(uint32_t(int32_t(tenths))));
+}
+
+void ReadVersion204(KlasaQwz& doc, ByteReader& in) {
+    DefinicjaObiektu& def = *doc.GetDefinition();
+    def.Clear();
+    in.skip(3, "nagłówek pliku");
+    doc.Version = in.u8("wersja pliku");
+    for (int axis = 0; axis < 3; ++axis) {
+        const float value = in.f32("punkt odniesienia");
+        doc.RefPoint[axis] = value;
+        def.RefPoint[axis] = value;
+        doc.RefTenths[axis] = ReferenceTenths(value);
+    }
+    ReadGeometryGroups(def, in);
+    ReadMeshGroup204(def, in);
+    ReadExtraTail(def, in);
+    doc.VertexScale = 1.0f;
+}
+
+void WriteVersion204(KlasaQwz& doc, ByteWriter& out, const TQWZSaveParams& params) {
+    const DefinicjaObiektu& def = *doc.GetDefinition();
+    platform::DebugOutputW("F: " + std::to_string(def.Faces.size()) +
+                           ", V: " + std::to_string(def.Vertices.size()) +
+                           ", Names: " + std::to_string(def.MeshNames.size()) +
+                           ", Kol: " + std::to_string(def.MeshAttributes.size()));
+    out.reserve(out.size() + size_t(Version204Size(def)));
+    out.bytes("QWZ", 3);
+    out.u8(204);
+    for (int axis = 0; axis < 3; ++axis) out.f32(doc.RefPoint[axis]);
+    WriteGeometryGroups(def, out, params);
+    WriteMeshGroup204(def, out);
+    WriteExtraTail(def, out, params);
 }
 
 }  // namespace qwz

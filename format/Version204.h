@@ -17,4 +17,9 @@ void ReadVersion204(KlasaQwz& doc, ByteReader& in);
 // Throws FormatError (Unwritable) when the document does not fit the layout.
 void WriteVersion204(KlasaQwz& doc, ByteWriter& out, const TQWZSaveParams& params);
 
+// The reference point in tenths as the older headers keep it: value x 10
+// truncated toward zero, as int16 (its low 16 bits); 0 for NaN or a value
+// beyond the int32 range. 12.37 gives 123, -12.37 gives -123.
+int16_t ReferenceTenths(float value);
+
 }  // namespace qwz

@@ -1,0 +1,73 @@
+// Extra-data tail, from the end of the mesh group to the end of the file:
+//   block* ; block := u8 kind | payload of that kind
+// kinds 1 and 5: UV (Kqwz_uv.cpp); 3: scaling zones (Kqwz_scaler.cpp);
+// every other kind: opaque (Kqwz_unknown.cpp). No count, no end marker.
+#include "format/ExtraTail.h"
+
+#include "format/Kqwz_scaler.h"
+#include "format/Kqwz_unknown.h"
+#include "format/Kqwz_uv.h"
+#include "platform/DebugOutput.h"
+
+#include <string>
+
+namespace qwz {
+
+TKontenerPtr ReadExtraBlock(ByteReader& in) {
+    if (in.atEnd()) return {};  // the end of the data at a kind byte: the normal end
+    const size_t at = in.offset();
+    const uint8_t kindByte = in.u8("rodzaj bloku danych dodatkowych");
+    const auto kind = TKontenerQwz::EKontenerTyp(kindByte);
+
+    TKontenerPtr block;
+    switch (kind) {
+    case TKontenerQwz::ktUV16:
+    case TKontenerQwz::ktUVFloat: block.reset(new TKQWZ_UV()); break;
+    case TKontenerQwz::ktScaler: block.reset(new TKQWZ_Scaler()); break;
+    default: block.reset(new TKQWZ_Unknown()); break;
+    }
+    block->SetKind(kind);
+
+    if (!block->Read(in)) {
+        // The block is dropped and the tail ends here; what was read before
+        // it stays and the load goes on.
+        platform::DebugOutputA("QWZ: extra-data block of kind " + std::to_string(kindByte) +
+                               " at offset " + std::to_string(at) +
+                               " is damaged; it and the rest of the file are skipped");
+        return {};
+    }
+    return block;
+}
+
+void ReadExtraTail(DefinicjaObiektu& def, ByteReader& in) {
+    while (TKontenerPtr block = ReadExtraBlock(in))
+        def.Containers.ListOf(block->GetKind()).push_back(block);
+}
+
+void WriteExtraTail(const DefinicjaObiektu& def, ByteWriter& out, const TQWZSaveParams& params) {
+    if (!params.KeepsAnyExtra()) return;
+    // The map walks kinds in ascending order; a block's result does not stop
+    // the blocks after it.
+    for (const auto& [kind, blocks] : def.Containers)
+        for (const TKontenerPtr& block : blocks) block->Write(out, params);
+}
+
+uint64_t ExtraTailSize(const DefinicjaObiektu& def) {
+    uint64_t size = 0;
+    for (const auto& [kind, blocks] : def.Containers) {
+        for (const TKontenerPtr& block : blocks) {
+            if (auto* uv = dynamic_cast<const TKQWZ_UV*>(block.get())) {
+                size += 17;
+                for (const vcUV& group : uv->Groups) size += 4 + group.size() * uv->RecordSize();
+            } else if (auto* scaler = dynamic_cast<const TKQWZ_Scaler*>(block.get())) {
+                size += 60;
+                for (const auto& zones : scaler->Zones) size += 8 * zones.size();
+            } else if (auto* opaque = dynamic_cast<const TKQWZ_Unknown*>(block.get())) {
+                size += 5 + opaque->Bytes.size();
+            }
+        }
+    }
+    return size;
+}
+
+}  // namespace qwz

@@ -1,0 +1,173 @@
+// The four geometry groups, in file order: circles and lights, lines,
+// polylines, arcs. Each is a named group:
+//   int32 N | N x ( name[32] | int32 attribute | int32 R | R records )
+// Records of circles, lines and arcs are fixed blocks of 56, 48 and 72
+// bytes carried as they stand. A polyline record is
+//   int32 P | u8 flag | header[24] | P x ( 3 x float64 point | float64 value )
+// A group whose keep flag is off is written as N = 0 alone.
+#include "format/GeometryGroups.h"
+
+#include "format/LittleEndian.h"
+#include "format/NameField.h"
+
+#include <cstring>
+
+namespace qwz {
+namespace {
+
+// Error texts name the group; a cut-short or damaged file reports them.
+struct GroupText {
+    const char* count;
+    const char* name;
+    const char* attribute;
+    const char* records;
+    const char* record;
+};
+
+constexpr GroupText kCircleText{"liczba nazw okręgów i świateł", "nazwa okręgów i świateł",
+                                "atrybut nazwy okręgów i świateł", "liczba okręgów i świateł",
+                                "okrąg lub światło"};
+constexpr GroupText kLineText{"liczba nazw linii", "nazwa linii", "atrybut nazwy linii",
+                              "liczba linii", "linia"};
+constexpr GroupText kPolyText{"liczba nazw polilinii", "nazwa polilinii",
+                              "atrybut nazwy polilinii", "liczba polilinii", "polilinia"};
+constexpr GroupText kArcText{"liczba nazw łuków", "nazwa łuków", "atrybut nazwy łuków",
+                             "liczba łuków", "łuk"};
+
+// Name field, attribute and record count: the least a name takes.
+constexpr uint64_t kNameEntryMin = kNameFieldSize + 4 + 4;
+constexpr size_t kPolyHeaderSize = 24;
+constexpr uint64_t kPolyMin = 4 + 1 + kPolyHeaderSize;
+constexpr size_t kPolyPointSize = 32;
+
+static_assert(sizeof(CCircle) == 56 && sizeof(CLine) == 48 && sizeof(CArc) == 72,
+              "fixed records are held exactly as their bytes in the file");
+
+template <class Record>
+void ReadRecords(ByteReader& in, std::vector<Record>& records, const GroupText& text) {
+    const uint32_t n = in.count32(sizeof(Record), text.records);
+    records.resize(n);
+    if (n != 0) in.bytes(records.data(), size_t(n) * sizeof(Record), text.record);
+}
+
+void ReadRecords(ByteReader& in, std::vector<CPoly>& records, const GroupText& text) {
+    const uint32_t n = in.count32(kPolyMin, text.records);
+    records.resize(n);
+    for (CPoly& poly : records) {
+        const size_t countAt = in.offset();
+        const int32_t declared = in.i32("liczba punktów polilinii");
+        poly.flag = in.u8("znacznik polilinii");
+        in.bytes(poly.header.data(), kPolyHeaderSize, "nagłówek polilinii");
+        const uint32_t points =
+            in.fitCount(declared, countAt, kPolyPointSize, "liczba punktów polilinii");
+        poly.points.resize(points);
+        const uint8_t* p = in.take(size_t(points) * kPolyPointSize, "punkt polilinii");
+        for (auto& [point, value] : poly.points) {
+            point.x = le::LoadF64(p);
+            point.y = le::LoadF64(p + 8);
+            point.z = le::LoadF64(p + 16);
+            value = le::LoadF64(p + 24);
+            p += kPolyPointSize;
+        }
+    }
+}
+
+template <class Record>
+void ReadGroup(ByteReader& in, GeometryGroup<Record> group, const GroupText& text) {
+    // Data that ends where the count would start: this group and every
+    // later one are empty.
+    if (in.atEnd()) {
+        group.Resize(0);
+        return;
+    }
+    const uint32_t n = in.count32(kNameEntryMin, text.count);
+    group.Resize(n);
+    for (uint32_t i = 0; i < n; ++i) {
+        group.names[i] = ReadNameField(in, text.name);
+        group.attributes[i] = in.i32(text.attribute);
+        ReadRecords(in, group.records[i], text);
+    }
+}
+
+template <class Record>
+void WriteRecords(ByteWriter& out, const std::vector<Record>& records) {
+    out.i32(int32_t(records.size()));
+    out.bytes(records.data(), records.size() * sizeof(Record));
+}
+
+void WriteRecords(ByteWriter& out, const std::vector<CPoly>& records) {
+    out.i32(int32_t(records.size()));
+    for (const CPoly& poly : records) {
+        out.i32(int32_t(poly.points.size()));
+        out.u8(poly.flag);
+        out.bytes(poly.header.data(), kPolyHeaderSize);
+        uint8_t* p = out.grow(poly.points.size() * kPolyPointSize);
+        for (const auto& [point, value] : poly.points) {
+            le::StoreF64(p, point.x);
+            le::StoreF64(p + 8, point.y);
+            le::StoreF64(p + 16, point.z);
+            le::StoreF64(p + 24, value);
+            p += kPolyPointSize;
+        }
+    }
+}
+
+template <class Record>
+void WriteGroup(ByteWriter& out, const std::vector<std::string>& names,
+                const std::vector<int32_t>& attributes,
+                const std::vector<std::vector<Record>>& records, bool keep) {
+    if (!keep) {
+        out.i32(0);
+        return;
+    }
+    const size_t n = names.size();
+    if (attributes.size() != n || records.size() != n)
+        throw FormatError(FormatError::Kind::Unwritable,
+                          "listy nazw, atrybutów i rekordów grupy mają różne długości");
+    out.i32(int32_t(n));
+    for (size_t i = 0; i < n; ++i) {
+        WriteNameField(out, names[i]);
+        out.i32(attributes[i]);
+        WriteRecords(out, records[i]);
+    }
+}
+
+template <class Record>
+uint64_t RecordsSize(const std::vector<std::vector<Record>>& lists) {
+    uint64_t size = 0;
+    for (const auto& records : lists) size += kNameEntryMin + records.size() * sizeof(Record);
+    return size;
+}
+
+uint64_t RecordsSize(const std::vector<vcPoly>& lists) {
+    uint64_t size = 0;
+    for (const vcPoly& polys : lists) {
+        size += kNameEntryMin;
+        for (const CPoly& poly : polys) size += kPolyMin + poly.points.size() * kPolyPointSize;
+    }
+    return size;
+}
+
+}  // namespace
+
+void ReadGeometryGroups(DefinicjaObiektu& def, ByteReader& in) {
+    ReadGroup(in, def.CircleGroup(), kCircleText);
+    ReadGroup(in, def.LineGroup(), kLineText);
+    ReadGroup(in, def.PolyGroup(), kPolyText);
+    ReadGroup(in, def.ArcGroup(), kArcText);
+}
+
+void WriteGeometryGroups(const DefinicjaObiektu& def, ByteWriter& out,
+                         const TQWZSaveParams& params) {
+    WriteGroup(out, def.CircleNames, def.CircleAttributes, def.Circles, params.KeepCircles);
+    WriteGroup(out, def.LineNames, def.LineAttributes, def.Lines, params.KeepLines);
+    WriteGroup(out, def.PolyNames, def.PolyAttributes, def.Polys, params.KeepPolylines);
+    WriteGroup(out, def.ArcNames, def.ArcAttributes, def.Arcs, params.KeepArcs);
+}
+
+uint64_t GeometryGroupsSize(const DefinicjaObiektu& def) {
+    return 4 * 4 + RecordsSize(def.Circles) + RecordsSize(def.Lines) + RecordsSize(def.Polys) +
+           RecordsSize(def.Arcs);
+}
+
+}  // namespace qwz

@@ -1,0 +1,95 @@
+// UV block (kind 1 or 5), after its kind byte:
+//   int32 size = 4 + 4 x G + S x R | value A[4] | value B[4] | int32 G (>= 1)
+//   | G x ( int32 n | n records )
+// record, kind 5 (S = 32): 4 corners x ( float32 u | float32 v )
+// record, kind 1 (S = 16): 4 corners x ( uint16 u' | uint16 v' ), u = u' / 65535
+// The size counts neither itself nor values A and B; readers do not skip by it.
+#include "format/Kqwz_uv.h"
+
+#include "format/LittleEndian.h"
+
+#include <cmath>
+
+namespace qwz {
+
+uint16_t UvToFraction(float value) {
+    const double scaled = std::trunc(double(value) * 65535.0 + 0.5);
+    // Only values an int64 holds convert; the low 16 bits are what is stored.
+    if (!(scaled > -9.2e18 && scaled < 9.2e18)) return 0;
+    return uint16_t(uint64_t(int64_t(scaled)));
+}
+
+float UvFromFraction(uint16_t fraction) { return float(fraction) / 65535.0f; }
+
+void TKQWZ_UV::Clear() {
+    Groups.clear();
+    size_ = 0;
+}
+
+bool TKQWZ_UV::Read(ByteReader& in) {
+    Compressed = kind_ == ktUV16;
+    Clear();
+    if (in.remaining() < 16) return false;
+    size_ = in.i32("rozmiar bloku UV");
+    ValueA = in.u32("wartość A bloku UV");
+    ValueB = in.u32("wartość B bloku UV");
+    const size_t groupsAt = in.offset();
+    const int32_t groupCount = in.i32("liczba grup bloku UV");
+    if (groupCount == 0) return false;
+    Groups.resize(in.fitCount(groupCount, groupsAt, 4, "liczba grup bloku UV"));
+
+    const size_t recordSize = RecordSize();
+    for (vcUV& group : Groups) {
+        const uint32_t n = in.count32(recordSize, "liczba rekordów grupy UV");
+        group.resize(n);
+        const uint8_t* p = in.take(n * recordSize, "rekordy UV");
+        for (CuvF& record : group) {
+            for (CuvF::Corner& corner : record.corners) {
+                if (Compressed) {
+                    corner.u = UvFromFraction(le::Load16(p));
+                    corner.v = UvFromFraction(le::Load16(p + 2));
+                    p += 4;
+                } else {
+                    corner.u = le::LoadF32(p);
+                    corner.v = le::LoadF32(p + 4);
+                    p += 8;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+bool TKQWZ_UV::Write(ByteWriter& out, const TQWZSaveParams& params) {
+    if (!params.KeepUV) return true;
+    const size_t recordSize = RecordSize();
+    uint64_t records = 0;
+    for (const vcUV& group : Groups) records += group.size();
+    size_ = int32_t(4 + 4 * Groups.size() + recordSize * records);
+
+    out.u8(uint32_t(GetKind()));
+    out.i32(size_);
+    out.u32(ValueA);
+    out.u32(ValueB);
+    out.i32(int32_t(Groups.size()));
+    for (const vcUV& group : Groups) {
+        out.i32(int32_t(group.size()));
+        uint8_t* p = out.grow(group.size() * recordSize);
+        for (const CuvF& record : group) {
+            for (const CuvF::Corner& corner : record.corners) {
+                if (Compressed) {
+                    le::Store16(p, UvToFraction(corner.u));
+                    le::Store16(p + 2, UvToFraction(corner.v));
+                    p += 4;
+                } else {
+                    le::StoreF32(p, corner.u);
+                    le::StoreF32(p + 4, corner.v);
+                    p += 8;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace qwz

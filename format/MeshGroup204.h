@@ -1,0 +1,36 @@
+// The mesh group of version 204 and the index width it stores face
+// indices in (the layout is drawn in MeshGroup204.cpp).
+#pragma once
+
+#include "format/ByteReader.h"
+#include "format/ByteWriter.h"
+#include "model/Definicjaobiektu.h"
+
+#include <cstdint>
+#include <string>
+
+namespace qwz {
+
+// Bytes per face index for a mesh of `vertexCount` vertices: 1 up to 255,
+// 2 up to 65535, 3 up to 16777215, else 4. Chosen from the count alone,
+// not from the largest index.
+unsigned IndexWidth(uint32_t vertexCount);
+
+// The text reported for a face index that names no vertex: "300 >= 256".
+std::string IndexMessage(uint32_t index, uint32_t vertexCount);
+
+// Reads the mesh group into a cleared geometry object. Data that ends where
+// the mesh count would start reads as no meshes. A face index that names no
+// vertex is kept as read and that corner stays at zero.
+void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in);
+
+// Writes the mesh group. Every face index that names no vertex is reported
+// on the debug output and still written in the mesh's index width; the
+// first one of the call is also shown in a message box. Throws FormatError
+// (Unwritable) when the mesh lists differ in length.
+void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out);
+
+// The bytes WriteMeshGroup204 appends.
+uint64_t MeshGroup204Size(const DefinicjaObiektu& def);
+
+}  // namespace qwz

@@ -1,0 +1,133 @@
+#include "format/GeometryGroups.h"
+
+#include "support/Bytes.h"
+
+#include <gtest/gtest.h>
+
+namespace qwz {
+namespace {
+
+using test::Bytes;
+
+std::vector<uint8_t> Write(const DefinicjaObiektu& def, const TQWZSaveParams& params = {}) {
+    std::vector<uint8_t> out;
+    ByteWriter w(out);
+    WriteGeometryGroups(def, w, params);
+    return out;
+}
+
+TEST(GeometryGroups, SwitchedOffGroupsAreFourZeroBytesAndReadAsEmpty) {
+    DefinicjaObiektu def;
+    def.LineGroup().Resize(1);
+    def.LineNames[0] = "L";
+    def.Lines[0].resize(2);
+    def.ArcGroup().Resize(1);
+    TQWZSaveParams params;
+    params.KeepLines = false;
+    const std::vector<uint8_t> expected =
+        Bytes().i32(0).i32(0).i32(0).i32(1).name("").i32(0).i32(0);
+    EXPECT_EQ(Write(def, params), expected);
+
+    DefinicjaObiektu back;
+    ByteReader in(expected.data(), expected.size());
+    ReadGeometryGroups(back, in);
+    EXPECT_TRUE(in.atEnd());
+    EXPECT_TRUE(back.LineNames.empty());
+    EXPECT_EQ(back.ArcNames.size(), 1u);
+}
+
+TEST(GeometryGroups, RecordsAndPolylinePointsRoundTrip) {
+    DefinicjaObiektu def;
+    def.CircleGroup().Resize(1);
+    def.Circles[0].resize(1);
+    def.Circles[0][0].bytes[55] = 0x5A;
+    def.PolyGroup().Resize(2);
+    def.PolyNames = {"p", "pusta"};
+    def.PolyAttributes = {-5, 6};
+    CPoly poly;
+    poly.flag = 3;
+    poly.header[23] = 0x77;
+    poly.points = {{{1, 2, 3}, 4}, {{-1, -2, -3}, -4}};
+    def.Polys[0] = {poly, CPoly{}};  // the second one has no points: 29 bytes
+
+    const std::vector<uint8_t> bytes = Write(def);
+    Bytes polyBytes;
+    polyBytes.i32(2).name("p").i32(-5).i32(2);
+    polyBytes.i32(2).u8(3).zeros(23).u8(0x77).f64(1).f64(2).f64(3).f64(4).f64(-1).f64(-2)
+        .f64(-3).f64(-4);
+    polyBytes.i32(0).u8(0).zeros(24);
+    polyBytes.name("pusta").i32(6).i32(0);
+    const std::vector<uint8_t> expected = Bytes()
+        .i32(1).name("").i32(0).i32(1).zeros(55).u8(0x5A)
+        .i32(0).raw(polyBytes).i32(0).vec();
+    ASSERT_EQ(bytes, expected);
+
+    DefinicjaObiektu back;
+    ByteReader in(bytes.data(), bytes.size());
+    ReadGeometryGroups(back, in);
+    EXPECT_EQ(back.Circles[0][0].bytes, def.Circles[0][0].bytes);
+    EXPECT_EQ(back.PolyNames, def.PolyNames);
+    EXPECT_EQ(back.PolyAttributes, def.PolyAttributes);
+    ASSERT_EQ(back.Polys[0].size(), 2u);
+    EXPECT_EQ(back.Polys[0][0].header, poly.header);
+    EXPECT_EQ(back.Polys[0][0].points[1].first.z, -3.0);
+    EXPECT_TRUE(back.Polys[0][1].points.empty());
+}
+
+TEST(GeometryGroups, DataEndingAtAGroupCountReadsTheRestAsEmpty) {
+    const std::vector<uint8_t> bytes = Bytes().i32(1).name("o").i32(2).i32(0);
+    DefinicjaObiektu def;
+    def.LineGroup().Resize(3);  // not what the reader leaves
+    ByteReader in(bytes.data(), bytes.size());
+    ReadGeometryGroups(def, in);
+    EXPECT_EQ(def.CircleNames, std::vector<std::string>{"o"});
+    EXPECT_TRUE(def.LineNames.empty() && def.PolyNames.empty() && def.ArcNames.empty());
+
+    // Ending right after a polyline of many points: each point needs 32 bytes.
+    Bytes polys;
+    polys.i32(0).i32(0).i32(1).name("p").i32(0).i32(1).i32(10).u8(1).zeros(24);
+    for (int k = 0; k < 10; ++k) polys.f64(k).f64(k).f64(k).f64(k);
+    DefinicjaObiektu withPoly;
+    ByteReader polyIn(polys.vec().data(), polys.size());
+    ReadGeometryGroups(withPoly, polyIn);
+    ASSERT_EQ(withPoly.Polys.size(), 1u);
+    EXPECT_EQ(withPoly.Polys[0][0].points.size(), 10u);
+    EXPECT_EQ(withPoly.Polys[0][0].points[9].second, 9.0);
+}
+
+TEST(GeometryGroups, CountsThatCannotFitAreMalformedAndCutsAreTruncated) {
+    struct Case {
+        std::vector<uint8_t> bytes;
+        FormatError::Kind kind;
+        size_t offset;
+        const char* field;
+    };
+    const std::vector<Case> cases = {
+        {Bytes().i32(1).name("o").i32(0).i32(1).zeros(55), FormatError::Kind::Malformed, 40,
+         "liczba okręgów i świateł"},
+        {Bytes().i32(1).name("o").i32(0).i32(-1), FormatError::Kind::Malformed, 40,
+         "liczba okręgów i świateł"},
+        {Bytes().i32(0).i32(0).i32(1).name("p").i32(0).i32(1).i32(1000).u8(0).zeros(24).zeros(32),
+         FormatError::Kind::Malformed, 52, "liczba punktów polilinii"},
+        {Bytes().i32(0).i32(0).i32(1).name("p").i32(0).i32(1).i32(2).u8(0).zeros(24).zeros(63),
+         FormatError::Kind::Malformed, 52, "liczba punktów polilinii"},
+        {Bytes().i32(0).i32(2).name("l").i32(0).i32(1).zeros(48).zeros(20),
+         FormatError::Kind::Truncated, 96, "nazwa linii"},
+        {Bytes().i32(0).u8(1), FormatError::Kind::Truncated, 4, "liczba nazw linii"},
+    };
+    for (const Case& c : cases) {
+        DefinicjaObiektu def;
+        ByteReader in(c.bytes.data(), c.bytes.size());
+        try {
+            ReadGeometryGroups(def, in);
+            ADD_FAILURE() << c.field;
+        } catch (const FormatError& e) {
+            EXPECT_EQ(e.kind(), c.kind) << c.field;
+            EXPECT_EQ(e.offset(), c.offset) << c.field;
+            EXPECT_EQ(e.field(), c.field);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace qwz
