@@ -7,6 +7,7 @@
 #include "platform/Registry.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -93,6 +94,17 @@ protected:
     void SetUp() override { Clean(); }
     void TearDown() override { Clean(); }
     static void Clean() {
+        // A key left read-only by a test must become deletable again.
+        HKEY h = nullptr;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, kVerb, 0, WRITE_DAC, &h) == ERROR_SUCCESS) {
+            PSECURITY_DESCRIPTOR sd = nullptr;
+            if (ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;KA;;;WD)",
+                                                                     SDDL_REVISION_1, &sd, nullptr)) {
+                RegSetKeySecurity(h, DACL_SECURITY_INFORMATION, sd);
+                LocalFree(sd);
+            }
+            RegCloseKey(h);
+        }
         RegDeleteTreeW(HKEY_CLASSES_ROOT, L".qwz");
         RegDeleteKeyW(HKEY_CLASSES_ROOT, L".qwz");
         RegDeleteTreeW(HKEY_CURRENT_USER, kUserClasses);
@@ -182,6 +194,42 @@ TEST_F(WindowsRegistry, DeleteTreeRemovesDeepKeysAndToleratesAMissingOne) {
         EXPECT_NE(std::string(e.what()).find("HKEY_CURRENT_USER\\Software\\Classes\\.qwz"),
                   std::string::npos);
     }
+}
+
+// Gives everyone read access to the key and nothing else, as a user without
+// the right to write the class registry has.
+void MakeReadOnly(HKEY root, const wchar_t* key) {
+    HKEY h = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(root, key, 0, WRITE_DAC, &h), ERROR_SUCCESS);
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KR;;;WD)",
+                                                                     SDDL_REVISION_1, &sd, nullptr));
+    EXPECT_EQ(RegSetKeySecurity(h, DACL_SECURITY_INFORMATION, sd), ERROR_SUCCESS);
+    LocalFree(sd);
+    RegCloseKey(h);
+}
+
+TEST_F(WindowsRegistry, WithoutWriteRightsRegisteringThrowsAndStopsAtOnce) {
+    RegisterShellVerb(202);
+    SetString(HKEY_CURRENT_USER, kUserClasses, nullptr, L"qwzfile");
+    MakeReadOnly(HKEY_CLASSES_ROOT, kVerb);
+
+    try {
+        RegisterShellVerb(204);
+        ADD_FAILURE() << "no error";
+    } catch (const platform::RegistryError& e) {
+        EXPECT_EQ(e.code(), ERROR_ACCESS_DENIED);
+        EXPECT_NE(std::string(e.what()).find("HKEY_CLASSES_ROOT\\.qwz\\shell\\downgrade"),
+                  std::string::npos)
+            << e.what();
+    }
+    // Nothing after the failed write ran: the old command and the per-user
+    // key are as they were.
+    EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, kCommand),
+              L"\"" + ThisProgram() + L"\" -v 202 \"%1\"");
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kUserClasses));
+    // (Wine does not hold back the right to delete a key, so a refused
+    // removal is shown with the in-memory registry instead.)
 }
 
 }  // namespace
