@@ -3,10 +3,12 @@
 // a file's path.
 #if defined(_WIN32) && defined(QWZ_PROGRAM_FILE)
 
+#include "explorer/ProgramCatcher.h"
 #include "explorer/SampleFile.h"
 #include "support/TempDir.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -83,6 +85,79 @@ TEST(WindowsProgram, RegisteredCommandLineConvertsTheClickedFile) {
     HKEY h = nullptr;
     EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, L".qwz\\shell", 0, KEY_READ, &h), ERROR_SUCCESS);
     if (h) RegCloseKey(h);
+}
+
+// Sets the DACL of an existing key: "D:P(A;;KR;;;WD)" lets everyone read
+// it and nothing else, "D:P" lets nobody do anything, "D:(A;;KA;;;WD)"
+// gives everything back. The owner may always change it again.
+void SetKeyAccess(const wchar_t* key, const wchar_t* sddl) {
+    HKEY h = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, key, 0, WRITE_DAC, &h), ERROR_SUCCESS);
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd,
+                                                                     nullptr));
+    EXPECT_EQ(RegSetKeySecurity(h, DACL_SECURITY_INFORMATION, sd), ERROR_SUCCESS);
+    LocalFree(sd);
+    RegCloseKey(h);
+}
+
+constexpr const wchar_t* kVerbKey = L".qwz\\shell\\downgrade";
+
+// The verb key made unwritable for the length of one test, as it is for a
+// user without the right to write the class registry.
+class WithoutRegistryRights : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, L".qwz");
+        HKEY h = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, kVerbKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &h, nullptr),
+                  ERROR_SUCCESS);
+        const wchar_t text[] = L"Dostosuj do starszych wersji programu";
+        RegSetValueExW(h, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
+        RegCloseKey(h);
+    }
+    void TearDown() override {
+        SetKeyAccess(kVerbKey, L"D:(A;;KA;;;WD)");
+        RegDeleteTreeW(HKEY_CLASSES_ROOT, L".qwz");
+    }
+};
+
+TEST_F(WithoutRegistryRights, RegisterShowsTheErrorBoxAndExitsWithZero) {
+    SetKeyAccess(kVerbKey, L"D:P(A;;KR;;;WD)");
+    test::CaughtRun run = test::ProgramCatcher::Run(L"\"" + ProgramFile() + L"\" -r");
+    ASSERT_TRUE(run.started);
+    EXPECT_EQ(run.exitCode, 0u);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].text,
+              L"Rejestracja nie powiod\u0142a si\u0119. Powt\u00f3rz instalacj\u0119 jako "
+              L"administrator.");
+    EXPECT_EQ(run.boxes[0].caption, L"QWZ Downgrader");
+    EXPECT_EQ(run.boxes[0].style & MB_ICONMASK, UINT(MB_ICONERROR));
+    EXPECT_EQ(run.boxes[0].style & MB_TYPEMASK, UINT(MB_OK));
+    EXPECT_FALSE(run.boxes[0].owned);
+    SetKeyAccess(kVerbKey, L"D:(A;;KA;;;WD)");
+    EXPECT_EQ(CommandValue(), L"");  // nothing was written
+}
+
+TEST_F(WithoutRegistryRights, UnregisterSendsTheDebugLineOnlyAndExitsWithZero) {
+    SetKeyAccess(kVerbKey, L"D:P");
+    test::CaughtRun run = test::ProgramCatcher::Run(L"\"" + ProgramFile() + L"\" -u");
+    ASSERT_TRUE(run.started);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(run.boxes.empty());
+    EXPECT_EQ(run.debugLines, std::vector<std::wstring>{L"downgrader unregister failed (no admin?)"});
+    SetKeyAccess(kVerbKey, L"D:(A;;KA;;;WD)");
+    HKEY h = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, kVerbKey, 0, KEY_READ, &h), ERROR_SUCCESS);
+    if (h) RegCloseKey(h);
+}
+
+TEST_F(WithoutRegistryRights, WithTheRightsBackRegisterShowsNothing) {
+    test::CaughtRun run = test::ProgramCatcher::Run(L"\"" + ProgramFile() + L"\" -r");
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(run.boxes.empty());
+    EXPECT_NE(CommandValue().find(L" -v 203 \"%1\""), std::wstring::npos);
 }
 
 }  // namespace
