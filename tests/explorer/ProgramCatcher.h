@@ -20,6 +20,7 @@ struct CaughtBox {
     std::wstring caption;
     UINT style = 0;
     bool owned = false;  // an owner window was given
+    size_t debugLinesBefore = 0;  // debug strings sent before the box
 };
 
 struct CaughtRun {
@@ -158,6 +159,7 @@ private:
         box.text = ReadWide(process, ctx.Rdx);
         box.caption = ReadWide(process, ctx.R8);
         box.style = UINT(ctx.R9);
+        box.debugLinesBefore = run.debugLines.size();
         run.boxes.push_back(box);
         DWORD64 returnAddress = 0;
         ReadProcessMemory(process, reinterpret_cast<const void*>(ctx.Rsp), &returnAddress,

@@ -12,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace qwz {
 namespace {
@@ -158,6 +161,110 @@ TEST_F(WithoutRegistryRights, WithTheRightsBackRegisterShowsNothing) {
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_TRUE(run.boxes.empty());
     EXPECT_NE(CommandValue().find(L" -v 203 \"%1\""), std::wstring::npos);
+}
+
+// The main window, found among the program's top-level windows.
+HWND WaitForMainWindow(DWORD processId) {
+    for (int i = 0; i < 600; ++i) {
+        HWND found = nullptr;
+        struct Search {
+            DWORD pid;
+            HWND* out;
+        } search{processId, &found};
+        EnumWindows(
+            [](HWND w, LPARAM p) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(p);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(w, &pid);
+                wchar_t title[64] = {};
+                GetWindowTextW(w, title, 64);
+                if (pid == s->pid && IsWindowVisible(w) &&
+                    std::wstring(title) == L"Velmora QWZ Downgrader") {
+                    *s->out = w;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (found) return found;
+        Sleep(100);
+    }
+    return nullptr;
+}
+
+// A control of the window (at any depth) by class and, when given, text.
+HWND FindControl(HWND form, const wchar_t* className, const wchar_t* text) {
+    struct Search {
+        const wchar_t* cls;
+        const wchar_t* text;
+        HWND out;
+    } search{className, text, nullptr};
+    EnumChildWindows(
+        form,
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(p);
+            wchar_t cls[64] = {}, text[128] = {};
+            GetClassNameW(w, cls, 64);
+            GetWindowTextW(w, text, 128);
+            if (_wcsicmp(cls, s->cls) == 0 && (!s->text || std::wstring(text) == s->text)) {
+                s->out = w;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.out;
+}
+
+// The window's "Ustaw menu kontekstowe" without the right to write the
+// class registry. Needs a display: run by its own test entry under Xvfb.
+TEST_F(WithoutRegistryRights, WindowButtonShowsTheWarningBoxThenTheDebugLine) {
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) {
+        if (std::getenv("QWZ_REQUIRE_DISPLAY")) FAIL() << "no display";
+        GTEST_SKIP() << "no display for the window";
+    }
+    SetKeyAccess(kVerbKey, L"D:P(A;;KR;;;WD)");
+    bool driven = false;
+    test::CaughtRun run = test::ProgramCatcher::Run(
+        L"\"" + ProgramFile() + L"\"", [&](DWORD pid) {
+            HWND form = WaitForMainWindow(pid);
+            if (!form) return;
+            HWND combo = FindControl(form, L"ComboBox", nullptr);
+            HWND button = FindControl(form, L"Button", L"Ustaw menu kontekstowe");
+            if (combo && button) {
+                // The user picks "204": the list tells its parent.
+                SendMessageW(combo, CB_SETCURSEL, 2, 0);
+                SendMessageW(GetParent(combo), WM_COMMAND,
+                             MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
+                             reinterpret_cast<LPARAM>(combo));
+                for (int i = 0; i < 100 && !IsWindowEnabled(button); ++i) Sleep(50);
+                driven = IsWindowEnabled(button);
+                SendMessageW(button, BM_CLICK, 0, 0);
+            }
+            PostMessageW(form, WM_CLOSE, 0, 0);
+        });
+    ASSERT_TRUE(run.started);
+    ASSERT_TRUE(driven) << "window or its controls not found";
+    EXPECT_EQ(run.exitCode, 0u);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    const test::CaughtBox& box = run.boxes[0];
+    EXPECT_EQ(box.text,
+              L"Ustawienia nie zosta\u0142y zapisane. Uruchom program jako administrator.");
+    EXPECT_EQ(box.caption, L"QWZ Downgrader");
+    EXPECT_EQ(box.style & MB_ICONMASK, UINT(MB_ICONWARNING));
+    EXPECT_EQ(box.style & MB_TYPEMASK, UINT(MB_OK));
+    EXPECT_TRUE(box.owned);
+    // The debug line follows the box.
+    std::vector<std::wstring> after(run.debugLines.begin() + long(box.debugLinesBefore),
+                                    run.debugLines.end());
+    EXPECT_NE(std::find(after.begin(), after.end(), L"downgrader registration failed"), after.end());
+    std::vector<std::wstring> before(run.debugLines.begin(),
+                                     run.debugLines.begin() + long(box.debugLinesBefore));
+    EXPECT_EQ(std::find(before.begin(), before.end(), L"downgrader registration failed"),
+              before.end());
+    SetKeyAccess(kVerbKey, L"D:(A;;KA;;;WD)");
+    EXPECT_EQ(CommandValue(), L"");
 }
 
 }  // namespace
