@@ -15,6 +15,11 @@ public:
 
     size_t size() const { return out_.size(); }
     void reserve(size_t n) { out_.reserve(n); }
+    // A byte already appended, to fill in later; good until the next append.
+    uint8_t* at(size_t offset) { return out_.data() + offset; }
+    // The room reserved beyond what is written, as a byte range.
+    uint8_t* spare() { return out_.data() + out_.size(); }
+    size_t spareSize() const { return out_.capacity() - out_.size(); }
 
     void u8(uint32_t v) { out_.push_back(uint8_t(v)); }
     void u16(uint32_t v) { le(v, 2); }

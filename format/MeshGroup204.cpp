@@ -10,7 +10,11 @@
 #include "format/LittleEndian.h"
 #include "format/NameField.h"
 #include "platform/DebugOutput.h"
+#include "platform/LargeBuffer.h"
 #include "platform/MessageBox.h"
+
+#include <algorithm>
+#include <span>
 
 namespace qwz {
 namespace {
@@ -18,18 +22,23 @@ namespace {
 constexpr uint64_t kMeshMin = kNameFieldSize + 4 + 4 + 4;  // name, attribute, V, F
 constexpr size_t kVertexSize = 12;
 
-// Decodes the faces of one mesh; the indices are `w` bytes each.
+// Appends `count` faces whose indices are `w` bytes each, each face built
+// in one pass (the face list is large: no zero-filled resize first).
 template <unsigned w>
-void ReadFaces(const uint8_t* flags, const uint8_t* indices, const vcV& vertices, vcF& faces) {
+void ReadFaces(const uint8_t* flags, const uint8_t* indices, uint32_t count, const vcV& vertices,
+               vcF& faces) {
     const uint32_t v = uint32_t(vertices.size());
-    for (CfaceF& face : faces) {
-        face.flag = *flags++;
+    faces.reserve(faces.size() + count);
+    platform::AdviseLargeBuffer(faces.data(), faces.capacity() * sizeof(CfaceF));
+    for (uint32_t j = 0; j < count; ++j) {
+        CfaceF& face = faces.emplace_back();
+        face.flag = flags[j];
         for (int k = 0; k < 4; ++k) {
             const uint32_t index = le::Load(indices, w);
             indices += w;
             face.indices[k] = int32_t(index);
             // An index that names no vertex keeps a zero corner.
-            face.corners[k] = index < v ? vertices[index] : CpunktF{};
+            if (index < v) face.corners[k] = vertices[index];
         }
     }
 }
@@ -52,17 +61,24 @@ private:
     bool shown_ = false;
 };
 
+// Writes the flags and indices of `count` faces in one pass over them.
 template <unsigned w>
-void WriteIndices(uint8_t* p, const vcF& faces, uint32_t v, BadIndexReport& report) {
-    for (const CfaceF& face : faces) {
+void WriteFaces(uint8_t* flags, uint8_t* p, const CfaceF* faces, size_t count, uint32_t v,
+                BadIndexReport& report) {
+    for (const CfaceF* face = faces; face != faces + count; ++face) {
+        *flags++ = face->flag;
         for (int k = 0; k < 4; ++k) {
-            const uint32_t index = uint32_t(face.indices[k]);
+            const uint32_t index = uint32_t(face->indices[k]);
             if (index >= v) report(index, v);
             le::Store(p, index, w);
             p += w;
         }
     }
 }
+
+// Items per appended run: a run's zero fill and its encoding meet in the
+// cache rather than in memory.
+constexpr size_t kRun = 4096;
 
 }  // namespace
 
@@ -86,26 +102,22 @@ void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in) {
 
         const uint32_t v = in.count32(kVertexSize, "liczba wierzchołków siatki");
         vcV& vertices = def.Vertices.back();
-        vertices.resize(v);
         const uint8_t* p = in.take(size_t(v) * kVertexSize, "wierzchołki siatki");
-        for (CpunktF& vertex : vertices) {
-            vertex.x = le::LoadF32(p);
-            vertex.y = le::LoadF32(p + 4);
-            vertex.z = le::LoadF32(p + 8);
-            p += kVertexSize;
-        }
+        vertices.reserve(v);
+        platform::AdviseLargeBuffer(vertices.data(), vertices.capacity() * sizeof(CpunktF));
+        for (uint32_t k = 0; k < v; ++k, p += kVertexSize)
+            vertices.push_back({le::LoadF32(p), le::LoadF32(p + 4), le::LoadF32(p + 8)});
 
         const unsigned w = IndexWidth(v);
         const uint32_t f = in.count32(1 + 4 * w, "liczba ścian siatki");
         const uint8_t* flags = in.take(f, "znaczniki ścian siatki");
         const uint8_t* indices = in.take(size_t(f) * 4 * w, "indeksy ścian siatki");
         vcF& faces = def.Faces.back();
-        faces.resize(f);
         switch (w) {
-        case 1: ReadFaces<1>(flags, indices, vertices, faces); break;
-        case 2: ReadFaces<2>(flags, indices, vertices, faces); break;
-        case 3: ReadFaces<3>(flags, indices, vertices, faces); break;
-        default: ReadFaces<4>(flags, indices, vertices, faces); break;
+        case 1: ReadFaces<1>(flags, indices, f, vertices, faces); break;
+        case 2: ReadFaces<2>(flags, indices, f, vertices, faces); break;
+        case 3: ReadFaces<3>(flags, indices, f, vertices, faces); break;
+        default: ReadFaces<4>(flags, indices, f, vertices, faces); break;
         }
     }
 }
@@ -124,26 +136,34 @@ void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out) {
         const vcV& vertices = def.Vertices[i];
         const uint32_t v = uint32_t(vertices.size());
         out.i32(int32_t(v));
-        uint8_t* p = out.grow(size_t(v) * kVertexSize);
-        for (const CpunktF& vertex : vertices) {
-            le::StoreF32(p, vertex.x);
-            le::StoreF32(p + 4, vertex.y);
-            le::StoreF32(p + 8, vertex.z);
-            p += kVertexSize;
+        for (size_t k = 0; k < v; k += kRun) {
+            const size_t n = std::min(kRun, v - k);
+            uint8_t* p = out.grow(n * kVertexSize);
+            for (const CpunktF& vertex : std::span(vertices).subspan(k, n)) {
+                le::StoreF32(p, vertex.x);
+                le::StoreF32(p + 4, vertex.y);
+                le::StoreF32(p + 8, vertex.z);
+                p += kVertexSize;
+            }
         }
 
+        // All flags, then all indices: the flags are filled in as the runs
+        // of indices are appended.
         const vcF& faces = def.Faces[i];
         out.i32(int32_t(faces.size()));
-        uint8_t* flags = out.grow(faces.size());
-        for (const CfaceF& face : faces) *flags++ = face.flag;
-
         const unsigned w = IndexWidth(v);
-        uint8_t* indices = out.grow(faces.size() * 4 * w);
-        switch (w) {
-        case 1: WriteIndices<1>(indices, faces, v, report); break;
-        case 2: WriteIndices<2>(indices, faces, v, report); break;
-        case 3: WriteIndices<3>(indices, faces, v, report); break;
-        default: WriteIndices<4>(indices, faces, v, report); break;
+        const size_t flagsAt = out.size();
+        out.grow(faces.size());
+        for (size_t j = 0; j < faces.size(); j += kRun) {
+            const size_t n = std::min(kRun, faces.size() - j);
+            uint8_t* indices = out.grow(n * 4 * w);
+            uint8_t* flags = out.at(flagsAt + j);
+            switch (w) {
+            case 1: WriteFaces<1>(flags, indices, &faces[j], n, v, report); break;
+            case 2: WriteFaces<2>(flags, indices, &faces[j], n, v, report); break;
+            case 3: WriteFaces<3>(flags, indices, &faces[j], n, v, report); break;
+            default: WriteFaces<4>(flags, indices, &faces[j], n, v, report); break;
+            }
         }
     }
 }

@@ -11,6 +11,7 @@
 #include "format/GeometryGroups.h"
 #include "format/MeshGroup204.h"
 #include "platform/DebugOutput.h"
+#include "platform/LargeBuffer.h"
 
 #include <cmath>
 #include <string>
@@ -58,6 +59,7 @@ void WriteVersion204(KlasaQwz& doc, ByteWriter& out, const TQWZSaveParams& param
                            ", Names: " + std::to_string(def.MeshNames.size()) +
                            ", Kol: " + std::to_string(def.MeshAttributes.size()));
     out.reserve(out.size() + size_t(Version204Size(def)));
+    platform::AdviseLargeBuffer(out.spare(), out.spareSize());
     out.bytes("QWZ", 3);
     out.u8(204);
     for (int axis = 0; axis < 3; ++axis) out.f32(doc.RefPoint[axis]);

@@ -1,4 +1,7 @@
 #include "platform/FileRead.h"
+#include "platform/LargeBuffer.h"
+
+#include <algorithm>
 
 #include <cerrno>
 #include <cstring>
@@ -33,20 +36,29 @@ bool ReadFd(int fd, size_t limit, std::vector<uint8_t>& out, std::string* error)
     if (::fstat(fd, &st) != 0) return Fail(error, "nie można odczytać pliku");
     size_t expected = st.st_size > 0 ? size_t(st.st_size) : 0;
     out.clear();
+    out.reserve(std::min(expected, limit));
+    AdviseLargeBuffer(out.data(), out.capacity());
     out.resize(std::min(expected, limit));
     size_t got = 0;
     for (;;) {
-        if (got == out.size()) {
+        uint8_t probe[4096];
+        uint8_t* dst = out.data() + got;
+        size_t room = out.size() - got;
+        if (room == 0) {
             if (got >= limit) break;
-            // The file may have grown since fstat; read on in chunks.
-            out.resize(std::min(limit, got + 65536));
+            // The file may have grown since fstat. Probe into a small buffer
+            // first, so that a buffer already holding the whole file is not
+            // reallocated just to meet the end of the file.
+            dst = probe;
+            room = std::min(sizeof probe, limit - got);
         }
-        ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+        ssize_t n = ::read(fd, dst, room);
         if (n < 0) {
             if (errno == EINTR) continue;
             return Fail(error, "błąd odczytu pliku");
         }
         if (n == 0) break;
+        if (dst == probe) out.insert(out.end(), probe, probe + n);
         got += size_t(n);
     }
     out.resize(got);

@@ -16,26 +16,6 @@ std::vector<uint8_t> Write(const DefinicjaObiektu& def, const TQWZSaveParams& pa
     return out;
 }
 
-TEST(GeometryGroups, SwitchedOffGroupsAreFourZeroBytesAndReadAsEmpty) {
-    DefinicjaObiektu def;
-    def.LineGroup().Resize(1);
-    def.LineNames[0] = "L";
-    def.Lines[0].resize(2);
-    def.ArcGroup().Resize(1);
-    TQWZSaveParams params;
-    params.KeepLines = false;
-    const std::vector<uint8_t> expected =
-        Bytes().i32(0).i32(0).i32(0).i32(1).name("").i32(0).i32(0);
-    EXPECT_EQ(Write(def, params), expected);
-
-    DefinicjaObiektu back;
-    ByteReader in(expected.data(), expected.size());
-    ReadGeometryGroups(back, in);
-    EXPECT_TRUE(in.atEnd());
-    EXPECT_TRUE(back.LineNames.empty());
-    EXPECT_EQ(back.ArcNames.size(), 1u);
-}
-
 TEST(GeometryGroups, RecordsAndPolylinePointsRoundTrip) {
     DefinicjaObiektu def;
     def.CircleGroup().Resize(1);

@@ -1,0 +1,40 @@
+// Builds realistic version 204 scenes for the benchmark and the bundled
+// sample: grid meshes, every geometry kind, UV blocks of both kinds,
+// scaling-zone blocks and an opaque block. Deterministic: the same size
+// gives the same bytes.
+#pragma once
+
+#include "model/Klasaqwz.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace qwz::bench {
+
+struct SceneSize {
+    std::vector<std::pair<uint32_t, uint32_t>> grids;  // mesh grids, columns x rows of vertices
+    uint32_t namesPerKind = 10;
+    uint32_t circles = 100, lines = 100, polylines = 50, arcs = 100;
+    uint32_t pointsPerPolyline = 20;  // up to; varies per polyline
+    uint32_t uvMeshes = 2;            // the smallest meshes get UV data
+    uint32_t zoneBlocks = 2;
+    uint32_t opaqueBytes = 256;
+};
+
+// About 2.1 million vertices and faces in five meshes and thousands of
+// records of each kind: the benchmark's file.
+SceneSize LargeScene();
+// A few KB: the bundled sample.
+SceneSize SampleScene();
+
+// Fills a new document with the scene.
+void BuildScene(KlasaQwz& doc, const SceneSize& size);
+
+struct SceneCounts {
+    uint64_t vertices = 0, faces = 0, meshes = 0, records = 0, blocks = 0;
+};
+SceneCounts CountScene(KlasaQwz& doc);
+
+}  // namespace qwz::bench
