@@ -87,8 +87,10 @@ std::vector<std::string> ExecArguments(const std::string& exec, const std::strin
     return args;
 }
 
-// Runs argv with `extraEnv` added; returns the exit status or -1.
-int RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv = {}) {
+// Runs argv with `extraEnv` added, its standard error to `errFile` when
+// given; returns the exit status or -1.
+int RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv = {},
+               const fs::path& errFile = {}) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) env.emplace_back(*e);
     env.insert(env.end(), extraEnv.begin(), extraEnv.end());
@@ -97,8 +99,15 @@ int RunProgram(const std::vector<std::string>& argv, const std::vector<std::stri
     a.push_back(nullptr);
     for (const auto& s : env) e.push_back(const_cast<char*>(s.c_str()));
     e.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!errFile.empty())
+        posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
     pid_t pid;
-    if (posix_spawn(&pid, a[0], nullptr, nullptr, a.data(), e.data()) != 0) return -1;
+    int rc = posix_spawn(&pid, a[0], &actions, nullptr, a.data(), e.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return -1;
     int status = 0;
     if (waitpid(pid, &status, 0) < 0 || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
@@ -176,6 +185,23 @@ TEST(DesktopEntry, UnwritableDataFolderThrows) {
 }
 
 #ifdef QWZ_PROGRAM_FILE
+// A data folder that cannot be written: "-r" tells the user (here on
+// standard error), "-u" sends its debug line, and both exit with 0.
+TEST(DesktopEntry, ProgramReportsARefusedRegistrationAndExitsWithZero) {
+    TempDir dir;
+    fs::path blocker = dir.write("file", {1});
+    std::vector<std::string> env = {"XDG_DATA_HOME=" + (blocker / "share").string()};
+    fs::path err = dir.path() / "err.txt";
+    EXPECT_EQ(RunProgram({QWZ_PROGRAM_FILE, "-r"}, env, err), 0);
+    EXPECT_NE(ReadText(err).find("Rejestracja nie powiodła się. Powtórz instalację jako "
+                                 "administrator."),
+              std::string::npos)
+        << ReadText(err);
+    EXPECT_EQ(RunProgram({QWZ_PROGRAM_FILE, "-u"}, env, err), 0);
+    EXPECT_NE(ReadText(err).find("downgrader unregister failed (no admin?)"), std::string::npos)
+        << ReadText(err);
+}
+
 // The program's own "-r" and "-u", and the Exec line converting a file, with
 // the program copied to a folder whose name needs every kind of quoting.
 TEST(DesktopEntry, ProgramRegistersAndItsExecLineConvertsAFile) {
