@@ -113,6 +113,12 @@ SceneSize LargeScene() {
     return size;
 }
 
+SceneSize SmallMeshScene() {
+    SceneSize size = LargeScene();
+    size.grids.assign(64, {181, 181});
+    return size;
+}
+
 SceneSize SampleScene() {
     SceneSize size;
     size.grids = {{20, 16}, {9, 8}, {6, 5}};  // 320 vertices: 2-byte indices; the others 1 byte

@@ -26,6 +26,9 @@ struct SceneSize {
 // About 2.1 million vertices and faces in five meshes and thousands of
 // records of each kind: the benchmark's file.
 SceneSize LargeScene();
+// About 2.1 million vertices and faces in 64 meshes of 32761 vertices, the
+// largest that version 202 holds, with the records of LargeScene.
+SceneSize SmallMeshScene();
 // A few KB: the bundled sample.
 SceneSize SampleScene();
 

@@ -32,15 +32,20 @@ using namespace qwz;
 namespace {
 
 // A conversion to measure: a source of the given version (made once from
-// the generated 204 file when it is not 204) saved as `target`.
+// the generated 204 file when it is not 204) saved as `target`. Version 202
+// holds at most 32767 vertices in a mesh: conversions to it start from a
+// scene of many smaller meshes.
 struct Conversion {
     const char* name;
     int sourceVersion;
     int target;
+    bool smallMeshes = false;
 };
 
 const Conversion kConversions[] = {
     {"204 -> 204", 204, 204},
+    {"204 -> 203", 204, 203},
+    {"203 -> 202", 203, 202, true},
 };
 
 // Wall-clock and CPU (user + system) seconds of one piece of work.
@@ -161,24 +166,28 @@ int main(int argc, char** argv) {
         fs::create_directories(dir);
         const fs::path self = fs::canonical("/proc/self/exe");
 
+        auto describe = [](const char* label, const fs::path& file, const bench::SceneCounts& c) {
+            std::printf("%s: %.1f MB, %llu meshes, %llu vertices, %llu faces, %llu group records, "
+                        "%llu extra-data blocks\n",
+                        label, double(fs::file_size(file)) / 1e6, (unsigned long long)c.meshes,
+                        (unsigned long long)c.vertices, (unsigned long long)c.faces,
+                        (unsigned long long)c.records, (unsigned long long)c.blocks);
+        };
         const fs::path large = dir / "large-204.qwz";
-        const bench::SceneCounts c = WriteScene(bench::LargeScene(), large);
-        const double mb = double(fs::file_size(large)) / 1e6;
-        std::printf("file: %.1f MB, %llu meshes, %llu vertices, %llu faces, %llu group records, "
-                    "%llu extra-data blocks\n",
-                    mb, (unsigned long long)c.meshes, (unsigned long long)c.vertices,
-                    (unsigned long long)c.faces, (unsigned long long)c.records,
-                    (unsigned long long)c.blocks);
+        describe("file", large, WriteScene(bench::LargeScene(), large));
+        const fs::path small = dir / "small-meshes-204.qwz";
+        describe("file of small meshes (for 202)", small, WriteScene(bench::SmallMeshScene(), small));
         std::printf("best of %d runs; copy = read the whole file and write it whole; cpu = user + system\n\n",
                     runs);
         std::printf("%-11s %7s | %9s %6s %7s | %7s %7s | %6s %6s | %7s %9s\n", "conversion", "source",
                     "load+save", "MB/s", "cpu", "copy", "cpu", "ratio", "cpu", "peak", "peak/size");
 
         for (const Conversion& conversion : kConversions) {
-            fs::path source = large;
+            const fs::path& generated = conversion.smallMeshes ? small : large;
+            fs::path source = generated;
             if (conversion.sourceVersion != 204) {
                 source = dir / ("source-" + std::to_string(conversion.sourceVersion) + ".qwz");
-                LoadAndSave(large, conversion.sourceVersion, source);
+                LoadAndSave(generated, conversion.sourceVersion, source);
             }
             const double sourceMb = double(fs::file_size(source)) / 1e6;
             const fs::path out = dir / "out.qwz";
@@ -205,9 +214,10 @@ int main(int argc, char** argv) {
             }
             fs::remove(out);
             fs::remove(copy);
-            if (source != large) fs::remove(source);
+            if (source != generated) fs::remove(source);
         }
         fs::remove(large);
+        fs::remove(small);
         if (ownDir) fs::remove_all(dir);
         std::printf("\naims: load+save within 3x the copy; peak within 6x the file size\n");
         return 0;

@@ -1,14 +1,50 @@
-// Placeholder until the version 202 layout is built: refuses to read or write.
+// Version 202 file:
+//   "QWZ" | uint8 202 | 3 x int16 reference tenths
+//   circle and light, line, polyline and arc groups (as version 204)
+//   scale block: float32 vertex scale | 3 x float32 reference point (written,
+//   not read back: the reference point comes from the tenths)
+//   mesh group: uint8 count, meshes with uint16 counts and indices
+//   nothing after the last mesh
 #include "format/Version202.h"
+
+#include "format/GeometryGroups.h"
+#include "format/OldHeader.h"
+#include "format/Quantise.h"
+#include "format/QuantisedMeshes.h"
+#include "platform/LargeBuffer.h"
 
 namespace qwz {
 
-void ReadVersion202(KlasaQwz&, ByteReader& in) {
-    throw FormatError(FormatError::Kind::Malformed, in.offset(), "wersja 202 nie jest jeszcze obsługiwana");
+void ReadVersion202(KlasaQwz& doc, ByteReader& in) {
+    DefinicjaObiektu& def = *doc.GetDefinition();
+    def.Clear();
+    ReadOldHeader(doc, in);
+    ReadGeometryGroups(def, in);
+
+    doc.VertexScale = 10.0f;
+    for (int i = 0; i < 3; ++i) {
+        doc.RefPoint[i] = FromTenths(doc.RefTenths[i]);
+        def.RefPoint[i] = doc.RefPoint[i];
+    }
+    doc.VertexScale = in.f32("skala wierzchołków");
+    in.skip(kScaleBlockSize - 4, "punkt odniesienia");
+    ReadQuantisedMeshes(doc, in, kMeshes202);
 }
 
-void WriteVersion202(KlasaQwz&, ByteWriter&, const TQWZSaveParams&) {
-    throw FormatError(FormatError::Kind::Unwritable, "zapis wersji 202 nie jest jeszcze obsługiwany");
+void WriteVersion202(KlasaQwz& doc, ByteWriter& out, const TQWZSaveParams& params) {
+    // Everything that might not fit is checked before the first byte.
+    CheckReferenceTenths(doc);
+    CheckQuantisedMeshes(doc, kMeshes202);
+
+    const DefinicjaObiektu& def = *doc.GetDefinition();
+    uint64_t size = kOldHeaderSize + GeometryGroupsSize(def) + kScaleBlockSize +
+                    QuantisedMeshesSize(def, kMeshes202);
+    out.reserve(out.size() + size_t(size));
+    platform::AdviseLargeBuffer(out.spare(), out.spareSize());
+    WriteOldHeader(doc, out, 202);
+    WriteGeometryGroups(def, out, params);
+    WriteScaleBlock(doc, out);
+    WriteQuantisedMeshes(doc, out, kMeshes202);
 }
 
 }  // namespace qwz

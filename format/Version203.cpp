@@ -1,14 +1,51 @@
-// Placeholder until the version 203 layout is built: refuses to read or write.
+// Version 203 file:
+//   "QWZ" | uint8 203 | 3 x int16 reference tenths
+//   circle and light, line, polyline and arc groups (as version 204)
+//   scale block: float32 vertex scale | 3 x float32 reference point
+//   mesh group: int32 count, meshes with uint24 counts and indices
+//   extra-data tail (as version 204), up to the end of the file
 #include "format/Version203.h"
+
+#include "format/ExtraTail.h"
+#include "format/GeometryGroups.h"
+#include "format/OldHeader.h"
+#include "format/QuantisedMeshes.h"
+#include "platform/LargeBuffer.h"
 
 namespace qwz {
 
-void ReadVersion203(KlasaQwz&, ByteReader& in) {
-    throw FormatError(FormatError::Kind::Malformed, in.offset(), "wersja 203 nie jest jeszcze obsługiwana");
+void ReadVersion203(KlasaQwz& doc, ByteReader& in) {
+    DefinicjaObiektu& def = *doc.GetDefinition();
+    def.Clear();
+    ReadOldHeader(doc, in);
+    for (int i = 0; i < 3; ++i) def.RefPoint[i] = float(doc.RefTenths[i] * 0.1);  // until the scale block
+    ReadGeometryGroups(def, in);
+
+    doc.VertexScale = in.f32("skala wierzchołków");
+    for (int i = 0; i < 3; ++i) {
+        doc.RefPoint[i] = in.f32("punkt odniesienia");
+        def.RefPoint[i] = doc.RefPoint[i];
+    }
+    ReadQuantisedMeshes(doc, in, kMeshes203);
+    ReadExtraTail(def, in);
 }
 
-void WriteVersion203(KlasaQwz&, ByteWriter&, const TQWZSaveParams&) {
-    throw FormatError(FormatError::Kind::Unwritable, "zapis wersji 203 nie jest jeszcze obsługiwany");
+void WriteVersion203(KlasaQwz& doc, ByteWriter& out, const TQWZSaveParams& params) {
+    // Everything that might not fit is checked before the first byte.
+    CheckReferenceTenths(doc);
+    CheckQuantisedMeshes(doc, kMeshes203);
+
+    const DefinicjaObiektu& def = *doc.GetDefinition();
+    uint64_t size = kOldHeaderSize + GeometryGroupsSize(def) + kScaleBlockSize +
+                    QuantisedMeshesSize(def, kMeshes203);
+    size += ExtraTailSize(def);
+    out.reserve(out.size() + size_t(size));
+    platform::AdviseLargeBuffer(out.spare(), out.spareSize());
+    WriteOldHeader(doc, out, 203);
+    WriteGeometryGroups(def, out, params);
+    WriteScaleBlock(doc, out);
+    WriteQuantisedMeshes(doc, out, kMeshes203);
+    WriteExtraTail(def, out, params);
 }
 
 }  // namespace qwz

@@ -1,11 +1,71 @@
-// Placeholder until the downgrade preparation is built.
 #include "model/Downgrade.h"
 
 #include "format/FormatError.h"
 
-namespace qwz {
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
-bool NeedsConversion(const KlasaQwz&, const TQWZSaveParams&) { return true; }
+namespace qwz {
+namespace {
+
+constexpr double kUpperBound = 32000.0;  // E * scale must not exceed this
+constexpr double kLowerBound = 3200.0;   // and should lie above this
+// The search normally ends in a few steps; a float32 scale cannot take more
+// distinct powers of ten than this, so reaching it means it is going round.
+constexpr size_t kMaxScaleSteps = 200;
+
+// The largest absolute vertex coordinate over every mesh; throws when one is
+// not finite.
+double VertexExtent(const DefinicjaObiektu& def) {
+    double extent = 0.0;
+    for (const vcV& vertices : def.Vertices)
+        for (const CpunktF& v : vertices)
+            for (float c : {v.x, v.y, v.z}) {
+                if (!std::isfinite(c))
+                    throw FormatError(FormatError::Kind::Unwritable,
+                                      "współrzędna wierzchołka nie jest liczbą skończoną");
+                extent = std::max(extent, std::fabs(double(c)));
+            }
+    return extent;
+}
+
+// Steps a float32 scale by powers of ten until 3200 < e * scale <= 32000.
+// In float32 the steps can go round for ever (x0.1 falls below 3200, x10
+// rises above 32000 again); then the larger scale seen that keeps
+// e * scale <= 32000 is taken, so that no coordinate overflows.
+float SearchScale(double e) {
+    std::vector<float> seen;
+    float scale = 1.0f;
+    while (seen.size() < kMaxScaleSteps && std::find(seen.begin(), seen.end(), scale) == seen.end()) {
+        seen.push_back(scale);
+        const double p = e * double(scale);
+        if (p > kUpperBound) scale = float(double(scale) * 0.1);
+        else if (p > kLowerBound) return scale;
+        else scale = float(double(scale) * 10.0);
+    }
+    float best = 0.0f;
+    for (float s : seen)
+        if (e * double(s) <= kUpperBound && s > best) best = s;
+    return best;
+}
+
+}  // namespace
+
+bool NeedsConversion(const KlasaQwz& doc, const TQWZSaveParams& params) {
+    if (params.TargetVersion < int32_t(doc.Version)) return true;
+    if (params.KeepsEverything()) return false;
+    const DefinicjaObiektu& def = *doc.Definition;
+    if (!params.KeepLines && !def.Lines.empty()) return true;
+    if (!params.KeepPolylines && !def.Polys.empty()) return true;
+    if (!params.KeepArcs && !def.Arcs.empty()) return true;
+    if (!params.KeepCircles && !def.Circles.empty()) return true;
+    if (params.KeepsAllExtra()) return false;
+    for (const auto& [kind, blocks] : def.Containers)
+        for (const TKontenerPtr& block : blocks)
+            if (block && !block->IsKept(params)) return true;
+    return false;
+}
 
 bool HasLargeMesh(const KlasaQwz& doc) {
     const DefinicjaObiektu& def = *doc.Definition;
@@ -15,10 +75,75 @@ bool HasLargeMesh(const KlasaQwz& doc) {
     return false;
 }
 
-std::pair<double, double> ScanExtent(KlasaQwz&) { return {1e7, -1e7}; }
+std::pair<double, double> ScanExtent(KlasaQwz& doc) {
+    DefinicjaObiektu& def = *doc.GetDefinition();
+    // float32 coordinates compare the same way in float as in double, so the
+    // scan keeps everything in float registers. A value that is not a
+    // number never passes a comparison and changes nothing, except that the
+    // very first corner sets the box whatever it holds.
+    float smallest = 10000000.0f, largest = -10000000.0f;
+    float boxMin[3], boxMax[3];
+    bool first = true;
+    for (int axis = 0; axis < 3; ++axis) {
+        boxMin[axis] = def.BoxMin[axis];
+        boxMax[axis] = def.BoxMax[axis];
+    }
+    for (const vcF& faces : def.Faces)
+        for (const CfaceF& face : faces) {
+            if (first) {
+                const CpunktF& c = face.corners[0];
+                boxMin[0] = boxMax[0] = c.x;
+                boxMin[1] = boxMax[1] = c.y;
+                boxMin[2] = boxMax[2] = c.z;
+                first = false;
+            }
+            for (const CpunktF& corner : face.corners) {
+                const float coords[3] = {corner.x, corner.y, corner.z};
+                for (int axis = 0; axis < 3; ++axis) {
+                    const float v = coords[axis];
+                    // (v <= smallest would differ only for a zero of the
+                    // other sign, which has the same magnitude)
+                    smallest = v < smallest ? v : smallest;
+                    largest = v > largest ? v : largest;
+                    boxMin[axis] = v < boxMin[axis] ? v : boxMin[axis];
+                    boxMax[axis] = v > boxMax[axis] ? v : boxMax[axis];
+                }
+            }
+        }
+    for (int axis = 0; axis < 3; ++axis) {
+        def.BoxMin[axis] = boxMin[axis];
+        def.BoxMax[axis] = boxMax[axis];
+    }
+    return {smallest, largest};
+}
 
-void PrepareDowngrade(KlasaQwz&) {
-    throw FormatError(FormatError::Kind::Unwritable, "przygotowanie do starszej wersji nie jest jeszcze obsługiwane");
+void PrepareDowngrade(KlasaQwz& doc) {
+    DefinicjaObiektu& def = *doc.GetDefinition();
+    if (def.Vertices.empty() || def.Faces.empty()) return;
+
+    const auto [smallest, largest] = ScanExtent(doc);
+    double e = std::max(std::fabs(smallest), std::fabs(largest));
+    if (!std::isfinite(e))
+        throw FormatError(FormatError::Kind::Unwritable,
+                          "współrzędna narożnika ściany nie jest liczbą skończoną");
+    // Every corner at the origin gives no extent to scale by, and meshes
+    // without a single face give none either (the scan's start values would
+    // crush every vertex to zero): measure the vertices instead, and take 1
+    // when they are all at the origin too.
+    const bool anyFace = std::any_of(def.Faces.begin(), def.Faces.end(),
+                                     [](const vcF& faces) { return !faces.empty(); });
+    if (e == 0.0 || !anyFace) e = VertexExtent(def);
+    if (e == 0.0) e = 1.0;
+    doc.VertexScale = SearchScale(e);
+
+    if (!doc.Loaded) {
+        for (int i = 0; i < 3; ++i) {
+            doc.RefPoint[i] = 0.0f;
+            doc.RefTenths[i] = 0;
+            def.RefPoint[i] = 0.0f;
+        }
+        doc.Loaded = true;
+    }
 }
 
 }  // namespace qwz

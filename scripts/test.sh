@@ -1,23 +1,33 @@
 #!/usr/bin/env bash
-# Sets everything up, builds the native and the Windows programs, and runs
-# every test: natively, and the Windows test executables under Wine.
+# Sets everything up, builds and runs every test: natively, the Windows
+# test executables under Wine, the native tests again with AddressSanitizer
+# and UBSan, and each fuzz target for a short fixed time.
+# QWZ_FUZZ_SECONDS sets that time (default 60; 0 skips the fuzz run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 jobs=$(nproc)
 status=0
-for preset in linux windows; do
+for preset in linux windows sanitize; do
   echo "== $preset: configure and build"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
   echo "== $preset: tests"
   ctest --preset "$preset" || status=1
 done
+fuzz_seconds="${QWZ_FUZZ_SECONDS:-60}"
+fuzz_failed=0
+if [ "$fuzz_seconds" -gt 0 ]; then
+  echo "== fuzz: ${fuzz_seconds}s per target"
+  bash scripts/fuzz.sh "$fuzz_seconds" || { status=1; fuzz_failed=1; }
+fi
 passed=0; failed=0
-for log in build/linux/Testing/Temporary/LastTest.log build/windows/Testing/Temporary/LastTest.log; do
+for preset in linux windows sanitize; do
+  log=build/$preset/Testing/Temporary/LastTest.log
   [ -f "$log" ] || continue
   passed=$((passed + $(grep -c '^Test Passed' "$log" || true)))
   failed=$((failed + $(grep -c '^Test Failed' "$log" || true)))
 done
+failed=$((failed + fuzz_failed))
 echo "$passed passed, $failed failed"
 exit $status

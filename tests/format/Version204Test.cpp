@@ -1,6 +1,6 @@
 #include "format/Version204.h"
 
-#include "RichSample204.h"
+#include "support/RichSample204.h"
 #include "format/ExtraTail.h"
 #include "model/Klasaqwz.h"
 #include "platform/DebugOutput.h"

@@ -1,0 +1,30 @@
+// The pieces that versions 201, 202 and 203 share around their mesh group:
+// the 10-byte header with the reference point in tenths, and the 16-byte
+// scale block (float32 vertex scale, float32 reference point X, Y, Z).
+#pragma once
+
+#include "format/ByteReader.h"
+#include "format/ByteWriter.h"
+#include "model/Klasaqwz.h"
+
+namespace qwz {
+
+constexpr size_t kOldHeaderSize = 10;
+constexpr size_t kScaleBlockSize = 16;
+
+// Throws FormatError (Unwritable) when a reference coordinate does not fit a
+// 16-bit tenth. Nothing is written.
+void CheckReferenceTenths(const KlasaQwz& doc);
+
+// "QWZ", the version byte and the three reference tenths (reference point x
+// 10, truncated toward zero); CheckReferenceTenths must have passed.
+void WriteOldHeader(const KlasaQwz& doc, ByteWriter& out, int version);
+
+// Reads "QWZ" (not compared again), the version byte and the three tenths
+// into the document.
+void ReadOldHeader(KlasaQwz& doc, ByteReader& in);
+
+// The vertex scale and the document's reference point.
+void WriteScaleBlock(const KlasaQwz& doc, ByteWriter& out);
+
+}  // namespace qwz

@@ -1,0 +1,216 @@
+#include "format/QuantisedMeshes.h"
+
+#include "format/FormatError.h"
+#include "format/LittleEndian.h"
+#include "format/NameField.h"
+#include "format/Quantise.h"
+#include "platform/DebugOutput.h"
+#include "platform/LargeBuffer.h"
+
+#include <cstdio>
+#include <string>
+
+namespace qwz {
+
+const QuantisedMeshLayout kMeshes203 = {203, 4, 3, 3, 0x7FFFFFFF, 16777215, true};
+const QuantisedMeshLayout kMeshes202 = {202, 1, 2, 2, 255, 32767, false};
+
+namespace {
+
+constexpr size_t kMeaninglessFiller = 57;  // then int16 1, int16 1
+
+[[noreturn]] void Unwritable(const std::string& what) {
+    throw FormatError(FormatError::Kind::Unwritable, what);
+}
+
+// "siatka nr 3 (M)": names are 8-bit text of the file's code page, so any
+// byte outside ASCII is shown as '?' to keep the message readable.
+std::string MeshLabel(const DefinicjaObiektu& def, size_t m) {
+    std::string name = def.MeshNames[m];
+    for (char& c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) c = '?';
+    return "siatka nr " + std::to_string(m + 1) + " (" + name + ")";
+}
+
+std::string Number(double v) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.9g", v);
+    return text;
+}
+
+std::string InVersion(const QuantisedMeshLayout& layout) {
+    return "wersja " + std::to_string(layout.version);
+}
+
+uint32_t ReadCount(ByteReader& in, int width, const char* field) {
+    switch (width) {
+    case 1: return in.u8(field);
+    case 2: return in.u16(field);
+    case 3: return in.u24(field);
+    default: return in.u32(field);
+    }
+}
+
+// The flag of each face, and its four indices, W bytes each, in one pass
+// over the faces; with `report`, every index not below the vertex count also
+// goes to the debug output.
+template <unsigned W>
+void StoreFaces(uint8_t* flags, uint8_t* p, const vcF& faces, uint32_t vertexCount, bool report) {
+    for (const CfaceF& face : faces) {
+        *flags++ = face.flag;
+        for (int32_t index : face.indices) {
+            if (report && uint32_t(index) >= vertexCount)
+                platform::DebugOutputW(std::to_string(uint32_t(index)) + " >= " + std::to_string(vertexCount));
+            le::Store(p, uint32_t(index), W);
+            p += W;
+        }
+    }
+}
+
+// Builds the faces from their flags and W-byte indices; the corners are
+// copies of the vertices the indices name, less `shift` when given.
+template <unsigned W>
+void LoadFaces(const uint8_t* flags, const uint8_t* p, uint32_t count, const vcV& vertices,
+               const float* shift, vcF& faces) {
+    const uint32_t v = uint32_t(vertices.size());
+    for (uint32_t j = 0; j < count; ++j) {
+        CfaceF& face = faces.emplace_back();
+        face.flag = flags[j];
+        for (int k = 0; k < 4; ++k, p += W) {
+            const uint32_t index = le::Load(p, W);
+            face.indices[k] = int32_t(index);
+            if (index >= v) continue;  // no such vertex: the corner stays at zero
+            CpunktF corner = vertices[index];
+            if (shift) {
+                corner.x -= shift[0];
+                corner.y -= shift[1];
+                corner.z -= shift[2];
+            }
+            face.corners[k] = corner;
+        }
+    }
+}
+
+}  // namespace
+
+void CheckQuantisedMeshes(const KlasaQwz& doc, const QuantisedMeshLayout& layout) {
+    const DefinicjaObiektu& def = *doc.Definition;
+    const size_t meshes = def.MeshNames.size();
+    if (def.MeshAttributes.size() != meshes || def.Vertices.size() != meshes || def.Faces.size() != meshes)
+        Unwritable("listy siatek dokumentu mają różne długości");
+    if (meshes > layout.maxMeshes)
+        Unwritable(std::to_string(meshes) + " siatek, a " + InVersion(layout) + " mieści najwyżej " +
+                   std::to_string(layout.maxMeshes));
+
+    const uint64_t indexLimit = uint64_t(1) << (8 * layout.indexWidth);
+    const char* axisNames[3] = {"X", "Y", "Z"};
+    for (size_t m = 0; m < meshes; ++m) {
+        const vcV& vertices = def.Vertices[m];
+        const vcF& faces = def.Faces[m];
+        if (vertices.size() > layout.maxPerMesh)
+            Unwritable(MeshLabel(def, m) + ": " + std::to_string(vertices.size()) + " wierzchołków, a " +
+                       InVersion(layout) + " mieści najwyżej " + std::to_string(layout.maxPerMesh));
+        if (faces.size() > layout.maxPerMesh)
+            Unwritable(MeshLabel(def, m) + ": " + std::to_string(faces.size()) + " ścian, a " +
+                       InVersion(layout) + " mieści najwyżej " + std::to_string(layout.maxPerMesh));
+        for (size_t j = 0; j < vertices.size(); ++j) {
+            const float coords[3] = {vertices[j].x, vertices[j].y, vertices[j].z};
+            for (int axis = 0; axis < 3; ++axis)
+                if (!QuantiseInt16(coords[axis], doc.VertexScale))
+                    Unwritable(MeshLabel(def, m) + ": wierzchołek " + std::to_string(j) + ", " +
+                               axisNames[axis] + " = " + Number(coords[axis]) + " przy skali " +
+                               Number(doc.VertexScale) + " nie mieści się w 16 bitach");
+        }
+        for (size_t f = 0; f < faces.size(); ++f)
+            for (int32_t index : faces[f].indices)
+                if (uint32_t(index) >= indexLimit)
+                    Unwritable(MeshLabel(def, m) + ": ściana " + std::to_string(f) + ", indeks " +
+                               std::to_string(uint32_t(index)) + " nie mieści się w " +
+                               std::to_string(layout.indexWidth) + " bajtach");
+    }
+}
+
+uint64_t QuantisedMeshesSize(const DefinicjaObiektu& def, const QuantisedMeshLayout& layout) {
+    const uint64_t cw = uint64_t(layout.countWidth), iw = uint64_t(layout.indexWidth);
+    uint64_t bytes = uint64_t(layout.meshCountWidth);
+    for (size_t m = 0; m < def.MeshNames.size(); ++m) {
+        bytes += kNameFieldSize + 4 + kMeshFillerSize + 2 * cw;
+        if (m < def.Vertices.size()) bytes += 6 * uint64_t(def.Vertices[m].size());
+        if (m < def.Faces.size()) bytes += (1 + 4 * iw) * uint64_t(def.Faces[m].size());
+    }
+    return bytes;
+}
+
+void WriteQuantisedMeshes(const KlasaQwz& doc, ByteWriter& out, const QuantisedMeshLayout& layout) {
+    const DefinicjaObiektu& def = *doc.Definition;
+    const size_t meshes = def.MeshNames.size();
+    const unsigned cw = unsigned(layout.countWidth), iw = unsigned(layout.indexWidth);
+    out.le(meshes, size_t(layout.meshCountWidth));
+    for (size_t m = 0; m < meshes; ++m) {
+        const vcV& vertices = def.Vertices[m];
+        const vcF& faces = def.Faces[m];
+        WriteNameField(out, def.MeshNames[m]);
+        out.i32(def.MeshAttributes[m]);
+        out.zeros(kMeaninglessFiller);
+        out.i16(1);
+        out.i16(1);
+
+        const uint32_t v = uint32_t(vertices.size());
+        out.le(v, cw);
+        uint8_t* p = out.grow(6 * size_t(v));
+        for (const CpunktF& vertex : vertices) {
+            le::Store16(p, uint16_t(*QuantiseInt16(vertex.x, doc.VertexScale)));
+            le::Store16(p + 2, uint16_t(*QuantiseInt16(vertex.y, doc.VertexScale)));
+            le::Store16(p + 4, uint16_t(*QuantiseInt16(vertex.z, doc.VertexScale)));
+            p += 6;
+        }
+
+        out.le(faces.size(), cw);
+        const size_t flagsAt = out.size();
+        p = out.grow((1 + 4 * iw) * faces.size()) + faces.size();
+        uint8_t* flags = out.at(flagsAt);
+        if (iw == 3) StoreFaces<3>(flags, p, faces, v, layout.reportBadIndices);
+        else StoreFaces<2>(flags, p, faces, v, layout.reportBadIndices);
+    }
+}
+
+void ReadQuantisedMeshes(KlasaQwz& doc, ByteReader& in, const QuantisedMeshLayout& layout,
+                         const float* cornerShift) {
+    DefinicjaObiektu& def = *doc.GetDefinition();
+    const float scale = doc.VertexScale;
+    const unsigned cw = unsigned(layout.countWidth), iw = unsigned(layout.indexWidth);
+    const size_t smallestMesh = kNameFieldSize + 4 + kMeshFillerSize + 2 * size_t(cw);
+    size_t at = in.offset();
+    const uint32_t meshes =
+        in.fitCount(ReadCount(in, layout.meshCountWidth, "liczba siatek"), at, smallestMesh, "liczba siatek");
+
+    for (uint32_t m = 0; m < meshes; ++m) {
+        def.AddMesh(ReadNameField(in, "nazwa siatki"));
+        def.MeshAttributes[m] = in.i32("atrybut siatki");
+        in.skip(kMeshFillerSize, "wypełnienie siatki");
+
+        at = in.offset();
+        const uint32_t v = in.fitCount(ReadCount(in, cw, "liczba wierzchołków"), at, 6, "liczba wierzchołków");
+        const uint8_t* p = in.take(6 * size_t(v), "wierzchołki");
+        vcV& vertices = def.Vertices[m];
+        vertices.reserve(v);
+        platform::AdviseLargeBuffer(vertices.data(), vertices.capacity() * sizeof(CpunktF));
+        for (uint32_t k = 0; k < v; ++k, p += 6)
+            vertices.push_back({Dequantise(int16_t(le::Load16(p)), scale),
+                                Dequantise(int16_t(le::Load16(p + 2)), scale),
+                                Dequantise(int16_t(le::Load16(p + 4)), scale)});
+
+        at = in.offset();
+        const uint32_t f = in.fitCount(ReadCount(in, cw, "liczba ścian"), at, 1 + 4 * iw, "liczba ścian");
+        const uint8_t* flags = in.take(f, "flagi ścian");
+        doc.FaceFlags.assign(flags, flags + f);
+        const uint8_t* indices = in.take(4 * iw * size_t(f), "indeksy ścian");
+        vcF& faces = def.Faces[m];
+        faces.reserve(f);
+        platform::AdviseLargeBuffer(faces.data(), faces.capacity() * sizeof(CfaceF));
+        if (iw == 3) LoadFaces<3>(doc.FaceFlags.data(), indices, f, vertices, cornerShift, faces);
+        else LoadFaces<2>(doc.FaceFlags.data(), indices, f, vertices, cornerShift, faces);
+    }
+}
+
+}  // namespace qwz

@@ -1,0 +1,54 @@
+// The mesh group of versions 201, 202 and 203: one implementation for the
+// three layouts, which differ only in the widths of their counts and
+// indices. Per mesh:
+//   name field (32) | int32 attribute | filler (61: 57 meaningless bytes,
+//   int16 1, int16 1) | vertex count V | V x (int16 x, y, z) quantised at
+//   the vertex scale | face count F | F x uint8 flag | F x 4 indices
+// Version 203: int32 mesh count, uint24 counts and indices.
+// Versions 201/202: uint8 mesh count, uint16 counts and indices.
+#pragma once
+
+#include "format/ByteReader.h"
+#include "format/ByteWriter.h"
+#include "model/Klasaqwz.h"
+
+#include <cstdint>
+
+namespace qwz {
+
+struct QuantisedMeshLayout {
+    int version;               // named in the messages about what does not fit
+    int meshCountWidth;        // bytes: 4 (signed) or 1
+    int countWidth;            // bytes of the vertex and face counts: 3 or 2
+    int indexWidth;            // bytes of one face index: 3 or 2
+    uint32_t maxMeshes;        // most meshes the layout holds
+    uint32_t maxPerMesh;       // most vertices and most faces in one mesh
+    bool reportBadIndices;     // an index not below V goes to the debug output
+};
+
+extern const QuantisedMeshLayout kMeshes203;
+extern const QuantisedMeshLayout kMeshes202;  // also the mesh group of 201
+
+constexpr size_t kMeshFillerSize = 61;
+
+// Throws FormatError (Unwritable) naming the first thing in the document's
+// meshes that the layout cannot hold: too many meshes, vertices or faces, a
+// coordinate that does not quantise into an int16 at the vertex scale, an
+// index wider than its field, or mesh lists of different lengths.
+void CheckQuantisedMeshes(const KlasaQwz& doc, const QuantisedMeshLayout& layout);
+
+// The bytes the mesh group takes.
+uint64_t QuantisedMeshesSize(const DefinicjaObiektu& def, const QuantisedMeshLayout& layout);
+
+// Appends the mesh group; CheckQuantisedMeshes must have passed.
+void WriteQuantisedMeshes(const KlasaQwz& doc, ByteWriter& out, const QuantisedMeshLayout& layout);
+
+// Reads the mesh group into the cleared geometry object, dividing vertices
+// by the document's vertex scale. Each face corner is a copy of the vertex
+// its index names, minus `cornerShift` when given; an index not below V
+// leaves its corner at zero and is kept as read. Counts are checked against
+// the bytes that remain before anything is allocated for them.
+void ReadQuantisedMeshes(KlasaQwz& doc, ByteReader& in, const QuantisedMeshLayout& layout,
+                         const float* cornerShift = nullptr);
+
+}  // namespace qwz

@@ -1,0 +1,92 @@
+#include "model/Klasaqwz.h"
+
+#include "format/FormatError.h"
+#include "support/Bytes.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace qwz {
+namespace {
+
+// A loaded document of `version` with one mesh of `vertices` vertices at
+// (1, 2, 3) and `faces` faces using vertex 0.
+void Fill(KlasaQwz& doc, int version, size_t vertices, size_t faces) {
+    doc.Version = uint8_t(version);
+    doc.Loaded = true;
+    DefinicjaObiektu& def = *doc.GetDefinition();
+    def.AddMesh("M");
+    def.Vertices[0].assign(vertices, CpunktF{1, 2, 3});
+    CfaceF face;
+    face.corners.fill(CpunktF{1, 2, 3});
+    def.Faces[0].assign(faces, face);
+}
+
+class OpaqueBlock : public TKontenerQwz {
+public:
+    OpaqueBlock() { kind_ = EKontenerTyp(9); }
+    bool Write(ByteWriter& out, const TQWZSaveParams&) override {
+        out.u8(9);
+        out.i32(1);
+        out.u8(0);
+        return true;
+    }
+};
+
+TEST(SaveDispatch, AutomaticTargetMovesTo203ForALargeMesh) {
+    const TQWZSaveParams params;
+    KlasaQwz large;
+    Fill(large, 201, 32768, 1);
+    std::vector<uint8_t> bytes = large.SaveBytes(0, params);
+    EXPECT_EQ(bytes[3], 203);
+    EXPECT_EQ(large.Version, 203);
+
+    KlasaQwz fits;
+    Fill(fits, 201, 32767, 32767);
+    bytes = fits.SaveBytes(0, params);
+    EXPECT_EQ(bytes[3], 202);
+    EXPECT_EQ(fits.Version, 201);
+    EXPECT_EQ(fits.VertexScale, 10000.0f);  // extent 3
+
+    // an explicit 202 is never raised: the layout cannot hold the mesh
+    KlasaQwz asked;
+    Fill(asked, 201, 32768, 1);
+    EXPECT_THROW(asked.SaveBytes(202, params), FormatError);
+    EXPECT_EQ(asked.Version, 201);
+}
+
+TEST(SaveDispatch, AutomaticTargetMovesTo203ForExtraData) {
+    KlasaQwz doc;
+    Fill(doc, 202, 3, 1);
+    doc.GetDefinition()->Containers.Add(TKontenerPtr(new OpaqueBlock));
+    const std::vector<uint8_t> bytes = doc.SaveBytes(0, TQWZSaveParams{});
+    EXPECT_EQ(bytes[3], 203);
+    EXPECT_EQ(bytes.back(), 0);  // the block's last byte ends the file
+    EXPECT_EQ(doc.Version, 203);
+}
+
+TEST(SaveDispatch, Target201IsWrittenAs202AndKeptInTheDocument) {
+    KlasaQwz doc;
+    Fill(doc, 203, 3, 1);
+    std::vector<uint8_t> bytes = doc.SaveBytes(201, TQWZSaveParams{});
+    EXPECT_EQ(bytes[3], 202);
+    EXPECT_EQ(doc.Version, 201);
+    // the target is one byte: 256 + 203 is 203
+    bytes = doc.SaveBytes(256 + 203, TQWZSaveParams{});
+    EXPECT_EQ(bytes[3], 203);
+    EXPECT_EQ(doc.Version, 203);
+}
+
+TEST(SaveDispatch, Target204LeavesTheVertexScaleAlone) {
+    KlasaQwz doc;
+    Fill(doc, 203, 3, 1);
+    doc.VertexScale = 0.1f;
+    const std::vector<uint8_t> bytes = doc.SaveBytes(204, TQWZSaveParams{});
+    EXPECT_EQ(bytes[3], 204);
+    EXPECT_EQ(doc.VertexScale, 0.1f);
+    EXPECT_EQ(doc.Version, 204);
+}
+
+}  // namespace
+}  // namespace qwz
