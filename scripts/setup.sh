@@ -7,8 +7,9 @@ packages=(
   libboost-dev libgtest-dev googletest libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   g++-mingw-w64-x86-64-posix wine wine64
-  xvfb xauth xdotool x11-apps imagemagick nsis
+  xvfb xdotool x11-apps imagemagick nsis
   desktop-file-utils shared-mime-info
+  xauth
 )
 missing=()
 for p in "${packages[@]}"; do
