@@ -8,6 +8,10 @@
 
 namespace qwz {
 
+namespace platform {
+class FileOps;
+}
+
 enum ConversionResult : int {
     kConversionFailed = 0,
     kConverted = 1,
@@ -17,6 +21,8 @@ enum ConversionResult : int {
 // Converts the file at `path` to `target` under the process's save
 // parameters. Never throws; the user's file is never lost.
 int ConvertFile(const std::filesystem::path& path, int target);
+// The same through the given file-system steps (tests make them fail).
+int ConvertFile(const std::filesystem::path& path, int target, platform::FileOps& ops);
 
 // The reason of the last failed ConvertFile in this process, in Polish;
 // empty when the last call did not fail.

@@ -1,15 +1,114 @@
-// Program entry. The command line and the window come next; for now the
-// program reports its version.
-#include "app/Version.h"
+// Program entry: one action from the command line ("-r", "-u", or a file to
+// convert, after any "-v" N), or the main window when there is none. The exit
+// code is always 0.
+#include "app/CommandLine.h"
+#include "app/ConvertFile.h"
+#include "app/Functions.h"
+#include "platform/DebugOutput.h"
+#include "platform/MessageBox.h"
 
-#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #ifdef _WIN32
+#include "app/window/Mainform.h"
+#include "platform/win32/WideText.h"
+
 #include <windows.h>
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
+
+#include <shellapi.h>
 #else
-int main() {
-    std::printf("QWZ Downgrader %s\n", qwz::ProgramVersion());
+#include <cstdio>
+#endif
+
+namespace qwz {
+namespace {
+
+void Register() {
+    try {
+        RegisterShellVerb(kDefaultTarget);
+    } catch (...) {
+        platform::ShowMessage("Rejestracja nie powiodła się. Powtórz instalację jako administrator.",
+                              "QWZ Downgrader", platform::MessageIcon::Error, nullptr);
+    }
+}
+
+void Unregister() {
+    try {
+        UnregisterShellVerb();
+    } catch (...) {
+        platform::DebugOutputA("downgrader unregister failed (no admin?)");
+    }
+}
+
+#ifndef _WIN32
+void PrintUsage() {
+    std::fputs(
+        "QWZ Downgrader: zapisuje pliki QWZ w starszej wersji formatu.\n"
+        "\n"
+        "Użycie:\n"
+        "  qwz-downgrader [-v WERSJA] PLIK.qwz   przekonwertuj plik (domyślnie do wersji 203);\n"
+        "                                         oryginał zostaje jako PLIK_org.qwz\n"
+        "  qwz-downgrader -r                     dodaj polecenie menu kontekstowego\n"
+        "  qwz-downgrader -u                     usuń polecenie menu kontekstowego\n"
+        "\n"
+        "Plik w wersji docelowej lub starszej zostaje bez zmian. Program zawsze kończy się\n"
+        "kodem 0; co się stało z plikiem, podaje w jednym wierszu na standardowym wyjściu błędów.\n",
+        stdout);
+}
+#endif
+
+}  // namespace
+}  // namespace qwz
+
+#ifdef _WIN32
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    using namespace qwz;
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    std::vector<std::wstring> wide;
+    for (int i = 1; argv && i < argc; ++i) wide.emplace_back(argv[i]);
+    if (argv) LocalFree(argv);
+
+    std::vector<std::string> args;
+    for (const std::wstring& w : wide) args.push_back(platform::WideToUtf8(w));
+    const CommandLineAction action = ParseCommandLine(args);
+    switch (action.kind) {
+    case CommandLineAction::Register: Register(); break;
+    case CommandLineAction::Unregister: Unregister(); break;
+    case CommandLineAction::Convert:
+        // The path goes on as the wide text it came as, so any name opens.
+        ConvertFile(std::filesystem::path(wide[action.pathArg]), action.target);
+        break;
+    case CommandLineAction::OpenWindow:
+        try {
+            RunMainWindow();
+        } catch (const std::exception& e) {
+            platform::ShowMessage(e.what(), "Velmora QWZ Downgrader", platform::MessageIcon::Error);
+        } catch (...) {
+            platform::ShowMessage("", "Velmora QWZ Downgrader", platform::MessageIcon::Error);
+        }
+        break;
+    }
     return 0;
 }
+
+#else
+
+int main(int argc, char** argv) {
+    using namespace qwz;
+    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const CommandLineAction action = ParseCommandLine(args);
+    switch (action.kind) {
+    case CommandLineAction::Register: Register(); break;
+    case CommandLineAction::Unregister: Unregister(); break;
+    case CommandLineAction::Convert: ConvertFile(std::filesystem::path(action.path), action.target); break;
+    case CommandLineAction::OpenWindow: PrintUsage(); break;
+    }
+    return 0;
+}
+
 #endif

@@ -1,0 +1,129 @@
+#include "app/ConvertFile.h"
+
+#include "format/FormatError.h"
+#include "model/Downgrade.h"
+#include "model/Klasaqwz.h"
+#include "model/Qwzsaveparams.h"
+#include "platform/DebugOutput.h"
+#include "platform/FileRead.h"
+#include "platform/SafeReplace.h"
+
+#include <algorithm>
+#include <exception>
+#include <new>
+#include <optional>
+
+namespace qwz {
+namespace {
+
+std::string& LastFailure() {
+    static std::string reason;
+    return reason;
+}
+
+std::string Utf8(const std::filesystem::path& path) {
+    std::u8string u8 = path.u8string();
+    return std::string(u8.begin(), u8.end());
+}
+
+std::string Quoted(const std::filesystem::path& path) { return "\"" + Utf8(path) + "\""; }
+
+int Failed(const std::filesystem::path& path, const std::string& reason) {
+    LastFailure() = reason;
+    platform::DebugOutputW("Nie przekonwertowano pliku " + Quoted(path) + ": " + reason);
+    return kConversionFailed;
+}
+
+int Skipped(const std::filesystem::path& path) {
+    platform::DebugOutputW("Plik " + Quoted(path) + " jest już w odpowiedniej wersji");
+    return kSkipped;
+}
+
+bool IsReadableVersion(int version) { return version >= 201 && version <= 204; }
+
+// Loads the file and decides. Returns the result when the file is skipped
+// or refused; otherwise fills `bytes` with the whole new file.
+std::optional<int> MakeNewFile(const std::filesystem::path& path, int target,
+                               const TQWZSaveParams& params, std::vector<uint8_t>& bytes) {
+    std::vector<uint8_t> original;
+    std::string error;
+    if (!platform::ReadWholeFile(path, original, &error)) return Failed(path, error);
+
+    KlasaQwz doc;
+    if (doc.LoadBytes(original.data(), original.size()) == 0)
+        return Failed(path, "to nie jest plik QWZ");
+    // An unknown version loads no content; writing it would empty the file.
+    if (!IsReadableVersion(doc.Version))
+        return Failed(path, "nieobsługiwana wersja pliku " + std::to_string(doc.Version));
+
+    if (target >= doc.Version && params.KeepsEverything()) return Skipped(path);
+    if (!NeedsConversion(doc, params)) return Skipped(path);
+
+    bytes = doc.SaveBytes(std::min(int(doc.Version), target), params);
+    return std::nullopt;
+}
+
+int Convert(const std::filesystem::path& path, int target, platform::FileOps& ops) {
+    TQWZSaveParamsPtr params = GetSaveParams();
+    if (!platform::IsRegularFile(path)) return Failed(path, "plik nie istnieje");
+    // A negative target would reach the writer as its low byte: -52 is 204.
+    if (target < 0)
+        return Failed(path, "nieprawidłowa wersja docelowa " + std::to_string(target));
+
+    // The whole new file is made in memory before the disk is touched; the
+    // original's bytes and the document are gone by then.
+    std::vector<uint8_t> bytes;
+    if (std::optional<int> decided = MakeNewFile(path, target, *params, bytes)) return *decided;
+    // The version byte of the new file: a target below 202 is written by the
+    // 202 writer, while the document keeps the lower number.
+    const int written = bytes.size() >= 4 ? bytes[3] : -1;
+
+    platform::ReplaceOptions options;
+    if (params->KeepOriginal) options.backup = BackupPath(path);
+    options.verify = [written](const std::vector<uint8_t>& back, std::string& reason) {
+        KlasaQwz check;
+        try {
+            if (check.LoadBytes(back.data(), back.size()) == written) return true;
+            reason = "zapisany plik nie daje się odczytać jako wersja " + std::to_string(written);
+        } catch (const std::exception& e) {
+            reason = std::string("zapisany plik nie daje się odczytać: ") + e.what();
+        }
+        return false;
+    };
+    std::string reason;
+    if (!platform::ReplaceFileSafely(path, bytes, options, reason, ops)) return Failed(path, reason);
+    return kConverted;
+}
+
+}  // namespace
+
+std::filesystem::path BackupPath(const std::filesystem::path& path) {
+    using String = std::filesystem::path::string_type;
+    String name = path.filename().native();
+    const auto dot = name.rfind(typename String::value_type('.'));
+    if (dot != String::npos) name.erase(dot);
+    std::filesystem::path backup = path;
+    backup.replace_filename(std::filesystem::path(name) += "_org.qwz");
+    return backup;
+}
+
+const std::string& LastConversionFailure() { return LastFailure(); }
+
+int ConvertFile(const std::filesystem::path& path, int target) {
+    return ConvertFile(path, target, platform::SystemFileOps());
+}
+
+int ConvertFile(const std::filesystem::path& path, int target, platform::FileOps& ops) {
+    LastFailure().clear();
+    try {
+        return Convert(path, target, ops);
+    } catch (const std::bad_alloc&) {
+        return Failed(path, "za mało pamięci");
+    } catch (const std::exception& e) {
+        return Failed(path, e.what());
+    } catch (...) {
+        return Failed(path, "nieoczekiwany błąd");
+    }
+}
+
+}  // namespace qwz

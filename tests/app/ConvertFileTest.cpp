@@ -1,0 +1,282 @@
+#include "app/ConvertFile.h"
+#include "app/SampleFiles.h"
+#include "model/Klasaqwz.h"
+#include "platform/DebugOutput.h"
+#include "support/FaultyFileOps.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace qwz {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+using test::Empty203;
+using test::FaultyFileOps;
+using test::Sample204;
+using test::TempDir;
+
+std::string U8(const fs::path& p) {
+    std::u8string s = p.u8string();
+    return std::string(s.begin(), s.end());
+}
+
+std::set<std::string> Listing(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.insert(U8(entry.path().filename()));
+    return names;
+}
+
+TEST(BackupPath, TheExtensionFromTheLastDotOfTheNameIsReplaced) {
+    EXPECT_EQ(BackupPath("hall.qwz"), fs::path("hall_org.qwz"));
+    EXPECT_EQ(BackupPath("hall"), fs::path("hall_org.qwz"));
+    EXPECT_EQ(BackupPath("a.b.QWZ"), fs::path("a.b_org.qwz"));
+    EXPECT_EQ(BackupPath("hall."), fs::path("hall_org.qwz"));
+    EXPECT_EQ(BackupPath(".qwz"), fs::path("_org.qwz"));
+    // a dot in a folder name does not count
+    EXPECT_EQ(BackupPath(fs::path("plans.v2") / "hall"), fs::path("plans.v2") / "hall_org.qwz");
+    EXPECT_EQ(BackupPath(fs::path(u8"ściana_żółta.qwz")), fs::path(u8"ściana_żółta_org.qwz"));
+}
+
+// Each test starts from the command line's save parameters and collects the
+// debug lines.
+class ConvertFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        *GetSaveParams() = TQWZSaveParams();
+        previous_ = platform::SetDebugSink(
+            [this](std::string_view text, bool) { lines.emplace_back(text); });
+    }
+    void TearDown() override {
+        platform::SetDebugSink(previous_);
+        *GetSaveParams() = TQWZSaveParams();
+    }
+
+    // A conversion that failed: result 0, the file as it was, no new file, and
+    // one debug line naming the file and the reason.
+    void ExpectRefused(const fs::path& file, int target, const std::vector<uint8_t>& bytes,
+                       const std::string& reasonPart) {
+        std::set<std::string> before = Listing(dir.path());
+        lines.clear();
+        EXPECT_EQ(ConvertFile(file, target), kConversionFailed);
+        EXPECT_NE(LastConversionFailure().find(reasonPart), std::string::npos)
+            << LastConversionFailure();
+        EXPECT_EQ(TempDir::read(file), bytes);
+        EXPECT_EQ(Listing(dir.path()), before);
+        // The version 204 writer's own summary line ("F: ...") is not the
+        // conversion's.
+        std::vector<std::string> own;
+        for (const std::string& l : lines)
+            if (l.rfind("F: ", 0) != 0) own.push_back(l);
+        ASSERT_EQ(own.size(), 1u);
+        EXPECT_EQ(own[0], "Nie przekonwertowano pliku \"" + U8(file) + "\": " + LastConversionFailure());
+    }
+
+    TempDir dir;
+    std::vector<std::string> lines;
+
+private:
+    platform::DebugSink previous_;
+};
+
+TEST_F(ConvertFileTest, WhatIsNotAConvertibleFileIsLeftAlone) {
+    fs::path missing = dir.path() / "missing.qwz";
+    EXPECT_EQ(ConvertFile(missing, 203), kConversionFailed);
+    EXPECT_EQ(LastConversionFailure(), "plik nie istnieje");
+    EXPECT_TRUE(Listing(dir.path()).empty());
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "Nie przekonwertowano pliku \"" + U8(missing) + "\": plik nie istnieje");
+
+    std::vector<uint8_t> noMagic = Bytes().u8('Q').u8('W').u8('X').u8(204).zeros(32);
+    ExpectRefused(dir.write("nomagic.qwz", noMagic), 203, noMagic, "to nie jest plik QWZ");
+    std::vector<uint8_t> tiny = Bytes().u8('Q').u8('W').u8('Z');
+    ExpectRefused(dir.write("tiny.qwz", tiny), 203, tiny, "to nie jest plik QWZ");
+    lines.clear();
+    fs::create_directory(dir.path() / "folder.qwz");
+    EXPECT_EQ(ConvertFile(dir.path() / "folder.qwz", 203), kConversionFailed);
+    EXPECT_EQ(LastConversionFailure(), "plik nie istnieje");  // a folder is no file
+    EXPECT_EQ(lines.size(), 1u);
+}
+
+TEST_F(ConvertFileTest, AnUnknownVersionIsAFailureNeverAnEmptiedFile) {
+    // Above the target it would be written as an empty document; at or below
+    // it, it would be called up to date.
+    for (int version : {205, 255, 200, 7}) {
+        SCOPED_TRACE(version);
+        std::vector<uint8_t> bytes = Bytes().magic(unsigned(version)).zeros(40);
+        fs::path file = dir.write("v" + std::to_string(version) + ".qwz", bytes);
+        ExpectRefused(file, 203, bytes, "nieobsługiwana wersja pliku " + std::to_string(version));
+    }
+}
+
+TEST_F(ConvertFileTest, ANegativeTargetNeverReachesTheWriter) {
+    std::vector<uint8_t> bytes = Empty203();
+    ExpectRefused(dir.write("a.qwz", bytes), -52, bytes, "nieprawidłowa wersja docelowa -52");
+}
+
+TEST_F(ConvertFileTest, AFileAlreadyInTheTargetVersionIsSkipped) {
+    std::vector<uint8_t> bytes = Sample204();
+    QWZ_REQUIRE_LAYOUTS(bytes, 204);
+    fs::path file = dir.write("hall.qwz", bytes);
+    EXPECT_EQ(ConvertFile(file, 204), kSkipped);
+    EXPECT_EQ(ConvertFile(file, 250), kSkipped);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "Plik \"" + U8(file) + "\" jest już w odpowiedniej wersji");
+    EXPECT_EQ(TempDir::read(file), bytes);
+    EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"hall.qwz"}));
+    EXPECT_EQ(LastConversionFailure(), "");
+}
+
+TEST_F(ConvertFileTest, DroppingContentRewritesTheFileAndKeepsTheOriginal) {
+    std::vector<uint8_t> bytes = Sample204();
+    QWZ_REQUIRE_LAYOUTS(bytes, 204);
+    GetSaveParams()->TargetVersion = 204;
+    GetSaveParams()->KeepLines = false;
+    fs::path file = dir.write("hall.qwz", bytes);
+    ASSERT_EQ(ConvertFile(file, 204), kConverted) << LastConversionFailure();
+    EXPECT_EQ(TempDir::read(dir.path() / "hall_org.qwz"), bytes);
+    std::vector<uint8_t> now = TempDir::read(file);
+    KlasaQwz doc;
+    ASSERT_EQ(doc.LoadBytes(now.data(), now.size()), 204);
+    EXPECT_TRUE(doc.GetDefinition()->LineNames.empty());
+    EXPECT_EQ(doc.GetDefinition()->MeshNames.size(), 1u);
+    EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"hall.qwz", "hall_org.qwz"}));
+
+    // Without KeepOriginal: replaced, no backup.
+    GetSaveParams()->KeepOriginal = false;
+    fs::path other = dir.write("other.qwz", bytes);
+    ASSERT_EQ(ConvertFile(other, 204), kConverted) << LastConversionFailure();
+    EXPECT_EQ(TempDir::read(other), now);
+    EXPECT_FALSE(fs::exists(dir.path() / "other_org.qwz"));
+}
+
+TEST_F(ConvertFileTest, TheVersionWrittenIsTheLowerOfTheFilesAndTheTarget) {
+    std::vector<uint8_t> bytes = Sample204();
+    QWZ_REQUIRE_LAYOUTS(bytes, 202);
+    // 202 is the oldest layout written: 201 and below come out as 202.
+    for (int target : {203, 202, 201, 150}) {
+        SCOPED_TRACE(target);
+        TempDir run;
+        fs::path file = run.write("hall.qwz", bytes);
+        ASSERT_EQ(ConvertFile(file, target), kConverted) << LastConversionFailure();
+        EXPECT_EQ(test::VersionOf(TempDir::read(file)), std::max(target, 202));
+        EXPECT_EQ(TempDir::read(run.path() / "hall_org.qwz"), bytes);
+    }
+    // Never above the file's own version: a 203 file asked for 204 while
+    // dropping lines stays 203.
+    std::vector<uint8_t> v203 = Empty203();
+    GetSaveParams()->TargetVersion = 204;
+    GetSaveParams()->KeepLines = false;
+    fs::path file = dir.write("old.qwz", v203);
+    EXPECT_EQ(ConvertFile(file, 204), kSkipped);  // nothing to drop
+    EXPECT_EQ(TempDir::read(file), v203);
+}
+
+TEST_F(ConvertFileTest, ATakenBackupNameIsAFailureThatChangesNothing) {
+    std::vector<uint8_t> bytes = Sample204();
+    QWZ_REQUIRE_LAYOUTS(bytes, 204);
+    GetSaveParams()->TargetVersion = 204;
+    GetSaveParams()->KeepLines = false;
+    fs::path file = dir.write("hall.qwz", bytes);
+    std::vector<uint8_t> earlier = Bytes().magic(204).zeros(20);
+    dir.write("hall_org.qwz", earlier);
+    ExpectRefused(file, 204, bytes, "już istnieje");
+    EXPECT_EQ(TempDir::read(dir.path() / "hall_org.qwz"), earlier);
+}
+
+TEST_F(ConvertFileTest, ADamagedFileIsAFailureAndLeftUntouched) {
+    std::vector<uint8_t> bytes = Sample204();
+    QWZ_REQUIRE_LAYOUTS(bytes, 204);
+    // cut inside the line record, inside the mesh's vertices, inside its indices
+    for (size_t cut : {size_t(70), bytes.size() - 20, bytes.size() - 2}) {
+        SCOPED_TRACE(cut);
+        std::vector<uint8_t> part(bytes.begin(), bytes.begin() + long(cut));
+        ExpectRefused(dir.write("cut" + std::to_string(cut) + ".qwz", part), 203, part, "na bajcie");
+    }
+}
+
+TEST_F(ConvertFileTest, AReadOnlyFileIsAFailureWithAReason) {
+    std::vector<uint8_t> bytes = Sample204();
+    QWZ_REQUIRE_LAYOUTS(bytes, 204);
+    GetSaveParams()->TargetVersion = 204;
+    GetSaveParams()->KeepLines = false;
+    fs::path file = dir.write("hall.qwz", bytes);
+    fs::permissions(file, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    ExpectRefused(file, 204, bytes, "tylko do odczytu");
+    fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
+}
+
+// Every file-system step of one conversion is made to fail in turn. After
+// each run the original is under its name byte for byte and nothing else is
+// in the folder, or the conversion completed with a correct backup.
+struct FaultRun {
+    const char* name;
+    int target;           // 204: the line group is dropped; 203: a downgrade
+    bool keepOriginal;
+    bool noLinks;         // a file system without hard links
+};
+
+class ConvertFileFaults : public ConvertFileTest, public ::testing::WithParamInterface<FaultRun> {};
+
+TEST_P(ConvertFileFaults, EveryFileSystemStepFailingLeavesTheOriginalSafe) {
+    const FaultRun c = GetParam();
+    std::vector<uint8_t> bytes = Sample204();
+    QWZ_REQUIRE_LAYOUTS(bytes, c.target);
+    GetSaveParams()->TargetVersion = c.target;
+    GetSaveParams()->KeepLines = false;
+    GetSaveParams()->KeepOriginal = c.keepOriginal;
+    const std::set<std::string> converted =
+        c.keepOriginal ? std::set<std::string>{"hall.qwz", "hall_org.qwz"} : std::set<std::string>{"hall.qwz"};
+    int points = 0;
+    std::set<std::string> steps;
+    for (int failAt = 1; failAt < 100; ++failAt) {
+        TempDir run;
+        fs::path file = run.write("hall.qwz", bytes);
+        FaultyFileOps ops(failAt);
+        ops.noLinks = c.noLinks;
+        ops.shortWrite = 64;  // several writes
+        int result = ConvertFile(file, c.target, ops);
+        if (!ops.failed()) {
+            ASSERT_EQ(result, kConverted) << LastConversionFailure();
+            break;
+        }
+        ++points;
+        steps.insert(ops.log()[size_t(failAt - 1)]);
+        SCOPED_TRACE("failed step " + std::to_string(failAt) + " " + ops.log()[size_t(failAt - 1)]);
+        if (result == kConverted) {
+            std::vector<uint8_t> now = TempDir::read(file);
+            KlasaQwz doc;
+            EXPECT_EQ(doc.LoadBytes(now.data(), now.size()), c.target);
+            if (c.keepOriginal) EXPECT_EQ(TempDir::read(run.path() / "hall_org.qwz"), bytes);
+            EXPECT_EQ(Listing(run.path()), converted);
+        } else {
+            EXPECT_EQ(result, kConversionFailed);
+            EXPECT_FALSE(LastConversionFailure().empty());
+            EXPECT_EQ(TempDir::read(file), bytes);
+            EXPECT_EQ(Listing(run.path()), (std::set<std::string>{"hall.qwz"}));
+        }
+    }
+    std::string names;
+    for (const std::string& s : steps) names += " " + s;
+    std::printf("[ faults   ] %s: %d injection points:%s\n", c.name, points, names.c_str());
+    EXPECT_GE(points, c.keepOriginal ? 10 : 9);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Conversions, ConvertFileFaults,
+    ::testing::Values(FaultRun{"204 to 203, backup by link", 203, true, false},
+                      FaultRun{"204 to 203, backup by rename", 203, true, true},
+                      FaultRun{"204 to 203, no backup", 203, false, false},
+                      FaultRun{"204 without lines, backup by link", 204, true, false}),
+    [](const ::testing::TestParamInfo<FaultRun>& info) {
+        const FaultRun& c = info.param;
+        return "To" + std::to_string(c.target) +
+               (c.keepOriginal ? (c.noLinks ? "RenameBackup" : "LinkBackup") : "NoBackup");
+    });
+
+}  // namespace
+}  // namespace qwz

@@ -1,0 +1,75 @@
+// What a conversion stopped part-way (killed, or the machine went down)
+// leaves beside a file, and how the next conversion of that file deals
+// with it.
+#include "platform/SafeReplace.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace qwz::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+const std::vector<uint8_t> kOld = {'o', 'l', 'd'};
+const std::vector<uint8_t> kNew = {'n', 'e', 'w', '!'};
+
+std::set<fs::path> Listing(const fs::path& folder) {
+    std::set<fs::path> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename());
+    return names;
+}
+
+TEST(InterruptedReplace, TemporaryNamesAreRecognisedExactly) {
+    const fs::path target = fs::path("dir") / "hala.qwz";
+    EXPECT_TRUE(IsTemporaryNameOf(TemporaryNameBeside(target, 0x1234abcd), target));
+    EXPECT_TRUE(IsTemporaryNameOf("hala.qwz.00000000.tmp", target));
+    EXPECT_FALSE(IsTemporaryNameOf("hala.qwz.0000000.tmp", target));    // seven digits
+    EXPECT_FALSE(IsTemporaryNameOf("hala.qwz.0000000G.tmp", target));   // not hexadecimal
+    EXPECT_FALSE(IsTemporaryNameOf("hala.qwz.notes.tmp", target));
+    EXPECT_FALSE(IsTemporaryNameOf("hala2.qwz.00000000.tmp", target));  // another file's
+    EXPECT_FALSE(IsTemporaryNameOf("hala.qwz.00000000.bak", target));
+}
+
+TEST(InterruptedReplace, LeftoverTemporaryFilesOfThatFileAreRemovedOthersStay) {
+    TempDir dir;
+    const fs::path target = dir.write("hala.qwz", kOld);
+    dir.write(TemporaryNameBeside(target, 7).filename(), {1, 2});
+    dir.write(TemporaryNameBeside(target, 0xffffffff).filename(), {3});
+    dir.write("hala.qwz.notes.tmp", {4});
+    dir.write("inna.qwz.00000007.tmp", {5});
+    std::string reason;
+    ASSERT_TRUE(ReplaceFileSafely(target, kNew, {}, reason)) << reason;
+    EXPECT_EQ(TempDir::read(target), kNew);
+    EXPECT_EQ(Listing(dir.path()),
+              (std::set<fs::path>{"hala.qwz", "hala.qwz.notes.tmp", "inna.qwz.00000007.tmp"}));
+}
+
+TEST(InterruptedReplace, ABackupNameLinkedToTheOriginalItselfIsTakenOver) {
+    // Stopped after the backup link was made and before the new file took
+    // the original's name: the backup is the original, not an earlier copy.
+    TempDir dir;
+    const fs::path target = dir.write("hala.qwz", kOld);
+    const fs::path backup = dir.path() / "hala_org.qwz";
+    fs::create_hard_link(target, backup);
+    ReplaceOptions options;
+    options.backup = backup;
+    std::string reason;
+    ASSERT_TRUE(ReplaceFileSafely(target, kNew, options, reason)) << reason;
+    EXPECT_EQ(TempDir::read(target), kNew);
+    EXPECT_EQ(TempDir::read(backup), kOld);
+
+    // A backup that is another file with the same bytes is an earlier
+    // backup all the same, and is never replaced.
+    const fs::path other = dir.write("inna.qwz", kOld);
+    const fs::path otherBackup = dir.write("inna_org.qwz", kOld);
+    options.backup = otherBackup;
+    EXPECT_FALSE(ReplaceFileSafely(other, kNew, options, reason));
+    EXPECT_EQ(TempDir::read(other), kOld);
+}
+
+}  // namespace
+}  // namespace qwz::platform

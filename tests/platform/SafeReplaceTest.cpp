@@ -1,0 +1,210 @@
+#include "platform/SafeReplace.h"
+#include "support/FaultyFileOps.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace qwz::platform {
+namespace {
+
+using test::FaultyFileOps;
+using test::TempDir;
+
+namespace fs = std::filesystem;
+
+const std::vector<uint8_t> kOld = {'o', 'l', 'd', ' ', 'c', 'o', 'n', 't', 'e', 'n', 't'};
+const std::vector<uint8_t> kNew = {'n', 'e', 'w', ' ', 'b', 'y', 't', 'e', 's', ' ', 'o', 'f',
+                                   ' ', 't', 'h', 'e', ' ', 'f', 'i', 'l', 'e'};
+
+std::set<std::string> Listing(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+TEST(SafeReplace, ReplacesTheFileAndKeepsTheOriginalUnderTheBackupName) {
+    TempDir dir;
+    fs::path target = dir.write("a.qwz", kOld);
+    ReplaceOptions options;
+    options.backup = dir.path() / "a_org.qwz";
+    std::string reason;
+    ASSERT_TRUE(ReplaceFileSafely(target, kNew, options, reason)) << reason;
+    EXPECT_EQ(TempDir::read(target), kNew);
+    EXPECT_EQ(TempDir::read(options.backup), kOld);
+    EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"a.qwz", "a_org.qwz"}));
+}
+
+TEST(SafeReplace, WithoutBackupTheOriginalIsReplacedAndNothingElseIsLeft) {
+    TempDir dir;
+    fs::path target = dir.write("a.qwz", kOld);
+    std::string reason;
+    ASSERT_TRUE(ReplaceFileSafely(target, kNew, {}, reason)) << reason;
+    EXPECT_EQ(TempDir::read(target), kNew);
+    EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"a.qwz"}));
+}
+
+TEST(SafeReplace, ATakenBackupNameStopsItAndChangesNothing) {
+    TempDir dir;
+    fs::path target = dir.write("a.qwz", kOld);
+    const std::vector<uint8_t> earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
+    fs::path backup = dir.write("a_org.qwz", earlier);
+    for (bool noLinks : {false, true}) {
+        SCOPED_TRACE(noLinks ? "rename fallback" : "link");
+        FaultyFileOps ops;
+        ops.noLinks = noLinks;
+        ReplaceOptions options;
+        options.backup = backup;
+        std::string reason;
+        EXPECT_FALSE(ReplaceFileSafely(target, kNew, options, reason, ops));
+        EXPECT_NE(reason.find("już istnieje"), std::string::npos) << reason;
+        EXPECT_EQ(TempDir::read(target), kOld);
+        EXPECT_EQ(TempDir::read(backup), earlier);
+        EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"a.qwz", "a_org.qwz"}));
+    }
+}
+
+TEST(SafeReplace, WhatTheCheckOfTheWrittenFileRefusesIsNotPutInPlace) {
+    TempDir dir;
+    fs::path target = dir.write("a.qwz", kOld);
+    ReplaceOptions options;
+    options.backup = dir.path() / "a_org.qwz";
+    std::vector<uint8_t> seen;
+    options.verify = [&](const std::vector<uint8_t>& back, std::string& why) {
+        seen = back;
+        why = "nie daje się odczytać";
+        return false;
+    };
+    std::string reason;
+    EXPECT_FALSE(ReplaceFileSafely(target, kNew, options, reason));
+    EXPECT_EQ(reason, "nie daje się odczytać");
+    EXPECT_EQ(seen, kNew);  // the check saw what is on the disk
+    EXPECT_EQ(TempDir::read(target), kOld);
+    EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"a.qwz"}));
+}
+
+TEST(SafeReplace, AReadOnlyOriginalIsRefused) {
+    TempDir dir;
+    fs::path target = dir.write("a.qwz", kOld);
+    fs::permissions(target, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    ReplaceOptions options;
+    options.backup = dir.path() / "a_org.qwz";
+    std::string reason;
+    EXPECT_FALSE(ReplaceFileSafely(target, kNew, options, reason));
+    EXPECT_NE(reason.find("tylko do odczytu"), std::string::npos) << reason;
+    EXPECT_EQ(TempDir::read(target), kOld);
+    EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"a.qwz"}));
+    fs::permissions(target, fs::perms::owner_write, fs::perm_options::add);
+}
+
+TEST(SafeReplace, ShortWritesAreCarriedOnUntilEveryByteIsWritten) {
+    TempDir dir;
+    fs::path target = dir.write("a.qwz", kOld);
+    FaultyFileOps ops;
+    ops.shortWrite = 2;
+    std::string reason;
+    ASSERT_TRUE(ReplaceFileSafely(target, kNew, {}, reason, ops)) << reason;
+    EXPECT_EQ(TempDir::read(target), kNew);
+}
+
+#ifndef _WIN32
+TEST(SafeReplace, TheNewFileKeepsTheOriginalsAccessRightsAndOwner) {
+    TempDir dir;
+    fs::path target = dir.write("a.qwz", kOld);
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    const bool root = geteuid() == 0;
+    if (root) ASSERT_EQ(chown(target.c_str(), 65534, 65534), 0);
+    std::string reason;
+    ASSERT_TRUE(ReplaceFileSafely(target, kNew, {}, reason)) << reason;
+    struct stat st {};
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    if (root) {
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(st.st_gid, 65534u);
+    }
+}
+#endif
+
+TEST(SafeReplace, TheTemporaryFileSitsBesideTheTarget) {
+    fs::path t = TemporaryNameBeside(fs::path("folder") / "hall.qwz", 0xabcdef12u);
+    EXPECT_EQ(t, fs::path("folder") / "hall.qwz.abcdef12.tmp");
+}
+
+// Every step of one replacement is made to fail in turn, once each. After
+// each run either nothing changed (the original under its name, byte for
+// byte, and no other file) or the replacement completed with a correct
+// backup. The number of steps is printed.
+struct FaultCase {
+    const char* name;
+    bool backup;
+    bool noLinks;
+};
+
+class SafeReplaceFaults : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(SafeReplaceFaults, EveryStepFailingLeavesTheOriginalOrACompleteResult) {
+    const FaultCase c = GetParam();
+    int points = 0;
+    std::set<std::string> stepsFailed;
+    for (int failAt = 1;; ++failAt) {
+        TempDir dir;
+        fs::path target = dir.write("scene.qwz", kOld);
+        fs::path backup = dir.path() / "scene_org.qwz";
+        FaultyFileOps ops(failAt);
+        ops.noLinks = c.noLinks;
+        ReplaceOptions options;
+        if (c.backup) options.backup = backup;
+        options.writeChunk = 8;  // three writes
+        std::string reason;
+        bool done = ReplaceFileSafely(target, kNew, options, reason, ops);
+        if (!ops.failed()) {
+            // Past the last step: nothing was injected and it must complete.
+            ASSERT_TRUE(done) << reason;
+            break;
+        }
+        ++points;
+        stepsFailed.insert(ops.log()[size_t(failAt - 1)]);
+        SCOPED_TRACE("failed step " + std::to_string(failAt) + ": " + ops.log()[size_t(failAt - 1)]);
+        if (done) {
+            EXPECT_EQ(TempDir::read(target), kNew);
+            if (c.backup) {
+                EXPECT_EQ(TempDir::read(backup), kOld);
+                EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"scene.qwz", "scene_org.qwz"}));
+            } else {
+                EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"scene.qwz"}));
+            }
+        } else {
+            EXPECT_FALSE(reason.empty());
+            EXPECT_EQ(TempDir::read(target), kOld);
+            EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"scene.qwz"}));
+        }
+        ASSERT_LT(failAt, 100);
+    }
+    std::string steps;
+    for (const std::string& s : stepsFailed) steps += " " + s;
+    std::printf("[ faults   ] %s: %d injection points:%s\n", c.name, points, steps.c_str());
+    // create, three writes, flush, close, read back, the backup step(s), the
+    // final rename and the folder sync
+    EXPECT_GE(points, c.backup ? (c.noLinks ? 11 : 10) : 9);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, SafeReplaceFaults,
+    ::testing::Values(FaultCase{"backup by link", true, false},
+                      FaultCase{"backup by rename", true, true},
+                      FaultCase{"no backup", false, false}),
+    [](const ::testing::TestParamInfo<FaultCase>& info) {
+        return std::string(info.param.backup ? (info.param.noLinks ? "RenameBackup" : "LinkBackup")
+                                             : "NoBackup");
+    });
+
+}  // namespace
+}  // namespace qwz::platform

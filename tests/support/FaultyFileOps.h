@@ -1,0 +1,105 @@
+// Test-only file-system steps that pass every call to the system's own and
+// can make one chosen call fail, to show that a replacement survives a
+// failure at each step. Calls are counted from 1 in the order they are made.
+#pragma once
+
+#include "platform/SafeReplace.h"
+
+#include <string>
+#include <vector>
+
+namespace qwz::test {
+
+class FaultyFileOps final : public platform::FileOps {
+public:
+    // failAt: the number of the call that fails (0: none fails).
+    explicit FaultyFileOps(int failAt = 0) : failAt_(failAt) {}
+
+    // Link answers Unsupported every time, as on a file system without hard
+    // links, so the rename that refuses a taken name is used instead.
+    bool noLinks = false;
+    // Each write writes at most this many bytes (a short write).
+    size_t shortWrite = 0;
+
+    int calls() const { return int(log_.size()); }
+    bool failed() const { return failed_; }
+    // The steps in order ("CreateNew", "Write", ...); the failed one ends in "!".
+    const std::vector<std::string>& log() const { return log_; }
+
+    bool IsReadOnly(const std::filesystem::path& path) override {
+        return real().IsReadOnly(path);  // a query, not a step that can fail
+    }
+    bool IsInUse(const std::filesystem::path& path, std::string& reason) override {
+        return real().IsInUse(path, reason);  // a query as well
+    }
+    bool CreateNew(const std::filesystem::path& path, const std::filesystem::path& like,
+                   platform::FileHandle& file, bool& exists, std::string& error) override {
+        if (Inject("CreateNew", error)) return exists = false;
+        return real().CreateNew(path, like, file, exists, error);
+    }
+    bool Write(platform::FileHandle file, const uint8_t* data, size_t size, size_t& written,
+               std::string& error) override {
+        if (Inject("Write", error)) return false;
+        if (shortWrite && size > shortWrite) size = shortWrite;
+        return real().Write(file, data, size, written, error);
+    }
+    bool Flush(platform::FileHandle file, std::string& error) override {
+        if (Inject("Flush", error)) return false;
+        return real().Flush(file, error);
+    }
+    bool Close(platform::FileHandle& file, std::string& error) override {
+        // A failed close still releases the handle, as the system's does.
+        bool fail = Inject("Close", error);
+        std::string ignored;
+        bool ok = real().Close(file, fail ? ignored : error);
+        return ok && !fail;
+    }
+    bool ReadAll(const std::filesystem::path& path, std::vector<uint8_t>& out,
+                 std::string& error) override {
+        if (Inject("ReadAll", error)) return false;
+        return real().ReadAll(path, out, error);
+    }
+    platform::NoReplace Link(const std::filesystem::path& existing,
+                             const std::filesystem::path& newName, std::string& error) override {
+        if (Inject("Link", error)) return platform::NoReplace::Failed;
+        if (noLinks) return platform::NoReplace::Unsupported;
+        return real().Link(existing, newName, error);
+    }
+    platform::NoReplace RenameNoReplace(const std::filesystem::path& from,
+                                        const std::filesystem::path& to,
+                                        std::string& error) override {
+        if (Inject("RenameNoReplace", error)) return platform::NoReplace::Failed;
+        return real().RenameNoReplace(from, to, error);
+    }
+    bool RenameReplace(const std::filesystem::path& from, const std::filesystem::path& to,
+                       std::string& error) override {
+        if (Inject("RenameReplace", error)) return false;
+        return real().RenameReplace(from, to, error);
+    }
+    bool SyncFolder(const std::filesystem::path& folder, std::string& error) override {
+        if (Inject("SyncFolder", error)) return false;
+        return real().SyncFolder(folder, error);
+    }
+    bool Remove(const std::filesystem::path& path, std::string& error) override {
+        if (Inject("Remove", error)) return false;
+        return real().Remove(path, error);
+    }
+
+private:
+    static platform::FileOps& real() { return platform::SystemFileOps(); }
+
+    bool Inject(const char* step, std::string& error) {
+        log_.push_back(step);
+        if (int(log_.size()) != failAt_) return false;
+        log_.back() += "!";
+        failed_ = true;
+        error = std::string("wstrzyknięty błąd: ") + step;
+        return true;
+    }
+
+    int failAt_;
+    bool failed_ = false;
+    std::vector<std::string> log_;
+};
+
+}  // namespace qwz::test
