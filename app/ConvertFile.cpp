@@ -58,6 +58,10 @@ std::optional<int> MakeNewFile(const std::filesystem::path& path, int target,
 
     if (target >= doc.Version && params.KeepsEverything()) return Skipped(path);
     if (!NeedsConversion(doc, params)) return Skipped(path);
+    // A damaged block ends the tail and everything after it is unread:
+    // writing the document would drop that data without a word.
+    if (!doc.GetDefinition()->TailDamage.empty())
+        return Failed(path, doc.GetDefinition()->TailDamage);
 
     bytes = doc.SaveBytes(std::min(int(doc.Version), target), params);
     return std::nullopt;

@@ -40,8 +40,18 @@ TKontenerPtr ReadExtraBlock(ByteReader& in) {
 }
 
 void ReadExtraTail(DefinicjaObiektu& def, ByteReader& in) {
-    while (TKontenerPtr block = ReadExtraBlock(in))
+    def.TailDamage.clear();
+    const size_t end = in.offset() + in.remaining();
+    while (!in.atEnd()) {
+        const size_t at = in.offset();
+        TKontenerPtr block = ReadExtraBlock(in);
+        if (!block) {
+            def.TailDamage = "uszkodzony blok dodatkowych danych na bajcie " + std::to_string(at) +
+                             "; nie odczytano " + std::to_string(end - at) + " bajtów do końca pliku";
+            return;
+        }
         def.Containers.ListOf(block->GetKind()).push_back(block);
+    }
 }
 
 void WriteExtraTail(const DefinicjaObiektu& def, ByteWriter& out, const TQWZSaveParams& params) {

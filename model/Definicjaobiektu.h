@@ -64,6 +64,9 @@ public:
 
     VUVtype UVs;  // emptied by Clear, otherwise unused: UV data lives in blocks
     TQwzKontMap Containers;
+    // Set by the tail reader when a damaged block ended the tail early: what
+    // was skipped, in words for the user. Empty when the tail was whole.
+    std::string TailDamage;
 
     // Empties every name, attribute, record, mesh and UV list and resets the
     // bounding box to +1e38 / -1e38. The reference point copy, the face

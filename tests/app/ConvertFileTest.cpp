@@ -198,6 +198,22 @@ TEST_F(ConvertFileTest, ADamagedFileIsAFailureAndLeftUntouched) {
     }
 }
 
+TEST_F(ConvertFileTest, ADamagedExtraDataBlockIsAFailureNotASilentLoss) {
+    // The file loads (the tail ends at the damaged block), but converting it
+    // would drop the opaque block after it without a word.
+    std::vector<uint8_t> bytes = Sample204();
+    QWZ_REQUIRE_LAYOUTS(bytes, 204);
+    const size_t at = bytes.size();
+    const std::vector<uint8_t> damaged = {9, 0, 0, 0, 0, 7, 200, 1, 0, 0, 0, 0xEE};
+    bytes.insert(bytes.end(), damaged.begin(), damaged.end());
+    const fs::path file = dir.write("tail.qwz", bytes);
+    EXPECT_EQ(ConvertFile(file, 203), kConversionFailed);
+    EXPECT_EQ(LastConversionFailure(), "uszkodzony blok dodatkowych danych na bajcie " +
+                                           std::to_string(at) + "; nie odczytano 12 bajtów do końca pliku");
+    EXPECT_EQ(TempDir::read(file), bytes);
+    EXPECT_FALSE(fs::exists(BackupPath(file)));
+}
+
 TEST_F(ConvertFileTest, AReadOnlyFileIsAFailureWithAReason) {
     std::vector<uint8_t> bytes = Sample204();
     QWZ_REQUIRE_LAYOUTS(bytes, 204);

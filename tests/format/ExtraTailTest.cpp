@@ -161,7 +161,14 @@ TEST(ExtraTail, ABlockThatFailsItsChecksEndsTheTailAndIsNamed) {
         EXPECT_EQ(debug.lines[0], "QWZ: extra-data block of kind " + std::to_string(c.damaged.vec()[0]) +
                                       " at offset 8 is damaged; it and the rest of the file are skipped")
             << c.what;
+        // The document knows what was skipped, so a conversion can refuse it.
+        EXPECT_EQ(def.TailDamage, "uszkodzony blok dodatkowych danych na bajcie 8; nie odczytano " +
+                                      std::to_string(bytes.size() - 8) + " bajtów do końca pliku")
+            << c.what;
     }
+    DefinicjaObiektu whole;
+    Read(whole, Bytes().raw(kOpaque9).raw(kUv16));
+    EXPECT_EQ(whole.TailDamage, "");
 }
 
 TEST(ExtraTail, ABlockCutShortInItsRecordsIsAnError) {

@@ -1,0 +1,110 @@
+#include "app/Batch.h"
+
+#include <exception>
+
+namespace qwz {
+namespace {
+
+std::string FileNameOf(const std::filesystem::path& path) {
+    std::u8string name = path.filename().u8string();
+    return std::string(name.begin(), name.end());
+}
+
+// A reason is shown on one line of the summary.
+std::string OneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+    return text;
+}
+
+}  // namespace
+
+void WriteSaveParams(const BatchChoices& choices, TQWZSaveParams& params) {
+    params.TargetVersion = choices.VersionIndex + 202;
+    params.KeepLines = choices.Lines;
+    params.KeepPolylines = choices.Polylines;
+    params.KeepArcs = choices.Arcs;
+    params.KeepCircles = choices.Circles;
+    params.KeepUV = choices.UV;
+    params.KeepScalingZones = choices.ScalingZones;
+    params.KeepOtherExtra = choices.OtherExtra;
+    params.KeepOriginal = choices.Original;
+}
+
+BatchSummary RunBatch(const std::vector<std::filesystem::path>& files, int target,
+                      const BatchHooks& hooks) {
+    BatchSummary summary;
+    summary.Chosen = files.size();
+    for (size_t h = 0; h < files.size(); ++h) {
+        if (hooks.BeforeFile && !hooks.BeforeFile(h)) {
+            summary.NotProcessed = files.size() - h;
+            break;
+        }
+        int result = 0;
+        std::string reason;
+        try {
+            result = hooks.Convert(files[h], target);
+            if (result == 0 && hooks.FailureReason) reason = hooks.FailureReason();
+        } catch (const std::exception& e) {
+            result = 0;
+            reason = e.what();
+        } catch (...) {
+            result = 0;
+            reason = "nieznany błąd";
+        }
+        if (result == 1) {
+            ++summary.Converted;
+        } else if (result == 2) {
+            ++summary.Skipped;
+        } else {
+            if (result != 0) reason = "nieznany wynik konwersji " + std::to_string(result);
+            ++summary.Errors;
+            summary.Failures.push_back({FileNameOf(files[h]), OneLine(std::move(reason))});
+        }
+    }
+    return summary;
+}
+
+std::string SummaryText(const BatchSummary& s) {
+    std::string text = "Przekonwertowano plików " + std::to_string(s.Converted) + " / " +
+                       std::to_string(s.Chosen) + "\npominięte: " + std::to_string(s.Skipped) +
+                       "\nbłędy: " + std::to_string(s.Errors);
+    if (s.Failures.empty() && s.NotProcessed == 0) return text;
+    text += "\n";
+    size_t shown = 0;
+    for (const FailedFile& f : s.Failures) {
+        if (shown == kSummaryFailureLines) break;
+        text += "\n" + f.Name;
+        if (!f.Reason.empty()) text += ": " + f.Reason;
+        ++shown;
+    }
+    if (s.Failures.size() > shown)
+        text += "\n… i jeszcze " + std::to_string(s.Failures.size() - shown);
+    if (s.NotProcessed > 0)
+        text += "\nPrzerwano po zamknięciu okna, nieprzetworzone pliki: " +
+                std::to_string(s.NotProcessed);
+    return text;
+}
+
+std::vector<std::filesystem::path> SplitDialogSelection(std::wstring_view buffer) {
+    std::vector<std::wstring> parts;
+    size_t pos = 0;
+    while (pos < buffer.size()) {
+        size_t end = buffer.find(L'\0', pos);
+        if (end == std::wstring_view::npos) end = buffer.size();
+        if (end == pos) break;  // the empty string that ends the list
+        parts.emplace_back(buffer.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    std::vector<std::filesystem::path> files;
+    if (parts.size() == 1) {
+        files.emplace_back(parts[0]);
+    } else if (parts.size() > 1) {
+        std::wstring folder = parts[0];
+        if (folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
+        for (size_t i = 1; i < parts.size(); ++i) files.emplace_back(folder + parts[i]);
+    }
+    return files;
+}
+
+}  // namespace qwz

@@ -1,0 +1,75 @@
+// The batch of the main window without the window: the save parameters
+// written from the controls, the files converted one by one through an
+// injected conversion, the results counted, and the summary text.
+#pragma once
+
+#include "model/Qwzsaveparams.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qwz {
+
+// What the window's controls say at the start of a batch.
+struct BatchChoices {
+    int VersionIndex = 1;  // selected list item: 0 "202", 1 "203", 2 "204"
+    bool Lines = true;         // "Linie"
+    bool Polylines = true;     // "Polilinie"
+    bool Arcs = true;          // "Łuki"
+    bool Circles = true;       // "Okręgi / światła"
+    bool UV = true;            // "UV"
+    bool ScalingZones = true;  // "Strefy skalowania"
+    bool OtherExtra = true;    // "Inne dodatkowe dane"
+    bool Original = true;      // "Kopię oryginału"
+};
+
+// Writes all nine fields: target = index + 202, one flag per check box.
+void WriteSaveParams(const BatchChoices& choices, TQWZSaveParams& params);
+
+struct FailedFile {
+    std::string Name;    // file name without its folder, UTF-8
+    std::string Reason;  // as the conversion gave it; may be empty
+};
+
+struct BatchSummary {
+    size_t Chosen = 0;
+    size_t Converted = 0;
+    size_t Skipped = 0;
+    size_t Errors = 0;
+    size_t NotProcessed = 0;  // left when the window was closed during the batch
+    std::vector<FailedFile> Failures;  // every failed file, in batch order
+};
+
+struct BatchHooks {
+    // Converts one file: 0 error, 1 converted, 2 skipped.
+    std::function<int(const std::filesystem::path& path, int target)> Convert;
+    // The reason of the last failed conversion.
+    std::function<std::string()> FailureReason;
+    // Called before each file with its index (progress, pending messages);
+    // false stops the batch before that file.
+    std::function<bool(size_t index)> BeforeFile;
+};
+
+// Converts the files in order. An exception from Convert or a result other
+// than 0, 1 or 2 counts as an error; the batch always goes on.
+BatchSummary RunBatch(const std::vector<std::filesystem::path>& files, int target,
+                      const BatchHooks& hooks);
+
+// Failed files named in the summary; the others are only counted.
+constexpr size_t kSummaryFailureLines = 10;
+
+// "Przekonwertowano plików C / N\npominięte: S\nbłędy: E", then, after an
+// empty line, one line per failed file (at most ten, then "…" and the
+// number of the others) and a line for files left by closing the window.
+std::string SummaryText(const BatchSummary& summary);
+
+// The files that a multi-select open dialog returned in its buffer: either
+// one full path, or the folder followed by file names; each string ends
+// with a 0 and the list with an empty string.
+std::vector<std::filesystem::path> SplitDialogSelection(std::wstring_view buffer);
+
+}  // namespace qwz

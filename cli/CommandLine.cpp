@@ -1,0 +1,169 @@
+#include "cli/CommandLine.h"
+
+#include "app/Version.h"
+#include "cli/Text.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <sstream>
+
+namespace qwz::cli {
+namespace {
+
+constexpr const char* kTryHelp = "Pomoc: qwz --help";
+
+// Polish labels for the parts of the help text that CLI11 writes itself.
+void PolishFormatter(CLI::App& app) {
+    auto fmt = app.get_formatter();
+    fmt->label("Usage", "Użycie");
+    fmt->label("OPTIONS", "OPCJE");
+    fmt->label("SUBCOMMAND", "POLECENIE");
+    fmt->label("SUBCOMMANDS", "POLECENIA");
+    fmt->label("Positionals", "Argumenty");
+    fmt->label("Subcommands", "Polecenia");
+    fmt->label("REQUIRED", "WYMAGANE");
+    fmt->label("TEXT", "TEKST");
+    fmt->label("INT", "LICZBA");
+    fmt->column_width(34);
+}
+
+// Applies one --drop name; false for a name that means nothing here.
+bool ApplyDrop(DropSet& drop, const std::string& name) {
+    if (name == "lines") drop.lines = true;
+    else if (name == "polylines") drop.polylines = true;
+    else if (name == "arcs") drop.arcs = true;
+    else if (name == "circles") drop.circles = true;
+    else if (name == "uv") drop.uv = true;
+    else if (name == "zones") drop.zones = true;
+    else if (name == "other") drop.other = true;
+    else return false;
+    return true;
+}
+
+ParsedCommandLine UsageError(const std::string& message) {
+    ParsedCommandLine r;
+    r.exitCode = kExitUsage;
+    r.err = "qwz: " + message + "\n" + kTryHelp + "\n";
+    return r;
+}
+
+// CLI11's own messages are English; say the same in Polish.
+std::string PolishParseError(const CLI::ParseError& e) {
+    std::string what = e.what();
+    auto detail = [&what]() {
+        size_t colon = what.rfind(": ");
+        return colon == std::string::npos ? what : what.substr(colon + 2);
+    };
+    if (dynamic_cast<const CLI::ExtrasError*>(&e)) return "nieznany argument: " + detail();
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e)) return "opcja bez wartości albo z niewłaściwą liczbą wartości: " + what;
+    if (dynamic_cast<const CLI::ConversionError*>(&e)) return "niewłaściwa wartość: " + what;
+    if (dynamic_cast<const CLI::RequiredError*>(&e)) return "brak wymaganego argumentu: " + what;
+    return "błędny wiersz poleceń: " + what;
+}
+
+}  // namespace
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    CLI::App app("qwz — sprawdzanie plików QWZ i zapis w starszych wersjach formatu", "qwz");
+    PolishFormatter(app);
+    // A path such as /projekty/hall.qwz is a path, not a Windows-style option.
+    app.allow_windows_style_options(false);
+    app.option_defaults()->group("Opcje");
+    app.set_help_flag("-h,--help", "Pokazuje tę pomoc i kończy działanie");
+    bool showVersion = false;
+    app.add_flag("--version", showVersion, "Pokazuje wersję programu");
+    app.footer("Kody wyjścia: 0 — wszystko w porządku, 1 — któryś plik się nie powiódł "
+               "albo jest uszkodzony, 2 — błędny wiersz poleceń.");
+
+    std::vector<std::string> infoPaths, checkPaths, convertPaths;
+    bool infoJson = false, checkJson = false, convertJson = false;
+    std::string target;
+    std::vector<std::string> drops;
+    ParsedCommandLine r;
+
+    CLI::App* info = app.add_subcommand("info", "Pokazuje zawartość plików: wersję, punkt odniesienia, "
+                                                "skalę wierzchołków, grupy, siatki i bloki danych dodatkowych");
+    info->add_option("PLIKI", infoPaths, "Pliki QWZ")->type_name("");
+    info->add_flag("--json", infoJson, "Wynik w formacie JSON");
+
+    CLI::App* check = app.add_subcommand("check", "Czyta każdy plik w całości i zgłasza uszkodzenia "
+                                                  "(gdzie i co); kod wyjścia 1, gdy któryś jest uszkodzony");
+    check->add_option("PLIKI", checkPaths, "Pliki QWZ")->type_name("");
+    check->add_flag("--json", checkJson, "Wynik w formacie JSON");
+
+    CLI::App* convert = app.add_subcommand(
+        "convert", "Zapisuje pliki i foldery (ich pliki *.qwz) w podanej wersji formatu, "
+                   "na miejscu, z kopią oryginału pod nazwą *_org.qwz; w folderach pomija "
+                   "kopie *_org.qwz leżące obok swoich oryginałów");
+    convert->add_option("--to", target, "Wersja docelowa: 202, 203 albo 204")->type_name("WERSJA");
+    convert->add_option("--drop", drops,
+                        "Czego nie zachowywać, po przecinku: lines (linie), polylines (polilinie), "
+                        "arcs (łuki), circles (okręgi i światła), uv, zones (strefy skalowania), "
+                        "other (inne dane dodatkowe)")
+        ->delimiter(',')
+        ->allow_extra_args(false)  // one list per --drop; what follows is a path
+        ->type_name("RODZAJE");
+    convert->add_flag("--no-backup", r.options.noBackup, "Bez kopii oryginału (*_org.qwz)");
+    convert->add_flag("--recursive", r.options.recursive, "Wchodzi także do podfolderów");
+    convert->add_flag("--dry-run", r.options.dryRun,
+                      "Niczego nie zapisuje; mówi, co stałoby się z każdym plikiem i co zostałoby usunięte");
+    convert->add_flag("--json", convertJson, "Wynik w formacie JSON");
+    convert->add_option("ŚCIEŻKI", convertPaths, "Pliki QWZ i foldery")->type_name("");
+    for (CLI::App* sub : {info, check, convert}) {
+        sub->group("Polecenia");
+        sub->set_help_flag("-h,--help", "Pokazuje tę pomoc i kończy działanie")->group("Opcje");
+    }
+
+    try {
+        std::vector<std::string> reversed(args.rbegin(), args.rend());
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        ParsedCommandLine help;
+        help.out = app.help();
+        return help;
+    } catch (const CLI::ParseError& e) {
+        return UsageError(PolishParseError(e));
+    }
+
+    if (showVersion) {
+        ParsedCommandLine v;
+        v.out = std::string("qwz ") + ProgramVersion() + "\n";
+        return v;
+    }
+
+    Options& o = r.options;
+    std::vector<std::string>* paths = nullptr;
+    if (info->parsed()) {
+        o.command = Command::Info;
+        o.json = infoJson;
+        paths = &infoPaths;
+    } else if (check->parsed()) {
+        o.command = Command::Check;
+        o.json = checkJson;
+        paths = &checkPaths;
+    } else if (convert->parsed()) {
+        o.command = Command::Convert;
+        o.json = convertJson;
+        paths = &convertPaths;
+        if (target.empty()) return UsageError("podaj wersję docelową: --to 202, 203 albo 204");
+        if (target != "202" && target != "203" && target != "204")
+            return UsageError("nieobsługiwana wersja docelowa \"" + target + "\"; dozwolone: 202, 203, 204");
+        o.target = std::stoi(target);
+        for (const std::string& d : drops)
+            if (!ApplyDrop(o.drop, d))
+                return UsageError("nieznany rodzaj w --drop: \"" + d +
+                                  "\"; dozwolone: lines, polylines, arcs, circles, uv, zones, other");
+    } else {
+        return UsageError("podaj polecenie: info, check albo convert");
+    }
+    if (paths->empty()) return UsageError("podaj co najmniej jeden plik");
+    for (const std::string& p : *paths) {
+        if (p.empty()) return UsageError("pusta ścieżka");
+        o.paths.push_back(PathFromUtf8(p));
+    }
+    r.run = true;
+    return r;
+}
+
+}  // namespace qwz::cli

@@ -1,0 +1,296 @@
+#include "cli/ConvertCommand.h"
+
+#include "app/ConvertFile.h"
+#include "cli/FileWalk.h"
+#include "cli/InfoCommand.h"
+#include "cli/LoadFile.h"
+#include "cli/Text.h"
+#include "format/FormatError.h"
+#include "model/Downgrade.h"
+#include "platform/FileRead.h"
+
+#include <algorithm>
+
+namespace fs = std::filesystem;
+
+namespace qwz::cli {
+namespace {
+
+template <class Record>
+GroupDrop DropOf(bool keep, const std::vector<std::string>& names, const std::vector<std::vector<Record>>& records) {
+    GroupDrop d;
+    if (keep) return d;
+    d.names = names.size();
+    for (const auto& list : records) d.records += list.size();
+    return d;
+}
+
+bool Exists(const fs::path& p) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(p, ec));
+}
+
+// The version byte of the file now on disk; 0 when it has none.
+int VersionOnDisk(const fs::path& path) {
+    KlasaQwz probe;
+    int v = probe.ReadHeader(path);
+    return v < 0 ? 0 : v;
+}
+
+std::string SkipReason(int version) {
+    return version > 0 ? "już w wersji " + std::to_string(version) + ", nic do zmiany" : "nic do zmiany";
+}
+
+const char* StatusKey(FileStatus s) {
+    switch (s) {
+    case FileStatus::Converted: return "converted";
+    case FileStatus::Skipped: return "skipped";
+    case FileStatus::Failed: break;
+    }
+    return "failed";
+}
+
+std::string Versions(const FileOutcome& o) {
+    return " (" + std::to_string(o.fromVersion) + " → " + std::to_string(o.toVersion) + ")";
+}
+
+std::string DroppedText(const Dropped& d) {
+    std::vector<std::string> parts;
+    auto group = [&parts](const char* label, const GroupDrop& g) {
+        if (g.names == 0) return;
+        parts.push_back(std::string(label) + " (nazwy " + std::to_string(g.names) + ", rekordy " +
+                        std::to_string(g.records) + ")");
+    };
+    auto blocks = [&parts](const char* label, uint64_t n) {
+        if (n != 0) parts.push_back(std::string(label) + " (bloki " + std::to_string(n) + ")");
+    };
+    group("okręgi i światła", d.circles);
+    group("linie", d.lines);
+    group("polilinie", d.polylines);
+    group("łuki", d.arcs);
+    blocks("UV", d.uvBlocks);
+    blocks("strefy skalowania", d.zoneBlocks);
+    blocks("inne dane dodatkowe", d.otherBlocks);
+    std::string s;
+    for (size_t i = 0; i < parts.size(); ++i) s += (i ? ", " : "") + parts[i];
+    return s;
+}
+
+nlohmann::ordered_json GroupJson(const GroupDrop& g) { return {{"names", g.names}, {"records", g.records}}; }
+
+}  // namespace
+
+bool Dropped::Any() const {
+    return circles.names || lines.names || polylines.names || arcs.names || uvBlocks || zoneBlocks || otherBlocks;
+}
+
+size_t ConvertReport::Count(FileStatus s) const {
+    return size_t(std::count_if(files.begin(), files.end(), [s](const FileOutcome& o) { return o.status == s; }));
+}
+
+int ConvertReport::ExitCode() const { return Count(FileStatus::Failed) == 0 ? kExitOk : kExitFailed; }
+
+TQWZSaveParams ParamsFromOptions(const Options& o) {
+    TQWZSaveParams p;
+    p.TargetVersion = o.target;
+    p.KeepLines = !o.drop.lines;
+    p.KeepPolylines = !o.drop.polylines;
+    p.KeepArcs = !o.drop.arcs;
+    p.KeepCircles = !o.drop.circles;
+    p.KeepUV = !o.drop.uv;
+    p.KeepScalingZones = !o.drop.zones;
+    p.KeepOtherExtra = !o.drop.other;
+    p.KeepOriginal = !o.noBackup;
+    return p;
+}
+
+Dropped CountDropped(const KlasaQwz& doc, int writtenVersion, const TQWZSaveParams& params) {
+    const DefinicjaObiektu& def = *doc.Definition;
+    Dropped d;
+    d.circles = DropOf(params.KeepCircles, def.CircleNames, def.Circles);
+    d.lines = DropOf(params.KeepLines, def.LineNames, def.Lines);
+    d.polylines = DropOf(params.KeepPolylines, def.PolyNames, def.Polys);
+    d.arcs = DropOf(params.KeepArcs, def.ArcNames, def.Arcs);
+    // Version 202 has no tail at all; otherwise each block by its own flag.
+    const bool tailWritten = writtenVersion >= 203 && params.KeepsAnyExtra();
+    for (const auto& [kind, blocks] : def.Containers)
+        for (const TKontenerPtr& block : blocks) {
+            if (!block || (tailWritten && block->IsKept(params))) continue;
+            const std::string type = BlockTypeName(int(kind));
+            if (type == "uv" || type == "uv16") ++d.uvBlocks;
+            else if (type == "zones") ++d.zoneBlocks;
+            else ++d.otherBlocks;
+        }
+    return d;
+}
+
+FileOutcome PlanFile(const fs::path& path, int target, const TQWZSaveParams& params) {
+    FileOutcome o;
+    o.path = path;
+    KlasaQwz doc;
+    LoadOutcome load = LoadDocument(path, doc);
+    if (!load.ok) {
+        o.reason = load.reason;
+        return o;
+    }
+    o.fromVersion = doc.Version;
+    // The same two decisions as the conversion itself.
+    if (target >= int(doc.Version) && params.KeepsEverything()) {
+        o.status = FileStatus::Skipped;
+        o.reason = SkipReason(o.fromVersion);
+        return o;
+    }
+    if (!NeedsConversion(doc, params)) {
+        o.status = FileStatus::Skipped;
+        o.reason = SkipReason(o.fromVersion);
+        return o;
+    }
+    // A damaged extra-data block: the conversion refuses the file.
+    if (!doc.GetDefinition()->TailDamage.empty()) {
+        o.reason = doc.GetDefinition()->TailDamage;
+        return o;
+    }
+    const int written = std::min(int(doc.Version), target);
+    o.dropped = CountDropped(doc, written, params);
+    o.droppedKnown = true;
+    if (params.KeepOriginal) {
+        fs::path backup = BackupPath(path);
+        if (Exists(backup)) {
+            o.reason = "kopia zapasowa " + PathToUtf8(backup) + " już istnieje";
+            return o;
+        }
+        o.backup = backup;
+    }
+    try {
+        // Encoded in memory only: what the conversion would write, and
+        // whether the target layout can hold the document at all.
+        std::vector<std::string> lines;
+        DebugCapture capture(lines);
+        std::vector<uint8_t> bytes = doc.SaveBytes(written, params);
+        o.bytes = bytes.size();
+        o.toVersion = bytes.size() >= 4 ? bytes[3] : written;
+    } catch (const std::exception& e) {
+        o.reason = e.what();
+        o.backup.clear();
+        return o;
+    }
+    o.status = FileStatus::Converted;
+    return o;
+}
+
+FileOutcome ConvertOne(const fs::path& path, int target) {
+    FileOutcome o;
+    o.path = path;
+    o.fromVersion = VersionOnDisk(path);
+    const fs::path backup = BackupPath(path);
+    const bool backupBefore = Exists(backup);
+    int result;
+    {
+        std::vector<std::string> lines;  // the skip message is said here in the line instead
+        DebugCapture capture(lines);
+        result = ConvertFile(path, target);
+    }
+    switch (result) {
+    case kConverted:
+        o.status = FileStatus::Converted;
+        o.toVersion = VersionOnDisk(path);
+        if (GetSaveParams()->KeepOriginal && !backupBefore && Exists(backup)) o.backup = backup;
+        break;
+    case kSkipped:
+        o.status = FileStatus::Skipped;
+        o.reason = SkipReason(o.fromVersion);
+        break;
+    default:
+        o.status = FileStatus::Failed;
+        o.reason = LastConversionFailure();
+        if (o.reason.empty())
+            o.reason = platform::IsRegularFile(path) ? "nie udało się przekonwertować pliku" : "nie ma takiego pliku";
+        break;
+    }
+    return o;
+}
+
+ConvertReport RunConvert(const Options& options, const Progress& progress) {
+    ConvertReport report;
+    report.dryRun = options.dryRun;
+    report.target = options.target;
+    const TQWZSaveParams params = ParamsFromOptions(options);
+    *GetSaveParams() = params;
+    const std::vector<WalkEntry> entries = CollectFiles(options.paths, options.recursive);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const WalkEntry& e = entries[i];
+        if (progress) progress(i + 1, entries.size(), e.path);
+        if (!e.error.empty()) {
+            FileOutcome o;
+            o.path = e.path;
+            o.reason = e.error;
+            report.files.push_back(std::move(o));
+            continue;
+        }
+        report.files.push_back(options.dryRun ? PlanFile(e.path, options.target, params)
+                                              : ConvertOne(e.path, options.target));
+    }
+    return report;
+}
+
+nlohmann::ordered_json ConvertToJson(const ConvertReport& r) {
+    nlohmann::ordered_json files = nlohmann::ordered_json::array();
+    for (const FileOutcome& o : r.files) {
+        nlohmann::ordered_json j{{"file", PathToUtf8(o.path)}, {"status", StatusKey(o.status)}};
+        if (!o.reason.empty()) j["reason"] = o.reason;
+        if (o.fromVersion) j["from_version"] = o.fromVersion;
+        if (o.status == FileStatus::Converted) j["to_version"] = o.toVersion;
+        if (!o.backup.empty()) j["backup"] = PathToUtf8(o.backup);
+        if (o.droppedKnown) {
+            const Dropped& d = o.dropped;
+            j["dropped"] = {{"circles", GroupJson(d.circles)},
+                            {"lines", GroupJson(d.lines)},
+                            {"polylines", GroupJson(d.polylines)},
+                            {"arcs", GroupJson(d.arcs)},
+                            {"uv", {{"blocks", d.uvBlocks}}},
+                            {"zones", {{"blocks", d.zoneBlocks}}},
+                            {"other", {{"blocks", d.otherBlocks}}}};
+        }
+        if (r.dryRun && o.status == FileStatus::Converted) j["bytes"] = o.bytes;
+        files.push_back(std::move(j));
+    }
+    return {{"dry_run", r.dryRun},
+            {"target", r.target},
+            {"files", std::move(files)},
+            {"summary",
+             {{"files", r.files.size()},
+              {"converted", r.Count(FileStatus::Converted)},
+              {"skipped", r.Count(FileStatus::Skipped)},
+              {"failed", r.Count(FileStatus::Failed)}}}};
+}
+
+std::string OutcomeLine(const FileOutcome& o, bool dryRun) {
+    const std::string path = PathToUtf8(o.path);
+    switch (o.status) {
+    case FileStatus::Converted: {
+        std::string s = (dryRun ? "do konwersji: " : "przekonwertowany: ") + path + Versions(o);
+        if (!o.backup.empty()) s += ", kopia: " + PathToUtf8(o.backup);
+        if (o.droppedKnown)
+            s += o.dropped.Any() ? "; usunięte zostałyby: " + DroppedText(o.dropped) : "; nic nie zostałoby usunięte";
+        return s + "\n";
+    }
+    case FileStatus::Skipped:
+        return (dryRun ? "do pominięcia: " : "pominięty: ") + path + " — " + o.reason + "\n";
+    case FileStatus::Failed: break;
+    }
+    return "błąd: " + path + " — " + o.reason + "\n";
+}
+
+std::string SummaryLine(const ConvertReport& r) {
+    const std::string counts = std::to_string(r.files.size());
+    if (r.dryRun)
+        return "Próba bez zapisu — pliki: " + counts + "; do konwersji " +
+               std::to_string(r.Count(FileStatus::Converted)) + ", do pominięcia " +
+               std::to_string(r.Count(FileStatus::Skipped)) + ", błędy " +
+               std::to_string(r.Count(FileStatus::Failed)) + "\n";
+    return "Pliki: " + counts + "; przekonwertowane " + std::to_string(r.Count(FileStatus::Converted)) +
+           ", pominięte " + std::to_string(r.Count(FileStatus::Skipped)) + ", błędy " +
+           std::to_string(r.Count(FileStatus::Failed)) + "\n";
+}
+
+}  // namespace qwz::cli

@@ -1,0 +1,104 @@
+#include "cli/FileWalk.h"
+
+#include <algorithm>
+#include <set>
+
+namespace fs = std::filesystem;
+
+namespace qwz::cli {
+namespace {
+
+// Lower-case for ASCII letters only: enough for the extension and the
+// backup suffix, and it never depends on the user's locale.
+std::u8string AsciiLower(std::u8string s) {
+    for (char8_t& c : s)
+        if (c >= u8'A' && c <= u8'Z') c = char8_t(c - u8'A' + u8'a');
+    return s;
+}
+
+// A key by which two spellings of the same file compare equal.
+fs::path Identity(const fs::path& p) {
+    std::error_code ec;
+    fs::path c = fs::weakly_canonical(p, ec);
+    return ec ? fs::absolute(p, ec) : c;
+}
+
+// Leaves out the kept backups among the *.qwz files found: a name ending in
+// "_org.qwz" whose stem without that ending is the stem of another .qwz file
+// of the same folder.
+std::vector<fs::path> WithoutKeptBackups(const std::vector<fs::path>& found) {
+    const std::u8string suffix = u8"_org.qwz";
+    std::set<std::pair<fs::path, std::u8string>> stems;  // folder, lower-case stem
+    for (const fs::path& p : found) stems.insert({p.parent_path(), AsciiLower(p.stem().u8string())});
+    std::vector<fs::path> out;
+    for (const fs::path& p : found) {
+        std::u8string name = AsciiLower(p.filename().u8string());
+        if (name.size() > suffix.size() && name.ends_with(suffix) &&
+            stems.count({p.parent_path(), name.substr(0, name.size() - suffix.size())}) != 0)
+            continue;
+        out.push_back(p);
+    }
+    return out;
+}
+
+std::string SystemReason(const std::error_code& ec) {
+    return "nie można odczytać folderu (" + ec.message() + ")";
+}
+
+// The *.qwz files of one folder and, when asked, of its sub-folders (links
+// to folders are not followed, so no walk can loop). A folder that cannot be
+// read is reported and the walk goes on with the others.
+void WalkFolder(const fs::path& dir, bool recursive, std::vector<fs::path>& found,
+                std::vector<WalkEntry>& unreadable) {
+    std::error_code ec;
+    std::vector<fs::path> subfolders;
+    fs::directory_iterator it(dir, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        std::error_code typeEc;
+        if (it->is_symlink(typeEc) && it->is_directory(typeEc)) continue;
+        if (it->is_directory(typeEc)) {
+            if (recursive) subfolders.push_back(it->path());
+        } else if (it->is_regular_file(typeEc) && HasQwzExtension(it->path())) {
+            found.push_back(it->path());
+        }
+    }
+    if (ec) unreadable.push_back({dir, SystemReason(ec)});
+    std::sort(subfolders.begin(), subfolders.end());
+    for (const fs::path& sub : subfolders) WalkFolder(sub, recursive, found, unreadable);
+}
+
+}  // namespace
+
+bool HasQwzExtension(const fs::path& path) {
+    return AsciiLower(path.extension().u8string()) == u8".qwz";
+}
+
+std::vector<WalkEntry> CollectFiles(const std::vector<fs::path>& paths, bool recursive) {
+    std::vector<WalkEntry> out;
+    std::set<fs::path> seen;
+    auto add = [&](const fs::path& p) {
+        if (seen.insert(Identity(p)).second) out.push_back({p, {}});
+    };
+    for (const fs::path& arg : paths) {
+        std::error_code ec;
+        fs::file_status st = fs::status(arg, ec);
+        if (ec || !fs::exists(st)) {
+            out.push_back({arg, "nie ma takiego pliku ani folderu"});
+            continue;
+        }
+        if (!fs::is_directory(st)) {
+            add(arg);  // a file named by the user is taken whatever its extension
+            continue;
+        }
+        std::vector<fs::path> found;
+        std::vector<WalkEntry> unreadable;
+        WalkFolder(arg, recursive, found, unreadable);
+        found = WithoutKeptBackups(found);
+        std::sort(found.begin(), found.end());
+        for (const fs::path& p : found) add(p);
+        out.insert(out.end(), unreadable.begin(), unreadable.end());
+    }
+    return out;
+}
+
+}  // namespace qwz::cli

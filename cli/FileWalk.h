@@ -1,0 +1,27 @@
+// From the paths on the command line to the files to work on: files as
+// given, folders by their *.qwz files (any letter case), sub-folders only
+// when asked.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace qwz::cli {
+
+struct WalkEntry {
+    std::filesystem::path path;
+    std::string error;  // non-empty: the path cannot be used (the reason, in Polish)
+};
+
+// The extension is ".qwz" in any letter case.
+bool HasQwzExtension(const std::filesystem::path& path);
+
+// Files in command-line order; each folder's files sorted by path. A file
+// reached twice is listed once. In a folder, "hall_org.qwz" beside
+// "hall.qwz" (any letter case) is the copy an earlier conversion kept and is
+// not listed; one without its original is. A path that does not exist, or a folder that
+// cannot be read, is listed with its reason.
+std::vector<WalkEntry> CollectFiles(const std::vector<std::filesystem::path>& paths, bool recursive);
+
+}  // namespace qwz::cli

@@ -1,0 +1,143 @@
+#include "cli/InfoCommand.h"
+
+#include "cli/Text.h"
+
+namespace qwz::cli {
+namespace {
+
+template <class Record>
+std::vector<GroupEntry> Groups(const std::vector<std::string>& names, const std::vector<int32_t>& attributes,
+                               const std::vector<std::vector<Record>>& records) {
+    std::vector<GroupEntry> out;
+    for (size_t i = 0; i < names.size(); ++i) {
+        GroupEntry g;
+        g.name = NameToUtf8(names[i]);
+        g.attribute = i < attributes.size() ? attributes[i] : 0;
+        g.records = i < records.size() ? records[i].size() : 0;
+        out.push_back(std::move(g));
+    }
+    return out;
+}
+
+std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+}  // namespace
+
+const char* BlockTypeName(int kind) {
+    switch (kind) {
+    case TKontenerQwz::ktUV16: return "uv16";
+    case TKontenerQwz::ktUVFloat: return "uv";
+    case TKontenerQwz::ktScaler: return "zones";
+    default: return "other";
+    }
+}
+
+FileInfo DescribeDocument(KlasaQwz& doc) {
+    FileInfo info;
+    info.load.ok = true;
+    info.version = doc.Version;
+    for (int i = 0; i < 3; ++i) info.refPoint[i] = doc.RefPoint[i];
+    info.vertexScale = doc.VertexScale;
+    const DefinicjaObiektu& def = *doc.GetDefinition();
+    info.kinds[0].groups = Groups(def.CircleNames, def.CircleAttributes, def.Circles);
+    info.kinds[1].groups = Groups(def.LineNames, def.LineAttributes, def.Lines);
+    info.kinds[2].groups = Groups(def.PolyNames, def.PolyAttributes, def.Polys);
+    for (size_t i = 0; i < info.kinds[2].groups.size() && i < def.Polys.size(); ++i)
+        for (const CPoly& poly : def.Polys[i]) info.kinds[2].groups[i].points += poly.points.size();
+    info.kinds[3].groups = Groups(def.ArcNames, def.ArcAttributes, def.Arcs);
+    for (size_t i = 0; i < def.MeshNames.size(); ++i) {
+        MeshEntry m;
+        m.name = NameToUtf8(def.MeshNames[i]);
+        m.attribute = i < def.MeshAttributes.size() ? def.MeshAttributes[i] : 0;
+        m.vertices = i < def.Vertices.size() ? def.Vertices[i].size() : 0;
+        m.faces = i < def.Faces.size() ? def.Faces[i].size() : 0;
+        info.meshes.push_back(std::move(m));
+    }
+    for (const auto& [kind, blocks] : def.Containers) {
+        if (blocks.empty()) continue;
+        info.tail.push_back({int(kind), BlockTypeName(int(kind)), blocks.size()});
+    }
+    return info;
+}
+
+FileInfo BuildFileInfo(const std::filesystem::path& path) {
+    KlasaQwz doc;
+    LoadOutcome load = LoadDocument(path, doc);
+    FileInfo info;
+    if (load.ok) info = DescribeDocument(doc);
+    info.path = path;
+    info.load = std::move(load);
+    return info;
+}
+
+nlohmann::ordered_json LoadFailureToJson(const LoadOutcome& load) {
+    nlohmann::ordered_json j;
+    j["reason"] = load.reason;
+    if (load.hasOffset) {
+        j["offset"] = load.offset;
+        j["field"] = load.field;
+    }
+    return j;
+}
+
+nlohmann::ordered_json InfoToJson(const FileInfo& info) {
+    nlohmann::ordered_json j;
+    j["file"] = PathToUtf8(info.path);
+    if (!info.load.ok) {
+        j["error"] = LoadFailureToJson(info.load);
+        return j;
+    }
+    j["version"] = info.version;
+    j["reference_point"] = {FloatForJson(info.refPoint[0]), FloatForJson(info.refPoint[1]),
+                            FloatForJson(info.refPoint[2])};
+    j["vertex_scale"] = FloatForJson(info.vertexScale);
+    for (const KindEntry& k : info.kinds) {
+        nlohmann::ordered_json groups = nlohmann::ordered_json::array();
+        for (const GroupEntry& g : k.groups) {
+            nlohmann::ordered_json e{{"name", g.name}, {"attribute", g.attribute}, {"records", g.records}};
+            if (std::string(k.key) == "polylines") e["points"] = g.points;
+            groups.push_back(std::move(e));
+        }
+        j[k.key] = std::move(groups);
+    }
+    nlohmann::ordered_json meshes = nlohmann::ordered_json::array();
+    for (const MeshEntry& m : info.meshes)
+        meshes.push_back({{"name", m.name}, {"attribute", m.attribute}, {"vertices", m.vertices}, {"faces", m.faces}});
+    j["meshes"] = std::move(meshes);
+    nlohmann::ordered_json tail = nlohmann::ordered_json::array();
+    for (const TailEntry& t : info.tail) tail.push_back({{"kind", t.kind}, {"type", t.type}, {"blocks", t.blocks}});
+    j["tail"] = std::move(tail);
+    if (!info.load.notes.empty()) j["notes"] = info.load.notes;
+    return j;
+}
+
+std::string InfoToText(const FileInfo& info) {
+    std::string s = PathToUtf8(info.path) + "\n";
+    if (!info.load.ok) return s + "  błąd: " + info.load.reason + "\n";
+    s += "  wersja: " + std::to_string(info.version) + "\n";
+    s += "  punkt odniesienia: " + FloatText(info.refPoint[0]) + ", " + FloatText(info.refPoint[1]) + ", " +
+         FloatText(info.refPoint[2]) + "\n";
+    s += "  skala wierzchołków: " + FloatText(info.vertexScale) + "\n";
+    for (const KindEntry& k : info.kinds) {
+        s += std::string("  ") + k.label + ": nazwy " + std::to_string(k.groups.size()) + "\n";
+        for (const GroupEntry& g : k.groups) {
+            s += "    " + Quoted(g.name) + ", atrybut " + std::to_string(g.attribute) + ", rekordy " +
+                 std::to_string(g.records);
+            if (std::string(k.key) == "polylines") s += ", punkty " + std::to_string(g.points);
+            s += "\n";
+        }
+    }
+    s += "  siatki: " + std::to_string(info.meshes.size()) + "\n";
+    for (const MeshEntry& m : info.meshes)
+        s += "    " + Quoted(m.name) + ", atrybut " + std::to_string(m.attribute) + ", wierzchołki " +
+             std::to_string(m.vertices) + ", ściany " + std::to_string(m.faces) + "\n";
+    uint64_t blocks = 0;
+    for (const TailEntry& t : info.tail) blocks += t.blocks;
+    s += "  bloki danych dodatkowych: " + std::to_string(blocks) + "\n";
+    for (const TailEntry& t : info.tail)
+        s += "    rodzaj " + std::to_string(t.kind) + " (" + t.type + "): " + std::to_string(t.blocks) + "\n";
+    for (const std::string& n : info.load.notes) s += "  uwaga: " + n + "\n";
+    return s;
+}
+
+}  // namespace qwz::cli

@@ -1,0 +1,73 @@
+// `qwz info`: what a file holds, as a report that is printed as text or JSON
+// (keys in the order written, for people who read it).
+#pragma once
+
+#include "cli/LoadFile.h"
+#include "model/Klasaqwz.h"
+
+#include <nlohmann/json.hpp>
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace qwz::cli {
+
+struct GroupEntry {
+    std::string name;  // UTF-8
+    int32_t attribute = 0;
+    uint64_t records = 0;
+    uint64_t points = 0;  // polylines only: all points of the name's records
+};
+
+// One geometry kind, in file order: circles, lines, polylines, arcs.
+struct KindEntry {
+    const char* key;    // JSON key
+    const char* label;  // Polish
+    std::vector<GroupEntry> groups;
+};
+
+struct MeshEntry {
+    std::string name;
+    int32_t attribute = 0;
+    uint64_t vertices = 0;
+    uint64_t faces = 0;
+};
+
+struct TailEntry {
+    int kind = 0;          // the block kind byte
+    const char* type = ""; // "uv16", "uv", "zones" or "other"
+    uint64_t blocks = 0;
+};
+
+struct FileInfo {
+    std::filesystem::path path;
+    LoadOutcome load;
+    int version = 0;
+    float refPoint[3] = {0, 0, 0};
+    float vertexScale = 0;
+    std::array<KindEntry, 4> kinds{{{"circles", "okręgi i światła", {}},
+                                    {"lines", "linie", {}},
+                                    {"polylines", "polilinie", {}},
+                                    {"arcs", "łuki", {}}}};
+    std::vector<MeshEntry> meshes;
+    std::vector<TailEntry> tail;
+};
+
+// The type name of a block kind in the reports.
+const char* BlockTypeName(int kind);
+
+// The report of a loaded document.
+FileInfo DescribeDocument(KlasaQwz& doc);
+// Loads the file and describes it; load.ok tells whether it could be read.
+FileInfo BuildFileInfo(const std::filesystem::path& path);
+
+nlohmann::ordered_json InfoToJson(const FileInfo& info);
+std::string InfoToText(const FileInfo& info);
+
+// The JSON of a failed file in every command's report.
+nlohmann::ordered_json LoadFailureToJson(const LoadOutcome& load);
+
+}  // namespace qwz::cli

@@ -1,0 +1,73 @@
+#include "cli/LoadFile.h"
+
+#include "format/FormatError.h"
+#include "platform/DebugOutput.h"
+#include "platform/FileRead.h"
+
+#include <cstring>
+
+namespace qwz::cli {
+DebugCapture::DebugCapture(std::vector<std::string>& lines)
+    : previous_(platform::SetDebugSink([&lines](std::string_view text, bool) { lines.emplace_back(text); })) {}
+
+DebugCapture::~DebugCapture() { platform::SetDebugSink(previous_); }
+
+LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
+    LoadOutcome r;
+    if (!platform::IsRegularFile(path)) {
+        std::error_code ec;
+        r.reason = std::filesystem::is_directory(path, ec) ? "to jest folder, nie plik" : "nie ma takiego pliku";
+        return r;
+    }
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!platform::ReadWholeFile(path, bytes, &error)) {
+        r.reason = error.empty() ? "nie można odczytać pliku" : error;
+        return r;
+    }
+    if (bytes.size() < 3 || std::memcmp(bytes.data(), "QWZ", 3) != 0) {
+        r.reason = "to nie jest plik QWZ (brak znacznika \"QWZ\" na początku)";
+        return r;
+    }
+    if (bytes.size() < 4) {
+        r.reason = "plik urwany na bajcie 3 (wersja formatu)";
+        r.hasOffset = true;
+        r.offset = 3;
+        r.field = "wersja formatu";
+        return r;
+    }
+    const int version = bytes[3];
+    if (version < 201 || version > 204) {
+        r.reason = "nieobsługiwana wersja formatu " + std::to_string(version) +
+                   " (obsługiwane: 201, 202, 203, 204)";
+        return r;
+    }
+    try {
+        DebugCapture capture(r.notes);
+        if (doc.LoadBytes(bytes.data(), bytes.size()) == 0) {
+            r.reason = "nie udało się wczytać pliku";
+            return r;
+        }
+    } catch (const FormatError& e) {
+        r.reason = e.what();
+        if (e.kind() != FormatError::Kind::Unwritable) {
+            r.hasOffset = true;
+            r.offset = e.offset();
+            r.field = e.field();
+        }
+        return r;
+    } catch (const std::bad_alloc&) {
+        r.reason = "za mało pamięci, by wczytać plik";
+        return r;
+    } catch (const std::exception& e) {
+        r.reason = std::string("błąd odczytu: ") + e.what();
+        return r;
+    }
+    // What the tail reader skipped, in the user's words rather than the
+    // debug line's.
+    if (!doc.GetDefinition()->TailDamage.empty()) r.notes = {doc.GetDefinition()->TailDamage};
+    r.ok = true;
+    return r;
+}
+
+}  // namespace qwz::cli

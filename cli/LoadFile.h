@@ -1,0 +1,42 @@
+// Reading one file for the console tool's reports: the whole file through
+// the document's own load, with every failure turned into a reason.
+#pragma once
+
+#include "model/Klasaqwz.h"
+#include "platform/DebugOutput.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace qwz::cli {
+
+// Collects the debug lines sent while it lives, instead of letting them
+// reach standard error between the tool's own lines.
+class DebugCapture {
+public:
+    explicit DebugCapture(std::vector<std::string>& lines);
+    ~DebugCapture();
+    DebugCapture(const DebugCapture&) = delete;
+    DebugCapture& operator=(const DebugCapture&) = delete;
+
+private:
+    platform::DebugSink previous_;
+};
+
+struct LoadOutcome {
+    bool ok = false;
+    std::string reason;              // why the file could not be read, in Polish
+    bool hasOffset = false;          // a format error: where and what
+    size_t offset = 0;
+    std::string field;
+    std::vector<std::string> notes;  // what the readers reported while reading
+};
+
+// Loads `path` into `doc`. Fails for a file that cannot be read, has no
+// "QWZ" at its start, has a version other than 201 to 204, or throws while
+// being read. Lines the readers send to the debug output are kept as notes.
+LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc);
+
+}  // namespace qwz::cli

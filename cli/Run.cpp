@@ -1,0 +1,109 @@
+#include "cli/Run.h"
+
+#include "cli/CheckCommand.h"
+#include "cli/CommandLine.h"
+#include "cli/ConvertCommand.h"
+#include "cli/InfoCommand.h"
+#include "cli/Text.h"
+
+#include <nlohmann/json.hpp>
+
+namespace qwz::cli {
+namespace {
+
+std::string Dump(const nlohmann::ordered_json& j) {
+    // Replacement characters rather than an exception should some text not
+    // be UTF-8 (a reader's debug line is 8-bit text).
+    return j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+int RunInfo(const Options& o, Console& console) {
+    int code = kExitOk;
+    nlohmann::ordered_json files = nlohmann::ordered_json::array();
+    for (const auto& path : o.paths) {
+        FileInfo info = BuildFileInfo(path);
+        if (!info.load.ok) code = kExitFailed;
+        if (o.json) files.push_back(InfoToJson(info));
+        else console.Out(InfoToText(info));
+    }
+    if (o.json) console.Out(Dump({{"files", std::move(files)}}));
+    return code;
+}
+
+int RunCheck(const Options& o, Console& console) {
+    std::vector<CheckEntry> entries;
+    for (const auto& path : o.paths) {
+        entries.push_back(CheckFile(path));
+        if (!o.json) console.Out(CheckLine(entries.back()));
+    }
+    size_t damaged = 0;
+    for (const CheckEntry& e : entries) damaged += e.Damaged() ? 1 : 0;
+    if (o.json) console.Out(Dump(CheckToJson(entries)));
+    else
+        console.Out("Sprawdzone pliki: " + std::to_string(entries.size()) + "; uszkodzone: " +
+                    std::to_string(damaged) + "\n");
+    return damaged == 0 ? kExitOk : kExitFailed;
+}
+
+// One line on standard error, rewritten in place for each file.
+class ProgressLine {
+public:
+    explicit ProgressLine(Console& console) : console_(console) {}
+    void Show(size_t index, size_t count, const std::filesystem::path& path) {
+        std::string text = "[" + std::to_string(index) + "/" + std::to_string(count) + "] " + PathToUtf8(path);
+        std::string line = "\r" + text;
+        if (text.size() < shown_) line += std::string(shown_ - text.size(), ' ');
+        shown_ = text.size();
+        console_.Err(line);
+    }
+    void Clear() {
+        if (shown_ != 0) console_.Err("\r" + std::string(shown_, ' ') + "\r");
+        shown_ = 0;
+    }
+
+private:
+    Console& console_;
+    size_t shown_ = 0;
+};
+
+int RunConvertCommand(const Options& o, Console& console) {
+    ProgressLine progress(console);
+    Progress onFile;
+    if (console.ErrIsTerminal())
+        onFile = [&progress](size_t i, size_t n, const std::filesystem::path& p) { progress.Show(i, n, p); };
+    ConvertReport report = RunConvert(o, onFile);
+    progress.Clear();
+    if (o.json) {
+        console.Out(Dump(ConvertToJson(report)));
+    } else {
+        for (const FileOutcome& f : report.files) console.Out(OutcomeLine(f, report.dryRun));
+        console.Out(SummaryLine(report));
+    }
+    return report.ExitCode();
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, Console& console) {
+    ParsedCommandLine parsed = ParseCommandLine(args);
+    if (!parsed.run) {
+        if (!parsed.out.empty()) console.Out(parsed.out);
+        if (!parsed.err.empty()) console.Err(parsed.err);
+        return parsed.exitCode;
+    }
+    const Options& o = parsed.options;
+    try {
+        switch (o.command) {
+        case Command::Info: return RunInfo(o, console);
+        case Command::Check: return RunCheck(o, console);
+        case Command::Convert: return RunConvertCommand(o, console);
+        case Command::None: break;
+        }
+    } catch (const std::exception& e) {
+        console.Err(std::string("qwz: nieoczekiwany błąd: ") + e.what() + "\n");
+        return kExitFailed;
+    }
+    return kExitUsage;
+}
+
+}  // namespace qwz::cli

@@ -1,0 +1,26 @@
+// Text helpers of the console tool: paths as UTF-8, names from the files'
+// 8-bit code page, numbers written the shortest way that reads back exactly.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace qwz::cli {
+
+std::string PathToUtf8(const std::filesystem::path& path);
+std::filesystem::path PathFromUtf8(std::string_view utf8);
+
+// A name as stored in a file (8-bit text in code page 1250, the code page of
+// the program's Polish users) as UTF-8. Bytes the code page leaves undefined
+// become U+FFFD.
+std::string NameToUtf8(std::string_view name);
+
+// The shortest decimal text that reads back as the same float32 ("0.1",
+// "1e+30", "-2.5").
+std::string FloatText(float value);
+// The same float32 as the double whose shortest text is FloatText(value), so
+// that JSON shows 0.1 rather than 0.10000000149011612.
+double FloatForJson(float value);
+
+}  // namespace qwz::cli

@@ -1,0 +1,89 @@
+// The parts of the console tool that need no process: the command line, the
+// file walk and the text of names and numbers.
+#include "cli/CommandLine.h"
+#include "cli/FileWalk.h"
+#include "cli/Text.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace qwz::cli {
+namespace {
+
+TEST(CommandLine, ConvertOptionsBecomeTheirValues) {
+    ParsedCommandLine p = ParseCommandLine({"convert", "--to", "202", "--drop", "lines,uv", "--drop", "other",
+                                            "--no-backup", "--recursive", "--dry-run", "--json", "a", "b"});
+    ASSERT_TRUE(p.run) << p.err;
+    const Options& o = p.options;
+    EXPECT_EQ(o.command, Command::Convert);
+    EXPECT_EQ(o.target, 202);
+    EXPECT_TRUE(o.drop.lines && o.drop.uv && o.drop.other);
+    EXPECT_FALSE(o.drop.polylines || o.drop.arcs || o.drop.circles || o.drop.zones);
+    EXPECT_TRUE(o.noBackup && o.recursive && o.dryRun && o.json);
+    EXPECT_EQ(o.paths, (std::vector<fs::path>{"a", "b"}));
+
+    ParsedCommandLine plain = ParseCommandLine({"convert", "--to", "204", "--drop", "arcs", "x", "y"});
+    ASSERT_TRUE(plain.run) << plain.err;
+    EXPECT_TRUE(plain.options.drop.arcs);
+    EXPECT_EQ(plain.options.paths, (std::vector<fs::path>{"x", "y"})) << "a path after --drop is a path";
+
+    ParsedCommandLine slash = ParseCommandLine({"info", "/to", "/json"});
+    ASSERT_TRUE(slash.run) << slash.err;
+    EXPECT_FALSE(slash.options.json);
+    EXPECT_EQ(slash.options.paths, (std::vector<fs::path>{"/to", "/json"})) << "a leading slash is a path";
+    EXPECT_FALSE(plain.options.noBackup || plain.options.recursive || plain.options.dryRun || plain.options.json);
+
+    for (auto args : std::vector<std::vector<std::string>>{
+             {"convert", "--to", "2030", "x"}, {"convert", "--to", "", "x"}, {"convert", "--to"},
+             {"check"}, {"info", "x", "--to", "203"}, {"unknown", "x"}}) {
+        ParsedCommandLine bad = ParseCommandLine(args);
+        EXPECT_FALSE(bad.run) << args[0];
+        EXPECT_EQ(bad.exitCode, kExitUsage) << args[0];
+        EXPECT_EQ(bad.err.rfind("qwz: ", 0), 0u) << bad.err;
+    }
+}
+
+TEST(FileWalk, FoldersGiveTheirQwzFilesOnceAndSkipKeptBackups) {
+    test::TempDir dir;
+    const fs::path root = dir.path();
+    fs::create_directories(root / "sub");
+    for (const char* name : {"b.qwz", "A.QwZ", "b_org.qwz", "lone_org.qwz", "c.qwz.txt", "qwz", "sub/d.qwz"})
+        dir.write(name, {'Q'});
+    fs::create_directories(root / "folder.qwz");  // a folder is no file, whatever its name
+
+    std::vector<WalkEntry> flat = CollectFiles({root, root / "b.qwz", root / "c.qwz.txt"}, false);
+    std::vector<fs::path> paths;
+    for (const WalkEntry& e : flat) {
+        EXPECT_TRUE(e.error.empty()) << e.path;
+        paths.push_back(e.path);
+    }
+    // The backup of b.qwz is left out; one without its original is a file
+    // like any other. A file named directly is taken whatever its name.
+    EXPECT_EQ(paths, (std::vector<fs::path>{root / "A.QwZ", root / "b.qwz", root / "lone_org.qwz",
+                                            root / "c.qwz.txt"}));
+
+    std::vector<WalkEntry> deep = CollectFiles({root / "sub" / ".." / "sub", root}, true);
+    ASSERT_EQ(deep.size(), 4u);
+    EXPECT_EQ(deep[0].path.filename(), "d.qwz");
+    EXPECT_EQ(deep[3].path.filename(), "lone_org.qwz") << "sub/d.qwz was already listed";
+
+    std::vector<WalkEntry> missing = CollectFiles({root / "nope"}, false);
+    ASSERT_EQ(missing.size(), 1u);
+    EXPECT_EQ(missing[0].error, "nie ma takiego pliku ani folderu");
+}
+
+TEST(Text, NamesAreReadInCodePage1250AndFloatsWrittenShortest) {
+    EXPECT_EQ(NameToUtf8("Zwyk\xB3y"), "Zwykły");
+    EXPECT_EQ(NameToUtf8("\xA5\xC6\xCA\xA3\xD1\xD3\x8C\x8F\xAF\xB9\xE6\xEA\xB3\xF1\xF3\x9C\x9F\xBF"),
+              "ĄĆĘŁŃÓŚŹŻąćęłńóśźż");
+    EXPECT_EQ(NameToUtf8("\x80\x81\xFF"), "€\xEF\xBF\xBD˙");
+    EXPECT_EQ(FloatText(0.1f), "0.1");
+    EXPECT_EQ(FloatText(-3.25f), "-3.25");
+    EXPECT_EQ(FloatForJson(0.1f), 0.1);
+    EXPECT_EQ(float(FloatForJson(1.0e-7f)), 1.0e-7f);
+}
+
+}  // namespace
+}  // namespace qwz::cli

@@ -1,0 +1,85 @@
+// The tool run in process through RunCli, for what the program's own
+// console cannot show a test: the progress line of a terminal, and the
+// reports of files that the readers stop early on.
+#include "SceneFile.h"
+#include "cli/CheckCommand.h"
+#include "cli/Run.h"
+#include "cli/Text.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+namespace qwz::cli {
+namespace {
+
+class CapturedConsole : public Console {
+public:
+    explicit CapturedConsole(bool terminal) : terminal_(terminal) {}
+    void Out(std::string_view s) override { out.append(s); }
+    void Err(std::string_view s) override { err.append(s); }
+    bool ErrIsTerminal() const override { return terminal_; }
+    std::string out, err;
+
+private:
+    bool terminal_;
+};
+
+TEST(RunCli, ProgressLineOnlyOnATerminalAndClearedAtTheEnd) {
+    test::TempDir dir;
+    const fs::path a = dir.write("dlugi-plik.qwz", test::BuildVersion204(test::FullScene()));
+    const fs::path b = dir.write("b.qwz", test::BuildVersion204(test::FullScene()));
+    const std::vector<std::string> args{"convert", "--to", "203", "--dry-run", PathToUtf8(a), PathToUtf8(b)};
+
+    CapturedConsole terminal(true);
+    EXPECT_EQ(RunCli(args, terminal), 0) << terminal.out;
+    const std::string first = "[1/2] " + PathToUtf8(a);
+    const std::string second = "[2/2] " + PathToUtf8(b);
+    // The shorter second line blanks what is left of the first one, and the
+    // last write leaves the line empty for the shell.
+    const std::string pad(first.size() - second.size(), ' ');
+    EXPECT_EQ(terminal.err, "\r" + first + "\r" + second + pad + "\r" + std::string(second.size(), ' ') + "\r");
+    EXPECT_EQ(terminal.out.find('\r'), std::string::npos);
+
+    CapturedConsole pipe(false);
+    EXPECT_EQ(RunCli(args, pipe), 0);
+    EXPECT_EQ(pipe.err, "");
+    EXPECT_EQ(pipe.out, terminal.out);
+}
+
+TEST(RunCli, ReadsThatStopEarlyOrCannotStartAreReportedAsDamage) {
+    test::TempDir dir;
+    // A complete file, then an opaque block that declares no bytes: the
+    // reader drops it and ends the tail there, which a conversion would
+    // carry out silently.
+    std::vector<uint8_t> cut = test::BuildVersion204(test::FullScene());
+    for (uint8_t b : {9, 0, 0, 0, 0, 9, 1, 0, 0, 0, 7}) cut.push_back(b);
+    const fs::path stopped = dir.write("stopped.qwz", cut);
+    const fs::path unknown = dir.write("unknown.qwz", test::Bytes().magic(205).zeros(40));
+
+    CheckEntry e = CheckFile(stopped);
+    EXPECT_TRUE(e.load.ok);
+    EXPECT_TRUE(e.Damaged());
+    EXPECT_EQ(e.version, 204);
+    ASSERT_EQ(e.load.notes.size(), 1u);
+    const size_t at = cut.size() - 11;
+    EXPECT_EQ(CheckLine(e), "uszkodzony: " + PathToUtf8(stopped) +
+                                " — wersja 204, odczyt przerwany: uszkodzony blok dodatkowych danych na bajcie " +
+                                std::to_string(at) + "; nie odczytano 11 bajtów do końca pliku\n");
+
+    CapturedConsole console(false);
+    EXPECT_EQ(RunCli({"info", PathToUtf8(unknown)}, console), 1);
+    EXPECT_EQ(console.out, PathToUtf8(unknown) +
+                               "\n  błąd: nieobsługiwana wersja formatu 205 (obsługiwane: 201, 202, 203, 204)\n");
+
+    CapturedConsole check(false);
+    EXPECT_EQ(RunCli({"check", PathToUtf8(unknown), PathToUtf8(dir.path())}, check), 1);
+    EXPECT_NE(check.out.find("uszkodzony: " + PathToUtf8(dir.path()) + " — to jest folder, nie plik"),
+              std::string::npos)
+        << check.out;
+    EXPECT_NE(check.out.find("Sprawdzone pliki: 2; uszkodzone: 2"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qwz::cli

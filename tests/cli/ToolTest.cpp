@@ -1,0 +1,336 @@
+// End-to-end tests of the real qwz program (native, and qwz.exe under Wine
+// in the Windows build) on folder trees of files built byte by byte.
+#include "RunProgram.h"
+#include "SceneFile.h"
+#include "cli/Text.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <map>
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+using qwz::cli::PathToUtf8;
+
+namespace qwz::test {
+namespace {
+
+ProgramResult Qwz(const std::vector<std::string>& args) { return RunProgram(ToolPath(), args); }
+
+json ParseOut(const ProgramResult& r) {
+    json j = json::parse(r.out, nullptr, false);
+    EXPECT_FALSE(j.is_discarded()) << "not JSON:\n" << r.out << "\nstderr:\n" << r.err;
+    return j;
+}
+
+int VersionByte(const fs::path& p) {
+    std::vector<uint8_t> b = TempDir::read(p);
+    return b.size() >= 4 ? b[3] : -1;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    for (size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
+        out.push_back(text.substr(start, nl - start));
+    return out;
+}
+
+// Every file under `root` with its bytes and modification time, and every
+// folder: what a run that writes nothing must leave as it was.
+struct TreeState {
+    std::map<fs::path, std::pair<std::vector<uint8_t>, fs::file_time_type>> files;
+    std::vector<fs::path> folders;
+    bool operator==(const TreeState&) const = default;
+};
+
+TreeState Snapshot(const fs::path& root) {
+    TreeState s;
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        if (e.is_directory()) s.folders.push_back(e.path());
+        else s.files[e.path()] = {TempDir::read(e.path()), fs::last_write_time(e.path())};
+    }
+    std::sort(s.folders.begin(), s.folders.end());
+    return s;
+}
+
+Scene LinesOnly() {
+    Scene s;
+    s.lines = {{"Osie", 5, 2, {}}};
+    return s;
+}
+
+// A full scene cut inside its mesh group: the reader runs out of data there.
+std::vector<uint8_t> DamagedScene() {
+    Scene s = FullScene();
+    s.tail.clear();
+    std::vector<uint8_t> bytes = BuildVersion204(s);
+    bytes.resize(bytes.size() - 10);
+    return bytes;
+}
+
+TEST(Tool, InfoJsonShowsWhatTheFileHolds) {
+    TempDir dir;
+    const fs::path file = dir.write("scene.qwz", BuildVersion204(FullScene()));
+    ProgramResult r = Qwz({"info", "--json", PathToUtf8(file)});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    json j = ParseOut(r);
+    ASSERT_EQ(j["files"].size(), 1u);
+    json f = j["files"][0];
+    EXPECT_EQ(f["file"], PathToUtf8(file));
+    EXPECT_EQ(f["version"], 204);
+    EXPECT_EQ(f["reference_point"], json::parse("[12.5, -3.25, 0.1]"));
+    EXPECT_EQ(f["vertex_scale"], 1.0);
+    EXPECT_EQ(f["circles"], json::parse(R"([{"name":"Lampy","attribute":7,"records":2}])"));
+    EXPECT_EQ(f["lines"], json::parse(R"([{"name":"Osie","attribute":1,"records":3},
+                                          {"name":"Ściany","attribute":2,"records":0}])"));
+    EXPECT_EQ(f["polylines"], json::parse(R"([{"name":"Obrys","attribute":3,"records":2,"points":4}])"));
+    EXPECT_EQ(f["arcs"], json::parse(R"([{"name":"Łuki","attribute":4,"records":1}])"));
+    EXPECT_EQ(f["meshes"], json::parse(R"([{"name":"Bryłą","attribute":11,"vertices":5,"faces":2},
+                                           {"name":"Pusta","attribute":-1,"vertices":0,"faces":0}])"));
+    EXPECT_EQ(f["tail"], json::parse(R"([{"kind":3,"type":"zones","blocks":1},
+                                         {"kind":5,"type":"uv","blocks":1},
+                                         {"kind":9,"type":"other","blocks":2}])"));
+
+    ProgramResult text = Qwz({"info", PathToUtf8(file)});
+    EXPECT_EQ(text.exitCode, 0);
+    EXPECT_NE(text.out.find("punkt odniesienia: 12.5, -3.25, 0.1"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("\"Ściany\", atrybut 2, rekordy 0"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("\"Bryłą\", atrybut 11, wierzchołki 5, ściany 2"), std::string::npos) << text.out;
+}
+
+TEST(Tool, UsageErrorsExitWithTwoAndSayWhyInPolish) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string says;
+    };
+    const Case cases[] = {
+        {{}, "podaj polecenie"},
+        {{"convert", "x.qwz"}, "--to"},
+        {{"convert", "--to", "201", "x.qwz"}, "nieobsługiwana wersja docelowa"},
+        {{"convert", "--to", "203", "--drop", "lines,meshes", "x.qwz"}, "\"meshes\""},
+        {{"convert", "--to", "203"}, "co najmniej jeden plik"},
+        {{"info", "--frobnicate", "x.qwz"}, "nieznany argument"},
+    };
+    for (const Case& c : cases) {
+        ProgramResult r = Qwz(c.args);
+        EXPECT_EQ(r.exitCode, 2) << c.says;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_TRUE(r.out.empty()) << r.out;
+    }
+    ProgramResult help = Qwz({"convert", "--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("Użycie: qwz convert"), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("--dry-run"), std::string::npos);
+}
+
+TEST(Tool, ConvertsFoldersAndDescendsOnlyWhenAsked) {
+    TempDir dir;
+    const fs::path root = dir.path() / "projekt";
+    fs::create_directories(root / "sub" / "deeper");
+    const std::vector<uint8_t> full = BuildVersion204(FullScene());
+    dir.write("projekt/a.qwz", full);
+    dir.write("projekt/B.QWZ", BuildVersion204(LinesOnly()));
+    dir.write("projekt/notes.txt", {'n', 'o'});
+    dir.write("projekt/sub/c.Qwz", full);
+    dir.write("projekt/sub/deeper/d.qwz", full);
+
+    ProgramResult r = Qwz({"convert", "--to", "203", PathToUtf8(root)});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 3u) << r.out;
+    EXPECT_EQ(lines[0], "przekonwertowany: " + PathToUtf8(root / "B.QWZ") + " (204 → 203), kopia: " +
+                            PathToUtf8(root / "B_org.qwz"));
+    EXPECT_EQ(lines[1], "przekonwertowany: " + PathToUtf8(root / "a.qwz") + " (204 → 203), kopia: " +
+                            PathToUtf8(root / "a_org.qwz"));
+    EXPECT_EQ(lines[2], "Pliki: 2; przekonwertowane 2, pominięte 0, błędy 0");
+    EXPECT_EQ(VersionByte(root / "a.qwz"), 203);
+    EXPECT_EQ(TempDir::read(root / "a_org.qwz"), full);
+    EXPECT_EQ(TempDir::read(root / "sub" / "c.Qwz"), full) << "not recursive: sub-folders stay";
+
+    // Again, recursively: the converted files are skipped, their backups are
+    // not taken for files to convert, and the sub-folders are converted.
+    r = Qwz({"convert", "--to", "203", "--recursive", "--json", PathToUtf8(root)});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    json j = ParseOut(r);
+    std::map<std::string, std::string> status;
+    for (json f : j["files"]) status[f["file"]] = f["status"];
+    EXPECT_EQ(status, (std::map<std::string, std::string>{{PathToUtf8(root / "B.QWZ"), "skipped"},
+                                                          {PathToUtf8(root / "a.qwz"), "skipped"},
+                                                          {PathToUtf8(root / "sub" / "c.Qwz"), "converted"},
+                                                          {PathToUtf8(root / "sub" / "deeper" / "d.qwz"), "converted"}}));
+    EXPECT_EQ(j["summary"], json::parse(R"({"files":4,"converted":2,"skipped":2,"failed":0})"));
+    EXPECT_EQ(VersionByte(root / "sub" / "deeper" / "d.qwz"), 203);
+    EXPECT_EQ(TempDir::read(root / "sub" / "deeper" / "d_org.qwz"), full);
+
+    // The converted file reads back completely.
+    ProgramResult check = Qwz({"check", PathToUtf8(root / "sub" / "c.Qwz")});
+    EXPECT_EQ(check.exitCode, 0) << check.out;
+}
+
+TEST(Tool, DropsWhatItIsToldAndKeepsNoBackupWhenAsked) {
+    TempDir dir;
+    const fs::path a = dir.write("a.qwz", BuildVersion204(FullScene()));
+    const fs::path b = dir.write("b.qwz", BuildVersion204(FullScene()));
+
+    ProgramResult r = Qwz({"convert", "--to", "204", "--drop", "lines,uv", "--drop", "other", "--no-backup",
+                           "--json", PathToUtf8(a)});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    json j = ParseOut(r);
+    EXPECT_EQ(j["files"][0]["status"], "converted");
+    EXPECT_EQ(j["files"][0]["to_version"], 204);
+    EXPECT_FALSE(j["files"][0].contains("backup"));
+    EXPECT_FALSE(fs::exists(dir.path() / "a_org.qwz"));
+    json info = ParseOut(Qwz({"info", "--json", PathToUtf8(a)}))["files"][0];
+    EXPECT_EQ(info["lines"], json::array());
+    EXPECT_EQ(info["circles"].size(), 1u);
+    EXPECT_EQ(info["polylines"].size(), 1u);
+    EXPECT_EQ(info["arcs"].size(), 1u);
+    EXPECT_EQ(info["tail"], json::parse(R"([{"kind":3,"type":"zones","blocks":1}])"));
+    EXPECT_EQ(info["meshes"].size(), 2u);
+
+    r = Qwz({"convert", "--to", "202", "--drop", "lines,polylines,arcs,circles,uv,zones,other", PathToUtf8(b)});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    info = ParseOut(Qwz({"info", "--json", PathToUtf8(b)}))["files"][0];
+    EXPECT_EQ(info["version"], 202);
+    for (const char* kind : {"circles", "lines", "polylines", "arcs", "tail"})
+        EXPECT_EQ(info[kind], json::array()) << kind;
+    EXPECT_EQ(info["meshes"][0]["vertices"], 5);
+    EXPECT_EQ(info["meshes"][0]["faces"], 2);
+    EXPECT_TRUE(fs::exists(dir.path() / "b_org.qwz"));
+
+    // Nothing of a dropped kind left and already at the target: skipped.
+    r = Qwz({"convert", "--to", "204", "--drop", "lines", PathToUtf8(a)});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(Lines(r.out)[0].rfind("pominięty: " + PathToUtf8(a), 0), 0u) << r.out;
+}
+
+TEST(Tool, DryRunWritesNothingAndSaysWhatWouldBeDropped) {
+    TempDir dir;
+    const fs::path root = dir.path() / "drzewo";
+    fs::create_directories(root / "sub");
+    dir.write("drzewo/a.qwz", BuildVersion204(FullScene()));
+    dir.write("drzewo/sub/b.qwz", BuildVersion204(LinesOnly()));
+    dir.write("drzewo/sub/zly.qwz", DamagedScene());
+    // Make the times distinguishable from anything a rewrite would give.
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        if (e.is_regular_file())
+            fs::last_write_time(e.path(), fs::last_write_time(e.path()) - std::chrono::hours(30));
+    const TreeState before = Snapshot(dir.path());
+
+    ProgramResult r = Qwz({"convert", "--to", "202", "--drop", "arcs", "--recursive", "--dry-run", "--json",
+                           PathToUtf8(root)});
+    EXPECT_EQ(r.exitCode, 1) << "the damaged file would fail";
+    EXPECT_TRUE(Snapshot(dir.path()) == before) << "a dry run changed the disk";
+    json j = ParseOut(r);
+    EXPECT_EQ(j["dry_run"], true);
+    ASSERT_EQ(j["files"].size(), 3u);
+    json a = j["files"][0];
+    EXPECT_EQ(a["file"], PathToUtf8(root / "a.qwz"));
+    EXPECT_EQ(a["status"], "converted");
+    EXPECT_EQ(a["to_version"], 202);
+    EXPECT_EQ(a["backup"], PathToUtf8(root / "a_org.qwz"));
+    EXPECT_GT(a["bytes"].get<int>(), 16);
+    // Arcs by request; every tail block because version 202 has no tail.
+    EXPECT_EQ(a["dropped"], json::parse(R"({"circles":{"names":0,"records":0},"lines":{"names":0,"records":0},
+        "polylines":{"names":0,"records":0},"arcs":{"names":1,"records":1},
+        "uv":{"blocks":1},"zones":{"blocks":1},"other":{"blocks":2}})"));
+    EXPECT_EQ(j["files"][1]["status"], "converted");
+    EXPECT_EQ(j["files"][1]["dropped"]["lines"], json::parse(R"({"names":0,"records":0})"));
+    EXPECT_EQ(j["files"][2]["status"], "failed");
+    EXPECT_FALSE(j["files"][2]["reason"].get<std::string>().empty());
+    EXPECT_EQ(j["summary"], json::parse(R"({"files":3,"converted":2,"skipped":0,"failed":1})"));
+
+    r = Qwz({"convert", "--to", "204", "--drop", "lines,zones", "--dry-run", PathToUtf8(root / "a.qwz"),
+             PathToUtf8(root / "sub" / "b.qwz")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(Snapshot(dir.path()) == before);
+    std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 3u) << r.out;
+    EXPECT_EQ(lines[0], "do konwersji: " + PathToUtf8(root / "a.qwz") + " (204 → 204), kopia: " +
+                            PathToUtf8(root / "a_org.qwz") +
+                            "; usunięte zostałyby: linie (nazwy 2, rekordy 3), strefy skalowania (bloki 1)");
+    EXPECT_EQ(lines[2], "Próba bez zapisu — pliki: 2; do konwersji 2, do pominięcia 0, błędy 0");
+}
+
+TEST(Tool, DamagedFileFailsAloneAndIsNamedWithItsReason) {
+    TempDir dir;
+    const fs::path root = dir.path() / "mix";
+    fs::create_directories(root);
+    const std::vector<uint8_t> damaged = DamagedScene();
+    const fs::path good1 = dir.write(root / "1.qwz", BuildVersion204(FullScene()));
+    const fs::path bad = dir.write(root / "2.qwz", damaged);
+    const fs::path junk = dir.write(root / "3.qwz", {'P', 'K', 3, 4, 0, 0});
+    const fs::path good2 = dir.write(root / "4.qwz", BuildVersion204(LinesOnly()));
+    const fs::path missing = root / "brak.qwz";
+
+    ProgramResult r = Qwz({"convert", "--to", "203", PathToUtf8(root), PathToUtf8(missing)});
+    EXPECT_EQ(r.exitCode, 1);
+    std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 6u) << r.out;
+    EXPECT_EQ(lines[0].rfind("przekonwertowany: " + PathToUtf8(good1), 0), 0u) << lines[0];
+    const std::string badLine = "błąd: " + PathToUtf8(bad) + " — ";
+    ASSERT_EQ(lines[1].rfind(badLine, 0), 0u) << lines[1];
+    EXPECT_GT(lines[1].size(), badLine.size() + 5) << "no reason given";
+    const std::string junkLine = "błąd: " + PathToUtf8(junk) + " — ";
+    EXPECT_EQ(lines[2].rfind(junkLine, 0), 0u) << lines[2];
+    EXPECT_GT(lines[2].size(), junkLine.size() + 5) << "no reason given";
+    EXPECT_EQ(lines[3].rfind("przekonwertowany: " + PathToUtf8(good2), 0), 0u) << lines[3];
+    EXPECT_EQ(lines[4], "błąd: " + PathToUtf8(missing) + " — nie ma takiego pliku ani folderu");
+    EXPECT_EQ(lines[5], "Pliki: 5; przekonwertowane 2, pominięte 0, błędy 3");
+    EXPECT_EQ(VersionByte(good1), 203);
+    EXPECT_EQ(VersionByte(good2), 203);
+    EXPECT_EQ(TempDir::read(bad), damaged);
+    EXPECT_FALSE(fs::exists(root / "2_org.qwz"));
+
+    ProgramResult check = Qwz({"check", "--json", PathToUtf8(good1), PathToUtf8(bad), PathToUtf8(junk)});
+    EXPECT_EQ(check.exitCode, 1);
+    json j = ParseOut(check);
+    EXPECT_EQ(j["damaged"], 2);
+    EXPECT_EQ(j["files"][0]["ok"], true);
+    EXPECT_EQ(j["files"][0]["version"], 203);
+    json e = j["files"][1];
+    EXPECT_EQ(e["ok"], false);
+    EXPECT_LE(e["error"]["offset"].get<size_t>(), damaged.size());
+    EXPECT_FALSE(e["error"]["field"].get<std::string>().empty());
+    EXPECT_EQ(j["files"][2]["error"]["reason"], "to nie jest plik QWZ (brak znacznika \"QWZ\" na początku)");
+
+    check = Qwz({"check", PathToUtf8(bad)});
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_EQ(check.out.rfind("uszkodzony: " + PathToUtf8(bad) + " — ", 0), 0u) << check.out;
+    EXPECT_EQ(Qwz({"check", PathToUtf8(good2)}).exitCode, 0);
+}
+
+TEST(Tool, NamesOutsideTheAnsiCodePageSurviveTheRoundTrip) {
+    TempDir dir;
+    const fs::path root = dir.path() / qwz::cli::PathFromUtf8("Projekt Łódź");
+    fs::create_directories(root);
+    const fs::path a = root / qwz::cli::PathFromUtf8("Ściana żółta.qwz");
+    const fs::path b = root / qwz::cli::PathFromUtf8("家 Ω.QWZ");
+    dir.write(a, BuildVersion204(FullScene()));
+    dir.write(b, BuildVersion204(LinesOnly()));
+
+    ProgramResult r = Qwz({"convert", "--to", "203", "--json", PathToUtf8(root)});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    json j = ParseOut(r);
+    ASSERT_EQ(j["files"].size(), 2u);
+    std::map<std::string, std::string> backups;
+    for (json f : j["files"]) {
+        EXPECT_EQ(f["status"], "converted") << f.dump();
+        backups[f["file"]] = f["backup"];
+    }
+    EXPECT_EQ(backups[PathToUtf8(a)], PathToUtf8(root / qwz::cli::PathFromUtf8("Ściana żółta_org.qwz")));
+    EXPECT_EQ(backups[PathToUtf8(b)], PathToUtf8(root / qwz::cli::PathFromUtf8("家 Ω_org.qwz")));
+    EXPECT_TRUE(fs::exists(root / qwz::cli::PathFromUtf8("家 Ω_org.qwz")));
+    EXPECT_EQ(VersionByte(a), 203);
+
+    ProgramResult info = Qwz({"info", PathToUtf8(b)});
+    EXPECT_EQ(info.exitCode, 0);
+    EXPECT_EQ(Lines(info.out)[0], PathToUtf8(b));
+}
+
+}  // namespace
+}  // namespace qwz::test

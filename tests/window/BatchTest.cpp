@@ -1,0 +1,166 @@
+#include "app/Batch.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace qwz {
+namespace {
+
+using std::filesystem::path;
+
+TEST(BatchChoicesTest, EveryBoxWritesItsOwnFlagAndTheIndexGivesTheTarget) {
+    for (int index = 0; index < 3; ++index) {
+        BatchChoices c;
+        c.VersionIndex = index;
+        TQWZSaveParams p;
+        p.TargetVersion = 0;
+        WriteSaveParams(c, p);
+        EXPECT_EQ(p.TargetVersion, 202 + index);
+        EXPECT_TRUE(p.KeepsEverything());
+        EXPECT_TRUE(p.KeepOriginal);
+    }
+    // One box unticked at a time: exactly its flag goes false, so two
+    // crossed boxes cannot pass.
+    bool BatchChoices::*boxes[] = {&BatchChoices::Lines, &BatchChoices::Polylines,
+                                   &BatchChoices::Arcs, &BatchChoices::Circles,
+                                   &BatchChoices::UV, &BatchChoices::ScalingZones,
+                                   &BatchChoices::OtherExtra, &BatchChoices::Original};
+    bool TQWZSaveParams::*flags[] = {&TQWZSaveParams::KeepLines, &TQWZSaveParams::KeepPolylines,
+                                     &TQWZSaveParams::KeepArcs, &TQWZSaveParams::KeepCircles,
+                                     &TQWZSaveParams::KeepUV, &TQWZSaveParams::KeepScalingZones,
+                                     &TQWZSaveParams::KeepOtherExtra, &TQWZSaveParams::KeepOriginal};
+    for (size_t off = 0; off < 8; ++off) {
+        BatchChoices c;
+        c.*boxes[off] = false;
+        TQWZSaveParams p;
+        WriteSaveParams(c, p);
+        for (size_t f = 0; f < 8; ++f) EXPECT_EQ(p.*flags[f], f != off) << off << " " << f;
+    }
+    // A previous batch's values are all overwritten.
+    TQWZSaveParams p;
+    p.KeepLines = p.KeepUV = p.KeepOriginal = false;
+    p.TargetVersion = 202;
+    WriteSaveParams(BatchChoices{}, p);
+    EXPECT_EQ(p.TargetVersion, 203);
+    EXPECT_TRUE(p.KeepLines && p.KeepUV && p.KeepOriginal);
+}
+
+// A fake conversion: the result is taken from the file name's first letter
+// (c converted, s skipped, e error, x throws, ? an unknown result).
+struct FakeConversion {
+    std::vector<std::string> events;
+    std::string lastReason;
+    BatchHooks Hooks(size_t stopAt = size_t(-1)) {
+        BatchHooks h;
+        h.Convert = [this](const path& p, int target) {
+            std::string name = p.filename().string();
+            events.push_back("convert " + name + " " + std::to_string(target));
+            lastReason.clear();
+            switch (name[0]) {
+            case 'c': return 1;
+            case 's': return 2;
+            case 'e': lastReason = "uszkodzony plik (" + name + ")"; return 0;
+            case 'x': throw std::runtime_error("brak miejsca\nna dysku");
+            default: return 7;
+            }
+        };
+        h.FailureReason = [this] { return lastReason; };
+        h.BeforeFile = [this, stopAt](size_t i) {
+            events.push_back("before " + std::to_string(i));
+            return i != stopAt;
+        };
+        return h;
+    }
+};
+
+TEST(RunBatchTest, CountsEachResultInOrderWithTheProgressBeforeEveryFile) {
+    FakeConversion fake;
+    std::vector<path> files = {"dir/c1.qwz", "dir/s1.qwz", "dir/e1.qwz", "dir/c2.qwz",
+                               "dir/x1.qwz", "dir/q1.qwz"};
+    BatchSummary s = RunBatch(files, 204, fake.Hooks());
+    EXPECT_EQ(s.Chosen, 6u);
+    EXPECT_EQ(s.Converted, 2u);
+    EXPECT_EQ(s.Skipped, 1u);
+    EXPECT_EQ(s.Errors, 3u);
+    EXPECT_EQ(s.NotProcessed, 0u);
+    std::vector<std::string> expected = {
+        "before 0", "convert c1.qwz 204", "before 1", "convert s1.qwz 204",
+        "before 2", "convert e1.qwz 204", "before 3", "convert c2.qwz 204",
+        "before 4", "convert x1.qwz 204", "before 5", "convert q1.qwz 204"};
+    EXPECT_EQ(fake.events, expected);
+    ASSERT_EQ(s.Failures.size(), 3u);
+    EXPECT_EQ(s.Failures[0].Name, "e1.qwz");
+    EXPECT_EQ(s.Failures[0].Reason, "uszkodzony plik (e1.qwz)");
+    EXPECT_EQ(s.Failures[1].Name, "x1.qwz");
+    EXPECT_EQ(s.Failures[1].Reason, "brak miejsca na dysku");  // one line
+    EXPECT_EQ(s.Failures[2].Name, "q1.qwz");
+    EXPECT_EQ(s.Failures[2].Reason, "nieznany wynik konwersji 7");
+}
+
+TEST(RunBatchTest, ClosingTheWindowStopsBeforeTheNextFile) {
+    FakeConversion fake;
+    std::vector<path> files = {"c1.qwz", "c2.qwz", "c3.qwz", "c4.qwz"};
+    BatchSummary s = RunBatch(files, 203, fake.Hooks(2));
+    EXPECT_EQ(s.Converted, 2u);
+    EXPECT_EQ(s.NotProcessed, 2u);
+    EXPECT_EQ(s.Chosen, 4u);
+    std::vector<std::string> expected = {"before 0", "convert c1.qwz 203", "before 1",
+                                         "convert c2.qwz 203", "before 2"};
+    EXPECT_EQ(fake.events, expected);
+    EXPECT_EQ(SummaryText(s),
+              "Przekonwertowano plików 2 / 4\npominięte: 0\nbłędy: 0\n\n"
+              "Przerwano po zamknięciu okna, nieprzetworzone pliki: 2");
+}
+
+TEST(SummaryTextTest, ThreeLinesThenTheFailedFilesAtMostTen) {
+    BatchSummary s;
+    s.Chosen = 5;
+    s.Converted = 3;
+    s.Skipped = 2;
+    EXPECT_EQ(SummaryText(s), "Przekonwertowano plików 3 / 5\npominięte: 2\nbłędy: 0");
+
+    s.Chosen = 1000;
+    s.Converted = 900;
+    s.Skipped = 88;
+    s.Errors = 12;
+    for (int i = 1; i <= 12; ++i)
+        s.Failures.push_back({"plik" + std::to_string(i) + ".qwz", i == 2 ? "" : "powód " + std::to_string(i)});
+    std::string expected = "Przekonwertowano plików 900 / 1000\npominięte: 88\nbłędy: 12\n\n"
+                           "plik1.qwz: powód 1\nplik2.qwz\n";
+    for (int i = 3; i <= 10; ++i)
+        expected += "plik" + std::to_string(i) + ".qwz: powód " + std::to_string(i) + "\n";
+    expected += "… i jeszcze 2";
+    EXPECT_EQ(SummaryText(s), expected);
+
+    s.Failures.resize(10);
+    s.Errors = 10;
+    std::string ten = SummaryText(s);
+    EXPECT_EQ(ten.find("…"), std::string::npos);
+    EXPECT_TRUE(ten.ends_with("\nplik10.qwz: powód 10")) << ten;
+}
+
+TEST(SplitDialogSelectionTest, OnePathOrAFolderWithNames) {
+    using namespace std::string_literals;
+    auto one = SplitDialogSelection(L"C:\\dane\\hala.qwz\0\0"s);
+    ASSERT_EQ(one.size(), 1u);
+    EXPECT_EQ(one[0].wstring(), L"C:\\dane\\hala.qwz");
+
+    auto many = SplitDialogSelection(L"C:\\dane\0b.qwz\0a.qwz\0c d.qwz\0\0garbage"s);
+    ASSERT_EQ(many.size(), 3u);  // in the dialog's order, nothing after the end
+    EXPECT_EQ(many[0].wstring(), L"C:\\dane\\b.qwz");
+    EXPECT_EQ(many[1].wstring(), L"C:\\dane\\a.qwz");
+    EXPECT_EQ(many[2].wstring(), L"C:\\dane\\c d.qwz");
+
+    auto root = SplitDialogSelection(L"C:\\\0a.qwz\0b.qwz\0\0"s);
+    ASSERT_EQ(root.size(), 2u);
+    EXPECT_EQ(root[0].wstring(), L"C:\\a.qwz");
+
+    EXPECT_TRUE(SplitDialogSelection(L"\0\0"s).empty());
+    EXPECT_TRUE(SplitDialogSelection(L""s).empty());
+}
+
+}  // namespace
+}  // namespace qwz

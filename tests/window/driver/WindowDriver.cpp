@@ -1,0 +1,703 @@
+// Drives QwzDowngrader.exe as a person would: finds the window and its
+// controls by their class and text, presses buttons, steps through the
+// version list with the keyboard, types file names into the open dialog
+// and reads the summary box. The QWZ files are made here byte by byte and
+// the converted files are compared byte by byte.
+//
+// WindowDriver <exe> <scenario> [ready-file go-file]
+//   start-state   the window at start; with the two files it writes the
+//                 window's screen rectangle to ready-file and waits for
+//                 go-file (a screenshot is taken in between)
+//   batch         cancel the dialog, the version list, then a batch to 204
+//                 without lines that converts, skips and fails files
+//   close         closing the window during a long batch
+//   close-in-dialog  a close from outside while the open dialog is up
+//   shell-menu    Ustaw menu kontekstowe for 204
+// Works in the current folder. Prints one line per check; exit code 0 when
+// every check passed.
+#include "support/Bytes.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using qwz::test::Bytes;
+
+namespace {
+
+int g_failed = 0;
+
+std::string Narrow(const std::wstring& w) {
+    if (w.empty()) return {};
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(size_t(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+std::wstring Widen(const std::string& s) {
+    if (s.empty()) return {};
+    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0);
+    std::wstring w(size_t(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), w.data(), n);
+    return w;
+}
+
+bool Check(bool ok, const std::string& what) {
+    std::printf("%s: %s\n", ok ? "ok" : "FAIL", what.c_str());
+    std::fflush(stdout);
+    if (!ok) ++g_failed;
+    return ok;
+}
+
+bool CheckText(const std::wstring& got, const std::wstring& expected, const std::string& what) {
+    bool ok = got == expected;
+    Check(ok, what);
+    if (!ok) std::printf("  got:      [%s]\n  expected: [%s]\n", Narrow(got).c_str(), Narrow(expected).c_str());
+    return ok;
+}
+
+// Polls `find` until it gives a window or the time is up.
+HWND WaitFor(const std::function<HWND()>& find, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (HWND h = find()) return h;
+        if (GetTickCount() - start > timeoutMs) return nullptr;
+        Sleep(50);
+    }
+}
+
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD stepMs = 50) {
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(stepMs);
+    }
+    return true;
+}
+
+std::wstring ClassOf(HWND h) {
+    wchar_t name[128] = {};
+    GetClassNameW(h, name, 128);
+    return name;
+}
+
+std::wstring TextOf(HWND h) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(h, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return {};
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(h, WM_GETTEXT, WPARAM(text.size()), reinterpret_cast<LPARAM>(text.data()),
+                        SMTO_ABORTIFHUNG, 5000, &copied);
+    text.resize(copied);
+    return text;
+}
+
+std::vector<HWND> Descendants(HWND parent) {
+    std::vector<HWND> all;
+    EnumChildWindows(
+        parent,
+        [](HWND h, LPARAM lp) {
+            reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+// The control of a class whose text is `text` (any text when null).
+HWND FindControl(HWND parent, const wchar_t* cls, const wchar_t* text) {
+    for (HWND h : Descendants(parent))
+        if (_wcsicmp(ClassOf(h).c_str(), cls) == 0 && (!text || TextOf(h) == text)) return h;
+    return nullptr;
+}
+
+// A visible dialog (file dialog or message box) owned by `owner`.
+HWND FindOwnedDialog(HWND owner) {
+    struct Search {
+        HWND owner;
+        HWND found;
+    } s{owner, nullptr};
+    EnumWindows(
+        [](HWND h, LPARAM lp) {
+            auto* s = reinterpret_cast<Search*>(lp);
+            if (GetWindow(h, GW_OWNER) == s->owner && IsWindowVisible(h) && ClassOf(h) == L"#32770") {
+                s->found = h;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+// Presses a button or check box as a click does; a person cannot press a
+// hidden or disabled one.
+bool Click(HWND h, const std::string& what) {
+    if (!Check(h && IsWindowVisible(h) && IsWindowEnabled(h), what + " can be pressed")) return false;
+    PostMessageW(h, BM_CLICK, 0, 0);
+    return true;
+}
+
+// One step in a drop-down list with the arrow keys, as from the keyboard.
+void PressKey(HWND h, UINT key) {
+    SendMessageW(h, WM_KEYDOWN, key, 1);
+    SendMessageW(h, WM_KEYUP, key, 0xC0000001);
+}
+
+bool Checked(HWND h) { return SendMessageW(h, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+std::vector<uint8_t> ReadFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const fs::path& p, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+std::set<std::string> Listing(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
+    return names;
+}
+
+// The running program and its window.
+struct App {
+    PROCESS_INFORMATION process{};
+    HWND form = nullptr;
+    HWND close = nullptr, convert = nullptr, shellMenu = nullptr, combo = nullptr,
+         progress = nullptr;
+    HWND lines = nullptr, polylines = nullptr, arcs = nullptr, circles = nullptr, uv = nullptr,
+         zones = nullptr, other = nullptr, original = nullptr;
+
+    ~App() {
+        if (process.hProcess) {
+            if (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT)
+                TerminateProcess(process.hProcess, 1);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+    }
+
+    bool Start(const std::wstring& exe) {
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        std::wstring command = L"\"" + exe + L"\"";
+        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &si, &process))
+            return Check(false, "the program starts");
+        WaitForInputIdle(process.hProcess, 20000);
+        DWORD pid = process.dwProcessId;
+        form = WaitFor(
+            [pid] {
+                HWND h = nullptr;
+                while ((h = FindWindowExW(nullptr, h, L"TMForm", nullptr))) {
+                    DWORD owner = 0;
+                    GetWindowThreadProcessId(h, &owner);
+                    if (owner == pid && IsWindowVisible(h)) return h;
+                }
+                return HWND(nullptr);
+            },
+            30000);
+        if (!Check(form != nullptr, "the window of class TMForm appears")) return false;
+        close = FindControl(form, L"Button", L"Zamknij");
+        convert = FindControl(form, L"Button", L"Konwertuj");
+        shellMenu = FindControl(form, L"Button", L"Ustaw menu kontekstowe");
+        combo = FindControl(form, L"ComboBox", nullptr);
+        progress = FindControl(form, L"msctls_progress32", nullptr);
+        lines = FindControl(form, L"Button", L"Linie");
+        polylines = FindControl(form, L"Button", L"Polilinie");
+        arcs = FindControl(form, L"Button", L"Łuki");
+        circles = FindControl(form, L"Button", L"Okręgi / światła");
+        uv = FindControl(form, L"Button", L"UV");
+        zones = FindControl(form, L"Button", L"Strefy skalowania");
+        other = FindControl(form, L"Button", L"Inne dodatkowe dane");
+        original = FindControl(form, L"Button", L"Kopię oryginału");
+        HWND all[] = {close, convert, shellMenu, combo, progress, lines, polylines, arcs,
+                      circles, uv, zones, other, original};
+        bool found = true;
+        for (HWND h : all) found = found && h;
+        return Check(found, "every control is found by its class and text");
+    }
+
+    std::vector<HWND> KeepBoxes() const {
+        return {lines, polylines, arcs, circles, uv, zones, other, original};
+    }
+
+    // Konwertuj, then the open dialog.
+    HWND OpenDialog() {
+        if (!Click(convert, "Konwertuj")) return nullptr;
+        HWND dialog = WaitFor([this] { return FindOwnedDialog(form); }, 20000);
+        Check(dialog != nullptr, "Konwertuj opens the file dialog");
+        return dialog;
+    }
+
+    // Types `text` as the file name and presses Open.
+    static void EnterFileName(HWND dialog, const std::wstring& text) {
+        HWND name = GetDlgItem(dialog, 0x47c);  // cmb13: the file name box
+        HWND edit = name ? FindControl(name, L"Edit", nullptr) : nullptr;
+        if (!edit) edit = GetDlgItem(dialog, 0x480);  // edt1
+        Check(edit != nullptr, "the file dialog has a file name box");
+        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    }
+
+    // Waits for the summary box, reads its text and presses OK.
+    std::wstring TakeSummary(DWORD timeoutMs, std::wstring* caption = nullptr) {
+        HWND box = WaitFor(
+            [this] {
+                HWND h = FindOwnedDialog(form);
+                return h && FindControl(h, L"Button", L"OK") ? h : HWND(nullptr);
+            },
+            timeoutMs);
+        if (!Check(box != nullptr, "the summary box appears")) return {};
+        std::wstring text;
+        for (HWND h : Descendants(box))
+            if (_wcsicmp(ClassOf(h).c_str(), L"Static") == 0) {
+                std::wstring t = TextOf(h);
+                if (t.size() > text.size()) text = t;
+            }
+        if (caption) *caption = TextOf(box);
+        PostMessageW(FindControl(box, L"Button", L"OK"), BM_CLICK, 0, 0);
+        Check(WaitUntil([box] { return !IsWindow(box); }, 10000), "the summary box closes with OK");
+        return text;
+    }
+
+    bool WaitForExit(DWORD timeoutMs, DWORD* code) {
+        if (WaitForSingleObject(process.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
+        GetExitCodeProcess(process.hProcess, code);
+        return true;
+    }
+};
+
+// --- files -----------------------------------------------------------------
+
+Bytes Header204() { return Bytes().magic(204).f32(1.5f).f32(-2.25f).f32(0.5f); }
+Bytes CircleGroup() { return Bytes().i32(1).name("Swiatla").i32(5).i32(1).fill(56, 0x11); }
+Bytes LineGroup(int records) {
+    Bytes b;
+    b.i32(2).name("Krawedzie").i32(-1).i32(records);
+    for (int i = 0; i < records; ++i) b.fill(48, uint8_t(0x20 + i % 64));
+    b.name("Puste").i32(7).i32(0);
+    return b;
+}
+Bytes PolyGroup() {
+    return Bytes().i32(1).name("Obrys").i32(3).i32(1).i32(1).u8(9).fill(24, 0x33)
+        .f64(1.0).f64(2.0).f64(3.0).f64(0.5);
+}
+Bytes ArcGroup() { return Bytes().i32(1).name("Luki").i32(4).i32(1).fill(72, 0x44); }
+Bytes OpaqueTail() { return Bytes().u8(7).i32(3).u8(1).u8(2).u8(3); }
+
+// A version 204 file; the line group is left out (name count 0) when
+// `lineRecords` is negative.
+std::vector<uint8_t> File204(int lineRecords, bool tail) {
+    Bytes b = Header204();
+    b.raw(CircleGroup());
+    if (lineRecords >= 0) b.raw(LineGroup(lineRecords));
+    else b.i32(0);
+    b.raw(PolyGroup()).raw(ArcGroup()).i32(0);  // no meshes
+    if (tail) b.raw(OpaqueTail());
+    return b.vec();
+}
+
+// --- scenarios ---------------------------------------------------------------
+
+// The window at start: texts, states, sizes and positions at 96 dpi.
+void CheckStartState(App& app) {
+    CheckText(TextOf(app.form), L"Velmora QWZ Downgrader", "the window's caption");
+    LONG_PTR ex = GetWindowLongPtrW(app.form, GWL_EXSTYLE);
+    LONG_PTR style = GetWindowLongPtrW(app.form, GWL_STYLE);
+    Check((ex & WS_EX_TOOLWINDOW) != 0, "a tool window");
+    Check(!(style & WS_THICKFRAME) && !(style & WS_MAXIMIZEBOX), "not resizable");
+    UINT dpi = 96;
+    HDC dc = GetDC(nullptr);
+    dpi = UINT(GetDeviceCaps(dc, LOGPIXELSY));
+    ReleaseDC(nullptr, dc);
+    auto px = [dpi](int v) { return MulDiv(v, int(dpi), 96); };
+    RECT client;
+    GetClientRect(app.form, &client);
+    Check(client.right == px(307) && client.bottom == px(261),
+          "client area 307 x 261 at 96 dpi (" + std::to_string(client.right) + " x " +
+              std::to_string(client.bottom) + " at " + std::to_string(dpi) + " dpi)");
+    RECT frame;
+    GetWindowRect(app.form, &frame);
+    int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+    int cx = (frame.left + frame.right) / 2, cy = (frame.top + frame.bottom) / 2;
+    Check(std::abs(cx - sw / 2) <= 2 && std::abs(cy - sh / 2) <= 40, "centred on the screen");
+
+    CheckText(TextOf(app.combo), L"203", "the version list shows 203");
+    Check(SendMessageW(app.combo, CB_GETCOUNT, 0, 0) == 3, "the version list has three items");
+    wchar_t item[8];
+    for (int i = 0; i < 3; ++i) {
+        SendMessageW(app.combo, CB_GETLBTEXT, WPARAM(i), reinterpret_cast<LPARAM>(item));
+        CheckText(item, std::to_wstring(202 + i), "version item " + std::to_string(i));
+    }
+    Check((GetWindowLongPtrW(app.combo, GWL_STYLE) & 3) == CBS_DROPDOWNLIST,
+          "the version list takes no typing");
+    Check(IsWindowEnabled(app.convert) && IsWindowEnabled(app.close), "Konwertuj and Zamknij enabled");
+    Check(!IsWindowEnabled(app.shellMenu), "Ustaw menu kontekstowe starts disabled");
+    Check(!IsWindowVisible(app.progress), "the progress bar starts hidden");
+    bool all = true;
+    for (HWND h : app.KeepBoxes()) all = all && Checked(h) && IsWindowEnabled(h);
+    Check(all, "all eight boxes checked and enabled");
+    Check(FindControl(app.form, L"Static", L"Wersja QWZ: ") != nullptr, "label Wersja QWZ: ");
+    Check(FindControl(app.form, L"Static", L"Zachowaj:") != nullptr, "label Zachowaj:");
+
+    // Positions in the form's client area (check boxes: their panel is at 0, 35).
+    struct Place {
+        HWND h;
+        int left, top, width, height;
+        const char* name;
+        int panelTop = 0;  // a check box is placed in the panel at 0, 35
+    } places[] = {
+        {app.convert, 162, 8, 137, 25, "Konwertuj"},
+        {app.close, 162, 39, 137, 25, "Zamknij"},
+        {app.shellMenu, 162, 68, 137, 25, "Ustaw menu kontekstowe"},
+        {app.progress, 154, 31, 153, 11, "progress bar"},
+        {app.original, 10, 19, 97, 17, "Kopię oryginału", 35},
+        {app.lines, 10, 57, 97, 17, "Linie", 35},
+        {app.polylines, 10, 80, 97, 17, "Polilinie", 35},
+        {app.arcs, 10, 103, 97, 17, "Łuki", 35},
+        {app.circles, 10, 126, 97, 17, "Okręgi / światła", 35},
+        {app.uv, 10, 158, 97, 17, "UV", 35},
+        {app.zones, 10, 181, 121, 17, "Strefy skalowania", 35},
+        {app.other, 10, 204, 129, 17, "Inne dodatkowe dane", 35},
+    };
+    bool placed = true;
+    for (const Place& p : places) {
+        RECT r;
+        GetWindowRect(p.h, &r);
+        MapWindowPoints(nullptr, app.form, reinterpret_cast<POINT*>(&r), 2);
+        bool ok = r.left == px(p.left) && r.top == px(p.panelTop) + px(p.top) && r.right - r.left == px(p.width) &&
+                  r.bottom - r.top == px(p.height);
+        if (!ok)
+            std::printf("  %s at %ld,%ld size %ld x %ld\n", p.name, r.left, r.top,
+                        r.right - r.left, r.bottom - r.top);
+        placed = placed && ok;
+    }
+    Check(placed, "controls at their positions and sizes");
+    RECT comboRect;
+    GetWindowRect(app.combo, &comboRect);
+    MapWindowPoints(nullptr, app.form, reinterpret_cast<POINT*>(&comboRect), 2);
+    Check(comboRect.left == px(88) && comboRect.top == px(8) &&
+              comboRect.right - comboRect.left == px(57),
+          "the version list at 88, 8, 57 wide");
+
+    // Tab order: Zamknij, the list, Konwertuj, then into the panel
+    // (Ustaw menu kontekstowe is disabled, the progress bar takes no focus).
+    std::vector<HWND> order;
+    HWND h = GetNextDlgTabItem(app.form, app.close, FALSE);
+    for (int i = 0; i < 12 && h && h != app.close; ++i) {
+        order.push_back(h);
+        h = GetNextDlgTabItem(app.form, h, FALSE);
+    }
+    std::vector<HWND> expected = {app.combo, app.convert, app.lines, app.polylines, app.arcs,
+                                  app.circles, app.uv, app.zones, app.other, app.original};
+    Check(order == expected, "tab order from Zamknij: list, Konwertuj, Linie ... Kopię oryginału");
+}
+
+void ScenarioStart(const std::wstring& exe, const char* readyFile, const char* goFile) {
+    App app;
+    if (!app.Start(exe)) return;
+    CheckStartState(app);
+    if (readyFile && goFile) {
+        RECT r;
+        GetWindowRect(app.form, &r);
+        std::ofstream(readyFile) << r.left << " " << r.top << " " << r.right - r.left << " "
+                                 << r.bottom - r.top << "\n";
+        Check(WaitUntil([goFile] { return fs::exists(goFile); }, 60000), "screenshot taken");
+    }
+    // Esc presses Zamknij, which ends the program.
+    PostMessageW(app.close, WM_KEYDOWN, VK_ESCAPE, 1);
+    PostMessageW(app.close, WM_KEYUP, VK_ESCAPE, 0xC0000001);
+    DWORD code = 1;
+    Check(app.WaitForExit(15000, &code) && code == 0, "Esc closes the window, exit code 0");
+}
+
+void ScenarioBatch(const std::wstring& exe) {
+    fs::path here = fs::current_path();
+    std::vector<uint8_t> a = File204(3, true), b = File204(-1, true), c = File204(0, false);
+    // Two that fail: no QWZ magic, and a group that claims more names than
+    // the file can hold.
+    std::vector<uint8_t> bad = Bytes().u8('N').u8('I').u8('E').u8(' ').u8('Q').u8('W').u8('Z').vec();
+    std::vector<uint8_t> cut = Bytes().magic(204).f32(0).f32(0).f32(0).i32(0x7fffffff).vec();
+    WriteFile("a.qwz", a);
+    WriteFile("b.qwz", b);
+    WriteFile("c.qwz", c);
+    WriteFile("bad.qwz", bad);
+    WriteFile("cut.qwz", cut);
+    std::set<std::string> before = Listing(here);
+
+    App app;
+    if (!app.Start(exe)) return;
+
+    // Cancelling the dialog changes nothing.
+    if (HWND dialog = app.OpenDialog()) {
+        Check(!IsWindowEnabled(app.form), "the dialog is modal");
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
+        Check(WaitUntil([dialog] { return !IsWindow(dialog); }, 10000), "Cancel closes the dialog");
+        Sleep(1500);
+        Check(FindOwnedDialog(app.form) == nullptr, "no summary box after Cancel");
+        Check(Listing(here) == before && ReadFile("a.qwz") == a && ReadFile("bad.qwz") == bad,
+              "no file changed after Cancel");
+        Check(IsWindowEnabled(app.convert) && !IsWindowVisible(app.progress),
+              "Konwertuj enabled and no progress after Cancel");
+    }
+
+    // The version list: the first change enables Ustaw menu kontekstowe;
+    // 202 disables the three extra-data boxes and keeps their ticks.
+    Click(app.uv, "UV");
+    WaitUntil([&] { return !Checked(app.uv); }, 5000);
+    Check(!Checked(app.uv), "UV unticked");
+    PressKey(app.combo, VK_UP);
+    CheckText(TextOf(app.combo), L"202", "arrow up selects 202");
+    Check(IsWindowEnabled(app.shellMenu), "the first change enables Ustaw menu kontekstowe");
+    Check(!IsWindowEnabled(app.uv) && !IsWindowEnabled(app.zones) && !IsWindowEnabled(app.other),
+          "202 disables UV, Strefy skalowania, Inne dodatkowe dane");
+    Check(!Checked(app.uv) && Checked(app.zones) && Checked(app.other),
+          "the disabled boxes keep their ticks");
+    Check(IsWindowEnabled(app.lines) && IsWindowEnabled(app.original), "the other boxes stay enabled");
+    PressKey(app.combo, VK_DOWN);
+    CheckText(TextOf(app.combo), L"203", "arrow down selects 203");
+    Check(IsWindowEnabled(app.uv) && IsWindowEnabled(app.zones) && IsWindowEnabled(app.other),
+          "203 enables the three boxes again");
+    Click(app.uv, "UV");
+    WaitUntil([&] { return Checked(app.uv); }, 5000);
+    PressKey(app.combo, VK_DOWN);
+    CheckText(TextOf(app.combo), L"204", "arrow down selects 204");
+    Check(IsWindowEnabled(app.shellMenu) && IsWindowEnabled(app.uv), "204: all enabled");
+
+    // 204 without lines, keeping the original.
+    Click(app.lines, "Linie");
+    Check(WaitUntil([&] { return !Checked(app.lines); }, 5000), "Linie unticked");
+    HWND dialog = app.OpenDialog();
+    if (!dialog) return;
+    // Into the folder first, then the names, as typed in the dialog.
+    std::wstring folder = here.wstring();
+    App::EnterFileName(dialog, folder);
+    Sleep(1000);
+    Check(IsWindow(dialog), "entering a folder stays in the dialog");
+    App::EnterFileName(dialog, L"\"a.qwz\" \"b.qwz\" \"bad.qwz\" \"c.qwz\" \"cut.qwz\"");
+    Check(WaitUntil([dialog] { return !IsWindow(dialog); }, 10000), "Open closes the dialog");
+    std::wstring caption;
+    std::wstring summary = app.TakeSummary(60000, &caption);
+    CheckText(caption, L"", "the summary box has no caption");
+    // The reason of a damaged file comes from the reader; only its line is
+    // checked for that one.
+    std::wstring head = L"Przekonwertowano plików 2 / 5\npominięte: 1\nbłędy: 2\n\n"
+                        L"bad.qwz: to nie jest plik QWZ\ncut.qwz: ";
+    Check(summary.size() > head.size() + 3 && summary.compare(0, head.size(), head) == 0 &&
+              summary.find(L'\n', head.size()) == std::wstring::npos,
+          "summary: three lines, an empty line and each failed file with its reason");
+    std::printf("  summary: [%s]\n", Narrow(summary).c_str());
+    Check(WaitUntil([&] { return IsWindowEnabled(app.convert); }, 5000) &&
+              IsWindowEnabled(app.shellMenu) && !IsWindowVisible(app.progress),
+          "after the batch both buttons are enabled again and the progress bar hidden");
+
+    // The files as chosen: lines gone, everything else byte for byte.
+    std::vector<uint8_t> aOut = Header204().raw(CircleGroup()).i32(0).raw(PolyGroup())
+                                    .raw(ArcGroup()).i32(0).raw(OpaqueTail()).vec();
+    std::vector<uint8_t> cOut = Header204().raw(CircleGroup()).i32(0).raw(PolyGroup())
+                                    .raw(ArcGroup()).i32(0).vec();
+    Check(ReadFile("a.qwz") == aOut, "a.qwz rewritten without its line group");
+    Check(ReadFile("a_org.qwz") == a, "a_org.qwz holds the original of a.qwz");
+    Check(ReadFile("b.qwz") == b, "b.qwz (no lines) skipped and unchanged");
+    Check(ReadFile("c.qwz") == cOut, "c.qwz rewritten without its empty line group");
+    Check(ReadFile("c_org.qwz") == c, "c_org.qwz holds the original of c.qwz");
+    Check(ReadFile("bad.qwz") == bad && ReadFile("cut.qwz") == cut,
+          "bad.qwz and cut.qwz left untouched");
+    std::set<std::string> after = before;
+    after.insert("a_org.qwz");
+    after.insert("c_org.qwz");
+    Check(Listing(here) == after, "no other file appeared (no backups of the skipped and failed files, no temporary files)");
+
+    Click(app.close, "Zamknij");
+    DWORD code = 1;
+    Check(app.WaitForExit(15000, &code) && code == 0, "Zamknij ends the program with exit code 0");
+}
+
+// Closing during a batch: the file at hand is finished, the rest are left,
+// the summary says so, and the window then closes.
+void ScenarioClose(const std::wstring& exe) {
+    const int files = 30;
+    std::vector<uint8_t> big = File204(12000, true);  // about 0.6 MB each
+    std::wstring names;
+    for (int i = 0; i < files; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "m%02d.qwz", i);
+        WriteFile(name, big);
+        names += L"\"" + Widen(name) + L"\" ";
+    }
+    std::vector<uint8_t> converted204 = Header204().raw(CircleGroup()).i32(0).raw(PolyGroup())
+                                            .raw(ArcGroup()).i32(0).raw(OpaqueTail()).vec();
+    App app;
+    if (!app.Start(exe)) return;
+    PressKey(app.combo, VK_DOWN);  // 204
+    Click(app.lines, "Linie");
+    Click(app.original, "Kopię oryginału");
+    Check(WaitUntil([&] { return !Checked(app.lines) && !Checked(app.original); }, 5000),
+          "Linie and Kopię oryginału unticked");
+    HWND dialog = app.OpenDialog();
+    if (!dialog) return;
+    App::EnterFileName(dialog, fs::current_path().wstring());
+    Sleep(1000);
+    App::EnterFileName(dialog, names);
+    Check(WaitUntil([dialog] { return !IsWindow(dialog); }, 10000), "Open closes the dialog");
+    // Once the first file is done the close box is pressed.
+    // Watched by its size, without opening it: an open file could stand in
+    // the way of the rename that puts the converted file in place.
+    Check(WaitUntil(
+              [&] {
+                  std::error_code ec;
+                  return fs::file_size("m00.qwz", ec) == converted204.size();
+              },
+              60000, 2),
+          "the first file is converted");
+    // The progress bar shows the batch: maximum the number of files, moved
+    // on before each file (answered while the window lets messages through).
+    DWORD_PTR high = 0, pos = 0;
+    SendMessageTimeoutW(app.progress, PBM_GETRANGE, FALSE, 0, SMTO_NORMAL, 10000, &high);
+    SendMessageTimeoutW(app.progress, PBM_GETPOS, 0, 0, SMTO_NORMAL, 10000, &pos);
+    Check(IsWindowVisible(app.progress) && high == DWORD_PTR(files) && pos >= 1 &&
+              pos < DWORD_PTR(files),
+          "the progress bar is shown, up to " + std::to_string(files) + ", at " +
+              std::to_string(pos));
+    Check(!IsWindowEnabled(app.convert) && !IsWindowEnabled(app.shellMenu),
+          "Konwertuj and Ustaw menu kontekstowe disabled during the batch");
+    PostMessageW(app.form, WM_CLOSE, 0, 0);
+    std::wstring summary = app.TakeSummary(120000);
+    std::printf("  summary: [%s]\n", Narrow(summary).c_str());
+
+    int converted = 0, untouched = 0, other = 0;
+    for (int i = 0; i < files; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "m%02d.qwz", i);
+        std::vector<uint8_t> now = ReadFile(name);
+        if (now == big) ++untouched;
+        else if (now == converted204) ++converted;
+        else ++other;
+    }
+    std::printf("  files converted %d, untouched %d\n", converted, untouched);
+    Check(other == 0, "every file either converted or untouched");
+    Check(converted >= 1 && untouched >= 1, "the batch stopped part way");
+    std::wstring expected = L"Przekonwertowano plików " + std::to_wstring(converted) + L" / " +
+                            std::to_wstring(files) + L"\npominięte: 0\nbłędy: 0";
+    if (untouched > 0)
+        expected += L"\n\nPrzerwano po zamknięciu okna, nieprzetworzone pliki: " +
+                    std::to_wstring(untouched);
+    CheckText(summary, expected, "summary counts what was done and what was left");
+    Check(std::none_of(fs::directory_iterator("."), fs::directory_iterator(),
+                       [](const fs::directory_entry& e) {
+                           return e.path().filename().string().find("_org") != std::string::npos;
+                       }),
+          "no backups (Kopię oryginału unticked)");
+    DWORD code = 1;
+    Check(app.WaitForExit(15000, &code) && code == 0, "the window closes after the summary");
+}
+
+std::wstring RegistryDefault(const wchar_t* key) {
+    wchar_t value[1024] = {};
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key, nullptr, RRF_RT_REG_SZ, nullptr, value, &size) !=
+        ERROR_SUCCESS)
+        return L"(none)";
+    return value;
+}
+
+// Ustaw menu kontekstowe with 204 selected writes the Explorer command with
+// -v 204; a refusal would show the warning box instead.
+void ScenarioShellMenu(const std::wstring& exe) {
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L".qwz\\shell\\downgrade");
+    App app;
+    if (!app.Start(exe)) return;
+    PressKey(app.combo, VK_DOWN);
+    CheckText(TextOf(app.combo), L"204", "arrow down selects 204");
+    Click(app.shellMenu, "Ustaw menu kontekstowe");
+    HWND box = WaitFor([&] { return FindOwnedDialog(app.form); }, 3000);
+    if (box) {
+        std::wstring caption;
+        std::wstring text = app.TakeSummary(1000, &caption);
+        std::printf("  box [%s]: [%s]\n", Narrow(caption).c_str(), Narrow(text).c_str());
+        Check(caption == L"QWZ Downgrader" &&
+                  text == L"Ustawienia nie zostały zapisane. Uruchom program jako administrator.",
+              "a refused registration shows the warning box");
+    }
+    Check(box == nullptr, "the registration succeeds without a box");
+    CheckText(RegistryDefault(L".qwz\\shell\\downgrade"), L"Dostosuj do starszych wersji programu",
+              "the menu text is registered");
+    std::wstring command = RegistryDefault(L".qwz\\shell\\downgrade\\command");
+    std::printf("  command: [%s]\n", Narrow(command).c_str());
+    Check(command.find(L"QwzDowngrader.exe\" -v 204 \"%1\"") != std::wstring::npos,
+          "the command starts this program with -v 204 on the clicked file");
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L".qwz\\shell\\downgrade");
+    Click(app.close, "Zamknij");
+    DWORD code = 1;
+    Check(app.WaitForExit(15000, &code) && code == 0, "Zamknij ends the program with exit code 0");
+}
+
+// A close that arrives while the open dialog is up (the window itself is
+// disabled then, so it comes from outside, e.g. the taskbar) waits for the
+// dialog, and no batch starts after it.
+void ScenarioCloseInDialog(const std::wstring& exe) {
+    std::vector<uint8_t> a = File204(1, true);
+    WriteFile("a.qwz", a);
+    App app;
+    if (!app.Start(exe)) return;
+    HWND dialog = app.OpenDialog();
+    if (!dialog) return;
+    PostMessageW(app.form, WM_CLOSE, 0, 0);
+    Sleep(1000);
+    Check(IsWindow(dialog) && IsWindow(app.form), "the window stays while the dialog is up");
+    App::EnterFileName(dialog, fs::current_path().wstring());
+    Sleep(1000);
+    App::EnterFileName(dialog, L"a.qwz");
+    DWORD code = 1;
+    Check(app.WaitForExit(15000, &code) && code == 0,
+          "the window closes when the dialog returns, exit code 0");
+    Check(ReadFile("a.qwz") == a && !fs::exists("a_org.qwz"), "no file converted");
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: WindowDriver <exe> start-state|batch|close|close-in-dialog|shell-menu [ready go]\n");
+        return 2;
+    }
+    std::wstring exe = argv[1];
+    std::wstring scenario = argv[2];
+    if (scenario == L"start-state") {
+        std::string ready = argc > 4 ? Narrow(argv[3]) : "";
+        std::string go = argc > 4 ? Narrow(argv[4]) : "";
+        ScenarioStart(exe, argc > 4 ? ready.c_str() : nullptr, argc > 4 ? go.c_str() : nullptr);
+    } else if (scenario == L"batch") {
+        ScenarioBatch(exe);
+    } else if (scenario == L"close-in-dialog") {
+        ScenarioCloseInDialog(exe);
+    } else if (scenario == L"shell-menu") {
+        ScenarioShellMenu(exe);
+    } else if (scenario == L"close") {
+        ScenarioClose(exe);
+    } else {
+        std::fprintf(stderr, "unknown scenario\n");
+        return 2;
+    }
+    std::printf("%s: %d failed\n", Narrow(scenario).c_str(), g_failed);
+    return g_failed == 0 ? 0 : 1;
+}
