@@ -1,12 +1,77 @@
-// Placeholder until the Explorer command is built: registration fails.
 #include "app/Functions.h"
 
-#include <stdexcept>
+#include "platform/ProgramPath.h"
+#include "platform/Registry.h"
+
+#include <string>
 
 namespace qwz {
+namespace {
 
-void RegisterShellVerb(int) { throw std::runtime_error("rejestracja niedostępna"); }
+using platform::Registry;
+using platform::RegistryError;
+using platform::RegistryRoot;
 
-void UnregisterShellVerb() { throw std::runtime_error("rejestracja niedostępna"); }
+// A per-user key that holds a value of its own overrides the machine-wide
+// class for this user, so the verb would not show; one with only subkeys
+// is left alone. A key that cannot be read or deleted stays, silently.
+void RemoveIfItHoldsAValue(Registry& registry, const char* key) {
+    try {
+        if (registry.HasOwnValue(RegistryRoot::CurrentUser, key))
+            registry.DeleteTree(RegistryRoot::CurrentUser, key);
+    } catch (const RegistryError&) {
+    }
+}
+
+}  // namespace
+
+std::string ShellVerbCommand(const std::string& program, int version) {
+    return "\"" + program + "\" -v " + std::to_string(version) + " \"%1\"";
+}
+
+void RegisterShellVerbIn(Registry& registry, int version, const std::string& program) {
+    const std::string command = ShellVerbCommand(program, version);
+    registry.CreateKey(RegistryRoot::ClassesRoot, kShellVerbKey);
+    registry.SetDefaultValue(RegistryRoot::ClassesRoot, kShellVerbKey, kShellVerbText);
+    registry.CreateKey(RegistryRoot::ClassesRoot, kShellVerbCommandKey);
+    registry.SetDefaultValue(RegistryRoot::ClassesRoot, kShellVerbCommandKey, command);
+    RemoveIfItHoldsAValue(registry, kUserFileExtsKey);
+    RemoveIfItHoldsAValue(registry, kUserClassesKey);
+}
+
+void UnregisterShellVerbIn(Registry& registry) {
+    // A verb key without its menu text is not ours to remove. .qwz and
+    // .qwz\shell stay even when left empty.
+    if (registry.HasOwnValue(RegistryRoot::ClassesRoot, kShellVerbKey))
+        registry.DeleteTree(RegistryRoot::ClassesRoot, kShellVerbKey);
+}
+
+#ifdef _WIN32
+
+namespace {
+
+std::string Utf8Path(const std::filesystem::path& p) {
+    std::u8string u = p.u8string();
+    return std::string(u.begin(), u.end());
+}
+
+}  // namespace
+
+void RegisterShellVerb(int version) {
+    Registry& registry = platform::CurrentRegistry();
+    RegisterShellVerbIn(registry, version, Utf8Path(platform::ProgramPath()));
+}
+
+void UnregisterShellVerb() { UnregisterShellVerbIn(platform::CurrentRegistry()); }
+
+#else
+
+void RegisterShellVerb(int version) {
+    InstallDesktopEntry(DesktopDataHome(), platform::ProgramPath(), version);
+}
+
+void UnregisterShellVerb() { RemoveDesktopEntry(DesktopDataHome()); }
+
+#endif
 
 }  // namespace qwz
