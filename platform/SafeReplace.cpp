@@ -1,5 +1,7 @@
 #include "platform/SafeReplace.h"
 
+#include "platform/FileRead.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -102,6 +104,14 @@ std::string BackupTaken(const std::filesystem::path& backup) {
 }
 
 }  // namespace
+
+bool FileOps::ReadAll(const std::filesystem::path& path, std::vector<uint8_t>& out,
+                      std::string& error) {
+    std::string why;
+    if (ReadWholeFile(path, out, &why)) return true;
+    error = "nie można odczytać pliku tymczasowego " + PathForMessage(path) + ": " + why;
+    return false;
+}
 
 std::filesystem::path TemporaryNameBeside(const std::filesystem::path& target, uint32_t tag) {
     char hex[9];

@@ -60,9 +60,9 @@ public:
     virtual bool Flush(FileHandle file, std::string& error) = 0;
     // Closes the file; the handle is invalid afterwards even on failure.
     virtual bool Close(FileHandle& file, std::string& error) = 0;
-    // Reads a whole file back.
+    // Reads a whole file back (through the platform's whole-file read).
     virtual bool ReadAll(const std::filesystem::path& path, std::vector<uint8_t>& out,
-                         std::string& error) = 0;
+                         std::string& error);
     // A second name for an existing file (a hard link).
     virtual NoReplace Link(const std::filesystem::path& existing,
                            const std::filesystem::path& newName, std::string& error) = 0;

@@ -1,5 +1,4 @@
 #include "platform/SafeReplace.h"
-#include "platform/FileRead.h"
 #include "platform/SystemError.h"
 
 #include <cerrno>
@@ -91,14 +90,6 @@ public:
         // A failed close must not be retried: the descriptor is gone.
         if (::close(fd) == 0) return true;
         error = "nie można zamknąć pliku tymczasowego: " + SystemReason(LastSystemError());
-        return false;
-    }
-
-    bool ReadAll(const std::filesystem::path& path, std::vector<uint8_t>& out,
-                 std::string& error) override {
-        std::string why;
-        if (ReadWholeFile(path, out, &why)) return true;
-        error = "nie można odczytać pliku tymczasowego " + PathForMessage(path) + ": " + why;
         return false;
     }
 

@@ -1,5 +1,4 @@
 #include "platform/SafeReplace.h"
-#include "platform/FileRead.h"
 #include "platform/SystemError.h"
 
 #include <windows.h>
@@ -80,14 +79,6 @@ public:
         file.value = -1;
         if (CloseHandle(h)) return true;
         error = "nie można zamknąć pliku tymczasowego: " + SystemReason(LastSystemError());
-        return false;
-    }
-
-    bool ReadAll(const std::filesystem::path& path, std::vector<uint8_t>& out,
-                 std::string& error) override {
-        std::string why;
-        if (ReadWholeFile(path, out, &why)) return true;
-        error = "nie można odczytać pliku tymczasowego " + PathForMessage(path) + ": " + why;
         return false;
     }
 
