@@ -5,6 +5,7 @@
 #include "format/Kqwz_uv.h"
 #include "platform/DebugOutput.h"
 #include "support/Bytes.h"
+#include "support/DebugLines.h"
 
 #include <gtest/gtest.h>
 
@@ -12,19 +13,7 @@ namespace qwz {
 namespace {
 
 using test::Bytes;
-
-class DebugLines {
-public:
-    DebugLines() {
-        previous_ = platform::SetDebugSink(
-            [this](std::string_view text, bool) { lines.emplace_back(text); });
-    }
-    ~DebugLines() { platform::SetDebugSink(previous_); }
-    std::vector<std::string> lines;
-
-private:
-    platform::DebugSink previous_;
-};
+using test::DebugLines;
 
 void Read(DefinicjaObiektu& def, const std::vector<uint8_t>& bytes) {
     ByteReader in(bytes.data(), bytes.size());

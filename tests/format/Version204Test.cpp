@@ -5,6 +5,7 @@
 #include "model/Klasaqwz.h"
 #include "platform/DebugOutput.h"
 #include "support/Bytes.h"
+#include "support/DebugLines.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -34,21 +35,8 @@ namespace qwz {
 namespace {
 
 using test::Bytes;
+using test::DebugLines;
 using test::RichSample204;
-
-// Captures the debug output for the length of a test.
-class DebugLines {
-public:
-    DebugLines() {
-        previous_ = platform::SetDebugSink(
-            [this](std::string_view text, bool) { lines.emplace_back(text); });
-    }
-    ~DebugLines() { platform::SetDebugSink(previous_); }
-    std::vector<std::string> lines;
-
-private:
-    platform::DebugSink previous_;
-};
 
 std::vector<uint8_t> Save(KlasaQwz& doc, const TQWZSaveParams& params = {}) {
     std::vector<uint8_t> bytes;
