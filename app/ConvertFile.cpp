@@ -50,7 +50,8 @@ std::optional<int> MakeNewFile(const std::filesystem::path& path, int target,
     if (!platform::ReadWholeFile(path, original, &error)) return Failed(path, error);
 
     KlasaQwz doc;
-    if (doc.LoadBytes(original.data(), original.size()) == 0)
+    // The document keeps the original's buffer and writes the new file into it.
+    if (doc.LoadBuffer(std::move(original)) == 0)
         return Failed(path, "to nie jest plik QWZ");
     // An unknown version loads no content; writing it would empty the file.
     if (!IsReadableVersion(doc.Version))

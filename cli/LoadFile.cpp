@@ -44,7 +44,7 @@ LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
     }
     try {
         DebugCapture capture(r.notes);
-        if (doc.LoadBytes(bytes.data(), bytes.size()) == 0) {
+        if (doc.LoadBuffer(std::move(bytes)) == 0) {
             r.reason = "nie udało się wczytać pliku";
             return r;
         }

@@ -50,6 +50,11 @@ public:
         return out_.data() + at;
     }
 
+    // Drops what was appended after the first `n` bytes.
+    void truncate(size_t n) {
+        if (n < out_.size()) out_.resize(n);
+    }
+
     // The lowest `width` bytes of v (1 to 8), least significant first.
     void le(uint64_t v, size_t width) {
         uint8_t b[8];

@@ -12,9 +12,9 @@
 #include "platform/DebugOutput.h"
 #include "platform/LargeBuffer.h"
 #include "platform/MessageBox.h"
+#include "platform/Parallel.h"
 
 #include <algorithm>
-#include <span>
 
 namespace qwz {
 namespace {
@@ -61,24 +61,21 @@ private:
     bool shown_ = false;
 };
 
-// Writes the flags and indices of `count` faces in one pass over them.
+// Writes the flags and indices of `count` faces in one pass over them; an
+// index that names no vertex is noted in `bad`.
 template <unsigned w>
 void WriteFaces(uint8_t* flags, uint8_t* p, const CfaceF* faces, size_t count, uint32_t v,
-                BadIndexReport& report) {
+                std::vector<uint32_t>& bad) {
     for (const CfaceF* face = faces; face != faces + count; ++face) {
         *flags++ = face->flag;
         for (int k = 0; k < 4; ++k) {
             const uint32_t index = uint32_t(face->indices[k]);
-            if (index >= v) report(index, v);
+            if (index >= v) bad.push_back(index);
             le::Store(p, index, w);
             p += w;
         }
     }
 }
-
-// Items per appended run: a run's zero fill and its encoding meet in the
-// cache rather than in memory.
-constexpr size_t kRun = 4096;
 
 }  // namespace
 
@@ -95,31 +92,50 @@ std::string IndexMessage(uint32_t index, uint32_t vertexCount) {
 
 void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in) {
     if (in.atEnd()) return;  // the data ends at the section boundary: no meshes
+    // First the whole group is walked and every count checked against the
+    // bytes; then the meshes, independent of each other, are built in
+    // parallel from the places found.
+    struct Place {
+        const uint8_t* vertices;
+        uint32_t v;
+        const uint8_t* flags;
+        const uint8_t* indices;
+        uint32_t f;
+    };
     const uint32_t m = in.count32(kMeshMin, "liczba siatek");
+    std::vector<Place> places;
+    places.reserve(m);
+    uint64_t cost = 0;
     for (uint32_t i = 0; i < m; ++i) {
         def.AddMesh(ReadNameField(in, "nazwa siatki"));
         def.MeshAttributes.back() = in.i32("atrybut siatki");
+        Place& place = places.emplace_back();
+        place.v = in.count32(kVertexSize, "liczba wierzchołków siatki");
+        place.vertices = in.take(size_t(place.v) * kVertexSize, "wierzchołki siatki");
+        const unsigned w = IndexWidth(place.v);
+        place.f = in.count32(1 + 4 * w, "liczba ścian siatki");
+        place.flags = in.take(place.f, "znaczniki ścian siatki");
+        place.indices = in.take(size_t(place.f) * 4 * w, "indeksy ścian siatki");
+        cost += uint64_t(place.v) + place.f;
+    }
 
-        const uint32_t v = in.count32(kVertexSize, "liczba wierzchołków siatki");
-        vcV& vertices = def.Vertices.back();
-        const uint8_t* p = in.take(size_t(v) * kVertexSize, "wierzchołki siatki");
-        vertices.reserve(v);
+    platform::ForEachInParallel(m, cost, [&](size_t i) {
+        const Place& place = places[i];
+        vcV& vertices = def.Vertices[i];
+        vertices.reserve(place.v);
         platform::AdviseLargeBuffer(vertices.data(), vertices.capacity() * sizeof(CpunktF));
-        for (uint32_t k = 0; k < v; ++k, p += kVertexSize)
+        const uint8_t* p = place.vertices;
+        for (uint32_t k = 0; k < place.v; ++k, p += kVertexSize)
             vertices.push_back({le::LoadF32(p), le::LoadF32(p + 4), le::LoadF32(p + 8)});
 
-        const unsigned w = IndexWidth(v);
-        const uint32_t f = in.count32(1 + 4 * w, "liczba ścian siatki");
-        const uint8_t* flags = in.take(f, "znaczniki ścian siatki");
-        const uint8_t* indices = in.take(size_t(f) * 4 * w, "indeksy ścian siatki");
-        vcF& faces = def.Faces.back();
-        switch (w) {
-        case 1: ReadFaces<1>(flags, indices, f, vertices, faces); break;
-        case 2: ReadFaces<2>(flags, indices, f, vertices, faces); break;
-        case 3: ReadFaces<3>(flags, indices, f, vertices, faces); break;
-        default: ReadFaces<4>(flags, indices, f, vertices, faces); break;
+        vcF& faces = def.Faces[i];
+        switch (IndexWidth(place.v)) {
+        case 1: ReadFaces<1>(place.flags, place.indices, place.f, vertices, faces); break;
+        case 2: ReadFaces<2>(place.flags, place.indices, place.f, vertices, faces); break;
+        case 3: ReadFaces<3>(place.flags, place.indices, place.f, vertices, faces); break;
+        default: ReadFaces<4>(place.flags, place.indices, place.f, vertices, faces); break;
         }
-    }
+    });
 }
 
 void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out) {
@@ -127,45 +143,54 @@ void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out) {
     if (def.Vertices.size() != m || def.MeshNames.size() != m || def.MeshAttributes.size() != m)
         throw FormatError(FormatError::Kind::Unwritable,
                           "listy nazw, atrybutów, wierzchołków i ścian siatek mają różne długości");
-    BadIndexReport report;
+    // The fields around the vertices and faces first, with room left for
+    // them; then the meshes are encoded into that room in parallel.
+    struct Place {
+        size_t vertices, flags;
+    };
+    std::vector<Place> places(m);
+    uint64_t cost = 0;
     out.i32(int32_t(m));
     for (size_t i = 0; i < m; ++i) {
+        const uint32_t v = uint32_t(def.Vertices[i].size());
+        const size_t f = def.Faces[i].size();
         WriteNameField(out, def.MeshNames[i]);
         out.i32(def.MeshAttributes[i]);
-
-        const vcV& vertices = def.Vertices[i];
-        const uint32_t v = uint32_t(vertices.size());
         out.i32(int32_t(v));
-        for (size_t k = 0; k < v; k += kRun) {
-            const size_t n = std::min(kRun, v - k);
-            uint8_t* p = out.grow(n * kVertexSize);
-            for (const CpunktF& vertex : std::span(vertices).subspan(k, n)) {
-                le::StoreF32(p, vertex.x);
-                le::StoreF32(p + 4, vertex.y);
-                le::StoreF32(p + 8, vertex.z);
-                p += kVertexSize;
-            }
-        }
-
-        // All flags, then all indices: the flags are filled in as the runs
-        // of indices are appended.
-        const vcF& faces = def.Faces[i];
-        out.i32(int32_t(faces.size()));
-        const unsigned w = IndexWidth(v);
-        const size_t flagsAt = out.size();
-        out.grow(faces.size());
-        for (size_t j = 0; j < faces.size(); j += kRun) {
-            const size_t n = std::min(kRun, faces.size() - j);
-            uint8_t* indices = out.grow(n * 4 * w);
-            uint8_t* flags = out.at(flagsAt + j);
-            switch (w) {
-            case 1: WriteFaces<1>(flags, indices, &faces[j], n, v, report); break;
-            case 2: WriteFaces<2>(flags, indices, &faces[j], n, v, report); break;
-            case 3: WriteFaces<3>(flags, indices, &faces[j], n, v, report); break;
-            default: WriteFaces<4>(flags, indices, &faces[j], n, v, report); break;
-            }
-        }
+        places[i].vertices = out.size();
+        out.grow(size_t(v) * kVertexSize);
+        // All flags, then all indices.
+        out.i32(int32_t(f));
+        places[i].flags = out.size();
+        out.grow(f * (1 + 4 * IndexWidth(v)));
+        cost += v + f;
     }
+
+    std::vector<std::vector<uint32_t>> badIndices(m);
+    platform::ForEachInParallel(m, cost, [&](size_t i) {
+        const vcV& vertices = def.Vertices[i];
+        uint8_t* p = out.at(places[i].vertices);
+        for (const CpunktF& vertex : vertices) {
+            le::StoreF32(p, vertex.x);
+            le::StoreF32(p + 4, vertex.y);
+            le::StoreF32(p + 8, vertex.z);
+            p += kVertexSize;
+        }
+        const vcF& faces = def.Faces[i];
+        const uint32_t v = uint32_t(vertices.size());
+        uint8_t* flags = out.at(places[i].flags);
+        uint8_t* indices = flags + faces.size();
+        switch (IndexWidth(v)) {
+        case 1: WriteFaces<1>(flags, indices, faces.data(), faces.size(), v, badIndices[i]); break;
+        case 2: WriteFaces<2>(flags, indices, faces.data(), faces.size(), v, badIndices[i]); break;
+        case 3: WriteFaces<3>(flags, indices, faces.data(), faces.size(), v, badIndices[i]); break;
+        default: WriteFaces<4>(flags, indices, faces.data(), faces.size(), v, badIndices[i]); break;
+        }
+    });
+
+    BadIndexReport report;
+    for (size_t i = 0; i < m; ++i)
+        for (uint32_t index : badIndices[i]) report(index, uint32_t(def.Vertices[i].size()));
 }
 
 uint64_t MeshGroup204Size(const DefinicjaObiektu& def) {

@@ -6,6 +6,7 @@
 #include "format/Quantise.h"
 #include "platform/DebugOutput.h"
 #include "platform/LargeBuffer.h"
+#include "platform/Parallel.h"
 
 #include <cstdio>
 #include <string>
@@ -52,16 +53,23 @@ uint32_t ReadCount(ByteReader& in, int width, const char* field) {
 }
 
 // The flag of each face, and its four indices, W bytes each, in one pass
-// over the faces; with `report`, every index not below the vertex count also
-// goes to the debug output.
+// over the faces of mesh m. An index wider than its field makes the mesh
+// unwritable; with `badIndices`, every index not below the vertex count is
+// also noted there, for the debug output.
 template <unsigned W>
-void StoreFaces(uint8_t* flags, uint8_t* p, const vcF& faces, uint32_t vertexCount, bool report) {
-    for (const CfaceF& face : faces) {
+void StoreFaces(uint8_t* flags, uint8_t* p, const DefinicjaObiektu& def, size_t m, uint32_t vertexCount,
+                std::vector<uint32_t>* badIndices) {
+    const vcF& faces = def.Faces[m];
+    for (size_t f = 0; f < faces.size(); ++f) {
+        const CfaceF& face = faces[f];
         *flags++ = face.flag;
-        for (int32_t index : face.indices) {
-            if (report && uint32_t(index) >= vertexCount)
-                platform::DebugOutputW(std::to_string(uint32_t(index)) + " >= " + std::to_string(vertexCount));
-            le::Store(p, uint32_t(index), W);
+        for (int32_t signedIndex : face.indices) {
+            const uint32_t index = uint32_t(signedIndex);
+            if (uint64_t(index) >> (8 * W))
+                Unwritable(MeshLabel(def, m) + ": ściana " + std::to_string(f) + ", indeks " +
+                           std::to_string(index) + " nie mieści się w " + std::to_string(W) + " bajtach");
+            if (badIndices && index >= vertexCount) badIndices->push_back(index);
+            le::Store(p, index, W);
             p += W;
         }
     }
@@ -101,33 +109,6 @@ void CheckQuantisedMeshes(const KlasaQwz& doc, const QuantisedMeshLayout& layout
     if (meshes > layout.maxMeshes)
         Unwritable(std::to_string(meshes) + " siatek, a " + InVersion(layout) + " mieści najwyżej " +
                    std::to_string(layout.maxMeshes));
-
-    const uint64_t indexLimit = uint64_t(1) << (8 * layout.indexWidth);
-    const char* axisNames[3] = {"X", "Y", "Z"};
-    for (size_t m = 0; m < meshes; ++m) {
-        const vcV& vertices = def.Vertices[m];
-        const vcF& faces = def.Faces[m];
-        if (vertices.size() > layout.maxPerMesh)
-            Unwritable(MeshLabel(def, m) + ": " + std::to_string(vertices.size()) + " wierzchołków, a " +
-                       InVersion(layout) + " mieści najwyżej " + std::to_string(layout.maxPerMesh));
-        if (faces.size() > layout.maxPerMesh)
-            Unwritable(MeshLabel(def, m) + ": " + std::to_string(faces.size()) + " ścian, a " +
-                       InVersion(layout) + " mieści najwyżej " + std::to_string(layout.maxPerMesh));
-        for (size_t j = 0; j < vertices.size(); ++j) {
-            const float coords[3] = {vertices[j].x, vertices[j].y, vertices[j].z};
-            for (int axis = 0; axis < 3; ++axis)
-                if (!QuantiseInt16(coords[axis], doc.VertexScale))
-                    Unwritable(MeshLabel(def, m) + ": wierzchołek " + std::to_string(j) + ", " +
-                               axisNames[axis] + " = " + Number(coords[axis]) + " przy skali " +
-                               Number(doc.VertexScale) + " nie mieści się w 16 bitach");
-        }
-        for (size_t f = 0; f < faces.size(); ++f)
-            for (int32_t index : faces[f].indices)
-                if (uint32_t(index) >= indexLimit)
-                    Unwritable(MeshLabel(def, m) + ": ściana " + std::to_string(f) + ", indeks " +
-                               std::to_string(uint32_t(index)) + " nie mieści się w " +
-                               std::to_string(layout.indexWidth) + " bajtach");
-    }
 }
 
 uint64_t QuantisedMeshesSize(const DefinicjaObiektu& def, const QuantisedMeshLayout& layout) {
@@ -145,33 +126,70 @@ void WriteQuantisedMeshes(const KlasaQwz& doc, ByteWriter& out, const QuantisedM
     const DefinicjaObiektu& def = *doc.Definition;
     const size_t meshes = def.MeshNames.size();
     const unsigned cw = unsigned(layout.countWidth), iw = unsigned(layout.indexWidth);
+    const float scale = doc.VertexScale;
+
+    // The fields around the vertices and faces first, with room left for
+    // them; then the meshes are encoded into that room in parallel.
+    struct Place {
+        size_t vertices, flags;
+    };
+    std::vector<Place> places(meshes);
+    uint64_t cost = 0;
     out.le(meshes, size_t(layout.meshCountWidth));
     for (size_t m = 0; m < meshes; ++m) {
-        const vcV& vertices = def.Vertices[m];
-        const vcF& faces = def.Faces[m];
+        const size_t v = def.Vertices[m].size(), f = def.Faces[m].size();
         WriteNameField(out, def.MeshNames[m]);
         out.i32(def.MeshAttributes[m]);
         out.zeros(kMeaninglessFiller);
         out.i16(1);
         out.i16(1);
-
-        const uint32_t v = uint32_t(vertices.size());
         out.le(v, cw);
-        uint8_t* p = out.grow(6 * size_t(v));
-        for (const CpunktF& vertex : vertices) {
-            le::Store16(p, uint16_t(*QuantiseInt16(vertex.x, doc.VertexScale)));
-            le::Store16(p + 2, uint16_t(*QuantiseInt16(vertex.y, doc.VertexScale)));
-            le::Store16(p + 4, uint16_t(*QuantiseInt16(vertex.z, doc.VertexScale)));
-            p += 6;
+        places[m].vertices = out.size();
+        out.grow(6 * v);
+        out.le(f, cw);
+        places[m].flags = out.size();
+        out.grow((1 + 4 * iw) * f);
+        cost += v + f;
+    }
+
+    // Each mesh is checked as it is encoded, in the order a check before
+    // writing would take: its counts, its vertices, its indices. The first
+    // mesh that does not fit is the one named.
+    std::vector<std::vector<uint32_t>> badIndices(meshes);
+    const char* axisNames[3] = {"X", "Y", "Z"};
+    platform::ForEachInParallel(meshes, cost, [&](size_t m) {
+        const vcV& vertices = def.Vertices[m];
+        const vcF& faces = def.Faces[m];
+        if (vertices.size() > layout.maxPerMesh)
+            Unwritable(MeshLabel(def, m) + ": " + std::to_string(vertices.size()) + " wierzchołków, a " +
+                       InVersion(layout) + " mieści najwyżej " + std::to_string(layout.maxPerMesh));
+        if (faces.size() > layout.maxPerMesh)
+            Unwritable(MeshLabel(def, m) + ": " + std::to_string(faces.size()) + " ścian, a " +
+                       InVersion(layout) + " mieści najwyżej " + std::to_string(layout.maxPerMesh));
+
+        uint8_t* p = out.at(places[m].vertices);
+        for (size_t j = 0; j < vertices.size(); ++j, p += 6) {
+            const float coords[3] = {vertices[j].x, vertices[j].y, vertices[j].z};
+            for (int axis = 0; axis < 3; ++axis) {
+                const std::optional<int16_t> q = QuantiseInt16(coords[axis], scale);
+                if (!q)
+                    Unwritable(MeshLabel(def, m) + ": wierzchołek " + std::to_string(j) + ", " +
+                               axisNames[axis] + " = " + Number(coords[axis]) + " przy skali " + Number(scale) +
+                               " nie mieści się w 16 bitach");
+                le::Store16(p + 2 * axis, uint16_t(*q));
+            }
         }
 
-        out.le(faces.size(), cw);
-        const size_t flagsAt = out.size();
-        p = out.grow((1 + 4 * iw) * faces.size()) + faces.size();
-        uint8_t* flags = out.at(flagsAt);
-        if (iw == 3) StoreFaces<3>(flags, p, faces, v, layout.reportBadIndices);
-        else StoreFaces<2>(flags, p, faces, v, layout.reportBadIndices);
-    }
+        uint8_t* flags = out.at(places[m].flags);
+        std::vector<uint32_t>* bad = layout.reportBadIndices ? &badIndices[m] : nullptr;
+        const uint32_t v = uint32_t(vertices.size());
+        if (iw == 3) StoreFaces<3>(flags, flags + faces.size(), def, m, v, bad);
+        else StoreFaces<2>(flags, flags + faces.size(), def, m, v, bad);
+    });
+
+    for (size_t m = 0; m < meshes; ++m)
+        for (uint32_t index : badIndices[m])
+            platform::DebugOutputW(std::to_string(index) + " >= " + std::to_string(def.Vertices[m].size()));
 }
 
 void ReadQuantisedMeshes(KlasaQwz& doc, ByteReader& in, const QuantisedMeshLayout& layout,
@@ -184,33 +202,55 @@ void ReadQuantisedMeshes(KlasaQwz& doc, ByteReader& in, const QuantisedMeshLayou
     const uint32_t meshes =
         in.fitCount(ReadCount(in, layout.meshCountWidth, "liczba siatek"), at, smallestMesh, "liczba siatek");
 
+    // First the whole group is walked and every count checked against the
+    // bytes; then the meshes, independent of each other, are built in
+    // parallel from the places found.
+    struct Place {
+        const uint8_t* vertices;
+        uint32_t v;
+        const uint8_t* flags;
+        const uint8_t* indices;
+        uint32_t f;
+    };
+    std::vector<Place> places;
+    places.reserve(meshes);
+    uint64_t cost = 0;
     for (uint32_t m = 0; m < meshes; ++m) {
         def.AddMesh(ReadNameField(in, "nazwa siatki"));
         def.MeshAttributes[m] = in.i32("atrybut siatki");
         in.skip(kMeshFillerSize, "wypełnienie siatki");
 
+        Place& place = places.emplace_back();
         at = in.offset();
-        const uint32_t v = in.fitCount(ReadCount(in, cw, "liczba wierzchołków"), at, 6, "liczba wierzchołków");
-        const uint8_t* p = in.take(6 * size_t(v), "wierzchołki");
+        place.v = in.fitCount(ReadCount(in, cw, "liczba wierzchołków"), at, 6, "liczba wierzchołków");
+        place.vertices = in.take(6 * size_t(place.v), "wierzchołki");
+        at = in.offset();
+        place.f = in.fitCount(ReadCount(in, cw, "liczba ścian"), at, 1 + 4 * iw, "liczba ścian");
+        place.flags = in.take(place.f, "flagi ścian");
+        place.indices = in.take(4 * iw * size_t(place.f), "indeksy ścian");
+        cost += uint64_t(place.v) + place.f;
+    }
+    // The scratch list ends up holding the last mesh's flags, as when it is
+    // filled mesh by mesh.
+    if (!places.empty()) doc.FaceFlags.assign(places.back().flags, places.back().flags + places.back().f);
+
+    platform::ForEachInParallel(meshes, cost, [&](size_t m) {
+        const Place& place = places[m];
         vcV& vertices = def.Vertices[m];
-        vertices.reserve(v);
+        vertices.reserve(place.v);
         platform::AdviseLargeBuffer(vertices.data(), vertices.capacity() * sizeof(CpunktF));
-        for (uint32_t k = 0; k < v; ++k, p += 6)
+        const uint8_t* p = place.vertices;
+        for (uint32_t k = 0; k < place.v; ++k, p += 6)
             vertices.push_back({Dequantise(int16_t(le::Load16(p)), scale),
                                 Dequantise(int16_t(le::Load16(p + 2)), scale),
                                 Dequantise(int16_t(le::Load16(p + 4)), scale)});
 
-        at = in.offset();
-        const uint32_t f = in.fitCount(ReadCount(in, cw, "liczba ścian"), at, 1 + 4 * iw, "liczba ścian");
-        const uint8_t* flags = in.take(f, "flagi ścian");
-        doc.FaceFlags.assign(flags, flags + f);
-        const uint8_t* indices = in.take(4 * iw * size_t(f), "indeksy ścian");
         vcF& faces = def.Faces[m];
-        faces.reserve(f);
+        faces.reserve(place.f);
         platform::AdviseLargeBuffer(faces.data(), faces.capacity() * sizeof(CfaceF));
-        if (iw == 3) LoadFaces<3>(doc.FaceFlags.data(), indices, f, vertices, cornerShift, faces);
-        else LoadFaces<2>(doc.FaceFlags.data(), indices, f, vertices, cornerShift, faces);
-    }
+        if (iw == 3) LoadFaces<3>(place.flags, place.indices, place.f, vertices, cornerShift, faces);
+        else LoadFaces<2>(place.flags, place.indices, place.f, vertices, cornerShift, faces);
+    });
 }
 
 }  // namespace qwz

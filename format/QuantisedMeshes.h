@@ -31,16 +31,19 @@ extern const QuantisedMeshLayout kMeshes202;  // also the mesh group of 201
 
 constexpr size_t kMeshFillerSize = 61;
 
-// Throws FormatError (Unwritable) naming the first thing in the document's
-// meshes that the layout cannot hold: too many meshes, vertices or faces, a
-// coordinate that does not quantise into an int16 at the vertex scale, an
-// index wider than its field, or mesh lists of different lengths.
+// Throws FormatError (Unwritable) when the document's mesh lists differ in
+// length or hold more meshes than the layout does. What does not fit inside
+// a mesh is found by the writer.
 void CheckQuantisedMeshes(const KlasaQwz& doc, const QuantisedMeshLayout& layout);
 
 // The bytes the mesh group takes.
 uint64_t QuantisedMeshesSize(const DefinicjaObiektu& def, const QuantisedMeshLayout& layout);
 
-// Appends the mesh group; CheckQuantisedMeshes must have passed.
+// Appends the mesh group; CheckQuantisedMeshes must have passed. Throws
+// FormatError (Unwritable) naming the first thing in the meshes that the
+// layout cannot hold: too many vertices or faces in a mesh, a coordinate
+// that does not quantise into an int16 at the vertex scale, or an index
+// wider than its field. The buffer then holds a part of a file.
 void WriteQuantisedMeshes(const KlasaQwz& doc, ByteWriter& out, const QuantisedMeshLayout& layout);
 
 // Reads the mesh group into the cleared geometry object, dividing vertices

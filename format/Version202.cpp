@@ -32,7 +32,8 @@ void ReadVersion202(KlasaQwz& doc, ByteReader& in) {
 }
 
 void WriteVersion202(KlasaQwz& doc, ByteWriter& out, const TQWZSaveParams& params) {
-    // Everything that might not fit is checked before the first byte.
+    // What the layout cannot hold is found before the first byte or while
+    // the meshes are encoded; then the buffer is left as it was.
     CheckReferenceTenths(doc);
     CheckQuantisedMeshes(doc, kMeshes202);
 
@@ -41,10 +42,16 @@ void WriteVersion202(KlasaQwz& doc, ByteWriter& out, const TQWZSaveParams& param
                     QuantisedMeshesSize(def, kMeshes202);
     out.reserve(out.size() + size_t(size));
     platform::AdviseLargeBuffer(out.spare(), out.spareSize());
-    WriteOldHeader(doc, out, 202);
-    WriteGeometryGroups(def, out, params);
-    WriteScaleBlock(doc, out);
-    WriteQuantisedMeshes(doc, out, kMeshes202);
+    const size_t start = out.size();
+    try {
+        WriteOldHeader(doc, out, 202);
+        WriteGeometryGroups(def, out, params);
+        WriteScaleBlock(doc, out);
+        WriteQuantisedMeshes(doc, out, kMeshes202);
+    } catch (...) {
+        out.truncate(start);
+        throw;
+    }
 }
 
 }  // namespace qwz

@@ -31,7 +31,8 @@ void ReadVersion203(KlasaQwz& doc, ByteReader& in) {
 }
 
 void WriteVersion203(KlasaQwz& doc, ByteWriter& out, const TQWZSaveParams& params) {
-    // Everything that might not fit is checked before the first byte.
+    // What the layout cannot hold is found before the first byte or while
+    // the meshes are encoded; then the buffer is left as it was.
     CheckReferenceTenths(doc);
     CheckQuantisedMeshes(doc, kMeshes203);
 
@@ -41,11 +42,17 @@ void WriteVersion203(KlasaQwz& doc, ByteWriter& out, const TQWZSaveParams& param
     size += ExtraTailSize(def);
     out.reserve(out.size() + size_t(size));
     platform::AdviseLargeBuffer(out.spare(), out.spareSize());
-    WriteOldHeader(doc, out, 203);
-    WriteGeometryGroups(def, out, params);
-    WriteScaleBlock(doc, out);
-    WriteQuantisedMeshes(doc, out, kMeshes203);
-    WriteExtraTail(def, out, params);
+    const size_t start = out.size();
+    try {
+        WriteOldHeader(doc, out, 203);
+        WriteGeometryGroups(def, out, params);
+        WriteScaleBlock(doc, out);
+        WriteQuantisedMeshes(doc, out, kMeshes203);
+        WriteExtraTail(def, out, params);
+    } catch (...) {
+        out.truncate(start);
+        throw;
+    }
 }
 
 }  // namespace qwz

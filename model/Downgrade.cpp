@@ -1,6 +1,7 @@
 #include "model/Downgrade.h"
 
 #include "format/FormatError.h"
+#include "platform/Parallel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,19 +16,62 @@ constexpr double kLowerBound = 3200.0;   // and should lie above this
 // distinct powers of ten than this, so reaching it means it is going round.
 constexpr size_t kMaxScaleSteps = 200;
 
+// Vertices and faces of every mesh: how much work a pass over the
+// document's meshes is.
+uint64_t MeshWork(const DefinicjaObiektu& def) {
+    uint64_t work = 0;
+    for (const vcV& vertices : def.Vertices) work += vertices.size();
+    for (const vcF& faces : def.Faces) work += faces.size();
+    return work;
+}
+
 // The largest absolute vertex coordinate over every mesh; throws when one is
 // not finite.
 double VertexExtent(const DefinicjaObiektu& def) {
-    double extent = 0.0;
-    for (const vcV& vertices : def.Vertices)
-        for (const CpunktF& v : vertices)
+    std::vector<double> extents(def.Vertices.size(), 0.0);
+    platform::ForEachInParallel(extents.size(), MeshWork(def), [&](size_t m) {
+        double extent = 0.0;
+        for (const CpunktF& v : def.Vertices[m])
             for (float c : {v.x, v.y, v.z}) {
                 if (!std::isfinite(c))
                     throw FormatError(FormatError::Kind::Unwritable,
                                       "współrzędna wierzchołka nie jest liczbą skończoną");
                 extent = std::max(extent, std::fabs(double(c)));
             }
+        extents[m] = extent;
+    });
+    double extent = 0.0;
+    for (double e : extents) extent = std::max(extent, e);
     return extent;
+}
+
+// The face corners of one mesh measured: the smallest and largest
+// coordinate, and the box per axis. A value that is not a number never
+// passes a comparison and changes nothing.
+struct CornerExtent {
+    float smallest = 10000000.0f, largest = -10000000.0f;
+    float boxMin[3] = {INFINITY, INFINITY, INFINITY};
+    float boxMax[3] = {-INFINITY, -INFINITY, -INFINITY};
+};
+
+CornerExtent MeasureCorners(const vcF& faces) {
+    // float32 coordinates compare the same way in float as in double, so the
+    // scan keeps everything in float registers.
+    CornerExtent e;
+    for (const CfaceF& face : faces)
+        for (const CpunktF& corner : face.corners) {
+            const float coords[3] = {corner.x, corner.y, corner.z};
+            for (int axis = 0; axis < 3; ++axis) {
+                const float v = coords[axis];
+                // (v <= smallest would differ only for a zero of the other
+                // sign, which has the same magnitude)
+                e.smallest = v < e.smallest ? v : e.smallest;
+                e.largest = v > e.largest ? v : e.largest;
+                e.boxMin[axis] = v < e.boxMin[axis] ? v : e.boxMin[axis];
+                e.boxMax[axis] = v > e.boxMax[axis] ? v : e.boxMax[axis];
+            }
+        }
+    return e;
 }
 
 // Steps a float32 scale by powers of ten until 3200 < e * scale <= 32000.
@@ -77,42 +121,32 @@ bool HasLargeMesh(const KlasaQwz& doc) {
 
 std::pair<double, double> ScanExtent(KlasaQwz& doc) {
     DefinicjaObiektu& def = *doc.GetDefinition();
-    // float32 coordinates compare the same way in float as in double, so the
-    // scan keeps everything in float registers. A value that is not a
-    // number never passes a comparison and changes nothing, except that the
-    // very first corner sets the box whatever it holds.
+    // The meshes are measured in parallel and the results taken together
+    // in mesh order, with the same comparisons a single pass over every
+    // corner makes; so NaN and the sign of zero come out as from that pass.
+    std::vector<CornerExtent> meshes(def.Faces.size());
+    platform::ForEachInParallel(meshes.size(), MeshWork(def),
+                                [&](size_t m) { meshes[m] = MeasureCorners(def.Faces[m]); });
+
     float smallest = 10000000.0f, largest = -10000000.0f;
-    float boxMin[3], boxMax[3];
     bool first = true;
-    for (int axis = 0; axis < 3; ++axis) {
-        boxMin[axis] = def.BoxMin[axis];
-        boxMax[axis] = def.BoxMax[axis];
-    }
-    for (const vcF& faces : def.Faces)
-        for (const CfaceF& face : faces) {
-            if (first) {
-                const CpunktF& c = face.corners[0];
-                boxMin[0] = boxMax[0] = c.x;
-                boxMin[1] = boxMax[1] = c.y;
-                boxMin[2] = boxMax[2] = c.z;
-                first = false;
-            }
-            for (const CpunktF& corner : face.corners) {
-                const float coords[3] = {corner.x, corner.y, corner.z};
-                for (int axis = 0; axis < 3; ++axis) {
-                    const float v = coords[axis];
-                    // (v <= smallest would differ only for a zero of the
-                    // other sign, which has the same magnitude)
-                    smallest = v < smallest ? v : smallest;
-                    largest = v > largest ? v : largest;
-                    boxMin[axis] = v < boxMin[axis] ? v : boxMin[axis];
-                    boxMax[axis] = v > boxMax[axis] ? v : boxMax[axis];
-                }
-            }
+    for (size_t m = 0; m < meshes.size(); ++m) {
+        if (def.Faces[m].empty()) continue;
+        const CornerExtent& e = meshes[m];
+        if (first) {
+            // The very first corner sets the box, whatever it holds.
+            const CpunktF& c = def.Faces[m].front().corners[0];
+            def.BoxMin[0] = def.BoxMax[0] = c.x;
+            def.BoxMin[1] = def.BoxMax[1] = c.y;
+            def.BoxMin[2] = def.BoxMax[2] = c.z;
+            first = false;
         }
-    for (int axis = 0; axis < 3; ++axis) {
-        def.BoxMin[axis] = boxMin[axis];
-        def.BoxMax[axis] = boxMax[axis];
+        smallest = e.smallest < smallest ? e.smallest : smallest;
+        largest = e.largest > largest ? e.largest : largest;
+        for (int axis = 0; axis < 3; ++axis) {
+            def.BoxMin[axis] = e.boxMin[axis] < def.BoxMin[axis] ? e.boxMin[axis] : def.BoxMin[axis];
+            def.BoxMax[axis] = e.boxMax[axis] > def.BoxMax[axis] ? e.boxMax[axis] : def.BoxMax[axis];
+        }
     }
     return {smallest, largest};
 }

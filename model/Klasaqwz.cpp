@@ -47,7 +47,15 @@ uint8_t KlasaQwz::Load(const std::filesystem::path& path, int maxVersion) {
     std::vector<uint8_t> bytes;
     std::string error;
     if (!platform::ReadWholeFile(path, bytes, &error)) return 0;
-    return LoadBytes(bytes.data(), bytes.size(), maxVersion);
+    return LoadBuffer(std::move(bytes), maxVersion);
+}
+
+uint8_t KlasaQwz::LoadBuffer(std::vector<uint8_t>&& bytes, int maxVersion) {
+    spare_.clear();
+    spare_.shrink_to_fit();
+    const uint8_t loaded = LoadBytes(bytes.data(), bytes.size(), maxVersion);
+    spare_ = std::move(bytes);
+    return loaded;
 }
 
 uint8_t KlasaQwz::LoadBytes(const uint8_t* data, size_t size, int maxVersion) {
@@ -75,7 +83,11 @@ std::vector<uint8_t> KlasaQwz::SaveBytes(int target, const TQWZSaveParams& param
     if (requested == 0 && v < 203 && (!GetDefinition()->Containers.Empty() || HasLargeMesh(*this)))
         v = 203;
 
-    std::vector<uint8_t> bytes;
+    // The loaded file's buffer, when there is one, holds the new file: its
+    // memory is already the process's.
+    std::vector<uint8_t> bytes = std::move(spare_);
+    spare_ = {};
+    bytes.clear();
     ByteWriter out(bytes);
     if (v <= 202) WriteVersion202(*this, out, params);
     else if (v == 203) WriteVersion203(*this, out, params);

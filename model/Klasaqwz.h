@@ -41,6 +41,10 @@ public:
     uint8_t Load(const std::filesystem::path& path, int maxVersion = 0);
     // The same for a file's bytes already in memory.
     uint8_t LoadBytes(const uint8_t* data, size_t size, int maxVersion = 0);
+    // LoadBytes on a buffer the document then keeps: the next SaveBytes
+    // writes into its memory instead of asking the system for as much again
+    // (for a large file, touching fresh memory costs as much as encoding).
+    uint8_t LoadBuffer(std::vector<uint8_t>&& bytes, int maxVersion = 0);
 
     // Encodes the document for `target` (its low 8 bits; 0 = the document's
     // own version, raised to 203 when it holds extra data or a large mesh)
@@ -51,6 +55,9 @@ public:
     // SaveBytes with the process's save parameters, written to `path`
     // (created or overwritten). Throws when the file cannot be written.
     void Save(int target, const std::filesystem::path& path);
+
+private:
+    std::vector<uint8_t> spare_;  // a loaded file's buffer, for the next save to write into
 };
 
 }  // namespace qwz

@@ -1,8 +1,9 @@
 // A hint for buffers of many megabytes that are about to be filled: where
-// the system offers large memory pages for them (Linux transparent huge
-// pages), ask for them, so the first touch of the buffer costs a fraction of
-// the page faults. Nothing happens where there is no such hint, or for
-// small buffers. The buffer's content and lifetime are not affected.
+// the system can make all of a buffer's pages present in one call (Linux),
+// it does so, which costs far less than meeting them one page fault at a
+// time while the buffer is filled. Nothing happens where there is no such
+// call, or for small buffers. The buffer's content and lifetime are not
+// affected.
 #pragma once
 
 #include <cstddef>

@@ -11,15 +11,17 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <new>
 
 namespace {
 
 // Bytes asked of operator new while counting is on. The test executable
-// replaces the global allocation functions to learn them.
-bool counting = false;
-size_t requested = 0;
+// replaces the global allocation functions to learn them; large documents
+// are read on several threads, so the counts are atomic.
+std::atomic<bool> counting{false};
+std::atomic<size_t> requested{0};
 
 }  // namespace
 
