@@ -1,0 +1,193 @@
+// The corner scan and the vertex extent of documents large enough to be
+// measured mesh by mesh on several threads: the results must be exactly
+// those of one pass over every corner in document order, down to NaN and
+// the sign of zero.
+#include "format/FormatError.h"
+#include "model/Downgrade.h"
+#include "model/Klasaqwz.h"
+#include "support/LargeMeshes.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qwz {
+namespace {
+
+using test::Lcg;
+
+struct Extent {
+    float smallest, largest;
+    float boxMin[3], boxMax[3];
+};
+
+// One pass over every corner of every mesh, in order: the first corner sets
+// the box; a coordinate moves a bound only when it compares beyond it.
+Extent SinglePass(const DefinicjaObiektu& def) {
+    Extent e{10000000.0f, -10000000.0f, {}, {}};
+    for (int axis = 0; axis < 3; ++axis) {
+        e.boxMin[axis] = def.BoxMin[axis];
+        e.boxMax[axis] = def.BoxMax[axis];
+    }
+    bool first = true;
+    for (const vcF& faces : def.Faces)
+        for (const CfaceF& face : faces) {
+            if (first) {
+                const float c[3] = {face.corners[0].x, face.corners[0].y, face.corners[0].z};
+                for (int axis = 0; axis < 3; ++axis) e.boxMin[axis] = e.boxMax[axis] = c[axis];
+                first = false;
+            }
+            for (const CpunktF& corner : face.corners) {
+                const float c[3] = {corner.x, corner.y, corner.z};
+                for (int axis = 0; axis < 3; ++axis) {
+                    if (c[axis] < e.smallest) e.smallest = c[axis];
+                    if (c[axis] > e.largest) e.largest = c[axis];
+                    if (c[axis] < e.boxMin[axis]) e.boxMin[axis] = c[axis];
+                    if (c[axis] > e.boxMax[axis]) e.boxMax[axis] = c[axis];
+                }
+            }
+        }
+    return e;
+}
+
+std::string Bits(float v) {
+    uint32_t b;
+    std::memcpy(&b, &v, 4);
+    char text[64];
+    std::snprintf(text, sizeof text, "%g (%08x)", double(v), unsigned(b));
+    return text;
+}
+
+// ScanExtent against the single pass, compared bit for bit.
+void ExpectSinglePassResult(KlasaQwz& doc) {
+    const Extent expected = SinglePass(*doc.GetDefinition());
+    const auto [smallest, largest] = ScanExtent(doc);
+    const DefinicjaObiektu& def = *doc.GetDefinition();
+    EXPECT_EQ(Bits(float(smallest)), Bits(expected.smallest)) << "smallest";
+    EXPECT_EQ(Bits(float(largest)), Bits(expected.largest)) << "largest";
+    for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_EQ(Bits(def.BoxMin[axis]), Bits(expected.boxMin[axis])) << "box min, axis " << axis;
+        EXPECT_EQ(Bits(def.BoxMax[axis]), Bits(expected.boxMax[axis])) << "box max, axis " << axis;
+    }
+}
+
+// Meshes with the given face counts and one vertex each; every corner
+// coordinate is drawn by draw(rng, mesh). The box starts at -5..5.
+using Draw = std::function<float(Lcg&, size_t mesh)>;
+void Fill(KlasaQwz& doc, const std::vector<uint32_t>& faceCounts, uint64_t seed, const Draw& draw) {
+    DefinicjaObiektu& def = *doc.GetDefinition();
+    Lcg rng(seed);
+    for (size_t m = 0; m < faceCounts.size(); ++m) {
+        def.AddMesh("M");
+        def.Vertices.back().resize(1);
+        def.Faces.back().resize(faceCounts[m]);
+        for (CfaceF& face : def.Faces.back())
+            for (CpunktF& c : face.corners) c = {draw(rng, m), draw(rng, m), draw(rng, m)};
+    }
+    for (int axis = 0; axis < 3; ++axis) {
+        def.BoxMin[axis] = -5.0f;
+        def.BoxMax[axis] = 5.0f;
+    }
+}
+
+const std::vector<uint32_t> kTwelve(12, 20000);
+
+TEST(ScanExtent, LargeDocumentsGiveWhatOnePassGives) {
+    const struct {
+        const char* what;
+        std::vector<uint32_t> faces;
+        Draw draw;
+    } cases[] = {
+        {"finite", kTwelve, [](Lcg& r, size_t) { return r.within(1000.0f); }},
+        {"NaN here and there", kTwelve,
+         [](Lcg& r, size_t) { return r.below(300) == 0 ? NAN : r.within(1000.0f); }},
+        // zeros of both signs are the smallest values; none in the first
+        // meshes, so the first one met is in a later mesh
+        {"zeros smallest", kTwelve,
+         [](Lcg& r, size_t m) {
+             const uint32_t pick = m < 3 ? 2 : r.below(100000);
+             return pick == 0 ? 0.0f : pick == 1 ? -0.0f : 1.0f + r.within(0.5f);
+         }},
+        {"zeros largest", kTwelve,
+         [](Lcg& r, size_t m) {
+             const uint32_t pick = m < 4 ? 2 : r.below(50000);
+             return pick == 0 ? -0.0f : pick == 1 ? 0.0f : -1.0f + r.within(0.5f);
+         }},
+        // beyond the scan's start values, which then stay
+        {"all above ten million", kTwelve, [](Lcg& r, size_t) { return 2e7f + r.within(5e6f); }},
+        {"all below minus ten million", kTwelve, [](Lcg& r, size_t) { return -2e7f + r.within(5e6f); }},
+        {"empty meshes in front and between", {0, 0, 0, 30000, 0, 30000, 30000, 0, 30000, 30000, 30000, 0},
+         [](Lcg& r, size_t) { return r.below(1000) == 0 ? NAN : r.within(10.0f); }},
+        {"infinities", kTwelve,
+         [](Lcg& r, size_t) {
+             const uint32_t pick = r.below(200000);
+             return pick == 0 ? INFINITY : pick == 1 ? -INFINITY : r.within(1.0f);
+         }},
+    };
+    for (const auto& c : cases)
+        for (uint64_t seed : {1, 2}) {
+            SCOPED_TRACE(std::string(c.what) + ", seed " + std::to_string(seed));
+            KlasaQwz doc;
+            Fill(doc, c.faces, seed, c.draw);
+            ExpectSinglePassResult(doc);
+        }
+}
+
+TEST(ScanExtent, TheVeryFirstCornerSetsTheBoxWhateverItHolds) {
+    for (size_t emptyInFront : {0, 1, 5}) {
+        SCOPED_TRACE(std::to_string(emptyInFront) + " meshes without faces in front");
+        std::vector<uint32_t> faces(emptyInFront, 0);
+        faces.insert(faces.end(), kTwelve.begin(), kTwelve.end());
+        KlasaQwz doc;
+        Fill(doc, faces, 7, [](Lcg& r, size_t) { return r.within(100.0f); });
+        DefinicjaObiektu& def = *doc.GetDefinition();
+        def.Faces[emptyInFront][0].corners[0] = {NAN, -0.0f, 150.0f};
+        def.Faces[emptyInFront][0].corners[1].x = -150.0f;
+        ExpectSinglePassResult(doc);
+        // the NaN holds its axis of the box; the other axes are measured
+        EXPECT_TRUE(std::isnan(def.BoxMin[0]) && std::isnan(def.BoxMax[0]));
+        EXPECT_EQ(def.BoxMax[2], 150.0f);
+    }
+}
+
+TEST(ScanExtent, ADocumentWithoutFacesKeepsItsBox) {
+    KlasaQwz doc;
+    Fill(doc, std::vector<uint32_t>(12, 0), 1, [](Lcg& r, size_t) { return r.within(1.0f); });
+    for (vcV& vertices : doc.GetDefinition()->Vertices) vertices.resize(20000);  // work enough for threads
+    ExpectSinglePassResult(doc);
+    EXPECT_EQ(doc.GetDefinition()->BoxMin[1], -5.0f);
+}
+
+// Corners within +-30 give the scale 1000; a vertex no face uses, at 50 in
+// the 11th mesh, would not fit at that scale and takes it down to 100.
+TEST(ScanExtent, EveryMeshsVerticesBoundTheScale) {
+    auto prepared = [](float farVertex) {
+        KlasaQwz doc;
+        doc.Loaded = true;
+        test::AddMeshes(*doc.GetDefinition(), test::kLargeShapes, 30.0f, 8);
+        doc.GetDefinition()->Vertices[10].push_back({0.0f, farVertex, 0.0f});
+        PrepareDowngrade(doc);
+        return doc.VertexScale;
+    };
+    EXPECT_EQ(prepared(29.0f), 1000.0f);
+    EXPECT_EQ(prepared(-50.0f), 100.0f);
+    EXPECT_EQ(prepared(500.0f), 10.0f);
+
+    KlasaQwz doc;
+    doc.Loaded = true;
+    test::AddMeshes(*doc.GetDefinition(), test::kLargeShapes, 30.0f, 8);
+    doc.GetDefinition()->Vertices[10].push_back({0.0f, 0.0f, INFINITY});
+    try {
+        PrepareDowngrade(doc);
+        ADD_FAILURE() << "a vertex that is not finite was accepted";
+    } catch (const FormatError& e) {
+        EXPECT_EQ(e.kind(), FormatError::Kind::Unwritable);
+    }
+}
+
+}  // namespace
+}  // namespace qwz

@@ -1,0 +1,101 @@
+#include "platform/Parallel.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+namespace qwz::platform {
+namespace {
+
+// One counter per item, safe to bump from any thread.
+struct Counters {
+    explicit Counters(size_t n) : count(n), runs(new std::atomic<int>[n]) {
+        for (size_t i = 0; i < n; ++i) runs[i] = 0;
+    }
+    size_t count;
+    std::unique_ptr<std::atomic<int>[]> runs;
+};
+
+TEST(ForEachInParallel, EveryItemRunsExactlyOnce) {
+    for (size_t count : {size_t(0), size_t(1), size_t(2), size_t(7), size_t(10000)}) {
+        for (int round = 0; round < 20; ++round) {
+            Counters c(count);
+            ForEachInParallel(count, kParallelThreshold, [&](size_t i) { c.runs[i].fetch_add(1); });
+            for (size_t i = 0; i < count; ++i) ASSERT_EQ(c.runs[i].load(), 1) << "item " << i << " of " << count;
+        }
+    }
+}
+
+TEST(ForEachInParallel, LittleWorkStaysOnTheCallingThread) {
+    const std::thread::id caller = std::this_thread::get_id();
+    Counters c(1000);
+    std::atomic<int> elsewhere{0};
+    ForEachInParallel(1000, kParallelThreshold - 1, [&](size_t i) {
+        c.runs[i].fetch_add(1);
+        if (std::this_thread::get_id() != caller) elsewhere.fetch_add(1);
+    });
+    EXPECT_EQ(elsewhere.load(), 0);
+    for (size_t i = 0; i < 1000; ++i) ASSERT_EQ(c.runs[i].load(), 1) << "item " << i;
+}
+
+std::string Failure(size_t count, uint64_t cost, const std::function<void(size_t)>& work) {
+    try {
+        ForEachInParallel(count, cost, work);
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    }
+    return "nothing thrown";
+}
+
+// Items 3, 500 and 900 throw. Item 3 holds back until a later item has
+// thrown (or a while has passed, when there is only one thread), so the
+// lowest failure is the last one thrown: it must still be the one seen.
+TEST(ForEachInParallel, TheLowestFailingItemIsRethrown) {
+    for (int round = 0; round < 20; ++round) {
+        Counters c(1000);
+        std::atomic<bool> laterThrew{false};
+        const std::string what = Failure(1000, kParallelThreshold, [&](size_t i) {
+            c.runs[i].fetch_add(1);
+            if (i == 500 || i == 900) {
+                laterThrew = true;
+                throw std::runtime_error("item " + std::to_string(i));
+            }
+            if (i == 3) {
+                const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(20);
+                while (!laterThrew && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+                throw std::runtime_error("item 3");
+            }
+        });
+        ASSERT_EQ(what, "item 3") << "round " << round;
+        for (size_t i = 0; i <= 3; ++i) EXPECT_EQ(c.runs[i].load(), 1) << "item " << i;
+        for (size_t i = 4; i < 1000; ++i) ASSERT_LE(c.runs[i].load(), 1) << "item " << i;
+    }
+}
+
+TEST(ForEachInParallel, AFailureComesThroughWithLittleWorkAndOfAnyType) {
+    Counters c(100);
+    const std::string what = Failure(100, 10, [&](size_t i) {
+        c.runs[i].fetch_add(1);
+        if (i == 40 || i == 60) throw std::runtime_error("item " + std::to_string(i));
+    });
+    EXPECT_EQ(what, "item 40");
+    for (size_t i = 0; i <= 40; ++i) EXPECT_EQ(c.runs[i].load(), 1) << "item " << i;
+
+    // a failure that is not a standard exception comes through as it is
+    try {
+        ForEachInParallel(3, kParallelThreshold, [](size_t i) {
+            if (i == 1) throw 7;
+        });
+        ADD_FAILURE() << "nothing thrown";
+    } catch (int thrown) {
+        EXPECT_EQ(thrown, 7);
+    }
+}
+
+}  // namespace
+}  // namespace qwz::platform
