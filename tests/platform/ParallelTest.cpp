@@ -21,23 +21,39 @@ struct Counters {
     std::unique_ptr<std::atomic<int>[]> runs;
 };
 
+// A few microseconds of work, so that the threads overlap.
+void Busy(size_t i) {
+    volatile size_t sink = i;
+    for (int k = 0; k < 200; ++k) sink = sink * 31 + 7;
+}
+
 TEST(ForEachInParallel, EveryItemRunsExactlyOnce) {
     for (size_t count : {size_t(0), size_t(1), size_t(2), size_t(7), size_t(10000)}) {
         for (int round = 0; round < 20; ++round) {
             Counters c(count);
-            ForEachInParallel(count, kParallelThreshold, [&](size_t i) { c.runs[i].fetch_add(1); });
+            ForEachInParallel(count, kParallelThreshold, [&](size_t i) {
+                Busy(i);
+                c.runs[i].fetch_add(1);
+            });
             for (size_t i = 0; i < count; ++i) ASSERT_EQ(c.runs[i].load(), 1) << "item " << i << " of " << count;
         }
     }
 }
 
+// Item 0 waits a while for another item to start: were the work spread
+// over threads, one would, on another thread.
 TEST(ForEachInParallel, LittleWorkStaysOnTheCallingThread) {
     const std::thread::id caller = std::this_thread::get_id();
     Counters c(1000);
-    std::atomic<int> elsewhere{0};
+    std::atomic<int> started{0}, elsewhere{0};
     ForEachInParallel(1000, kParallelThreshold - 1, [&](size_t i) {
-        c.runs[i].fetch_add(1);
+        started.fetch_add(1);
         if (std::this_thread::get_id() != caller) elsewhere.fetch_add(1);
+        if (i == 0) {
+            const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(20);
+            while (started < 2 && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+        }
+        c.runs[i].fetch_add(1);
     });
     EXPECT_EQ(elsewhere.load(), 0);
     for (size_t i = 0; i < 1000; ++i) ASSERT_EQ(c.runs[i].load(), 1) << "item " << i;
