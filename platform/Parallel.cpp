@@ -66,8 +66,10 @@ void ForEachInParallel(size_t count, uint64_t cost, const std::function<void(siz
     helpers.reserve(threads - 1);
     try {
         for (size_t t = 1; t < threads; ++t) helpers.emplace_back([&job] { job.Run(); });
-    } catch (const std::system_error&) {
-        // No more threads to be had: those started and this one do the work.
+    } catch (...) {
+        // No more threads to be had (the system refuses one, or there is no
+        // memory for its start): those started and this one do the work.
+        // Leaving here instead would end the process, with threads running.
     }
     job.Run();
     for (std::thread& helper : helpers) helper.join();
