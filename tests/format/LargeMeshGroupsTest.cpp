@@ -177,16 +177,24 @@ TEST(LargeMeshGroup204, EveryFieldLandsInPlaceAndComesBack) {
     EXPECT_TRUE(again == expected) << "written again, the group is not the same";
 }
 
-// Bad indices in meshes 1 and 9: mesh 1's sits in its last face, mesh 9's
-// in its first faces, so a report sent as soon as it is found would come
-// out of order.
+// Bad indices in the last face of mesh 3 (70,000 vertices) and the first
+// faces of mesh 4 (256 vertices), which is encoded alongside it: a report
+// sent as soon as its index is met would come out of mesh order.
+void SpoilIndices(DefinicjaObiektu& def, int32_t inMesh9) {
+    def.Faces[1][19999].indices[1] = 255;  // 200 vertices
+    def.Faces[3][19999].indices[3] = 70000;
+    def.Faces[4][0].indices[0] = 256;
+    def.Faces[4][1].indices[2] = 300;
+    def.Faces[9][3].indices[0] = 20000;
+    def.Faces[9][10000].indices[2] = inMesh9;
+}
+
 TEST(LargeMeshGroup204, BadIndicesAreReportedInMeshOrderAndShownOnce) {
     DefinicjaObiektu def;
     test::AddMeshes(def, test::kLargeShapes, 1000.0f, 2);
-    def.Faces[1][19999].indices[1] = 255;  // 200 vertices
-    def.Faces[9][3].indices[0] = 20000;
-    def.Faces[9][10000].indices[2] = 65535;
-    const std::vector<std::string> lines = {"255 >= 200", "20000 >= 20000", "65535 >= 20000"};
+    SpoilIndices(def, 65535);
+    const std::vector<std::string> lines = {"255 >= 200", "70000 >= 70000", "256 >= 256", "300 >= 256",
+                                            "20000 >= 20000", "65535 >= 20000"};
 
     std::vector<uint8_t> first;
     for (int round = 0; round < 5; ++round) {
@@ -279,10 +287,9 @@ TEST(LargeOldMeshGroups, BadIndicesOf203GoToTheDebugOutputInMeshOrder) {
     KlasaQwz doc;
     FillOld(doc, kOldVersions[0], 4);
     DefinicjaObiektu& def = *doc.GetDefinition();
-    def.Faces[1][19999].indices[1] = 255;  // 200 vertices
-    def.Faces[9][3].indices[0] = 20000;
-    def.Faces[9][10000].indices[2] = 16777215;
-    const std::vector<std::string> lines = {"255 >= 200", "20000 >= 20000", "16777215 >= 20000"};
+    SpoilIndices(def, 16777215);
+    const std::vector<std::string> lines = {"255 >= 200", "70000 >= 70000", "256 >= 256", "300 >= 256",
+                                            "20000 >= 20000", "16777215 >= 20000"};
     for (int round = 0; round < 5; ++round) {
         Reports reports;
         std::vector<uint8_t> bytes;
