@@ -283,6 +283,38 @@ TEST(LargeOldMeshGroups, EveryFieldLandsInPlaceAndComesBack) {
     }
 }
 
+// A version 201 file holds the 202 mesh group after a shorter start; its
+// corners come out shifted by its reference point (12.3, -4.5, 0.7).
+TEST(LargeOldMeshGroups, CornersOf201AreShiftedByTheReferencePoint) {
+    KlasaQwz doc;
+    FillOld(doc, kOldVersions[1], 6);
+    const std::vector<uint8_t> file202 = ExpectedOld(doc, 202);
+    // the four empty groups of 202 (16 bytes at 10) become an empty list of
+    // skipped records
+    std::vector<uint8_t> bytes = Bytes().magic(201).i16(123).i16(-45).i16(7).i32(0).vec();
+    bytes.insert(bytes.end(), file202.begin() + 26, file202.end());
+
+    KlasaQwz back;
+    ASSERT_EQ(back.LoadBytes(bytes.data(), bytes.size()), 201);
+    const DefinicjaObiektu& def = *back.GetDefinition();
+    ASSERT_EQ(def.Faces.size(), doc.GetDefinition()->Faces.size());
+    const float shift[3] = {float(123 * 0.1), float(-45 * 0.1), float(7 * 0.1)};
+    int wrong = 0;
+    for (size_t m = 0; m < def.Faces.size(); ++m) {
+        ASSERT_EQ(def.Faces[m].size(), doc.GetDefinition()->Faces[m].size());
+        for (size_t f = 0; f < def.Faces[m].size(); ++f)
+            for (size_t k = 0; k < 4; ++k) {
+                const int32_t index = def.Faces[m][f].indices[k];
+                ASSERT_EQ(index, doc.GetDefinition()->Faces[m][f].indices[k]);
+                const CpunktF& v = def.Vertices[m][size_t(index)];
+                const CpunktF shifted{v.x - shift[0], v.y - shift[1], v.z - shift[2]};
+                if (!SameBits(def.Faces[m][f].corners[k], shifted) && ++wrong <= 3)
+                    ADD_FAILURE() << "mesh " << m << " face " << f << " corner " << k;
+            }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
 TEST(LargeOldMeshGroups, BadIndicesOf203GoToTheDebugOutputInMeshOrder) {
     KlasaQwz doc;
     FillOld(doc, kOldVersions[0], 4);
