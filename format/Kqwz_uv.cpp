@@ -7,6 +7,7 @@
 #include "format/Kqwz_uv.h"
 
 #include "format/LittleEndian.h"
+#include "platform/LargeBuffer.h"
 #include "platform/Parallel.h"
 
 #include <cmath>
@@ -53,6 +54,8 @@ bool TKQWZ_UV::Read(ByteReader& in) {
     }
     platform::ForEachInParallel(Groups.size(), cost, [&](size_t g) {
         const uint8_t* p = records[g].first;
+        Groups[g].reserve(records[g].second);
+        platform::AdviseLargeBuffer(Groups[g].data(), Groups[g].capacity() * sizeof(CuvF));
         Groups[g].resize(records[g].second);
         for (CuvF& record : Groups[g]) {
             for (CuvF::Corner& corner : record.corners) {
