@@ -7,8 +7,12 @@
 #include "format/Kqwz_uv.h"
 
 #include "format/LittleEndian.h"
+#include "platform/LargeBuffer.h"
+#include "platform/Parallel.h"
 
 #include <cmath>
+#include <utility>
+#include <vector>
 
 namespace qwz {
 
@@ -38,12 +42,22 @@ bool TKQWZ_UV::Read(ByteReader& in) {
     if (groupCount == 0) return false;
     Groups.resize(in.fitCount(groupCount, groupsAt, 4, "liczba grup bloku UV"));
 
+    // The groups are found one after another, every count checked against
+    // the bytes; then decoded in parallel, each group on its own.
     const size_t recordSize = RecordSize();
-    for (vcUV& group : Groups) {
+    std::vector<std::pair<const uint8_t*, uint32_t>> records(Groups.size());
+    uint64_t cost = 0;
+    for (size_t g = 0; g < Groups.size(); ++g) {
         const uint32_t n = in.count32(recordSize, "liczba rekordów grupy UV");
-        group.resize(n);
-        const uint8_t* p = in.take(n * recordSize, "rekordy UV");
-        for (CuvF& record : group) {
+        records[g] = {in.take(n * recordSize, "rekordy UV"), n};
+        cost += n;
+    }
+    platform::ForEachInParallel(Groups.size(), cost, [&](size_t g) {
+        const uint8_t* p = records[g].first;
+        Groups[g].reserve(records[g].second);
+        platform::AdviseLargeBuffer(Groups[g].data(), Groups[g].capacity() * sizeof(CuvF));
+        Groups[g].resize(records[g].second);
+        for (CuvF& record : Groups[g]) {
             for (CuvF::Corner& corner : record.corners) {
                 if (Compressed) {
                     corner.u = UvFromFraction(le::Load16(p));
@@ -56,7 +70,7 @@ bool TKQWZ_UV::Read(ByteReader& in) {
                 }
             }
         }
-    }
+    });
     return true;
 }
 
@@ -72,10 +86,17 @@ bool TKQWZ_UV::Write(ByteWriter& out, const TQWZSaveParams& params) {
     out.u32(ValueA);
     out.u32(ValueB);
     out.i32(int32_t(Groups.size()));
-    for (const vcUV& group : Groups) {
-        out.i32(int32_t(group.size()));
-        uint8_t* p = out.grow(group.size() * recordSize);
-        for (const CuvF& record : group) {
+    // Room for every group's records first; then they are encoded into it
+    // in parallel.
+    std::vector<size_t> places(Groups.size());
+    for (size_t g = 0; g < Groups.size(); ++g) {
+        out.i32(int32_t(Groups[g].size()));
+        places[g] = out.size();
+        out.grow(Groups[g].size() * recordSize);
+    }
+    platform::ForEachInParallel(Groups.size(), records, [&](size_t g) {
+        uint8_t* p = out.at(places[g]);
+        for (const CuvF& record : Groups[g]) {
             for (const CuvF::Corner& corner : record.corners) {
                 if (Compressed) {
                     le::Store16(p, UvToFraction(corner.u));
@@ -88,7 +109,7 @@ bool TKQWZ_UV::Write(ByteWriter& out, const TQWZSaveParams& params) {
                 }
             }
         }
-    }
+    });
     return true;
 }
 

@@ -5,6 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <limits>
+#if defined(__SSE__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 #include <vector>
 
 namespace qwz {
@@ -30,14 +35,36 @@ uint64_t MeshWork(const DefinicjaObiektu& def) {
 double VertexExtent(const DefinicjaObiektu& def) {
     std::vector<double> extents(def.Vertices.size(), 0.0);
     platform::ForEachInParallel(extents.size(), MeshWork(def), [&](size_t m) {
-        double extent = 0.0;
-        for (const CpunktF& v : def.Vertices[m])
-            for (float c : {v.x, v.y, v.z}) {
-                if (!std::isfinite(c))
-                    throw FormatError(FormatError::Kind::Unwritable,
-                                      "współrzędna wierzchołka nie jest liczbą skończoną");
-                extent = std::max(extent, std::fabs(double(c)));
-            }
+        // The coordinates as one run of floats, four at a time where SSE is
+        // at hand; the largest magnitude is the same in float as in double.
+        static_assert(sizeof(CpunktF) == 3 * sizeof(float));
+        const vcV& vertices = def.Vertices[m];
+        const float* c = reinterpret_cast<const float*>(vertices.data());
+        const size_t n = 3 * vertices.size();
+        float extent = 0.0f;
+        bool finite = true;
+        size_t i = 0;
+#if defined(__SSE__) || defined(_M_X64)
+        const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+        const __m128 largest = _mm_set1_ps(std::numeric_limits<float>::max());
+        __m128 extents4 = _mm_setzero_ps(), finite4 = _mm_castsi128_ps(_mm_set1_epi32(-1));
+        for (; i + 4 <= n; i += 4) {
+            const __m128 a = _mm_and_ps(_mm_loadu_ps(c + i), magnitude);
+            finite4 = _mm_and_ps(finite4, _mm_cmple_ps(a, largest));  // false for inf and NaN
+            extents4 = _mm_max_ps(a, extents4);
+        }
+        alignas(16) float lanes[4];
+        _mm_store_ps(lanes, extents4);
+        for (float lane : lanes) extent = lane > extent ? lane : extent;
+        finite = _mm_movemask_ps(finite4) == 0xF;
+#endif
+        for (; i < n; ++i) {
+            const float a = std::fabs(c[i]);
+            finite &= a <= std::numeric_limits<float>::max();  // false for inf and NaN
+            extent = a > extent ? a : extent;
+        }
+        if (!finite)
+            throw FormatError(FormatError::Kind::Unwritable, "współrzędna wierzchołka nie jest liczbą skończoną");
         extents[m] = extent;
     });
     double extent = 0.0;
@@ -47,7 +74,8 @@ double VertexExtent(const DefinicjaObiektu& def) {
 
 // The face corners of one mesh measured: the smallest and largest
 // coordinate, and the box per axis. A value that is not a number never
-// passes a comparison and changes nothing.
+// passes a comparison and changes nothing; of a zero and a negative zero,
+// either may be kept.
 struct CornerExtent {
     float smallest = 10000000.0f, largest = -10000000.0f;
     float boxMin[3] = {INFINITY, INFINITY, INFINITY};
@@ -55,22 +83,47 @@ struct CornerExtent {
 };
 
 CornerExtent MeasureCorners(const vcF& faces) {
-    // float32 coordinates compare the same way in float as in double, so the
-    // scan keeps everything in float registers.
-    CornerExtent e;
-    for (const CfaceF& face : faces)
-        for (const CpunktF& corner : face.corners) {
-            const float coords[3] = {corner.x, corner.y, corner.z};
-            for (int axis = 0; axis < 3; ++axis) {
-                const float v = coords[axis];
-                // (v <= smallest would differ only for a zero of the other
-                // sign, which has the same magnitude)
-                e.smallest = v < e.smallest ? v : e.smallest;
-                e.largest = v > e.largest ? v : e.largest;
-                e.boxMin[axis] = v < e.boxMin[axis] ? v : e.boxMin[axis];
-                e.boxMax[axis] = v > e.boxMax[axis] ? v : e.boxMax[axis];
-            }
+    // The twelve coordinates of a face's corners side by side, each with a
+    // running minimum and maximum of its own, taken together at the end.
+    // Each lane keeps `v < low ? v : low` (and the mirror for high), which is
+    // exactly what the SSE minimum and maximum compute, NaN included.
+    // float32 coordinates compare the same way in float as in double.
+    constexpr int kLanes = 12;  // 4 corners x (X, Y, Z)
+    static_assert(sizeof(CfaceF::corners) == kLanes * sizeof(float));
+    alignas(16) float low[kLanes], high[kLanes];
+#if defined(__SSE__) || defined(_M_X64)
+    __m128 low0 = _mm_set1_ps(INFINITY), low1 = low0, low2 = low0;
+    __m128 high0 = _mm_set1_ps(-INFINITY), high1 = high0, high2 = high0;
+    for (const CfaceF& face : faces) {
+        const float* c = reinterpret_cast<const float*>(face.corners.data());
+        const __m128 c0 = _mm_loadu_ps(c), c1 = _mm_loadu_ps(c + 4), c2 = _mm_loadu_ps(c + 8);
+        low0 = _mm_min_ps(c0, low0), low1 = _mm_min_ps(c1, low1), low2 = _mm_min_ps(c2, low2);
+        high0 = _mm_max_ps(c0, high0), high1 = _mm_max_ps(c1, high1), high2 = _mm_max_ps(c2, high2);
+    }
+    _mm_store_ps(low, low0), _mm_store_ps(low + 4, low1), _mm_store_ps(low + 8, low2);
+    _mm_store_ps(high, high0), _mm_store_ps(high + 4, high1), _mm_store_ps(high + 8, high2);
+#else
+    for (int j = 0; j < kLanes; ++j) {
+        low[j] = INFINITY;
+        high[j] = -INFINITY;
+    }
+    for (const CfaceF& face : faces) {
+        float c[kLanes];
+        std::memcpy(c, face.corners.data(), sizeof c);
+        for (int j = 0; j < kLanes; ++j) {
+            low[j] = c[j] < low[j] ? c[j] : low[j];
+            high[j] = c[j] > high[j] ? c[j] : high[j];
         }
+    }
+#endif
+    CornerExtent e;
+    for (int j = 0; j < kLanes; ++j) {
+        const int axis = j % 3;
+        e.boxMin[axis] = low[j] < e.boxMin[axis] ? low[j] : e.boxMin[axis];
+        e.boxMax[axis] = high[j] > e.boxMax[axis] ? high[j] : e.boxMax[axis];
+        e.smallest = low[j] < e.smallest ? low[j] : e.smallest;
+        e.largest = high[j] > e.largest ? high[j] : e.largest;
+    }
     return e;
 }
 
@@ -122,8 +175,9 @@ bool HasLargeMesh(const KlasaQwz& doc) {
 std::pair<double, double> ScanExtent(KlasaQwz& doc) {
     DefinicjaObiektu& def = *doc.GetDefinition();
     // The meshes are measured in parallel and the results taken together
-    // in mesh order, with the same comparisons a single pass over every
-    // corner makes; so NaN and the sign of zero come out as from that pass.
+    // in mesh order, with the comparisons a single pass over every corner
+    // makes; so a NaN in the very first corner stays in the box, as it
+    // would in that pass, and no other NaN counts.
     std::vector<CornerExtent> meshes(def.Faces.size());
     platform::ForEachInParallel(meshes.size(), MeshWork(def),
                                 [&](size_t m) { meshes[m] = MeasureCorners(def.Faces[m]); });

@@ -7,7 +7,7 @@
 namespace qwz::platform {
 namespace {
 
-constexpr size_t kSmallest = size_t(1) << 20;
+constexpr size_t kSmallest = size_t(256) << 10;
 
 }  // namespace
 

@@ -232,6 +232,36 @@ TEST(PrepareDowngrade, ACoordinateThatIsNotFiniteFailsTheSave) {
     EXPECT_THROW(PrepareDowngrade(atZero), FormatError);
 }
 
+
+// The vertex extent is measured four coordinates at a time with a scalar
+// remainder: a value in any position of the run must count.
+TEST(PrepareDowngrade, EveryVertexCoordinateCountsWhereverItLies) {
+    auto prepared = [](size_t position, float value) {
+        KlasaQwz doc;
+        doc.Loaded = true;
+        AddMeshSpanning(doc, {10.0f, -3.0f});  // corners alone give scale 1000
+        vcV& vertices = doc.GetDefinition()->Vertices[0];
+        vertices.resize(11, CpunktF{1.0f, -2.0f, 0.5f});  // 33 coordinates
+        float* c = &vertices[position / 3].x + position % 3;
+        *c = value;
+        PrepareDowngrade(doc);
+        return doc.VertexScale;
+    };
+    for (size_t position = 6; position < 33; ++position) {
+        // 5000 x 1000 does not fit 16 bits: the scale steps down to 1.
+        EXPECT_EQ(prepared(position, -5000.0f), 1.0f) << "position " << position;
+        EXPECT_EQ(prepared(position, 5000.0f), 1.0f) << "position " << position;
+        for (float bad : {NAN, INFINITY, -INFINITY}) {
+            try {
+                prepared(position, bad);
+                ADD_FAILURE() << bad << " at position " << position << " was accepted";
+            } catch (const FormatError& e) {
+                EXPECT_EQ(e.kind(), FormatError::Kind::Unwritable);
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace qwz
 
