@@ -85,6 +85,7 @@ TEST(LargeUvBlock, EveryRecordLandsInPlaceAndComesBack) {
         ASSERT_EQ(back.Groups.size(), block.Groups.size());
         for (size_t g = 0; g < block.Groups.size(); ++g) {
             ASSERT_EQ(back.Groups[g].size(), block.Groups[g].size()) << "group " << g;
+            if (block.Groups[g].empty()) continue;
             EXPECT_EQ(std::memcmp(back.Groups[g].data(), block.Groups[g].data(), block.Groups[g].size() * sizeof(CuvF)),
                       0)
                 << "group " << g;
