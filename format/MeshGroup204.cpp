@@ -106,6 +106,7 @@ void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in) {
     std::vector<Place> places;
     places.reserve(m);
     uint64_t cost = 0;
+    const size_t first = def.Faces.size();  // the meshes are appended after any already there
     for (uint32_t i = 0; i < m; ++i) {
         def.AddMesh(ReadNameField(in, "nazwa siatki"));
         def.MeshAttributes.back() = in.i32("atrybut siatki");
@@ -121,14 +122,14 @@ void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in) {
 
     platform::ForEachInParallel(m, cost, [&](size_t i) {
         const Place& place = places[i];
-        vcV& vertices = def.Vertices[i];
+        vcV& vertices = def.Vertices[first + i];
         vertices.reserve(place.v);
         platform::AdviseLargeBuffer(vertices.data(), vertices.capacity() * sizeof(CpunktF));
         const uint8_t* p = place.vertices;
         for (uint32_t k = 0; k < place.v; ++k, p += kVertexSize)
             vertices.push_back({le::LoadF32(p), le::LoadF32(p + 4), le::LoadF32(p + 8)});
 
-        vcF& faces = def.Faces[i];
+        vcF& faces = def.Faces[first + i];
         switch (IndexWidth(place.v)) {
         case 1: ReadFaces<1>(place.flags, place.indices, place.f, vertices, faces); break;
         case 2: ReadFaces<2>(place.flags, place.indices, place.f, vertices, faces); break;

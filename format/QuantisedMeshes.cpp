@@ -215,9 +215,10 @@ void ReadQuantisedMeshes(KlasaQwz& doc, ByteReader& in, const QuantisedMeshLayou
     std::vector<Place> places;
     places.reserve(meshes);
     uint64_t cost = 0;
+    const size_t first = def.Faces.size();  // the meshes are appended after any already there
     for (uint32_t m = 0; m < meshes; ++m) {
         def.AddMesh(ReadNameField(in, "nazwa siatki"));
-        def.MeshAttributes[m] = in.i32("atrybut siatki");
+        def.MeshAttributes.back() = in.i32("atrybut siatki");
         in.skip(kMeshFillerSize, "wypełnienie siatki");
 
         Place& place = places.emplace_back();
@@ -236,7 +237,7 @@ void ReadQuantisedMeshes(KlasaQwz& doc, ByteReader& in, const QuantisedMeshLayou
 
     platform::ForEachInParallel(meshes, cost, [&](size_t m) {
         const Place& place = places[m];
-        vcV& vertices = def.Vertices[m];
+        vcV& vertices = def.Vertices[first + m];
         vertices.reserve(place.v);
         platform::AdviseLargeBuffer(vertices.data(), vertices.capacity() * sizeof(CpunktF));
         const uint8_t* p = place.vertices;
@@ -245,7 +246,7 @@ void ReadQuantisedMeshes(KlasaQwz& doc, ByteReader& in, const QuantisedMeshLayou
                                 Dequantise(int16_t(le::Load16(p + 2)), scale),
                                 Dequantise(int16_t(le::Load16(p + 4)), scale)});
 
-        vcF& faces = def.Faces[m];
+        vcF& faces = def.Faces[first + m];
         faces.reserve(place.f);
         platform::AdviseLargeBuffer(faces.data(), faces.capacity() * sizeof(CfaceF));
         if (iw == 3) LoadFaces<3>(place.flags, place.indices, place.f, vertices, cornerShift, faces);

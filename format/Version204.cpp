@@ -60,12 +60,19 @@ void WriteVersion204(KlasaQwz& doc, ByteWriter& out, const TQWZSaveParams& param
                            ", Kol: " + std::to_string(def.MeshAttributes.size()));
     out.reserve(out.size() + size_t(Version204Size(def)));
     platform::AdviseLargeBuffer(out.spare(), out.spareSize());
-    out.bytes("QWZ", 3);
-    out.u8(204);
-    for (int axis = 0; axis < 3; ++axis) out.f32(doc.RefPoint[axis]);
-    WriteGeometryGroups(def, out, params);
-    WriteMeshGroup204(def, out);
-    WriteExtraTail(def, out, params);
+    // What the layout cannot hold throws; then the buffer is left as it was.
+    const size_t start = out.size();
+    try {
+        out.bytes("QWZ", 3);
+        out.u8(204);
+        for (int axis = 0; axis < 3; ++axis) out.f32(doc.RefPoint[axis]);
+        WriteGeometryGroups(def, out, params);
+        WriteMeshGroup204(def, out);
+        WriteExtraTail(def, out, params);
+    } catch (...) {
+        out.truncate(start);
+        throw;
+    }
 }
 
 }  // namespace qwz

@@ -197,5 +197,27 @@ TEST(MeshGroup204, CountsBeyondTheDataFailBeforeAnyMeshIsMade) {
     EXPECT_TRUE(def.MeshNames.empty());
 }
 
+// The group's meshes are appended after any the object already holds, each
+// with its own attribute, vertices and faces.
+TEST(MeshGroup204, MeshesReadIntoAnObjectThatHoldsSomeAreAppended) {
+    DefinicjaObiektu source;
+    AddMesh(source, "B", 3, {{0, 1, 2, 2}});
+    source.MeshAttributes[0] = 9;
+    const std::vector<uint8_t> bytes = Write(source);
+
+    DefinicjaObiektu def;
+    AddMesh(def, "A", 1, {});
+    def.MeshAttributes[0] = 4;
+    Read(def, bytes);
+    ASSERT_EQ(def.MeshNames, (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(def.MeshAttributes, (std::vector<int32_t>{4, 9}));
+    EXPECT_EQ(def.Vertices[0].size(), 1u);
+    ASSERT_EQ(def.Vertices[1].size(), 3u);
+    EXPECT_EQ(def.Vertices[1][2].x, 2.0f);
+    EXPECT_TRUE(def.Faces[0].empty());
+    ASSERT_EQ(def.Faces[1].size(), 1u);
+    EXPECT_EQ(def.Faces[1][0].corners[1].x, 1.0f);
+}
+
 }  // namespace
 }  // namespace qwz

@@ -233,3 +233,28 @@ TEST(Version204, SaveToAPathThatCannotBeCreatedReportsIt) {
 
 }  // namespace
 }  // namespace qwz
+
+namespace qwz {
+namespace {
+
+// A document the layout cannot hold (mesh lists of different lengths) is
+// refused, and the buffer it was to be appended to keeps exactly what it had.
+TEST(Version204, ARefusedDocumentLeavesTheBufferAsItWas) {
+    KlasaQwz doc;
+    DefinicjaObiektu& def = *doc.GetDefinition();
+    def.AddMesh("A");
+    def.Vertices[0] = {{1, 2, 3}, {4, 5, 6}};
+    def.MeshAttributes.push_back(7);  // one attribute too many
+    std::vector<uint8_t> bytes = {1, 2, 3};
+    ByteWriter out(bytes);
+    try {
+        WriteVersion204(doc, out, TQWZSaveParams{});
+        FAIL() << "lists of different lengths were written";
+    } catch (const FormatError& e) {
+        EXPECT_EQ(e.kind(), FormatError::Kind::Unwritable);
+    }
+    EXPECT_EQ(bytes, (std::vector<uint8_t>{1, 2, 3}));
+}
+
+}  // namespace
+}  // namespace qwz
