@@ -52,6 +52,7 @@ bool TKQWZ_UV::Read(ByteReader& in) {
         records[g] = {in.take(n * recordSize, "rekordy UV"), n};
         cost += n;
     }
+    const bool compressed = Compressed;  // a local: stores through p cannot change it
     platform::ForEachInParallel(Groups.size(), cost, [&](size_t g) {
         const uint8_t* p = records[g].first;
         Groups[g].reserve(records[g].second);
@@ -59,7 +60,7 @@ bool TKQWZ_UV::Read(ByteReader& in) {
         Groups[g].resize(records[g].second);
         for (CuvF& record : Groups[g]) {
             for (CuvF::Corner& corner : record.corners) {
-                if (Compressed) {
+                if (compressed) {
                     corner.u = UvFromFraction(le::Load16(p));
                     corner.v = UvFromFraction(le::Load16(p + 2));
                     p += 4;
@@ -94,11 +95,12 @@ bool TKQWZ_UV::Write(ByteWriter& out, const TQWZSaveParams& params) {
         places[g] = out.size();
         out.grow(Groups[g].size() * recordSize);
     }
+    const bool compressed = Compressed;  // a local: stores through p cannot change it
     platform::ForEachInParallel(Groups.size(), records, [&](size_t g) {
         uint8_t* p = out.at(places[g]);
         for (const CuvF& record : Groups[g]) {
             for (const CuvF::Corner& corner : record.corners) {
-                if (Compressed) {
+                if (compressed) {
                     le::Store16(p, UvToFraction(corner.u));
                     le::Store16(p + 2, UvToFraction(corner.v));
                     p += 4;

@@ -30,16 +30,20 @@ void ReadFaces(const uint8_t* flags, const uint8_t* indices, uint32_t count, con
     const uint32_t v = uint32_t(vertices.size());
     faces.reserve(faces.size() + count);
     platform::AdviseLargeBuffer(faces.data(), faces.capacity() * sizeof(CfaceF));
+    const CpunktF* vertex = vertices.data();
     for (uint32_t j = 0; j < count; ++j) {
-        CfaceF& face = faces.emplace_back();
+        // Built apart and appended whole: a byte stored into the list's own
+        // memory could alias the list's pointers and cost a reload per field.
+        CfaceF face;
         face.flag = flags[j];
         for (int k = 0; k < 4; ++k) {
             const uint32_t index = le::Load(indices, w);
             indices += w;
             face.indices[k] = int32_t(index);
             // An index that names no vertex keeps a zero corner.
-            if (index < v) face.corners[k] = vertices[index];
+            if (index < v) face.corners[k] = vertex[index];
         }
+        faces.push_back(face);
     }
 }
 

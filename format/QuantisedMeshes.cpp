@@ -59,8 +59,11 @@ uint32_t ReadCount(ByteReader& in, int width, const char* field) {
 template <unsigned W>
 void StoreFaces(uint8_t* flags, uint8_t* p, const DefinicjaObiektu& def, size_t m, uint32_t vertexCount,
                 std::vector<uint32_t>* badIndices) {
-    const vcF& faces = def.Faces[m];
-    for (size_t f = 0; f < faces.size(); ++f) {
+    // The list's extent in locals: the byte stores below could otherwise
+    // alias it and force a reload per face.
+    const CfaceF* faces = def.Faces[m].data();
+    const size_t count = def.Faces[m].size();
+    for (size_t f = 0; f < count; ++f) {
         const CfaceF& face = faces[f];
         *flags++ = face.flag;
         for (int32_t signedIndex : face.indices) {
@@ -81,14 +84,16 @@ template <unsigned W>
 void LoadFaces(const uint8_t* flags, const uint8_t* p, uint32_t count, const vcV& vertices,
                const float* shift, vcF& faces) {
     const uint32_t v = uint32_t(vertices.size());
+    const CpunktF* vertex = vertices.data();
     for (uint32_t j = 0; j < count; ++j) {
-        CfaceF& face = faces.emplace_back();
+        // Built apart and appended whole (see the version 204 reader).
+        CfaceF face;
         face.flag = flags[j];
         for (int k = 0; k < 4; ++k, p += W) {
             const uint32_t index = le::Load(p, W);
             face.indices[k] = int32_t(index);
             if (index >= v) continue;  // no such vertex: the corner stays at zero
-            CpunktF corner = vertices[index];
+            CpunktF corner = vertex[index];
             if (shift) {
                 corner.x -= shift[0];
                 corner.y -= shift[1];
@@ -96,6 +101,7 @@ void LoadFaces(const uint8_t* flags, const uint8_t* p, uint32_t count, const vcV
             }
             face.corners[k] = corner;
         }
+        faces.push_back(face);
     }
 }
 
@@ -168,8 +174,10 @@ void WriteQuantisedMeshes(const KlasaQwz& doc, ByteWriter& out, const QuantisedM
                        InVersion(layout) + " mieści najwyżej " + std::to_string(layout.maxPerMesh));
 
         uint8_t* p = out.at(places[m].vertices);
-        for (size_t j = 0; j < vertices.size(); ++j, p += 6) {
-            const float coords[3] = {vertices[j].x, vertices[j].y, vertices[j].z};
+        const CpunktF* vertex = vertices.data();
+        const size_t v = vertices.size();
+        for (size_t j = 0; j < v; ++j, p += 6) {
+            const float coords[3] = {vertex[j].x, vertex[j].y, vertex[j].z};
             for (int axis = 0; axis < 3; ++axis) {
                 const std::optional<int16_t> q = QuantiseInt16(coords[axis], scale);
                 if (!q)
@@ -182,9 +190,8 @@ void WriteQuantisedMeshes(const KlasaQwz& doc, ByteWriter& out, const QuantisedM
 
         uint8_t* flags = out.at(places[m].flags);
         std::vector<uint32_t>* bad = layout.reportBadIndices ? &badIndices[m] : nullptr;
-        const uint32_t v = uint32_t(vertices.size());
-        if (iw == 3) StoreFaces<3>(flags, flags + faces.size(), def, m, v, bad);
-        else StoreFaces<2>(flags, flags + faces.size(), def, m, v, bad);
+        if (iw == 3) StoreFaces<3>(flags, flags + faces.size(), def, m, uint32_t(v), bad);
+        else StoreFaces<2>(flags, flags + faces.size(), def, m, uint32_t(v), bad);
     });
 
     for (size_t m = 0; m < meshes; ++m)
