@@ -84,8 +84,9 @@ FileOps& SystemFileOps();
 struct ReplaceOptions {
     // Where the original is kept; empty: the original is not kept.
     std::filesystem::path backup;
-    // Checks the bytes read back from the temporary file (beyond being equal
-    // to what was written); returns false with a reason to stop.
+    // Checks the file's bytes once they have been read back from the
+    // temporary file and found equal to what was written (it is handed the
+    // copy in memory); returns false with a reason to stop.
     std::function<bool(const std::vector<uint8_t>& written, std::string& reason)> verify;
     // Largest single write; tests make it small to get several writes.
     size_t writeChunk = size_t(1) << 20;
