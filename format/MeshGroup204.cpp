@@ -8,6 +8,7 @@
 #include "format/MeshGroup204.h"
 
 #include "format/LittleEndian.h"
+#include "format/MeshPlaces.h"
 #include "format/NameField.h"
 #include "platform/DebugOutput.h"
 #include "platform/LargeBuffer.h"
@@ -99,22 +100,15 @@ void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in) {
     // First the whole group is walked and every count checked against the
     // bytes; then the meshes, independent of each other, are built in
     // parallel from the places found.
-    struct Place {
-        const uint8_t* vertices;
-        uint32_t v;
-        const uint8_t* flags;
-        const uint8_t* indices;
-        uint32_t f;
-    };
     const uint32_t m = in.count32(kMeshMin, "liczba siatek");
-    std::vector<Place> places;
+    std::vector<MeshInFile> places;
     places.reserve(m);
     uint64_t cost = 0;
     const size_t first = def.Faces.size();  // the meshes are appended after any already there
     for (uint32_t i = 0; i < m; ++i) {
         def.AddMesh(ReadNameField(in, "nazwa siatki"));
         def.MeshAttributes.back() = in.i32("atrybut siatki");
-        Place& place = places.emplace_back();
+        MeshInFile& place = places.emplace_back();
         place.v = in.count32(kVertexSize, "liczba wierzchołków siatki");
         place.vertices = in.take(size_t(place.v) * kVertexSize, "wierzchołki siatki");
         const unsigned w = IndexWidth(place.v);
@@ -125,7 +119,7 @@ void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in) {
     }
 
     platform::ForEachInParallel(m, cost, [&](size_t i) {
-        const Place& place = places[i];
+        const MeshInFile& place = places[i];
         vcV& vertices = def.Vertices[first + i];
         vertices.reserve(place.v);
         platform::AdviseLargeBuffer(vertices.data(), vertices.capacity() * sizeof(CpunktF));
@@ -150,10 +144,7 @@ void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out) {
                           "listy nazw, atrybutów, wierzchołków i ścian siatek mają różne długości");
     // The fields around the vertices and faces first, with room left for
     // them; then the meshes are encoded into that room in parallel.
-    struct Place {
-        size_t vertices, flags;
-    };
-    std::vector<Place> places(m);
+    std::vector<MeshRoom> places(m);
     uint64_t cost = 0;
     out.i32(int32_t(m));
     for (size_t i = 0; i < m; ++i) {

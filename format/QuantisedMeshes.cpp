@@ -2,6 +2,7 @@
 
 #include "format/FormatError.h"
 #include "format/LittleEndian.h"
+#include "format/MeshPlaces.h"
 #include "format/NameField.h"
 #include "format/Quantise.h"
 #include "platform/DebugOutput.h"
@@ -136,10 +137,7 @@ void WriteQuantisedMeshes(const KlasaQwz& doc, ByteWriter& out, const QuantisedM
 
     // The fields around the vertices and faces first, with room left for
     // them; then the meshes are encoded into that room in parallel.
-    struct Place {
-        size_t vertices, flags;
-    };
-    std::vector<Place> places(meshes);
+    std::vector<MeshRoom> places(meshes);
     uint64_t cost = 0;
     out.le(meshes, size_t(layout.meshCountWidth));
     for (size_t m = 0; m < meshes; ++m) {
@@ -212,14 +210,7 @@ void ReadQuantisedMeshes(KlasaQwz& doc, ByteReader& in, const QuantisedMeshLayou
     // First the whole group is walked and every count checked against the
     // bytes; then the meshes, independent of each other, are built in
     // parallel from the places found.
-    struct Place {
-        const uint8_t* vertices;
-        uint32_t v;
-        const uint8_t* flags;
-        const uint8_t* indices;
-        uint32_t f;
-    };
-    std::vector<Place> places;
+    std::vector<MeshInFile> places;
     places.reserve(meshes);
     uint64_t cost = 0;
     const size_t first = def.Faces.size();  // the meshes are appended after any already there
@@ -228,7 +219,7 @@ void ReadQuantisedMeshes(KlasaQwz& doc, ByteReader& in, const QuantisedMeshLayou
         def.MeshAttributes.back() = in.i32("atrybut siatki");
         in.skip(kMeshFillerSize, "wypełnienie siatki");
 
-        Place& place = places.emplace_back();
+        MeshInFile& place = places.emplace_back();
         at = in.offset();
         place.v = in.fitCount(ReadCount(in, cw, "liczba wierzchołków"), at, 6, "liczba wierzchołków");
         place.vertices = in.take(6 * size_t(place.v), "wierzchołki");
@@ -243,7 +234,7 @@ void ReadQuantisedMeshes(KlasaQwz& doc, ByteReader& in, const QuantisedMeshLayou
     if (!places.empty()) doc.FaceFlags.assign(places.back().flags, places.back().flags + places.back().f);
 
     platform::ForEachInParallel(meshes, cost, [&](size_t m) {
-        const Place& place = places[m];
+        const MeshInFile& place = places[m];
         vcV& vertices = def.Vertices[first + m];
         vertices.reserve(place.v);
         platform::AdviseLargeBuffer(vertices.data(), vertices.capacity() * sizeof(CpunktF));
