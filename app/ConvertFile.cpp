@@ -5,7 +5,7 @@
 #include "model/Klasaqwz.h"
 #include "model/Qwzsaveparams.h"
 #include "platform/DebugOutput.h"
-#include "platform/FileRead.h"
+#include "platform/OriginalFile.h"
 #include "platform/SafeReplace.h"
 
 #include <algorithm>
@@ -16,8 +16,9 @@
 namespace qwz {
 namespace {
 
+// Per thread, so that conversions of several files at once keep their own.
 std::string& LastFailure() {
-    static std::string reason;
+    thread_local std::string reason;
     return reason;
 }
 
@@ -41,17 +42,13 @@ int Skipped(const std::filesystem::path& path) {
 
 bool IsReadableVersion(int version) { return version >= 201 && version <= 204; }
 
-// Loads the file and decides. Returns the result when the file is skipped
-// or refused; otherwise fills `bytes` with the whole new file.
+// Loads the original's bytes and decides. Returns the result when the file
+// is skipped or refused; otherwise `bytes` holds the whole new file.
 std::optional<int> MakeNewFile(const std::filesystem::path& path, int target,
                                const TQWZSaveParams& params, std::vector<uint8_t>& bytes) {
-    std::vector<uint8_t> original;
-    std::string error;
-    if (!platform::ReadWholeFile(path, original, &error)) return Failed(path, error);
-
     KlasaQwz doc;
     // The document keeps the original's buffer and writes the new file into it.
-    if (doc.LoadBuffer(std::move(original)) == 0)
+    if (doc.LoadBuffer(std::move(bytes)) == 0)
         return Failed(path, "to nie jest plik QWZ");
     // An unknown version loads no content; writing it would empty the file.
     if (!IsReadableVersion(doc.Version))
@@ -70,14 +67,20 @@ std::optional<int> MakeNewFile(const std::filesystem::path& path, int target,
 
 int Convert(const std::filesystem::path& path, int target, platform::FileOps& ops) {
     TQWZSaveParamsPtr params = GetSaveParams();
-    if (!platform::IsRegularFile(path)) return Failed(path, "plik nie istnieje");
     // A negative target would reach the writer as its low byte: -52 is 204.
     if (target < 0)
         return Failed(path, "nieprawidłowa wersja docelowa " + std::to_string(target));
 
+    // The original stays open and locked until it has been replaced, so
+    // that no other conversion of it runs meanwhile and any change to it
+    // is seen.
+    platform::OriginalFile original(ops);
+    std::vector<uint8_t> bytes;
+    std::string reason;
+    if (!original.Open(path, reason) || !original.Read(bytes, reason)) return Failed(path, reason);
+
     // The whole new file is made in memory before the disk is touched; the
     // original's bytes and the document are gone by then.
-    std::vector<uint8_t> bytes;
     if (std::optional<int> decided = MakeNewFile(path, target, *params, bytes)) return *decided;
     // The version byte of the new file: a target below 202 is written by the
     // 202 writer, while the document keeps the lower number.
@@ -90,13 +93,14 @@ int Convert(const std::filesystem::path& path, int target, platform::FileOps& op
         try {
             if (check.LoadBytes(back.data(), back.size()) == written) return true;
             reason = "zapisany plik nie daje się odczytać jako wersja " + std::to_string(written);
+        } catch (const std::bad_alloc&) {
+            reason = "za mało pamięci, by sprawdzić zapisany plik";
         } catch (const std::exception& e) {
             reason = std::string("zapisany plik nie daje się odczytać: ") + e.what();
         }
         return false;
     };
-    std::string reason;
-    if (!platform::ReplaceFileSafely(path, bytes, options, reason, ops)) return Failed(path, reason);
+    if (!platform::ReplaceFileSafely(original, bytes, options, reason)) return Failed(path, reason);
     return kConverted;
 }
 

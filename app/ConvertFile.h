@@ -24,7 +24,7 @@ int ConvertFile(const std::filesystem::path& path, int target);
 // The same through the given file-system steps (tests make them fail).
 int ConvertFile(const std::filesystem::path& path, int target, platform::FileOps& ops);
 
-// The reason of the last failed ConvertFile in this process, in Polish;
+// The reason of the last failed ConvertFile on this thread, in Polish;
 // empty when the last call did not fail.
 const std::string& LastConversionFailure();
 

@@ -8,6 +8,7 @@
 #include "format/FormatError.h"
 #include "model/Downgrade.h"
 #include "platform/FileRead.h"
+#include "platform/SafeReplace.h"
 
 #include <algorithm>
 
@@ -154,12 +155,16 @@ FileOutcome PlanFile(const fs::path& path, int target, const TQWZSaveParams& par
     o.dropped = CountDropped(doc, written, params);
     o.droppedKnown = true;
     if (params.KeepOriginal) {
+        // Judged as the conversion judges it, without following links.
         fs::path backup = BackupPath(path);
-        if (Exists(backup)) {
-            o.reason = "kopia zapasowa " + PathToUtf8(backup) + " już istnieje";
+        platform::FileState state;
+        platform::SystemFileOps().Examine(path, true, &state);
+        platform::BackupJudgement judged = platform::JudgeBackupName(backup, state);
+        if (!judged.refusal.empty()) {
+            o.reason = judged.refusal;
             return o;
         }
-        o.backup = backup;
+        if (judged.free) o.backup = backup;
     }
     try {
         // Encoded in memory only: what the conversion would write, and

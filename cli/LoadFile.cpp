@@ -16,7 +16,9 @@ LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
     LoadOutcome r;
     if (!platform::IsRegularFile(path)) {
         std::error_code ec;
-        r.reason = std::filesystem::is_directory(path, ec) ? "to jest folder, nie plik" : "nie ma takiego pliku";
+        r.reason = std::filesystem::is_directory(path, ec) ? "to jest folder, nie plik"
+                   : std::filesystem::exists(path, ec)     ? "to nie jest zwykły plik"
+                                                           : "nie ma takiego pliku";
         return r;
     }
     std::vector<uint8_t> bytes;

@@ -1,7 +1,5 @@
 #include "platform/SafeReplace.h"
 
-#include "platform/FileRead.h"
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -14,6 +12,7 @@ namespace {
 
 constexpr int kTemporaryNameAttempts = 16;
 constexpr int kRemoveAttempts = 3;
+constexpr size_t kCopyChunk = size_t(1) << 20;
 
 uint32_t NextTag() {
     static std::atomic<uint32_t> counter{0};
@@ -23,6 +22,36 @@ uint32_t NextTag() {
                uint32_t(std::chrono::steady_clock::now().time_since_epoch().count());
     }();
     return seed + 0x9E3779B9u * ++counter;
+}
+
+using NativeString = std::filesystem::path::string_type;
+using NativeChar = NativeString::value_type;
+
+// FNV-1a over the name's code units. Windows names differ in letter case
+// only when they are the same file, so there the ASCII letters are folded.
+uint32_t NameHash(const std::filesystem::path& target) {
+    uint32_t h = 2166136261u;
+    for (NativeChar c : target.filename().native()) {
+#ifdef _WIN32
+        if (c >= NativeChar('A') && c <= NativeChar('Z')) c = NativeChar(c - 'A' + 'a');
+#endif
+        for (size_t byte = 0; byte < sizeof c; ++byte) {
+            h ^= uint32_t((uint64_t(c) >> (8 * byte)) & 0xFF);
+            h *= 16777619u;
+        }
+    }
+    return h;
+}
+
+std::string Hex8(uint32_t v) {
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08x", unsigned(v));
+    return hex;
+}
+
+std::filesystem::path FolderOf(const std::filesystem::path& path) {
+    std::filesystem::path folder = path.parent_path();
+    return folder.empty() ? std::filesystem::path(".") : folder;
 }
 
 // A file just written can be held for a moment by a virus scanner or an
@@ -56,12 +85,55 @@ private:
     FileOps& ops_;
 };
 
+// The backup this replacement made. Unless the replacement completes, it is
+// removed again, but only while its name still leads to the very file that
+// was made: a backup made by anyone else is never touched.
+class MadeBackup {
+public:
+    explicit MadeBackup(FileOps& ops) : ops_(ops) {}
+    ~MadeBackup() {
+        std::string ignored;
+        if (file.open()) ops_.Close(file, ignored);
+        if (path.empty() || kept) return;
+        FileState now;
+        if (ops_.Examine(path, false, &now) == NameKind::Regular && now.SameFile(identity))
+            RemoveWithRetries(ops_, path, ignored);
+    }
+    MadeBackup(const MadeBackup&) = delete;
+    MadeBackup& operator=(const MadeBackup&) = delete;
+
+    std::filesystem::path path;
+    FileState identity;
+    FileHandle file;  // while a copy is being written
+    bool kept = false;
+
+private:
+    FileOps& ops_;
+};
+
 bool Fail(std::string& reason, std::string text) {
     reason = std::move(text);
     return false;
 }
 
-// Step 1: the new bytes complete on disk under a temporary name, checked.
+// Writes all of `size` bytes, carrying on after short writes.
+bool WriteAll(FileOps& ops, FileHandle file, const uint8_t* data, size_t size, size_t chunk,
+              const std::filesystem::path& path, std::string& error) {
+    chunk = std::max<size_t>(chunk, 1);
+    for (size_t done = 0; done < size;) {
+        size_t written = 0;
+        const size_t want = std::min(chunk, size - done);
+        if (!ops.Write(file, data + done, want, written, error)) return false;
+        if (written == 0 || written > want) {
+            error = "nie można zapisać pliku " + PathForMessage(path);
+            return false;
+        }
+        done += written;
+    }
+    return true;
+}
+
+// The new bytes complete on disk under a temporary name, checked.
 bool WriteTemporary(const std::filesystem::path& target, const std::vector<uint8_t>& bytes,
                     const ReplaceOptions& options, TemporaryFile& temp, std::string& reason,
                     FileOps& ops) {
@@ -77,15 +149,8 @@ bool WriteTemporary(const std::filesystem::path& target, const std::vector<uint8
     }
     if (!temp.file.open()) return Fail(reason, error);
 
-    const size_t chunk = std::max<size_t>(options.writeChunk, 1);
-    for (size_t done = 0; done < bytes.size();) {
-        size_t written = 0;
-        size_t want = std::min(chunk, bytes.size() - done);
-        if (!ops.Write(temp.file, bytes.data() + done, want, written, error)) return Fail(reason, error);
-        if (written == 0 || written > want)
-            return Fail(reason, "nie można zapisać pliku tymczasowego " + PathForMessage(temp.path));
-        done += written;
-    }
+    if (!WriteAll(ops, temp.file, bytes.data(), bytes.size(), options.writeChunk, temp.path, error))
+        return Fail(reason, error);
     if (!ops.Flush(temp.file, error)) return Fail(reason, error);
     if (!ops.Close(temp.file, error)) return Fail(reason, error);
 
@@ -102,122 +167,221 @@ bool WriteTemporary(const std::filesystem::path& target, const std::vector<uint8
     return true;
 }
 
-std::string BackupTaken(const std::filesystem::path& backup) {
-    return "kopia zapasowa " + PathForMessage(backup) +
-           " już istnieje (usuń ją lub przenieś, aby przekonwertować plik ponownie)";
+std::string BackupTaken(const std::filesystem::path& backup, const char* what = "") {
+    return "kopia zapasowa " + PathForMessage(backup) + " już istnieje" + what +
+           " (usuń ją lub przenieś, aby przekonwertować plik ponownie)";
+}
+
+// Compares two open files chunk by chunk.
+bool SameContent(FileOps& ops, FileHandle a, FileHandle b, uint64_t size, std::string& error) {
+    std::vector<uint8_t> x(std::min<uint64_t>(size, kCopyChunk) + 1), y(x.size());
+    for (uint64_t offset = 0;;) {
+        size_t gotA = 0, gotB = 0;
+        if (!ops.ReadAt(a, offset, x.data(), x.size(), gotA, error)) return false;
+        if (!ops.ReadAt(b, offset, y.data(), y.size(), gotB, error)) return false;
+        if (gotA != gotB || !std::equal(x.begin(), x.begin() + long(gotA), y.begin())) return false;
+        if (gotA == 0) return offset == size;
+        offset += gotA;
+    }
+}
+
+// The backup as a copy of the original, for file systems without links:
+// created exclusively, written from the held original, flushed, and read
+// back against it.
+bool CopyBackup(OriginalFile& original, const std::filesystem::path& backup, MadeBackup& made,
+                std::string& reason) {
+    FileOps& ops = original.ops();
+    std::string error;
+    bool exists = false;
+    if (!ops.CreateNew(backup, original.path(), made.file, exists, error))
+        return Fail(reason, exists ? BackupTaken(backup) : error);
+    made.path = backup;
+    if (!ops.StateOf(made.file, made.identity, error)) return Fail(reason, error);
+
+    std::vector<uint8_t> chunk(size_t(std::min<uint64_t>(original.state().size, kCopyChunk)) + 1);
+    uint64_t copied = 0;
+    for (;;) {
+        size_t got = 0;
+        if (!ops.ReadAt(original.handle(), copied, chunk.data(), chunk.size(), got, error))
+            return Fail(reason, error);
+        if (got == 0) break;
+        if (!WriteAll(ops, made.file, chunk.data(), got, kCopyChunk, backup, error))
+            return Fail(reason, error);
+        copied += got;
+    }
+    if (copied != original.state().size) return Fail(reason, ChangedDuringConversion(original.path()));
+    if (!ops.Flush(made.file, error)) return Fail(reason, error);
+    if (!ops.Close(made.file, error)) return Fail(reason, error);
+
+    FileHandle back;
+    if (!ops.OpenToRead(backup, back, error)) return Fail(reason, error);
+    const bool same = SameContent(ops, original.handle(), back, copied, error);
+    std::string ignored;
+    ops.Close(back, ignored);
+    if (!same)
+        return Fail(reason, error.empty() ? "kopia zapasowa " + PathForMessage(backup) +
+                                                " różni się od oryginału"
+                                          : error);
+    return true;
+}
+
+// The backup name holds the original: a second name of the same file, or
+// a checked copy where the file system has no links. Neither replaces
+// anything that has the name: their refusal is the test.
+bool MakeBackup(OriginalFile& original, const std::filesystem::path& backup, MadeBackup& made,
+                std::string& reason) {
+    FileOps& ops = original.ops();
+    std::string error;
+    switch (ops.Link(original.path(), backup, error)) {
+    case NoReplace::Done: {
+        FileState linked;
+        // The link is ours only while its name leads to the original.
+        if (ops.Examine(backup, false, &linked) != NameKind::Regular ||
+            !linked.SameFile(original.state()))
+            return Fail(reason, ChangedDuringConversion(original.path()));
+        made.path = backup;
+        made.identity = linked;
+        return true;
+    }
+    case NoReplace::NameTaken: {
+        // Taken since it was judged: judge again what now has the name.
+        BackupJudgement now = JudgeBackupName(backup, original.state(), ops);
+        if (now.adopted) return true;
+        return Fail(reason, now.refusal.empty() ? BackupTaken(backup) : now.refusal);
+    }
+    case NoReplace::Unsupported: return CopyBackup(original, backup, made, reason);
+    case NoReplace::Failed: break;
+    }
+    return Fail(reason, error);
 }
 
 }  // namespace
 
 bool FileOps::ReadAll(const std::filesystem::path& path, std::vector<uint8_t>& out,
                       std::string& error) {
-    std::string why;
-    if (ReadWholeFile(path, out, &why)) return true;
-    error = "nie można odczytać pliku tymczasowego " + PathForMessage(path) + ": " + why;
-    return false;
+    FileHandle file;
+    if (!OpenToRead(path, file, error)) return false;
+    FileState state;
+    bool ok = StateOf(file, state, error);
+    if (ok) {
+        out.assign(size_t(state.size), 0);
+        size_t got = 0;
+        for (size_t n = 1; ok && n != 0 && got < out.size(); got += n)
+            ok = ReadAt(file, got, out.data() + got, out.size() - got, n, error);
+        out.resize(std::min(got, out.size()));
+    }
+    std::string ignored;
+    Close(file, ignored);
+    return ok;
+}
+
+BackupJudgement JudgeBackupName(const std::filesystem::path& backup, const FileState& original,
+                                FileOps& ops) {
+    BackupJudgement j;
+    if (backup.filename().native().size() > ops.NameLimit(FolderOf(backup))) {
+        j.refusal = "nazwa kopii zapasowej " + PathForMessage(backup) +
+                    " jest za długa dla tego systemu plików";
+        return j;
+    }
+    FileState st;
+    switch (ops.Examine(backup, false, &st)) {
+    case NameKind::Missing: j.free = true; break;
+    case NameKind::Regular:
+        // Only a second name of the very file being converted is the backup
+        // a stopped conversion left; any other file is an earlier backup.
+        if (st.SameFile(original) && st.links >= 2) j.adopted = true;
+        else j.refusal = BackupTaken(backup);
+        break;
+    case NameKind::Link: j.refusal = BackupTaken(backup, " jako dowiązanie symboliczne"); break;
+    case NameKind::Folder: j.refusal = BackupTaken(backup, " jako folder"); break;
+    case NameKind::Other: j.refusal = BackupTaken(backup, " i nie jest zwykłym plikiem"); break;
+    }
+    return j;
 }
 
 std::filesystem::path TemporaryNameBeside(const std::filesystem::path& target, uint32_t tag) {
-    char hex[9];
-    std::snprintf(hex, sizeof hex, "%08x", unsigned(tag));
-    std::filesystem::path name = target.filename();
-    name += std::filesystem::path("." + std::string(hex) + ".tmp");
-    return target.parent_path() / name;
+    const std::string name = "~qwz-" + Hex8(NameHash(target)) + "-" + Hex8(tag) + ".tmp";
+    return target.parent_path() / std::filesystem::path(name);
 }
 
 bool IsTemporaryNameOf(const std::filesystem::path& name, const std::filesystem::path& target) {
     // Native strings: no conversion that could fail on a name the locale
     // cannot spell.
-    using Char = std::filesystem::path::value_type;
-    const std::filesystem::path::string_type n = name.filename().native();
-    const std::filesystem::path::string_type t = target.filename().native();
-    // "<name>." + 8 hexadecimal digits + ".tmp"
-    const std::filesystem::path::string_type tmp = std::filesystem::path(".tmp").native();
-    if (n.size() != t.size() + 13 || n.compare(0, t.size(), t) != 0) return false;
-    if (n[t.size()] != Char('.') || n.compare(t.size() + 9, 4, tmp) != 0) return false;
-    return std::all_of(n.begin() + long(t.size()) + 1, n.begin() + long(t.size()) + 9, [](Char c) {
-        return (c >= Char('0') && c <= Char('9')) || (c >= Char('a') && c <= Char('f'));
-    });
+    const NativeString n = name.filename().native();
+    const NativeString prefix = std::filesystem::path("~qwz-" + Hex8(NameHash(target)) + "-").native();
+    const NativeString tmp = std::filesystem::path(".tmp").native();
+    if (n.size() != prefix.size() + 8 + tmp.size() || n.compare(0, prefix.size(), prefix) != 0 ||
+        n.compare(prefix.size() + 8, tmp.size(), tmp) != 0)
+        return false;
+    return std::all_of(n.begin() + long(prefix.size()), n.begin() + long(prefix.size()) + 8,
+                       [](NativeChar c) {
+                           return (c >= NativeChar('0') && c <= NativeChar('9')) ||
+                                  (c >= NativeChar('a') && c <= NativeChar('f'));
+                       });
 }
 
-void RemoveStaleTemporaries(const std::filesystem::path& target) {
-    std::filesystem::path folder = target.parent_path();
-    if (folder.empty()) folder = ".";
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        std::error_code ignored;
-        if (IsTemporaryNameOf(it->path(), target) && it->is_regular_file(ignored))
-            std::filesystem::remove(it->path(), ignored);
+void RemoveStaleTemporaries(const std::filesystem::path& target, FileOps& ops) {
+    const std::filesystem::path folder = FolderOf(target);
+    std::vector<std::filesystem::path> names;
+    if (!ops.ListFolder(folder, names)) return;
+    for (const std::filesystem::path& name : names) {
+        if (!IsTemporaryNameOf(name, target)) continue;
+        const std::filesystem::path path = target.parent_path() / name;
+        std::string ignored;
+        if (ops.Examine(path, false, nullptr) == NameKind::Regular) ops.Remove(path, ignored);
     }
 }
 
-bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
-    std::error_code ec;
-    return std::filesystem::equivalent(a, b, ec) && !ec;
-}
+bool ReplaceFileSafely(OriginalFile& original, const std::vector<uint8_t>& bytes,
+                       const ReplaceOptions& options, std::string& reason) {
+    reason.clear();
+    FileOps& ops = original.ops();
+    const std::filesystem::path& target = original.path();
+    if (ops.IsReadOnly(target))
+        return Fail(reason, "plik " + PathForMessage(target) + " jest tylko do odczytu");
+    if (ops.IsInUse(target, reason)) return false;
 
-std::string PathForMessage(const std::filesystem::path& path) {
-    std::u8string u8 = path.u8string();
-    return "\"" + std::string(u8.begin(), u8.end()) + "\"";
+    // The backup name is judged before anything is written.
+    BackupJudgement judged;
+    if (!options.backup.empty()) {
+        judged = JudgeBackupName(options.backup, original.state(), ops);
+        if (!judged.refusal.empty()) return Fail(reason, judged.refusal);
+    }
+
+    RemoveStaleTemporaries(target, ops);
+    TemporaryFile temp(ops);
+    if (!WriteTemporary(target, bytes, options, temp, reason, ops)) return false;
+
+    MadeBackup made(ops);
+    std::string ignored;
+    if (!options.backup.empty() && judged.free) {
+        if (!MakeBackup(original, options.backup, made, reason)) return false;
+        // The backup is on the disk before the original's name changes, so
+        // that no power loss can keep the one without the other.
+        ops.SyncFolder(FolderOf(target), ignored);
+    }
+
+    // Nothing may have written the original, or put another file under its
+    // name, since it was read.
+    if (!original.Unchanged(reason)) return false;
+    if (!ops.CanReplaceOpenFile()) original.Close();
+
+    std::string error;
+    if (!ops.RenameReplace(temp.path, target, error)) return Fail(reason, error);
+    temp.handedOver = true;
+    made.kept = true;
+
+    // The new names are in place; a folder that cannot be synced leaves them
+    // as they are, which is what a later flush by the system would give.
+    ops.SyncFolder(FolderOf(target), ignored);
+    return true;
 }
 
 bool ReplaceFileSafely(const std::filesystem::path& target, const std::vector<uint8_t>& bytes,
                        const ReplaceOptions& options, std::string& reason, FileOps& ops) {
-    reason.clear();
-    if (ops.IsReadOnly(target))
-        return Fail(reason, "plik " + PathForMessage(target) + " jest tylko do odczytu");
-
-    if (ops.IsInUse(target, reason)) return false;
-
-    RemoveStaleTemporaries(target);
-    TemporaryFile temp(ops);
-    if (!WriteTemporary(target, bytes, options, temp, reason, ops)) return false;
-
-    // Step 2: the backup name points at the original. Linking leaves the
-    // original under its own name the whole time; the rename is for file
-    // systems without links. Neither replaces a file that has the name
-    // already: their refusal is the test.
-    enum class Kept { Nothing, Linked, Moved } kept = Kept::Nothing;
-    std::string error;
-    if (!options.backup.empty()) {
-        switch (ops.Link(target, options.backup, error)) {
-        case NoReplace::Done: kept = Kept::Linked; break;
-        case NoReplace::NameTaken:
-            // A conversion stopped between this step and the next leaves the
-            // backup name linked to the original itself: that is the backup
-            // this conversion would make, not an earlier one to protect.
-            if (!IsSameFile(options.backup, target)) return Fail(reason, BackupTaken(options.backup));
-            kept = Kept::Linked;
-            break;
-        case NoReplace::Failed: return Fail(reason, error);
-        case NoReplace::Unsupported:
-            switch (ops.RenameNoReplace(target, options.backup, error)) {
-            case NoReplace::Done: kept = Kept::Moved; break;
-            case NoReplace::NameTaken: return Fail(reason, BackupTaken(options.backup));
-            case NoReplace::Unsupported:
-            case NoReplace::Failed: return Fail(reason, error);
-            }
-            break;
-        }
-    }
-
-    // Step 3: the new file takes the original's name in one step.
-    if (!ops.RenameReplace(temp.path, target, error)) {
-        std::string undo;
-        if (kept == Kept::Linked && !RemoveWithRetries(ops, options.backup, undo))
-            error += "; " + undo;
-        if (kept == Kept::Moved && ops.RenameNoReplace(options.backup, target, undo) != NoReplace::Done)
-            error += "; oryginał pozostał pod nazwą " + PathForMessage(options.backup) + ": " + undo;
-        return Fail(reason, error);
-    }
-    temp.handedOver = true;
-
-    // The new names are in place; a folder that cannot be synced leaves them
-    // as they are, which is what a later flush by the system would give.
-    std::string ignored;
-    std::filesystem::path folder = target.parent_path();
-    ops.SyncFolder(folder.empty() ? std::filesystem::path(".") : folder, ignored);
-    return true;
+    OriginalFile original(ops);
+    if (!original.Open(target, reason)) return false;
+    return ReplaceFileSafely(original, bytes, options, reason);
 }
 
 }  // namespace qwz::platform

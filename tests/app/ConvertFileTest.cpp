@@ -97,7 +97,7 @@ TEST_F(ConvertFileTest, WhatIsNotAConvertibleFileIsLeftAlone) {
     lines.clear();
     fs::create_directory(dir.path() / "folder.qwz");
     EXPECT_EQ(ConvertFile(dir.path() / "folder.qwz", 203), kConversionFailed);
-    EXPECT_EQ(LastConversionFailure(), "plik nie istnieje");  // a folder is no file
+    EXPECT_EQ(LastConversionFailure(), "to nie jest zwykły plik");
     EXPECT_EQ(lines.size(), 1u);
 }
 

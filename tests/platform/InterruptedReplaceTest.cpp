@@ -25,13 +25,17 @@ std::set<fs::path> Listing(const fs::path& folder) {
 
 TEST(InterruptedReplace, TemporaryNamesAreRecognisedExactly) {
     const fs::path target = fs::path("dir") / "hala.qwz";
+    const std::string own = TemporaryNameBeside(target, 0).filename().string();  // "~qwz-<hash>-00000000.tmp"
+    const std::string stem = own.substr(0, 14);
     EXPECT_TRUE(IsTemporaryNameOf(TemporaryNameBeside(target, 0x1234abcd), target));
-    EXPECT_TRUE(IsTemporaryNameOf("hala.qwz.00000000.tmp", target));
-    EXPECT_FALSE(IsTemporaryNameOf("hala.qwz.0000000.tmp", target));    // seven digits
-    EXPECT_FALSE(IsTemporaryNameOf("hala.qwz.0000000G.tmp", target));   // not hexadecimal
+    EXPECT_TRUE(IsTemporaryNameOf(own, target));
+    EXPECT_FALSE(IsTemporaryNameOf(stem + "0000000.tmp", target));      // seven digits
+    EXPECT_FALSE(IsTemporaryNameOf(stem + "0000000G.tmp", target));     // not hexadecimal
+    EXPECT_FALSE(IsTemporaryNameOf(stem + "00000000.bak", target));
+    EXPECT_FALSE(IsTemporaryNameOf(TemporaryNameBeside("hala2.qwz", 0), target));  // another file's
+    // What other programs name their temporary files is never taken for ours.
+    EXPECT_FALSE(IsTemporaryNameOf("hala.qwz.0badf00d.tmp", target));
     EXPECT_FALSE(IsTemporaryNameOf("hala.qwz.notes.tmp", target));
-    EXPECT_FALSE(IsTemporaryNameOf("hala2.qwz.00000000.tmp", target));  // another file's
-    EXPECT_FALSE(IsTemporaryNameOf("hala.qwz.00000000.bak", target));
 }
 
 TEST(InterruptedReplace, LeftoverTemporaryFilesOfThatFileAreRemovedOthersStay) {
@@ -40,12 +44,14 @@ TEST(InterruptedReplace, LeftoverTemporaryFilesOfThatFileAreRemovedOthersStay) {
     dir.write(TemporaryNameBeside(target, 7).filename(), {1, 2});
     dir.write(TemporaryNameBeside(target, 0xffffffff).filename(), {3});
     dir.write("hala.qwz.notes.tmp", {4});
-    dir.write("inna.qwz.00000007.tmp", {5});
+    dir.write("hala.qwz.0badf00d.tmp", {5});
+    const fs::path other = TemporaryNameBeside(dir.path() / "inna.qwz", 7).filename();
+    dir.write(other, {6});
     std::string reason;
     ASSERT_TRUE(ReplaceFileSafely(target, kNew, {}, reason)) << reason;
     EXPECT_EQ(TempDir::read(target), kNew);
     EXPECT_EQ(Listing(dir.path()),
-              (std::set<fs::path>{"hala.qwz", "hala.qwz.notes.tmp", "inna.qwz.00000007.tmp"}));
+              (std::set<fs::path>{"hala.qwz", "hala.qwz.notes.tmp", "hala.qwz.0badf00d.tmp", other}));
 }
 
 TEST(InterruptedReplace, ABackupNameLinkedToTheOriginalItselfIsTakenOver) {

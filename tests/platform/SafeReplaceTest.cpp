@@ -57,7 +57,7 @@ TEST(SafeReplace, ATakenBackupNameStopsItAndChangesNothing) {
     const std::vector<uint8_t> earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
     fs::path backup = dir.write("a_org.qwz", earlier);
     for (bool noLinks : {false, true}) {
-        SCOPED_TRACE(noLinks ? "rename fallback" : "link");
+        SCOPED_TRACE(noLinks ? "copy" : "link");
         FaultyFileOps ops;
         ops.noLinks = noLinks;
         ReplaceOptions options;
@@ -133,9 +133,13 @@ TEST(SafeReplace, TheNewFileKeepsTheOriginalsAccessRightsAndOwner) {
 }
 #endif
 
-TEST(SafeReplace, TheTemporaryFileSitsBesideTheTarget) {
+TEST(SafeReplace, TheTemporaryFileSitsBesideTheTargetUnderAShortNameOfItsOwn) {
     fs::path t = TemporaryNameBeside(fs::path("folder") / "hall.qwz", 0xabcdef12u);
-    EXPECT_EQ(t, fs::path("folder") / "hall.qwz.abcdef12.tmp");
+    EXPECT_EQ(t.parent_path(), fs::path("folder"));
+    const std::string name = t.filename().string();
+    EXPECT_EQ(name.size(), 26u);
+    EXPECT_EQ(name.rfind("~qwz-", 0), 0u);
+    EXPECT_EQ(name.substr(13), "-abcdef12.tmp");
 }
 
 // Every step of one replacement is made to fail in turn, once each. After
@@ -191,18 +195,18 @@ TEST_P(SafeReplaceFaults, EveryStepFailingLeavesTheOriginalOrACompleteResult) {
     std::string steps;
     for (const std::string& s : stepsFailed) steps += " " + s;
     std::printf("[ faults   ] %s: %d injection points:%s\n", c.name, points, steps.c_str());
-    // create, three writes, flush, close, read back, the backup step(s), the
-    // final rename and the folder sync
-    EXPECT_GE(points, c.backup ? (c.noLinks ? 11 : 10) : 9);
+    // open and lock the original, create, three writes, flush, close, read
+    // back, the backup step(s), the final rename and the folder sync
+    EXPECT_GE(points, c.backup ? (c.noLinks ? 18 : 12) : 11);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, SafeReplaceFaults,
     ::testing::Values(FaultCase{"backup by link", true, false},
-                      FaultCase{"backup by rename", true, true},
+                      FaultCase{"backup by copy", true, true},
                       FaultCase{"no backup", false, false}),
     [](const ::testing::TestParamInfo<FaultCase>& info) {
-        return std::string(info.param.backup ? (info.param.noLinks ? "RenameBackup" : "LinkBackup")
+        return std::string(info.param.backup ? (info.param.noLinks ? "CopyBackup" : "LinkBackup")
                                              : "NoBackup");
     });
 

@@ -1,10 +1,13 @@
 // Test-only file-system steps that pass every call to the system's own and
 // can make one chosen call fail, to show that a replacement survives a
-// failure at each step. Calls are counted from 1 in the order they are made.
+// failure at each step, or pause before a step (the `before` hook), to
+// force the timing of two conversions or of a change to the file. Calls
+// that can fail are counted from 1 in the order they are made.
 #pragma once
 
-#include "platform/SafeReplace.h"
+#include "platform/FileOps.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,21 +19,58 @@ public:
     explicit FaultyFileOps(int failAt = 0) : failAt_(failAt) {}
 
     // Link answers Unsupported every time, as on a file system without hard
-    // links, so the rename that refuses a taken name is used instead.
+    // links, so the backup is made as a copy instead.
     bool noLinks = false;
     // Each write writes at most this many bytes (a short write).
     size_t shortWrite = 0;
+    // Called with the step's name before every call, queries included.
+    std::function<void(const std::string& step)> before;
 
     int calls() const { return int(log_.size()); }
     bool failed() const { return failed_; }
-    // The steps in order ("CreateNew", "Write", ...); the failed one ends in "!".
+    // The steps that can fail, in order ("CreateNew", "Write", ...); the
+    // failed one ends in "!".
     const std::vector<std::string>& log() const { return log_; }
 
+    platform::NameKind Examine(const std::filesystem::path& path, bool follow,
+                               platform::FileState* state) override {
+        Hook("Examine");
+        return real().Examine(path, follow, state);
+    }
     bool IsReadOnly(const std::filesystem::path& path) override {
-        return real().IsReadOnly(path);  // a query, not a step that can fail
+        Hook("IsReadOnly");
+        return real().IsReadOnly(path);
     }
     bool IsInUse(const std::filesystem::path& path, std::string& reason) override {
-        return real().IsInUse(path, reason);  // a query as well
+        Hook("IsInUse");
+        return real().IsInUse(path, reason);
+    }
+    size_t NameLimit(const std::filesystem::path& folder) override {
+        Hook("NameLimit");
+        return real().NameLimit(folder);
+    }
+    bool ListFolder(const std::filesystem::path& folder,
+                    std::vector<std::filesystem::path>& names) override {
+        Hook("ListFolder");
+        return real().ListFolder(folder, names);
+    }
+    bool OpenToRead(const std::filesystem::path& path, platform::FileHandle& file,
+                    std::string& error) override {
+        if (Inject("OpenToRead", error)) return false;
+        return real().OpenToRead(path, file, error);
+    }
+    platform::LockResult TryLock(platform::FileHandle file, std::string& error) override {
+        if (Inject("TryLock", error)) return platform::LockResult::Failed;
+        return real().TryLock(file, error);
+    }
+    bool StateOf(platform::FileHandle file, platform::FileState& state, std::string& error) override {
+        Hook("StateOf");
+        return real().StateOf(file, state, error);
+    }
+    bool ReadAt(platform::FileHandle file, uint64_t offset, uint8_t* data, size_t size, size_t& got,
+                std::string& error) override {
+        if (Inject("ReadAt", error)) return false;
+        return real().ReadAt(file, offset, data, size, got, error);
     }
     bool CreateNew(const std::filesystem::path& path, const std::filesystem::path& like,
                    platform::FileHandle& file, bool& exists, std::string& error) override {
@@ -65,12 +105,6 @@ public:
         if (noLinks) return platform::NoReplace::Unsupported;
         return real().Link(existing, newName, error);
     }
-    platform::NoReplace RenameNoReplace(const std::filesystem::path& from,
-                                        const std::filesystem::path& to,
-                                        std::string& error) override {
-        if (Inject("RenameNoReplace", error)) return platform::NoReplace::Failed;
-        return real().RenameNoReplace(from, to, error);
-    }
     bool RenameReplace(const std::filesystem::path& from, const std::filesystem::path& to,
                        std::string& error) override {
         if (Inject("RenameReplace", error)) return false;
@@ -84,11 +118,17 @@ public:
         if (Inject("Remove", error)) return false;
         return real().Remove(path, error);
     }
+    bool CanReplaceOpenFile() const override { return real().CanReplaceOpenFile(); }
 
 private:
     static platform::FileOps& real() { return platform::SystemFileOps(); }
 
+    void Hook(const char* step) {
+        if (before) before(step);
+    }
+
     bool Inject(const char* step, std::string& error) {
+        Hook(step);
         log_.push_back(step);
         if (int(log_.size()) != failAt_) return false;
         log_.back() += "!";

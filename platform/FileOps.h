@@ -1,0 +1,138 @@
+// The file-system steps of a conversion: reading and holding the user's
+// file, writing new files, and giving them names. Everything a conversion
+// does to the disk goes through one FileOps, so a test can make any step
+// fail, pause between steps, or run the whole conversion on a file system
+// of its own that loses what was not yet flushed.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace qwz::platform {
+
+// An open file of FileOps: a descriptor on POSIX, a HANDLE on Windows.
+struct FileHandle {
+    intptr_t value = -1;
+    bool open() const { return value != -1; }
+};
+
+// Which file a name leads to and the state of its content. Two states are
+// equal when they describe the same file with the same size and the same
+// time of last change; the link count is not part of that.
+struct FileState {
+    uint64_t device = 0;    // st_dev; the volume's serial number
+    uint64_t file = 0;      // st_ino; the file index
+    uint64_t size = 0;
+    int64_t modified = 0;   // in the system's own units
+    uint64_t links = 0;     // names the file has
+
+    bool SameFile(const FileState& o) const { return device == o.device && file == o.file; }
+    bool operator==(const FileState& o) const {
+        return SameFile(o) && size == o.size && modified == o.modified;
+    }
+};
+
+// What a name holds.
+enum class NameKind {
+    Missing,  // nothing
+    Regular,  // a regular file
+    Link,     // a symbolic link (only when the link is not followed)
+    Folder,
+    Other,    // a FIFO, a device, a socket
+};
+
+// The outcome of a step that refuses to replace an existing name.
+enum class NoReplace {
+    Done,         // the new name now points at the file
+    NameTaken,    // something already has the new name; nothing changed
+    Unsupported,  // the file system cannot do this kind of step
+    Failed,       // another error; nothing changed
+};
+
+// The outcome of trying to take the conversion lock of a file.
+enum class LockResult {
+    Locked,  // this conversion holds it until the file is closed
+    Held,    // another conversion holds it
+    Failed,
+};
+
+// Every step fills `error` with a short Polish reason (the step, the file
+// and the system's reason) when it fails.
+class FileOps {
+public:
+    virtual ~FileOps() = default;
+
+    // What `path` holds; `follow` follows a symbolic link at the name.
+    // `state` is filled for a regular file.
+    virtual NameKind Examine(const std::filesystem::path& path, bool follow, FileState* state) = 0;
+    // Whether the user marked the file read-only (a read-only original is
+    // refused, never fought).
+    virtual bool IsReadOnly(const std::filesystem::path& path) = 0;
+    // Whether another program holds the file so that it cannot be renamed or
+    // replaced now (Windows share modes); `reason` says so.
+    virtual bool IsInUse(const std::filesystem::path& path, std::string& reason) = 0;
+    // The longest file name the folder's file system takes, in the units of
+    // the system's own names (bytes; UTF-16 units on Windows).
+    virtual size_t NameLimit(const std::filesystem::path& folder) = 0;
+    // The names of the entries of a folder (file names only); false when it
+    // cannot be read.
+    virtual bool ListFolder(const std::filesystem::path& folder,
+                            std::vector<std::filesystem::path>& names) = 0;
+
+    // Opens a regular file for reading; anything else at the name (a
+    // folder, a FIFO, a device) is refused without waiting on it. While the
+    // file is open, other programs may read it but not write it where the
+    // system can enforce that (Windows).
+    virtual bool OpenToRead(const std::filesystem::path& path, FileHandle& file,
+                            std::string& error) = 0;
+    // Takes the conversion lock of an open file without waiting. The lock
+    // belongs to this open file and ends when it is closed.
+    virtual LockResult TryLock(FileHandle file, std::string& error) = 0;
+    // The state of an open file.
+    virtual bool StateOf(FileHandle file, FileState& state, std::string& error) = 0;
+    // Reads up to `size` bytes at `offset`; `got` is 0 at the end of the file.
+    virtual bool ReadAt(FileHandle file, uint64_t offset, uint8_t* data, size_t size, size_t& got,
+                        std::string& error) = 0;
+
+    // Creates a new file that must not exist yet, for writing, with the
+    // access rights of `like` where the system has them. `exists` tells a
+    // taken name apart from other failures.
+    virtual bool CreateNew(const std::filesystem::path& path, const std::filesystem::path& like,
+                           FileHandle& file, bool& exists, std::string& error) = 0;
+    // Writes some of the bytes (at least one on success); `written` says how
+    // many.
+    virtual bool Write(FileHandle file, const uint8_t* data, size_t size, size_t& written,
+                       std::string& error) = 0;
+    // Forces the written bytes to the disk.
+    virtual bool Flush(FileHandle file, std::string& error) = 0;
+    // Closes the file; the handle is invalid afterwards even on failure.
+    virtual bool Close(FileHandle& file, std::string& error) = 0;
+    // Reads a whole file (OpenToRead, ReadAt, Close).
+    virtual bool ReadAll(const std::filesystem::path& path, std::vector<uint8_t>& out,
+                         std::string& error);
+
+    // A second name for an existing file (a hard link); never replaces.
+    virtual NoReplace Link(const std::filesystem::path& existing,
+                           const std::filesystem::path& newName, std::string& error) = 0;
+    // Moves a file over another in one step (the target may exist).
+    virtual bool RenameReplace(const std::filesystem::path& from, const std::filesystem::path& to,
+                               std::string& error) = 0;
+    // Makes the names in a folder durable (POSIX); nothing to do on Windows.
+    virtual bool SyncFolder(const std::filesystem::path& folder, std::string& error) = 0;
+    // Removes a file.
+    virtual bool Remove(const std::filesystem::path& path, std::string& error) = 0;
+    // Whether a file can be replaced by a rename while it is open here
+    // (POSIX); where it cannot (Windows), the original is closed just
+    // before the final rename.
+    virtual bool CanReplaceOpenFile() const { return true; }
+};
+
+// The operating system's own file system.
+FileOps& SystemFileOps();
+
+// A file's path as text for a user's message (UTF-8, in double quotes).
+std::string PathForMessage(const std::filesystem::path& path);
+
+}  // namespace qwz::platform

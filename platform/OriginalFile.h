@@ -1,0 +1,63 @@
+// The user's file while it is converted: open, locked against a second
+// conversion of it, and its state taken when it was read, so that the
+// replacement can tell whether anything changed it in the meantime.
+#pragma once
+
+#include "platform/FileOps.h"
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace qwz::platform {
+
+// How long a conversion waits for another conversion of the same file
+// before it gives up.
+inline constexpr std::chrono::milliseconds kLockWait{2000};
+
+class OriginalFile {
+public:
+    explicit OriginalFile(FileOps& ops = SystemFileOps()) : ops_(ops) {}
+    ~OriginalFile();
+    OriginalFile(const OriginalFile&) = delete;
+    OriginalFile& operator=(const OriginalFile&) = delete;
+
+    // Opens the file at `path` and takes its conversion lock, waiting up to
+    // `wait` for a conversion that holds it. Once the lock is taken, the
+    // name must still lead to the locked file (a conversion that held it
+    // may have replaced it meanwhile; then the new file is opened instead).
+    // False with a Polish reason when the file is missing, not a regular
+    // file, cannot be opened or stays locked.
+    bool Open(const std::filesystem::path& path, std::string& reason,
+              std::chrono::milliseconds wait = kLockWait);
+
+    // Reads the whole file through the open handle and takes its state.
+    // Refuses up front a file that cannot fit in memory, and a file that
+    // changed while it was read.
+    bool Read(std::vector<uint8_t>& out, std::string& reason);
+
+    // Whether the file at the name is still the one that was read, unchanged.
+    // False with a reason when it is not.
+    bool Unchanged(std::string& reason);
+
+    // Closes the file, which ends the lock.
+    void Close();
+
+    const std::filesystem::path& path() const { return path_; }
+    FileHandle handle() const { return file_; }
+    const FileState& state() const { return state_; }
+    FileOps& ops() const { return ops_; }
+
+private:
+    FileOps& ops_;
+    std::filesystem::path path_;
+    FileHandle file_;
+    FileState state_;
+};
+
+// The text that says a file changed while it was converted.
+std::string ChangedDuringConversion(const std::filesystem::path& path);
+
+}  // namespace qwz::platform

@@ -1,0 +1,238 @@
+#include "platform/FileOps.h"
+#include "platform/SystemError.h"
+
+#include <cerrno>
+#include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qwz::platform {
+namespace {
+
+std::string Reason(const char* what, const std::filesystem::path& path) {
+    unsigned long code = LastSystemError();
+    return std::string(what) + " " + PathForMessage(path) + ": " + SystemReason(code);
+}
+
+FileState StateFrom(const struct stat& st) {
+    FileState s;
+    s.device = uint64_t(st.st_dev);
+    s.file = uint64_t(st.st_ino);
+    s.size = st.st_size > 0 ? uint64_t(st.st_size) : 0;
+    s.modified = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    s.links = uint64_t(st.st_nlink);
+    return s;
+}
+
+NameKind KindOf(mode_t mode) {
+    if (S_ISREG(mode)) return NameKind::Regular;
+    if (S_ISLNK(mode)) return NameKind::Link;
+    if (S_ISDIR(mode)) return NameKind::Folder;
+    return NameKind::Other;
+}
+
+class PosixFileOps final : public FileOps {
+public:
+    PosixFileOps() {
+        // A file-size limit (ulimit -f, some quotas) would otherwise end the
+        // process in the middle of a write and leave its temporary file
+        // behind; ignored, the write fails with EFBIG and is reported.
+        std::signal(SIGXFSZ, SIG_IGN);
+    }
+
+    NameKind Examine(const std::filesystem::path& path, bool follow, FileState* state) override {
+        struct stat st {};
+        if ((follow ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0)
+            return NameKind::Missing;
+        if (state) *state = StateFrom(st);
+        return KindOf(st.st_mode);
+    }
+
+    bool IsReadOnly(const std::filesystem::path& path) override {
+        // The owner's write bit is what "read-only" means to a user; the
+        // super-user would be let through by access(), so the bits decide.
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+    }
+
+    // Open files do not stop a rename here.
+    bool IsInUse(const std::filesystem::path&, std::string&) override { return false; }
+
+    size_t NameLimit(const std::filesystem::path& folder) override {
+        long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+        return limit > 0 ? size_t(limit) : 255;
+    }
+
+    bool ListFolder(const std::filesystem::path& folder,
+                    std::vector<std::filesystem::path>& names) override {
+        DIR* dir = ::opendir(folder.c_str());
+        if (!dir) return false;
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") names.emplace_back(name);
+        }
+        ::closedir(dir);
+        return true;
+    }
+
+    bool OpenToRead(const std::filesystem::path& path, FileHandle& file, std::string& error) override {
+        // Without O_NONBLOCK a FIFO put under the name would hold the open
+        // until a writer came.
+        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        if (fd < 0) {
+            error = Reason("nie można otworzyć pliku", path);
+            return false;
+        }
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd);
+            error = "plik " + PathForMessage(path) + ": to nie jest zwykły plik";
+            return false;
+        }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        file.value = fd;
+        return true;
+    }
+
+    LockResult TryLock(FileHandle file, std::string& error) override {
+        // An advisory lock of the open file: every conversion asks for it;
+        // two opens of one file exclude each other, even in one process.
+        for (;;) {
+            if (::flock(int(file.value), LOCK_EX | LOCK_NB) == 0) return LockResult::Locked;
+            if (errno == EINTR) continue;
+            if (errno == EWOULDBLOCK) return LockResult::Held;
+            // File systems without locks (some network shares) convert
+            // without one, as before there was a lock.
+            if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS) return LockResult::Locked;
+            error = "nie można zablokować pliku: " + SystemReason(LastSystemError());
+            return LockResult::Failed;
+        }
+    }
+
+    bool StateOf(FileHandle file, FileState& state, std::string& error) override {
+        struct stat st {};
+        if (::fstat(int(file.value), &st) != 0) {
+            error = "nie można odczytać stanu pliku: " + SystemReason(LastSystemError());
+            return false;
+        }
+        state = StateFrom(st);
+        return true;
+    }
+
+    bool ReadAt(FileHandle file, uint64_t offset, uint8_t* data, size_t size, size_t& got,
+                std::string& error) override {
+        for (;;) {
+            ssize_t n = ::pread(int(file.value), data, size, off_t(offset));
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                error = "błąd odczytu pliku: " + SystemReason(LastSystemError());
+                return false;
+            }
+            got = size_t(n);
+            return true;
+        }
+    }
+
+    bool CreateNew(const std::filesystem::path& path, const std::filesystem::path& like,
+                   FileHandle& file, bool& exists, std::string& error) override {
+        struct stat st {};
+        mode_t mode = ::stat(like.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0666;
+        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd < 0) {
+            exists = errno == EEXIST;
+            error = Reason("nie można utworzyć pliku", path);
+            return false;
+        }
+        exists = false;
+        // The new file keeps the original's access rights, whatever the umask,
+        // and its owner where the system lets us (the super-user converting
+        // someone else's file); where it does not, the file stays ours.
+        if (::stat(like.c_str(), &st) == 0) {
+            [[maybe_unused]] int ignored = ::fchown(fd, st.st_uid, st.st_gid);
+        }
+        ::fchmod(fd, mode);
+        file.value = fd;
+        return true;
+    }
+
+    bool Write(FileHandle file, const uint8_t* data, size_t size, size_t& written,
+               std::string& error) override {
+        for (;;) {
+            ssize_t n = ::write(int(file.value), data, size);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                if (n == 0) errno = EIO;
+                error = "nie można zapisać pliku: " + SystemReason(LastSystemError());
+                return false;
+            }
+            written = size_t(n);
+            return true;
+        }
+    }
+
+    bool Flush(FileHandle file, std::string& error) override {
+        if (::fsync(int(file.value)) == 0) return true;
+        error = "nie można zapisać pliku na dysk: " + SystemReason(LastSystemError());
+        return false;
+    }
+
+    bool Close(FileHandle& file, std::string& error) override {
+        int fd = int(file.value);
+        file.value = -1;
+        // A failed close must not be retried: the descriptor is gone.
+        if (::close(fd) == 0) return true;
+        error = "nie można zamknąć pliku: " + SystemReason(LastSystemError());
+        return false;
+    }
+
+    NoReplace Link(const std::filesystem::path& existing, const std::filesystem::path& newName,
+                   std::string& error) override {
+        if (::link(existing.c_str(), newName.c_str()) == 0) return NoReplace::Done;
+        int code = errno;
+        error = Reason("nie można utworzyć kopii zapasowej", newName);
+        switch (code) {
+        case EEXIST: return NoReplace::NameTaken;
+        // File systems without hard links (or that refuse them to this user)
+        case EPERM: case EOPNOTSUPP: case ENOSYS: case EMLINK: case EXDEV:
+            return NoReplace::Unsupported;
+        default: return NoReplace::Failed;
+        }
+    }
+
+    bool RenameReplace(const std::filesystem::path& from, const std::filesystem::path& to,
+                       std::string& error) override {
+        if (::rename(from.c_str(), to.c_str()) == 0) return true;
+        error = Reason("nie można zastąpić pliku", to);
+        return false;
+    }
+
+    bool SyncFolder(const std::filesystem::path& folder, std::string& error) override {
+        int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) {
+            error = Reason("nie można otworzyć folderu", folder);
+            return false;
+        }
+        bool ok = ::fsync(fd) == 0;
+        if (!ok) error = Reason("nie można zapisać na dysk folderu", folder);
+        ::close(fd);
+        return ok;
+    }
+
+    bool Remove(const std::filesystem::path& path, std::string& error) override {
+        if (::unlink(path.c_str()) == 0) return true;
+        error = Reason("nie można usunąć pliku", path);
+        return false;
+    }
+};
+
+}  // namespace
+
+FileOps& SystemFileOps() {
+    static PosixFileOps ops;
+    return ops;
+}
+
+}  // namespace qwz::platform

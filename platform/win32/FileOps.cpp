@@ -1,0 +1,254 @@
+#include "platform/FileOps.h"
+#include "platform/SystemError.h"
+
+#include <windows.h>
+
+namespace qwz::platform {
+namespace {
+
+std::string Reason(const char* what, const std::filesystem::path& path) {
+    unsigned long code = LastSystemError();
+    return std::string(what) + " " + PathForMessage(path) + ": " + SystemReason(code);
+}
+
+HANDLE AsHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file.value); }
+
+bool IsNameTaken(DWORD code) { return code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS; }
+
+// The conversion lock is one byte far past the end of any file: locking it
+// excludes a second conversion without keeping anyone from reading the file.
+constexpr DWORD kLockOffsetHigh = 0x7FFFFFF0;
+
+FileState StateFrom(const BY_HANDLE_FILE_INFORMATION& info) {
+    FileState s;
+    s.device = info.dwVolumeSerialNumber;
+    s.file = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    s.size = (uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    s.modified = int64_t((uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                         info.ftLastWriteTime.dwLowDateTime);
+    s.links = info.nNumberOfLinks;
+    return s;
+}
+
+// Never ReplaceFileW: some implementations ignore its flags and can drop the
+// original or write over a backup. Moves without MOVEFILE_REPLACE_EXISTING
+// refuse a taken name; with it they replace in one step.
+class Win32FileOps final : public FileOps {
+public:
+    NameKind Examine(const std::filesystem::path& path, bool follow, FileState* state) override {
+        const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+        HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, flags, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            // A name that exists but cannot be opened (held without sharing)
+            // is still there: its attributes tell what it is.
+            DWORD attrs = GetFileAttributesW(path.c_str());
+            if (attrs == INVALID_FILE_ATTRIBUTES) return NameKind::Missing;
+            if (attrs & FILE_ATTRIBUTE_DIRECTORY) return NameKind::Folder;
+            if (!follow && (attrs & FILE_ATTRIBUTE_REPARSE_POINT)) return NameKind::Link;
+            return NameKind::Other;
+        }
+        BY_HANDLE_FILE_INFORMATION info{};
+        const bool ok = GetFileInformationByHandle(h, &info);
+        const DWORD type = GetFileType(h);
+        CloseHandle(h);
+        if (!ok) return NameKind::Other;
+        if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return NameKind::Folder;
+        if (!follow && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) return NameKind::Link;
+        if (type != FILE_TYPE_DISK) return NameKind::Other;
+        if (state) *state = StateFrom(info);
+        return NameKind::Regular;
+    }
+
+    bool IsReadOnly(const std::filesystem::path& path) override {
+        DWORD attrs = GetFileAttributesW(path.c_str());
+        return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_READONLY);
+    }
+
+    // Asking for the right to delete, while letting others read, write and
+    // delete, fails exactly when someone holds the file without letting it be
+    // deleted or renamed.
+    bool IsInUse(const std::filesystem::path& path, std::string& reason) override {
+        HANDLE h = CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
+            return false;
+        }
+        DWORD code = GetLastError();
+        if (code != ERROR_SHARING_VIOLATION && code != ERROR_LOCK_VIOLATION) return false;
+        reason = Reason("nie można zastąpić pliku", path);
+        return true;
+    }
+
+    size_t NameLimit(const std::filesystem::path& folder) override {
+        std::error_code ec;
+        std::filesystem::path root = std::filesystem::absolute(folder, ec).root_path();
+        DWORD limit = 0;
+        if (!ec && GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, &limit, nullptr, nullptr, 0) &&
+            limit > 0)
+            return limit;
+        return 255;
+    }
+
+    bool ListFolder(const std::filesystem::path& folder,
+                    std::vector<std::filesystem::path>& names) override {
+        WIN32_FIND_DATAW data{};
+        HANDLE find = FindFirstFileW((folder / L"*").c_str(), &data);
+        if (find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+        do {
+            const std::wstring name = data.cFileName;
+            if (name != L"." && name != L"..") names.emplace_back(name);
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+        return true;
+    }
+
+    // Others may read the file and rename or delete it, but not write it
+    // while it is converted: a program that starts saving it meanwhile is
+    // refused by the system, and one that holds it open for writing keeps
+    // it from being opened here.
+    bool OpenToRead(const std::filesystem::path& path, FileHandle& file, std::string& error) override {
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            error = Reason("nie można otworzyć pliku", path);
+            return false;
+        }
+        if (GetFileType(h) != FILE_TYPE_DISK) {
+            CloseHandle(h);
+            error = "plik " + PathForMessage(path) + ": to nie jest zwykły plik";
+            return false;
+        }
+        file.value = reinterpret_cast<intptr_t>(h);
+        return true;
+    }
+
+    LockResult TryLock(FileHandle file, std::string& error) override {
+        OVERLAPPED at{};
+        at.OffsetHigh = kLockOffsetHigh;
+        if (LockFileEx(AsHandle(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
+            return LockResult::Locked;
+        DWORD code = GetLastError();
+        if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING) return LockResult::Held;
+        // File systems without locks convert without one.
+        if (code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_FUNCTION) return LockResult::Locked;
+        error = "nie można zablokować pliku: " + SystemReason(code);
+        return LockResult::Failed;
+    }
+
+    bool StateOf(FileHandle file, FileState& state, std::string& error) override {
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!GetFileInformationByHandle(AsHandle(file), &info)) {
+            error = "nie można odczytać stanu pliku: " + SystemReason(LastSystemError());
+            return false;
+        }
+        state = StateFrom(info);
+        return true;
+    }
+
+    bool ReadAt(FileHandle file, uint64_t offset, uint8_t* data, size_t size, size_t& got,
+                std::string& error) override {
+        OVERLAPPED at{};
+        at.Offset = DWORD(offset);
+        at.OffsetHigh = DWORD(offset >> 32);
+        DWORD n = 0;
+        const DWORD want = DWORD(std::min<size_t>(size, 1u << 30));
+        if (!ReadFile(AsHandle(file), data, want, &n, &at)) {
+            if (GetLastError() == ERROR_HANDLE_EOF) {
+                got = 0;
+                return true;
+            }
+            error = "błąd odczytu pliku: " + SystemReason(LastSystemError());
+            return false;
+        }
+        got = n;
+        return true;
+    }
+
+    bool CreateNew(const std::filesystem::path& path, const std::filesystem::path&,
+                   FileHandle& file, bool& exists, std::string& error) override {
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            exists = IsNameTaken(GetLastError());
+            error = Reason("nie można utworzyć pliku", path);
+            return false;
+        }
+        exists = false;
+        file.value = reinterpret_cast<intptr_t>(h);
+        return true;
+    }
+
+    bool Write(FileHandle file, const uint8_t* data, size_t size, size_t& written,
+               std::string& error) override {
+        DWORD n = 0;
+        DWORD want = DWORD(std::min<size_t>(size, 1u << 30));
+        if (!WriteFile(AsHandle(file), data, want, &n, nullptr) || n == 0) {
+            if (n == 0 && GetLastError() == ERROR_SUCCESS) SetLastError(ERROR_HANDLE_DISK_FULL);
+            error = "nie można zapisać pliku: " + SystemReason(LastSystemError());
+            return false;
+        }
+        written = n;
+        return true;
+    }
+
+    bool Flush(FileHandle file, std::string& error) override {
+        if (FlushFileBuffers(AsHandle(file))) return true;
+        error = "nie można zapisać pliku na dysk: " + SystemReason(LastSystemError());
+        return false;
+    }
+
+    bool Close(FileHandle& file, std::string& error) override {
+        HANDLE h = AsHandle(file);
+        file.value = -1;
+        if (CloseHandle(h)) return true;
+        error = "nie można zamknąć pliku: " + SystemReason(LastSystemError());
+        return false;
+    }
+
+    NoReplace Link(const std::filesystem::path& existing, const std::filesystem::path& newName,
+                   std::string& error) override {
+        if (CreateHardLinkW(newName.c_str(), existing.c_str(), nullptr)) return NoReplace::Done;
+        DWORD code = GetLastError();
+        error = Reason("nie można utworzyć kopii zapasowej", newName);
+        if (IsNameTaken(code)) return NoReplace::NameTaken;
+        switch (code) {
+        // File systems without hard links (FAT, some network shares)
+        case ERROR_INVALID_FUNCTION: case ERROR_NOT_SUPPORTED: case ERROR_TOO_MANY_LINKS:
+        case ERROR_NOT_SAME_DEVICE: case ERROR_INVALID_PARAMETER:
+            return NoReplace::Unsupported;
+        default: return NoReplace::Failed;
+        }
+    }
+
+    bool RenameReplace(const std::filesystem::path& from, const std::filesystem::path& to,
+                       std::string& error) override {
+        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        error = Reason("nie można zastąpić pliku", to);
+        return false;
+    }
+
+    // MOVEFILE_WRITE_THROUGH has made the names durable already.
+    bool SyncFolder(const std::filesystem::path&, std::string&) override { return true; }
+
+    bool Remove(const std::filesystem::path& path, std::string& error) override {
+        if (DeleteFileW(path.c_str())) return true;
+        error = Reason("nie można usunąć pliku", path);
+        return false;
+    }
+
+    // A file open here cannot be replaced by a rename.
+    bool CanReplaceOpenFile() const override { return false; }
+};
+
+}  // namespace
+
+FileOps& SystemFileOps() {
+    static Win32FileOps ops;
+    return ops;
+}
+
+}  // namespace qwz::platform
