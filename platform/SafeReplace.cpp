@@ -87,17 +87,22 @@ private:
 
 // The backup this replacement made. Unless the replacement completes, it is
 // removed again, but only while its name still leads to the very file that
-// was made: a backup made by anyone else is never touched.
+// was made (a backup made by anyone else is never touched), and only while
+// the original is still under its own name: should anything have replaced
+// the original meanwhile, the backup may be the last copy of it.
 class MadeBackup {
 public:
-    explicit MadeBackup(FileOps& ops) : ops_(ops) {}
+    MadeBackup(FileOps& ops, const std::filesystem::path& original, const FileState& state)
+        : ops_(ops), original_(original), state_(state) {}
     ~MadeBackup() {
         std::string ignored;
         if (file.open()) ops_.Close(file, ignored);
         if (path.empty() || kept) return;
-        FileState now;
-        if (ops_.Examine(path, false, &now) == NameKind::Regular && now.SameFile(identity))
-            RemoveWithRetries(ops_, path, ignored);
+        FileState now, named;
+        if (ops_.Examine(path, false, &now) != NameKind::Regular || !now.SameFile(identity)) return;
+        const bool lastCopy = holdsOriginal && !(ops_.Examine(original_, true, &named) == NameKind::Regular &&
+                                                 named.SameFile(state_));
+        if (!lastCopy) RemoveWithRetries(ops_, path, ignored);
     }
     MadeBackup(const MadeBackup&) = delete;
     MadeBackup& operator=(const MadeBackup&) = delete;
@@ -105,10 +110,13 @@ public:
     std::filesystem::path path;
     FileState identity;
     FileHandle file;  // while a copy is being written
+    bool holdsOriginal = true;  // a copy, or a second name of the original
     bool kept = false;
 
 private:
     FileOps& ops_;
+    std::filesystem::path original_;
+    FileState state_;
 };
 
 bool Fail(std::string& reason, std::string text) {
@@ -234,13 +242,16 @@ bool MakeBackup(OriginalFile& original, const std::filesystem::path& backup, Mad
     std::string error;
     switch (ops.Link(original.path(), backup, error)) {
     case NoReplace::Done: {
+        // The name is linked, not the open file: should another file have
+        // been put under the original's name meanwhile, the link is a
+        // second name of that one, and no backup at all.
         FileState linked;
-        // The link is ours only while its name leads to the original.
-        if (ops.Examine(backup, false, &linked) != NameKind::Regular ||
-            !linked.SameFile(original.state()))
+        if (ops.Examine(backup, false, &linked) != NameKind::Regular)
             return Fail(reason, ChangedDuringConversion(original.path()));
         made.path = backup;
         made.identity = linked;
+        made.holdsOriginal = linked.SameFile(original.state());
+        if (!made.holdsOriginal) return Fail(reason, ChangedDuringConversion(original.path()));
         return true;
     }
     case NoReplace::NameTaken: {
@@ -352,7 +363,7 @@ bool ReplaceFileSafely(OriginalFile& original, const std::vector<uint8_t>& bytes
     TemporaryFile temp(ops);
     if (!WriteTemporary(target, bytes, options, temp, reason, ops)) return false;
 
-    MadeBackup made(ops);
+    MadeBackup made(ops, target, original.state());
     std::string ignored;
     if (!options.backup.empty() && judged.free) {
         if (!MakeBackup(original, options.backup, made, reason)) return false;

@@ -1,0 +1,187 @@
+// Two conversions of one file at once, and a file that changes while it is
+// converted, with the timing forced: the first conversion pauses before a
+// chosen file-system step while the test acts, then goes on. Whatever
+// happens, the user's name holds a complete file, the original is never
+// lost, and a second conversion never takes the first one's files.
+#include "app/ConvertFile.h"
+#include "app/SampleFiles.h"
+#include "model/Qwzsaveparams.h"
+#include "support/FaultyFileOps.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <fstream>
+#include <mutex>
+#include <set>
+#include <thread>
+
+namespace qwz {
+namespace {
+
+namespace fs = std::filesystem;
+using test::FaultyFileOps;
+using test::TempDir;
+
+// Holds the first conversion before a step until the test lets it go.
+class Pause {
+public:
+    void Reach() {
+        std::unique_lock<std::mutex> lock(m_);
+        reached_ = true;
+        cv_.notify_all();
+        cv_.wait(lock, [this] { return released_; });
+    }
+    void AwaitReached() {
+        std::unique_lock<std::mutex> lock(m_);
+        cv_.wait(lock, [this] { return reached_; });
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(m_);
+        released_ = true;
+        cv_.notify_all();
+    }
+
+private:
+    std::mutex m_;
+    std::condition_variable cv_;
+    bool reached_ = false, released_ = false;
+};
+
+enum class Action {
+    SecondGivesUp,  // a second conversion runs and waits in vain
+    SecondWaits,    // a second conversion waits until the first has ended
+    Append,         // another program adds to the file
+    Rewrite,        // another program rewrites it in place, same size
+    PutAnother,     // another program puts a new file under its name
+};
+
+struct TimingCase {
+    const char* name;
+    const char* pauseAt;  // the first conversion stops before this step, once
+    Action action;
+};
+
+const TimingCase kCases[] = {
+    // The backup is made and the temporary file written: the moment a second
+    // conversion could take both for its own.
+    {"a second conversion gives up while the first holds the file", "SyncFolder", Action::SecondGivesUp},
+    {"a second conversion waits and then finds nothing to do", "CreateNew", Action::SecondWaits},
+    {"the file grows while it is converted", "CreateNew", Action::Append},
+    {"the file is rewritten in place", "Link", Action::Rewrite},
+    {"another file is put under its name", "Link", Action::PutAnother},
+};
+
+bool WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes, std::ios::openmode mode) {
+    std::ofstream out(path, std::ios::binary | mode);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    out.close();
+    return bool(out);
+}
+
+std::set<fs::path> Listing(const fs::path& folder) {
+    std::set<fs::path> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename());
+    return names;
+}
+
+TEST(ConcurrentConversion, ForcedTimingNeverLosesTheOriginal) {
+    *GetSaveParams() = TQWZSaveParams();
+    const std::vector<uint8_t> original = test::Sample204();
+    QWZ_REQUIRE_LAYOUTS(original, 203);
+    for (const TimingCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const fs::path file = dir.write("a.qwz", original);
+        const fs::path backup = dir.path() / "a_org.qwz";
+
+        Pause pause;
+        FaultyFileOps first;
+        bool paused = false;
+        first.before = [&](const std::string& step) {
+            if (step != c.pauseAt || paused) return;
+            paused = true;
+            pause.Reach();
+        };
+        int firstResult = -1;
+        std::string firstReason;
+        std::thread running([&] {
+            firstResult = ConvertFile(file, 203, first);
+            firstReason = LastConversionFailure();
+        });
+        pause.AwaitReached();
+
+        int secondResult = -1;
+        std::string secondReason;
+        std::vector<uint8_t> changed;  // what another program made of the file
+        switch (c.action) {
+        case Action::SecondGivesUp:
+        case Action::SecondWaits: {
+            FaultyFileOps second;
+            int tries = 0;
+            second.before = [&](const std::string& step) {
+                // The first try found the lock held: let the first run end.
+                if (c.action == Action::SecondWaits && step == "TryLock" && ++tries == 2) {
+                    pause.Release();
+                    running.join();
+                }
+            };
+            secondResult = ConvertFile(file, 203, second);
+            secondReason = LastConversionFailure();
+            break;
+        }
+        case Action::Append:
+            changed = original;
+            changed.insert(changed.end(), {1, 2, 3});
+            if (!WriteFile(file, {1, 2, 3}, std::ios::app)) changed.clear();
+            break;
+        case Action::Rewrite:
+            changed = original;
+            changed[changed.size() - 1] ^= 0xFF;
+            if (WriteFile(file, changed, std::ios::in | std::ios::out))
+                fs::last_write_time(file, fs::last_write_time(file) + std::chrono::seconds(2));
+            else
+                changed.clear();
+            break;
+        case Action::PutAnother: {
+            changed = test::Empty203();
+            const fs::path other = dir.write("other.qwz", changed);
+            std::error_code ec;
+            fs::rename(other, file, ec);
+            if (ec) {
+                fs::remove(other);
+                changed.clear();
+            }
+            break;
+        }
+        }
+        if (running.joinable()) {
+            pause.Release();
+            running.join();
+        }
+
+        // Where the system refuses other programs' writes while a file is
+        // converted (Windows), nothing changed and the conversion completes.
+        if (!changed.empty()) {
+            EXPECT_EQ(firstResult, kConversionFailed);
+            EXPECT_NE(firstReason.find("zmienił się w trakcie konwersji"), std::string::npos) << firstReason;
+            EXPECT_EQ(TempDir::read(file), changed);
+            EXPECT_EQ(Listing(dir.path()), (std::set<fs::path>{"a.qwz"}));
+            continue;
+        }
+        EXPECT_EQ(firstResult, kConverted) << firstReason;
+        EXPECT_EQ(TempDir::read(file)[3], 203);
+        EXPECT_EQ(TempDir::read(backup), original);
+        EXPECT_EQ(Listing(dir.path()), (std::set<fs::path>{"a.qwz", "a_org.qwz"}));
+        if (c.action == Action::SecondGivesUp) {
+            EXPECT_EQ(secondResult, kConversionFailed);
+            EXPECT_EQ(secondReason, "plik jest właśnie konwertowany przez inny program");
+        }
+        if (c.action == Action::SecondWaits) EXPECT_EQ(secondResult, kSkipped) << secondReason;
+    }
+}
+
+}  // namespace
+}  // namespace qwz
