@@ -116,6 +116,9 @@ public:
     // A second name for an existing file (a hard link); never replaces.
     virtual NoReplace Link(const std::filesystem::path& existing,
                            const std::filesystem::path& newName, std::string& error) = 0;
+    // Moves a file to a name that must be free.
+    virtual NoReplace RenameNoReplace(const std::filesystem::path& from,
+                                      const std::filesystem::path& to, std::string& error) = 0;
     // Moves a file over another in one step (the target may exist).
     virtual bool RenameReplace(const std::filesystem::path& from, const std::filesystem::path& to,
                                std::string& error) = 0;

@@ -96,7 +96,6 @@ public:
         : ops_(ops), original_(original), state_(state) {}
     ~MadeBackup() {
         std::string ignored;
-        if (file.open()) ops_.Close(file, ignored);
         if (path.empty() || kept) return;
         FileState now, named;
         if (ops_.Examine(path, false, &now) != NameKind::Regular || !now.SameFile(identity)) return;
@@ -109,7 +108,6 @@ public:
 
     std::filesystem::path path;
     FileState identity;
-    FileHandle file;  // while a copy is being written
     bool holdsOriginal = true;  // a copy, or a second name of the original
     bool kept = false;
 
@@ -194,17 +192,24 @@ bool SameContent(FileOps& ops, FileHandle a, FileHandle b, uint64_t size, std::s
 }
 
 // The backup as a copy of the original, for file systems without links:
-// created exclusively, written from the held original, flushed, and read
-// back against it.
+// written from the held original to a temporary file, flushed, read back
+// against the original, and only then given the backup name by a rename
+// that refuses a taken name, so that the backup name never holds part of a
+// copy.
 bool CopyBackup(OriginalFile& original, const std::filesystem::path& backup, MadeBackup& made,
                 std::string& reason) {
     FileOps& ops = original.ops();
     std::string error;
-    bool exists = false;
-    if (!ops.CreateNew(backup, original.path(), made.file, exists, error))
-        return Fail(reason, exists ? BackupTaken(backup) : error);
-    made.path = backup;
-    if (!ops.StateOf(made.file, made.identity, error)) return Fail(reason, error);
+    TemporaryFile copy(ops);
+    for (int attempt = 0; attempt < kTemporaryNameAttempts && !copy.file.open(); ++attempt) {
+        std::filesystem::path candidate = TemporaryNameBeside(original.path(), NextTag());
+        bool exists = false;
+        if (ops.CreateNew(candidate, original.path(), copy.file, exists, error)) copy.path = candidate;
+        else if (!exists) return Fail(reason, error);
+    }
+    if (!copy.file.open()) return Fail(reason, error);
+    FileState identity;
+    if (!ops.StateOf(copy.file, identity, error)) return Fail(reason, error);
 
     std::vector<uint8_t> chunk(size_t(std::min<uint64_t>(original.state().size, kCopyChunk)) + 1);
     uint64_t copied = 0;
@@ -213,16 +218,16 @@ bool CopyBackup(OriginalFile& original, const std::filesystem::path& backup, Mad
         if (!ops.ReadAt(original.handle(), copied, chunk.data(), chunk.size(), got, error))
             return Fail(reason, error);
         if (got == 0) break;
-        if (!WriteAll(ops, made.file, chunk.data(), got, kCopyChunk, backup, error))
+        if (!WriteAll(ops, copy.file, chunk.data(), got, kCopyChunk, copy.path, error))
             return Fail(reason, error);
         copied += got;
     }
     if (copied != original.state().size) return Fail(reason, ChangedDuringConversion(original.path()));
-    if (!ops.Flush(made.file, error)) return Fail(reason, error);
-    if (!ops.Close(made.file, error)) return Fail(reason, error);
+    if (!ops.Flush(copy.file, error)) return Fail(reason, error);
+    if (!ops.Close(copy.file, error)) return Fail(reason, error);
 
     FileHandle back;
-    if (!ops.OpenToRead(backup, back, error)) return Fail(reason, error);
+    if (!ops.OpenToRead(copy.path, back, error)) return Fail(reason, error);
     const bool same = SameContent(ops, original.handle(), back, copied, error);
     std::string ignored;
     ops.Close(back, ignored);
@@ -230,6 +235,16 @@ bool CopyBackup(OriginalFile& original, const std::filesystem::path& backup, Mad
         return Fail(reason, error.empty() ? "kopia zapasowa " + PathForMessage(backup) +
                                                 " różni się od oryginału"
                                           : error);
+
+    switch (ops.RenameNoReplace(copy.path, backup, error)) {
+    case NoReplace::Done: break;
+    case NoReplace::NameTaken: return Fail(reason, BackupTaken(backup));
+    case NoReplace::Unsupported:
+    case NoReplace::Failed: return Fail(reason, error);
+    }
+    copy.handedOver = true;
+    made.path = backup;
+    made.identity = identity;
     return true;
 }
 

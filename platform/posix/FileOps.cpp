@@ -34,6 +34,20 @@ NameKind KindOf(mode_t mode) {
     return NameKind::Other;
 }
 
+// renameat2 with RENAME_NOREPLACE, through the system call where the C
+// library has no wrapper for it.
+int RenameNoReplaceCall(const char* from, const char* to) {
+#if defined(__linux__)
+#ifndef RENAME_NOREPLACE
+#define RENAME_NOREPLACE (1 << 0)
+#endif
+    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+#else
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
 class PosixFileOps final : public FileOps {
 public:
     PosixFileOps() {
@@ -197,6 +211,21 @@ public:
         case EEXIST: return NoReplace::NameTaken;
         // File systems without hard links (or that refuse them to this user)
         case EPERM: case EOPNOTSUPP: case ENOSYS: case EMLINK: case EXDEV:
+            return NoReplace::Unsupported;
+        default: return NoReplace::Failed;
+        }
+    }
+
+    NoReplace RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to,
+                              std::string& error) override {
+        if (RenameNoReplaceCall(from.c_str(), to.c_str()) == 0) return NoReplace::Done;
+        int code = errno;
+        error = Reason("nie można zmienić nazwy pliku na", to);
+        switch (code) {
+        case EEXIST: return NoReplace::NameTaken;
+        case EINVAL: case ENOSYS: case EOPNOTSUPP:
+            error = "system plików nie pozwala bezpiecznie zachować kopii zapasowej " +
+                    PathForMessage(to);
             return NoReplace::Unsupported;
         default: return NoReplace::Failed;
         }

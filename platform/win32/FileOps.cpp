@@ -223,6 +223,14 @@ public:
         }
     }
 
+    NoReplace RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to,
+                              std::string& error) override {
+        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return NoReplace::Done;
+        DWORD code = GetLastError();
+        error = Reason("nie można zmienić nazwy pliku na", to);
+        return IsNameTaken(code) ? NoReplace::NameTaken : NoReplace::Failed;
+    }
+
     bool RenameReplace(const std::filesystem::path& from, const std::filesystem::path& to,
                        std::string& error) override {
         if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))

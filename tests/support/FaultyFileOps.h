@@ -105,6 +105,12 @@ public:
         if (noLinks) return platform::NoReplace::Unsupported;
         return real().Link(existing, newName, error);
     }
+    platform::NoReplace RenameNoReplace(const std::filesystem::path& from,
+                                        const std::filesystem::path& to,
+                                        std::string& error) override {
+        if (Inject("RenameNoReplace", error)) return platform::NoReplace::Failed;
+        return real().RenameNoReplace(from, to, error);
+    }
     bool RenameReplace(const std::filesystem::path& from, const std::filesystem::path& to,
                        std::string& error) override {
         if (Inject("RenameReplace", error)) return false;
