@@ -151,6 +151,12 @@ TEST_F(ConvertFileTest, DroppingContentRewritesTheFileAndKeepsTheOriginal) {
     ASSERT_EQ(ConvertFile(other, 204), kConverted) << LastConversionFailure();
     EXPECT_EQ(TempDir::read(other), now);
     EXPECT_FALSE(fs::exists(dir.path() / "other_org.qwz"));
+
+    // The longest name the file system takes converts too: the temporary
+    // file's name does not grow with it.
+    fs::path longest = dir.write(std::string(251, 'n') + ".qwz", bytes);
+    ASSERT_EQ(ConvertFile(longest, 204), kConverted) << LastConversionFailure();
+    EXPECT_EQ(TempDir::read(longest), now);
 }
 
 TEST_F(ConvertFileTest, TheVersionWrittenIsTheLowerOfTheFilesAndTheTarget) {

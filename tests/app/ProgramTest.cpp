@@ -12,6 +12,7 @@
 #include <set>
 
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -210,6 +211,53 @@ TEST_F(Program, ATakenBackupNameOrAReadOnlyFileStopsTheConversion) {
 }
 
 #ifndef _WIN32
+
+// What only a POSIX system can put in a conversion's way: something that is
+// no regular file under the name, a file that cannot fit in memory (a
+// sparse file with a valid start), a limit on the size of written files,
+// and a file name of the longest length the file system takes.
+TEST_F(Program, HostileFilesAndLimitsAreFailuresWithAReasonThatChangeNothing) {
+    std::vector<uint8_t> bytes = Sample204();
+    QWZ_REQUIRE_LAYOUTS(bytes, 203);
+    const fs::path fifo = dir.path() / "fifo.qwz";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    EXPECT_EQ(ConversionLines(Run({Utf8Of(fifo)})),
+              std::vector<std::string>{FailureLine(fifo, "to nie jest zwykły plik")});
+    fs::remove(fifo);
+
+    const fs::path huge = Put("huge.qwz", bytes);
+    fs::resize_file(huge, uintmax_t(1) << 40);
+    std::vector<std::string> lines = ConversionLines(Run({Utf8Of(huge)}));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].rfind(FailureLine(huge, "plik jest za duży, by zmieścić go w pamięci"), 0), 0u)
+        << lines[0];
+    EXPECT_EQ(fs::file_size(huge), uintmax_t(1) << 40);
+    fs::remove(huge);
+
+    // A limit below the new file's size: the write fails, it is not the
+    // signal that would end the program with its temporary file left.
+    // (The limit holds for the report written to a file too, so the new
+    // file is made far larger than it: 100 line records.)
+    Bytes large;
+    large.magic(204).f32(1.5f).f32(-2.25f).f32(0.5f).i32(0).i32(1).name("Linie").i32(7).i32(100);
+    large.fill(4800, 0x4C).i32(0).i32(0).i32(0);
+    const fs::path limited = Put("limited.qwz", large.vec());
+    ProgramRun run = RunProgram({Utf8Of(limited)}, {"sh", "-c", "ulimit -f 2 && exec \"$0\" \"$@\""});
+    lines = ConversionLines(run);
+    ASSERT_EQ(lines.size(), 1u) << run.output;
+    EXPECT_NE(lines[0].find("plik jest za duży"), std::string::npos) << lines[0];
+    EXPECT_EQ(TempDir::read(limited), large.vec());
+    EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"limited.qwz"}));
+    fs::remove(limited);
+
+    // 255 bytes: the longest name converts (its backup name would be too
+    // long, and is refused before anything is written).
+    const fs::path longest = Put(std::string(251, 'n') + ".qwz", bytes);
+    lines = ConversionLines(Run({Utf8Of(longest)}));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("jest za długa"), std::string::npos) << lines[0];
+    EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{longest.filename().string()}));
+}
 
 TEST_F(Program, WithoutAnActionItPrintsHowToUseIt) {
     ProgramRun run = Run({});
