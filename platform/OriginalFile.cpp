@@ -41,7 +41,8 @@ bool OriginalFile::Open(const std::filesystem::path& path, std::string& reason,
                         std::chrono::milliseconds wait) {
     Close();
     path_ = path;
-    for (int attempt = 0; attempt < kReopenAttempts; ++attempt) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    for (int replaced = 0;;) {
         switch (ops_.Examine(path, true, nullptr)) {
         case NameKind::Missing: return Fail(reason, "plik nie istnieje");
         case NameKind::Regular: break;
@@ -49,20 +50,19 @@ bool OriginalFile::Open(const std::filesystem::path& path, std::string& reason,
         }
         std::string error;
         if (!ops_.OpenToRead(path, file_, error)) return Fail(reason, error);
-
-        const auto deadline = std::chrono::steady_clock::now() + wait;
-        for (;;) {
-            LockResult lock = ops_.TryLock(file_, error);
-            if (lock == LockResult::Locked) break;
-            if (lock == LockResult::Failed) {
-                Close();
-                return Fail(reason, error);
-            }
-            if (std::chrono::steady_clock::now() >= deadline) {
-                Close();
+        const LockResult lock = ops_.TryLock(file_, error);
+        if (lock == LockResult::Failed) {
+            Close();
+            return Fail(reason, error);
+        }
+        if (lock == LockResult::Held) {
+            // Not held open while waiting: an open file cannot be replaced
+            // on Windows, and the conversion that holds the lock has to.
+            Close();
+            if (std::chrono::steady_clock::now() >= deadline)
                 return Fail(reason, "plik jest właśnie konwertowany przez inny program");
-            }
             std::this_thread::sleep_for(kLockPoll);
+            continue;
         }
 
         // The name must still lead to the file that is locked: a conversion
@@ -77,8 +77,8 @@ bool OriginalFile::Open(const std::filesystem::path& path, std::string& reason,
             return true;
         }
         Close();
+        if (++replaced == kReopenAttempts) return Fail(reason, ChangedDuringConversion(path));
     }
-    return Fail(reason, ChangedDuringConversion(path));
 }
 
 bool OriginalFile::Read(std::vector<uint8_t>& out, std::string& reason) {

@@ -31,7 +31,8 @@ using NativeChar = NativeString::value_type;
 // only when they are the same file, so there the ASCII letters are folded.
 uint32_t NameHash(const std::filesystem::path& target) {
     uint32_t h = 2166136261u;
-    for (NativeChar c : target.filename().native()) {
+    const NativeString name = target.filename().native();
+    for (NativeChar c : name) {
 #ifdef _WIN32
         if (c >= NativeChar('A') && c <= NativeChar('Z')) c = NativeChar(c - 'A' + 'a');
 #endif

@@ -231,10 +231,18 @@ public:
         return IsNameTaken(code) ? NoReplace::NameTaken : NoReplace::Failed;
     }
 
+    // A file that someone has open (a virus scanner, a preview, another
+    // conversion looking at it) cannot be replaced: such a hold lasts a
+    // moment, so a few tries are made.
     bool RenameReplace(const std::filesystem::path& from, const std::filesystem::path& to,
                        std::string& error) override {
-        if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            return true;
+        for (int attempt = 1;; ++attempt) {
+            if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                return true;
+            const DWORD code = GetLastError();
+            if (attempt == 5 || (code != ERROR_ACCESS_DENIED && code != ERROR_SHARING_VIOLATION)) break;
+            Sleep(20);
+        }
         error = Reason("nie można zastąpić pliku", to);
         return false;
     }

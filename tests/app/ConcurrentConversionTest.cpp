@@ -120,10 +120,11 @@ TEST(ConcurrentConversion, ForcedTimingNeverLosesTheOriginal) {
         case Action::SecondGivesUp:
         case Action::SecondWaits: {
             FaultyFileOps second;
-            int tries = 0;
+            int looks = 0;
             second.before = [&](const std::string& step) {
-                // The first try found the lock held: let the first run end.
-                if (c.action == Action::SecondWaits && step == "TryLock" && ++tries == 2) {
+                // The first try found the lock held and let the file go
+                // again: the second look at the name lets the first run end.
+                if (c.action == Action::SecondWaits && step == "Examine" && ++looks == 2) {
                     pause.Release();
                     running.join();
                 }
