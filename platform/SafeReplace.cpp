@@ -359,21 +359,26 @@ void RemoveStaleTemporaries(const std::filesystem::path& target, FileOps& ops) {
     }
 }
 
-bool ReplaceFileSafely(OriginalFile& original, const std::vector<uint8_t>& bytes,
-                       const ReplaceOptions& options, std::string& reason) {
+bool CanReplace(OriginalFile& original, const std::filesystem::path& backup, std::string& reason,
+                BackupJudgement* judged) {
     reason.clear();
     FileOps& ops = original.ops();
     const std::filesystem::path& target = original.path();
     if (ops.IsReadOnly(target))
         return Fail(reason, "plik " + PathForMessage(target) + " jest tylko do odczytu");
     if (ops.IsInUse(target, reason)) return false;
+    if (backup.empty()) return true;
+    BackupJudgement j = JudgeBackupName(backup, original.state(), ops);
+    if (judged) *judged = j;
+    return j.refusal.empty() || Fail(reason, j.refusal);
+}
 
-    // The backup name is judged before anything is written.
+bool ReplaceFileSafely(OriginalFile& original, const std::vector<uint8_t>& bytes,
+                       const ReplaceOptions& options, std::string& reason) {
+    FileOps& ops = original.ops();
+    const std::filesystem::path& target = original.path();
     BackupJudgement judged;
-    if (!options.backup.empty()) {
-        judged = JudgeBackupName(options.backup, original.state(), ops);
-        if (!judged.refusal.empty()) return Fail(reason, judged.refusal);
-    }
+    if (!CanReplace(original, options.backup, reason, &judged)) return false;
 
     RemoveStaleTemporaries(target, ops);
     TemporaryFile temp(ops);

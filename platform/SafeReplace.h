@@ -34,20 +34,6 @@ struct ReplaceOptions {
     size_t writeChunk = size_t(1) << 20;
 };
 
-// Replaces the held original by `bytes` as described at the top. Returns
-// false with a short Polish reason when it did not happen; the original is
-// then as it was and nothing this replacement made is left. True means the
-// new file is in place and, when asked, the original is under
-// options.backup. The original stays open (and locked) until its owner
-// closes it.
-bool ReplaceFileSafely(OriginalFile& original, const std::vector<uint8_t>& bytes,
-                       const ReplaceOptions& options, std::string& reason);
-
-// The same for a file that is opened and locked here first.
-bool ReplaceFileSafely(const std::filesystem::path& target, const std::vector<uint8_t>& bytes,
-                       const ReplaceOptions& options, std::string& reason,
-                       FileOps& ops = SystemFileOps());
-
 // What the backup name holds, judged without following a link at it.
 struct BackupJudgement {
     bool free = false;     // nothing has the name: the backup can be made
@@ -58,6 +44,27 @@ struct BackupJudgement {
 // `original` is the state of the file to be converted.
 BackupJudgement JudgeBackupName(const std::filesystem::path& backup, const FileState& original,
                                 FileOps& ops = SystemFileOps());
+
+// Replaces the held original by `bytes` as described at the top. Returns
+// false with a short Polish reason when it did not happen; the original is
+// then as it was and nothing this replacement made is left. True means the
+// new file is in place and, when asked, the original is under
+// options.backup. The original stays open (and locked) until its owner
+// closes it.
+bool ReplaceFileSafely(OriginalFile& original, const std::vector<uint8_t>& bytes,
+                       const ReplaceOptions& options, std::string& reason);
+
+// What ReplaceFileSafely refuses before it writes anything: a read-only
+// original, one that another program holds (Windows), and a backup name
+// that is taken (`backup` empty: none is kept). A dry run asks this to
+// decide as the real conversion would.
+bool CanReplace(OriginalFile& original, const std::filesystem::path& backup, std::string& reason,
+                BackupJudgement* judged = nullptr);
+
+// The same for a file that is opened and locked here first.
+bool ReplaceFileSafely(const std::filesystem::path& target, const std::vector<uint8_t>& bytes,
+                       const ReplaceOptions& options, std::string& reason,
+                       FileOps& ops = SystemFileOps());
 
 // The name of a temporary file beside `target`. It is short whatever the
 // target's name (so that every name the file system takes can be
