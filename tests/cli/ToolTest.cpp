@@ -11,6 +11,10 @@
 #include <chrono>
 #include <map>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 using nlohmann::json;
 using qwz::cli::PathToUtf8;
@@ -331,6 +335,21 @@ TEST(Tool, NamesOutsideTheAnsiCodePageSurviveTheRoundTrip) {
     EXPECT_EQ(info.exitCode, 0);
     EXPECT_EQ(Lines(info.out)[0], PathToUtf8(b));
 }
+
+#ifdef _WIN32
+// A file that another program holds open without sharing it: the reason is
+// the translator's, not the system's English.
+TEST(Tool, AFileHeldByAnotherProgramIsNamedInPolish) {
+    TempDir dir;
+    const fs::path file = dir.write("hala.qwz", BuildVersion204(LinesOnly()));
+    HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ProgramResult r = Qwz({"check", PathToUtf8(file)});
+    CloseHandle(held);
+    EXPECT_EQ(Lines(r.out)[0], "uszkodzony: " + PathToUtf8(file) +
+                                   " — nie można otworzyć pliku: plik jest używany przez inny program");
+}
+#endif
 
 }  // namespace
 }  // namespace qwz::test
