@@ -72,6 +72,12 @@ TEST(FileWalk, FoldersGiveTheirQwzFilesOnceAndSkipKeptBackups) {
     std::vector<WalkEntry> missing = CollectFiles({root / "nope"}, false);
     ASSERT_EQ(missing.size(), 1u);
     EXPECT_EQ(missing[0].error, "nie ma takiego pliku ani folderu");
+#ifndef _WIN32
+    fs::create_symlink("loop", root / "loop");
+    std::vector<WalkEntry> looped = CollectFiles({root / "loop"}, false);
+    ASSERT_EQ(looped.size(), 1u);
+    EXPECT_EQ(looped[0].error, "nie można odczytać ścieżki (za dużo dowiązań symbolicznych w ścieżce)");
+#endif
 }
 
 TEST(Text, NamesAreReadInCodePage1250AndFloatsWrittenShortest) {
