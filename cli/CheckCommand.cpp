@@ -29,12 +29,12 @@ nlohmann::ordered_json CheckToJson(const std::vector<CheckEntry>& entries) {
 }
 
 std::string CheckLine(const CheckEntry& e) {
-    const std::string path = PathToUtf8(e.path);
-    if (!e.load.ok) return "uszkodzony: " + path + " — " + e.load.reason + "\n";
+    const std::string path = PathForText(e.path);
+    if (!e.load.ok) return "uszkodzony: " + path + " — " + platform::EscapeControl(e.load.reason) + "\n";
     if (!e.load.notes.empty()) {
         std::string s = "uszkodzony: " + path + " — wersja " + std::to_string(e.version) +
                         ", odczyt przerwany:";
-        for (const std::string& n : e.load.notes) s += " " + n;
+        for (const std::string& n : e.load.notes) s += " " + platform::EscapeControl(n);
         return s + "\n";
     }
     return "w porządku: " + path + " (wersja " + std::to_string(e.version) + ")\n";

@@ -265,20 +265,20 @@ nlohmann::ordered_json ConvertToJson(const ConvertReport& r) {
 }
 
 std::string OutcomeLine(const FileOutcome& o, bool dryRun) {
-    const std::string path = PathToUtf8(o.path);
+    const std::string path = PathForText(o.path);
     switch (o.status) {
     case FileStatus::Converted: {
         std::string s = (dryRun ? "do konwersji: " : "przekonwertowany: ") + path + Versions(o);
-        if (!o.backup.empty()) s += ", kopia: " + PathToUtf8(o.backup);
+        if (!o.backup.empty()) s += ", kopia: " + PathForText(o.backup);
         if (o.droppedKnown)
             s += o.dropped.Any() ? "; usunięte zostałyby: " + DroppedText(o.dropped) : "; nic nie zostałoby usunięte";
         return s + "\n";
     }
     case FileStatus::Skipped:
-        return (dryRun ? "do pominięcia: " : "pominięty: ") + path + " — " + o.reason + "\n";
+        return (dryRun ? "do pominięcia: " : "pominięty: ") + path + " — " + platform::EscapeControl(o.reason) + "\n";
     case FileStatus::Failed: break;
     }
-    return "błąd: " + path + " — " + o.reason + "\n";
+    return "błąd: " + path + " — " + platform::EscapeControl(o.reason) + "\n";
 }
 
 std::string SummaryLine(const ConvertReport& r) {

@@ -50,7 +50,7 @@ class ProgressLine {
 public:
     explicit ProgressLine(Console& console) : console_(console) {}
     void Show(size_t index, size_t count, const std::filesystem::path& path) {
-        std::string text = "[" + std::to_string(index) + "/" + std::to_string(count) + "] " + PathToUtf8(path);
+        std::string text = "[" + std::to_string(index) + "/" + std::to_string(count) + "] " + PathForText(path);
         std::string line = "\r" + text;
         if (text.size() < shown_) line += std::string(shown_ - text.size(), ' ');
         shown_ = text.size();

@@ -43,10 +43,7 @@ void AppendUtf8(std::string& out, char32_t c) {
 
 }  // namespace
 
-std::string PathToUtf8(const std::filesystem::path& path) {
-    std::u8string s = path.u8string();
-    return std::string(s.begin(), s.end());
-}
+std::string PathToUtf8(const std::filesystem::path& path) { return platform::PathUtf8(path); }
 
 std::filesystem::path PathFromUtf8(std::string_view utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));

@@ -1,6 +1,9 @@
-// Text helpers of the console tool: paths as UTF-8, names from the files'
-// 8-bit code page, numbers written the shortest way that reads back exactly.
+// Text helpers of the console tool: paths as UTF-8 for lines of text,
+// names from the files' 8-bit code page, numbers written the shortest way
+// that reads back exactly.
 #pragma once
+
+#include "platform/PathText.h"
 
 #include <filesystem>
 #include <string>
@@ -8,8 +11,14 @@
 
 namespace qwz::cli {
 
+// The path as UTF-8 (platform::PathUtf8): exact for every name that is
+// valid Unicode.
 std::string PathToUtf8(const std::filesystem::path& path);
 std::filesystem::path PathFromUtf8(std::string_view utf8);
+
+// The path for a line of text a person reads: one line whatever the name
+// holds (control characters and bytes that are not UTF-8 as escapes).
+using platform::PathForText;
 
 // A name as stored in a file (8-bit text in code page 1250, the code page of
 // the program's Polish users) as UTF-8. Bytes the code page leaves undefined

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace fs = std::filesystem;
 
 namespace qwz::cli {
@@ -79,6 +81,23 @@ TEST(RunCli, ReadsThatStopEarlyOrCannotStartAreReportedAsDamage) {
               std::string::npos)
         << check.out;
     EXPECT_NE(check.out.find("Sprawdzone pliki: 2; uszkodzone: 2"), std::string::npos);
+}
+
+// A file name with control characters is shown escaped, so every report
+// keeps one line per file (a name that does not exist works on every
+// platform).
+TEST(RunCli, ControlCharactersInANameKeepTheReportOneLinePerFile) {
+    const std::string name = "nowy\nplik\x1b[2J.qwz";
+    const std::string shown = "nowy\\nplik\\x1b[2J.qwz";
+    for (const char* command : {"check", "info", "convert"}) {
+        std::vector<std::string> args{command, name};
+        if (command == std::string("convert")) args = {command, "--to", "203", name};
+        CapturedConsole console(false);
+        EXPECT_EQ(RunCli(args, console), 1) << command;
+        EXPECT_EQ(std::count(console.out.begin(), console.out.end(), '\n'), 2) << console.out;
+        EXPECT_NE(console.out.find(shown), std::string::npos) << console.out;
+        EXPECT_EQ(console.out.find('\x1b'), std::string::npos) << command;
+    }
 }
 
 }  // namespace
