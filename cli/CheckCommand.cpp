@@ -18,7 +18,9 @@ nlohmann::ordered_json CheckToJson(const std::vector<CheckEntry>& entries) {
     nlohmann::ordered_json files = nlohmann::ordered_json::array();
     size_t damaged = 0;
     for (const CheckEntry& e : entries) {
-        nlohmann::ordered_json j{{"file", PathToUtf8(e.path)}, {"ok", !e.Damaged()}};
+        nlohmann::ordered_json j;
+        PutPath(j, "file", e.path);
+        j["ok"] = !e.Damaged();
         if (e.version != 0) j["version"] = e.version;
         if (!e.load.ok) j["error"] = LoadFailureToJson(e.load);
         if (!e.load.notes.empty()) j["notes"] = e.load.notes;

@@ -236,11 +236,13 @@ ConvertReport RunConvert(const Options& options, const Progress& progress) {
 nlohmann::ordered_json ConvertToJson(const ConvertReport& r) {
     nlohmann::ordered_json files = nlohmann::ordered_json::array();
     for (const FileOutcome& o : r.files) {
-        nlohmann::ordered_json j{{"file", PathToUtf8(o.path)}, {"status", StatusKey(o.status)}};
+        nlohmann::ordered_json j;
+        PutPath(j, "file", o.path);
+        j["status"] = StatusKey(o.status);
         if (!o.reason.empty()) j["reason"] = o.reason;
         if (o.fromVersion) j["from_version"] = o.fromVersion;
         if (o.status == FileStatus::Converted) j["to_version"] = o.toVersion;
-        if (!o.backup.empty()) j["backup"] = PathToUtf8(o.backup);
+        if (!o.backup.empty()) PutPath(j, "backup", o.backup);
         if (o.droppedKnown) {
             const Dropped& d = o.dropped;
             j["dropped"] = {{"circles", GroupJson(d.circles)},

@@ -82,7 +82,7 @@ nlohmann::ordered_json LoadFailureToJson(const LoadOutcome& load) {
 
 nlohmann::ordered_json InfoToJson(const FileInfo& info) {
     nlohmann::ordered_json j;
-    j["file"] = PathToUtf8(info.path);
+    PutPath(j, "file", info.path);
     if (!info.load.ok) {
         j["error"] = LoadFailureToJson(info.load);
         return j;

@@ -1,9 +1,11 @@
-// Text helpers of the console tool: paths as UTF-8 for lines of text,
+// Text helpers of the console tool: paths as UTF-8 for text and JSON,
 // names from the files' 8-bit code page, numbers written the shortest way
 // that reads back exactly.
 #pragma once
 
 #include "platform/PathText.h"
+
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <string>
@@ -19,6 +21,11 @@ std::filesystem::path PathFromUtf8(std::string_view utf8);
 // The path for a line of text a person reads: one line whatever the name
 // holds (control characters and bytes that are not UTF-8 as escapes).
 using platform::PathForText;
+
+// Sets j[key] to the path as UTF-8 and, when the native name is not valid
+// Unicode (so that text holds U+FFFD in its place), j[key + "_base64"] to
+// the base64 of the native name's bytes: POSIX bytes, UTF-16LE on Windows.
+void PutPath(nlohmann::ordered_json& j, const std::string& key, const std::filesystem::path& path);
 
 // A name as stored in a file (8-bit text in code page 1250, the code page of
 // the program's Polish users) as UTF-8. Bytes the code page leaves undefined

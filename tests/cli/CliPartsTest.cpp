@@ -91,5 +91,29 @@ TEST(Text, NamesAreReadInCodePage1250AndFloatsWrittenShortest) {
     EXPECT_EQ(float(FloatForJson(1.0e-7f)), 1.0e-7f);
 }
 
+// A name that is not valid Unicode comes with its exact bytes as well (base64
+// of every length remainder); a valid one alone.
+TEST(Text, JsonPathsCarryNamesThatAreNotUnicodeInBase64) {
+    struct Row {
+        fs::path path;
+        const char* base64;  // nullptr: none
+    };
+#ifdef _WIN32
+    const Row rows[] = {{L"Łódź.qwz", nullptr}, {std::wstring(L"a\xD800"), "YQAA2A=="},
+                        {std::wstring(L"a\xD800" L"b"), "YQAA2GIA"}};
+#else
+    const Row rows[] = {{"Łódź.qwz", nullptr}, {"\xff", "/w=="}, {"\xff\xfe", "//4="}, {"a\xff\n.qwz", "Yf8KLnF3eg=="}};
+#endif
+    for (const Row& row : rows) {
+        nlohmann::ordered_json j;
+        PutPath(j, "backup", row.path);
+        EXPECT_EQ(j["backup"], PathToUtf8(row.path));
+        EXPECT_EQ(j.size(), row.base64 ? 2u : 1u);
+        if (row.base64) {
+            EXPECT_EQ(j["backup_base64"], row.base64);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace qwz::cli

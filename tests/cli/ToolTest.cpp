@@ -336,6 +336,37 @@ TEST(Tool, NamesOutsideTheAnsiCodePageSurviveTheRoundTrip) {
     EXPECT_EQ(Lines(info.out)[0], PathToUtf8(b));
 }
 
+#ifndef _WIN32
+std::string FromBase64(const std::string& text) {
+    const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    uint32_t bits = 0;
+    int held = 0;
+    for (char c : text) {
+        if (c == '=') break;
+        bits = (bits << 6) | uint32_t(digits.find(c));
+        if ((held += 6) >= 8) out += char((bits >> (held -= 8)) & 0xFF);
+    }
+    return out;
+}
+
+// A name with a line break and a byte that is not UTF-8: JSON from which a
+// script finds both the file and its backup again.
+TEST(Tool, NamesThatAreNotUtf8ComeBackExactlyFromJson) {
+    TempDir dir;
+    const std::vector<uint8_t> original = BuildVersion204(LinesOnly());
+    const fs::path file = dir.write("hala\n\xff.qwz", original);
+    ProgramResult r = Qwz({"convert", "--to", "203", "--json", PathToUtf8(dir.path())});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    json f = ParseOut(r)["files"][0];
+    EXPECT_EQ(f["status"], "converted");
+    EXPECT_EQ(f["file"], PathToUtf8(dir.path()) + "/hala\n\uFFFD.qwz");
+    EXPECT_EQ(fs::path(FromBase64(f["file_base64"])), file);
+    EXPECT_EQ(TempDir::read(FromBase64(f["backup_base64"])), original);
+    EXPECT_EQ(VersionByte(file), 203);
+}
+#endif
+
 #ifdef _WIN32
 // A file that another program holds open without sharing it: the reason is
 // the translator's, not the system's English.
