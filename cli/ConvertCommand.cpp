@@ -170,7 +170,7 @@ FileOutcome PlanFile(const fs::path& path, int target, const TQWZSaveParams& par
         o.bytes = bytes.size();
         o.toVersion = bytes.size() >= 4 ? bytes[3] : written;
     } catch (const std::exception& e) {
-        o.reason = e.what();
+        o.reason = ExceptionText(e);
         o.backup.clear();
         return o;
     }

@@ -100,7 +100,11 @@ int RunCli(const std::vector<std::string>& args, Console& console) {
         case Command::None: break;
         }
     } catch (const std::exception& e) {
-        console.Err(std::string("qwz: nieoczekiwany błąd: ") + e.what() + "\n");
+        // "qwz: za mało pamięci" for std::bad_alloc, never its what().
+        console.Err("qwz: " + ExceptionText(e) + "\n");
+        return kExitFailed;
+    } catch (...) {
+        console.Err("qwz: nieoczekiwany błąd programu\n");
         return kExitFailed;
     }
     return kExitUsage;

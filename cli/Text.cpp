@@ -1,9 +1,14 @@
 #include "cli/Text.h"
 
+#include "format/FormatError.h"
+#include "platform/SystemError.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
+#include <new>
+#include <system_error>
 
 namespace qwz::cli {
 namespace {
@@ -72,6 +77,13 @@ void PutPath(nlohmann::ordered_json& j, const std::string& key, const std::files
     for (auto unit : path.native())
         for (size_t i = 0; i < sizeof unit; ++i) bytes += char((uint32_t(unit) >> (8 * i)) & 0xFF);
     j[key + "_base64"] = Base64(bytes);
+}
+
+std::string ExceptionText(const std::exception& e) {
+    if (dynamic_cast<const std::bad_alloc*>(&e)) return "za mało pamięci";
+    if (dynamic_cast<const FormatError*>(&e)) return e.what();  // Polish by its contract
+    if (auto* system = dynamic_cast<const std::system_error*>(&e)) return platform::SystemReason(system->code());
+    return "nieoczekiwany błąd programu";
 }
 
 std::string NameToUtf8(std::string_view name) {

@@ -1,12 +1,13 @@
 // Text helpers of the console tool: paths as UTF-8 for text and JSON,
 // names from the files' 8-bit code page, numbers written the shortest way
-// that reads back exactly.
+// that reads back exactly, and caught exceptions as Polish reasons.
 #pragma once
 
 #include "platform/PathText.h"
 
 #include <nlohmann/json.hpp>
 
+#include <exception>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -26,6 +27,11 @@ using platform::PathForText;
 // Unicode (so that text holds U+FFFD in its place), j[key + "_base64"] to
 // the base64 of the native name's bytes: POSIX bytes, UTF-16LE on Windows.
 void PutPath(nlohmann::ordered_json& j, const std::string& key, const std::filesystem::path& path);
+
+// A caught exception as a Polish reason: a format error's own text, "za
+// mało pamięci", a system error through the translator, and otherwise a
+// general text; never the English what() of the C++ library.
+std::string ExceptionText(const std::exception& e);
 
 // A name as stored in a file (8-bit text in code page 1250, the code page of
 // the program's Polish users) as UTF-8. Bytes the code page leaves undefined

@@ -3,6 +3,7 @@
 #include "cli/CommandLine.h"
 #include "cli/FileWalk.h"
 #include "cli/Text.h"
+#include "format/FormatError.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -113,6 +114,14 @@ TEST(Text, JsonPathsCarryNamesThatAreNotUnicodeInBase64) {
             EXPECT_EQ(j["backup_base64"], row.base64);
         }
     }
+}
+
+TEST(Text, ExceptionsBecomePolishReasons) {
+    EXPECT_EQ(ExceptionText(std::bad_alloc()), "za mało pamięci");
+    EXPECT_EQ(ExceptionText(FormatError(FormatError::Kind::Truncated, 7, "nazwa")), "plik urwany na bajcie 7 (nazwa)");
+    EXPECT_EQ(ExceptionText(fs::filesystem_error("x", std::make_error_code(std::errc::permission_denied))),
+              "brak uprawnień");
+    EXPECT_EQ(ExceptionText(std::length_error("vector::reserve")), "nieoczekiwany błąd programu");
 }
 
 }  // namespace

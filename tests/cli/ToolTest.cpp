@@ -118,6 +118,7 @@ TEST(Tool, UsageErrorsExitWithTwoAndSayWhyInPolish) {
         {{"convert", "--to", "203", "--drop", "lines,meshes", "x.qwz"}, "\"meshes\""},
         {{"convert", "--to", "203"}, "co najmniej jeden plik"},
         {{"info", "--frobnicate", "x.qwz"}, "nieznany argument"},
+        {{"convert", "--to", "203", "--to", "204", "x.qwz"}, "opcja --to bez wartości albo z niewłaściwą liczbą wartości\n"},
     };
     for (const Case& c : cases) {
         ProgramResult r = Qwz(c.args);
