@@ -1,6 +1,7 @@
 #include "app/Batch.h"
 
 #include <exception>
+#include <new>
 
 namespace qwz {
 namespace {
@@ -45,6 +46,9 @@ BatchSummary RunBatch(const std::vector<std::filesystem::path>& files, int targe
         try {
             result = hooks.Convert(files[h], target);
             if (result == 0 && hooks.FailureReason) reason = hooks.FailureReason();
+        } catch (const std::bad_alloc&) {
+            result = 0;
+            reason = "za mało pamięci";
         } catch (const std::exception& e) {
             result = 0;
             reason = e.what();

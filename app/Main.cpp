@@ -8,6 +8,7 @@
 #include "platform/MessageBox.h"
 
 #include <exception>
+#include <new>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -86,6 +87,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     case CommandLineAction::OpenWindow:
         try {
             RunMainWindow();
+        } catch (const std::bad_alloc&) {
+            platform::ShowMessage("Za mało pamięci.", "Velmora QWZ Downgrader", platform::MessageIcon::Error);
         } catch (const std::exception& e) {
             platform::ShowMessage(e.what(), "Velmora QWZ Downgrader", platform::MessageIcon::Error);
         } catch (...) {

@@ -18,7 +18,9 @@ nlohmann::ordered_json CheckToJson(const std::vector<CheckEntry>& entries) {
     nlohmann::ordered_json files = nlohmann::ordered_json::array();
     size_t damaged = 0;
     for (const CheckEntry& e : entries) {
-        nlohmann::ordered_json j{{"file", PathToUtf8(e.path)}, {"ok", !e.Damaged()}};
+        nlohmann::ordered_json j;
+        PutPath(j, "file", e.path);
+        j["ok"] = !e.Damaged();
         if (e.version != 0) j["version"] = e.version;
         if (!e.load.ok) j["error"] = LoadFailureToJson(e.load);
         if (!e.load.notes.empty()) j["notes"] = e.load.notes;
@@ -29,12 +31,12 @@ nlohmann::ordered_json CheckToJson(const std::vector<CheckEntry>& entries) {
 }
 
 std::string CheckLine(const CheckEntry& e) {
-    const std::string path = PathToUtf8(e.path);
-    if (!e.load.ok) return "uszkodzony: " + path + " — " + e.load.reason + "\n";
+    const std::string path = PathForText(e.path);
+    if (!e.load.ok) return "uszkodzony: " + path + " — " + platform::EscapeControl(e.load.reason) + "\n";
     if (!e.load.notes.empty()) {
         std::string s = "uszkodzony: " + path + " — wersja " + std::to_string(e.version) +
                         ", odczyt przerwany:";
-        for (const std::string& n : e.load.notes) s += " " + n;
+        for (const std::string& n : e.load.notes) s += " " + platform::EscapeControl(n);
         return s + "\n";
     }
     return "w porządku: " + path + " (wersja " + std::to_string(e.version) + ")\n";

@@ -48,18 +48,23 @@ ParsedCommandLine UsageError(const std::string& message) {
     return r;
 }
 
-// CLI11's own messages are English; say the same in Polish.
+// CLI11's own messages are English; say the same in Polish, with only the
+// user's own words taken from them: the argument after the last ": " of
+// an extra argument, the option before the first ": " of a wrong count.
 std::string PolishParseError(const CLI::ParseError& e) {
     std::string what = e.what();
-    auto detail = [&what]() {
+    if (dynamic_cast<const CLI::ExtrasError*>(&e)) {
         size_t colon = what.rfind(": ");
-        return colon == std::string::npos ? what : what.substr(colon + 2);
-    };
-    if (dynamic_cast<const CLI::ExtrasError*>(&e)) return "nieznany argument: " + detail();
-    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e)) return "opcja bez wartości albo z niewłaściwą liczbą wartości: " + what;
-    if (dynamic_cast<const CLI::ConversionError*>(&e)) return "niewłaściwa wartość: " + what;
-    if (dynamic_cast<const CLI::RequiredError*>(&e)) return "brak wymaganego argumentu: " + what;
-    return "błędny wiersz poleceń: " + what;
+        return "nieznany argument: " + (colon == std::string::npos ? what : what.substr(colon + 2));
+    }
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e)) {
+        size_t colon = what.find(": ");
+        std::string option = colon == std::string::npos ? "" : what.substr(0, colon) + " ";
+        return "opcja " + option + "bez wartości albo z niewłaściwą liczbą wartości";
+    }
+    if (dynamic_cast<const CLI::ConversionError*>(&e)) return "niewłaściwa wartość opcji";
+    if (dynamic_cast<const CLI::RequiredError*>(&e)) return "brak wymaganego argumentu";
+    return "błędny wiersz poleceń";
 }
 
 }  // namespace

@@ -175,7 +175,7 @@ FileOutcome PlanFile(const fs::path& path, int target, const TQWZSaveParams& par
         o.bytes = bytes.size();
         o.toVersion = bytes.size() >= 4 ? bytes[3] : written;
     } catch (const std::exception& e) {
-        o.reason = e.what();
+        o.reason = ExceptionText(e);
         o.backup.clear();
         return o;
     }
@@ -241,11 +241,13 @@ ConvertReport RunConvert(const Options& options, const Progress& progress) {
 nlohmann::ordered_json ConvertToJson(const ConvertReport& r) {
     nlohmann::ordered_json files = nlohmann::ordered_json::array();
     for (const FileOutcome& o : r.files) {
-        nlohmann::ordered_json j{{"file", PathToUtf8(o.path)}, {"status", StatusKey(o.status)}};
+        nlohmann::ordered_json j;
+        PutPath(j, "file", o.path);
+        j["status"] = StatusKey(o.status);
         if (!o.reason.empty()) j["reason"] = o.reason;
         if (o.fromVersion) j["from_version"] = o.fromVersion;
         if (o.status == FileStatus::Converted) j["to_version"] = o.toVersion;
-        if (!o.backup.empty()) j["backup"] = PathToUtf8(o.backup);
+        if (!o.backup.empty()) PutPath(j, "backup", o.backup);
         if (o.droppedKnown) {
             const Dropped& d = o.dropped;
             j["dropped"] = {{"circles", GroupJson(d.circles)},
@@ -270,20 +272,20 @@ nlohmann::ordered_json ConvertToJson(const ConvertReport& r) {
 }
 
 std::string OutcomeLine(const FileOutcome& o, bool dryRun) {
-    const std::string path = PathToUtf8(o.path);
+    const std::string path = PathForText(o.path);
     switch (o.status) {
     case FileStatus::Converted: {
         std::string s = (dryRun ? "do konwersji: " : "przekonwertowany: ") + path + Versions(o);
-        if (!o.backup.empty()) s += ", kopia: " + PathToUtf8(o.backup);
+        if (!o.backup.empty()) s += ", kopia: " + PathForText(o.backup);
         if (o.droppedKnown)
             s += o.dropped.Any() ? "; usunięte zostałyby: " + DroppedText(o.dropped) : "; nic nie zostałoby usunięte";
         return s + "\n";
     }
     case FileStatus::Skipped:
-        return (dryRun ? "do pominięcia: " : "pominięty: ") + path + " — " + o.reason + "\n";
+        return (dryRun ? "do pominięcia: " : "pominięty: ") + path + " — " + platform::EscapeControl(o.reason) + "\n";
     case FileStatus::Failed: break;
     }
-    return "błąd: " + path + " — " + o.reason + "\n";
+    return "błąd: " + path + " — " + platform::EscapeControl(o.reason) + "\n";
 }
 
 std::string SummaryLine(const ConvertReport& r) {

@@ -1,5 +1,7 @@
 #include "cli/FileWalk.h"
 
+#include "platform/SystemError.h"
+
 #include <algorithm>
 #include <set>
 
@@ -9,10 +11,11 @@ namespace qwz::cli {
 namespace {
 
 // Lower-case for ASCII letters only: enough for the extension and the
-// backup suffix, and it never depends on the user's locale.
-std::u8string AsciiLower(std::u8string s) {
-    for (char8_t& c : s)
-        if (c >= u8'A' && c <= u8'Z') c = char8_t(c - u8'A' + u8'a');
+// backup suffix, and it never depends on the user's locale. It works on the
+// native name, which converts to nothing else whatever it holds.
+fs::path::string_type AsciiLower(fs::path::string_type s) {
+    for (auto& c : s)
+        if (c >= 'A' && c <= 'Z') c = fs::path::value_type(c - 'A' + 'a');
     return s;
 }
 
@@ -27,12 +30,12 @@ fs::path Identity(const fs::path& p) {
 // "_org.qwz" whose stem without that ending is the stem of another .qwz file
 // of the same folder.
 std::vector<fs::path> WithoutKeptBackups(const std::vector<fs::path>& found) {
-    const std::u8string suffix = u8"_org.qwz";
-    std::set<std::pair<fs::path, std::u8string>> stems;  // folder, lower-case stem
-    for (const fs::path& p : found) stems.insert({p.parent_path(), AsciiLower(p.stem().u8string())});
+    const fs::path::string_type suffix = fs::path("_org.qwz").native();
+    std::set<std::pair<fs::path, fs::path::string_type>> stems;  // folder, lower-case stem
+    for (const fs::path& p : found) stems.insert({p.parent_path(), AsciiLower(p.stem().native())});
     std::vector<fs::path> out;
     for (const fs::path& p : found) {
-        std::u8string name = AsciiLower(p.filename().u8string());
+        fs::path::string_type name = AsciiLower(p.filename().native());
         if (name.size() > suffix.size() && name.ends_with(suffix) &&
             stems.count({p.parent_path(), name.substr(0, name.size() - suffix.size())}) != 0)
             continue;
@@ -41,8 +44,8 @@ std::vector<fs::path> WithoutKeptBackups(const std::vector<fs::path>& found) {
     return out;
 }
 
-std::string SystemReason(const std::error_code& ec) {
-    return "nie można odczytać folderu (" + ec.message() + ")";
+std::string FolderReason(const std::error_code& ec) {
+    return "nie można odczytać folderu (" + platform::SystemReason(ec) + ")";
 }
 
 // The *.qwz files of one folder and, when asked, of its sub-folders (links
@@ -62,7 +65,7 @@ void WalkFolder(const fs::path& dir, bool recursive, std::vector<fs::path>& foun
             found.push_back(it->path());
         }
     }
-    if (ec) unreadable.push_back({dir, SystemReason(ec)});
+    if (ec) unreadable.push_back({dir, FolderReason(ec)});
     std::sort(subfolders.begin(), subfolders.end());
     for (const fs::path& sub : subfolders) WalkFolder(sub, recursive, found, unreadable);
 }
@@ -70,7 +73,7 @@ void WalkFolder(const fs::path& dir, bool recursive, std::vector<fs::path>& foun
 }  // namespace
 
 bool HasQwzExtension(const fs::path& path) {
-    return AsciiLower(path.extension().u8string()) == u8".qwz";
+    return AsciiLower(path.extension().native()) == fs::path(".qwz").native();
 }
 
 std::vector<WalkEntry> CollectFiles(const std::vector<fs::path>& paths, bool recursive) {
@@ -82,8 +85,12 @@ std::vector<WalkEntry> CollectFiles(const std::vector<fs::path>& paths, bool rec
     for (const fs::path& arg : paths) {
         std::error_code ec;
         fs::file_status st = fs::status(arg, ec);
-        if (ec || !fs::exists(st)) {
-            out.push_back({arg, "nie ma takiego pliku ani folderu"});
+        if (!fs::exists(st)) {
+            // A name that is not there is not an error of fs::status on
+            // POSIX; under mingw-w64 it is ENOENT.
+            const bool missing = !ec || ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory;
+            out.push_back({arg, missing ? "nie ma takiego pliku ani folderu"
+                                        : "nie można odczytać ścieżki (" + platform::SystemReason(ec) + ")"});
             continue;
         }
         if (!fs::is_directory(st)) {

@@ -19,7 +19,7 @@ std::vector<GroupEntry> Groups(const std::vector<std::string>& names, const std:
     return out;
 }
 
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+std::string Quoted(const std::string& s) { return "\"" + platform::EscapeControl(s) + "\""; }
 
 }  // namespace
 
@@ -82,7 +82,7 @@ nlohmann::ordered_json LoadFailureToJson(const LoadOutcome& load) {
 
 nlohmann::ordered_json InfoToJson(const FileInfo& info) {
     nlohmann::ordered_json j;
-    j["file"] = PathToUtf8(info.path);
+    PutPath(j, "file", info.path);
     if (!info.load.ok) {
         j["error"] = LoadFailureToJson(info.load);
         return j;
@@ -112,8 +112,8 @@ nlohmann::ordered_json InfoToJson(const FileInfo& info) {
 }
 
 std::string InfoToText(const FileInfo& info) {
-    std::string s = PathToUtf8(info.path) + "\n";
-    if (!info.load.ok) return s + "  błąd: " + info.load.reason + "\n";
+    std::string s = PathForText(info.path) + "\n";
+    if (!info.load.ok) return s + "  błąd: " + platform::EscapeControl(info.load.reason) + "\n";
     s += "  wersja: " + std::to_string(info.version) + "\n";
     s += "  punkt odniesienia: " + FloatText(info.refPoint[0]) + ", " + FloatText(info.refPoint[1]) + ", " +
          FloatText(info.refPoint[2]) + "\n";
@@ -136,7 +136,7 @@ std::string InfoToText(const FileInfo& info) {
     s += "  bloki danych dodatkowych: " + std::to_string(blocks) + "\n";
     for (const TailEntry& t : info.tail)
         s += "    rodzaj " + std::to_string(t.kind) + " (" + t.type + "): " + std::to_string(t.blocks) + "\n";
-    for (const std::string& n : info.load.notes) s += "  uwaga: " + n + "\n";
+    for (const std::string& n : info.load.notes) s += "  uwaga: " + platform::EscapeControl(n) + "\n";
     return s;
 }
 

@@ -1,5 +1,6 @@
 #include "cli/LoadFile.h"
 
+#include "cli/Text.h"
 #include "format/FormatError.h"
 #include "platform/DebugOutput.h"
 #include "platform/FileRead.h"
@@ -21,30 +22,32 @@ LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
                                                            : "nie ma takiego pliku";
         return r;
     }
-    std::vector<uint8_t> bytes;
-    std::string error;
-    if (!platform::ReadWholeFile(path, bytes, &error)) {
-        r.reason = error.empty() ? "nie można odczytać pliku" : error;
-        return r;
-    }
-    if (bytes.size() < 3 || std::memcmp(bytes.data(), "QWZ", 3) != 0) {
-        r.reason = "to nie jest plik QWZ (brak znacznika \"QWZ\" na początku)";
-        return r;
-    }
-    if (bytes.size() < 4) {
-        r.reason = "plik urwany na bajcie 3 (wersja formatu)";
-        r.hasOffset = true;
-        r.offset = 3;
-        r.field = "wersja formatu";
-        return r;
-    }
-    const int version = bytes[3];
-    if (version < 201 || version > 204) {
-        r.reason = "nieobsługiwana wersja formatu " + std::to_string(version) +
-                   " (obsługiwane: 201, 202, 203, 204)";
-        return r;
-    }
     try {
+        // The whole file is one allocation: too large for the memory left
+        // is a reason like any other, and the next file is still tried.
+        std::vector<uint8_t> bytes;
+        std::string error;
+        if (!platform::ReadWholeFile(path, bytes, &error)) {
+            r.reason = error.empty() ? "nie można odczytać pliku" : error;
+            return r;
+        }
+        if (bytes.size() < 3 || std::memcmp(bytes.data(), "QWZ", 3) != 0) {
+            r.reason = "to nie jest plik QWZ (brak znacznika \"QWZ\" na początku)";
+            return r;
+        }
+        if (bytes.size() < 4) {
+            r.reason = "plik urwany na bajcie 3 (wersja formatu)";
+            r.hasOffset = true;
+            r.offset = 3;
+            r.field = "wersja formatu";
+            return r;
+        }
+        const int version = bytes[3];
+        if (version < 201 || version > 204) {
+            r.reason = "nieobsługiwana wersja formatu " + std::to_string(version) +
+                       " (obsługiwane: 201, 202, 203, 204)";
+            return r;
+        }
         DebugCapture capture(r.notes);
         if (doc.LoadBuffer(std::move(bytes)) == 0) {
             r.reason = "nie udało się wczytać pliku";
@@ -62,7 +65,7 @@ LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
         r.reason = "za mało pamięci, by wczytać plik";
         return r;
     } catch (const std::exception& e) {
-        r.reason = std::string("błąd odczytu: ") + e.what();
+        r.reason = "błąd odczytu: " + ExceptionText(e);
         return r;
     }
     // What the tail reader skipped, in the user's words rather than the

@@ -50,7 +50,7 @@ class ProgressLine {
 public:
     explicit ProgressLine(Console& console) : console_(console) {}
     void Show(size_t index, size_t count, const std::filesystem::path& path) {
-        std::string text = "[" + std::to_string(index) + "/" + std::to_string(count) + "] " + PathToUtf8(path);
+        std::string text = "[" + std::to_string(index) + "/" + std::to_string(count) + "] " + PathForText(path);
         std::string line = "\r" + text;
         if (text.size() < shown_) line += std::string(shown_ - text.size(), ' ');
         shown_ = text.size();
@@ -100,7 +100,11 @@ int RunCli(const std::vector<std::string>& args, Console& console) {
         case Command::None: break;
         }
     } catch (const std::exception& e) {
-        console.Err(std::string("qwz: nieoczekiwany błąd: ") + e.what() + "\n");
+        // "qwz: za mało pamięci" for std::bad_alloc, never its what().
+        console.Err("qwz: " + ExceptionText(e) + "\n");
+        return kExitFailed;
+    } catch (...) {
+        console.Err("qwz: nieoczekiwany błąd programu\n");
         return kExitFailed;
     }
     return kExitUsage;

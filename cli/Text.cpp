@@ -1,8 +1,14 @@
 #include "cli/Text.h"
 
+#include "format/FormatError.h"
+#include "platform/SystemError.h"
+
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
+#include <new>
+#include <system_error>
 
 namespace qwz::cli {
 namespace {
@@ -41,15 +47,43 @@ void AppendUtf8(std::string& out, char32_t c) {
     }
 }
 
+// The standard base64 of `bytes` (RFC 4648, with padding).
+std::string Base64(std::string_view bytes) {
+    static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        const size_t n = std::min<size_t>(3, bytes.size() - i);
+        uint32_t group = 0;
+        for (size_t k = 0; k < 3; ++k) group = (group << 8) | (k < n ? uint8_t(bytes[i + k]) : 0u);
+        for (size_t k = 0; k < 4; ++k) out += k <= n ? kDigits[(group >> (18 - 6 * k)) & 0x3F] : '=';
+    }
+    return out;
+}
+
 }  // namespace
 
-std::string PathToUtf8(const std::filesystem::path& path) {
-    std::u8string s = path.u8string();
-    return std::string(s.begin(), s.end());
-}
+std::string PathToUtf8(const std::filesystem::path& path) { return platform::PathUtf8(path); }
 
 std::filesystem::path PathFromUtf8(std::string_view utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+void PutPath(nlohmann::ordered_json& j, const std::string& key, const std::filesystem::path& path) {
+    j[key] = PathToUtf8(path);
+    if (platform::PathIsUnicode(path)) return;
+    // Each code unit low byte first: UTF-16LE on Windows, the bytes on POSIX.
+    std::string bytes;
+    for (auto unit : path.native())
+        for (size_t i = 0; i < sizeof unit; ++i) bytes += char((uint32_t(unit) >> (8 * i)) & 0xFF);
+    j[key + "_base64"] = Base64(bytes);
+}
+
+std::string ExceptionText(const std::exception& e) {
+    if (dynamic_cast<const std::bad_alloc*>(&e)) return "za mało pamięci";
+    if (dynamic_cast<const FormatError*>(&e)) return e.what();  // Polish by its contract
+    if (auto* system = dynamic_cast<const std::system_error*>(&e)) return platform::SystemReason(system->code());
+    return "nieoczekiwany błąd programu";
 }
 
 std::string NameToUtf8(std::string_view name) {

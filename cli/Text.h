@@ -1,15 +1,37 @@
-// Text helpers of the console tool: paths as UTF-8, names from the files'
-// 8-bit code page, numbers written the shortest way that reads back exactly.
+// Text helpers of the console tool: paths as UTF-8 for text and JSON,
+// names from the files' 8-bit code page, numbers written the shortest way
+// that reads back exactly, and caught exceptions as Polish reasons.
 #pragma once
 
+#include "platform/PathText.h"
+
+#include <nlohmann/json.hpp>
+
+#include <exception>
 #include <filesystem>
 #include <string>
 #include <string_view>
 
 namespace qwz::cli {
 
+// The path as UTF-8 (platform::PathUtf8): exact for every name that is
+// valid Unicode.
 std::string PathToUtf8(const std::filesystem::path& path);
 std::filesystem::path PathFromUtf8(std::string_view utf8);
+
+// The path for a line of text a person reads: one line whatever the name
+// holds (control characters and bytes that are not UTF-8 as escapes).
+using platform::PathForText;
+
+// Sets j[key] to the path as UTF-8 and, when the native name is not valid
+// Unicode (so that text holds U+FFFD in its place), j[key + "_base64"] to
+// the base64 of the native name's bytes: POSIX bytes, UTF-16LE on Windows.
+void PutPath(nlohmann::ordered_json& j, const std::string& key, const std::filesystem::path& path);
+
+// A caught exception as a Polish reason: a format error's own text, "za
+// mało pamięci", a system error through the translator, and otherwise a
+// general text; never the English what() of the C++ library.
+std::string ExceptionText(const std::exception& e);
 
 // A name as stored in a file (8-bit text in code page 1250, the code page of
 // the program's Polish users) as UTF-8. Bytes the code page leaves undefined

@@ -29,11 +29,11 @@ TKontenerPtr ReadExtraBlock(ByteReader& in) {
     block->SetKind(kind);
 
     if (!block->Read(in)) {
-        // The block is dropped and the tail ends here; what was read before
-        // it stays and the load goes on.
-        platform::DebugOutputA("QWZ: extra-data block of kind " + std::to_string(kindByte) +
-                               " at offset " + std::to_string(at) +
-                               " is damaged; it and the rest of the file are skipped");
+        // The tail ends here; what was read before it stays and the load
+        // goes on. ReadExtraTail keeps the damage in the document, so a
+        // conversion refuses the file and `qwz check` / `info` report it.
+        platform::DebugOutputW("QWZ: uszkodzony blok dodatkowych danych rodzaju " + std::to_string(kindByte) +
+                               " na bajcie " + std::to_string(at) + "; plik nie zostanie przekonwertowany");
         return {};
     }
     return block;

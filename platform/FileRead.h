@@ -12,7 +12,7 @@ namespace qwz::platform {
 bool IsRegularFile(const std::filesystem::path& path);
 
 // Reads the whole file. On failure returns false and, when `error` is given,
-// a short Polish reason with the system's own message.
+// a short Polish reason, the system's own reason included.
 bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& out,
                    std::string* error = nullptr);
 

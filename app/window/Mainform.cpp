@@ -16,6 +16,7 @@
 #include <cderr.h>
 
 #include <exception>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -283,6 +284,8 @@ LRESULT CALLBACK TMForm::FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     // No exception may cross the system's frames: show it and go on.
     try {
         return form->HandleMessage(msg, wp, lp);
+    } catch (const std::bad_alloc&) {
+        platform::ShowMessage("Za mało pamięci.", kApplicationTitle, platform::MessageIcon::Error, hwnd);
     } catch (const std::exception& e) {
         platform::ShowMessage(e.what(), kApplicationTitle, platform::MessageIcon::Error, hwnd);
     } catch (...) {

@@ -1,10 +1,10 @@
 #include "platform/FileRead.h"
 #include "platform/LargeBuffer.h"
+#include "platform/SystemError.h"
 
 #include <algorithm>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,7 +26,8 @@ private:
 };
 
 bool Fail(std::string* error, const char* what) {
-    if (error) *error = std::string(what) + ": " + std::strerror(errno);
+    const int code = errno;
+    if (error) *error = std::string(what) + ": " + ErrnoReason(code);
     return false;
 }
 

@@ -1,7 +1,7 @@
 #include "platform/FileWrite.h"
+#include "platform/SystemError.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -10,7 +10,8 @@ namespace qwz::platform {
 bool WriteWholeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes,
                     std::string* error) {
     auto fail = [&](const char* what) {
-        if (error) *error = std::string(what) + ": " + std::strerror(errno);
+        const int code = errno;
+        if (error) *error = std::string(what) + ": " + ErrnoReason(code);
         return false;
     };
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);

@@ -1,5 +1,5 @@
 #include "platform/FileRead.h"
-#include "platform/win32/WideText.h"
+#include "platform/SystemError.h"
 
 #include <windows.h>
 
@@ -20,18 +20,8 @@ private:
 };
 
 bool Fail(std::string* error, const char* what) {
-    if (error) {
-        DWORD code = GetLastError();
-        wchar_t* text = nullptr;
-        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                           FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-        std::string sys = text ? WideToUtf8(text) : "kod " + std::to_string(code);
-        if (text) LocalFree(text);
-        while (!sys.empty() && (sys.back() == '\n' || sys.back() == '\r' || sys.back() == ' '))
-            sys.pop_back();
-        *error = std::string(what) + ": " + sys;
-    }
+    const DWORD code = GetLastError();
+    if (error) *error = std::string(what) + ": " + SystemReason(code);
     return false;
 }
 

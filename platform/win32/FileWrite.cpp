@@ -1,4 +1,5 @@
 #include "platform/FileWrite.h"
+#include "platform/SystemError.h"
 
 #include <windows.h>
 
@@ -7,7 +8,8 @@ namespace qwz::platform {
 bool WriteWholeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes,
                     std::string* error) {
     auto fail = [&](const char* what) {
-        if (error) *error = std::string(what) + " (kod " + std::to_string(GetLastError()) + ")";
+        const DWORD code = GetLastError();
+        if (error) *error = std::string(what) + ": " + SystemReason(code);
         return false;
     };
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -1,4 +1,5 @@
 #include "platform/RegistrySystem.h"
+#include "platform/SystemError.h"
 #include "platform/win32/WideText.h"
 
 #include <windows.h>
@@ -13,26 +14,11 @@ HKEY RootKey(RegistryRoot root) {
     return root == RegistryRoot::ClassesRoot ? HKEY_CLASSES_ROOT : HKEY_CURRENT_USER;
 }
 
-// The system's text for a Win32 error code, without its line end.
-std::string SystemMessage(LONG code) {
-    wchar_t* buffer = nullptr;
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                 FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, DWORD(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0,
-                             nullptr);
-    std::wstring text = n && buffer ? std::wstring(buffer, n) : std::wstring();
-    if (buffer) LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
-        text.pop_back();
-    return WideToUtf8(text);
-}
-
 [[noreturn]] void Fail(const char* operation, RegistryRoot root, const std::string& key,
                        LONG code) {
     std::string what = std::string(operation) + " " + RootName(root) + "\\" + key + ": error " +
                        std::to_string(code);
-    std::string reason = SystemMessage(code);
-    if (!reason.empty()) what += " (" + reason + ")";
+    what += " (" + SystemReason(static_cast<unsigned long>(code)) + ")";
     throw RegistryError(what, code);
 }
 

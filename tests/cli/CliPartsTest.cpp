@@ -3,6 +3,7 @@
 #include "cli/CommandLine.h"
 #include "cli/FileWalk.h"
 #include "cli/Text.h"
+#include "format/FormatError.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -72,6 +73,12 @@ TEST(FileWalk, FoldersGiveTheirQwzFilesOnceAndSkipKeptBackups) {
     std::vector<WalkEntry> missing = CollectFiles({root / "nope"}, false);
     ASSERT_EQ(missing.size(), 1u);
     EXPECT_EQ(missing[0].error, "nie ma takiego pliku ani folderu");
+#ifndef _WIN32
+    fs::create_symlink("loop", root / "loop");
+    std::vector<WalkEntry> looped = CollectFiles({root / "loop"}, false);
+    ASSERT_EQ(looped.size(), 1u);
+    EXPECT_EQ(looped[0].error, "nie można odczytać ścieżki (za dużo dowiązań symbolicznych w ścieżce)");
+#endif
 }
 
 TEST(Text, NamesAreReadInCodePage1250AndFloatsWrittenShortest) {
@@ -83,6 +90,38 @@ TEST(Text, NamesAreReadInCodePage1250AndFloatsWrittenShortest) {
     EXPECT_EQ(FloatText(-3.25f), "-3.25");
     EXPECT_EQ(FloatForJson(0.1f), 0.1);
     EXPECT_EQ(float(FloatForJson(1.0e-7f)), 1.0e-7f);
+}
+
+// A name that is not valid Unicode comes with its exact bytes as well (base64
+// of every length remainder); a valid one alone.
+TEST(Text, JsonPathsCarryNamesThatAreNotUnicodeInBase64) {
+    struct Row {
+        fs::path path;
+        const char* base64;  // nullptr: none
+    };
+#ifdef _WIN32
+    const Row rows[] = {{L"Łódź.qwz", nullptr}, {std::wstring(L"a\xD800"), "YQAA2A=="},
+                        {std::wstring(L"a\xD800" L"b"), "YQAA2GIA"}};
+#else
+    const Row rows[] = {{"Łódź.qwz", nullptr}, {"\xff", "/w=="}, {"\xff\xfe", "//4="}, {"a\xff\n.qwz", "Yf8KLnF3eg=="}};
+#endif
+    for (const Row& row : rows) {
+        nlohmann::ordered_json j;
+        PutPath(j, "backup", row.path);
+        EXPECT_EQ(j["backup"], PathToUtf8(row.path));
+        EXPECT_EQ(j.size(), row.base64 ? 2u : 1u);
+        if (row.base64) {
+            EXPECT_EQ(j["backup_base64"], row.base64);
+        }
+    }
+}
+
+TEST(Text, ExceptionsBecomePolishReasons) {
+    EXPECT_EQ(ExceptionText(std::bad_alloc()), "za mało pamięci");
+    EXPECT_EQ(ExceptionText(FormatError(FormatError::Kind::Truncated, 7, "nazwa")), "plik urwany na bajcie 7 (nazwa)");
+    EXPECT_EQ(ExceptionText(fs::filesystem_error("x", std::make_error_code(std::errc::permission_denied))),
+              "brak uprawnień");
+    EXPECT_EQ(ExceptionText(std::length_error("vector::reserve")), "nieoczekiwany błąd programu");
 }
 
 }  // namespace

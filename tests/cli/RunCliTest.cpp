@@ -1,6 +1,8 @@
 // The tool run in process through RunCli, for what the program's own
-// console cannot show a test: the progress line of a terminal, and the
-// reports of files that the readers stop early on.
+// console cannot show a test: the progress line of a terminal, the reports
+// of files that the readers stop early on, and memory running out. This
+// test executable replaces the global allocation functions so that large
+// allocations of the calling thread can be made to fail.
 #include "SceneFile.h"
 #include "cli/CheckCommand.h"
 #include "cli/Run.h"
@@ -8,6 +10,25 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+// Allocations of at least this many bytes on this thread fail; 0: none do.
+thread_local size_t failingFrom = 0;
+
+}  // namespace
+
+void* operator new(size_t n) {
+    if (failingFrom != 0 && n >= failingFrom) throw std::bad_alloc();
+    if (void* p = std::malloc(n ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
 
 namespace fs = std::filesystem;
 
@@ -79,6 +100,46 @@ TEST(RunCli, ReadsThatStopEarlyOrCannotStartAreReportedAsDamage) {
               std::string::npos)
         << check.out;
     EXPECT_NE(check.out.find("Sprawdzone pliki: 2; uszkodzone: 2"), std::string::npos);
+}
+
+// A file name with control characters is shown escaped, so every report
+// keeps one line per file (a name that does not exist works on every
+// platform).
+TEST(RunCli, ControlCharactersInANameKeepTheReportOneLinePerFile) {
+    const std::string name = "nowy\nplik\x1b[2J.qwz";
+    const std::string shown = "nowy\\nplik\\x1b[2J.qwz";
+    for (const char* command : {"check", "info", "convert"}) {
+        std::vector<std::string> args{command, name};
+        if (command == std::string("convert")) args = {command, "--to", "203", name};
+        CapturedConsole console(false);
+        EXPECT_EQ(RunCli(args, console), 1) << command;
+        EXPECT_EQ(std::count(console.out.begin(), console.out.end(), '\n'), 2) << console.out;
+        EXPECT_NE(console.out.find(shown), std::string::npos) << console.out;
+        EXPECT_EQ(console.out.find('\x1b'), std::string::npos) << command;
+    }
+}
+
+// A file too large for the memory left is reported in Polish and the other
+// files are still read.
+TEST(RunCli, NoMemoryForAFileIsItsReasonAndTheRunGoesOn) {
+    test::TempDir dir;
+    const fs::path large = dir.write("duzy.qwz", test::Bytes().magic(204).zeros(1 << 20).vec());
+    const fs::path small = dir.write("maly.qwz", test::BuildVersion204(test::FullScene()));
+    for (const char* command : {"check", "info"}) {
+        for (bool json : {false, true}) {
+            std::vector<std::string> args{command, PathToUtf8(large), PathToUtf8(small)};
+            if (json) args.insert(args.begin() + 1, "--json");
+            CapturedConsole console(false);
+            failingFrom = 1 << 20;
+            const int code = RunCli(args, console);
+            failingFrom = 0;
+            EXPECT_EQ(code, 1) << command;
+            EXPECT_NE(console.out.find("za mało pamięci, by wczytać plik"), std::string::npos) << console.out;
+            EXPECT_EQ((console.out + console.err).find("bad_alloc"), std::string::npos) << console.err;
+            const char* read = json ? "\"version\": 204" : command == std::string("check") ? "(wersja 204)" : "wersja: 204";
+            EXPECT_NE(console.out.find(read), std::string::npos) << "the small file is read: " << console.out;
+        }
+    }
 }
 
 }  // namespace

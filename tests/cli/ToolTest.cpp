@@ -11,6 +11,10 @@
 #include <chrono>
 #include <map>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 using nlohmann::json;
 using qwz::cli::PathToUtf8;
@@ -114,6 +118,7 @@ TEST(Tool, UsageErrorsExitWithTwoAndSayWhyInPolish) {
         {{"convert", "--to", "203", "--drop", "lines,meshes", "x.qwz"}, "\"meshes\""},
         {{"convert", "--to", "203"}, "co najmniej jeden plik"},
         {{"info", "--frobnicate", "x.qwz"}, "nieznany argument"},
+        {{"convert", "--to", "203", "--to", "204", "x.qwz"}, "opcja --to bez wartości albo z niewłaściwą liczbą wartości\n"},
     };
     for (const Case& c : cases) {
         ProgramResult r = Qwz(c.args);
@@ -331,6 +336,52 @@ TEST(Tool, NamesOutsideTheAnsiCodePageSurviveTheRoundTrip) {
     EXPECT_EQ(info.exitCode, 0);
     EXPECT_EQ(Lines(info.out)[0], PathToUtf8(b));
 }
+
+#ifndef _WIN32
+std::string FromBase64(const std::string& text) {
+    const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    uint32_t bits = 0;
+    int held = 0;
+    for (char c : text) {
+        if (c == '=') break;
+        bits = (bits << 6) | uint32_t(digits.find(c));
+        if ((held += 6) >= 8) out += char((bits >> (held -= 8)) & 0xFF);
+    }
+    return out;
+}
+
+// A name with a line break and a byte that is not UTF-8: JSON from which a
+// script finds both the file and its backup again.
+TEST(Tool, NamesThatAreNotUtf8ComeBackExactlyFromJson) {
+    TempDir dir;
+    const std::vector<uint8_t> original = BuildVersion204(LinesOnly());
+    const fs::path file = dir.write("hala\n\xff.qwz", original);
+    ProgramResult r = Qwz({"convert", "--to", "203", "--json", PathToUtf8(dir.path())});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    json f = ParseOut(r)["files"][0];
+    EXPECT_EQ(f["status"], "converted");
+    EXPECT_EQ(f["file"], PathToUtf8(dir.path()) + "/hala\n\uFFFD.qwz");
+    EXPECT_EQ(fs::path(FromBase64(f["file_base64"])), file);
+    EXPECT_EQ(TempDir::read(FromBase64(f["backup_base64"])), original);
+    EXPECT_EQ(VersionByte(file), 203);
+}
+#endif
+
+#ifdef _WIN32
+// A file that another program holds open without sharing it: the reason is
+// the translator's, not the system's English.
+TEST(Tool, AFileHeldByAnotherProgramIsNamedInPolish) {
+    TempDir dir;
+    const fs::path file = dir.write("hala.qwz", BuildVersion204(LinesOnly()));
+    HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    ProgramResult r = Qwz({"check", PathToUtf8(file)});
+    CloseHandle(held);
+    EXPECT_EQ(Lines(r.out)[0], "uszkodzony: " + PathToUtf8(file) +
+                                   " — nie można otworzyć pliku: plik jest używany przez inny program");
+}
+#endif
 
 }  // namespace
 }  // namespace qwz::test

@@ -147,9 +147,11 @@ TEST(ExtraTail, ABlockThatFailsItsChecksEndsTheTailAndIsNamed) {
         EXPECT_NO_THROW(Read(def, bytes)) << c.what;
         EXPECT_EQ(Kinds(def), std::vector<int>{9}) << c.what;  // the block before it stays
         ASSERT_EQ(debug.lines.size(), 1u) << c.what;
-        EXPECT_EQ(debug.lines[0], "QWZ: extra-data block of kind " + std::to_string(c.damaged.vec()[0]) +
-                                      " at offset 8 is damaged; it and the rest of the file are skipped")
+        EXPECT_EQ(debug.lines[0], "QWZ: uszkodzony blok dodatkowych danych rodzaju " +
+                                      std::to_string(c.damaged.vec()[0]) +
+                                      " na bajcie 8; plik nie zostanie przekonwertowany")
             << c.what;
+        EXPECT_TRUE(debug.wide[0]) << "Polish text is sent as UTF-8, not in the 8-bit code page";
         // The document knows what was skipped, so a conversion can refuse it.
         EXPECT_EQ(def.TailDamage, "uszkodzony blok dodatkowych danych na bajcie 8; nie odczytano " +
                                       std::to_string(bytes.size() - 8) + " bajtów do końca pliku")
