@@ -1,5 +1,7 @@
 #include "app/Batch.h"
 
+#include "platform/PathText.h"
+
 #include <exception>
 #include <new>
 
@@ -7,8 +9,7 @@ namespace qwz {
 namespace {
 
 std::string FileNameOf(const std::filesystem::path& path) {
-    std::u8string name = path.filename().u8string();
-    return std::string(name.begin(), name.end());
+    return platform::PathForText(path.filename());
 }
 
 // A reason is shown on one line of the summary.

@@ -6,6 +6,7 @@
 #include "model/Qwzsaveparams.h"
 #include "platform/DebugOutput.h"
 #include "platform/OriginalFile.h"
+#include "platform/PathText.h"
 #include "platform/SafeReplace.h"
 
 #include <algorithm>
@@ -22,12 +23,8 @@ std::string& LastFailure() {
     return reason;
 }
 
-std::string Utf8(const std::filesystem::path& path) {
-    std::u8string u8 = path.u8string();
-    return std::string(u8.begin(), u8.end());
-}
-
-std::string Quoted(const std::filesystem::path& path) { return "\"" + Utf8(path) + "\""; }
+// One line whatever the name holds, and never an exception of its own.
+std::string Quoted(const std::filesystem::path& path) { return "\"" + platform::PathForText(path) + "\""; }
 
 int Failed(const std::filesystem::path& path, const std::string& reason) {
     LastFailure() = reason;

@@ -1,5 +1,6 @@
 #include "app/Functions.h"
 
+#include "platform/PathText.h"
 #include "platform/ProgramPath.h"
 #include "platform/Registry.h"
 
@@ -50,10 +51,7 @@ void UnregisterShellVerbIn(Registry& registry) {
 
 namespace {
 
-std::string Utf8Path(const std::filesystem::path& p) {
-    std::u8string u = p.u8string();
-    return std::string(u.begin(), u.end());
-}
+std::string Utf8Path(const std::filesystem::path& p) { return platform::PathUtf8(p); }
 
 }  // namespace
 

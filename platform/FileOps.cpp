@@ -1,10 +1,30 @@
 #include "platform/FileOps.h"
+#include "platform/PathText.h"
+
+#include <algorithm>
 
 namespace qwz::platform {
 
+bool FileOps::ReadAll(const std::filesystem::path& path, std::vector<uint8_t>& out,
+                      std::string& error) {
+    FileHandle file;
+    if (!OpenToRead(path, file, error)) return false;
+    FileState state;
+    bool ok = StateOf(file, state, error);
+    if (ok) {
+        out.assign(size_t(state.size), 0);
+        size_t got = 0;
+        for (size_t n = 1; ok && n != 0 && got < out.size(); got += n)
+            ok = ReadAt(file, got, out.data() + got, out.size() - got, n, error);
+        out.resize(std::min(got, out.size()));
+    }
+    std::string ignored;
+    Close(file, ignored);
+    return ok;
+}
+
 std::string PathForMessage(const std::filesystem::path& path) {
-    std::u8string u8 = path.u8string();
-    return "\"" + std::string(u8.begin(), u8.end()) + "\"";
+    return "\"" + PathForText(path) + "\"";
 }
 
 }  // namespace qwz::platform

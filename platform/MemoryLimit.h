@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace qwz::platform {
 
@@ -9,5 +10,9 @@ namespace qwz::platform {
 // process (address space, data size, the memory limit of its control
 // group); a file larger than this cannot be held in memory at all.
 uint64_t MemoryLimit();
+
+// Whether a file of `size` bytes can be held in memory; when it cannot,
+// `reason` says so ("plik jest za duży, by zmieścić go w pamięci ...").
+bool FitsInMemory(uint64_t size, std::string* reason);
 
 }  // namespace qwz::platform

@@ -21,8 +21,6 @@ bool Fail(std::string& reason, std::string text) {
     return false;
 }
 
-std::string Megabytes(uint64_t bytes) { return std::to_string((bytes + (1u << 19)) >> 20) + " MB"; }
-
 }  // namespace
 
 std::string ChangedDuringConversion(const std::filesystem::path& path) {
@@ -85,10 +83,7 @@ bool OriginalFile::Read(std::vector<uint8_t>& out, std::string& reason) {
     std::string error;
     FileState before;
     if (!ops_.StateOf(file_, before, error)) return Fail(reason, error);
-    const uint64_t limit = MemoryLimit();
-    if (before.size > limit)
-        return Fail(reason, "plik jest za duży, by zmieścić go w pamięci (" + Megabytes(before.size) +
-                                ", dostępne " + Megabytes(limit) + ")");
+    if (!FitsInMemory(before.size, &reason)) return false;
 
     out.clear();
     out.reserve(size_t(before.size));

@@ -284,24 +284,6 @@ bool MakeBackup(OriginalFile& original, const std::filesystem::path& backup, Mad
 
 }  // namespace
 
-bool FileOps::ReadAll(const std::filesystem::path& path, std::vector<uint8_t>& out,
-                      std::string& error) {
-    FileHandle file;
-    if (!OpenToRead(path, file, error)) return false;
-    FileState state;
-    bool ok = StateOf(file, state, error);
-    if (ok) {
-        out.assign(size_t(state.size), 0);
-        size_t got = 0;
-        for (size_t n = 1; ok && n != 0 && got < out.size(); got += n)
-            ok = ReadAt(file, got, out.data() + got, out.size() - got, n, error);
-        out.resize(std::min(got, out.size()));
-    }
-    std::string ignored;
-    Close(file, ignored);
-    return ok;
-}
-
 BackupJudgement JudgeBackupName(const std::filesystem::path& backup, const FileState& original,
                                 FileOps& ops) {
     BackupJudgement j;

@@ -1,5 +1,6 @@
 #include "platform/FileRead.h"
 #include "platform/LargeBuffer.h"
+#include "platform/MemoryLimit.h"
 #include "platform/SystemError.h"
 
 #include <algorithm>
@@ -36,6 +37,8 @@ bool ReadFd(int fd, size_t limit, std::vector<uint8_t>& out, std::string* error)
     struct stat st {};
     if (::fstat(fd, &st) != 0) return Fail(error, "nie można odczytać pliku");
     size_t expected = st.st_size > 0 ? size_t(st.st_size) : 0;
+    // A file larger than memory is refused before anything is asked of it.
+    if (std::min(expected, limit) > 0 && !FitsInMemory(std::min(expected, limit), error)) return false;
     out.clear();
     out.reserve(std::min(expected, limit));
     AdviseLargeBuffer(out.data(), out.capacity());

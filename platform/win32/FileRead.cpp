@@ -1,4 +1,5 @@
 #include "platform/FileRead.h"
+#include "platform/MemoryLimit.h"
 #include "platform/SystemError.h"
 
 #include <windows.h>
@@ -33,6 +34,8 @@ HANDLE OpenForReading(const std::filesystem::path& path) {
 bool ReadHandle(HANDLE h, size_t limit, std::vector<uint8_t>& out, std::string* error) {
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(h, &size)) return Fail(error, "nie można odczytać pliku");
+    // A file larger than memory is refused before anything is asked of it.
+    if (!FitsInMemory(std::min<uint64_t>(uint64_t(size.QuadPart), limit), error)) return false;
     out.clear();
     out.resize(std::min(size_t(size.QuadPart), limit));
     size_t got = 0;

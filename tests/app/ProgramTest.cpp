@@ -225,6 +225,13 @@ TEST_F(Program, HostileFilesAndLimitsAreFailuresWithAReasonThatChangeNothing) {
               std::vector<std::string>{FailureLine(fifo, "to nie jest zwykły plik")});
     fs::remove(fifo);
 
+    // A name holding a line end keeps the report on one line.
+    const fs::path newline = Put("linia\nnowa.qwz", Empty203());
+    EXPECT_EQ(Run({Utf8Of(newline)}).lines,
+              std::vector<std::string>{"Plik \"" + Utf8Of(dir.path()) + "/linia\\nnowa.qwz\" jest już w "
+                                       "odpowiedniej wersji"});
+    fs::remove(newline);
+
     const fs::path huge = Put("huge.qwz", bytes);
     fs::resize_file(huge, uintmax_t(1) << 40);
     std::vector<std::string> lines = ConversionLines(Run({Utf8Of(huge)}));

@@ -119,15 +119,20 @@ TEST(RunCli, ControlCharactersInANameKeepTheReportOneLinePerFile) {
     }
 }
 
-// A file too large for the memory left is reported in Polish and the other
-// files are still read.
+// A file too large for the memory left, or for any memory, is reported in
+// Polish and the other files are still read.
 TEST(RunCli, NoMemoryForAFileIsItsReasonAndTheRunGoesOn) {
     test::TempDir dir;
     const fs::path large = dir.write("duzy.qwz", test::Bytes().magic(204).zeros(1 << 20).vec());
     const fs::path small = dir.write("maly.qwz", test::BuildVersion204(test::FullScene()));
+    // Larger than any memory (sparse: it takes no disk): refused before it is read.
+    const fs::path huge = dir.write("ogromny.qwz", test::Bytes().magic(204).zeros(64).vec());
+#ifndef _WIN32
+    fs::resize_file(huge, uintmax_t(1) << 40);
+#endif
     for (const char* command : {"check", "info"}) {
         for (bool json : {false, true}) {
-            std::vector<std::string> args{command, PathToUtf8(large), PathToUtf8(small)};
+            std::vector<std::string> args{command, PathToUtf8(large), PathToUtf8(small), PathToUtf8(huge)};
             if (json) args.insert(args.begin() + 1, "--json");
             CapturedConsole console(false);
             failingFrom = 1 << 20;
@@ -136,6 +141,10 @@ TEST(RunCli, NoMemoryForAFileIsItsReasonAndTheRunGoesOn) {
             EXPECT_EQ(code, 1) << command;
             EXPECT_NE(console.out.find("za mało pamięci, by wczytać plik"), std::string::npos) << console.out;
             EXPECT_EQ((console.out + console.err).find("bad_alloc"), std::string::npos) << console.err;
+#ifndef _WIN32
+            EXPECT_NE(console.out.find("plik jest za duży, by zmieścić go w pamięci"), std::string::npos)
+                << console.out;
+#endif
             const char* read = json ? "\"version\": 204" : command == std::string("check") ? "(wersja 204)" : "wersja: 204";
             EXPECT_NE(console.out.find(read), std::string::npos) << "the small file is read: " << console.out;
         }
