@@ -1,6 +1,6 @@
 #include "app/ConvertFile.h"
 
-#include "format/FormatError.h"
+#include "bytes/FormatError.h"
 #include "model/Downgrade.h"
 #include "model/Klasaqwz.h"
 #include "model/Qwzsaveparams.h"

@@ -1,11 +1,11 @@
 #include "cli/ConvertCommand.h"
 
 #include "app/ConvertFile.h"
+#include "bytes/FormatError.h"
 #include "cli/FileWalk.h"
 #include "cli/InfoCommand.h"
 #include "cli/LoadFile.h"
 #include "cli/Text.h"
-#include "format/FormatError.h"
 #include "model/Downgrade.h"
 #include "platform/FileRead.h"
 

@@ -1,6 +1,6 @@
 #include "cli/LoadFile.h"
 
-#include "format/FormatError.h"
+#include "bytes/FormatError.h"
 #include "platform/DebugOutput.h"
 #include "platform/FileRead.h"
 

@@ -2,8 +2,8 @@
 // kind byte, up to the end of the file.
 #pragma once
 
-#include "format/ByteReader.h"
-#include "format/ByteWriter.h"
+#include "bytes/ByteReader.h"
+#include "bytes/ByteWriter.h"
 #include "format/Kontenerqwz.h"
 #include "model/Definicjaobiektu.h"
 #include "model/Qwzsaveparams.h"

@@ -4,8 +4,8 @@
 // buffer; the concrete kinds are TKQWZ_UV, TKQWZ_Scaler and TKQWZ_Unknown.
 #pragma once
 
-#include "format/ByteReader.h"
-#include "format/ByteWriter.h"
+#include "bytes/ByteReader.h"
+#include "bytes/ByteWriter.h"
 #include "model/Qwzsaveparams.h"
 
 #include <boost/shared_ptr.hpp>

@@ -7,7 +7,7 @@
 // E is the number of zones of all three axes.
 #include "format/Kqwz_scaler.h"
 
-#include "format/LittleEndian.h"
+#include "bytes/LittleEndian.h"
 
 namespace qwz {
 namespace {

@@ -6,7 +6,7 @@
 // The size counts neither itself nor values A and B; readers do not skip by it.
 #include "format/Kqwz_uv.h"
 
-#include "format/LittleEndian.h"
+#include "bytes/LittleEndian.h"
 #include "platform/LargeBuffer.h"
 #include "platform/Parallel.h"
 

@@ -1,6 +1,6 @@
 #include "format/OldHeader.h"
 
-#include "format/FormatError.h"
+#include "bytes/FormatError.h"
 #include "format/Quantise.h"
 
 #include <cstdio>

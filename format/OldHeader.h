@@ -3,8 +3,8 @@
 // scale block (float32 vertex scale, float32 reference point X, Y, Z).
 #pragma once
 
-#include "format/ByteReader.h"
-#include "format/ByteWriter.h"
+#include "bytes/ByteReader.h"
+#include "bytes/ByteWriter.h"
 #include "model/Klasaqwz.h"
 
 namespace qwz {

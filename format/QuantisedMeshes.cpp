@@ -1,7 +1,7 @@
 #include "format/QuantisedMeshes.h"
 
-#include "format/FormatError.h"
-#include "format/LittleEndian.h"
+#include "bytes/FormatError.h"
+#include "bytes/LittleEndian.h"
 #include "format/MeshPlaces.h"
 #include "format/NameField.h"
 #include "format/Quantise.h"

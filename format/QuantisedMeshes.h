@@ -8,8 +8,8 @@
 // Versions 201/202: uint8 mesh count, uint16 counts and indices.
 #pragma once
 
-#include "format/ByteReader.h"
-#include "format/ByteWriter.h"
+#include "bytes/ByteReader.h"
+#include "bytes/ByteWriter.h"
 #include "model/Klasaqwz.h"
 
 #include <cstdint>

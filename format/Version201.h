@@ -1,7 +1,7 @@
 // Reader of the version 201 layout (read only; drawn in Version201.cpp).
 #pragma once
 
-#include "format/ByteReader.h"
+#include "bytes/ByteReader.h"
 #include "model/Klasaqwz.h"
 
 namespace qwz {

@@ -2,8 +2,8 @@
 // Version202.cpp).
 #pragma once
 
-#include "format/ByteReader.h"
-#include "format/ByteWriter.h"
+#include "bytes/ByteReader.h"
+#include "bytes/ByteWriter.h"
 #include "model/Klasaqwz.h"
 
 namespace qwz {

@@ -1,5 +1,5 @@
 // Any bytes loaded as a QWZ file: a clean load or a FormatError, nothing else.
-#include "format/FormatError.h"
+#include "bytes/FormatError.h"
 #include "fuzz/FuzzQuiet.h"
 #include "model/Klasaqwz.h"
 

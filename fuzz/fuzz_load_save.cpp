@@ -1,7 +1,7 @@
 // The first byte chooses the target (202, 203 or 204) and the second the
 // keep flags; the rest is loaded as a file. Whatever loads and saves must
 // load again: a written file is always whole and consistent.
-#include "format/FormatError.h"
+#include "bytes/FormatError.h"
 #include "fuzz/FuzzQuiet.h"
 #include "model/Klasaqwz.h"
 

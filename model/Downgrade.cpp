@@ -1,6 +1,6 @@
 #include "model/Downgrade.h"
 
-#include "format/FormatError.h"
+#include "bytes/FormatError.h"
 #include "platform/Parallel.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "model/Klasaqwz.h"
 
-#include "format/ByteReader.h"
-#include "format/ByteWriter.h"
-#include "format/FormatError.h"
+#include "bytes/ByteReader.h"
+#include "bytes/ByteWriter.h"
+#include "bytes/FormatError.h"
 #include "format/Version201.h"
 #include "format/Version202.h"
 #include "format/Version203.h"

@@ -2,7 +2,7 @@
 // threads: every field must land where a writer working mesh by mesh would
 // put it, reports must come in mesh order, and a refusal must name the
 // first mesh that does not fit and leave the buffer as it was.
-#include "format/FormatError.h"
+#include "bytes/FormatError.h"
 #include "format/MeshGroup204.h"
 #include "format/Version202.h"
 #include "format/Version203.h"

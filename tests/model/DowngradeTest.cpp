@@ -1,6 +1,6 @@
 #include "model/Downgrade.h"
 
-#include "format/FormatError.h"
+#include "bytes/FormatError.h"
 #include "model/Klasaqwz.h"
 #include "support/Bytes.h"
 

@@ -1,6 +1,6 @@
 #include "model/Klasaqwz.h"
 
-#include "format/FormatError.h"
+#include "bytes/FormatError.h"
 #include "support/Bytes.h"
 
 #include <gtest/gtest.h>
