@@ -4,8 +4,8 @@
 
 #include "bytes/ByteReader.h"
 #include "bytes/ByteWriter.h"
-#include "format/Kontenerqwz.h"
 #include "model/Definicjaobiektu.h"
+#include "model/Kontenerqwz.h"
 #include "model/Qwzsaveparams.h"
 
 namespace qwz {

@@ -2,7 +2,7 @@
 // axis and a list of zones per axis (layout drawn in Kqwz_scaler.cpp).
 #pragma once
 
-#include "format/Kontenerqwz.h"
+#include "model/Kontenerqwz.h"
 #include "model/Records.h"
 
 #include <array>

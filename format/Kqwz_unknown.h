@@ -3,7 +3,7 @@
 // (layout drawn in Kqwz_unknown.cpp).
 #pragma once
 
-#include "format/Kontenerqwz.h"
+#include "model/Kontenerqwz.h"
 
 #include <cstdint>
 #include <vector>

@@ -3,7 +3,7 @@
 // Kind 1 stores coordinates as 16-bit fractions, kind 5 as float32.
 #pragma once
 
-#include "format/Kontenerqwz.h"
+#include "model/Kontenerqwz.h"
 #include "model/Records.h"
 
 #include <cstdint>

@@ -1,7 +1,9 @@
 // The base of the extra-data blocks of the tail, and the map that holds a
 // document's blocks grouped by kind. A block reads its payload from a cursor
 // placed after its kind byte and writes its kind byte and payload to a
-// buffer; the concrete kinds are TKQWZ_UV, TKQWZ_Scaler and TKQWZ_Unknown.
+// buffer; the concrete kinds are TKQWZ_UV, TKQWZ_Scaler and TKQWZ_Unknown
+// (format/, with the tail that holds them). The geometry object keeps the
+// map, so the base sits here with it.
 #pragma once
 
 #include "bytes/ByteReader.h"
