@@ -1,8 +1,8 @@
 #include "app/ConvertFile.h"
 
 #include "bytes/FormatError.h"
+#include "document/Klasaqwz.h"
 #include "model/Downgrade.h"
-#include "model/Klasaqwz.h"
 #include "model/Qwzsaveparams.h"
 #include "platform/DebugOutput.h"
 #include "platform/FileRead.h"

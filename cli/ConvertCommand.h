@@ -4,7 +4,7 @@
 #pragma once
 
 #include "cli/CommandLine.h"
-#include "model/Klasaqwz.h"
+#include "document/Klasaqwz.h"
 #include "model/Qwzsaveparams.h"
 
 #include <nlohmann/json.hpp>

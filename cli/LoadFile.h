@@ -2,7 +2,7 @@
 // the document's own load, with every failure turned into a reason.
 #pragma once
 
-#include "model/Klasaqwz.h"
+#include "document/Klasaqwz.h"
 #include "platform/DebugOutput.h"
 
 #include <cstddef>

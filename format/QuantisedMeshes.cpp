@@ -108,7 +108,7 @@ void LoadFaces(const uint8_t* flags, const uint8_t* p, uint32_t count, const vcV
 
 }  // namespace
 
-void CheckQuantisedMeshes(const KlasaQwz& doc, const QuantisedMeshLayout& layout) {
+void CheckQuantisedMeshes(const DocumentContent& doc, const QuantisedMeshLayout& layout) {
     const DefinicjaObiektu& def = *doc.Definition;
     const size_t meshes = def.MeshNames.size();
     if (def.MeshAttributes.size() != meshes || def.Vertices.size() != meshes || def.Faces.size() != meshes)
@@ -129,7 +129,7 @@ uint64_t QuantisedMeshesSize(const DefinicjaObiektu& def, const QuantisedMeshLay
     return bytes;
 }
 
-void WriteQuantisedMeshes(const KlasaQwz& doc, ByteWriter& out, const QuantisedMeshLayout& layout) {
+void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const QuantisedMeshLayout& layout) {
     const DefinicjaObiektu& def = *doc.Definition;
     const size_t meshes = def.MeshNames.size();
     const unsigned cw = unsigned(layout.countWidth), iw = unsigned(layout.indexWidth);
@@ -197,7 +197,7 @@ void WriteQuantisedMeshes(const KlasaQwz& doc, ByteWriter& out, const QuantisedM
             platform::DebugOutputW(std::to_string(index) + " >= " + std::to_string(def.Vertices[m].size()));
 }
 
-void ReadQuantisedMeshes(KlasaQwz& doc, ByteReader& in, const QuantisedMeshLayout& layout,
+void ReadQuantisedMeshes(DocumentContent& doc, ByteReader& in, const QuantisedMeshLayout& layout,
                          const float* cornerShift) {
     DefinicjaObiektu& def = *doc.GetDefinition();
     const float scale = doc.VertexScale;

@@ -2,12 +2,12 @@
 #pragma once
 
 #include "bytes/ByteReader.h"
-#include "model/Klasaqwz.h"
+#include "model/DocumentContent.h"
 
 namespace qwz {
 
 // Clears the geometry and fills the document from a whole version 201 file.
 // Throws FormatError when the data is cut short or a count cannot fit.
-void ReadVersion201(KlasaQwz& doc, ByteReader& in);
+void ReadVersion201(DocumentContent& doc, ByteReader& in);
 
 }  // namespace qwz

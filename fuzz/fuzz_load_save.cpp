@@ -2,8 +2,8 @@
 // keep flags; the rest is loaded as a file. Whatever loads and saves must
 // load again: a written file is always whole and consistent.
 #include "bytes/FormatError.h"
+#include "document/Klasaqwz.h"
 #include "fuzz/FuzzQuiet.h"
-#include "model/Klasaqwz.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -149,7 +149,7 @@ float SearchScale(double e) {
 
 }  // namespace
 
-bool NeedsConversion(const KlasaQwz& doc, const TQWZSaveParams& params) {
+bool NeedsConversion(const DocumentContent& doc, const TQWZSaveParams& params) {
     if (params.TargetVersion < int32_t(doc.Version)) return true;
     if (params.KeepsEverything()) return false;
     const DefinicjaObiektu& def = *doc.Definition;
@@ -164,7 +164,7 @@ bool NeedsConversion(const KlasaQwz& doc, const TQWZSaveParams& params) {
     return false;
 }
 
-bool HasLargeMesh(const KlasaQwz& doc) {
+bool HasLargeMesh(const DocumentContent& doc) {
     const DefinicjaObiektu& def = *doc.Definition;
     for (size_t i = 0; i < def.Faces.size(); ++i)
         if (def.Faces[i].size() > 32767 || (i < def.Vertices.size() && def.Vertices[i].size() > 32767))
@@ -172,7 +172,7 @@ bool HasLargeMesh(const KlasaQwz& doc) {
     return false;
 }
 
-std::pair<double, double> ScanExtent(KlasaQwz& doc) {
+std::pair<double, double> ScanExtent(DocumentContent& doc) {
     DefinicjaObiektu& def = *doc.GetDefinition();
     // The meshes are measured in parallel and the results taken together
     // in mesh order, with the comparisons a single pass over every corner
@@ -205,7 +205,7 @@ std::pair<double, double> ScanExtent(KlasaQwz& doc) {
     return {smallest, largest};
 }
 
-void PrepareDowngrade(KlasaQwz& doc) {
+void PrepareDowngrade(DocumentContent& doc) {
     DefinicjaObiektu& def = *doc.GetDefinition();
     if (def.Vertices.empty() || def.Faces.empty()) return;
 

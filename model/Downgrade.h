@@ -3,7 +3,7 @@
 // version 202, and the vertex scale for the 16-bit vertices of 202 and 203.
 #pragma once
 
-#include "model/Klasaqwz.h"
+#include "model/DocumentContent.h"
 #include "model/Qwzsaveparams.h"
 
 #include <utility>
@@ -12,15 +12,15 @@ namespace qwz {
 
 // Whether a loaded document has to be rewritten under `params`: it is newer
 // than the target, or it holds content that params do not keep.
-bool NeedsConversion(const KlasaQwz& doc, const TQWZSaveParams& params);
+bool NeedsConversion(const DocumentContent& doc, const TQWZSaveParams& params);
 
 // Some mesh has more than 32767 faces or more than 32767 vertices.
-bool HasLargeMesh(const KlasaQwz& doc);
+bool HasLargeMesh(const DocumentContent& doc);
 
 // Smallest and largest face-corner coordinate; widens the bounding box.
-std::pair<double, double> ScanExtent(KlasaQwz& doc);
+std::pair<double, double> ScanExtent(DocumentContent& doc);
 
 // Chooses the vertex scale before a save below 204.
-void PrepareDowngrade(KlasaQwz& doc);
+void PrepareDowngrade(DocumentContent& doc);
 
 }  // namespace qwz

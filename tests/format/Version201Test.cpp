@@ -1,7 +1,7 @@
 #include "format/Version201.h"
 
 #include "bytes/FormatError.h"
-#include "model/Klasaqwz.h"
+#include "document/Klasaqwz.h"
 #include "support/Bytes.h"
 #include "support/OldLayoutSamples.h"
 

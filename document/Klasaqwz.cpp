@@ -1,4 +1,4 @@
-#include "model/Klasaqwz.h"
+#include "document/Klasaqwz.h"
 
 #include "bytes/ByteReader.h"
 #include "bytes/ByteWriter.h"
@@ -25,13 +25,6 @@ bool HasMagic(const uint8_t* data, size_t size) {
 }
 
 }  // namespace
-
-KlasaQwz::KlasaQwz() : Definition(new DefinicjaObiektu()) {}
-
-DefinicjaObiektuPtr KlasaQwz::GetDefinition() {
-    if (!Definition) Definition.reset(new DefinicjaObiektu());
-    return Definition;
-}
 
 int KlasaQwz::ReadHeader(const std::filesystem::path& path) {
     if (!platform::IsRegularFile(path)) return -1;

@@ -1,10 +1,9 @@
-// The document: one QWZ file in memory. It holds the document-level values
-// the headers carry (version byte, reference point, vertex scale) and the
-// geometry object, and it is the one place where a version byte becomes a
-// choice of reader or writer.
+// The document: one QWZ file in memory, its content (model/DocumentContent.h)
+// with the load and save around it. It is the one place where a version
+// byte becomes a choice of reader or writer.
 #pragma once
 
-#include "model/Definicjaobiektu.h"
+#include "model/DocumentContent.h"
 #include "model/Qwzsaveparams.h"
 
 #include <cstdint>
@@ -13,23 +12,8 @@
 
 namespace qwz {
 
-class KlasaQwz {
+class KlasaQwz : public DocumentContent {
 public:
-    KlasaQwz();
-    KlasaQwz(const KlasaQwz&) = delete;
-    KlasaQwz& operator=(const KlasaQwz&) = delete;
-
-    std::vector<uint8_t> FaceFlags;  // readers' scratch list for one mesh's face flags
-    bool Loaded = false;             // set by every load that passes the header checks
-    uint8_t Version = 204;
-    int16_t RefTenths[3] = {0, 0, 0};
-    float RefPoint[3] = {0, 0, 0};
-    float VertexScale = 0.1f;
-    DefinicjaObiektuPtr Definition;
-
-    // The geometry object, created empty should the pointer ever be empty.
-    DefinicjaObiektuPtr GetDefinition();
-
     // The file's version byte (0-255), also stored in Version; -1 when the
     // path is not a readable file of at least four bytes opening with "QWZ".
     int ReadHeader(const std::filesystem::path& path);
