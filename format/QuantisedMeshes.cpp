@@ -14,9 +14,6 @@
 
 namespace qwz {
 
-const QuantisedMeshLayout kMeshes203 = {203, 4, 3, 3, 0x7FFFFFFF, 16777215, true};
-const QuantisedMeshLayout kMeshes202 = {202, 1, 2, 2, 255, 32767, false};
-
 namespace {
 
 constexpr size_t kMeaninglessFiller = 57;  // then int16 1, int16 1

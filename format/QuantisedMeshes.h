@@ -26,8 +26,9 @@ struct QuantisedMeshLayout {
     bool reportBadIndices;     // an index not below V goes to the debug output
 };
 
-extern const QuantisedMeshLayout kMeshes203;
-extern const QuantisedMeshLayout kMeshes202;  // also the mesh group of 201
+inline constexpr QuantisedMeshLayout kMeshes203 = {203, 4, 3, 3, 0x7FFFFFFF, 16777215, true};
+// Also the mesh group of 201.
+inline constexpr QuantisedMeshLayout kMeshes202 = {202, 1, 2, 2, 255, 32767, false};
 
 constexpr size_t kMeshFillerSize = 61;
 

@@ -164,14 +164,6 @@ bool NeedsConversion(const DocumentContent& doc, const TQWZSaveParams& params) {
     return false;
 }
 
-bool HasLargeMesh(const DocumentContent& doc) {
-    const DefinicjaObiektu& def = *doc.Definition;
-    for (size_t i = 0; i < def.Faces.size(); ++i)
-        if (def.Faces[i].size() > 32767 || (i < def.Vertices.size() && def.Vertices[i].size() > 32767))
-            return true;
-    return false;
-}
-
 std::pair<double, double> ScanExtent(DocumentContent& doc) {
     DefinicjaObiektu& def = *doc.GetDefinition();
     // The meshes are measured in parallel and the results taken together

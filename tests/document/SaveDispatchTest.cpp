@@ -1,6 +1,7 @@
 #include "document/Klasaqwz.h"
 
 #include "bytes/FormatError.h"
+#include "format/VersionTable.h"
 #include "support/Bytes.h"
 
 #include <gtest/gtest.h>
@@ -78,14 +79,58 @@ TEST(SaveDispatch, Target201IsWrittenAs202AndKeptInTheDocument) {
     EXPECT_EQ(doc.Version, 203);
 }
 
-TEST(SaveDispatch, Target204LeavesTheVertexScaleAlone) {
-    KlasaQwz doc;
-    Fill(doc, 203, 3, 1);
-    doc.VertexScale = 0.1f;
-    const std::vector<uint8_t> bytes = doc.SaveBytes(204, TQWZSaveParams{});
-    EXPECT_EQ(bytes[3], 204);
-    EXPECT_EQ(doc.VertexScale, 0.1f);
-    EXPECT_EQ(doc.Version, 204);
+// Each written version through the table: the file carries that version's
+// byte and reads back as it, keeps the extra-data block exactly when the
+// layout has the tail, and its vertices come back, which for 16-bit vertices
+// needs the vertex scale chosen first (the document's own scale would lose
+// them); a float layout leaves the scale alone.
+TEST(SaveDispatch, EveryWrittenVersionIsWrittenInItsOwnLayout) {
+    for (const VersionLayout& layout : VersionTable()) {
+        if (!layout.write) continue;
+        SCOPED_TRACE(layout.version);
+        KlasaQwz doc;
+        Fill(doc, 204, 3, 1);
+        doc.VertexScale = 0.5f;
+        doc.GetDefinition()->Containers.Add(TKontenerPtr(new OpaqueBlock));
+        const std::vector<uint8_t> bytes = doc.SaveBytes(layout.version, TQWZSaveParams{});
+        EXPECT_EQ(bytes[3], layout.version);
+        EXPECT_EQ(doc.Version, layout.version);
+        EXPECT_EQ(doc.VertexScale != 0.5f, layout.int16Vertices);
+        KlasaQwz back;
+        EXPECT_EQ(back.LoadBytes(bytes.data(), bytes.size()), layout.version);
+        EXPECT_EQ(back.GetDefinition()->Containers.KindCount(), layout.extraTail ? 1u : 0u);
+        EXPECT_EQ(back.GetDefinition()->Vertices[0][0], (CpunktF{1, 2, 3}));
+    }
+}
+
+// Never written as another version: the document, and the loaded buffer the
+// next file is written into, stay as they were.
+TEST(SaveDispatch, ATargetAboveTheNewestWriterIsRefused) {
+    KlasaQwz source;
+    Fill(source, 204, 3, 1);
+    const std::vector<uint8_t> file = source.SaveBytes(204, TQWZSaveParams{});
+    for (int target : {205, 255, 256 + 205}) {
+        SCOPED_TRACE(target);
+        KlasaQwz doc;
+        ASSERT_EQ(doc.LoadBuffer(std::vector<uint8_t>(file)), 204);
+        const float scale = doc.VertexScale;
+        try {
+            doc.SaveBytes(target, TQWZSaveParams{});
+            ADD_FAILURE() << "written";
+        } catch (const FormatError& e) {
+            EXPECT_EQ(e.kind(), FormatError::Kind::Unwritable);
+            EXPECT_EQ(std::string(e.what()), "nieobsługiwana wersja docelowa " + std::to_string(target % 256) +
+                                                 " (zapisywane: 202, 203, 204)");
+        }
+        EXPECT_EQ(doc.Version, 204);
+        EXPECT_EQ(doc.VertexScale, scale);
+        EXPECT_EQ(doc.SaveBytes(204, TQWZSaveParams{}), file);
+    }
+    // A document of an unknown version has no automatic target either.
+    KlasaQwz unknown;
+    const std::vector<uint8_t> v205 = test::Bytes().magic(205).zeros(40);
+    ASSERT_EQ(unknown.LoadBytes(v205.data(), v205.size()), 205);
+    EXPECT_THROW(unknown.SaveBytes(0, TQWZSaveParams{}), FormatError);
 }
 
 }  // namespace

@@ -90,20 +90,6 @@ TEST(NeedsConversion, NewerThanTheTargetOrHoldingWhatIsDropped) {
     EXPECT_FALSE(NeedsConversion(doc, p));  // older than the target, all kept
 }
 
-TEST(HasLargeMesh, AtMost32767VerticesAndFaces) {
-    KlasaQwz doc;
-    DefinicjaObiektu& def = *doc.GetDefinition();
-    def.AddMesh("a");
-    def.Vertices[0].resize(32767);
-    def.Faces[0].resize(32767);
-    EXPECT_FALSE(HasLargeMesh(doc));
-    def.Faces[0].resize(32768);
-    EXPECT_TRUE(HasLargeMesh(doc));
-    def.Faces[0].resize(1);
-    def.Vertices[0].resize(32768);
-    EXPECT_TRUE(HasLargeMesh(doc));
-}
-
 TEST(ScanExtent, MeasuresFaceCornersOnlyAndWidensTheBox) {
     KlasaQwz doc;
     AddMeshSpanning(doc, {-0.5f, 12.5f, 3.0f});
