@@ -1,5 +1,9 @@
 #include "app/Batch.h"
 
+#include "app/CommandLine.h"
+#include "format/VersionTable.h"
+
+#include <algorithm>
 #include <exception>
 
 namespace qwz {
@@ -19,8 +23,13 @@ std::string OneLine(std::string text) {
 
 }  // namespace
 
+int DefaultVersionIndex() {
+    const std::vector<int> written = WrittenVersions();
+    return int(std::find(written.begin(), written.end(), kDefaultTarget) - written.begin());
+}
+
 void WriteSaveParams(const BatchChoices& choices, TQWZSaveParams& params) {
-    params.TargetVersion = choices.VersionIndex + 202;
+    params.TargetVersion = WrittenVersions().at(size_t(choices.VersionIndex));
     params.KeepLines = choices.Lines;
     params.KeepPolylines = choices.Polylines;
     params.KeepArcs = choices.Arcs;

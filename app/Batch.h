@@ -14,9 +14,12 @@
 
 namespace qwz {
 
+// The version list's item at start: the default target, 203.
+int DefaultVersionIndex();
+
 // What the window's controls say at the start of a batch.
 struct BatchChoices {
-    int VersionIndex = 1;  // selected list item: 0 "202", 1 "203", 2 "204"
+    int VersionIndex = DefaultVersionIndex();  // selected list item: the written versions, oldest first
     bool Lines = true;         // "Linie"
     bool Polylines = true;     // "Polilinie"
     bool Arcs = true;          // "Łuki"
@@ -27,7 +30,8 @@ struct BatchChoices {
     bool Original = true;      // "Kopię oryginału"
 };
 
-// Writes all nine fields: target = index + 202, one flag per check box.
+// Writes all nine fields: the target is the written version at the index,
+// one flag per check box.
 void WriteSaveParams(const BatchChoices& choices, TQWZSaveParams& params);
 
 struct FailedFile {

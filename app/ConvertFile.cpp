@@ -2,6 +2,7 @@
 
 #include "bytes/FormatError.h"
 #include "document/Klasaqwz.h"
+#include "format/VersionTable.h"
 #include "model/Downgrade.h"
 #include "model/Qwzsaveparams.h"
 #include "platform/DebugOutput.h"
@@ -38,8 +39,6 @@ int Skipped(const std::filesystem::path& path) {
     platform::DebugOutputW("Plik " + Quoted(path) + " jest już w odpowiedniej wersji");
     return kSkipped;
 }
-
-bool IsReadableVersion(int version) { return version >= 201 && version <= 204; }
 
 // Loads the file and decides. Returns the result when the file is skipped
 // or refused; otherwise fills `bytes` with the whole new file.

@@ -2,6 +2,7 @@
 
 #include "app/Version.h"
 #include "cli/Text.h"
+#include "format/VersionTable.h"
 
 #include <CLI/CLI.hpp>
 
@@ -96,7 +97,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         "convert", "Zapisuje pliki i foldery (ich pliki *.qwz) w podanej wersji formatu, "
                    "na miejscu, z kopią oryginału pod nazwą *_org.qwz; w folderach pomija "
                    "kopie *_org.qwz leżące obok swoich oryginałów");
-    convert->add_option("--to", target, "Wersja docelowa: 202, 203 albo 204")->type_name("WERSJA");
+    const std::vector<int> written = WrittenVersions();
+    convert->add_option("--to", target, "Wersja docelowa: " + VersionListText(written, " albo "))
+        ->type_name("WERSJA");
     convert->add_option("--drop", drops,
                         "Czego nie zachowywać, po przecinku: lines (linie), polylines (polilinie), "
                         "arcs (łuki), circles (okręgi i światła), uv, zones (strefy skalowania), "
@@ -146,10 +149,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         o.command = Command::Convert;
         o.json = convertJson;
         paths = &convertPaths;
-        if (target.empty()) return UsageError("podaj wersję docelową: --to 202, 203 albo 204");
-        if (target != "202" && target != "203" && target != "204")
-            return UsageError("nieobsługiwana wersja docelowa \"" + target + "\"; dozwolone: 202, 203, 204");
-        o.target = std::stoi(target);
+        if (target.empty()) return UsageError("podaj wersję docelową: --to " + VersionListText(written, " albo "));
+        const auto chosen = std::find_if(written.begin(), written.end(),
+                                         [&target](int v) { return target == std::to_string(v); });
+        if (chosen == written.end())
+            return UsageError("nieobsługiwana wersja docelowa \"" + target + "\"; dozwolone: " +
+                              VersionListText(written));
+        o.target = *chosen;
         for (const std::string& d : drops)
             if (!ApplyDrop(o.drop, d))
                 return UsageError("nieznany rodzaj w --drop: \"" + d +

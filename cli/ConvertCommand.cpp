@@ -6,6 +6,7 @@
 #include "cli/InfoCommand.h"
 #include "cli/LoadFile.h"
 #include "cli/Text.h"
+#include "format/VersionTable.h"
 #include "model/Downgrade.h"
 #include "platform/FileRead.h"
 
@@ -111,8 +112,9 @@ Dropped CountDropped(const KlasaQwz& doc, int writtenVersion, const TQWZSavePara
     d.lines = DropOf(params.KeepLines, def.LineNames, def.Lines);
     d.polylines = DropOf(params.KeepPolylines, def.PolyNames, def.Polys);
     d.arcs = DropOf(params.KeepArcs, def.ArcNames, def.Arcs);
-    // Version 202 has no tail at all; otherwise each block by its own flag.
-    const bool tailWritten = writtenVersion >= 203 && params.KeepsAnyExtra();
+    // A layout without the tail drops every block; otherwise each block
+    // goes by its own flag.
+    const bool tailWritten = WriterFor(writtenVersion).extraTail && params.KeepsAnyExtra();
     for (const auto& [kind, blocks] : def.Containers)
         for (const TKontenerPtr& block : blocks) {
             if (!block || (tailWritten && block->IsKept(params))) continue;

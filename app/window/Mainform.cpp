@@ -6,6 +6,7 @@
 #include "app/Batch.h"
 #include "app/ConvertFile.h"
 #include "app/Functions.h"
+#include "format/VersionTable.h"
 #include "model/Qwzsaveparams.h"
 #include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
@@ -97,8 +98,6 @@ bool IsCheckBox(const ControlLayout& c) {
     return c.className == std::wstring_view(L"BUTTON") && (c.style & BS_TYPEMASK) == BS_AUTOCHECKBOX;
 }
 
-constexpr const wchar_t* kVersionItems[] = {L"202", L"203", L"204"};
-
 // The DPI of a window's monitor, or of the system before there is a window.
 // GetDpiForWindow exists from Windows 10 1607 on; older systems scale by
 // the system DPI.
@@ -161,6 +160,8 @@ private:
         return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
     }
     HWND Control(ControlId id) const;
+    // The row of the version list's selected item; nullptr with none.
+    const VersionLayout* SelectedVersion() const;
     void PumpPendingMessages();
 
     HINSTANCE instance_ = nullptr;
@@ -180,6 +181,13 @@ HWND TMForm::Control(ControlId id) const {
     for (const ControlLayout& c : kControls)
         if (c.id == id) return GetDlgItem(c.inPanel ? panel_ : hwnd_, id);
     return nullptr;
+}
+
+const VersionLayout* TMForm::SelectedVersion() const {
+    const LRESULT index = SendMessageW(Control(ComboBox1), CB_GETCURSEL, 0, 0);
+    const std::vector<int> written = WrittenVersions();
+    if (index < 0 || size_t(index) >= written.size()) return nullptr;
+    return FindVersion(written[size_t(index)]);
 }
 
 bool TMForm::Create(HINSTANCE instance) {
@@ -227,9 +235,9 @@ bool TMForm::Create(HINSTANCE instance) {
         if (IsCheckBox(c)) SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
     }
     HWND combo = Control(ComboBox1);
-    for (const wchar_t* item : kVersionItems)
-        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
-    SendMessageW(combo, CB_SETCURSEL, 1, 0);  // "203"
+    for (int version : WrittenVersions())
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::to_wstring(version).c_str()));
+    SendMessageW(combo, CB_SETCURSEL, WPARAM(DefaultVersionIndex()), 0);
 
     HMONITOR monitor = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
     MONITORINFO info{};
@@ -368,7 +376,8 @@ void TMForm::UpdateButtons() {
 void TMForm::ComboBox1Change() {
     button3Unlocked_ = true;
     UpdateButtons();
-    bool extraData = SendMessageW(Control(ComboBox1), CB_GETCURSEL, 0, 0) > 0;
+    const VersionLayout* version = SelectedVersion();
+    const bool extraData = version && version->extraTail;
     EnableWindow(Control(CheckBox5), extraData);
     EnableWindow(Control(CheckBox6), extraData);
     EnableWindow(Control(CheckBox7), extraData);
@@ -377,7 +386,7 @@ void TMForm::ComboBox1Change() {
 BatchChoices TMForm::ReadChoices() const {
     BatchChoices c;
     LRESULT index = SendMessageW(Control(ComboBox1), CB_GETCURSEL, 0, 0);
-    c.VersionIndex = index == CB_ERR ? 1 : int(index);
+    c.VersionIndex = index == CB_ERR ? DefaultVersionIndex() : int(index);
     c.Lines = Checked(CheckBox1);
     c.Polylines = Checked(CheckBox2);
     c.Arcs = Checked(CheckBox3);
@@ -477,10 +486,10 @@ void TMForm::Button2Click() {
 
 void TMForm::Button3Click() {
     if (batchRunning_) return;
-    LRESULT index = SendMessageW(Control(ComboBox1), CB_GETCURSEL, 0, 0);
-    if (index == CB_ERR) return;
+    const VersionLayout* version = SelectedVersion();
+    if (!version) return;
     try {
-        RegisterShellVerb(int(index) + 202);
+        RegisterShellVerb(version->version);
     } catch (...) {
         platform::ShowMessage("Ustawienia nie zostały zapisane. Uruchom program jako administrator.",
                               "QWZ Downgrader", platform::MessageIcon::Warning, hwnd_);
