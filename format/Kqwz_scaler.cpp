@@ -49,7 +49,7 @@ bool TKQWZ_Scaler::Read(ByteReader& in) {
 }
 
 bool TKQWZ_Scaler::Write(ByteWriter& out, const TQWZSaveParams& params) {
-    if (!params.KeepScalingZones) return true;
+    if (!IsKept(params)) return true;
     size_t entries = 0;
     for (const auto& zones : Zones) {
         if (zones.size() > kMaxZones)

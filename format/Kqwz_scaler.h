@@ -29,7 +29,7 @@ public:
     // kMaxZones entries, before anything is written.
     bool Write(ByteWriter& out, const TQWZSaveParams& params) override;
     EKontenerTyp GetKind() const override { return ktScaler; }
-    bool IsKept(const TQWZSaveParams& params) const override { return params.KeepScalingZones; }
+    KeepMember KeptBy() const override { return &TQWZSaveParams::KeepScalingZones; }
 };
 
 }  // namespace qwz

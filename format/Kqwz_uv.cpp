@@ -76,7 +76,7 @@ bool TKQWZ_UV::Read(ByteReader& in) {
 }
 
 bool TKQWZ_UV::Write(ByteWriter& out, const TQWZSaveParams& params) {
-    if (!params.KeepUV) return true;
+    if (!IsKept(params)) return true;
     const size_t recordSize = RecordSize();
     uint64_t records = 0;
     for (const vcUV& group : Groups) records += group.size();

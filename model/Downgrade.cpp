@@ -1,6 +1,7 @@
 #include "model/Downgrade.h"
 
 #include "bytes/FormatError.h"
+#include "model/KeepFlags.h"
 #include "platform/Parallel.h"
 
 #include <algorithm>
@@ -153,10 +154,8 @@ bool NeedsConversion(const DocumentContent& doc, const TQWZSaveParams& params) {
     if (params.TargetVersion < int32_t(doc.Version)) return true;
     if (params.KeepsEverything()) return false;
     const DefinicjaObiektu& def = *doc.Definition;
-    if (!params.KeepLines && !def.Lines.empty()) return true;
-    if (!params.KeepPolylines && !def.Polys.empty()) return true;
-    if (!params.KeepArcs && !def.Arcs.empty()) return true;
-    if (!params.KeepCircles && !def.Circles.empty()) return true;
+    for (const KeepFlag& flag : kKeepFlags)
+        if (flag.kind == KeepKind::Group && !(params.*flag.member) && flag.groupSize(def).names != 0) return true;
     if (params.KeepsAllExtra()) return false;
     for (const auto& [kind, blocks] : def.Containers)
         for (const TKontenerPtr& block : blocks)

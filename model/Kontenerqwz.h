@@ -36,7 +36,9 @@ public:
     virtual bool Write(ByteWriter& /*out*/, const TQWZSaveParams& /*params*/) { return false; }
     virtual EKontenerTyp GetKind() const { return kind_; }
     virtual void SetKind(EKontenerTyp kind) { kind_ = kind; }
-    virtual bool IsKept(const TQWZSaveParams& params) const { return params.KeepOtherExtra; }
+    // The keep flag this block's kind goes by.
+    virtual KeepMember KeptBy() const { return &TQWZSaveParams::KeepOtherExtra; }
+    bool IsKept(const TQWZSaveParams& params) const { return params.*KeptBy(); }
 
     int32_t Size() const { return size_; }
 

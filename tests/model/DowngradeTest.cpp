@@ -40,12 +40,12 @@ float ScaleFor(std::initializer_list<float> values) {
 class UvLike : public TKontenerQwz {
 public:
     UvLike() { kind_ = ktUVFloat; }
-    bool IsKept(const TQWZSaveParams& p) const override { return p.KeepUV; }
+    KeepMember KeptBy() const override { return &TQWZSaveParams::KeepUV; }
 };
 class ScalerLike : public TKontenerQwz {
 public:
     ScalerLike() { kind_ = ktScaler; }
-    bool IsKept(const TQWZSaveParams& p) const override { return p.KeepScalingZones; }
+    KeepMember KeptBy() const override { return &TQWZSaveParams::KeepScalingZones; }
 };
 
 TEST(NeedsConversion, NewerThanTheTargetOrHoldingWhatIsDropped) {
