@@ -30,14 +30,7 @@ int DefaultVersionIndex() {
 
 void WriteSaveParams(const BatchChoices& choices, TQWZSaveParams& params) {
     params.TargetVersion = WrittenVersions().at(size_t(choices.VersionIndex));
-    params.KeepLines = choices.Lines;
-    params.KeepPolylines = choices.Polylines;
-    params.KeepArcs = choices.Arcs;
-    params.KeepCircles = choices.Circles;
-    params.KeepUV = choices.UV;
-    params.KeepScalingZones = choices.ScalingZones;
-    params.KeepOtherExtra = choices.OtherExtra;
-    params.KeepOriginal = choices.Original;
+    for (size_t i = 0; i < kKeepFlagCount; ++i) params.*kKeepFlags[i].member = choices.Ticked[i];
 }
 
 BatchSummary RunBatch(const std::vector<std::filesystem::path>& files, int target,

@@ -3,8 +3,10 @@
 // injected conversion, the results counted, and the summary text.
 #pragma once
 
+#include "model/KeepFlags.h"
 #include "model/Qwzsaveparams.h"
 
+#include <bitset>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -20,18 +22,11 @@ int DefaultVersionIndex();
 // What the window's controls say at the start of a batch.
 struct BatchChoices {
     int VersionIndex = DefaultVersionIndex();  // selected list item: the written versions, oldest first
-    bool Lines = true;         // "Linie"
-    bool Polylines = true;     // "Polilinie"
-    bool Arcs = true;          // "Łuki"
-    bool Circles = true;       // "Okręgi / światła"
-    bool UV = true;            // "UV"
-    bool ScalingZones = true;  // "Strefy skalowania"
-    bool OtherExtra = true;    // "Inne dodatkowe dane"
-    bool Original = true;      // "Kopię oryginału"
+    std::bitset<kKeepFlagCount> Ticked = std::bitset<kKeepFlagCount>().set();  // by row of kKeepFlags
 };
 
-// Writes all nine fields: the target is the written version at the index,
-// one flag per check box.
+// Writes the target, the written version at the index, and every keep flag
+// from its check box.
 void WriteSaveParams(const BatchChoices& choices, TQWZSaveParams& params);
 
 struct FailedFile {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <sstream>
+#include <string_view>
 
 namespace qwz::cli {
 namespace {
@@ -31,15 +32,31 @@ void PolishFormatter(CLI::App& app) {
 
 // Applies one --drop name; false for a name that means nothing here.
 bool ApplyDrop(DropSet& drop, const std::string& name) {
-    if (name == "lines") drop.lines = true;
-    else if (name == "polylines") drop.polylines = true;
-    else if (name == "arcs") drop.arcs = true;
-    else if (name == "circles") drop.circles = true;
-    else if (name == "uv") drop.uv = true;
-    else if (name == "zones") drop.zones = true;
-    else if (name == "other") drop.other = true;
-    else return false;
-    return true;
+    for (size_t i = 0; i < kKeepFlagCount; ++i) {
+        if (kKeepFlags[i].dropName && name == kKeepFlags[i].dropName) {
+            drop.set(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool SameAsciiLetters(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return (x | 0x20) == (y | 0x20); });
+}
+
+// The --drop names, ", " between them; with `words`, each followed by its
+// Polish words in brackets unless they only repeat the name ("uv").
+std::string DropNames(bool words) {
+    std::string text;
+    for (const KeepFlag& flag : kKeepFlags) {
+        if (!flag.dropName) continue;
+        if (!text.empty()) text += ", ";
+        text += flag.dropName;
+        if (words && !SameAsciiLetters(flag.words, flag.dropName)) text += std::string(" (") + flag.words + ")";
+    }
+    return text;
 }
 
 ParsedCommandLine UsageError(const std::string& message) {
@@ -100,10 +117,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     const std::vector<int> written = WrittenVersions();
     convert->add_option("--to", target, "Wersja docelowa: " + VersionListText(written, " albo "))
         ->type_name("WERSJA");
-    convert->add_option("--drop", drops,
-                        "Czego nie zachowywać, po przecinku: lines (linie), polylines (polilinie), "
-                        "arcs (łuki), circles (okręgi i światła), uv, zones (strefy skalowania), "
-                        "other (inne dane dodatkowe)")
+    convert->add_option("--drop", drops, "Czego nie zachowywać, po przecinku: " + DropNames(true))
         ->delimiter(',')
         ->allow_extra_args(false)  // one list per --drop; what follows is a path
         ->type_name("RODZAJE");
@@ -158,8 +172,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         o.target = *chosen;
         for (const std::string& d : drops)
             if (!ApplyDrop(o.drop, d))
-                return UsageError("nieznany rodzaj w --drop: \"" + d +
-                                  "\"; dozwolone: lines, polylines, arcs, circles, uv, zones, other");
+                return UsageError("nieznany rodzaj w --drop: \"" + d + "\"; dozwolone: " + DropNames(false));
     } else {
         return UsageError("podaj polecenie: info, check albo convert");
     }

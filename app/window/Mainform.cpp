@@ -7,6 +7,7 @@
 #include "app/ConvertFile.h"
 #include "app/Functions.h"
 #include "format/VersionTable.h"
+#include "model/KeepFlags.h"
 #include "model/Qwzsaveparams.h"
 #include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
@@ -17,6 +18,7 @@
 #include <cderr.h>
 
 #include <exception>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -46,18 +48,11 @@ enum ControlId : int {
     Panel1,
     Label1,
     Label2,
-    CheckBox1,
-    CheckBox2,
-    CheckBox3,
-    CheckBox4,
-    CheckBox5,
-    CheckBox6,
-    CheckBox7,
-    CheckBox8,
+    // The keep flags' check boxes follow, with the ids kKeepFlags gives them.
 };
 
 struct ControlLayout {
-    ControlId id;
+    int id;
     bool inPanel;
     const wchar_t* className;
     const wchar_t* text;
@@ -70,7 +65,7 @@ constexpr DWORD kCheck = kChild | WS_TABSTOP | BS_AUTOCHECKBOX;
 
 // In creation order, which is the tab order: Button1 (0), ComboBox1 (1),
 // Button2 (2), Button3 (3), ProgressBar1 (4), Panel1 (5); inside the panel
-// CheckBox1 to CheckBox7 (0 to 6) and CheckBox8 (7). Labels take no focus.
+// the check boxes after them. Labels take no focus.
 const ControlLayout kControls[] = {
     {Label2, false, L"STATIC", L"Wersja QWZ: ", kChild | SS_LEFTNOWORDWRAP, 10, 11, 67, 13},
     {Button1, false, L"BUTTON", L"Zamknij", kChild | WS_TABSTOP | BS_PUSHBUTTON, 162, 39, 137, 25},
@@ -84,15 +79,38 @@ const ControlLayout kControls[] = {
     {ProgressBar1, false, PROGRESS_CLASSW, L"", WS_CHILD | WS_CLIPSIBLINGS, 154, 31, 153, 11},
     {Panel1, false, kPanelClass, L"", kChild, 0, 35, 153, 224},
     {Label1, true, L"STATIC", L"Zachowaj:", kChild | SS_LEFTNOWORDWRAP, 0, 0, 50, 13},
-    {CheckBox1, true, L"BUTTON", L"Linie", kCheck, 10, 57, 97, 17},
-    {CheckBox2, true, L"BUTTON", L"Polilinie", kCheck, 10, 80, 97, 17},
-    {CheckBox3, true, L"BUTTON", L"Łuki", kCheck, 10, 103, 97, 17},
-    {CheckBox4, true, L"BUTTON", L"Okręgi / światła", kCheck, 10, 126, 97, 17},
-    {CheckBox5, true, L"BUTTON", L"UV", kCheck, 10, 158, 97, 17},
-    {CheckBox6, true, L"BUTTON", L"Strefy skalowania", kCheck, 10, 181, 121, 17},
-    {CheckBox7, true, L"BUTTON", L"Inne dodatkowe dane", kCheck, 10, 204, 129, 17},
-    {CheckBox8, true, L"BUTTON", L"Kopię oryginału", kCheck, 10, 19, 97, 17},
 };
+
+// Where each keep flag's check box lies in the panel, by row of kKeepFlags,
+// which gives its label, its id and the order the boxes are made in.
+struct BoxPlace {
+    int left, top, width, height;
+};
+constexpr BoxPlace kBoxPlaces[] = {
+    {10, 57, 97, 17},    // Linie
+    {10, 80, 97, 17},    // Polilinie
+    {10, 103, 97, 17},   // Łuki
+    {10, 126, 97, 17},   // Okręgi / światła
+    {10, 158, 97, 17},   // UV
+    {10, 181, 121, 17},  // Strefy skalowania
+    {10, 204, 129, 17},  // Inne dodatkowe dane
+    {10, 19, 97, 17},    // Kopię oryginału
+};
+static_assert(std::size(kBoxPlaces) == kKeepFlagCount, "a place for every keep flag's box");
+
+// Every control in creation order: kControls, then the check boxes.
+const std::vector<ControlLayout>& Controls() {
+    static const std::vector<ControlLayout> controls = [] {
+        std::vector<ControlLayout> all(std::begin(kControls), std::end(kControls));
+        for (size_t i = 0; i < kKeepFlagCount; ++i) {
+            const BoxPlace& p = kBoxPlaces[i];
+            all.push_back({kKeepFlags[i].boxId, true, L"BUTTON", kKeepFlags[i].boxLabel, kCheck, p.left, p.top,
+                           p.width, p.height});
+        }
+        return all;
+    }();
+    return controls;
+}
 
 bool IsCheckBox(const ControlLayout& c) {
     return c.className == std::wstring_view(L"BUTTON") && (c.style & BS_TYPEMASK) == BS_AUTOCHECKBOX;
@@ -156,10 +174,10 @@ private:
     void UpdateButtons();
     std::vector<std::filesystem::path> ChooseFiles();
     BatchChoices ReadChoices() const;
-    bool Checked(ControlId id) const {
+    bool Checked(int id) const {
         return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
     }
-    HWND Control(ControlId id) const;
+    HWND Control(int id) const;
     // The row of the version list's selected item; nullptr with none.
     const VersionLayout* SelectedVersion() const;
     void PumpPendingMessages();
@@ -177,8 +195,8 @@ private:
     int quitCode_ = 0;
 };
 
-HWND TMForm::Control(ControlId id) const {
-    for (const ControlLayout& c : kControls)
+HWND TMForm::Control(int id) const {
+    for (const ControlLayout& c : Controls())
         if (c.id == id) return GetDlgItem(c.inPanel ? panel_ : hwnd_, id);
     return nullptr;
 }
@@ -224,7 +242,7 @@ bool TMForm::Create(HINSTANCE instance) {
                             nullptr, nullptr, instance, this);
     if (!hwnd_) return false;
 
-    for (const ControlLayout& c : kControls) {
+    for (const ControlLayout& c : Controls()) {
         HWND parent = c.inPanel ? panel_ : hwnd_;
         DWORD exStyle = c.id == Panel1 ? WS_EX_CONTROLPARENT : 0;
         HWND control = CreateWindowExW(exStyle, c.className, c.text, c.style, 0, 0, 0, 0, parent,
@@ -267,7 +285,7 @@ void TMForm::ApplyDpi(UINT dpi) {
                              FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                              DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma");
     SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    for (const ControlLayout& c : kControls) {
+    for (const ControlLayout& c : Controls()) {
         HWND control = Control(c.id);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         MoveWindow(control, scale(c.left), scale(c.top), scale(c.width), scale(c.height), TRUE);
@@ -378,23 +396,15 @@ void TMForm::ComboBox1Change() {
     UpdateButtons();
     const VersionLayout* version = SelectedVersion();
     const bool extraData = version && version->extraTail;
-    EnableWindow(Control(CheckBox5), extraData);
-    EnableWindow(Control(CheckBox6), extraData);
-    EnableWindow(Control(CheckBox7), extraData);
+    for (const KeepFlag& flag : kKeepFlags)
+        if (flag.kind == KeepKind::TailBlock) EnableWindow(Control(flag.boxId), extraData);
 }
 
 BatchChoices TMForm::ReadChoices() const {
     BatchChoices c;
     LRESULT index = SendMessageW(Control(ComboBox1), CB_GETCURSEL, 0, 0);
     c.VersionIndex = index == CB_ERR ? DefaultVersionIndex() : int(index);
-    c.Lines = Checked(CheckBox1);
-    c.Polylines = Checked(CheckBox2);
-    c.Arcs = Checked(CheckBox3);
-    c.Circles = Checked(CheckBox4);
-    c.UV = Checked(CheckBox5);
-    c.ScalingZones = Checked(CheckBox6);
-    c.OtherExtra = Checked(CheckBox7);
-    c.Original = Checked(CheckBox8);
+    for (size_t i = 0; i < kKeepFlagCount; ++i) c.Ticked[i] = Checked(kKeepFlags[i].boxId);
     return c;
 }
 
