@@ -16,7 +16,7 @@
 
 namespace qwz {
 
-// The version list's item at start: the default target, 203.
+// The version list's item at start: the default target of the command line.
 int DefaultVersionIndex();
 
 // What the window's controls say at the start of a batch.
