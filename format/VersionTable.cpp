@@ -7,8 +7,6 @@
 #include "format/Version203.h"
 #include "format/Version204.h"
 
-#include <algorithm>
-
 namespace qwz {
 namespace {
 
@@ -31,8 +29,6 @@ std::vector<int> VersionsWhere(bool (*has)(const VersionLayout&)) {
 }
 
 }  // namespace
-
-std::span<const VersionLayout> VersionTable() { return kVersions; }
 
 const VersionLayout* FindVersion(int version) {
     for (const VersionLayout& layout : kVersions)

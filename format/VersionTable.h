@@ -11,7 +11,6 @@
 #include "model/Qwzsaveparams.h"
 
 #include <cstdint>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -27,9 +26,6 @@ struct VersionLayout {
     bool int16Vertices;   // vertices are int16 at a vertex scale, which a save chooses first
     uint32_t maxPerMesh;  // most vertices and most faces one mesh holds
 };
-
-// Every version, oldest first.
-std::span<const VersionLayout> VersionTable();
 
 // The row of `version`; nullptr when there is none.
 const VersionLayout* FindVersion(int version);

@@ -2,32 +2,24 @@
 
 #include "model/KeepFlags.h"
 
-#include <algorithm>
-#include <iterator>
-
 namespace qwz {
-namespace {
-
-// Every flag of the kinds `applies` takes is on.
-template <class Applies>
-bool AllKept(const TQWZSaveParams& params, Applies applies) {
-    return std::all_of(std::begin(kKeepFlags), std::end(kKeepFlags),
-                       [&](const KeepFlag& f) { return !applies(f.kind) || params.*f.member; });
-}
-
-}  // namespace
 
 bool TQWZSaveParams::KeepsAnyExtra() const {
-    return std::any_of(std::begin(kKeepFlags), std::end(kKeepFlags),
-                       [this](const KeepFlag& f) { return f.kind == KeepKind::TailBlock && this->*f.member; });
+    for (const KeepFlag& flag : kKeepFlags)
+        if (flag.kind == KeepKind::TailBlock && this->*flag.member) return true;
+    return false;
 }
 
 bool TQWZSaveParams::KeepsAllExtra() const {
-    return AllKept(*this, [](KeepKind kind) { return kind == KeepKind::TailBlock; });
+    for (const KeepFlag& flag : kKeepFlags)
+        if (flag.kind == KeepKind::TailBlock && !(this->*flag.member)) return false;
+    return true;
 }
 
 bool TQWZSaveParams::KeepsEverything() const {
-    return AllKept(*this, [](KeepKind kind) { return kind != KeepKind::Backup; });
+    for (const KeepFlag& flag : kKeepFlags)
+        if (flag.kind != KeepKind::Backup && !(this->*flag.member)) return false;
+    return true;
 }
 
 TQWZSaveParamsPtr GetSaveParams() {

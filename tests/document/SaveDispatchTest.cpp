@@ -85,9 +85,9 @@ TEST(SaveDispatch, Target201IsWrittenAs202AndKeptInTheDocument) {
 // needs the vertex scale chosen first (the document's own scale would lose
 // them); a float layout leaves the scale alone.
 TEST(SaveDispatch, EveryWrittenVersionIsWrittenInItsOwnLayout) {
-    for (const VersionLayout& layout : VersionTable()) {
-        if (!layout.write) continue;
-        SCOPED_TRACE(layout.version);
+    for (int version : WrittenVersions()) {
+        SCOPED_TRACE(version);
+        const VersionLayout& layout = *FindVersion(version);
         KlasaQwz doc;
         Fill(doc, 204, 3, 1);
         doc.VertexScale = 0.5f;
