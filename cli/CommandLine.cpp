@@ -54,7 +54,8 @@ std::string DropNames(bool words) {
         if (!flag.dropName) continue;
         if (!text.empty()) text += ", ";
         text += flag.dropName;
-        if (words && !SameAsciiLetters(flag.words, flag.dropName)) text += std::string(" (") + flag.words + ")";
+        if (words && !SameAsciiLetters(flag.words, flag.dropName))
+            text += std::string(" (") + flag.words + ")";
     }
     return text;
 }

@@ -103,9 +103,9 @@ const std::vector<ControlLayout>& Controls() {
     static const std::vector<ControlLayout> controls = [] {
         std::vector<ControlLayout> all(std::begin(kControls), std::end(kControls));
         for (size_t i = 0; i < kKeepFlagCount; ++i) {
+            const KeepFlag& flag = kKeepFlags[i];
             const BoxPlace& p = kBoxPlaces[i];
-            all.push_back({kKeepFlags[i].boxId, true, L"BUTTON", kKeepFlags[i].boxLabel, kCheck, p.left, p.top,
-                           p.width, p.height});
+            all.push_back({flag.boxId, true, L"BUTTON", flag.boxLabel, kCheck, p.left, p.top, p.width, p.height});
         }
         return all;
     }();
