@@ -1,7 +1,10 @@
 #include "app/Batch.h"
 
+#include "app/CommandLine.h"
+#include "format/VersionTable.h"
 #include "platform/PathText.h"
 
+#include <algorithm>
 #include <exception>
 #include <new>
 
@@ -21,16 +24,14 @@ std::string OneLine(std::string text) {
 
 }  // namespace
 
+int DefaultVersionIndex() {
+    const std::vector<int> written = WrittenVersions();
+    return int(std::find(written.begin(), written.end(), kDefaultTarget) - written.begin());
+}
+
 void WriteSaveParams(const BatchChoices& choices, TQWZSaveParams& params) {
-    params.TargetVersion = choices.VersionIndex + 202;
-    params.KeepLines = choices.Lines;
-    params.KeepPolylines = choices.Polylines;
-    params.KeepArcs = choices.Arcs;
-    params.KeepCircles = choices.Circles;
-    params.KeepUV = choices.UV;
-    params.KeepScalingZones = choices.ScalingZones;
-    params.KeepOtherExtra = choices.OtherExtra;
-    params.KeepOriginal = choices.Original;
+    params.TargetVersion = WrittenVersions().at(size_t(choices.VersionIndex));
+    for (size_t i = 0; i < kKeepFlagCount; ++i) params.*kKeepFlags[i].member = choices.Ticked[i];
 }
 
 BatchSummary RunBatch(const std::vector<std::filesystem::path>& files, int target,

@@ -3,8 +3,10 @@
 // injected conversion, the results counted, and the summary text.
 #pragma once
 
+#include "model/KeepFlags.h"
 #include "model/Qwzsaveparams.h"
 
+#include <bitset>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -14,20 +16,17 @@
 
 namespace qwz {
 
+// The version list's item at start: the default target of the command line.
+int DefaultVersionIndex();
+
 // What the window's controls say at the start of a batch.
 struct BatchChoices {
-    int VersionIndex = 1;  // selected list item: 0 "202", 1 "203", 2 "204"
-    bool Lines = true;         // "Linie"
-    bool Polylines = true;     // "Polilinie"
-    bool Arcs = true;          // "Łuki"
-    bool Circles = true;       // "Okręgi / światła"
-    bool UV = true;            // "UV"
-    bool ScalingZones = true;  // "Strefy skalowania"
-    bool OtherExtra = true;    // "Inne dodatkowe dane"
-    bool Original = true;      // "Kopię oryginału"
+    int VersionIndex = DefaultVersionIndex();  // selected list item: the written versions, oldest first
+    std::bitset<kKeepFlagCount> Ticked = std::bitset<kKeepFlagCount>().set();  // by row of kKeepFlags
 };
 
-// Writes all nine fields: target = index + 202, one flag per check box.
+// Writes the target, the written version at the index, and every keep flag
+// from its check box.
 void WriteSaveParams(const BatchChoices& choices, TQWZSaveParams& params);
 
 struct FailedFile {

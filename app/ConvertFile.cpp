@@ -1,8 +1,9 @@
 #include "app/ConvertFile.h"
 
-#include "format/FormatError.h"
+#include "bytes/FormatError.h"
+#include "document/Klasaqwz.h"
+#include "format/VersionTable.h"
 #include "model/Downgrade.h"
-#include "model/Klasaqwz.h"
 #include "model/Qwzsaveparams.h"
 #include "platform/DebugOutput.h"
 #include "platform/OriginalFile.h"
@@ -36,8 +37,6 @@ int Skipped(const std::filesystem::path& path) {
     platform::DebugOutputW("Plik " + Quoted(path) + " jest już w odpowiedniej wersji");
     return kSkipped;
 }
-
-bool IsReadableVersion(int version) { return version >= 201 && version <= 204; }
 
 // Loads the original's bytes and decides. Returns the result when the file
 // is skipped or refused; otherwise `bytes` holds the whole new file.

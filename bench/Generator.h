@@ -4,7 +4,7 @@
 // gives the same bytes.
 #pragma once
 
-#include "model/Klasaqwz.h"
+#include "document/Klasaqwz.h"
 
 #include <cstdint>
 #include <string>

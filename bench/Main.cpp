@@ -12,9 +12,9 @@
 //   qwz_bench --generate FILE             write the 60 MB file of LargeScene only
 #include "Generator.h"
 
-#include "model/Klasaqwz.h"
-#include "platform/FileRead.h"
+#include "document/Klasaqwz.h"
 #include "platform/DebugOutput.h"
+#include "platform/FileRead.h"
 #include "platform/FileWrite.h"
 
 #include <algorithm>

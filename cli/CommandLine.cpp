@@ -2,11 +2,13 @@
 
 #include "app/Version.h"
 #include "cli/Text.h"
+#include "format/VersionTable.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <sstream>
+#include <string_view>
 
 namespace qwz::cli {
 namespace {
@@ -30,15 +32,32 @@ void PolishFormatter(CLI::App& app) {
 
 // Applies one --drop name; false for a name that means nothing here.
 bool ApplyDrop(DropSet& drop, const std::string& name) {
-    if (name == "lines") drop.lines = true;
-    else if (name == "polylines") drop.polylines = true;
-    else if (name == "arcs") drop.arcs = true;
-    else if (name == "circles") drop.circles = true;
-    else if (name == "uv") drop.uv = true;
-    else if (name == "zones") drop.zones = true;
-    else if (name == "other") drop.other = true;
-    else return false;
-    return true;
+    for (size_t i = 0; i < kKeepFlagCount; ++i) {
+        if (kKeepFlags[i].dropName && name == kKeepFlags[i].dropName) {
+            drop.set(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool SameAsciiLetters(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return (x | 0x20) == (y | 0x20); });
+}
+
+// The --drop names, ", " between them; with `words`, each followed by its
+// Polish words in brackets unless they only repeat the name ("uv").
+std::string DropNames(bool words) {
+    std::string text;
+    for (const KeepFlag& flag : kKeepFlags) {
+        if (!flag.dropName) continue;
+        if (!text.empty()) text += ", ";
+        text += flag.dropName;
+        if (words && !SameAsciiLetters(flag.words, flag.dropName))
+            text += std::string(" (") + flag.words + ")";
+    }
+    return text;
 }
 
 ParsedCommandLine UsageError(const std::string& message) {
@@ -101,11 +120,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         "convert", "Zapisuje pliki i foldery (ich pliki *.qwz) w podanej wersji formatu, "
                    "na miejscu, z kopią oryginału pod nazwą *_org.qwz; w folderach pomija "
                    "kopie *_org.qwz leżące obok swoich oryginałów");
-    convert->add_option("--to", target, "Wersja docelowa: 202, 203 albo 204")->type_name("WERSJA");
-    convert->add_option("--drop", drops,
-                        "Czego nie zachowywać, po przecinku: lines (linie), polylines (polilinie), "
-                        "arcs (łuki), circles (okręgi i światła), uv, zones (strefy skalowania), "
-                        "other (inne dane dodatkowe)")
+    const std::vector<int> written = WrittenVersions();
+    convert->add_option("--to", target, "Wersja docelowa: " + VersionListText(written, " albo "))
+        ->type_name("WERSJA");
+    convert->add_option("--drop", drops, "Czego nie zachowywać, po przecinku: " + DropNames(true))
         ->delimiter(',')
         ->allow_extra_args(false)  // one list per --drop; what follows is a path
         ->type_name("RODZAJE");
@@ -151,14 +169,16 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         o.command = Command::Convert;
         o.json = convertJson;
         paths = &convertPaths;
-        if (target.empty()) return UsageError("podaj wersję docelową: --to 202, 203 albo 204");
-        if (target != "202" && target != "203" && target != "204")
-            return UsageError("nieobsługiwana wersja docelowa \"" + target + "\"; dozwolone: 202, 203, 204");
-        o.target = std::stoi(target);
+        if (target.empty()) return UsageError("podaj wersję docelową: --to " + VersionListText(written, " albo "));
+        const auto chosen = std::find_if(written.begin(), written.end(),
+                                         [&target](int v) { return target == std::to_string(v); });
+        if (chosen == written.end())
+            return UsageError("nieobsługiwana wersja docelowa \"" + target + "\"; dozwolone: " +
+                              VersionListText(written));
+        o.target = *chosen;
         for (const std::string& d : drops)
             if (!ApplyDrop(o.drop, d))
-                return UsageError("nieznany rodzaj w --drop: \"" + d +
-                                  "\"; dozwolone: lines, polylines, arcs, circles, uv, zones, other");
+                return UsageError("nieznany rodzaj w --drop: \"" + d + "\"; dozwolone: " + DropNames(false));
     } else {
         return UsageError("podaj polecenie: info, check albo convert");
     }

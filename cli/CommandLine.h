@@ -1,6 +1,9 @@
 // The command line of qwz: which command, its options and its paths.
 #pragma once
 
+#include "model/KeepFlags.h"
+
+#include <bitset>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -9,16 +12,8 @@ namespace qwz::cli {
 
 enum class Command { None, Info, Check, Convert };
 
-// What `--drop` names; everything not named is kept.
-struct DropSet {
-    bool lines = false;
-    bool polylines = false;
-    bool arcs = false;
-    bool circles = false;
-    bool uv = false;
-    bool zones = false;
-    bool other = false;
-};
+// What `--drop` names, by row of kKeepFlags; everything not named is kept.
+using DropSet = std::bitset<kKeepFlagCount>;
 
 struct Options {
     Command command = Command::None;

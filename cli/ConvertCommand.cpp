@@ -1,11 +1,11 @@
 #include "cli/ConvertCommand.h"
 
 #include "app/ConvertFile.h"
+#include "bytes/FormatError.h"
 #include "cli/FileWalk.h"
-#include "cli/InfoCommand.h"
 #include "cli/LoadFile.h"
 #include "cli/Text.h"
-#include "format/FormatError.h"
+#include "format/VersionTable.h"
 #include "model/Downgrade.h"
 #include "platform/FileRead.h"
 #include "platform/SafeReplace.h"
@@ -16,15 +16,6 @@ namespace fs = std::filesystem;
 
 namespace qwz::cli {
 namespace {
-
-template <class Record>
-GroupDrop DropOf(bool keep, const std::vector<std::string>& names, const std::vector<std::vector<Record>>& records) {
-    GroupDrop d;
-    if (keep) return d;
-    d.names = names.size();
-    for (const auto& list : records) d.records += list.size();
-    return d;
-}
 
 bool Exists(const fs::path& p) {
     std::error_code ec;
@@ -55,34 +46,47 @@ std::string Versions(const FileOutcome& o) {
     return " (" + std::to_string(o.fromVersion) + " → " + std::to_string(o.toVersion) + ")";
 }
 
+// The rows of kKeepFlags that reports name, in the order they name them.
+std::vector<size_t> ReportedFlags() {
+    std::vector<size_t> rows;
+    for (size_t i = 0; i < kKeepFlagCount; ++i)
+        if (kKeepFlags[i].reportOrder >= 0) rows.push_back(i);
+    std::sort(rows.begin(), rows.end(),
+              [](size_t a, size_t b) { return kKeepFlags[a].reportOrder < kKeepFlags[b].reportOrder; });
+    return rows;
+}
+
 std::string DroppedText(const Dropped& d) {
-    std::vector<std::string> parts;
-    auto group = [&parts](const char* label, const GroupDrop& g) {
-        if (g.names == 0) return;
-        parts.push_back(std::string(label) + " (nazwy " + std::to_string(g.names) + ", rekordy " +
-                        std::to_string(g.records) + ")");
-    };
-    auto blocks = [&parts](const char* label, uint64_t n) {
-        if (n != 0) parts.push_back(std::string(label) + " (bloki " + std::to_string(n) + ")");
-    };
-    group("okręgi i światła", d.circles);
-    group("linie", d.lines);
-    group("polilinie", d.polylines);
-    group("łuki", d.arcs);
-    blocks("UV", d.uvBlocks);
-    blocks("strefy skalowania", d.zoneBlocks);
-    blocks("inne dane dodatkowe", d.otherBlocks);
     std::string s;
-    for (size_t i = 0; i < parts.size(); ++i) s += (i ? ", " : "") + parts[i];
+    for (size_t i : ReportedFlags()) {
+        const KeepFlag& flag = kKeepFlags[i];
+        const DropCount& c = d.byFlag[i];
+        std::string part;
+        if (flag.kind == KeepKind::Group && c.names != 0)
+            part = " (nazwy " + std::to_string(c.names) + ", rekordy " + std::to_string(c.records) + ")";
+        else if (flag.kind == KeepKind::TailBlock && c.blocks != 0)
+            part = " (bloki " + std::to_string(c.blocks) + ")";
+        if (!part.empty()) s += (s.empty() ? "" : ", ") + std::string(flag.words) + part;
+    }
     return s;
 }
 
-nlohmann::ordered_json GroupJson(const GroupDrop& g) { return {{"names", g.names}, {"records", g.records}}; }
+nlohmann::ordered_json DroppedJson(const Dropped& d) {
+    nlohmann::ordered_json j = nlohmann::ordered_json::object();
+    for (size_t i : ReportedFlags()) {
+        const KeepFlag& flag = kKeepFlags[i];
+        const DropCount& c = d.byFlag[i];
+        if (!flag.jsonKey) continue;
+        if (flag.kind == KeepKind::Group) j[flag.jsonKey] = {{"names", c.names}, {"records", c.records}};
+        else j[flag.jsonKey] = {{"blocks", c.blocks}};
+    }
+    return j;
+}
 
 }  // namespace
 
 bool Dropped::Any() const {
-    return circles.names || lines.names || polylines.names || arcs.names || uvBlocks || zoneBlocks || otherBlocks;
+    return std::any_of(byFlag.begin(), byFlag.end(), [](const DropCount& c) { return c.names || c.blocks; });
 }
 
 size_t ConvertReport::Count(FileStatus s) const {
@@ -94,13 +98,8 @@ int ConvertReport::ExitCode() const { return Count(FileStatus::Failed) == 0 ? kE
 TQWZSaveParams ParamsFromOptions(const Options& o) {
     TQWZSaveParams p;
     p.TargetVersion = o.target;
-    p.KeepLines = !o.drop.lines;
-    p.KeepPolylines = !o.drop.polylines;
-    p.KeepArcs = !o.drop.arcs;
-    p.KeepCircles = !o.drop.circles;
-    p.KeepUV = !o.drop.uv;
-    p.KeepScalingZones = !o.drop.zones;
-    p.KeepOtherExtra = !o.drop.other;
+    for (size_t i = 0; i < kKeepFlagCount; ++i)
+        if (kKeepFlags[i].dropName) p.*kKeepFlags[i].member = !o.drop[i];
     p.KeepOriginal = !o.noBackup;
     return p;
 }
@@ -108,19 +107,20 @@ TQWZSaveParams ParamsFromOptions(const Options& o) {
 Dropped CountDropped(const KlasaQwz& doc, int writtenVersion, const TQWZSaveParams& params) {
     const DefinicjaObiektu& def = *doc.Definition;
     Dropped d;
-    d.circles = DropOf(params.KeepCircles, def.CircleNames, def.Circles);
-    d.lines = DropOf(params.KeepLines, def.LineNames, def.Lines);
-    d.polylines = DropOf(params.KeepPolylines, def.PolyNames, def.Polys);
-    d.arcs = DropOf(params.KeepArcs, def.ArcNames, def.Arcs);
-    // Version 202 has no tail at all; otherwise each block by its own flag.
-    const bool tailWritten = writtenVersion >= 203 && params.KeepsAnyExtra();
-    for (const auto& [kind, blocks] : def.Containers)
-        for (const TKontenerPtr& block : blocks) {
+    for (size_t i = 0; i < kKeepFlagCount; ++i) {
+        const KeepFlag& flag = kKeepFlags[i];
+        if (flag.kind != KeepKind::Group || params.*flag.member) continue;
+        const GroupSize size = flag.groupSize(def);
+        d.byFlag[i].names = size.names;
+        d.byFlag[i].records = size.records;
+    }
+    // A layout without the tail drops every block; otherwise each block
+    // goes by its own flag.
+    const bool tailWritten = WriterFor(writtenVersion).extraTail && params.KeepsAnyExtra();
+    for (const auto& kindBlocks : def.Containers)
+        for (const TKontenerPtr& block : kindBlocks.second) {
             if (!block || (tailWritten && block->IsKept(params))) continue;
-            const std::string type = BlockTypeName(int(kind));
-            if (type == "uv" || type == "uv16") ++d.uvBlocks;
-            else if (type == "zones") ++d.zoneBlocks;
-            else ++d.otherBlocks;
+            ++d.byFlag.at(KeepFlagIndex(block->KeptBy())).blocks;
         }
     return d;
 }
@@ -248,16 +248,7 @@ nlohmann::ordered_json ConvertToJson(const ConvertReport& r) {
         if (o.fromVersion) j["from_version"] = o.fromVersion;
         if (o.status == FileStatus::Converted) j["to_version"] = o.toVersion;
         if (!o.backup.empty()) PutPath(j, "backup", o.backup);
-        if (o.droppedKnown) {
-            const Dropped& d = o.dropped;
-            j["dropped"] = {{"circles", GroupJson(d.circles)},
-                            {"lines", GroupJson(d.lines)},
-                            {"polylines", GroupJson(d.polylines)},
-                            {"arcs", GroupJson(d.arcs)},
-                            {"uv", {{"blocks", d.uvBlocks}}},
-                            {"zones", {{"blocks", d.zoneBlocks}}},
-                            {"other", {{"blocks", d.otherBlocks}}}};
-        }
+        if (o.droppedKnown) j["dropped"] = DroppedJson(o.dropped);
         if (r.dryRun && o.status == FileStatus::Converted) j["bytes"] = o.bytes;
         files.push_back(std::move(j));
     }

@@ -4,11 +4,13 @@
 #pragma once
 
 #include "cli/CommandLine.h"
-#include "model/Klasaqwz.h"
+#include "document/Klasaqwz.h"
+#include "model/KeepFlags.h"
 #include "model/Qwzsaveparams.h"
 
 #include <nlohmann/json.hpp>
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -19,17 +21,17 @@ namespace qwz::cli {
 
 enum class FileStatus { Converted, Skipped, Failed };
 
-struct GroupDrop {
+// What a conversion leaves out of one kind: the names and records of a
+// geometry group, or the blocks of an extra-data kind.
+struct DropCount {
     uint64_t names = 0;
     uint64_t records = 0;
+    uint64_t blocks = 0;
 };
 
-// What a conversion leaves out, per kind.
+// What a conversion leaves out, by row of kKeepFlags.
 struct Dropped {
-    GroupDrop circles, lines, polylines, arcs;
-    uint64_t uvBlocks = 0;
-    uint64_t zoneBlocks = 0;
-    uint64_t otherBlocks = 0;
+    std::array<DropCount, kKeepFlagCount> byFlag{};
 
     bool Any() const;
 };

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "cli/LoadFile.h"
-#include "model/Klasaqwz.h"
+#include "document/Klasaqwz.h"
 
 #include <nlohmann/json.hpp>
 

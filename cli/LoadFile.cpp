@@ -1,7 +1,8 @@
 #include "cli/LoadFile.h"
 
+#include "bytes/FormatError.h"
 #include "cli/Text.h"
-#include "format/FormatError.h"
+#include "format/VersionTable.h"
 #include "platform/DebugOutput.h"
 #include "platform/FileRead.h"
 
@@ -43,9 +44,9 @@ LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
             return r;
         }
         const int version = bytes[3];
-        if (version < 201 || version > 204) {
+        if (!IsReadableVersion(version)) {
             r.reason = "nieobsługiwana wersja formatu " + std::to_string(version) +
-                       " (obsługiwane: 201, 202, 203, 204)";
+                       " (obsługiwane: " + VersionListText(ReadVersions()) + ")";
             return r;
         }
         DebugCapture capture(r.notes);

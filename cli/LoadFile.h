@@ -2,7 +2,7 @@
 // the document's own load, with every failure turned into a reason.
 #pragma once
 
-#include "model/Klasaqwz.h"
+#include "document/Klasaqwz.h"
 #include "platform/DebugOutput.h"
 
 #include <cstddef>
@@ -35,7 +35,7 @@ struct LoadOutcome {
 };
 
 // Loads `path` into `doc`. Fails for a file that cannot be read, has no
-// "QWZ" at its start, has a version other than 201 to 204, or throws while
+// "QWZ" at its start, has a version that is not read, or throws while
 // being read. Lines the readers send to the debug output are kept as notes.
 LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc);
 

@@ -1,6 +1,6 @@
 #include "cli/Text.h"
 
-#include "format/FormatError.h"
+#include "bytes/FormatError.h"
 #include "platform/SystemError.h"
 
 #include <algorithm>

@@ -2,10 +2,10 @@
 // kind byte, up to the end of the file.
 #pragma once
 
-#include "format/ByteReader.h"
-#include "format/ByteWriter.h"
-#include "format/Kontenerqwz.h"
+#include "bytes/ByteReader.h"
+#include "bytes/ByteWriter.h"
 #include "model/Definicjaobiektu.h"
+#include "model/Kontenerqwz.h"
 #include "model/Qwzsaveparams.h"
 
 namespace qwz {

@@ -7,7 +7,7 @@
 // A group whose keep flag is off is written as N = 0 alone.
 #include "format/GeometryGroups.h"
 
-#include "format/LittleEndian.h"
+#include "bytes/LittleEndian.h"
 #include "format/NameField.h"
 
 #include <cstring>

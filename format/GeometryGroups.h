@@ -2,8 +2,8 @@
 // stored the same way by versions 202, 203 and 204.
 #pragma once
 
-#include "format/ByteReader.h"
-#include "format/ByteWriter.h"
+#include "bytes/ByteReader.h"
+#include "bytes/ByteWriter.h"
 #include "model/Definicjaobiektu.h"
 #include "model/Qwzsaveparams.h"
 

@@ -7,7 +7,7 @@
 // E is the number of zones of all three axes.
 #include "format/Kqwz_scaler.h"
 
-#include "format/LittleEndian.h"
+#include "bytes/LittleEndian.h"
 
 namespace qwz {
 namespace {
@@ -49,7 +49,7 @@ bool TKQWZ_Scaler::Read(ByteReader& in) {
 }
 
 bool TKQWZ_Scaler::Write(ByteWriter& out, const TQWZSaveParams& params) {
-    if (!params.KeepScalingZones) return true;
+    if (!IsKept(params)) return true;
     size_t entries = 0;
     for (const auto& zones : Zones) {
         if (zones.size() > kMaxZones)

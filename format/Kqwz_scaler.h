@@ -2,7 +2,7 @@
 // axis and a list of zones per axis (layout drawn in Kqwz_scaler.cpp).
 #pragma once
 
-#include "format/Kontenerqwz.h"
+#include "model/Kontenerqwz.h"
 #include "model/Records.h"
 
 #include <array>
@@ -29,7 +29,7 @@ public:
     // kMaxZones entries, before anything is written.
     bool Write(ByteWriter& out, const TQWZSaveParams& params) override;
     EKontenerTyp GetKind() const override { return ktScaler; }
-    bool IsKept(const TQWZSaveParams& params) const override { return params.KeepScalingZones; }
+    KeepMember KeptBy() const override { return &TQWZSaveParams::KeepScalingZones; }
 };
 
 }  // namespace qwz

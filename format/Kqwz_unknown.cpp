@@ -22,7 +22,7 @@ bool TKQWZ_Unknown::Read(ByteReader& in) {
 }
 
 bool TKQWZ_Unknown::Write(ByteWriter& out, const TQWZSaveParams& params) {
-    if (!params.KeepOtherExtra) return true;
+    if (!IsKept(params)) return true;
     if (Bytes.empty()) return false;
     size_ = int32_t(Bytes.size());
     out.u8(KindByte);

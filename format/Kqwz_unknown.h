@@ -3,7 +3,7 @@
 // (layout drawn in Kqwz_unknown.cpp).
 #pragma once
 
-#include "format/Kontenerqwz.h"
+#include "model/Kontenerqwz.h"
 
 #include <cstdint>
 #include <vector>
@@ -21,7 +21,7 @@ public:
     bool Read(ByteReader& in) override;
     // False, writing nothing, when the block holds no bytes.
     bool Write(ByteWriter& out, const TQWZSaveParams& params) override;
-    // Sets the kind and the kind byte written back. IsKept (KeepOtherExtra)
+    // Sets the kind and the kind byte written back. KeptBy (KeepOtherExtra)
     // comes from the base.
     void SetKind(EKontenerTyp kind) override {
         kind_ = kind;

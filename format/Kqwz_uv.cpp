@@ -6,7 +6,7 @@
 // The size counts neither itself nor values A and B; readers do not skip by it.
 #include "format/Kqwz_uv.h"
 
-#include "format/LittleEndian.h"
+#include "bytes/LittleEndian.h"
 #include "platform/LargeBuffer.h"
 #include "platform/Parallel.h"
 
@@ -76,7 +76,7 @@ bool TKQWZ_UV::Read(ByteReader& in) {
 }
 
 bool TKQWZ_UV::Write(ByteWriter& out, const TQWZSaveParams& params) {
-    if (!params.KeepUV) return true;
+    if (!IsKept(params)) return true;
     const size_t recordSize = RecordSize();
     uint64_t records = 0;
     for (const vcUV& group : Groups) records += group.size();

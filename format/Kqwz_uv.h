@@ -3,7 +3,7 @@
 // Kind 1 stores coordinates as 16-bit fractions, kind 5 as float32.
 #pragma once
 
-#include "format/Kontenerqwz.h"
+#include "model/Kontenerqwz.h"
 #include "model/Records.h"
 
 #include <cstdint>
@@ -36,7 +36,7 @@ public:
         kind_ = kind;
         Compressed = kind == ktUV16;
     }
-    bool IsKept(const TQWZSaveParams& params) const override { return params.KeepUV; }
+    KeepMember KeptBy() const override { return &TQWZSaveParams::KeepUV; }
 
     // Bytes of one record in the file: 16 for kind 1, 32 for kind 5.
     size_t RecordSize() const { return Compressed ? 16 : 32; }

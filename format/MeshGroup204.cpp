@@ -7,7 +7,7 @@
 // vertices the indices name.
 #include "format/MeshGroup204.h"
 
-#include "format/LittleEndian.h"
+#include "bytes/LittleEndian.h"
 #include "format/MeshPlaces.h"
 #include "format/NameField.h"
 #include "platform/DebugOutput.h"

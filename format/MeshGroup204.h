@@ -2,8 +2,8 @@
 // indices in (the layout is drawn in MeshGroup204.cpp).
 #pragma once
 
-#include "format/ByteReader.h"
-#include "format/ByteWriter.h"
+#include "bytes/ByteReader.h"
+#include "bytes/ByteWriter.h"
 #include "model/Definicjaobiektu.h"
 
 #include <cstdint>

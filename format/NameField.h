@@ -2,8 +2,8 @@
 // text, a 0, then bytes that mean nothing.
 #pragma once
 
-#include "format/ByteReader.h"
-#include "format/ByteWriter.h"
+#include "bytes/ByteReader.h"
+#include "bytes/ByteWriter.h"
 
 #include <string>
 

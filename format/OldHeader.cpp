@@ -1,6 +1,6 @@
 #include "format/OldHeader.h"
 
-#include "format/FormatError.h"
+#include "bytes/FormatError.h"
 #include "format/Quantise.h"
 
 #include <cstdio>
@@ -8,7 +8,7 @@
 
 namespace qwz {
 
-void CheckReferenceTenths(const KlasaQwz& doc) {
+void CheckReferenceTenths(const DocumentContent& doc) {
     const char* axisNames[3] = {"X", "Y", "Z"};
     for (int axis = 0; axis < 3; ++axis)
         if (!ToTenths(doc.RefPoint[axis])) {
@@ -20,19 +20,19 @@ void CheckReferenceTenths(const KlasaQwz& doc) {
         }
 }
 
-void WriteOldHeader(const KlasaQwz& doc, ByteWriter& out, int version) {
+void WriteOldHeader(const DocumentContent& doc, ByteWriter& out, int version) {
     out.bytes("QWZ", 3);
     out.u8(uint32_t(version));
     for (float coordinate : doc.RefPoint) out.i16(*ToTenths(coordinate));
 }
 
-void ReadOldHeader(KlasaQwz& doc, ByteReader& in) {
+void ReadOldHeader(DocumentContent& doc, ByteReader& in) {
     in.skip(3, "znacznik QWZ");
     doc.Version = in.u8("wersja");
     for (int16_t& tenth : doc.RefTenths) tenth = in.i16("punkt odniesienia");
 }
 
-void WriteScaleBlock(const KlasaQwz& doc, ByteWriter& out) {
+void WriteScaleBlock(const DocumentContent& doc, ByteWriter& out) {
     out.f32(doc.VertexScale);
     for (float coordinate : doc.RefPoint) out.f32(coordinate);
 }

@@ -3,9 +3,9 @@
 // scale block (float32 vertex scale, float32 reference point X, Y, Z).
 #pragma once
 
-#include "format/ByteReader.h"
-#include "format/ByteWriter.h"
-#include "model/Klasaqwz.h"
+#include "bytes/ByteReader.h"
+#include "bytes/ByteWriter.h"
+#include "model/DocumentContent.h"
 
 namespace qwz {
 
@@ -14,17 +14,17 @@ constexpr size_t kScaleBlockSize = 16;
 
 // Throws FormatError (Unwritable) when a reference coordinate does not fit a
 // 16-bit tenth. Nothing is written.
-void CheckReferenceTenths(const KlasaQwz& doc);
+void CheckReferenceTenths(const DocumentContent& doc);
 
 // "QWZ", the version byte and the three reference tenths (reference point x
 // 10, truncated toward zero); CheckReferenceTenths must have passed.
-void WriteOldHeader(const KlasaQwz& doc, ByteWriter& out, int version);
+void WriteOldHeader(const DocumentContent& doc, ByteWriter& out, int version);
 
 // Reads "QWZ" (not compared again), the version byte and the three tenths
 // into the document.
-void ReadOldHeader(KlasaQwz& doc, ByteReader& in);
+void ReadOldHeader(DocumentContent& doc, ByteReader& in);
 
 // The vertex scale and the document's reference point.
-void WriteScaleBlock(const KlasaQwz& doc, ByteWriter& out);
+void WriteScaleBlock(const DocumentContent& doc, ByteWriter& out);
 
 }  // namespace qwz

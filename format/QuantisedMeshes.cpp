@@ -1,7 +1,7 @@
 #include "format/QuantisedMeshes.h"
 
-#include "format/FormatError.h"
-#include "format/LittleEndian.h"
+#include "bytes/FormatError.h"
+#include "bytes/LittleEndian.h"
 #include "format/MeshPlaces.h"
 #include "format/NameField.h"
 #include "format/Quantise.h"
@@ -13,9 +13,6 @@
 #include <string>
 
 namespace qwz {
-
-const QuantisedMeshLayout kMeshes203 = {203, 4, 3, 3, 0x7FFFFFFF, 16777215, true};
-const QuantisedMeshLayout kMeshes202 = {202, 1, 2, 2, 255, 32767, false};
 
 namespace {
 
@@ -108,7 +105,7 @@ void LoadFaces(const uint8_t* flags, const uint8_t* p, uint32_t count, const vcV
 
 }  // namespace
 
-void CheckQuantisedMeshes(const KlasaQwz& doc, const QuantisedMeshLayout& layout) {
+void CheckQuantisedMeshes(const DocumentContent& doc, const QuantisedMeshLayout& layout) {
     const DefinicjaObiektu& def = *doc.Definition;
     const size_t meshes = def.MeshNames.size();
     if (def.MeshAttributes.size() != meshes || def.Vertices.size() != meshes || def.Faces.size() != meshes)
@@ -129,7 +126,7 @@ uint64_t QuantisedMeshesSize(const DefinicjaObiektu& def, const QuantisedMeshLay
     return bytes;
 }
 
-void WriteQuantisedMeshes(const KlasaQwz& doc, ByteWriter& out, const QuantisedMeshLayout& layout) {
+void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const QuantisedMeshLayout& layout) {
     const DefinicjaObiektu& def = *doc.Definition;
     const size_t meshes = def.MeshNames.size();
     const unsigned cw = unsigned(layout.countWidth), iw = unsigned(layout.indexWidth);
@@ -197,7 +194,7 @@ void WriteQuantisedMeshes(const KlasaQwz& doc, ByteWriter& out, const QuantisedM
             platform::DebugOutputW(std::to_string(index) + " >= " + std::to_string(def.Vertices[m].size()));
 }
 
-void ReadQuantisedMeshes(KlasaQwz& doc, ByteReader& in, const QuantisedMeshLayout& layout,
+void ReadQuantisedMeshes(DocumentContent& doc, ByteReader& in, const QuantisedMeshLayout& layout,
                          const float* cornerShift) {
     DefinicjaObiektu& def = *doc.GetDefinition();
     const float scale = doc.VertexScale;

@@ -8,9 +8,9 @@
 // Versions 201/202: uint8 mesh count, uint16 counts and indices.
 #pragma once
 
-#include "format/ByteReader.h"
-#include "format/ByteWriter.h"
-#include "model/Klasaqwz.h"
+#include "bytes/ByteReader.h"
+#include "bytes/ByteWriter.h"
+#include "model/DocumentContent.h"
 
 #include <cstdint>
 
@@ -26,15 +26,16 @@ struct QuantisedMeshLayout {
     bool reportBadIndices;     // an index not below V goes to the debug output
 };
 
-extern const QuantisedMeshLayout kMeshes203;
-extern const QuantisedMeshLayout kMeshes202;  // also the mesh group of 201
+inline constexpr QuantisedMeshLayout kMeshes203 = {203, 4, 3, 3, 0x7FFFFFFF, 16777215, true};
+// Also the mesh group of 201.
+inline constexpr QuantisedMeshLayout kMeshes202 = {202, 1, 2, 2, 255, 32767, false};
 
 constexpr size_t kMeshFillerSize = 61;
 
 // Throws FormatError (Unwritable) when the document's mesh lists differ in
 // length or hold more meshes than the layout does. What does not fit inside
 // a mesh is found by the writer.
-void CheckQuantisedMeshes(const KlasaQwz& doc, const QuantisedMeshLayout& layout);
+void CheckQuantisedMeshes(const DocumentContent& doc, const QuantisedMeshLayout& layout);
 
 // The bytes the mesh group takes.
 uint64_t QuantisedMeshesSize(const DefinicjaObiektu& def, const QuantisedMeshLayout& layout);
@@ -44,14 +45,14 @@ uint64_t QuantisedMeshesSize(const DefinicjaObiektu& def, const QuantisedMeshLay
 // layout cannot hold: too many vertices or faces in a mesh, a coordinate
 // that does not quantise into an int16 at the vertex scale, or an index
 // wider than its field. The buffer then holds a part of a file.
-void WriteQuantisedMeshes(const KlasaQwz& doc, ByteWriter& out, const QuantisedMeshLayout& layout);
+void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const QuantisedMeshLayout& layout);
 
 // Reads the mesh group into the cleared geometry object, dividing vertices
 // by the document's vertex scale. Each face corner is a copy of the vertex
 // its index names, minus `cornerShift` when given; an index not below V
 // leaves its corner at zero and is kept as read. Counts are checked against
 // the bytes that remain before anything is allocated for them.
-void ReadQuantisedMeshes(KlasaQwz& doc, ByteReader& in, const QuantisedMeshLayout& layout,
+void ReadQuantisedMeshes(DocumentContent& doc, ByteReader& in, const QuantisedMeshLayout& layout,
                          const float* cornerShift = nullptr);
 
 }  // namespace qwz

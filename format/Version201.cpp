@@ -16,7 +16,7 @@ namespace {
 constexpr size_t kSkippedRecordSize = 12;  // int16, int16, 8 bytes
 }
 
-void ReadVersion201(KlasaQwz& doc, ByteReader& in) {
+void ReadVersion201(DocumentContent& doc, ByteReader& in) {
     DefinicjaObiektu& def = *doc.GetDefinition();
     def.Clear();
     ReadOldHeader(doc, in);

@@ -15,7 +15,7 @@
 
 namespace qwz {
 
-void ReadVersion202(KlasaQwz& doc, ByteReader& in) {
+void ReadVersion202(DocumentContent& doc, ByteReader& in) {
     DefinicjaObiektu& def = *doc.GetDefinition();
     def.Clear();
     ReadOldHeader(doc, in);
@@ -31,7 +31,7 @@ void ReadVersion202(KlasaQwz& doc, ByteReader& in) {
     ReadQuantisedMeshes(doc, in, kMeshes202);
 }
 
-void WriteVersion202(KlasaQwz& doc, ByteWriter& out, const TQWZSaveParams& params) {
+void WriteVersion202(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params) {
     // What the layout cannot hold is found before the first byte or while
     // the meshes are encoded; then the buffer is left as it was.
     CheckReferenceTenths(doc);

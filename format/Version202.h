@@ -2,19 +2,19 @@
 // Version202.cpp).
 #pragma once
 
-#include "format/ByteReader.h"
-#include "format/ByteWriter.h"
-#include "model/Klasaqwz.h"
+#include "bytes/ByteReader.h"
+#include "bytes/ByteWriter.h"
+#include "model/DocumentContent.h"
 
 namespace qwz {
 
 // Clears the geometry and fills the document from a whole version 202 file.
 // Throws FormatError when the data is cut short inside a section or holds a
 // count that cannot fit in the bytes that remain.
-void ReadVersion202(KlasaQwz& doc, ByteReader& in);
+void ReadVersion202(DocumentContent& doc, ByteReader& in);
 
 // Appends the whole version 202 file of the document, gated by params.
 // Throws FormatError (Unwritable) when the document does not fit the layout.
-void WriteVersion202(KlasaQwz& doc, ByteWriter& out, const TQWZSaveParams& params);
+void WriteVersion202(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params);
 
 }  // namespace qwz

@@ -14,7 +14,7 @@
 
 namespace qwz {
 
-void ReadVersion203(KlasaQwz& doc, ByteReader& in) {
+void ReadVersion203(DocumentContent& doc, ByteReader& in) {
     DefinicjaObiektu& def = *doc.GetDefinition();
     def.Clear();
     ReadOldHeader(doc, in);
@@ -30,7 +30,7 @@ void ReadVersion203(KlasaQwz& doc, ByteReader& in) {
     ReadExtraTail(def, in);
 }
 
-void WriteVersion203(KlasaQwz& doc, ByteWriter& out, const TQWZSaveParams& params) {
+void WriteVersion203(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params) {
     // What the layout cannot hold is found before the first byte or while
     // the meshes are encoded; then the buffer is left as it was.
     CheckReferenceTenths(doc);

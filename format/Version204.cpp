@@ -35,7 +35,7 @@ int16_t ReferenceTenths(float value) {
     return int16_t(uint16_t(uint32_t(int32_t(tenths))));
 }
 
-void ReadVersion204(KlasaQwz& doc, ByteReader& in) {
+void ReadVersion204(DocumentContent& doc, ByteReader& in) {
     DefinicjaObiektu& def = *doc.GetDefinition();
     def.Clear();
     in.skip(3, "nagłówek pliku");
@@ -52,7 +52,7 @@ void ReadVersion204(KlasaQwz& doc, ByteReader& in) {
     doc.VertexScale = 1.0f;
 }
 
-void WriteVersion204(KlasaQwz& doc, ByteWriter& out, const TQWZSaveParams& params) {
+void WriteVersion204(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params) {
     const DefinicjaObiektu& def = *doc.GetDefinition();
     platform::DebugOutputW("F: " + std::to_string(def.Faces.size()) +
                            ", V: " + std::to_string(def.Vertices.size()) +

@@ -2,20 +2,20 @@
 // Version204.cpp).
 #pragma once
 
-#include "format/ByteReader.h"
-#include "format/ByteWriter.h"
-#include "model/Klasaqwz.h"
+#include "bytes/ByteReader.h"
+#include "bytes/ByteWriter.h"
+#include "model/DocumentContent.h"
 
 namespace qwz {
 
 // Clears the geometry and fills the document from a whole version 204 file.
 // Throws FormatError when the data is cut short inside a section or holds a
 // count that cannot fit in the bytes that remain.
-void ReadVersion204(KlasaQwz& doc, ByteReader& in);
+void ReadVersion204(DocumentContent& doc, ByteReader& in);
 
 // Appends the whole version 204 file of the document, gated by params.
 // Throws FormatError (Unwritable) when the document does not fit the layout.
-void WriteVersion204(KlasaQwz& doc, ByteWriter& out, const TQWZSaveParams& params);
+void WriteVersion204(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params);
 
 // The reference point in tenths as the older headers keep it: value x 10
 // truncated toward zero, as int16 (its low 16 bits); 0 for NaN or a value

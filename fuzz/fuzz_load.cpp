@@ -1,7 +1,7 @@
 // Any bytes loaded as a QWZ file: a clean load or a FormatError, nothing else.
-#include "format/FormatError.h"
+#include "bytes/FormatError.h"
+#include "document/Klasaqwz.h"
 #include "fuzz/FuzzQuiet.h"
-#include "model/Klasaqwz.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,9 +1,10 @@
 // The first byte chooses the target (202, 203 or 204) and the second the
-// keep flags; the rest is loaded as a file. Whatever loads and saves must
+// keep flags (bit i for row i of kKeepFlags); the rest is loaded as a file. Whatever loads and saves must
 // load again: a written file is always whole and consistent.
-#include "format/FormatError.h"
+#include "bytes/FormatError.h"
+#include "document/Klasaqwz.h"
 #include "fuzz/FuzzQuiet.h"
-#include "model/Klasaqwz.h"
+#include "model/KeepFlags.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,13 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
     const int target = 202 + data[0] % 3;
     qwz::TQWZSaveParams params;
-    params.KeepLines = data[1] & 1;
-    params.KeepPolylines = data[1] & 2;
-    params.KeepArcs = data[1] & 4;
-    params.KeepCircles = data[1] & 8;
-    params.KeepUV = data[1] & 16;
-    params.KeepScalingZones = data[1] & 32;
-    params.KeepOtherExtra = data[1] & 64;
+    for (size_t i = 0; i < qwz::kKeepFlagCount; ++i) params.*qwz::kKeepFlags[i].member = (data[1] >> i) & 1;
 
     qwz::KlasaQwz doc;
     std::vector<uint8_t> saved;

@@ -1,6 +1,6 @@
 // Any bytes read as an extra-data tail, then written back.
+#include "bytes/FormatError.h"
 #include "format/ExtraTail.h"
-#include "format/FormatError.h"
 #include "fuzz/FuzzQuiet.h"
 
 #include <cstddef>

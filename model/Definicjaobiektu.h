@@ -4,7 +4,7 @@
 // way. The container map holds the extra-data blocks of the tail.
 #pragma once
 
-#include "format/Kontenerqwz.h"
+#include "model/Kontenerqwz.h"
 #include "model/Records.h"
 
 #include <boost/shared_ptr.hpp>

@@ -1,6 +1,7 @@
 #include "model/Downgrade.h"
 
-#include "format/FormatError.h"
+#include "bytes/FormatError.h"
+#include "model/KeepFlags.h"
 #include "platform/Parallel.h"
 
 #include <algorithm>
@@ -149,14 +150,12 @@ float SearchScale(double e) {
 
 }  // namespace
 
-bool NeedsConversion(const KlasaQwz& doc, const TQWZSaveParams& params) {
+bool NeedsConversion(const DocumentContent& doc, const TQWZSaveParams& params) {
     if (params.TargetVersion < int32_t(doc.Version)) return true;
     if (params.KeepsEverything()) return false;
     const DefinicjaObiektu& def = *doc.Definition;
-    if (!params.KeepLines && !def.Lines.empty()) return true;
-    if (!params.KeepPolylines && !def.Polys.empty()) return true;
-    if (!params.KeepArcs && !def.Arcs.empty()) return true;
-    if (!params.KeepCircles && !def.Circles.empty()) return true;
+    for (const KeepFlag& flag : kKeepFlags)
+        if (flag.kind == KeepKind::Group && !(params.*flag.member) && flag.groupSize(def).names != 0) return true;
     if (params.KeepsAllExtra()) return false;
     for (const auto& [kind, blocks] : def.Containers)
         for (const TKontenerPtr& block : blocks)
@@ -164,15 +163,7 @@ bool NeedsConversion(const KlasaQwz& doc, const TQWZSaveParams& params) {
     return false;
 }
 
-bool HasLargeMesh(const KlasaQwz& doc) {
-    const DefinicjaObiektu& def = *doc.Definition;
-    for (size_t i = 0; i < def.Faces.size(); ++i)
-        if (def.Faces[i].size() > 32767 || (i < def.Vertices.size() && def.Vertices[i].size() > 32767))
-            return true;
-    return false;
-}
-
-std::pair<double, double> ScanExtent(KlasaQwz& doc) {
+std::pair<double, double> ScanExtent(DocumentContent& doc) {
     DefinicjaObiektu& def = *doc.GetDefinition();
     // The meshes are measured in parallel and the results taken together
     // in mesh order, with the comparisons a single pass over every corner
@@ -205,7 +196,7 @@ std::pair<double, double> ScanExtent(KlasaQwz& doc) {
     return {smallest, largest};
 }
 
-void PrepareDowngrade(KlasaQwz& doc) {
+void PrepareDowngrade(DocumentContent& doc) {
     DefinicjaObiektu& def = *doc.GetDefinition();
     if (def.Vertices.empty() || def.Faces.empty()) return;
 

@@ -1,9 +1,9 @@
 // The decisions between loading a document and writing it in an older
-// version: whether a file must be rewritten, whether a mesh is too large for
-// version 202, and the vertex scale for the 16-bit vertices of 202 and 203.
+// version: whether a file must be rewritten, and the vertex scale for the
+// 16-bit vertices of the older layouts.
 #pragma once
 
-#include "model/Klasaqwz.h"
+#include "model/DocumentContent.h"
 #include "model/Qwzsaveparams.h"
 
 #include <utility>
@@ -12,15 +12,12 @@ namespace qwz {
 
 // Whether a loaded document has to be rewritten under `params`: it is newer
 // than the target, or it holds content that params do not keep.
-bool NeedsConversion(const KlasaQwz& doc, const TQWZSaveParams& params);
-
-// Some mesh has more than 32767 faces or more than 32767 vertices.
-bool HasLargeMesh(const KlasaQwz& doc);
+bool NeedsConversion(const DocumentContent& doc, const TQWZSaveParams& params);
 
 // Smallest and largest face-corner coordinate; widens the bounding box.
-std::pair<double, double> ScanExtent(KlasaQwz& doc);
+std::pair<double, double> ScanExtent(DocumentContent& doc);
 
-// Chooses the vertex scale before a save below 204.
-void PrepareDowngrade(KlasaQwz& doc);
+// Chooses the vertex scale before a save in a layout with 16-bit vertices.
+void PrepareDowngrade(DocumentContent& doc);
 
 }  // namespace qwz

@@ -1,5 +1,6 @@
 // The save parameters: which version a conversion writes and which kinds of
 // content it keeps. One instance per process, reached through GetSaveParams().
+// Every keep flag has its row in the table of keep flags (model/KeepFlags.h).
 #pragma once
 
 #include <boost/shared_ptr.hpp>
@@ -18,14 +19,16 @@ struct TQWZSaveParams {
     bool KeepOtherExtra = true;
     bool KeepOriginal = true;  // keep the original under the backup name
 
-    // No tail is written at all when this is false.
-    bool KeepsAnyExtra() const { return KeepUV || KeepScalingZones || KeepOtherExtra; }
-    bool KeepsAllExtra() const { return KeepUV && KeepScalingZones && KeepOtherExtra; }
-    // The seven content flags; KeepOriginal plays no part.
-    bool KeepsEverything() const {
-        return KeepLines && KeepPolylines && KeepArcs && KeepCircles && KeepsAllExtra();
-    }
+    // Any / every flag of an extra-data kind; no tail is written at all
+    // when none is kept.
+    bool KeepsAnyExtra() const;
+    bool KeepsAllExtra() const;
+    // Every content flag; KeepOriginal plays no part.
+    bool KeepsEverything() const;
 };
+
+// One keep flag, as a member of the save parameters.
+using KeepMember = bool TQWZSaveParams::*;
 
 using TQWZSaveParamsPtr = boost::shared_ptr<TQWZSaveParams>;
 

@@ -6,6 +6,8 @@
 #include "app/Batch.h"
 #include "app/ConvertFile.h"
 #include "app/Functions.h"
+#include "format/VersionTable.h"
+#include "model/KeepFlags.h"
 #include "model/Qwzsaveparams.h"
 #include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
@@ -16,6 +18,7 @@
 #include <cderr.h>
 
 #include <exception>
+#include <iterator>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -46,18 +49,11 @@ enum ControlId : int {
     Panel1,
     Label1,
     Label2,
-    CheckBox1,
-    CheckBox2,
-    CheckBox3,
-    CheckBox4,
-    CheckBox5,
-    CheckBox6,
-    CheckBox7,
-    CheckBox8,
+    // The keep flags' check boxes follow, with the ids kKeepFlags gives them.
 };
 
 struct ControlLayout {
-    ControlId id;
+    int id;
     bool inPanel;
     const wchar_t* className;
     const wchar_t* text;
@@ -70,7 +66,7 @@ constexpr DWORD kCheck = kChild | WS_TABSTOP | BS_AUTOCHECKBOX;
 
 // In creation order, which is the tab order: Button1 (0), ComboBox1 (1),
 // Button2 (2), Button3 (3), ProgressBar1 (4), Panel1 (5); inside the panel
-// CheckBox1 to CheckBox7 (0 to 6) and CheckBox8 (7). Labels take no focus.
+// the check boxes after them. Labels take no focus.
 const ControlLayout kControls[] = {
     {Label2, false, L"STATIC", L"Wersja QWZ: ", kChild | SS_LEFTNOWORDWRAP, 10, 11, 67, 13},
     {Button1, false, L"BUTTON", L"Zamknij", kChild | WS_TABSTOP | BS_PUSHBUTTON, 162, 39, 137, 25},
@@ -84,21 +80,42 @@ const ControlLayout kControls[] = {
     {ProgressBar1, false, PROGRESS_CLASSW, L"", WS_CHILD | WS_CLIPSIBLINGS, 154, 31, 153, 11},
     {Panel1, false, kPanelClass, L"", kChild, 0, 35, 153, 224},
     {Label1, true, L"STATIC", L"Zachowaj:", kChild | SS_LEFTNOWORDWRAP, 0, 0, 50, 13},
-    {CheckBox1, true, L"BUTTON", L"Linie", kCheck, 10, 57, 97, 17},
-    {CheckBox2, true, L"BUTTON", L"Polilinie", kCheck, 10, 80, 97, 17},
-    {CheckBox3, true, L"BUTTON", L"Łuki", kCheck, 10, 103, 97, 17},
-    {CheckBox4, true, L"BUTTON", L"Okręgi / światła", kCheck, 10, 126, 97, 17},
-    {CheckBox5, true, L"BUTTON", L"UV", kCheck, 10, 158, 97, 17},
-    {CheckBox6, true, L"BUTTON", L"Strefy skalowania", kCheck, 10, 181, 121, 17},
-    {CheckBox7, true, L"BUTTON", L"Inne dodatkowe dane", kCheck, 10, 204, 129, 17},
-    {CheckBox8, true, L"BUTTON", L"Kopię oryginału", kCheck, 10, 19, 97, 17},
 };
+
+// Where each keep flag's check box lies in the panel, by row of kKeepFlags,
+// which gives its label, its id and the order the boxes are made in.
+struct BoxPlace {
+    int left, top, width, height;
+};
+constexpr BoxPlace kBoxPlaces[] = {
+    {10, 57, 97, 17},    // Linie
+    {10, 80, 97, 17},    // Polilinie
+    {10, 103, 97, 17},   // Łuki
+    {10, 126, 97, 17},   // Okręgi / światła
+    {10, 158, 97, 17},   // UV
+    {10, 181, 121, 17},  // Strefy skalowania
+    {10, 204, 129, 17},  // Inne dodatkowe dane
+    {10, 19, 97, 17},    // Kopię oryginału
+};
+static_assert(std::size(kBoxPlaces) == kKeepFlagCount, "a place for every keep flag's box");
+
+// Every control in creation order: kControls, then the check boxes.
+const std::vector<ControlLayout>& Controls() {
+    static const std::vector<ControlLayout> controls = [] {
+        std::vector<ControlLayout> all(std::begin(kControls), std::end(kControls));
+        for (size_t i = 0; i < kKeepFlagCount; ++i) {
+            const KeepFlag& flag = kKeepFlags[i];
+            const BoxPlace& p = kBoxPlaces[i];
+            all.push_back({flag.boxId, true, L"BUTTON", flag.boxLabel, kCheck, p.left, p.top, p.width, p.height});
+        }
+        return all;
+    }();
+    return controls;
+}
 
 bool IsCheckBox(const ControlLayout& c) {
     return c.className == std::wstring_view(L"BUTTON") && (c.style & BS_TYPEMASK) == BS_AUTOCHECKBOX;
 }
-
-constexpr const wchar_t* kVersionItems[] = {L"202", L"203", L"204"};
 
 // The DPI of a window's monitor, or of the system before there is a window.
 // GetDpiForWindow exists from Windows 10 1607 on; older systems scale by
@@ -158,10 +175,12 @@ private:
     void UpdateButtons();
     std::vector<std::filesystem::path> ChooseFiles();
     BatchChoices ReadChoices() const;
-    bool Checked(ControlId id) const {
+    bool Checked(int id) const {
         return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
     }
-    HWND Control(ControlId id) const;
+    HWND Control(int id) const;
+    // The row of the version list's selected item; nullptr with none.
+    const VersionLayout* SelectedVersion() const;
     void PumpPendingMessages();
 
     HINSTANCE instance_ = nullptr;
@@ -177,10 +196,17 @@ private:
     int quitCode_ = 0;
 };
 
-HWND TMForm::Control(ControlId id) const {
-    for (const ControlLayout& c : kControls)
+HWND TMForm::Control(int id) const {
+    for (const ControlLayout& c : Controls())
         if (c.id == id) return GetDlgItem(c.inPanel ? panel_ : hwnd_, id);
     return nullptr;
+}
+
+const VersionLayout* TMForm::SelectedVersion() const {
+    const LRESULT index = SendMessageW(Control(ComboBox1), CB_GETCURSEL, 0, 0);
+    const std::vector<int> written = WrittenVersions();
+    if (index < 0 || size_t(index) >= written.size()) return nullptr;
+    return FindVersion(written[size_t(index)]);
 }
 
 bool TMForm::Create(HINSTANCE instance) {
@@ -217,7 +243,7 @@ bool TMForm::Create(HINSTANCE instance) {
                             nullptr, nullptr, instance, this);
     if (!hwnd_) return false;
 
-    for (const ControlLayout& c : kControls) {
+    for (const ControlLayout& c : Controls()) {
         HWND parent = c.inPanel ? panel_ : hwnd_;
         DWORD exStyle = c.id == Panel1 ? WS_EX_CONTROLPARENT : 0;
         HWND control = CreateWindowExW(exStyle, c.className, c.text, c.style, 0, 0, 0, 0, parent,
@@ -228,9 +254,9 @@ bool TMForm::Create(HINSTANCE instance) {
         if (IsCheckBox(c)) SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
     }
     HWND combo = Control(ComboBox1);
-    for (const wchar_t* item : kVersionItems)
-        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
-    SendMessageW(combo, CB_SETCURSEL, 1, 0);  // "203"
+    for (int version : WrittenVersions())
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::to_wstring(version).c_str()));
+    SendMessageW(combo, CB_SETCURSEL, WPARAM(DefaultVersionIndex()), 0);
 
     HMONITOR monitor = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
     MONITORINFO info{};
@@ -260,7 +286,7 @@ void TMForm::ApplyDpi(UINT dpi) {
                              FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                              DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma");
     SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    for (const ControlLayout& c : kControls) {
+    for (const ControlLayout& c : Controls()) {
         HWND control = Control(c.id);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         MoveWindow(control, scale(c.left), scale(c.top), scale(c.width), scale(c.height), TRUE);
@@ -371,24 +397,17 @@ void TMForm::UpdateButtons() {
 void TMForm::ComboBox1Change() {
     button3Unlocked_ = true;
     UpdateButtons();
-    bool extraData = SendMessageW(Control(ComboBox1), CB_GETCURSEL, 0, 0) > 0;
-    EnableWindow(Control(CheckBox5), extraData);
-    EnableWindow(Control(CheckBox6), extraData);
-    EnableWindow(Control(CheckBox7), extraData);
+    const VersionLayout* version = SelectedVersion();
+    const bool extraData = version && version->extraTail;
+    for (const KeepFlag& flag : kKeepFlags)
+        if (flag.kind == KeepKind::TailBlock) EnableWindow(Control(flag.boxId), extraData);
 }
 
 BatchChoices TMForm::ReadChoices() const {
     BatchChoices c;
     LRESULT index = SendMessageW(Control(ComboBox1), CB_GETCURSEL, 0, 0);
-    c.VersionIndex = index == CB_ERR ? 1 : int(index);
-    c.Lines = Checked(CheckBox1);
-    c.Polylines = Checked(CheckBox2);
-    c.Arcs = Checked(CheckBox3);
-    c.Circles = Checked(CheckBox4);
-    c.UV = Checked(CheckBox5);
-    c.ScalingZones = Checked(CheckBox6);
-    c.OtherExtra = Checked(CheckBox7);
-    c.Original = Checked(CheckBox8);
+    c.VersionIndex = index == CB_ERR ? DefaultVersionIndex() : int(index);
+    for (size_t i = 0; i < kKeepFlagCount; ++i) c.Ticked[i] = Checked(kKeepFlags[i].boxId);
     return c;
 }
 
@@ -480,10 +499,10 @@ void TMForm::Button2Click() {
 
 void TMForm::Button3Click() {
     if (batchRunning_) return;
-    LRESULT index = SendMessageW(Control(ComboBox1), CB_GETCURSEL, 0, 0);
-    if (index == CB_ERR) return;
+    const VersionLayout* version = SelectedVersion();
+    if (!version) return;
     try {
-        RegisterShellVerb(int(index) + 202);
+        RegisterShellVerb(version->version);
     } catch (...) {
         platform::ShowMessage("Ustawienia nie zostały zapisane. Uruchom program jako administrator.",
                               "QWZ Downgrader", platform::MessageIcon::Warning, hwnd_);

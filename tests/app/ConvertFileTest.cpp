@@ -1,6 +1,6 @@
 #include "app/ConvertFile.h"
 #include "app/SampleFiles.h"
-#include "model/Klasaqwz.h"
+#include "document/Klasaqwz.h"
 #include "platform/DebugOutput.h"
 #include "support/FaultyFileOps.h"
 #include "support/TempDir.h"

@@ -1,9 +1,10 @@
 // The parts of the console tool that need no process: the command line, the
 // file walk and the text of names and numbers.
 #include "cli/CommandLine.h"
+#include "cli/ConvertCommand.h"
 #include "cli/FileWalk.h"
 #include "cli/Text.h"
-#include "format/FormatError.h"
+#include "bytes/FormatError.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -20,14 +21,15 @@ TEST(CommandLine, ConvertOptionsBecomeTheirValues) {
     const Options& o = p.options;
     EXPECT_EQ(o.command, Command::Convert);
     EXPECT_EQ(o.target, 202);
-    EXPECT_TRUE(o.drop.lines && o.drop.uv && o.drop.other);
-    EXPECT_FALSE(o.drop.polylines || o.drop.arcs || o.drop.circles || o.drop.zones);
+    const TQWZSaveParams keep = ParamsFromOptions(o);
+    EXPECT_FALSE(keep.KeepLines || keep.KeepUV || keep.KeepOtherExtra || keep.KeepOriginal);
+    EXPECT_TRUE(keep.KeepPolylines && keep.KeepArcs && keep.KeepCircles && keep.KeepScalingZones);
     EXPECT_TRUE(o.noBackup && o.recursive && o.dryRun && o.json);
     EXPECT_EQ(o.paths, (std::vector<fs::path>{"a", "b"}));
 
     ParsedCommandLine plain = ParseCommandLine({"convert", "--to", "204", "--drop", "arcs", "x", "y"});
     ASSERT_TRUE(plain.run) << plain.err;
-    EXPECT_TRUE(plain.options.drop.arcs);
+    EXPECT_FALSE(ParamsFromOptions(plain.options).KeepArcs);
     EXPECT_EQ(plain.options.paths, (std::vector<fs::path>{"x", "y"})) << "a path after --drop is a path";
 
     ParsedCommandLine slash = ParseCommandLine({"info", "/to", "/json"});

@@ -113,9 +113,10 @@ TEST(Tool, UsageErrorsExitWithTwoAndSayWhyInPolish) {
     };
     const Case cases[] = {
         {{}, "podaj polecenie"},
-        {{"convert", "x.qwz"}, "--to"},
-        {{"convert", "--to", "201", "x.qwz"}, "nieobsługiwana wersja docelowa"},
-        {{"convert", "--to", "203", "--drop", "lines,meshes", "x.qwz"}, "\"meshes\""},
+        {{"convert", "x.qwz"}, "podaj wersję docelową: --to 202, 203 albo 204\n"},
+        {{"convert", "--to", "201", "x.qwz"}, "nieobsługiwana wersja docelowa \"201\"; dozwolone: 202, 203, 204\n"},
+        {{"convert", "--to", "203", "--drop", "lines,meshes", "x.qwz"},
+         "nieznany rodzaj w --drop: \"meshes\"; dozwolone: lines, polylines, arcs, circles, uv, zones, other\n"},
         {{"convert", "--to", "203"}, "co najmniej jeden plik"},
         {{"info", "--frobnicate", "x.qwz"}, "nieznany argument"},
         {{"convert", "--to", "203", "--to", "204", "x.qwz"}, "opcja --to bez wartości albo z niewłaściwą liczbą wartości\n"},
@@ -130,6 +131,10 @@ TEST(Tool, UsageErrorsExitWithTwoAndSayWhyInPolish) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("Użycie: qwz convert"), std::string::npos) << help.out;
     EXPECT_NE(help.out.find("--dry-run"), std::string::npos);
+    for (const char* says : {"Wersja docelowa: 202, 203 albo 204\n",
+                             "po przecinku: lines (linie), polylines (polilinie), arcs (łuki), circles (okręgi i "
+                             "światła), uv, zones (strefy skalowania), other (inne dane dodatkowe)\n"})
+        EXPECT_NE(help.out.find(says), std::string::npos) << says;
 }
 
 TEST(Tool, ConvertsFoldersAndDescendsOnlyWhenAsked) {

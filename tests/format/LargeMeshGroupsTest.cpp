@@ -2,11 +2,11 @@
 // threads: every field must land where a writer working mesh by mesh would
 // put it, reports must come in mesh order, and a refusal must name the
 // first mesh that does not fit and leave the buffer as it was.
-#include "format/FormatError.h"
+#include "bytes/FormatError.h"
+#include "document/Klasaqwz.h"
 #include "format/MeshGroup204.h"
 #include "format/Version202.h"
 #include "format/Version203.h"
-#include "model/Klasaqwz.h"
 #include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
 #include "support/Bytes.h"
@@ -216,7 +216,7 @@ TEST(LargeMeshGroup204, BadIndicesAreReportedInMeshOrderAndShownOnce) {
     EXPECT_EQ(back.Faces[9][10000].corners[2], CpunktF{});
 }
 
-using WriteFunction = void (*)(KlasaQwz&, ByteWriter&, const TQWZSaveParams&);
+using WriteFunction = void (*)(DocumentContent&, ByteWriter&, const TQWZSaveParams&);
 
 struct OldVersion {
     unsigned version;

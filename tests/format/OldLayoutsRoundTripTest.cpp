@@ -1,10 +1,10 @@
 // Rewrites between the layouts, and damaged input of the older layouts.
-#include "support/OldLayoutSamples.h"
-#include "format/FormatError.h"
-#include "model/Klasaqwz.h"
+#include "bytes/FormatError.h"
+#include "document/Klasaqwz.h"
 #include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
 #include "support/Bytes.h"
+#include "support/OldLayoutSamples.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "format/Version201.h"
 
-#include "support/OldLayoutSamples.h"
-#include "format/FormatError.h"
-#include "model/Klasaqwz.h"
+#include "bytes/FormatError.h"
+#include "document/Klasaqwz.h"
 #include "support/Bytes.h"
+#include "support/OldLayoutSamples.h"
 
 #include <gtest/gtest.h>
 

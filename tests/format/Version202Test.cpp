@@ -1,10 +1,10 @@
 #include "format/Version202.h"
 
-#include "support/OldLayoutSamples.h"
-#include "format/FormatError.h"
-#include "model/Klasaqwz.h"
+#include "bytes/FormatError.h"
+#include "document/Klasaqwz.h"
 #include "platform/DebugOutput.h"
 #include "support/Bytes.h"
+#include "support/OldLayoutSamples.h"
 
 #include <gtest/gtest.h>
 

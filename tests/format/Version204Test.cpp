@@ -1,11 +1,11 @@
 #include "format/Version204.h"
 
-#include "support/RichSample204.h"
+#include "document/Klasaqwz.h"
 #include "format/ExtraTail.h"
-#include "model/Klasaqwz.h"
 #include "platform/DebugOutput.h"
 #include "support/Bytes.h"
 #include "support/DebugLines.h"
+#include "support/RichSample204.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

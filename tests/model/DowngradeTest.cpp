@@ -1,7 +1,7 @@
 #include "model/Downgrade.h"
 
-#include "format/FormatError.h"
-#include "model/Klasaqwz.h"
+#include "bytes/FormatError.h"
+#include "document/Klasaqwz.h"
 #include "support/Bytes.h"
 
 #include <gtest/gtest.h>
@@ -40,12 +40,12 @@ float ScaleFor(std::initializer_list<float> values) {
 class UvLike : public TKontenerQwz {
 public:
     UvLike() { kind_ = ktUVFloat; }
-    bool IsKept(const TQWZSaveParams& p) const override { return p.KeepUV; }
+    KeepMember KeptBy() const override { return &TQWZSaveParams::KeepUV; }
 };
 class ScalerLike : public TKontenerQwz {
 public:
     ScalerLike() { kind_ = ktScaler; }
-    bool IsKept(const TQWZSaveParams& p) const override { return p.KeepScalingZones; }
+    KeepMember KeptBy() const override { return &TQWZSaveParams::KeepScalingZones; }
 };
 
 TEST(NeedsConversion, NewerThanTheTargetOrHoldingWhatIsDropped) {
@@ -88,20 +88,6 @@ TEST(NeedsConversion, NewerThanTheTargetOrHoldingWhatIsDropped) {
     p = {};
     p.TargetVersion = 203;
     EXPECT_FALSE(NeedsConversion(doc, p));  // older than the target, all kept
-}
-
-TEST(HasLargeMesh, AtMost32767VerticesAndFaces) {
-    KlasaQwz doc;
-    DefinicjaObiektu& def = *doc.GetDefinition();
-    def.AddMesh("a");
-    def.Vertices[0].resize(32767);
-    def.Faces[0].resize(32767);
-    EXPECT_FALSE(HasLargeMesh(doc));
-    def.Faces[0].resize(32768);
-    EXPECT_TRUE(HasLargeMesh(doc));
-    def.Faces[0].resize(1);
-    def.Vertices[0].resize(32768);
-    EXPECT_TRUE(HasLargeMesh(doc));
 }
 
 TEST(ScanExtent, MeasuresFaceCornersOnlyAndWidensTheBox) {

@@ -2,9 +2,9 @@
 // measured mesh by mesh on several threads: the results must be those of
 // one pass over every corner in document order, a NaN in the very first
 // corner included. Of a zero and a negative zero either may come out.
-#include "format/FormatError.h"
+#include "bytes/FormatError.h"
+#include "document/Klasaqwz.h"
 #include "model/Downgrade.h"
-#include "model/Klasaqwz.h"
 #include "support/LargeMeshes.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // each gives a clean FormatError or a complete load, never a crash, and
 // never asks for much more memory than the file could justify. Whatever
 // loads is saved in every written version, and what is saved loads again.
-#include "format/FormatError.h"
-#include "model/Klasaqwz.h"
+#include "bytes/FormatError.h"
+#include "document/Klasaqwz.h"
 #include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
 #include "support/OldLayoutSamples.h"

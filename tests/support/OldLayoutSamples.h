@@ -1,7 +1,7 @@
 // Test-only samples of the older layouts, built byte by byte.
 #pragma once
 
-#include "format/Kontenerqwz.h"
+#include "model/Kontenerqwz.h"
 #include "support/Bytes.h"
 
 #include <cstdint>

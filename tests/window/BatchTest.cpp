@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -22,22 +23,19 @@ TEST(BatchChoicesTest, EveryBoxWritesItsOwnFlagAndTheIndexGivesTheTarget) {
         EXPECT_TRUE(p.KeepsEverything());
         EXPECT_TRUE(p.KeepOriginal);
     }
-    // One box unticked at a time: exactly its flag goes false, so two
-    // crossed boxes cannot pass.
-    bool BatchChoices::*boxes[] = {&BatchChoices::Lines, &BatchChoices::Polylines,
-                                   &BatchChoices::Arcs, &BatchChoices::Circles,
-                                   &BatchChoices::UV, &BatchChoices::ScalingZones,
-                                   &BatchChoices::OtherExtra, &BatchChoices::Original};
+    // One box unticked at a time, in the window's order: exactly its flag
+    // goes false, so two crossed boxes cannot pass.
     bool TQWZSaveParams::*flags[] = {&TQWZSaveParams::KeepLines, &TQWZSaveParams::KeepPolylines,
                                      &TQWZSaveParams::KeepArcs, &TQWZSaveParams::KeepCircles,
                                      &TQWZSaveParams::KeepUV, &TQWZSaveParams::KeepScalingZones,
                                      &TQWZSaveParams::KeepOtherExtra, &TQWZSaveParams::KeepOriginal};
-    for (size_t off = 0; off < 8; ++off) {
+    ASSERT_EQ(std::size(flags), kKeepFlagCount);
+    for (size_t off = 0; off < kKeepFlagCount; ++off) {
         BatchChoices c;
-        c.*boxes[off] = false;
+        c.Ticked[off] = false;
         TQWZSaveParams p;
         WriteSaveParams(c, p);
-        for (size_t f = 0; f < 8; ++f) EXPECT_EQ(p.*flags[f], f != off) << off << " " << f;
+        for (size_t f = 0; f < kKeepFlagCount; ++f) EXPECT_EQ(p.*flags[f], f != off) << off << " " << f;
     }
     // A previous batch's values are all overwritten.
     TQWZSaveParams p;

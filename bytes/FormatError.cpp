@@ -1,4 +1,4 @@
-#include "format/FormatError.h"
+#include "bytes/FormatError.h"
 
 namespace qwz {
 namespace {

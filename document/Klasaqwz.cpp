@@ -1,12 +1,8 @@
-#include "model/Klasaqwz.h"
+#include "document/Klasaqwz.h"
 
-#include "format/ByteReader.h"
-#include "format/ByteWriter.h"
-#include "format/FormatError.h"
-#include "format/Version201.h"
-#include "format/Version202.h"
-#include "format/Version203.h"
-#include "format/Version204.h"
+#include "bytes/ByteReader.h"
+#include "bytes/ByteWriter.h"
+#include "format/VersionTable.h"
 #include "model/Downgrade.h"
 #include "platform/DebugOutput.h"
 #include "platform/FileRead.h"
@@ -25,13 +21,6 @@ bool HasMagic(const uint8_t* data, size_t size) {
 }
 
 }  // namespace
-
-KlasaQwz::KlasaQwz() : Definition(new DefinicjaObiektu()) {}
-
-DefinicjaObiektuPtr KlasaQwz::GetDefinition() {
-    if (!Definition) Definition.reset(new DefinicjaObiektu());
-    return Definition;
-}
 
 int KlasaQwz::ReadHeader(const std::filesystem::path& path) {
     if (!platform::IsRegularFile(path)) return -1;
@@ -63,13 +52,8 @@ uint8_t KlasaQwz::LoadBytes(const uint8_t* data, size_t size, int maxVersion) {
     Version = data[3];
     if (maxVersion != 0 && maxVersion < int(Version)) return 0;
     ByteReader in(data, size);
-    switch (Version) {
-    case 201: ReadVersion201(*this, in); break;
-    case 202: ReadVersion202(*this, in); break;
-    case 203: ReadVersion203(*this, in); break;
-    case 204: ReadVersion204(*this, in); break;
-    default: break;  // an unknown version loads no content
-    }
+    // An unknown version loads no content.
+    if (const VersionLayout* layout = FindVersion(Version); layout && layout->read) layout->read(*this, in);
     Loaded = true;
     return Version;
 }
@@ -77,11 +61,16 @@ uint8_t KlasaQwz::LoadBytes(const uint8_t* data, size_t size, int maxVersion) {
 std::vector<uint8_t> KlasaQwz::SaveBytes(int target, const TQWZSaveParams& params) {
     const uint8_t requested = uint8_t(target);  // the target is one byte
     int v = requested != 0 ? requested : Version;
-    if (v < 204) PrepareDowngrade(*this);
-    // An automatic target moves up to 203 for what 202 cannot hold; an
-    // explicit one is never raised.
-    if (requested == 0 && v < 203 && (!GetDefinition()->Containers.Empty() || HasLargeMesh(*this)))
-        v = 203;
+    const VersionLayout* layout = &WriterFor(v);  // refuses before anything changes
+    if (layout->int16Vertices) PrepareDowngrade(*this);
+    // An automatic target moves to the next writer for what its layout
+    // cannot hold; an explicit one is never raised.
+    if (requested == 0 && !Holds(*layout, *GetDefinition())) {
+        if (const VersionLayout* next = NextWriter(*layout)) {
+            layout = next;
+            v = next->version;
+        }
+    }
 
     // The loaded file's buffer, when there is one, holds the new file: its
     // memory is already the process's.
@@ -89,9 +78,7 @@ std::vector<uint8_t> KlasaQwz::SaveBytes(int target, const TQWZSaveParams& param
     spare_ = {};
     bytes.clear();
     ByteWriter out(bytes);
-    if (v <= 202) WriteVersion202(*this, out, params);
-    else if (v == 203) WriteVersion203(*this, out, params);
-    else WriteVersion204(*this, out, params);
+    layout->write(*this, out, params);
     Version = uint8_t(v);
     return bytes;
 }

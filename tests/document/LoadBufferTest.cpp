@@ -1,7 +1,7 @@
 // A document loaded from a buffer it keeps writes its next file into that
 // buffer's memory: the file must be the same as one written into fresh
 // memory, whatever the loaded file held and however long it was.
-#include "model/Klasaqwz.h"
+#include "document/Klasaqwz.h"
 
 #include "support/LargeMeshes.h"
 

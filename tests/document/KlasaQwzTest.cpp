@@ -1,4 +1,4 @@
-#include "model/Klasaqwz.h"
+#include "document/Klasaqwz.h"
 #include "support/Bytes.h"
 #include "support/TempDir.h"
 

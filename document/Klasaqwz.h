@@ -1,10 +1,9 @@
-// The document: one QWZ file in memory. It holds the document-level values
-// the headers carry (version byte, reference point, vertex scale) and the
-// geometry object, and it is the one place where a version byte becomes a
-// choice of reader or writer.
+// The document: one QWZ file in memory, its content (model/DocumentContent.h)
+// with the load and save around it, which take the reader or writer of a
+// version from the version table (format/VersionTable.h).
 #pragma once
 
-#include "model/Definicjaobiektu.h"
+#include "model/DocumentContent.h"
 #include "model/Qwzsaveparams.h"
 
 #include <cstdint>
@@ -13,23 +12,8 @@
 
 namespace qwz {
 
-class KlasaQwz {
+class KlasaQwz : public DocumentContent {
 public:
-    KlasaQwz();
-    KlasaQwz(const KlasaQwz&) = delete;
-    KlasaQwz& operator=(const KlasaQwz&) = delete;
-
-    std::vector<uint8_t> FaceFlags;  // readers' scratch list for one mesh's face flags
-    bool Loaded = false;             // set by every load that passes the header checks
-    uint8_t Version = 204;
-    int16_t RefTenths[3] = {0, 0, 0};
-    float RefPoint[3] = {0, 0, 0};
-    float VertexScale = 0.1f;
-    DefinicjaObiektuPtr Definition;
-
-    // The geometry object, created empty should the pointer ever be empty.
-    DefinicjaObiektuPtr GetDefinition();
-
     // The file's version byte (0-255), also stored in Version; -1 when the
     // path is not a readable file of at least four bytes opening with "QWZ".
     int ReadHeader(const std::filesystem::path& path);
@@ -37,7 +21,7 @@ public:
     // Reads the whole file and hands it to the reader of its version.
     // Returns 0 when nothing was loaded (no such file, no magic, or a version
     // above a non-zero maxVersion), else the version byte. A damaged file
-    // throws FormatError; a version outside 201-204 loads no content.
+    // throws FormatError; a version that is not read loads no content.
     uint8_t Load(const std::filesystem::path& path, int maxVersion = 0);
     // The same for a file's bytes already in memory.
     uint8_t LoadBytes(const uint8_t* data, size_t size, int maxVersion = 0);
@@ -47,10 +31,13 @@ public:
     uint8_t LoadBuffer(std::vector<uint8_t>&& bytes, int maxVersion = 0);
 
     // Encodes the document for `target` (its low 8 bits; 0 = the document's
-    // own version, raised to 203 when it holds extra data or a large mesh)
-    // and returns the bytes of the file. Versions below 204 run the downgrade
-    // preparation first. Version then holds the version chosen. Throws
-    // FormatError when the document does not fit the layout.
+    // own version, moved to the next writer when its layout cannot hold the
+    // extra data or a mesh) and returns the bytes of the file, in the layout
+    // WriterFor gives: a target below the oldest writer is written by it.
+    // Layouts with 16-bit vertices run the downgrade preparation first.
+    // Version then holds the version chosen. Throws FormatError when the
+    // document does not fit the layout, or, with nothing changed, for a
+    // target above the newest writer.
     std::vector<uint8_t> SaveBytes(int target, const TQWZSaveParams& params);
     // SaveBytes with the process's save parameters, written to `path`
     // (created or overwritten). Throws when the file cannot be written.

@@ -1,5 +1,5 @@
-#include "format/ByteReader.h"
-#include "format/ByteWriter.h"
+#include "bytes/ByteReader.h"
+#include "bytes/ByteWriter.h"
 #include "support/Bytes.h"
 
 #include <gtest/gtest.h>

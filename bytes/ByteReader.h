@@ -3,7 +3,7 @@
 // (Truncated) naming that field and the offset where it starts.
 #pragma once
 
-#include "format/FormatError.h"
+#include "bytes/FormatError.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,11 +1,13 @@
 // The base of the extra-data blocks of the tail, and the map that holds a
 // document's blocks grouped by kind. A block reads its payload from a cursor
 // placed after its kind byte and writes its kind byte and payload to a
-// buffer; the concrete kinds are TKQWZ_UV, TKQWZ_Scaler and TKQWZ_Unknown.
+// buffer; the concrete kinds are TKQWZ_UV, TKQWZ_Scaler and TKQWZ_Unknown
+// (format/, with the tail that holds them). The geometry object keeps the
+// map, so the base sits here with it.
 #pragma once
 
-#include "format/ByteReader.h"
-#include "format/ByteWriter.h"
+#include "bytes/ByteReader.h"
+#include "bytes/ByteWriter.h"
 #include "model/Qwzsaveparams.h"
 
 #include <boost/shared_ptr.hpp>
@@ -34,7 +36,9 @@ public:
     virtual bool Write(ByteWriter& /*out*/, const TQWZSaveParams& /*params*/) { return false; }
     virtual EKontenerTyp GetKind() const { return kind_; }
     virtual void SetKind(EKontenerTyp kind) { kind_ = kind; }
-    virtual bool IsKept(const TQWZSaveParams& params) const { return params.KeepOtherExtra; }
+    // The keep flag this block's kind goes by.
+    virtual KeepMember KeptBy() const { return &TQWZSaveParams::KeepOtherExtra; }
+    bool IsKept(const TQWZSaveParams& params) const { return params.*KeptBy(); }
 
     int32_t Size() const { return size_; }
 

@@ -1,0 +1,32 @@
+// What one QWZ file holds once read: the values its header carries (version
+// byte, reference point, vertex scale) and the geometry object. The readers
+// of format/ fill it and its writers encode it; the document KlasaQwz
+// (document/Klasaqwz.h) adds the loading and saving around them.
+#pragma once
+
+#include "model/Definicjaobiektu.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace qwz {
+
+class DocumentContent {
+public:
+    DocumentContent();
+    DocumentContent(const DocumentContent&) = delete;
+    DocumentContent& operator=(const DocumentContent&) = delete;
+
+    std::vector<uint8_t> FaceFlags;  // readers' scratch list for one mesh's face flags
+    bool Loaded = false;             // set by every load that passes the header checks
+    uint8_t Version = 204;
+    int16_t RefTenths[3] = {0, 0, 0};
+    float RefPoint[3] = {0, 0, 0};
+    float VertexScale = 0.1f;
+    DefinicjaObiektuPtr Definition;
+
+    // The geometry object, created empty should the pointer ever be empty.
+    DefinicjaObiektuPtr GetDefinition();
+};
+
+}  // namespace qwz
