@@ -3,6 +3,8 @@
 // unless asked not to.
 #pragma once
 
+#include "engine/BackupName.h"
+
 #include <filesystem>
 #include <string>
 
@@ -27,9 +29,5 @@ int ConvertFile(const std::filesystem::path& path, int target, platform::FileOps
 // The reason of the last failed ConvertFile on this thread, in Polish;
 // empty when the last call did not fail.
 const std::string& LastConversionFailure();
-
-// The backup name: the extension (from the last dot of the file name)
-// replaced by "_org.qwz", or "_org.qwz" appended when there is none.
-std::filesystem::path BackupPath(const std::filesystem::path& path);
 
 }  // namespace qwz
