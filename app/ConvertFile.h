@@ -1,6 +1,7 @@
-// Converting one file in place: load it, decide, write the new version
-// beside it and only then replace the original, keeping a backup copy
-// unless asked not to.
+// Converting one file in place under the process's save parameters, with
+// the result as an int and the reason of a failure kept per thread: the
+// conversion engine (engine/Conversion.h) with the shape the window and the
+// program's command line were built on, and their debug lines.
 #pragma once
 
 #include "engine/BackupName.h"

@@ -1,6 +1,6 @@
 #include "cli/CommandLine.h"
 
-#include "app/Version.h"
+#include "platform/ProgramVersion.h"
 #include "cli/Text.h"
 #include "format/VersionTable.h"
 

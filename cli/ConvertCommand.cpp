@@ -1,14 +1,8 @@
 #include "cli/ConvertCommand.h"
 
-#include "app/ConvertFile.h"
-#include "bytes/FormatError.h"
 #include "cli/FileWalk.h"
 #include "cli/LoadFile.h"
 #include "cli/Text.h"
-#include "format/VersionTable.h"
-#include "model/Downgrade.h"
-#include "platform/FileRead.h"
-#include "platform/SafeReplace.h"
 
 #include <algorithm>
 
@@ -16,22 +10,6 @@ namespace fs = std::filesystem;
 
 namespace qwz::cli {
 namespace {
-
-bool Exists(const fs::path& p) {
-    std::error_code ec;
-    return fs::exists(fs::symlink_status(p, ec));
-}
-
-// The version byte of the file now on disk; 0 when it has none.
-int VersionOnDisk(const fs::path& path) {
-    KlasaQwz probe;
-    int v = probe.ReadHeader(path);
-    return v < 0 ? 0 : v;
-}
-
-std::string SkipReason(int version) {
-    return version > 0 ? "już w wersji " + std::to_string(version) + ", nic do zmiany" : "nic do zmiany";
-}
 
 const char* StatusKey(FileStatus s) {
     switch (s) {
@@ -85,10 +63,6 @@ nlohmann::ordered_json DroppedJson(const Dropped& d) {
 
 }  // namespace
 
-bool Dropped::Any() const {
-    return std::any_of(byFlag.begin(), byFlag.end(), [](const DropCount& c) { return c.names || c.blocks; });
-}
-
 size_t ConvertReport::Count(FileStatus s) const {
     return size_t(std::count_if(files.begin(), files.end(), [s](const FileOutcome& o) { return o.status == s; }));
 }
@@ -104,123 +78,14 @@ TQWZSaveParams ParamsFromOptions(const Options& o) {
     return p;
 }
 
-Dropped CountDropped(const KlasaQwz& doc, int writtenVersion, const TQWZSaveParams& params) {
-    const DefinicjaObiektu& def = *doc.Definition;
-    Dropped d;
-    for (size_t i = 0; i < kKeepFlagCount; ++i) {
-        const KeepFlag& flag = kKeepFlags[i];
-        if (flag.kind != KeepKind::Group || params.*flag.member) continue;
-        const GroupSize size = flag.groupSize(def);
-        d.byFlag[i].names = size.names;
-        d.byFlag[i].records = size.records;
-    }
-    // A layout without the tail drops every block; otherwise each block
-    // goes by its own flag.
-    const bool tailWritten = WriterFor(writtenVersion).extraTail && params.KeepsAnyExtra();
-    for (const auto& kindBlocks : def.Containers)
-        for (const TKontenerPtr& block : kindBlocks.second) {
-            if (!block || (tailWritten && block->IsKept(params))) continue;
-            ++d.byFlag.at(KeepFlagIndex(block->KeptBy())).blocks;
-        }
-    return d;
-}
-
-FileOutcome PlanFile(const fs::path& path, int target, const TQWZSaveParams& params) {
-    FileOutcome o;
-    o.path = path;
-    KlasaQwz doc;
-    LoadOutcome load = LoadDocument(path, doc);
-    if (!load.ok) {
-        o.reason = load.reason;
-        return o;
-    }
-    o.fromVersion = doc.Version;
-    // The same two decisions as the conversion itself.
-    if (target >= int(doc.Version) && params.KeepsEverything()) {
-        o.status = FileStatus::Skipped;
-        o.reason = SkipReason(o.fromVersion);
-        return o;
-    }
-    if (!NeedsConversion(doc, params)) {
-        o.status = FileStatus::Skipped;
-        o.reason = SkipReason(o.fromVersion);
-        return o;
-    }
-    // A damaged extra-data block: the conversion refuses the file.
-    if (!doc.GetDefinition()->TailDamage.empty()) {
-        o.reason = doc.GetDefinition()->TailDamage;
-        return o;
-    }
-    const int written = std::min(int(doc.Version), target);
-    o.dropped = CountDropped(doc, written, params);
-    o.droppedKnown = true;
-    if (params.KeepOriginal) {
-        // Judged as the conversion judges it, without following links.
-        fs::path backup = BackupPath(path);
-        platform::FileState state;
-        platform::SystemFileOps().Examine(path, true, &state);
-        platform::BackupJudgement judged = platform::JudgeBackupName(backup, state);
-        if (!judged.refusal.empty()) {
-            o.reason = judged.refusal;
-            return o;
-        }
-        if (judged.free) o.backup = backup;
-    }
-    try {
-        // Encoded in memory only: what the conversion would write, and
-        // whether the target layout can hold the document at all.
-        std::vector<std::string> lines;
-        DebugCapture capture(lines);
-        std::vector<uint8_t> bytes = doc.SaveBytes(written, params);
-        o.bytes = bytes.size();
-        o.toVersion = bytes.size() >= 4 ? bytes[3] : written;
-    } catch (const std::exception& e) {
-        o.reason = ExceptionText(e);
-        o.backup.clear();
-        return o;
-    }
-    o.status = FileStatus::Converted;
-    return o;
-}
-
-FileOutcome ConvertOne(const fs::path& path, int target) {
-    FileOutcome o;
-    o.path = path;
-    o.fromVersion = VersionOnDisk(path);
-    const fs::path backup = BackupPath(path);
-    const bool backupBefore = Exists(backup);
-    int result;
-    {
-        std::vector<std::string> lines;  // the skip message is said here in the line instead
-        DebugCapture capture(lines);
-        result = ConvertFile(path, target);
-    }
-    switch (result) {
-    case kConverted:
-        o.status = FileStatus::Converted;
-        o.toVersion = VersionOnDisk(path);
-        if (GetSaveParams()->KeepOriginal && !backupBefore && Exists(backup)) o.backup = backup;
-        break;
-    case kSkipped:
-        o.status = FileStatus::Skipped;
-        o.reason = SkipReason(o.fromVersion);
-        break;
-    default:
-        o.status = FileStatus::Failed;
-        o.reason = LastConversionFailure();
-        if (o.reason.empty())
-            o.reason = platform::IsRegularFile(path) ? "nie udało się przekonwertować pliku" : "nie ma takiego pliku";
-        break;
-    }
-    return o;
-}
-
 ConvertReport RunConvert(const Options& options, const Progress& progress) {
     ConvertReport report;
     report.dryRun = options.dryRun;
     report.target = options.target;
-    const TQWZSaveParams params = ParamsFromOptions(options);
-    *GetSaveParams() = params;
+    ConversionRequest request;
+    request.target = options.target;
+    request.params = ParamsFromOptions(options);
+    request.write = !options.dryRun;
     const std::vector<WalkEntry> entries = CollectFiles(options.paths, options.recursive);
     for (size_t i = 0; i < entries.size(); ++i) {
         const WalkEntry& e = entries[i];
@@ -232,8 +97,15 @@ ConvertReport RunConvert(const Options& options, const Progress& progress) {
             report.files.push_back(std::move(o));
             continue;
         }
-        report.files.push_back(options.dryRun ? PlanFile(e.path, options.target, params)
-                                              : ConvertOne(e.path, options.target));
+        FileOutcome o;
+        {
+            // The readers' and writers' own debug lines are not the report's.
+            std::vector<std::string> lines;
+            DebugCapture capture(lines);
+            static_cast<ConversionOutcome&>(o) = ConvertQwz(e.path, request);
+        }
+        o.path = e.path;
+        report.files.push_back(std::move(o));
     }
     return report;
 }
@@ -246,10 +118,13 @@ nlohmann::ordered_json ConvertToJson(const ConvertReport& r) {
         j["status"] = StatusKey(o.status);
         if (!o.reason.empty()) j["reason"] = o.reason;
         if (o.fromVersion) j["from_version"] = o.fromVersion;
-        if (o.status == FileStatus::Converted) j["to_version"] = o.toVersion;
-        if (!o.backup.empty()) PutPath(j, "backup", o.backup);
-        if (o.droppedKnown) j["dropped"] = DroppedJson(o.dropped);
-        if (r.dryRun && o.status == FileStatus::Converted) j["bytes"] = o.bytes;
+        if (o.status == FileStatus::Converted) {
+            j["to_version"] = o.toVersion;
+            if (!o.backup.empty()) PutPath(j, "backup", o.backup);
+            j["dropped"] = DroppedJson(o.dropped);
+            j["bytes"] = o.sizeAfter;
+        }
+        if (o.status != FileStatus::Failed) j["size_before"] = o.sizeBefore;
         files.push_back(std::move(j));
     }
     return {{"dry_run", r.dryRun},
@@ -268,8 +143,10 @@ std::string OutcomeLine(const FileOutcome& o, bool dryRun) {
     case FileStatus::Converted: {
         std::string s = (dryRun ? "do konwersji: " : "przekonwertowany: ") + path + Versions(o);
         if (!o.backup.empty()) s += ", kopia: " + PathForText(o.backup);
-        if (o.droppedKnown)
+        if (dryRun)
             s += o.dropped.Any() ? "; usunięte zostałyby: " + DroppedText(o.dropped) : "; nic nie zostałoby usunięte";
+        else
+            s += o.dropped.Any() ? "; usunięte: " + DroppedText(o.dropped) : "; nic nie usunięto";
         return s + "\n";
     }
     case FileStatus::Skipped:

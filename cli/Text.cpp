@@ -79,13 +79,6 @@ void PutPath(nlohmann::ordered_json& j, const std::string& key, const std::files
     j[key + "_base64"] = Base64(bytes);
 }
 
-std::string ExceptionText(const std::exception& e) {
-    if (dynamic_cast<const std::bad_alloc*>(&e)) return "za mało pamięci";
-    if (dynamic_cast<const FormatError*>(&e)) return e.what();  // Polish by its contract
-    if (auto* system = dynamic_cast<const std::system_error*>(&e)) return platform::SystemReason(system->code());
-    return "nieoczekiwany błąd programu";
-}
-
 std::string NameToUtf8(std::string_view name) {
     std::string out;
     out.reserve(name.size());

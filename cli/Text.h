@@ -3,6 +3,8 @@
 // that reads back exactly, and caught exceptions as Polish reasons.
 #pragma once
 
+#include "engine/ExceptionText.h"
+
 #include "platform/PathText.h"
 
 #include <nlohmann/json.hpp>
@@ -28,10 +30,7 @@ using platform::PathForText;
 // the base64 of the native name's bytes: POSIX bytes, UTF-16LE on Windows.
 void PutPath(nlohmann::ordered_json& j, const std::string& key, const std::filesystem::path& path);
 
-// A caught exception as a Polish reason: a format error's own text, "za
-// mało pamięci", a system error through the translator, and otherwise a
-// general text; never the English what() of the C++ library.
-std::string ExceptionText(const std::exception& e);
+using qwz::ExceptionText;
 
 // A name as stored in a file (8-bit text in code page 1250, the code page of
 // the program's Polish users) as UTF-8. Bytes the code page leaves undefined

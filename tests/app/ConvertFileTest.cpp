@@ -93,7 +93,7 @@ TEST_F(ConvertFileTest, WhatIsNotAConvertibleFileIsLeftAlone) {
     std::vector<uint8_t> noMagic = Bytes().u8('Q').u8('W').u8('X').u8(204).zeros(32);
     ExpectRefused(dir.write("nomagic.qwz", noMagic), 203, noMagic, "to nie jest plik QWZ");
     std::vector<uint8_t> tiny = Bytes().u8('Q').u8('W').u8('Z');
-    ExpectRefused(dir.write("tiny.qwz", tiny), 203, tiny, "to nie jest plik QWZ");
+    ExpectRefused(dir.write("tiny.qwz", tiny), 203, tiny, "plik urwany na bajcie 3");
     lines.clear();
     fs::create_directory(dir.path() / "folder.qwz");
     EXPECT_EQ(ConvertFile(dir.path() / "folder.qwz", 203), kConversionFailed);
@@ -108,7 +108,7 @@ TEST_F(ConvertFileTest, AnUnknownVersionIsAFailureNeverAnEmptiedFile) {
         SCOPED_TRACE(version);
         std::vector<uint8_t> bytes = Bytes().magic(unsigned(version)).zeros(40);
         fs::path file = dir.write("v" + std::to_string(version) + ".qwz", bytes);
-        ExpectRefused(file, 203, bytes, "nieobsługiwana wersja pliku " + std::to_string(version));
+        ExpectRefused(file, 203, bytes, "nieobsługiwana wersja formatu " + std::to_string(version));
     }
 }
 

@@ -172,13 +172,13 @@ TEST_F(Program, WhatCannotBeConvertedIsLeftAloneWithAReason) {
     std::vector<uint8_t> noMagic = Bytes().u8('Q').u8('X').u8('Z').u8(204).zeros(40);
     fs::path bad = Put("bad.qwz", noMagic);
     EXPECT_EQ(Run({Utf8Of(bad)}).lines,
-              std::vector<std::string>{FailureLine(bad, "to nie jest plik QWZ")});
+              std::vector<std::string>{FailureLine(bad, "to nie jest plik QWZ (brak znacznika \"QWZ\" na początku)")});
     EXPECT_EQ(TempDir::read(bad), noMagic);
 
     std::vector<uint8_t> v205 = Bytes().magic(205).zeros(40);
     fs::path future = Put("future.qwz", v205);
     EXPECT_EQ(Run({Utf8Of(future)}).lines,
-              std::vector<std::string>{FailureLine(future, "nieobsługiwana wersja pliku 205")});
+              std::vector<std::string>{FailureLine(future, "nieobsługiwana wersja formatu 205 (obsługiwane: 201, 202, 203, 204)")});
     EXPECT_EQ(TempDir::read(future), v205);
     EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"bad.qwz", "future.qwz"}));
 }

@@ -153,9 +153,9 @@ TEST(Tool, ConvertsFoldersAndDescendsOnlyWhenAsked) {
     std::vector<std::string> lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 3u) << r.out;
     EXPECT_EQ(lines[0], "przekonwertowany: " + PathToUtf8(root / "B.QWZ") + " (204 → 203), kopia: " +
-                            PathToUtf8(root / "B_org.qwz"));
+                            PathToUtf8(root / "B_org.qwz") + "; nic nie usunięto");
     EXPECT_EQ(lines[1], "przekonwertowany: " + PathToUtf8(root / "a.qwz") + " (204 → 203), kopia: " +
-                            PathToUtf8(root / "a_org.qwz"));
+                            PathToUtf8(root / "a_org.qwz") + "; nic nie usunięto");
     EXPECT_EQ(lines[2], "Pliki: 2; przekonwertowane 2, pominięte 0, błędy 0");
     EXPECT_EQ(VersionByte(root / "a.qwz"), 203);
     EXPECT_EQ(TempDir::read(root / "a_org.qwz"), full);

@@ -1,4 +1,4 @@
-#include "app/Version.h"
+#include "platform/ProgramVersion.h"
 
 namespace qwz {
 

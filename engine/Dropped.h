@@ -1,0 +1,33 @@
+// What a conversion leaves out of a document, counted per keep flag.
+#pragma once
+
+#include "document/Klasaqwz.h"
+#include "model/KeepFlags.h"
+#include "model/Qwzsaveparams.h"
+
+#include <array>
+#include <cstdint>
+
+namespace qwz {
+
+// What a conversion leaves out of one kind: the names and records of a
+// geometry group, or the blocks of an extra-data kind.
+struct DropCount {
+    uint64_t names = 0;
+    uint64_t records = 0;
+    uint64_t blocks = 0;
+};
+
+// What a conversion leaves out, by row of kKeepFlags.
+struct Dropped {
+    std::array<DropCount, kKeepFlagCount> byFlag{};
+
+    bool Any() const;
+};
+
+// What writing the loaded `doc` as `writtenVersion` under `params` leaves
+// out: the groups whose flag is off, and the blocks that the layout or
+// their flag does not keep.
+Dropped CountDropped(const KlasaQwz& doc, int writtenVersion, const TQWZSaveParams& params);
+
+}  // namespace qwz

@@ -1,0 +1,56 @@
+#include "engine/LoadQwz.h"
+
+#include "bytes/FormatError.h"
+#include "format/VersionTable.h"
+
+#include <cstring>
+#include <new>
+
+namespace qwz {
+
+LoadResult LoadQwzBytes(std::vector<uint8_t>&& bytes, KlasaQwz& doc) {
+    LoadResult r;
+    if (bytes.size() < 3 || std::memcmp(bytes.data(), "QWZ", 3) != 0) {
+        r.reason = "to nie jest plik QWZ (brak znacznika \"QWZ\" na początku)";
+        return r;
+    }
+    if (bytes.size() < 4) {
+        r.reason = "plik urwany na bajcie 3 (wersja formatu)";
+        r.hasOffset = true;
+        r.offset = 3;
+        r.field = "wersja formatu";
+        return r;
+    }
+    const int version = bytes[3];
+    // A version that is not read loads no content: writing it would empty
+    // the file.
+    if (!IsReadableVersion(version)) {
+        r.reason = "nieobsługiwana wersja formatu " + std::to_string(version) + " (obsługiwane: " +
+                   VersionListText(ReadVersions()) + ")";
+        return r;
+    }
+    try {
+        if (doc.LoadBuffer(std::move(bytes)) == 0) {
+            r.reason = "nie udało się wczytać pliku";
+            return r;
+        }
+    } catch (const FormatError& e) {
+        r.reason = e.what();
+        if (e.kind() != FormatError::Kind::Unwritable) {
+            r.hasOffset = true;
+            r.offset = e.offset();
+            r.field = e.field();
+        }
+        return r;
+    } catch (const std::bad_alloc&) {
+        r.reason = "za mało pamięci, by wczytać plik";
+        return r;
+    } catch (const std::exception&) {
+        r.reason = "nieoczekiwany błąd odczytu";
+        return r;
+    }
+    r.ok = true;
+    return r;
+}
+
+}  // namespace qwz

@@ -1,0 +1,28 @@
+// A file's bytes into a document, with the one set of reasons that every
+// front end gives for a file it cannot read: the conversion, `qwz check`
+// and `qwz info` and the window say the same of the same file.
+#pragma once
+
+#include "document/Klasaqwz.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qwz {
+
+struct LoadResult {
+    bool ok = false;
+    std::string reason;      // why the file cannot be read, in Polish
+    bool hasOffset = false;  // a damaged file: where, and what was being read
+    size_t offset = 0;
+    std::string field;
+};
+
+// Loads `bytes` into `doc`, which keeps them (LoadBuffer). Refuses bytes
+// that do not open with "QWZ", a version that is not read, and content the
+// reader of the version finds damaged. Never throws.
+LoadResult LoadQwzBytes(std::vector<uint8_t>&& bytes, KlasaQwz& doc);
+
+}  // namespace qwz
