@@ -43,29 +43,23 @@ BatchSummary RunBatch(const std::vector<std::filesystem::path>& files, int targe
             summary.NotProcessed = files.size() - h;
             break;
         }
-        int result = 0;
-        std::string reason;
+        ConversionOutcome outcome;
         try {
-            result = hooks.Convert(files[h], target);
-            if (result == 0 && hooks.FailureReason) reason = hooks.FailureReason();
+            outcome = hooks.Convert(files[h], target);
         } catch (const std::bad_alloc&) {
-            result = 0;
-            reason = "za mało pamięci";
+            outcome.reason = "za mało pamięci";
         } catch (const std::exception& e) {
-            result = 0;
-            reason = e.what();
+            outcome.reason = e.what();
         } catch (...) {
-            result = 0;
-            reason = "nieznany błąd";
+            outcome.reason = "nieznany błąd";
         }
-        if (result == 1) {
-            ++summary.Converted;
-        } else if (result == 2) {
-            ++summary.Skipped;
-        } else {
-            if (result != 0) reason = "nieznany wynik konwersji " + std::to_string(result);
+        switch (outcome.status) {
+        case ConversionStatus::Converted: ++summary.Converted; break;
+        case ConversionStatus::Skipped: ++summary.Skipped; break;
+        case ConversionStatus::Failed:
             ++summary.Errors;
-            summary.Failures.push_back({FileNameOf(files[h]), OneLine(std::move(reason))});
+            summary.Failures.push_back({FileNameOf(files[h]), OneLine(std::move(outcome.reason))});
+            break;
         }
     }
     return summary;

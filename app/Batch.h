@@ -4,6 +4,7 @@
 #pragma once
 
 #include "model/KeepFlags.h"
+#include "engine/Conversion.h"
 #include "model/Qwzsaveparams.h"
 
 #include <bitset>
@@ -44,17 +45,15 @@ struct BatchSummary {
 };
 
 struct BatchHooks {
-    // Converts one file: 0 error, 1 converted, 2 skipped.
-    std::function<int(const std::filesystem::path& path, int target)> Convert;
-    // The reason of the last failed conversion.
-    std::function<std::string()> FailureReason;
+    // Converts one file to `target` and says what happened.
+    std::function<ConversionOutcome(const std::filesystem::path& path, int target)> Convert;
     // Called before each file with its index (progress, pending messages);
     // false stops the batch before that file.
     std::function<bool(size_t index)> BeforeFile;
 };
 
-// Converts the files in order. An exception from Convert or a result other
-// than 0, 1 or 2 counts as an error; the batch always goes on.
+// Converts the files in order. A failure, or an exception from Convert,
+// counts as an error with its reason; the batch always goes on.
 BatchSummary RunBatch(const std::vector<std::filesystem::path>& files, int target,
                       const BatchHooks& hooks);
 

@@ -25,21 +25,32 @@ int ConvertFile(const std::filesystem::path& path, int target) {
     return ConvertFile(path, target, platform::SystemFileOps());
 }
 
-int ConvertFile(const std::filesystem::path& path, int target, platform::FileOps& ops) {
+ConversionOutcome ConvertAndReport(const std::filesystem::path& path, int target, const TQWZSaveParams& params,
+                                   platform::FileOps& ops) {
     ConversionRequest request;
     request.target = target;
-    request.params = *GetSaveParams();
-    const ConversionOutcome result = ConvertQwz(path, request, ops);
+    request.params = params;
+    ConversionOutcome result = ConvertQwz(path, request, ops);
     LastFailure().clear();
     switch (result.status) {
-    case ConversionStatus::Converted: return kConverted;
+    case ConversionStatus::Converted: break;
     case ConversionStatus::Skipped:
         platform::DebugOutputW("Plik " + Quoted(path) + " jest już w odpowiedniej wersji");
-        return kSkipped;
+        break;
+    case ConversionStatus::Failed:
+        LastFailure() = result.reason;
+        platform::DebugOutputW("Nie przekonwertowano pliku " + Quoted(path) + ": " + result.reason);
+        break;
+    }
+    return result;
+}
+
+int ConvertFile(const std::filesystem::path& path, int target, platform::FileOps& ops) {
+    switch (ConvertAndReport(path, target, *GetSaveParams(), ops).status) {
+    case ConversionStatus::Converted: return kConverted;
+    case ConversionStatus::Skipped: return kSkipped;
     case ConversionStatus::Failed: break;
     }
-    LastFailure() = result.reason;
-    platform::DebugOutputW("Nie przekonwertowano pliku " + Quoted(path) + ": " + result.reason);
     return kConversionFailed;
 }
 

@@ -5,15 +5,14 @@
 #pragma once
 
 #include "engine/BackupName.h"
+#include "engine/Conversion.h"
+#include "model/Qwzsaveparams.h"
+#include "platform/FileOps.h"
 
 #include <filesystem>
 #include <string>
 
 namespace qwz {
-
-namespace platform {
-class FileOps;
-}
 
 enum ConversionResult : int {
     kConversionFailed = 0,
@@ -26,6 +25,12 @@ enum ConversionResult : int {
 int ConvertFile(const std::filesystem::path& path, int target);
 // The same through the given file-system steps (tests make them fail).
 int ConvertFile(const std::filesystem::path& path, int target, platform::FileOps& ops);
+
+// The conversion of one file under `params`, told as ConvertFile tells it
+// (the debug line of a skip or a failure, the reason kept for this thread),
+// with the engine's whole result: what the window's batch reports from.
+ConversionOutcome ConvertAndReport(const std::filesystem::path& path, int target, const TQWZSaveParams& params,
+                                   platform::FileOps& ops = platform::SystemFileOps());
 
 // The reason of the last failed ConvertFile on this thread, in Polish;
 // empty when the last call did not fail.

@@ -474,10 +474,10 @@ void TMForm::Button2Click() {
     ShowWindow(progress, SW_SHOW);
 
     BatchHooks hooks;
-    hooks.Convert = [](const std::filesystem::path& path, int target) {
-        return ConvertFile(path, target);
+    const TQWZSaveParams chosen = *params;
+    hooks.Convert = [&chosen](const std::filesystem::path& path, int target) {
+        return ConvertAndReport(path, target, chosen);
     };
-    hooks.FailureReason = [] { return LastConversionFailure(); };
     hooks.BeforeFile = [&](size_t h) {
         SendMessageW(progress, PBM_SETPOS, WPARAM(h), 0);
         PumpPendingMessages();

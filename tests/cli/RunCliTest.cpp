@@ -96,7 +96,7 @@ TEST(RunCli, ReadsThatStopEarlyOrCannotStartAreReportedAsDamage) {
 
     CapturedConsole check(false);
     EXPECT_EQ(RunCli({"check", PathToUtf8(unknown), PathToUtf8(dir.path())}, check), 1);
-    EXPECT_NE(check.out.find("uszkodzony: " + PathToUtf8(dir.path()) + " — to jest folder, nie plik"),
+    EXPECT_NE(check.out.find("uszkodzony: " + PathToUtf8(dir.path()) + " — to nie jest zwykły plik"),
               std::string::npos)
         << check.out;
     EXPECT_NE(check.out.find("Sprawdzone pliki: 2; uszkodzone: 2"), std::string::npos);
