@@ -501,7 +501,7 @@ void ScenarioBatch(const std::wstring& exe) {
     // The reason of a damaged file comes from the reader; only its line is
     // checked for that one.
     std::wstring head = L"Przekonwertowano plików 2 / 5\npominięte: 1\nbłędy: 2\n\n"
-                        L"bad.qwz: to nie jest plik QWZ\ncut.qwz: ";
+                        L"bad.qwz: to nie jest plik QWZ (brak znacznika \"QWZ\" na początku)\ncut.qwz: ";
     Check(summary.size() > head.size() + 3 && summary.compare(0, head.size(), head) == 0 &&
               summary.find(L'\n', head.size()) == std::wstring::npos,
           "summary: three lines, an empty line and each failed file with its reason");
