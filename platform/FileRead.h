@@ -1,4 +1,5 @@
-// Reading a whole file into memory in one go.
+// Reading a whole file into memory in one go, through the system's file
+// operations (platform/FileOps.h) like everything else that reads a file.
 #pragma once
 
 #include <cstdint>

@@ -97,13 +97,14 @@ public:
         // until a writer came.
         int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
         if (fd < 0) {
-            error = Reason("nie można otworzyć pliku", path);
+            // Said of the file the caller names already.
+            error = "nie można otworzyć pliku: " + SystemReason(LastSystemError());
             return false;
         }
         struct stat st {};
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             ::close(fd);
-            error = "plik " + PathForMessage(path) + ": to nie jest zwykły plik";
+            error = "to nie jest zwykły plik";
             return false;
         }
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);

@@ -113,12 +113,13 @@ public:
         HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
-            error = Reason("nie można otworzyć pliku", path);
+            // Said of the file the caller names already.
+            error = "nie można otworzyć pliku: " + SystemReason(LastSystemError());
             return false;
         }
         if (GetFileType(h) != FILE_TYPE_DISK) {
             CloseHandle(h);
-            error = "plik " + PathForMessage(path) + ": to nie jest zwykły plik";
+            error = "to nie jest zwykły plik";
             return false;
         }
         file.value = reinterpret_cast<intptr_t>(h);
