@@ -34,19 +34,6 @@ constexpr char16_t kCp1250High[128] = {
     0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
 };
 
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
 // The standard base64 of `bytes` (RFC 4648, with padding).
 std::string Base64(std::string_view bytes) {
     static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -84,7 +71,7 @@ std::string NameToUtf8(std::string_view name) {
     out.reserve(name.size());
     for (char ch : name) {
         uint8_t b = uint8_t(ch);
-        AppendUtf8(out, b < 0x80 ? char32_t(b) : char32_t(kCp1250High[b - 0x80]));
+        platform::AppendUtf8(out, b < 0x80 ? char32_t(b) : char32_t(kCp1250High[b - 0x80]));
     }
     return out;
 }

@@ -30,6 +30,9 @@ std::string PathUtf8(const std::filesystem::path& path);
 // give the exact name back.
 bool PathIsUnicode(const std::filesystem::path& path);
 
+// Appends the UTF-8 bytes of the character `c`.
+void AppendUtf8(std::string& out, char32_t c);
+
 // The path for a message: EscapeControl(PathUtf8(path)).
 std::string PathForText(const std::filesystem::path& path);
 
