@@ -1,6 +1,6 @@
-// What is already at the backup name decides a conversion, judged at that
-// name itself (a link there is not followed), and the dry run decides
-// exactly as the real conversion does.
+// The dry run decides exactly as the real conversion does: for what is
+// already at the backup name, judged at that name itself (a link there is
+// not followed), and for every kind of file and choice of what to keep.
 #include "SceneFile.h"
 #include "cli/ConvertCommand.h"
 #include "support/TempDir.h"
@@ -132,6 +132,54 @@ TEST(BackupName, WhatHasTheNameDecidesAndTheDryRunAgrees) {
             EXPECT_EQ(Status(backup), before);
             size_t entries = size_t(std::distance(fs::directory_iterator(dir.path()), {}));
             EXPECT_EQ(entries, before == fs::file_type::not_found ? 1u : 2u);
+        }
+    }
+}
+
+// Files of every kind, each planned and then converted under the same
+// request: the plan is what the conversion did, to the byte count.
+TEST(BackupName, ThePlanIsWhatTheConversionDoes) {
+    test::Scene noTail = test::FullScene();
+    noTail.tail.clear();
+    const std::vector<std::vector<uint8_t>> files = {
+        Original(),
+        test::BuildVersion204(noTail),
+        {'Q', 'W', 'Z'},                                   // cut in its header
+        test::Bytes().magic(205).zeros(40).vec(),          // a version that is not read
+        test::Bytes().magic(204).i32(1).zeros(8).vec(),    // damaged
+    };
+    for (const auto drop : {std::vector<std::string>{}, std::vector<std::string>{"lines", "uv"}}) {
+        for (size_t f = 0; f < files.size(); ++f) {
+            SCOPED_TRACE("file " + std::to_string(f) + ", drops " + std::to_string(drop.size()));
+            test::TempDir dir;
+            const fs::path file = dir.path() / "a.qwz";
+            Put(file, files[f]);
+            Options o;
+            o.command = Command::Convert;
+            o.target = f == 1 ? 204 : 202;
+            o.paths = {file};
+            for (const std::string& name : drop)
+                for (size_t i = 0; i < kKeepFlagCount; ++i)
+                    if (kKeepFlags[i].dropName && name == kKeepFlags[i].dropName) o.drop[i] = true;
+            o.dryRun = true;
+            const FileOutcome planned = RunConvert(o, nullptr).files.at(0);
+            o.dryRun = false;
+            const FileOutcome done = RunConvert(o, nullptr).files.at(0);
+            EXPECT_EQ(planned.status, done.status);
+            EXPECT_EQ(planned.reason, done.reason);
+            EXPECT_EQ(planned.fromVersion, done.fromVersion);
+            EXPECT_EQ(planned.toVersion, done.toVersion);
+            EXPECT_EQ(planned.sizeBefore, done.sizeBefore);
+            EXPECT_EQ(planned.sizeAfter, done.sizeAfter);
+            EXPECT_EQ(planned.backup, done.backup);
+            for (size_t i = 0; i < kKeepFlagCount; ++i) {
+                EXPECT_EQ(planned.dropped.byFlag[i].names, done.dropped.byFlag[i].names) << i;
+                EXPECT_EQ(planned.dropped.byFlag[i].blocks, done.dropped.byFlag[i].blocks) << i;
+            }
+            if (done.status == FileStatus::Converted)
+                EXPECT_EQ(std::filesystem::file_size(file), done.sizeAfter);
+            else
+                EXPECT_EQ(test::TempDir::read(file), files[f]);
         }
     }
 }
