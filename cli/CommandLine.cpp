@@ -106,14 +106,18 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     std::vector<std::string> drops;
     ParsedCommandLine r;
 
-    CLI::App* info = app.add_subcommand("info", "Pokazuje zawartość plików: wersję, punkt odniesienia, "
-                                                "skalę wierzchołków, grupy, siatki i bloki danych dodatkowych");
-    info->add_option("PLIKI", infoPaths, "Pliki QWZ")->type_name("");
+    CLI::App* info = app.add_subcommand("info", "Pokazuje zawartość plików (w folderach: ich plików *.qwz): "
+                                                "wersję, punkt odniesienia, skalę wierzchołków, grupy, siatki "
+                                                "i bloki danych dodatkowych");
+    info->add_option("ŚCIEŻKI", infoPaths, "Pliki QWZ i foldery")->type_name("");
+    info->add_flag("--recursive", r.options.recursive, "Wchodzi także do podfolderów");
     info->add_flag("--json", infoJson, "Wynik w formacie JSON");
 
-    CLI::App* check = app.add_subcommand("check", "Czyta każdy plik w całości i zgłasza uszkodzenia "
-                                                  "(gdzie i co); kod wyjścia 1, gdy któryś jest uszkodzony");
-    check->add_option("PLIKI", checkPaths, "Pliki QWZ")->type_name("");
+    CLI::App* check = app.add_subcommand("check", "Czyta każdy plik (w folderach: ich pliki *.qwz) w całości "
+                                                  "i zgłasza uszkodzenia (gdzie i co); kod wyjścia 1, gdy któryś "
+                                                  "jest uszkodzony");
+    check->add_option("ŚCIEŻKI", checkPaths, "Pliki QWZ i foldery")->type_name("");
+    check->add_flag("--recursive", r.options.recursive, "Wchodzi także do podfolderów");
     check->add_flag("--json", checkJson, "Wynik w formacie JSON");
 
     CLI::App* convert = app.add_subcommand(

@@ -19,12 +19,12 @@ struct Options {
     Command command = Command::None;
     std::vector<std::filesystem::path> paths;
     bool json = false;
+    bool recursive = false;  // folders: their sub-folders too
+    bool dryRun = false;     // convert: nothing written
     // convert only
     int target = 0;
     DropSet drop;
     bool noBackup = false;
-    bool recursive = false;
-    bool dryRun = false;
 };
 
 // Exit codes of the tool.

@@ -252,7 +252,8 @@ nlohmann::ordered_json ConvertToJson(const ConvertReport& r) {
         if (r.dryRun && o.status == FileStatus::Converted) j["bytes"] = o.bytes;
         files.push_back(std::move(j));
     }
-    return {{"dry_run", r.dryRun},
+    return {{"format", kJsonFormat},
+            {"dry_run", r.dryRun},
             {"target", r.target},
             {"files", std::move(files)},
             {"summary",

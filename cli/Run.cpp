@@ -3,6 +3,7 @@
 #include "cli/CheckCommand.h"
 #include "cli/CommandLine.h"
 #include "cli/ConvertCommand.h"
+#include "cli/FileWalk.h"
 #include "cli/InfoCommand.h"
 #include "cli/Text.h"
 
@@ -20,29 +21,25 @@ std::string Dump(const nlohmann::ordered_json& j) {
 int RunInfo(const Options& o, Console& console) {
     int code = kExitOk;
     nlohmann::ordered_json files = nlohmann::ordered_json::array();
-    for (const auto& path : o.paths) {
-        FileInfo info = BuildFileInfo(path);
+    for (const WalkEntry& walked : CollectFiles(o.paths, o.recursive)) {
+        FileInfo info = BuildFileInfo(walked);
         if (!info.load.ok) code = kExitFailed;
         if (o.json) files.push_back(InfoToJson(info));
         else console.Out(InfoToText(info));
     }
-    if (o.json) console.Out(Dump({{"files", std::move(files)}}));
+    if (o.json) console.Out(Dump({{"format", kJsonFormat}, {"files", std::move(files)}}));
     return code;
 }
 
 int RunCheck(const Options& o, Console& console) {
     std::vector<CheckEntry> entries;
-    for (const auto& path : o.paths) {
-        entries.push_back(CheckFile(path));
+    for (const WalkEntry& walked : CollectFiles(o.paths, o.recursive)) {
+        entries.push_back(CheckFile(walked));
         if (!o.json) console.Out(CheckLine(entries.back()));
     }
-    size_t damaged = 0;
-    for (const CheckEntry& e : entries) damaged += e.Damaged() ? 1 : 0;
     if (o.json) console.Out(Dump(CheckToJson(entries)));
-    else
-        console.Out("Sprawdzone pliki: " + std::to_string(entries.size()) + "; uszkodzone: " +
-                    std::to_string(damaged) + "\n");
-    return damaged == 0 ? kExitOk : kExitFailed;
+    else console.Out(CheckSummaryLine(entries));
+    return CountDamaged(entries) + CountPathErrors(entries) == 0 ? kExitOk : kExitFailed;
 }
 
 // One line on standard error, rewritten in place for each file.

@@ -266,6 +266,59 @@ TEST(Tool, DryRunWritesNothingAndSaysWhatWouldBeDropped) {
     EXPECT_EQ(lines[2], "Próba bez zapisu — pliki: 2; do konwersji 2, do pominięcia 0, błędy 0");
 }
 
+// Every command walks folders alike: a sub-folder's files only with
+// --recursive, and a folder named that gives no *.qwz file is an error that
+// says so; every JSON report starts with its "format".
+TEST(Tool, EveryCommandWalksFoldersAndSaysWhenOneHoldsNoQwzFile) {
+    using ordered = nlohmann::ordered_json;
+    TempDir dir;
+    const fs::path root = dir.path() / "projekt";
+    const fs::path empty = dir.path() / "pusty";
+    fs::create_directories(root / "sub");
+    fs::create_directories(empty);
+    dir.write("projekt/notes.txt", {'n'});
+    const std::vector<uint8_t> original = BuildVersion204(FullScene());
+    const fs::path file = dir.write(root / "sub" / "x.qwz", original);
+    struct Row {
+        std::vector<std::string> command;
+        const char* key;  // a key of the file's entry...
+        ordered value;    // ...and its value
+        int version;      // the file's version afterwards
+    };
+    const Row rows[] = {
+        {{"info"}, "version", 204, 204},
+        {{"check"}, "ok", true, 204},
+        {{"convert", "--to", "203", "--dry-run"}, "status", "converted", 204},
+        {{"convert", "--to", "203"}, "status", "converted", 203},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> args = row.command;
+        SCOPED_TRACE(args.back());
+        args.push_back(PathToUtf8(root));
+        ProgramResult flat = Qwz(args);
+        EXPECT_EQ(flat.exitCode, 1);
+        EXPECT_NE(flat.out.find("folder nie zawiera plików *.qwz (podfoldery przeszukuje opcja --recursive)\n"),
+                  std::string::npos)
+            << flat.out;
+
+        args.insert(args.begin() + 1, {"--recursive", "--json"});
+        args.push_back(PathToUtf8(empty));
+        ProgramResult r = Qwz(args);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        const ordered j = ordered::parse(r.out, nullptr, false);
+        ASSERT_FALSE(j.is_discarded()) << r.out;
+        EXPECT_EQ(j.begin().key(), "format");
+        EXPECT_EQ(j["format"], 1);
+        ASSERT_EQ(j["files"].size(), 2u) << r.out;
+        EXPECT_EQ(j["files"][0]["file"], PathToUtf8(file));
+        EXPECT_EQ(j["files"][0][row.key], row.value) << r.out;
+        const ordered& none = j["files"][1];
+        EXPECT_EQ(none["file"], PathToUtf8(empty));
+        EXPECT_EQ(none.contains("error") ? none["error"]["reason"] : none["reason"], "folder nie zawiera plików *.qwz");
+        EXPECT_EQ(VersionByte(file), row.version);
+    }
+}
+
 TEST(Tool, DamagedFileFailsAloneAndIsNamedWithItsReason) {
     TempDir dir;
     const fs::path root = dir.path() / "mix";
