@@ -10,7 +10,7 @@
 
 namespace qwz::cli {
 
-enum class Command { None, Info, Check, Convert };
+enum class Command { None, Info, Check, Convert, Restore };
 
 // What `--drop` names, by row of kKeepFlags; everything not named is kept.
 using DropSet = std::bitset<kKeepFlagCount>;
@@ -20,7 +20,7 @@ struct Options {
     std::vector<std::filesystem::path> paths;
     bool json = false;
     bool recursive = false;  // folders: their sub-folders too
-    bool dryRun = false;     // convert: nothing written
+    bool dryRun = false;     // convert, restore: nothing written
     // convert only
     int target = 0;
     DropSet drop;

@@ -5,6 +5,7 @@
 #include "cli/ConvertCommand.h"
 #include "cli/FileWalk.h"
 #include "cli/InfoCommand.h"
+#include "cli/RestoreCommand.h"
 #include "cli/Text.h"
 
 #include <nlohmann/json.hpp>
@@ -79,6 +80,22 @@ int RunConvertCommand(const Options& o, Console& console) {
     return report.ExitCode();
 }
 
+int RunRestoreCommand(const Options& o, Console& console) {
+    ProgressLine progress(console);
+    Progress onFile;
+    if (console.ErrIsTerminal())
+        onFile = [&progress](size_t i, size_t n, const std::filesystem::path& p) { progress.Show(i, n, p); };
+    RestoreReport report = RunRestore(o, onFile);
+    progress.Clear();
+    if (o.json) {
+        console.Out(Dump(RestoreToJson(report)));
+    } else {
+        for (const RestoreResult& r : report.files) console.Out(RestoreLine(r, report.dryRun));
+        console.Out(RestoreSummaryLine(report));
+    }
+    return report.ExitCode();
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, Console& console) {
@@ -94,6 +111,7 @@ int RunCli(const std::vector<std::string>& args, Console& console) {
         case Command::Info: return RunInfo(o, console);
         case Command::Check: return RunCheck(o, console);
         case Command::Convert: return RunConvertCommand(o, console);
+        case Command::Restore: return RunRestoreCommand(o, console);
         case Command::None: break;
         }
     } catch (const std::exception& e) {

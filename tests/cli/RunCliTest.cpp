@@ -107,7 +107,7 @@ TEST(RunCli, ReadsThatStopEarlyOrCannotStartAreReportedAsDamage) {
 TEST(RunCli, ControlCharactersInANameKeepTheReportOneLinePerFile) {
     const std::string name = "nowy\nplik\x1b[2J.qwz";
     const std::string shown = "nowy\\nplik\\x1b[2J.qwz";
-    for (const char* command : {"check", "info", "convert"}) {
+    for (const char* command : {"check", "info", "convert", "restore"}) {
         std::vector<std::string> args{command, name};
         if (command == std::string("convert")) args = {command, "--to", "203", name};
         CapturedConsole console(false);
