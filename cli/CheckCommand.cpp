@@ -3,6 +3,8 @@
 #include "cli/InfoCommand.h"
 #include "cli/Text.h"
 
+#include <algorithm>
+
 namespace qwz::cli {
 
 CheckEntry CheckFile(const std::filesystem::path& path) {
@@ -14,24 +16,46 @@ CheckEntry CheckFile(const std::filesystem::path& path) {
     return e;
 }
 
+CheckEntry CheckFile(const WalkEntry& walked) {
+    if (walked.error.empty()) return CheckFile(walked.path);
+    CheckEntry e;
+    e.path = walked.path;
+    e.pathError = walked.error;
+    return e;
+}
+
+size_t CountDamaged(const std::vector<CheckEntry>& entries) {
+    return size_t(std::count_if(entries.begin(), entries.end(), [](const CheckEntry& e) { return e.Damaged(); }));
+}
+
+size_t CountPathErrors(const std::vector<CheckEntry>& entries) {
+    return size_t(
+        std::count_if(entries.begin(), entries.end(), [](const CheckEntry& e) { return !e.pathError.empty(); }));
+}
+
 nlohmann::ordered_json CheckToJson(const std::vector<CheckEntry>& entries) {
     nlohmann::ordered_json files = nlohmann::ordered_json::array();
-    size_t damaged = 0;
     for (const CheckEntry& e : entries) {
         nlohmann::ordered_json j;
         PutPath(j, "file", e.path);
-        j["ok"] = !e.Damaged();
+        j["ok"] = !e.Damaged() && e.pathError.empty();
         if (e.version != 0) j["version"] = e.version;
-        if (!e.load.ok) j["error"] = LoadFailureToJson(e.load);
+        if (!e.pathError.empty()) j["error"] = {{"reason", e.pathError}};
+        else if (!e.load.ok) j["error"] = LoadFailureToJson(e.load);
         if (!e.load.notes.empty()) j["notes"] = e.load.notes;
-        if (e.Damaged()) ++damaged;
         files.push_back(std::move(j));
     }
-    return {{"files", std::move(files)}, {"checked", entries.size()}, {"damaged", damaged}};
+    const size_t failed = CountPathErrors(entries);
+    return {{"format", kJsonFormat},
+            {"files", std::move(files)},
+            {"checked", entries.size() - failed},
+            {"damaged", CountDamaged(entries)},
+            {"failed", failed}};
 }
 
 std::string CheckLine(const CheckEntry& e) {
     const std::string path = PathForText(e.path);
+    if (!e.pathError.empty()) return "błąd: " + path + " — " + platform::EscapeControl(e.pathError) + "\n";
     if (!e.load.ok) return "uszkodzony: " + path + " — " + platform::EscapeControl(e.load.reason) + "\n";
     if (!e.load.notes.empty()) {
         std::string s = "uszkodzony: " + path + " — wersja " + std::to_string(e.version) +
@@ -40,6 +64,14 @@ std::string CheckLine(const CheckEntry& e) {
         return s + "\n";
     }
     return "w porządku: " + path + " (wersja " + std::to_string(e.version) + ")\n";
+}
+
+std::string CheckSummaryLine(const std::vector<CheckEntry>& entries) {
+    const size_t failed = CountPathErrors(entries);
+    std::string s = "Sprawdzone pliki: " + std::to_string(entries.size() - failed) +
+                    "; uszkodzone: " + std::to_string(CountDamaged(entries));
+    if (failed != 0) s += "; błędy: " + std::to_string(failed);
+    return s + "\n";
 }
 
 }  // namespace qwz::cli

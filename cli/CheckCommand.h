@@ -2,6 +2,7 @@
 // where and what.
 #pragma once
 
+#include "cli/FileWalk.h"
 #include "cli/LoadFile.h"
 
 #include <nlohmann/json.hpp>
@@ -14,18 +15,24 @@ namespace qwz::cli {
 
 struct CheckEntry {
     std::filesystem::path path;
-    int version = 0;   // 0 when the header could not be read
-    LoadOutcome load;  // reason, offset and field of the damage
+    std::string pathError;  // the path gave no file to check (missing, a folder without *.qwz files): why
+    int version = 0;        // 0 when the header could not be read
+    LoadOutcome load;       // reason, offset and field of the damage
 
     // Damaged: it cannot be read completely, or a reader had to stop early
     // and said so (the rest of the file would be lost by a conversion).
-    bool Damaged() const { return !load.ok || !load.notes.empty(); }
+    bool Damaged() const { return pathError.empty() && (!load.ok || !load.notes.empty()); }
 };
 
 CheckEntry CheckFile(const std::filesystem::path& path);
+// A file the walk found, checked; a path it could not use, with its reason.
+CheckEntry CheckFile(const WalkEntry& walked);
+size_t CountDamaged(const std::vector<CheckEntry>& entries);
+size_t CountPathErrors(const std::vector<CheckEntry>& entries);
 
 nlohmann::ordered_json CheckToJson(const std::vector<CheckEntry>& entries);
 // One line per file.
 std::string CheckLine(const CheckEntry& entry);
+std::string CheckSummaryLine(const std::vector<CheckEntry>& entries);
 
 }  // namespace qwz::cli

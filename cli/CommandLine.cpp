@@ -100,20 +100,24 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     app.footer("Kody wyjścia: 0 — wszystko w porządku, 1 — któryś plik się nie powiódł "
                "albo jest uszkodzony, 2 — błędny wiersz poleceń.");
 
-    std::vector<std::string> infoPaths, checkPaths, convertPaths;
-    bool infoJson = false, checkJson = false, convertJson = false;
+    std::vector<std::string> infoPaths, checkPaths, convertPaths, restorePaths;
+    bool infoJson = false, checkJson = false, convertJson = false, restoreJson = false;
     std::string target;
     std::vector<std::string> drops;
     ParsedCommandLine r;
 
-    CLI::App* info = app.add_subcommand("info", "Pokazuje zawartość plików: wersję, punkt odniesienia, "
-                                                "skalę wierzchołków, grupy, siatki i bloki danych dodatkowych");
-    info->add_option("PLIKI", infoPaths, "Pliki QWZ")->type_name("");
+    CLI::App* info = app.add_subcommand("info", "Pokazuje zawartość plików (w folderach: ich plików *.qwz): "
+                                                "wersję, punkt odniesienia, skalę wierzchołków, grupy, siatki "
+                                                "i bloki danych dodatkowych");
+    info->add_option("ŚCIEŻKI", infoPaths, "Pliki QWZ i foldery")->type_name("");
+    info->add_flag("--recursive", r.options.recursive, "Wchodzi także do podfolderów");
     info->add_flag("--json", infoJson, "Wynik w formacie JSON");
 
-    CLI::App* check = app.add_subcommand("check", "Czyta każdy plik w całości i zgłasza uszkodzenia "
-                                                  "(gdzie i co); kod wyjścia 1, gdy któryś jest uszkodzony");
-    check->add_option("PLIKI", checkPaths, "Pliki QWZ")->type_name("");
+    CLI::App* check = app.add_subcommand("check", "Czyta każdy plik (w folderach: ich pliki *.qwz) w całości "
+                                                  "i zgłasza uszkodzenia (gdzie i co); kod wyjścia 1, gdy któryś "
+                                                  "jest uszkodzony");
+    check->add_option("ŚCIEŻKI", checkPaths, "Pliki QWZ i foldery")->type_name("");
+    check->add_flag("--recursive", r.options.recursive, "Wchodzi także do podfolderów");
     check->add_flag("--json", checkJson, "Wynik w formacie JSON");
 
     CLI::App* convert = app.add_subcommand(
@@ -133,7 +137,16 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
                       "Niczego nie zapisuje; mówi, co stałoby się z każdym plikiem i co zostałoby usunięte");
     convert->add_flag("--json", convertJson, "Wynik w formacie JSON");
     convert->add_option("ŚCIEŻKI", convertPaths, "Pliki QWZ i foldery")->type_name("");
-    for (CLI::App* sub : {info, check, convert}) {
+
+    CLI::App* restore = app.add_subcommand(
+        "restore", "Przywraca oryginały: kopia NAZWA_org.qwz wraca pod nazwę NAZWA.qwz, a plik "
+                   "przekonwertowany znika; w folderach każdy plik z kopią obok siebie i każda kopia "
+                   "bez swojego pliku");
+    restore->add_flag("--recursive", r.options.recursive, "Wchodzi także do podfolderów");
+    restore->add_flag("--dry-run", r.options.dryRun, "Niczego nie zmienia; mówi, co stałoby się z każdym plikiem");
+    restore->add_flag("--json", restoreJson, "Wynik w formacie JSON");
+    restore->add_option("ŚCIEŻKI", restorePaths, "Pliki QWZ, ich kopie *_org.qwz i foldery")->type_name("");
+    for (CLI::App* sub : {info, check, convert, restore}) {
         sub->group("Polecenia");
         sub->set_help_flag("-h,--help", "Pokazuje tę pomoc i kończy działanie")->group("Opcje");
     }
@@ -179,8 +192,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         for (const std::string& d : drops)
             if (!ApplyDrop(o.drop, d))
                 return UsageError("nieznany rodzaj w --drop: \"" + d + "\"; dozwolone: " + DropNames(false));
+    } else if (restore->parsed()) {
+        o.command = Command::Restore;
+        o.json = restoreJson;
+        paths = &restorePaths;
     } else {
-        return UsageError("podaj polecenie: info, check albo convert");
+        return UsageError("podaj polecenie: info, check, convert albo restore");
     }
     if (paths->empty()) return UsageError("podaj co najmniej jeden plik");
     for (const std::string& p : *paths) {

@@ -10,7 +10,7 @@
 
 namespace qwz::cli {
 
-enum class Command { None, Info, Check, Convert };
+enum class Command { None, Info, Check, Convert, Restore };
 
 // What `--drop` names, by row of kKeepFlags; everything not named is kept.
 using DropSet = std::bitset<kKeepFlagCount>;
@@ -19,12 +19,12 @@ struct Options {
     Command command = Command::None;
     std::vector<std::filesystem::path> paths;
     bool json = false;
+    bool recursive = false;  // folders: their sub-folders too
+    bool dryRun = false;     // convert, restore: nothing written
     // convert only
     int target = 0;
     DropSet drop;
     bool noBackup = false;
-    bool recursive = false;
-    bool dryRun = false;
 };
 
 // Exit codes of the tool.

@@ -127,7 +127,8 @@ nlohmann::ordered_json ConvertToJson(const ConvertReport& r) {
         if (o.status != FileStatus::Failed) j["size_before"] = o.sizeBefore;
         files.push_back(std::move(j));
     }
-    return {{"dry_run", r.dryRun},
+    return {{"format", kJsonFormat},
+            {"dry_run", r.dryRun},
             {"target", r.target},
             {"files", std::move(files)},
             {"summary",

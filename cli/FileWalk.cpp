@@ -50,8 +50,9 @@ std::string FolderReason(const std::error_code& ec) {
 
 // The *.qwz files of one folder and, when asked, of its sub-folders (links
 // to folders are not followed, so no walk can loop). A folder that cannot be
-// read is reported and the walk goes on with the others.
-void WalkFolder(const fs::path& dir, bool recursive, std::vector<fs::path>& found,
+// read is reported and the walk goes on with the others. Returns whether
+// it has sub-folders.
+bool WalkFolder(const fs::path& dir, bool recursive, std::vector<fs::path>& found,
                 std::vector<WalkEntry>& unreadable) {
     std::error_code ec;
     std::vector<fs::path> subfolders;
@@ -60,14 +61,17 @@ void WalkFolder(const fs::path& dir, bool recursive, std::vector<fs::path>& foun
         std::error_code typeEc;
         if (it->is_symlink(typeEc) && it->is_directory(typeEc)) continue;
         if (it->is_directory(typeEc)) {
-            if (recursive) subfolders.push_back(it->path());
+            subfolders.push_back(it->path());
         } else if (it->is_regular_file(typeEc) && HasQwzExtension(it->path())) {
             found.push_back(it->path());
         }
     }
-    if (ec) unreadable.push_back({dir, FolderReason(ec)});
-    std::sort(subfolders.begin(), subfolders.end());
-    for (const fs::path& sub : subfolders) WalkFolder(sub, recursive, found, unreadable);
+    if (ec) unreadable.push_back({dir, FolderReason(ec), {}, false});
+    if (recursive) {
+        std::sort(subfolders.begin(), subfolders.end());
+        for (const fs::path& sub : subfolders) WalkFolder(sub, recursive, found, unreadable);
+    }
+    return !subfolders.empty();
 }
 
 }  // namespace
@@ -79,8 +83,8 @@ bool HasQwzExtension(const fs::path& path) {
 std::vector<WalkEntry> CollectFiles(const std::vector<fs::path>& paths, bool recursive) {
     std::vector<WalkEntry> out;
     std::set<fs::path> seen;
-    auto add = [&](const fs::path& p) {
-        if (seen.insert(Identity(p)).second) out.push_back({p, {}});
+    auto add = [&](const fs::path& p, const fs::path& folder) {
+        if (seen.insert(Identity(p)).second) out.push_back({p, {}, folder});
     };
     for (const fs::path& arg : paths) {
         std::error_code ec;
@@ -89,21 +93,32 @@ std::vector<WalkEntry> CollectFiles(const std::vector<fs::path>& paths, bool rec
             // A name that is not there is not an error of fs::status on
             // POSIX; under mingw-w64 it is ENOENT.
             const bool missing = !ec || ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory;
-            out.push_back({arg, missing ? "nie ma takiego pliku ani folderu"
-                                        : "nie można odczytać ścieżki (" + platform::SystemReason(ec) + ")"});
+            out.push_back({arg,
+                           missing ? "nie ma takiego pliku ani folderu"
+                                   : "nie można odczytać ścieżki (" + platform::SystemReason(ec) + ")",
+                           {}, missing});
             continue;
         }
         if (!fs::is_directory(st)) {
-            add(arg);  // a file named by the user is taken whatever its extension
+            add(arg, {});  // a file named by the user is taken whatever its extension
             continue;
         }
         std::vector<fs::path> found;
         std::vector<WalkEntry> unreadable;
-        WalkFolder(arg, recursive, found, unreadable);
+        const bool subfolders = WalkFolder(arg, recursive, found, unreadable);
+        // A folder with nothing to work on is most likely a wrong path:
+        // said, rather than passed over in silence.
+        if (found.empty() && unreadable.empty())
+            out.push_back({arg, std::string("folder nie zawiera plików *.qwz") +
+                                    (subfolders && !recursive ? " (podfoldery przeszukuje opcja --recursive)" : ""),
+                           arg});
         found = WithoutKeptBackups(found);
         std::sort(found.begin(), found.end());
-        for (const fs::path& p : found) add(p);
-        out.insert(out.end(), unreadable.begin(), unreadable.end());
+        for (const fs::path& p : found) add(p, arg);
+        for (WalkEntry& e : unreadable) {
+            e.folder = arg;
+            out.push_back(std::move(e));
+        }
     }
     return out;
 }

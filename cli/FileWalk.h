@@ -11,7 +11,9 @@ namespace qwz::cli {
 
 struct WalkEntry {
     std::filesystem::path path;
-    std::string error;  // non-empty: the path cannot be used (the reason, in Polish)
+    std::string error;             // non-empty: the path cannot be used (the reason, in Polish)
+    std::filesystem::path folder;  // the folder named through which it was found; empty: named itself
+    bool missing = false;          // a path named that nothing has (`error` says so)
 };
 
 // The extension is ".qwz" in any letter case.
@@ -20,8 +22,10 @@ bool HasQwzExtension(const std::filesystem::path& path);
 // Files in command-line order; each folder's files sorted by path. A file
 // reached twice is listed once. In a folder, "hall_org.qwz" beside
 // "hall.qwz" (any letter case) is the copy an earlier conversion kept and is
-// not listed; one without its original is. A path that does not exist, or a folder that
-// cannot be read, is listed with its reason.
+// not listed; one without its original is. A path that does not exist, a
+// folder that cannot be read, and a folder named that holds no *.qwz file
+// (none of its sub-folders either, when they are walked) are listed with
+// their reasons.
 std::vector<WalkEntry> CollectFiles(const std::vector<std::filesystem::path>& paths, bool recursive);
 
 }  // namespace qwz::cli

@@ -70,6 +70,14 @@ FileInfo BuildFileInfo(const std::filesystem::path& path) {
     return info;
 }
 
+FileInfo BuildFileInfo(const WalkEntry& walked) {
+    if (walked.error.empty()) return BuildFileInfo(walked.path);
+    FileInfo info;
+    info.path = walked.path;
+    info.load.reason = walked.error;
+    return info;
+}
+
 nlohmann::ordered_json LoadFailureToJson(const LoadOutcome& load) {
     nlohmann::ordered_json j;
     j["reason"] = load.reason;

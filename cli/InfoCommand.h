@@ -2,6 +2,7 @@
 // (keys in the order written, for people who read it).
 #pragma once
 
+#include "cli/FileWalk.h"
 #include "cli/LoadFile.h"
 #include "document/Klasaqwz.h"
 
@@ -63,6 +64,8 @@ const char* BlockTypeName(int kind);
 FileInfo DescribeDocument(KlasaQwz& doc);
 // Loads the file and describes it; load.ok tells whether it could be read.
 FileInfo BuildFileInfo(const std::filesystem::path& path);
+// The same for a file the walk found; a path it could not use fails with its reason.
+FileInfo BuildFileInfo(const WalkEntry& walked);
 
 nlohmann::ordered_json InfoToJson(const FileInfo& info);
 std::string InfoToText(const FileInfo& info);

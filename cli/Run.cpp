@@ -3,7 +3,9 @@
 #include "cli/CheckCommand.h"
 #include "cli/CommandLine.h"
 #include "cli/ConvertCommand.h"
+#include "cli/FileWalk.h"
 #include "cli/InfoCommand.h"
+#include "cli/RestoreCommand.h"
 #include "cli/Text.h"
 
 #include <nlohmann/json.hpp>
@@ -20,29 +22,25 @@ std::string Dump(const nlohmann::ordered_json& j) {
 int RunInfo(const Options& o, Console& console) {
     int code = kExitOk;
     nlohmann::ordered_json files = nlohmann::ordered_json::array();
-    for (const auto& path : o.paths) {
-        FileInfo info = BuildFileInfo(path);
+    for (const WalkEntry& walked : CollectFiles(o.paths, o.recursive)) {
+        FileInfo info = BuildFileInfo(walked);
         if (!info.load.ok) code = kExitFailed;
         if (o.json) files.push_back(InfoToJson(info));
         else console.Out(InfoToText(info));
     }
-    if (o.json) console.Out(Dump({{"files", std::move(files)}}));
+    if (o.json) console.Out(Dump({{"format", kJsonFormat}, {"files", std::move(files)}}));
     return code;
 }
 
 int RunCheck(const Options& o, Console& console) {
     std::vector<CheckEntry> entries;
-    for (const auto& path : o.paths) {
-        entries.push_back(CheckFile(path));
+    for (const WalkEntry& walked : CollectFiles(o.paths, o.recursive)) {
+        entries.push_back(CheckFile(walked));
         if (!o.json) console.Out(CheckLine(entries.back()));
     }
-    size_t damaged = 0;
-    for (const CheckEntry& e : entries) damaged += e.Damaged() ? 1 : 0;
     if (o.json) console.Out(Dump(CheckToJson(entries)));
-    else
-        console.Out("Sprawdzone pliki: " + std::to_string(entries.size()) + "; uszkodzone: " +
-                    std::to_string(damaged) + "\n");
-    return damaged == 0 ? kExitOk : kExitFailed;
+    else console.Out(CheckSummaryLine(entries));
+    return CountDamaged(entries) + CountPathErrors(entries) == 0 ? kExitOk : kExitFailed;
 }
 
 // One line on standard error, rewritten in place for each file.
@@ -82,6 +80,22 @@ int RunConvertCommand(const Options& o, Console& console) {
     return report.ExitCode();
 }
 
+int RunRestoreCommand(const Options& o, Console& console) {
+    ProgressLine progress(console);
+    Progress onFile;
+    if (console.ErrIsTerminal())
+        onFile = [&progress](size_t i, size_t n, const std::filesystem::path& p) { progress.Show(i, n, p); };
+    RestoreReport report = RunRestore(o, onFile);
+    progress.Clear();
+    if (o.json) {
+        console.Out(Dump(RestoreToJson(report)));
+    } else {
+        for (const RestoreResult& r : report.files) console.Out(RestoreLine(r, report.dryRun));
+        console.Out(RestoreSummaryLine(report));
+    }
+    return report.ExitCode();
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, Console& console) {
@@ -97,6 +111,7 @@ int RunCli(const std::vector<std::string>& args, Console& console) {
         case Command::Info: return RunInfo(o, console);
         case Command::Check: return RunCheck(o, console);
         case Command::Convert: return RunConvertCommand(o, console);
+        case Command::Restore: return RunRestoreCommand(o, console);
         case Command::None: break;
         }
     } catch (const std::exception& e) {

@@ -25,6 +25,10 @@ std::filesystem::path PathFromUtf8(std::string_view utf8);
 // holds (control characters and bytes that are not UTF-8 as escapes).
 using platform::PathForText;
 
+// The shape of every JSON report, its first key "format": raised when a key
+// changes its meaning or goes away (a new key leaves it as it is).
+constexpr int kJsonFormat = 1;
+
 // Sets j[key] to the path as UTF-8 and, when the native name is not valid
 // Unicode (so that text holds U+FFFD in its place), j[key + "_base64"] to
 // the base64 of the native name's bytes: POSIX bytes, UTF-16LE on Windows.

@@ -40,7 +40,7 @@ TEST(CommandLine, ConvertOptionsBecomeTheirValues) {
 
     for (auto args : std::vector<std::vector<std::string>>{
              {"convert", "--to", "2030", "x"}, {"convert", "--to", "", "x"}, {"convert", "--to"},
-             {"check"}, {"info", "x", "--to", "203"}, {"unknown", "x"}}) {
+             {"check"}, {"info", "x", "--to", "203"}, {"unknown", "x"}, {"restore"}, {"restore", "--to", "203", "x"}}) {
         ParsedCommandLine bad = ParseCommandLine(args);
         EXPECT_FALSE(bad.run) << args[0];
         EXPECT_EQ(bad.exitCode, kExitUsage) << args[0];

@@ -94,12 +94,11 @@ TEST(RunCli, ReadsThatStopEarlyOrCannotStartAreReportedAsDamage) {
     EXPECT_EQ(console.out, PathToUtf8(unknown) +
                                "\n  błąd: nieobsługiwana wersja formatu 205 (obsługiwane: 201, 202, 203, 204)\n");
 
+    // The folder gives its files, the one named before it only once.
     CapturedConsole check(false);
     EXPECT_EQ(RunCli({"check", PathToUtf8(unknown), PathToUtf8(dir.path())}, check), 1);
-    EXPECT_NE(check.out.find("uszkodzony: " + PathToUtf8(dir.path()) + " — to nie jest zwykły plik"),
-              std::string::npos)
-        << check.out;
-    EXPECT_NE(check.out.find("Sprawdzone pliki: 2; uszkodzone: 2"), std::string::npos);
+    EXPECT_NE(check.out.find(CheckLine(e)), std::string::npos) << check.out;
+    EXPECT_NE(check.out.find("\nSprawdzone pliki: 2; uszkodzone: 2\n"), std::string::npos) << check.out;
 }
 
 // A file name with control characters is shown escaped, so every report
@@ -108,7 +107,7 @@ TEST(RunCli, ReadsThatStopEarlyOrCannotStartAreReportedAsDamage) {
 TEST(RunCli, ControlCharactersInANameKeepTheReportOneLinePerFile) {
     const std::string name = "nowy\nplik\x1b[2J.qwz";
     const std::string shown = "nowy\\nplik\\x1b[2J.qwz";
-    for (const char* command : {"check", "info", "convert"}) {
+    for (const char* command : {"check", "info", "convert", "restore"}) {
         std::vector<std::string> args{command, name};
         if (command == std::string("convert")) args = {command, "--to", "203", name};
         CapturedConsole console(false);

@@ -3,6 +3,7 @@
 #include "RunProgram.h"
 #include "SceneFile.h"
 #include "cli/Text.h"
+#include "engine/BackupName.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -264,6 +265,106 @@ TEST(Tool, DryRunWritesNothingAndSaysWhatWouldBeDropped) {
                             PathToUtf8(root / "a_org.qwz") +
                             "; usunięte zostałyby: linie (nazwy 2, rekordy 3), strefy skalowania (bloki 1)");
     EXPECT_EQ(lines[2], "Próba bez zapisu — pliki: 2; do konwersji 2, do pominięcia 0, błędy 0");
+}
+
+// Every command walks folders alike: a sub-folder's files only with
+// --recursive, and a folder named that gives no *.qwz file is an error that
+// says so; every JSON report starts with its "format". In this order the
+// conversion changes the file and the restore puts it back.
+TEST(Tool, EveryCommandWalksFoldersAndSaysWhenOneHoldsNoQwzFile) {
+    using ordered = nlohmann::ordered_json;
+    TempDir dir;
+    const fs::path root = dir.path() / "projekt";
+    const fs::path empty = dir.path() / "pusty";
+    fs::create_directories(root / "sub");
+    fs::create_directories(empty);
+    dir.write("projekt/notes.txt", {'n'});
+    const std::vector<uint8_t> original = BuildVersion204(FullScene());
+    const fs::path file = dir.write(root / "sub" / "x.qwz", original);
+    struct Row {
+        std::vector<std::string> command;
+        const char* key;  // a key of the file's entry...
+        ordered value;    // ...and its value
+        int version;      // the file's version afterwards
+    };
+    const Row rows[] = {
+        {{"info"}, "version", 204, 204},
+        {{"check"}, "ok", true, 204},
+        {{"convert", "--to", "203", "--dry-run"}, "status", "converted", 204},
+        {{"convert", "--to", "203"}, "status", "converted", 203},
+        {{"restore", "--dry-run"}, "status", "restored", 203},
+        {{"restore"}, "status", "restored", 204},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> args = row.command;
+        SCOPED_TRACE(args.back());
+        args.push_back(PathToUtf8(root));
+        ProgramResult flat = Qwz(args);
+        EXPECT_EQ(flat.exitCode, 1);
+        EXPECT_NE(flat.out.find("folder nie zawiera plików *.qwz (podfoldery przeszukuje opcja --recursive)\n"),
+                  std::string::npos)
+            << flat.out;
+
+        args.insert(args.begin() + 1, {"--recursive", "--json"});
+        args.push_back(PathToUtf8(empty));
+        ProgramResult r = Qwz(args);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        const ordered j = ordered::parse(r.out, nullptr, false);
+        ASSERT_FALSE(j.is_discarded()) << r.out;
+        EXPECT_EQ(j.begin().key(), "format");
+        EXPECT_EQ(j["format"], 1);
+        ASSERT_EQ(j["files"].size(), 2u) << r.out;
+        EXPECT_EQ(j["files"][0]["file"], PathToUtf8(file));
+        EXPECT_EQ(j["files"][0][row.key], row.value) << r.out;
+        const ordered& none = j["files"][1];
+        EXPECT_EQ(none["file"], PathToUtf8(empty));
+        EXPECT_EQ(none.contains("error") ? none["error"]["reason"] : none["reason"], "folder nie zawiera plików *.qwz");
+        EXPECT_EQ(VersionByte(file), row.version);
+    }
+    EXPECT_EQ(TempDir::read(file), original);
+    EXPECT_FALSE(fs::exists(root / "sub" / "x_org.qwz"));
+}
+
+// restore puts back every kept original of a tree: beside a converted file,
+// and with the file gone. A file without a backup is the restore's business
+// only when named.
+TEST(Tool, RestorePutsTheKeptOriginalsOfATreeBack) {
+    TempDir dir;
+    const fs::path root = dir.path() / "hala";
+    fs::create_directories(root / "sub");
+    const std::vector<uint8_t> full = BuildVersion204(FullScene());
+    const std::vector<uint8_t> lines = BuildVersion204(LinesOnly());
+    const fs::path a = dir.write(root / "a.qwz", full);
+    const fs::path b = dir.write(root / "b.qwz", lines);
+    const fs::path c = dir.write(root / "sub" / "c.qwz", full);
+    ASSERT_EQ(Qwz({"convert", "--to", "202", "--recursive", PathToUtf8(root)}).exitCode, 0);
+    const fs::path plain = dir.write(root / "plain.qwz", lines);
+    fs::remove(b);
+
+    auto line = [](const fs::path& p) {
+        return "przywrócony: " + PathToUtf8(p) + " z kopii " + PathToUtf8(BackupPath(p));
+    };
+    ProgramResult real = Qwz({"restore", "--recursive", PathToUtf8(root)});
+    EXPECT_EQ(real.exitCode, 0) << real.err;
+    EXPECT_EQ(Lines(real.out), (std::vector<std::string>{line(a), line(b), line(c),
+                                                         "Pliki: 3; przywrócone 3, pominięte 0, błędy 0"}));
+    EXPECT_EQ(TempDir::read(a), full);
+    EXPECT_EQ(TempDir::read(b), lines);
+    EXPECT_EQ(TempDir::read(c), full);
+    EXPECT_EQ(TempDir::read(plain), lines);
+    EXPECT_EQ(Snapshot(dir.path()).files.size(), 4u) << "no backup is left";
+
+    const fs::path missing = root / "brak.qwz";
+    ProgramResult named = Qwz({"restore", PathToUtf8(plain), PathToUtf8(missing), PathToUtf8(root)});
+    EXPECT_EQ(named.exitCode, 1);
+    EXPECT_EQ(Lines(named.out),
+              (std::vector<std::string>{
+                  "pominięty: " + PathToUtf8(plain) + " — brak kopii zapasowej \"" +
+                      PathToUtf8(BackupPath(plain)) + "\"",
+                  "błąd: " + PathToUtf8(missing) + " — nie ma takiego pliku ani jego kopii zapasowej \"" +
+                      PathToUtf8(BackupPath(missing)) + "\"",
+                  "pominięty: " + PathToUtf8(root) + " — folder nie zawiera kopii zapasowych *_org.qwz",
+                  "Pliki: 3; przywrócone 0, pominięte 2, błędy 1"}));
 }
 
 TEST(Tool, DamagedFileFailsAloneAndIsNamedWithItsReason) {

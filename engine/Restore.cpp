@@ -1,0 +1,193 @@
+#include "engine/Restore.h"
+
+#include "engine/BackupName.h"
+#include "platform/OriginalFile.h"
+#include "platform/SafeReplace.h"
+
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace qwz {
+namespace {
+
+using platform::FileState;
+using platform::NameKind;
+using platform::PathForMessage;
+using NativeString = fs::path::string_type;
+
+NativeString AsciiLower(NativeString s) {
+    for (auto& c : s)
+        if (c >= 'A' && c <= 'Z') c = fs::path::value_type(c - 'A' + 'a');
+    return s;
+}
+
+fs::path FolderOf(const fs::path& path) {
+    fs::path folder = path.parent_path();
+    return folder.empty() ? fs::path(".") : folder;
+}
+
+// "a" for a name "a_org.qwz" (the ending in any letter case); empty for
+// any other name.
+NativeString BackupStem(const fs::path& path) {
+    const NativeString name = path.filename().native();
+    const NativeString suffix = fs::path("_org.qwz").native();
+    if (name.size() <= suffix.size() || AsciiLower(name.substr(name.size() - suffix.size())) != suffix)
+        return {};
+    return name.substr(0, name.size() - suffix.size());
+}
+
+// The file a backup belongs to: "a.qwz" beside "a_org.qwz", with the
+// extension in the letter case the folder has it (a file "A.QWZ" keeps its
+// backup as "A_org.qwz"); "a.qwz" when there is none.
+fs::path OriginalBeside(const fs::path& backup, const NativeString& stem, platform::FileOps& ops) {
+    const NativeString extension = fs::path(".qwz").native();
+    NativeString chosen = stem + extension;
+    bool exact = false, other = false;
+    std::vector<fs::path> names;
+    if (ops.ListFolder(FolderOf(backup), names)) {
+        for (const fs::path& entry : names) {
+            const NativeString& name = entry.native();
+            if (name.size() != chosen.size() || name.compare(0, stem.size(), stem) != 0 ||
+                AsciiLower(name.substr(stem.size())) != extension)
+                continue;
+            if (name.compare(stem.size(), extension.size(), extension) == 0) {
+                exact = true;
+            } else if (!other || name < chosen) {
+                chosen = name;
+                other = true;
+            }
+        }
+    }
+    return backup.parent_path() / fs::path(exact ? stem + extension : chosen);
+}
+
+RestoreResult& Finish(RestoreResult& r, RestoreStatus status, std::string reason = {}) {
+    r.status = status;
+    r.reason = std::move(reason);
+    return r;
+}
+
+std::string NotRegular(const fs::path& backup, NameKind kind) {
+    const std::string name = "kopia zapasowa " + PathForMessage(backup);
+    switch (kind) {
+    case NameKind::Link: return name + " jest dowiązaniem symbolicznym, nie zwykłym plikiem; niczego nie zmieniono";
+    case NameKind::Folder: return name + " jest folderem, nie plikiem; niczego nie zmieniono";
+    default: return name + " nie jest zwykłym plikiem; niczego nie zmieniono";
+    }
+}
+
+std::string FileChanged(const fs::path& file) {
+    return "plik " + PathForMessage(file) +
+           " zmienił się w trakcie przywracania (zapisuje go inny program?); nie został zastąpiony";
+}
+
+std::string BackupChanged(const fs::path& backup) {
+    return "kopia zapasowa " + PathForMessage(backup) + " zmieniła się w trakcie przywracania; niczego nie zmieniono";
+}
+
+std::string FileAppeared(const fs::path& file, const fs::path& backup) {
+    return "plik " + PathForMessage(file) + " pojawił się w trakcie przywracania; kopia zapasowa " +
+           PathForMessage(backup) + " została na swoim miejscu";
+}
+
+// The backup takes the free name of the missing file, by a step that
+// refuses to replace whatever has the name by then: a rename, or where the
+// file system has no such rename, a second name and then the backup's name
+// removed.
+RestoreResult& MoveToFreeName(RestoreResult& r, platform::FileOps& ops) {
+    std::string error;
+    switch (ops.RenameNoReplace(r.backup, r.file, error)) {
+    case platform::NoReplace::Done: return Finish(r, RestoreStatus::Restored);
+    case platform::NoReplace::NameTaken: return Finish(r, RestoreStatus::Failed, FileAppeared(r.file, r.backup));
+    case platform::NoReplace::Failed: return Finish(r, RestoreStatus::Failed, error);
+    case platform::NoReplace::Unsupported: break;
+    }
+    switch (ops.Link(r.backup, r.file, error)) {
+    case platform::NoReplace::Done: break;
+    case platform::NoReplace::NameTaken: return Finish(r, RestoreStatus::Failed, FileAppeared(r.file, r.backup));
+    default: return Finish(r, RestoreStatus::Failed, error);
+    }
+    // The original is back under its name; a backup name that cannot be
+    // removed is one more name of it, which a later restore removes.
+    if (!ops.Remove(r.backup, error)) return Finish(r, RestoreStatus::Restored, error);
+    return Finish(r, RestoreStatus::Restored);
+}
+
+}  // namespace
+
+RestoreResult RestoreQwz(const fs::path& path, bool write, platform::FileOps& ops) {
+    RestoreResult r;
+    r.file = path;
+    fs::path backup = BackupPath(path);
+    // A name "a_org.qwz" is a backup unless it has a backup of its own.
+    const NativeString stem = BackupStem(path);
+    if (!stem.empty() && ops.Examine(backup, false, nullptr) == NameKind::Missing) {
+        backup = path;
+        r.file = OriginalBeside(path, stem, ops);
+    }
+    const fs::path& file = r.file;
+
+    FileState judged;
+    const NameKind backupKind = ops.Examine(backup, false, &judged);
+    const bool fileThere = ops.Examine(file, false, nullptr) != NameKind::Missing;
+    if (backupKind == NameKind::Missing) {
+        if (fileThere) return Finish(r, RestoreStatus::Skipped, "brak kopii zapasowej " + PathForMessage(backup));
+        return Finish(r, RestoreStatus::Failed,
+                      "nie ma takiego pliku ani jego kopii zapasowej " + PathForMessage(backup));
+    }
+    r.backup = backup;
+    if (backupKind != NameKind::Regular) return Finish(r, RestoreStatus::Failed, NotRegular(backup, backupKind));
+
+    // The user's file is held first, then its backup: every restore takes
+    // the two locks in that order, and a conversion of either file waits.
+    std::string reason, error, ignored;
+    platform::OriginalFile held(ops);
+    if (fileThere) {
+        if (!held.Open(file, reason)) return Finish(r, RestoreStatus::Failed, reason);
+        if (!platform::CanReplace(held, {}, reason)) return Finish(r, RestoreStatus::Failed, reason);
+    }
+
+    // A second name of the user's file itself: a conversion stopped before
+    // its new file took the name. The file is the original; the extra name
+    // goes, and only while it still leads to that file.
+    if (fileThere && judged.SameFile(held.state())) {
+        const std::string note =
+            "plik już jest oryginałem (kopia była jego drugą nazwą, pozostałą po przerwanej konwersji)";
+        if (!write) return Finish(r, RestoreStatus::Restored, note);
+        FileState now;
+        if (ops.Examine(backup, false, &now) != NameKind::Regular || !now.SameFile(held.state()) || now.links < 2)
+            return Finish(r, RestoreStatus::Failed, BackupChanged(backup));
+        if (!ops.Remove(backup, error)) return Finish(r, RestoreStatus::Failed, error);
+        ops.SyncFolder(FolderOf(file), ignored);
+        return Finish(r, RestoreStatus::Restored, note);
+    }
+
+    // The backup is opened and locked, so that no conversion of it runs
+    // meanwhile, and its name must still lead to that regular file.
+    platform::OriginalFile kept(ops);
+    if (!kept.Open(backup, reason)) return Finish(r, RestoreStatus::Failed, reason);
+    FileState now;
+    if (ops.Examine(backup, false, &now) != NameKind::Regular || !now.SameFile(kept.state()))
+        return Finish(r, RestoreStatus::Failed, BackupChanged(backup));
+    if (!write) return Finish(r, RestoreStatus::Restored);
+
+    if (!kept.Unchanged(reason)) return Finish(r, RestoreStatus::Failed, BackupChanged(backup));
+    if (fileThere && !held.Unchanged(reason)) return Finish(r, RestoreStatus::Failed, FileChanged(file));
+    // Where an open file cannot be replaced or moved, both are let go just
+    // before the one step.
+    if (!ops.CanReplaceOpenFile()) {
+        held.Close();
+        kept.Close();
+    }
+    if (fileThere) {
+        if (!ops.RenameReplace(backup, file, error)) return Finish(r, RestoreStatus::Failed, error);
+        Finish(r, RestoreStatus::Restored);
+    } else if (MoveToFreeName(r, ops).status != RestoreStatus::Restored) {
+        return r;
+    }
+    ops.SyncFolder(FolderOf(file), ignored);
+    return r;
+}
+
+}  // namespace qwz
