@@ -30,8 +30,11 @@ void* operator new(size_t n) {
     if (void* p = std::malloc(n ? n : 1)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
+// Out of line on purpose: inlined where the memory came from operator new,
+// GCC sees free() of it and warns (-Wmismatched-new-delete), not knowing
+// that the operator new above allocates with malloc.
+[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
+[[gnu::noinline]] void operator delete(void* p, size_t) noexcept { std::free(p); }
 
 namespace qwz {
 namespace {
