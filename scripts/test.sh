@@ -3,6 +3,7 @@
 # test executables under Wine, the native tests again with AddressSanitizer
 # and UBSan, and each fuzz target for a short fixed time.
 # QWZ_FUZZ_SECONDS sets that time (default 60; 0 skips the fuzz run).
+# The three builds treat warnings as errors (QWZ_WARNINGS_AS_ERRORS).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 fuzz_seconds="${QWZ_FUZZ_SECONDS:-60}"
@@ -17,7 +18,7 @@ jobs=$(nproc)
 status=0
 for preset in linux windows sanitize; do
   echo "== $preset: configure and build"
-  cmake --preset "$preset" >/dev/null
+  cmake --preset "$preset" -DQWZ_WARNINGS_AS_ERRORS=ON >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
   echo "== $preset: tests"
   ctest --preset "$preset" || status=1
