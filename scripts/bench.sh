@@ -5,8 +5,8 @@
 # Arguments go to the benchmark (qwz_bench [--runs N] [--small-only]).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/quiet-build.sh
 bash scripts/setup.sh
-cmake --preset linux >/dev/null
-cmake --build --preset linux --target qwz_bench >/dev/null
+quiet_build bench linux --target qwz_bench
 echo "machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg), $(date -u '+%Y-%m-%d %H:%M UTC')"
 exec build/linux/bench/qwz_bench "$@"

@@ -6,13 +6,29 @@
 # Usage: scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/quiet-build.sh
+usage() {
+  echo "usage: bash scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]" >&2
+  echo "  SECONDS_PER_TARGET: a whole number of seconds above 0 (default 60)" >&2
+  echo "  TARGET: fuzz_load, fuzz_load_save or fuzz_tail (default all three)" >&2
+  exit 2
+}
 seconds="${1:-60}"
 shift || true
+# libFuzzer takes -max_total_time=0 (and anything it cannot parse) as "no
+# limit", so only a positive whole number is let through.
+[[ "$seconds" =~ ^[0-9]+$ ]] && ((10#$seconds > 0)) || usage
+seconds=$((10#$seconds))
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_load fuzz_load_save fuzz_tail)
+for target in "${targets[@]}"; do
+  case "$target" in
+    fuzz_load | fuzz_load_save | fuzz_tail) ;;
+    *) echo "fuzz: unknown target $target" >&2; usage ;;
+  esac
+done
 
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz >/dev/null
+quiet_build fuzz fuzz
 bin=build/fuzz/fuzz
 work=build/fuzz/work
 rm -rf "$work/seeds"
@@ -25,7 +41,6 @@ for target in "${targets[@]}"; do
     fuzz_load) seeds="$work/seeds/load" ;;
     fuzz_load_save) seeds="$work/seeds/load_save" ;;
     fuzz_tail) seeds="$work/seeds/tail" ;;
-    *) echo "unknown target $target" >&2; exit 2 ;;
   esac
   corpus="$work/corpus/$target"
   mkdir -p "$corpus"

@@ -4,9 +4,9 @@
 # sample (samples/*.qwz) in a temporary folder and tells what happened.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/quiet-build.sh
 bash scripts/setup.sh
-cmake --preset linux >/dev/null
-cmake --build --preset linux --target qwz-downgrader >/dev/null
+quiet_build run linux --target qwz-downgrader
 program="$PWD/build/linux/app/qwz-downgrader"
 if [ $# -gt 0 ]; then
   exec "$program" "$@"

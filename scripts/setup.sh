@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
-  libboost-dev libgtest-dev googletest libbenchmark-dev
+  libboost-dev libgtest-dev googletest
   libcli11-dev nlohmann-json3-dev
   g++-mingw-w64-x86-64-posix wine wine64 fonts-wine
   xvfb xdotool x11-apps imagemagick nsis

@@ -180,7 +180,9 @@ TEST(ConcurrentConversion, ForcedTimingNeverLosesTheOriginal) {
             EXPECT_EQ(secondResult, kConversionFailed);
             EXPECT_EQ(secondReason, "plik jest właśnie konwertowany przez inny program");
         }
-        if (c.action == Action::SecondWaits) EXPECT_EQ(secondResult, kSkipped) << secondReason;
+        if (c.action == Action::SecondWaits) {
+            EXPECT_EQ(secondResult, kSkipped) << secondReason;
+        }
     }
 }
 

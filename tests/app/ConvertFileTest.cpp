@@ -273,7 +273,9 @@ TEST_P(ConvertFileFaults, EveryFileSystemStepFailingLeavesTheOriginalSafe) {
             std::vector<uint8_t> now = TempDir::read(file);
             KlasaQwz doc;
             EXPECT_EQ(doc.LoadBytes(now.data(), now.size()), c.target);
-            if (c.keepOriginal) EXPECT_EQ(TempDir::read(run.path() / "hall_org.qwz"), bytes);
+            if (c.keepOriginal) {
+                EXPECT_EQ(TempDir::read(run.path() / "hall_org.qwz"), bytes);
+            }
             EXPECT_EQ(Listing(run.path()), converted);
         } else {
             EXPECT_EQ(result, kConversionFailed);

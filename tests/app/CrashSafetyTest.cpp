@@ -115,7 +115,9 @@ TEST(CrashSafety, KilledAtRandomMomentsTheUsersFileIsNeverLost) {
         if (now == original) {
             ++keptOriginal;
             // A backup name made before the kill can only be the original.
-            if (std::filesystem::exists(backup)) ASSERT_EQ(TempDir::read(backup), original) << k;
+            if (std::filesystem::exists(backup)) {
+                ASSERT_EQ(TempDir::read(backup), original) << k;
+            }
             fresh = false;  // the next conversion starts from what the kill left
         } else {
             ASSERT_EQ(now, converted) << "kill " << k << ": neither the original nor the converted file";

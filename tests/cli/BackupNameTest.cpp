@@ -148,7 +148,7 @@ TEST(BackupName, ThePlanIsWhatTheConversionDoes) {
         test::Bytes().magic(205).zeros(40).vec(),          // a version that is not read
         test::Bytes().magic(204).i32(1).zeros(8).vec(),    // damaged
     };
-    for (const auto drop : {std::vector<std::string>{}, std::vector<std::string>{"lines", "uv"}}) {
+    for (const auto& drop : {std::vector<std::string>{}, std::vector<std::string>{"lines", "uv"}}) {
         for (size_t f = 0; f < files.size(); ++f) {
             SCOPED_TRACE("file " + std::to_string(f) + ", drops " + std::to_string(drop.size()));
             test::TempDir dir;

@@ -23,13 +23,17 @@ static std::atomic<size_t> g_largestAllocation{0};
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"  // both sides are replaced here
 #endif
 
-void* operator new(size_t n) {
+// The replacements stay out of line: inlined into a caller, GCC sees malloc
+// from operator new meet operator delete, or operator new's memory meet
+// free(), and warns of a mismatch (-Wmismatched-new-delete) although the
+// pair matches.
+[[gnu::noinline]] void* operator new(size_t n) {
     if (g_trackAllocations && n > g_largestAllocation) g_largestAllocation = n;
     if (void* p = std::malloc(n ? n : 1)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
+[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
+[[gnu::noinline]] void operator delete(void* p, size_t) noexcept { std::free(p); }
 
 namespace qwz {
 namespace {

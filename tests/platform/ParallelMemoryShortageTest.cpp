@@ -19,13 +19,17 @@ thread_local int failingAllocation = 0;
 
 }  // namespace
 
-void* operator new(size_t n) {
+// The replacements stay out of line: inlined into a caller, GCC sees malloc
+// from operator new meet operator delete, or operator new's memory meet
+// free(), and warns of a mismatch (-Wmismatched-new-delete) although the
+// pair matches.
+[[gnu::noinline]] void* operator new(size_t n) {
     if (failingAllocation > 0 && --failingAllocation == 0) throw std::bad_alloc();
     if (void* p = std::malloc(n ? n : 1)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
+[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
+[[gnu::noinline]] void operator delete(void* p, size_t) noexcept { std::free(p); }
 
 namespace qwz::platform {
 namespace {

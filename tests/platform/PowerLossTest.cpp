@@ -194,10 +194,13 @@ TEST(PowerLoss, AtEveryStepTheNameHoldsTheOriginalOrTheWholeNewFile) {
                     EXPECT_TRUE(file->second == original || file->second == converted)
                         << "step " << steps << ": a file of " << file->second.size() << " bytes";
                     auto backup = state.find("a_org.qwz");
-                    if (backup != state.end()) EXPECT_EQ(backup->second, original) << "step " << steps;
+                    if (backup != state.end()) {
+                        EXPECT_EQ(backup->second, original) << "step " << steps;
+                    }
                     // The new file in place means the original is kept.
-                    if (keep && file->second == converted)
+                    if (keep && file->second == converted) {
                         EXPECT_NE(backup, state.end()) << "step " << steps << ": the original is lost";
+                    }
                 }
             };
             ReplaceOptions options;
@@ -208,7 +211,9 @@ TEST(PowerLoss, AtEveryStepTheNameHoldsTheOriginalOrTheWholeNewFile) {
             const auto now = disk.Now();
             EXPECT_EQ(now.at("a.qwz"), converted);
             EXPECT_EQ(now.size(), keep ? 2u : 1u) << "only the file and its backup are left";
-            if (keep) EXPECT_EQ(now.at("a_org.qwz"), original);
+            if (keep) {
+                EXPECT_EQ(now.at("a_org.qwz"), original);
+            }
             std::printf("[ power    ] %s%s: %d steps, %d states after a power loss\n",
                         links ? "link" : "copy", keep ? "" : " (no backup)", steps, states);
         }

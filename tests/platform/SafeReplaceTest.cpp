@@ -120,7 +120,9 @@ TEST(SafeReplace, TheNewFileKeepsTheOriginalsAccessRightsAndOwner) {
     fs::path target = dir.write("a.qwz", kOld);
     fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     const bool root = geteuid() == 0;
-    if (root) ASSERT_EQ(chown(target.c_str(), 65534, 65534), 0);
+    if (root) {
+        ASSERT_EQ(chown(target.c_str(), 65534, 65534), 0);
+    }
     std::string reason;
     ASSERT_TRUE(ReplaceFileSafely(target, kNew, {}, reason)) << reason;
     struct stat st {};
