@@ -64,36 +64,31 @@ private:
     size_t shown_ = 0;
 };
 
-int RunConvertCommand(const Options& o, Console& console) {
+// A command that walks files and reports each (convert, restore): the
+// progress line on a terminal, then a line per file and a summary, or JSON.
+template <class Report, class Run, class ToJson, class Line, class Summary>
+int RunFileCommand(const Options& o, Console& console, Run run, ToJson toJson, Line line, Summary summary) {
     ProgressLine progress(console);
     Progress onFile;
     if (console.ErrIsTerminal())
         onFile = [&progress](size_t i, size_t n, const std::filesystem::path& p) { progress.Show(i, n, p); };
-    ConvertReport report = RunConvert(o, onFile);
+    const Report report = run(o, onFile);
     progress.Clear();
     if (o.json) {
-        console.Out(Dump(ConvertToJson(report)));
+        console.Out(Dump(toJson(report)));
     } else {
-        for (const FileOutcome& f : report.files) console.Out(OutcomeLine(f, report.dryRun));
-        console.Out(SummaryLine(report));
+        for (const auto& f : report.files) console.Out(line(f, report.dryRun));
+        console.Out(summary(report));
     }
     return report.ExitCode();
 }
 
+int RunConvertCommand(const Options& o, Console& console) {
+    return RunFileCommand<ConvertReport>(o, console, RunConvert, ConvertToJson, OutcomeLine, SummaryLine);
+}
+
 int RunRestoreCommand(const Options& o, Console& console) {
-    ProgressLine progress(console);
-    Progress onFile;
-    if (console.ErrIsTerminal())
-        onFile = [&progress](size_t i, size_t n, const std::filesystem::path& p) { progress.Show(i, n, p); };
-    RestoreReport report = RunRestore(o, onFile);
-    progress.Clear();
-    if (o.json) {
-        console.Out(Dump(RestoreToJson(report)));
-    } else {
-        for (const RestoreResult& r : report.files) console.Out(RestoreLine(r, report.dryRun));
-        console.Out(RestoreSummaryLine(report));
-    }
-    return report.ExitCode();
+    return RunFileCommand<RestoreReport>(o, console, RunRestore, RestoreToJson, RestoreLine, RestoreSummaryLine);
 }
 
 }  // namespace

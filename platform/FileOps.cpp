@@ -7,6 +7,19 @@
 
 namespace qwz::platform {
 
+bool ReadStart(FileOps& ops, FileHandle file, size_t n, std::vector<uint8_t>& out, std::string& error) {
+    out.resize(n);
+    size_t got = 0;
+    while (got < n) {
+        size_t step = 0;
+        if (!ops.ReadAt(file, got, out.data() + got, n - got, step, error)) return false;
+        if (step == 0) break;
+        got += step;
+    }
+    out.resize(got);
+    return true;
+}
+
 bool FileOps::ReadAll(const std::filesystem::path& path, std::vector<uint8_t>& out,
                       std::string& error) {
     FileHandle file;
@@ -18,11 +31,7 @@ bool FileOps::ReadAll(const std::filesystem::path& path, std::vector<uint8_t>& o
         out.clear();
         out.reserve(size_t(state.size));
         AdviseLargeBuffer(out.data(), out.capacity());
-        out.resize(size_t(state.size));
-        size_t got = 0;
-        for (size_t n = 1; ok && n != 0 && got < out.size(); got += n)
-            ok = ReadAt(file, got, out.data() + got, out.size() - got, n, error);
-        out.resize(std::min(got, out.size()));
+        ok = ReadStart(*this, file, size_t(state.size), out, error);
     }
     std::string ignored;
     Close(file, ignored);

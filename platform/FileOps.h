@@ -132,6 +132,10 @@ public:
     virtual bool CanReplaceOpenFile() const { return true; }
 };
 
+// Reads up to `n` bytes from the start of an open file into `out`, which
+// ends up as long as what was read.
+bool ReadStart(FileOps& ops, FileHandle file, size_t n, std::vector<uint8_t>& out, std::string& error);
+
 // The operating system's own file system.
 FileOps& SystemFileOps();
 

@@ -2,7 +2,6 @@
 
 #include "platform/FileOps.h"
 
-#include <algorithm>
 
 namespace qwz::platform {
 
@@ -22,12 +21,7 @@ bool ReadFileStart(const std::filesystem::path& path, size_t n, std::vector<uint
     FileHandle file;
     std::string error;
     if (!ops.OpenToRead(path, file, error)) return false;
-    out.assign(n, 0);
-    size_t got = 0;
-    bool ok = true;
-    for (size_t step = 1; ok && step != 0 && got < n; got += step)
-        ok = ops.ReadAt(file, got, out.data() + got, n - got, step, error);
-    out.resize(std::min(got, n));
+    const bool ok = ReadStart(ops, file, n, out, error);
     ops.Close(file, error);
     return ok;
 }

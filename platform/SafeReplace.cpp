@@ -118,6 +118,22 @@ private:
     FileState state_;
 };
 
+// Creates a new temporary file beside `target` under a name no other file
+// has (a taken name is another try), with the target's access rights.
+bool CreateTemporary(FileOps& ops, const std::filesystem::path& target, TemporaryFile& temp,
+                     std::string& error) {
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+        std::filesystem::path candidate = TemporaryNameBeside(target, NextTag());
+        bool exists = false;
+        if (ops.CreateNew(candidate, target, temp.file, exists, error)) {
+            temp.path = candidate;
+            return true;
+        }
+        if (!exists) return false;
+    }
+    return false;
+}
+
 bool Fail(std::string& reason, std::string text) {
     reason = std::move(text);
     return false;
@@ -145,16 +161,7 @@ bool WriteTemporary(const std::filesystem::path& target, const std::vector<uint8
                     const ReplaceOptions& options, TemporaryFile& temp, std::string& reason,
                     FileOps& ops) {
     std::string error;
-    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-        std::filesystem::path candidate = TemporaryNameBeside(target, NextTag());
-        bool exists = false;
-        if (ops.CreateNew(candidate, target, temp.file, exists, error)) {
-            temp.path = candidate;
-            break;
-        }
-        if (!exists) return Fail(reason, error);
-    }
-    if (!temp.file.open()) return Fail(reason, error);
+    if (!CreateTemporary(ops, target, temp, error)) return Fail(reason, error);
 
     if (!WriteAll(ops, temp.file, bytes.data(), bytes.size(), options.writeChunk, temp.path, error))
         return Fail(reason, error);
@@ -202,13 +209,7 @@ bool CopyBackup(OriginalFile& original, const std::filesystem::path& backup, Mad
     FileOps& ops = original.ops();
     std::string error;
     TemporaryFile copy(ops);
-    for (int attempt = 0; attempt < kTemporaryNameAttempts && !copy.file.open(); ++attempt) {
-        std::filesystem::path candidate = TemporaryNameBeside(original.path(), NextTag());
-        bool exists = false;
-        if (ops.CreateNew(candidate, original.path(), copy.file, exists, error)) copy.path = candidate;
-        else if (!exists) return Fail(reason, error);
-    }
-    if (!copy.file.open()) return Fail(reason, error);
+    if (!CreateTemporary(ops, original.path(), copy, error)) return Fail(reason, error);
     FileState identity;
     if (!ops.StateOf(copy.file, identity, error)) return Fail(reason, error);
 
