@@ -1,6 +1,7 @@
 #include "app/Batch.h"
 
 #include "app/CommandLine.h"
+#include "engine/ConvertEach.h"
 #include "format/VersionTable.h"
 #include "platform/PathText.h"
 
@@ -38,12 +39,11 @@ BatchSummary RunBatch(const std::vector<std::filesystem::path>& files, int targe
                       const BatchHooks& hooks) {
     BatchSummary summary;
     summary.Chosen = files.size();
-    for (size_t h = 0; h < files.size(); ++h) {
-        if (hooks.BeforeFile && !hooks.BeforeFile(h)) {
-            summary.NotProcessed = files.size() - h;
-            break;
-        }
-        ConversionOutcome outcome;
+    // Each file's outcome in its place, counted in batch order afterwards.
+    std::vector<ConversionOutcome> outcomes(files.size());
+    const auto start = [&hooks](size_t h) { return !hooks.BeforeFile || hooks.BeforeFile(h); };
+    const size_t started = ConvertEach(files, start, [&](size_t h) {
+        ConversionOutcome& outcome = outcomes[h];
         try {
             outcome = hooks.Convert(files[h], target);
         } catch (const std::bad_alloc&) {
@@ -53,12 +53,15 @@ BatchSummary RunBatch(const std::vector<std::filesystem::path>& files, int targe
         } catch (...) {
             outcome.reason = "nieznany błąd";
         }
-        switch (outcome.status) {
+    });
+    summary.NotProcessed = files.size() - started;
+    for (size_t h = 0; h < started; ++h) {
+        switch (outcomes[h].status) {
         case ConversionStatus::Converted: ++summary.Converted; break;
         case ConversionStatus::Skipped: ++summary.Skipped; break;
         case ConversionStatus::Failed:
             ++summary.Errors;
-            summary.Failures.push_back({FileNameOf(files[h]), OneLine(std::move(outcome.reason))});
+            summary.Failures.push_back({FileNameOf(files[h]), OneLine(std::move(outcomes[h].reason))});
             break;
         }
     }

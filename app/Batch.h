@@ -1,6 +1,7 @@
 // The batch of the main window without the window: the save parameters
-// written from the controls, the files converted one by one through an
-// injected conversion, the results counted, and the summary text.
+// written from the controls, the files converted on every core through an
+// injected conversion, the results counted in the files' order, and the
+// summary text.
 #pragma once
 
 #include "model/KeepFlags.h"
@@ -45,15 +46,18 @@ struct BatchSummary {
 };
 
 struct BatchHooks {
-    // Converts one file to `target` and says what happened.
+    // Converts one file to `target` and says what happened. Called on
+    // worker threads, for several files at once.
     std::function<ConversionOutcome(const std::filesystem::path& path, int target)> Convert;
-    // Called before each file with its index (progress, pending messages);
-    // false stops the batch before that file.
+    // Called on the batch's own thread before each file is started, in
+    // order, with its index (progress, pending messages); false stops the
+    // batch before that file.
     std::function<bool(size_t index)> BeforeFile;
 };
 
-// Converts the files in order. A failure, or an exception from Convert,
-// counts as an error with its reason; the batch always goes on.
+// Converts the files, several at once on every core, and counts and names
+// them in the files' order. A failure, or an exception from Convert, counts
+// as an error with its reason; the batch always goes on.
 BatchSummary RunBatch(const std::vector<std::filesystem::path>& files, int target,
                       const BatchHooks& hooks);
 

@@ -7,6 +7,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <regex>
 #include <sstream>
 #include <string_view>
 
@@ -30,15 +31,23 @@ void PolishFormatter(CLI::App& app) {
     fmt->column_width(34);
 }
 
-// Applies one --drop name; false for a name that means nothing here.
-bool ApplyDrop(DropSet& drop, const std::string& name) {
-    for (size_t i = 0; i < kKeepFlagCount; ++i) {
-        if (kKeepFlags[i].dropName && name == kKeepFlags[i].dropName) {
-            drop.set(i);
-            return true;
-        }
+// Applies one --drop value, a list of names with commas between them and
+// spaces allowed around each ("lines, uv"). Returns an error, or empty.
+std::string ApplyDrops(DropSet& drop, const std::string& list, const std::string& allowed) {
+    size_t begin = 0;
+    for (;;) {
+        const size_t comma = std::min(list.find(',', begin), list.size());
+        std::string name = list.substr(begin, comma - begin);
+        name.erase(0, name.find_first_not_of(" \t"));
+        name.erase(name.find_last_not_of(" \t") + 1);
+        if (name.empty()) return "pusty rodzaj w --drop \"" + list + "\"; dozwolone: " + allowed;
+        size_t i = 0;
+        while (i < kKeepFlagCount && !(kKeepFlags[i].dropName && name == kKeepFlags[i].dropName)) ++i;
+        if (i == kKeepFlagCount) return "nieznany rodzaj w --drop: \"" + name + "\"; dozwolone: " + allowed;
+        drop.set(i);
+        if (comma == list.size()) return {};
+        begin = comma + 1;
     }
-    return false;
 }
 
 bool SameAsciiLetters(std::string_view a, std::string_view b) {
@@ -67,22 +76,82 @@ ParsedCommandLine UsageError(const std::string& message) {
     return r;
 }
 
-// CLI11's own messages are English; say the same in Polish, with only the
-// user's own words taken from them: the argument after the last ": " of
-// an extra argument, the option before the first ": " of a wrong count.
-std::string PolishParseError(const CLI::ParseError& e) {
-    std::string what = e.what();
-    if (dynamic_cast<const CLI::ExtrasError*>(&e)) {
-        size_t colon = what.rfind(": ");
-        return "nieznany argument: " + (colon == std::string::npos ? what : what.substr(colon + 2));
+std::smatch Match(const std::string& text, const char* pattern) {
+    std::smatch m;
+    std::regex_match(text, m, std::regex(pattern));
+    return m;
+}
+
+// An argument that the parser did not expect: a command that does not
+// exist, an option that the command does not have (or that stands before
+// the command's name), or a word where none is taken.
+std::string UnexpectedArgument(const CLI::App& app) {
+    const std::vector<std::string> extra = app.remaining(true);
+    if (extra.empty()) return "nieoczekiwany argument";
+    const std::string& first = extra.front();
+    const bool beforeCommand = !app.remaining(false).empty();
+    const std::vector<const CLI::App*> commands = app.get_subcommands([](const CLI::App*) { return true; });
+    if (first.size() > 1 && first[0] == '-') {
+        if (beforeCommand) {
+            const std::string name = first.substr(0, first.find('='));
+            for (const CLI::App* command : commands)
+                if (command->get_option_no_throw(name))
+                    return "opcja " + name + " stoi przed nazwą polecenia; podaj ją po niej";
+            return "nieznana opcja: " + first;
+        }
+        return "nieznana opcja polecenia " + app.get_subcommands().front()->get_name() + ": " + first;
     }
+    if (app.get_subcommands().empty()) {
+        std::string names;
+        for (const CLI::App* command : commands) names += (names.empty() ? "" : ", ") + command->get_name();
+        return "nieznane polecenie: " + first + "; dostępne: " + names;
+    }
+    return "nieoczekiwany argument: " + first;
+}
+
+// CLI11's own messages are English; each kind of its errors is said in
+// Polish instead, with only the names taken from its text, whose shape
+// each kind fixes. Nothing of the English text is ever shown.
+std::string PolishParseError(const CLI::ParseError& e, const CLI::App& app) {
+    const std::string what = e.what();
+    std::smatch m;
+    if (dynamic_cast<const CLI::ExtrasError*>(&e)) return UnexpectedArgument(app);
     if (dynamic_cast<const CLI::ArgumentMismatch*>(&e)) {
-        size_t colon = what.find(": ");
-        std::string option = colon == std::string::npos ? "" : what.substr(0, colon) + " ";
-        return "opcja " + option + "bez wartości albo z niewłaściwą liczbą wartości";
+        if (!(m = Match(what, "(\\S+): \\d+ required (.*) missing")).empty())
+            return "opcja " + m.str(1) + " wymaga wartości (" + m.str(2) + ")";
+        if (!(m = Match(what, "(\\S+): At Most 1 required but received \\d+")).empty())
+            return "opcję " + m.str(1) + " można podać tylko raz";
+        if (!(m = Match(what, "(\\S+): At (Most|least) (\\d+) required but received (\\d+)")).empty())
+            return "opcja " + m.str(1) + (m.str(2) == "Most" ? " przyjmuje najwyżej " : " wymaga co najmniej ") +
+                   m.str(3) + " wartości, podano " + m.str(4);
+        if (!(m = Match(what, "Expected (exactly|at least) (\\d+) arguments to (\\S+), got (\\d+)")).empty())
+            return "opcja " + m.str(3) + (m.str(1) == "exactly" ? " wymaga dokładnie " : " wymaga co najmniej ") +
+                   m.str(2) + " wartości, podano " + m.str(4);
+        if (!(m = Match(what, "(\\S+) was given a disallowed flag override")).empty())
+            return "przełącznik " + m.str(1) + " nie przyjmuje wartości";
+        return "opcja ma niewłaściwą liczbę wartości";
     }
-    if (dynamic_cast<const CLI::ConversionError*>(&e)) return "niewłaściwa wartość opcji";
-    if (dynamic_cast<const CLI::RequiredError*>(&e)) return "brak wymaganego argumentu";
+    if (dynamic_cast<const CLI::ConversionError*>(&e)) {
+        if (!(m = Match(what, "Could not convert: (\\S+) = (.*)")).empty() ||
+            !(m = Match(what, "(\\S+): (too many inputs for a flag|Should be true/false or a number)")).empty())
+            return "przełącznik " + m.str(1) + " nie przyjmuje wartości";
+        if (!(m = Match(what, "The value (.*) is not an allowed value for (\\S+)")).empty())
+            return "niedozwolona wartość \"" + m.str(1) + "\" opcji " + m.str(2);
+        return "niewłaściwa wartość opcji";
+    }
+    if (dynamic_cast<const CLI::ValidationError*>(&e)) {
+        if (!(m = Match(what, "(\\S+): .*")).empty()) return "niewłaściwa wartość opcji " + m.str(1);
+        return "niewłaściwa wartość opcji";
+    }
+    if (dynamic_cast<const CLI::RequiredError*>(&e)) {
+        if (!(m = Match(what, "(\\S+) is required")).empty()) return "brak wymaganej opcji " + m.str(1);
+        return "brak wymaganego argumentu";
+    }
+    if (dynamic_cast<const CLI::RequiresError*>(&e) && !(m = Match(what, "(\\S+) requires (\\S+)")).empty())
+        return "opcja " + m.str(1) + " wymaga opcji " + m.str(2);
+    if (dynamic_cast<const CLI::ExcludesError*>(&e) && !(m = Match(what, "(\\S+) excludes (\\S+)")).empty())
+        return "opcji " + m.str(1) + " nie można podać razem z " + m.str(2);
+    if (dynamic_cast<const CLI::InvalidError*>(&e)) return "za dużo argumentów";
     return "błędny wiersz poleceń";
 }
 
@@ -127,10 +196,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     const std::vector<int> written = WrittenVersions();
     convert->add_option("--to", target, "Wersja docelowa: " + VersionListText(written, " albo "))
         ->type_name("WERSJA");
+    // One list per --drop (what follows it is a path); --drop may be given
+    // again for more.
     convert->add_option("--drop", drops, "Czego nie zachowywać, po przecinku: " + DropNames(true))
-        ->delimiter(',')
-        ->allow_extra_args(false)  // one list per --drop; what follows is a path
-        ->type_name("RODZAJE");
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->type_name("RODZAJ[,RODZAJ...]");
     convert->add_flag("--no-backup", r.options.noBackup, "Bez kopii oryginału (*_org.qwz)");
     convert->add_flag("--recursive", r.options.recursive, "Wchodzi także do podfolderów");
     convert->add_flag("--dry-run", r.options.dryRun,
@@ -151,15 +223,28 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         sub->set_help_flag("-h,--help", "Pokazuje tę pomoc i kończy działanie")->group("Opcje");
     }
 
+    // After "--" that follows the command's name every argument is a path,
+    // whatever it looks like. The parser takes it so only while no path
+    // came before it, so the split is made here.
+    std::vector<std::string> options = args, marked;
+    const auto named = std::find_if(options.begin(), options.end(),
+                                    [](const std::string& a) { return a.empty() || a[0] != '-'; });
+    if (named != options.end()) {
+        const auto mark = std::find(named + 1, options.end(), std::string("--"));
+        if (mark != options.end()) {
+            marked.assign(mark + 1, options.end());
+            options.erase(mark, options.end());
+        }
+    }
     try {
-        std::vector<std::string> reversed(args.rbegin(), args.rend());
+        std::vector<std::string> reversed(options.rbegin(), options.rend());
         app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
         ParsedCommandLine help;
         help.out = app.help();
         return help;
     } catch (const CLI::ParseError& e) {
-        return UsageError(PolishParseError(e));
+        return UsageError(PolishParseError(e, app));
     }
 
     if (showVersion) {
@@ -189,9 +274,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             return UsageError("nieobsługiwana wersja docelowa \"" + target + "\"; dozwolone: " +
                               VersionListText(written));
         o.target = *chosen;
-        for (const std::string& d : drops)
-            if (!ApplyDrop(o.drop, d))
-                return UsageError("nieznany rodzaj w --drop: \"" + d + "\"; dozwolone: " + DropNames(false));
+        for (const std::string& d : drops) {
+            const std::string error = ApplyDrops(o.drop, d, DropNames(false));
+            if (!error.empty()) return UsageError(error);
+        }
     } else if (restore->parsed()) {
         o.command = Command::Restore;
         o.json = restoreJson;
@@ -199,6 +285,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     } else {
         return UsageError("podaj polecenie: info, check, convert albo restore");
     }
+    paths->insert(paths->end(), marked.begin(), marked.end());
     if (paths->empty()) return UsageError("podaj co najmniej jeden plik");
     for (const std::string& p : *paths) {
         if (p.empty()) return UsageError("pusta ścieżka");

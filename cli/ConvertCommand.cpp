@@ -3,6 +3,7 @@
 #include "cli/FileWalk.h"
 #include "cli/LoadFile.h"
 #include "cli/Text.h"
+#include "engine/ConvertEach.h"
 
 #include <algorithm>
 
@@ -87,26 +88,26 @@ ConvertReport RunConvert(const Options& options, const Progress& progress) {
     request.params = ParamsFromOptions(options);
     request.write = !options.dryRun;
     const std::vector<WalkEntry> entries = CollectFiles(options.paths, options.recursive);
-    for (size_t i = 0; i < entries.size(); ++i) {
+    std::vector<fs::path> paths;
+    for (const WalkEntry& e : entries) paths.push_back(e.path);
+    report.files.resize(entries.size());
+    const auto start = [&](size_t i) {
+        if (progress) progress(i + 1, entries.size(), entries[i].path);
+        return true;
+    };
+    ConvertEach(paths, start, [&](size_t i) {
         const WalkEntry& e = entries[i];
-        if (progress) progress(i + 1, entries.size(), e.path);
-        if (!e.error.empty()) {
-            FileOutcome o;
-            o.path = e.path;
-            o.reason = e.error;
-            report.files.push_back(std::move(o));
-            continue;
-        }
-        FileOutcome o;
-        {
-            // The readers' and writers' own debug lines are not the report's.
-            std::vector<std::string> lines;
-            DebugCapture capture(lines);
-            static_cast<ConversionOutcome&>(o) = ConvertQwz(e.path, request);
-        }
+        FileOutcome& o = report.files[i];
         o.path = e.path;
-        report.files.push_back(std::move(o));
-    }
+        if (!e.error.empty()) {
+            o.reason = e.error;
+            return;
+        }
+        // The readers' and writers' own debug lines are not the report's.
+        std::vector<std::string> lines;
+        DebugCapture capture(lines);
+        static_cast<ConversionOutcome&>(o) = ConvertQwz(e.path, request);
+    });
     return report;
 }
 

@@ -10,9 +10,9 @@
 
 namespace qwz::cli {
 DebugCapture::DebugCapture(std::vector<std::string>& lines)
-    : previous_(platform::SetDebugSink([&lines](std::string_view text, bool) { lines.emplace_back(text); })) {}
+    : previous_(platform::SetThreadDebugSink([&lines](std::string_view text, bool) { lines.emplace_back(text); })) {}
 
-DebugCapture::~DebugCapture() { platform::SetDebugSink(previous_); }
+DebugCapture::~DebugCapture() { platform::SetThreadDebugSink(previous_); }
 
 LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
     LoadOutcome r;

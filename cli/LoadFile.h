@@ -12,8 +12,8 @@
 
 namespace qwz::cli {
 
-// Collects the debug lines sent while it lives, instead of letting them
-// reach standard error between the tool's own lines.
+// Collects the debug lines sent on this thread while it lives, instead of
+// letting them reach standard error between the tool's own lines.
 class DebugCapture {
 public:
     explicit DebugCapture(std::vector<std::string>& lines);

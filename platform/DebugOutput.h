@@ -16,8 +16,13 @@ void DebugOutputW(std::string_view utf8);
 
 // Receives every line instead of the platform's channel while set; the
 // flag tells whether the line was sent as wide text. Returns the sink it
-// replaces. An empty sink restores the platform's channel.
+// replaces. An empty sink restores the platform's channel. Lines may come
+// from several threads; the sink is called for one at a time.
 using DebugSink = std::function<void(std::string_view text, bool wide)>;
 DebugSink SetDebugSink(DebugSink sink);
+
+// The same for the lines sent on the calling thread only, before the sink
+// above: what one file's conversion says, while others run beside it.
+DebugSink SetThreadDebugSink(DebugSink sink);
 
 }  // namespace qwz::platform

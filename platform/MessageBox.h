@@ -15,7 +15,8 @@ void ShowMessage(const std::string& text, const std::string& caption, MessageIco
                  void* owner = nullptr);
 
 // Receives every message instead of the screen while set; returns the sink
-// it replaces. An empty sink restores the real boxes.
+// it replaces. An empty sink restores the real boxes. Messages may come from
+// several threads; the sink is called for one at a time.
 using MessageSink =
     std::function<void(const std::string& text, const std::string& caption, MessageIcon icon)>;
 MessageSink SetMessageSink(MessageSink sink);

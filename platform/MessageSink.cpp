@@ -1,8 +1,15 @@
 #include "platform/MessageBox.h"
 #include "platform/MessageBoxShow.h"
 
+#include <mutex>
+
 namespace qwz::platform {
 namespace {
+
+std::mutex& SinkMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
 
 MessageSink& CurrentSink() {
     static MessageSink sink;
@@ -12,6 +19,7 @@ MessageSink& CurrentSink() {
 }  // namespace
 
 MessageSink SetMessageSink(MessageSink sink) {
+    std::lock_guard<std::mutex> lock(SinkMutex());
     MessageSink previous = std::move(CurrentSink());
     CurrentSink() = std::move(sink);
     return previous;
@@ -19,8 +27,14 @@ MessageSink SetMessageSink(MessageSink sink) {
 
 void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon,
                  void* owner) {
-    if (CurrentSink()) CurrentSink()(text, caption, icon);
-    else ShowPlatformMessage(text, caption, icon, owner);
+    {
+        std::lock_guard<std::mutex> lock(SinkMutex());
+        if (CurrentSink()) {
+            CurrentSink()(text, caption, icon);
+            return;
+        }
+    }
+    ShowPlatformMessage(text, caption, icon, owner);
 }
 
 }  // namespace qwz::platform

@@ -1,5 +1,7 @@
 #include "platform/SafeReplace.h"
 
+#include "platform/Leftovers.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -314,11 +316,15 @@ std::filesystem::path TemporaryNameBeside(const std::filesystem::path& target, u
     return target.parent_path() / std::filesystem::path(name);
 }
 
+NativeString TemporaryPrefix(const std::filesystem::path& target) {
+    return std::filesystem::path("~qwz-" + Hex8(NameHash(target)) + "-").native();
+}
+
 bool IsTemporaryNameOf(const std::filesystem::path& name, const std::filesystem::path& target) {
     // Native strings: no conversion that could fail on a name the locale
     // cannot spell.
     const NativeString n = name.filename().native();
-    const NativeString prefix = std::filesystem::path("~qwz-" + Hex8(NameHash(target)) + "-").native();
+    const NativeString prefix = TemporaryPrefix(target);
     const NativeString tmp = std::filesystem::path(".tmp").native();
     if (n.size() != prefix.size() + 8 + tmp.size() || n.compare(0, prefix.size(), prefix) != 0 ||
         n.compare(prefix.size() + 8, tmp.size(), tmp) != 0)
@@ -331,12 +337,16 @@ bool IsTemporaryNameOf(const std::filesystem::path& name, const std::filesystem:
 }
 
 void RemoveStaleTemporaries(const std::filesystem::path& target, FileOps& ops) {
-    const std::filesystem::path folder = FolderOf(target);
-    std::vector<std::filesystem::path> names;
-    if (!ops.ListFolder(folder, names)) return;
-    for (const std::filesystem::path& name : names) {
-        if (!IsTemporaryNameOf(name, target)) continue;
-        const std::filesystem::path path = target.parent_path() / name;
+    std::vector<std::filesystem::path> paths;
+    if (LeftoverIndex* index = LeftoverIndex::Current()) {
+        paths = index->Take(target, ops);
+    } else {
+        std::vector<std::filesystem::path> names;
+        if (!ops.ListFolder(FolderOf(target), names)) return;
+        for (const std::filesystem::path& name : names)
+            if (IsTemporaryNameOf(name, target)) paths.push_back(target.parent_path() / name);
+    }
+    for (const std::filesystem::path& path : paths) {
         std::string ignored;
         if (ops.Examine(path, false, nullptr) == NameKind::Regular) ops.Remove(path, ignored);
     }

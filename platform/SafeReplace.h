@@ -73,6 +73,9 @@ bool ReplaceFileSafely(const std::filesystem::path& target, const std::vector<ui
 // "~qwz-<hash>-<tag>.tmp", both eight hexadecimal digits.
 std::filesystem::path TemporaryNameBeside(const std::filesystem::path& target, uint32_t tag);
 
+// "~qwz-<hash>-": how every temporary name of `target` begins.
+std::filesystem::path::string_type TemporaryPrefix(const std::filesystem::path& target);
+
 // Whether `name` is a temporary name that TemporaryNameBeside gives `target`.
 bool IsTemporaryNameOf(const std::filesystem::path& name, const std::filesystem::path& target);
 
@@ -80,6 +83,8 @@ bool IsTemporaryNameOf(const std::filesystem::path& name, const std::filesystem:
 // they were stopped (killed, or the machine went down) before they could
 // clean up. Call it only while holding target's conversion lock: then no
 // running conversion owns one of them. They only ever hold converted bytes.
+// Inside a LeftoverIndex::Scope the folder is not listed again: the index
+// says which there are.
 void RemoveStaleTemporaries(const std::filesystem::path& target, FileOps& ops = SystemFileOps());
 
 }  // namespace qwz::platform

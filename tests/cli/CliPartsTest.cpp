@@ -27,10 +27,19 @@ TEST(CommandLine, ConvertOptionsBecomeTheirValues) {
     EXPECT_TRUE(o.noBackup && o.recursive && o.dryRun && o.json);
     EXPECT_EQ(o.paths, (std::vector<fs::path>{"a", "b"}));
 
+    ParsedCommandLine spaced = ParseCommandLine({"convert", "--to", "202", "--drop", " lines, uv ,other", "a"});
+    ASSERT_TRUE(spaced.run) << spaced.err;
+    EXPECT_EQ(spaced.options.drop, o.drop) << "spaces around the names";
+
     ParsedCommandLine plain = ParseCommandLine({"convert", "--to", "204", "--drop", "arcs", "x", "y"});
     ASSERT_TRUE(plain.run) << plain.err;
     EXPECT_FALSE(ParamsFromOptions(plain.options).KeepArcs);
     EXPECT_EQ(plain.options.paths, (std::vector<fs::path>{"x", "y"})) << "a path after --drop is a path";
+
+    ParsedCommandLine marked = ParseCommandLine({"info", "x", "--", "--json", "--"});
+    ASSERT_TRUE(marked.run) << marked.err;
+    EXPECT_FALSE(marked.options.json);
+    EXPECT_EQ(marked.options.paths, (std::vector<fs::path>{"x", "--json", "--"})) << "after -- every word is a path";
 
     ParsedCommandLine slash = ParseCommandLine({"info", "/to", "/json"});
     ASSERT_TRUE(slash.run) << slash.err;

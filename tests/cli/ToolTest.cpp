@@ -118,21 +118,31 @@ TEST(Tool, UsageErrorsExitWithTwoAndSayWhyInPolish) {
         {{"convert", "--to", "201", "x.qwz"}, "nieobsługiwana wersja docelowa \"201\"; dozwolone: 202, 203, 204\n"},
         {{"convert", "--to", "203", "--drop", "lines,meshes", "x.qwz"},
          "nieznany rodzaj w --drop: \"meshes\"; dozwolone: lines, polylines, arcs, circles, uv, zones, other\n"},
+        {{"convert", "--to", "203", "--drop", "lines,,uv", "x.qwz"}, "pusty rodzaj w --drop \"lines,,uv\""},
         {{"convert", "--to", "203"}, "co najmniej jeden plik"},
-        {{"info", "--frobnicate", "x.qwz"}, "nieznany argument"},
-        {{"convert", "--to", "203", "--to", "204", "x.qwz"}, "opcja --to bez wartości albo z niewłaściwą liczbą wartości\n"},
+        {{"info", "--frobnicate", "x.qwz"}, "nieznana opcja polecenia info: --frobnicate\n"},
+        {{"--frobnicate"}, "nieznana opcja: --frobnicate\n"},
+        {{"--to", "203", "convert", "x.qwz"}, "opcja --to stoi przed nazwą polecenia; podaj ją po niej\n"},
+        {{"convrt", "x.qwz"}, "nieznane polecenie: convrt; dostępne: info, check, convert, restore\n"},
+        {{"convert", "--to", "203", "--to", "204", "x.qwz"}, "opcję --to można podać tylko raz\n"},
+        {{"convert", "x.qwz", "--to"}, "opcja --to wymaga wartości (WERSJA)\n"},
+        {{"convert", "--to", "203", "--drop"}, "opcja --drop wymaga wartości (RODZAJ[,RODZAJ...])\n"},
+        {{"check", "--json=tak", "x.qwz"}, "przełącznik --json nie przyjmuje wartości\n"},
     };
     for (const Case& c : cases) {
         ProgramResult r = Qwz(c.args);
         EXPECT_EQ(r.exitCode, 2) << c.says;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
         EXPECT_TRUE(r.out.empty()) << r.out;
+        // Nothing of the parser's own English.
+        for (const char* english : {"required", "expected", "xpected", "argument", "not ", "received", "missing"})
+            EXPECT_EQ(r.err.find(english), std::string::npos) << r.err;
     }
     ProgramResult help = Qwz({"convert", "--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("Użycie: qwz convert"), std::string::npos) << help.out;
     EXPECT_NE(help.out.find("--dry-run"), std::string::npos);
-    for (const char* says : {"Wersja docelowa: 202, 203 albo 204\n",
+    for (const char* says : {"Wersja docelowa: 202, 203 albo 204\n", "--drop RODZAJ[,RODZAJ...] ",
                              "po przecinku: lines (linie), polylines (polilinie), arcs (łuki), circles (okręgi i "
                              "światła), uv, zones (strefy skalowania), other (inne dane dodatkowe)\n"})
         EXPECT_NE(help.out.find(says), std::string::npos) << says;

@@ -2,6 +2,8 @@
 // leaves beside a file, and how the next conversion of that file deals
 // with it.
 #include "platform/SafeReplace.h"
+#include "platform/Leftovers.h"
+#include "support/FaultyFileOps.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -75,6 +77,36 @@ TEST(InterruptedReplace, ABackupNameLinkedToTheOriginalItselfIsTakenOver) {
     options.backup = otherBackup;
     EXPECT_FALSE(ReplaceFileSafely(other, kNew, options, reason));
     EXPECT_EQ(TempDir::read(other), kOld);
+}
+
+
+// The conversions of one run list a folder once; each takes only its own
+// file's leftovers, and one left after the listing waits for a later run.
+TEST(InterruptedReplace, ARunListsEachFolderOnceAndEachFileTakesItsOwnLeftovers) {
+    TempDir dir;
+    const fs::path a = dir.write("a.qwz", kOld), b = dir.write("b.qwz", kOld);
+    const fs::path leftA = dir.write(TemporaryNameBeside(a, 7).filename(), {1});
+    const fs::path leftB = dir.write(TemporaryNameBeside(b, 7).filename(), {2});
+    dir.write("a.qwz.0badf00d.tmp", {3});
+    test::FaultyFileOps ops;
+    int listings = 0;
+    ops.before = [&](const std::string& step) { listings += step == "ListFolder"; };
+    std::string reason;
+    {
+        LeftoverIndex index;
+        LeftoverIndex::Scope scope(index);
+        ASSERT_TRUE(ReplaceFileSafely(a, kNew, {}, reason, ops)) << reason;
+        EXPECT_FALSE(fs::exists(leftA));
+        EXPECT_TRUE(fs::exists(leftB)) << "another file's, even in the same run";
+        dir.write(leftA.filename(), {4});  // left after the listing
+        ASSERT_TRUE(ReplaceFileSafely(b, kNew, {}, reason, ops)) << reason;
+        ASSERT_TRUE(ReplaceFileSafely(a, kOld, {}, reason, ops)) << reason;
+        EXPECT_EQ(listings, 1);
+        EXPECT_EQ(Listing(dir.path()), (std::set<fs::path>{"a.qwz", "b.qwz", "a.qwz.0badf00d.tmp", leftA.filename()}));
+    }
+    ASSERT_TRUE(ReplaceFileSafely(a, kNew, {}, reason, ops)) << reason;
+    EXPECT_FALSE(fs::exists(leftA)) << "the next run finds it";
+    EXPECT_TRUE(fs::exists(dir.path() / "a.qwz.0badf00d.tmp"));
 }
 
 }  // namespace

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace qwz::platform {
 namespace {
@@ -111,6 +113,67 @@ TEST(ForEachInParallel, AFailureComesThroughWithLittleWorkAndOfAnyType) {
     } catch (int thrown) {
         EXPECT_EQ(thrown, 7);
     }
+}
+
+
+// Items started in order from the calling thread, each run once on the
+// workers; a stop leaves the rest undone; an item that runs alone never has
+// another beside it; and with two threads two items do run at once.
+TEST(ForEachInOrder, StartsInOrderRunsEachOnceAndKeepsAloneItemsAlone) {
+    const std::thread::id caller = std::this_thread::get_id();
+    for (size_t threads : {1, 2, 4}) {
+        for (size_t count : {0, 1, 9, 40}) {
+            for (size_t stopAt : {count, count / 2}) {
+                Counters c(count);
+                std::vector<size_t> started;
+                std::atomic<int> running{0}, most{0};
+                std::atomic<bool> besideAlone{false}, otherThread{true};
+                const bool awaitSecond = threads > 1 && std::min(stopAt, count) > 1;
+                const auto alone = [](size_t i) { return i % 7 == 3; };
+                const size_t handed = ForEachInOrder(
+                    count, threads,
+                    [&](size_t i) {
+                        if (std::this_thread::get_id() != caller) otherThread = false;
+                        started.push_back(i);
+                        return i != stopAt;
+                    },
+                    alone,
+                    [&](size_t i) {
+                        const int now = ++running;
+                        for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) {}
+                        if (alone(i) && now != 1) besideAlone = true;
+                        // Item 0 waits for another to start, which one of
+                        // several threads is free to do.
+                        const bool await = i == 0 && awaitSecond;
+                        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(await ? 2000 : 1);
+                        while (std::chrono::steady_clock::now() < until && !(await && most > 1))
+                            std::this_thread::yield();
+                        if (alone(i) && running != 1) besideAlone = true;
+                        c.runs[i].fetch_add(1);
+                        --running;
+                    });
+                const size_t expected = std::min(stopAt, count);
+                ASSERT_EQ(handed, expected) << threads << " " << count;
+                EXPECT_EQ(started.size(), std::min(stopAt + 1, count));
+                for (size_t i = 0; i < started.size(); ++i) EXPECT_EQ(started[i], i);
+                EXPECT_TRUE(otherThread) << "start is called on the calling thread";
+                for (size_t i = 0; i < count; ++i) EXPECT_EQ(c.runs[i].load(), i < handed ? 1 : 0) << i;
+                EXPECT_FALSE(besideAlone) << "an item that runs alone had another beside it";
+                if (awaitSecond) {
+                    EXPECT_GT(most.load(), 1) << threads << " " << count;
+                }
+                if (threads == 1) {
+                    EXPECT_LE(most.load(), 1);
+                }
+            }
+        }
+    }
+    EXPECT_THROW(ForEachInOrder(
+                     9, 2, [](size_t) { return true; }, nullptr,
+                     [](size_t i) {
+                         if (i == 2) throw std::runtime_error("item 2");
+                     }),
+                 std::runtime_error);
 }
 
 }  // namespace

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iterator>
+#include <mutex>
+#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -47,14 +50,21 @@ TEST(BatchChoicesTest, EveryBoxWritesItsOwnFlagAndTheIndexGivesTheTarget) {
 }
 
 // A fake conversion: the result is taken from the file name's first letter
-// (c converted, s skipped, e error, x throws).
+// (c converted, s skipped, e error, x throws). Files are converted on
+// several threads: what happened is kept as the progress calls in order,
+// and the conversions each with the number of progress calls made before it.
 struct FakeConversion {
-    std::vector<std::string> events;
+    std::mutex mutex;
+    std::vector<size_t> before;
+    std::vector<std::pair<std::string, size_t>> converted;  // "c1.qwz 204", progress calls before it
     BatchHooks Hooks(size_t stopAt = size_t(-1)) {
         BatchHooks h;
         h.Convert = [this](const path& p, int target) {
             std::string name = p.filename().string();
-            events.push_back("convert " + name + " " + std::to_string(target));
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                converted.emplace_back(name + " " + std::to_string(target), before.size());
+            }
             ConversionOutcome outcome;
             switch (name[0]) {
             case 'c': outcome.status = ConversionStatus::Converted; break;
@@ -65,10 +75,25 @@ struct FakeConversion {
             return outcome;
         };
         h.BeforeFile = [this, stopAt](size_t i) {
-            events.push_back("before " + std::to_string(i));
+            std::lock_guard<std::mutex> lock(mutex);
+            before.push_back(i);
             return i != stopAt;
         };
         return h;
+    }
+    // Progress 0, 1, … came in order, and each file given was converted
+    // once, after the progress call of its own index.
+    void ExpectOrder(const std::vector<std::string>& files, size_t progressCalls) {
+        std::vector<size_t> indices(progressCalls);
+        std::iota(indices.begin(), indices.end(), size_t(0));
+        EXPECT_EQ(before, indices);
+        ASSERT_EQ(converted.size(), files.size());
+        for (size_t i = 0; i < files.size(); ++i) {
+            const auto it = std::find_if(converted.begin(), converted.end(),
+                                         [&](const auto& c) { return c.first == files[i]; });
+            ASSERT_NE(it, converted.end()) << files[i];
+            EXPECT_GT(it->second, i) << files[i];
+        }
     }
 };
 
@@ -81,11 +106,7 @@ TEST(RunBatchTest, CountsEachResultInOrderWithTheProgressBeforeEveryFile) {
     EXPECT_EQ(s.Skipped, 1u);
     EXPECT_EQ(s.Errors, 2u);
     EXPECT_EQ(s.NotProcessed, 0u);
-    std::vector<std::string> expected = {
-        "before 0", "convert c1.qwz 204", "before 1", "convert s1.qwz 204",
-        "before 2", "convert e1.qwz 204", "before 3", "convert c2.qwz 204",
-        "before 4", "convert x1.qwz 204"};
-    EXPECT_EQ(fake.events, expected);
+    fake.ExpectOrder({"c1.qwz 204", "s1.qwz 204", "e1.qwz 204", "c2.qwz 204", "x1.qwz 204"}, 5);
     ASSERT_EQ(s.Failures.size(), 2u);
     EXPECT_EQ(s.Failures[0].Name, "e1.qwz");
     EXPECT_EQ(s.Failures[0].Reason, "uszkodzony plik (e1.qwz)");
@@ -100,9 +121,7 @@ TEST(RunBatchTest, ClosingTheWindowStopsBeforeTheNextFile) {
     EXPECT_EQ(s.Converted, 2u);
     EXPECT_EQ(s.NotProcessed, 2u);
     EXPECT_EQ(s.Chosen, 4u);
-    std::vector<std::string> expected = {"before 0", "convert c1.qwz 203", "before 1",
-                                         "convert c2.qwz 203", "before 2"};
-    EXPECT_EQ(fake.events, expected);
+    fake.ExpectOrder({"c1.qwz 203", "c2.qwz 203"}, 3);
     EXPECT_EQ(SummaryText(s),
               "Przekonwertowano plików 2 / 4\npominięte: 0\nbłędy: 0\n\n"
               "Przerwano po zamknięciu okna, nieprzetworzone pliki: 2");

@@ -1,0 +1,24 @@
+#include "engine/ConvertEach.h"
+
+#include "platform/FileOps.h"
+#include "platform/Leftovers.h"
+#include "platform/Parallel.h"
+
+namespace qwz {
+
+size_t ConvertEach(const std::vector<std::filesystem::path>& files, const std::function<bool(size_t)>& start,
+                   const std::function<void(size_t)>& convert) {
+    platform::LeftoverIndex leftovers;
+    const auto alone = [&files](size_t i) {
+        platform::FileState state;
+        return platform::SystemFileOps().Examine(files[i], true, &state) == platform::NameKind::Regular &&
+               state.size >= kConvertAloneFrom;
+    };
+    return platform::ForEachInOrder(files.size(), platform::ProcessorCount(), start, alone,
+                                    [&](size_t i) {
+                                        platform::LeftoverIndex::Scope scope(leftovers);
+                                        convert(i);
+                                    });
+}
+
+}  // namespace qwz
