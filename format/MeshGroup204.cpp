@@ -95,7 +95,7 @@ std::string IndexMessage(uint32_t index, uint32_t vertexCount) {
     return std::to_string(index) + " >= " + std::to_string(vertexCount);
 }
 
-void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in) {
+void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in, bool build) {
     if (in.atEnd()) return;  // the data ends at the section boundary: no meshes
     // First the whole group is walked and every count checked against the
     // bytes; then the meshes, independent of each other, are built in
@@ -117,6 +117,7 @@ void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in) {
         place.indices = in.take(size_t(place.f) * 4 * w, "indeksy ścian siatki");
         cost += uint64_t(place.v) + place.f;
     }
+    if (!build) return;
 
     platform::ForEachInParallel(m, cost, [&](size_t i) {
         const MeshInFile& place = places[i];

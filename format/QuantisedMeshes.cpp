@@ -229,6 +229,7 @@ void ReadQuantisedMeshes(DocumentContent& doc, ByteReader& in, const QuantisedMe
     // The scratch list ends up holding the last mesh's flags, as when it is
     // filled mesh by mesh.
     if (!places.empty()) doc.FaceFlags.assign(places.back().flags, places.back().flags + places.back().f);
+    if (doc.WalkOnly) return;
 
     platform::ForEachInParallel(meshes, cost, [&](size_t m) {
         const MeshInFile& place = places[m];

@@ -51,7 +51,8 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
 // by the document's vertex scale. Each face corner is a copy of the vertex
 // its index names, minus `cornerShift` when given; an index not below V
 // leaves its corner at zero and is kept as read. Counts are checked against
-// the bytes that remain before anything is allocated for them.
+// the bytes that remain before anything is allocated for them. A document
+// set to WalkOnly gets the meshes' names and attributes only.
 void ReadQuantisedMeshes(DocumentContent& doc, ByteReader& in, const QuantisedMeshLayout& layout,
                          const float* cornerShift = nullptr);
 

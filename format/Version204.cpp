@@ -47,7 +47,7 @@ void ReadVersion204(DocumentContent& doc, ByteReader& in) {
         doc.RefTenths[axis] = ReferenceTenths(value);
     }
     ReadGeometryGroups(def, in);
-    ReadMeshGroup204(def, in);
+    ReadMeshGroup204(def, in, !doc.WalkOnly);
     ReadExtraTail(def, in);
     doc.VertexScale = 1.0f;
 }
