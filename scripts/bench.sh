@@ -15,21 +15,25 @@
 #     against a loop of `dd conv=fsync` over the same files.
 # bench/ (qwz_bench) makes the source files.
 #
-#   bash scripts/bench.sh [--small-only] [--runs N]
+#   bash scripts/bench.sh [--small-only] [--runs N] [--programs FOLDER]
 # --small-only leaves out the large files and the growth series (a minute or
 # so); --runs sets the paired runs of each small measurement (default 5; the
-# large files get half as many, at least 3).
+# large files get half as many, at least 3); --programs times the
+# qwz-downgrader and qwz found in FOLDER (say, copies of an earlier build)
+# instead of the ones just built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 small_only=0
 runs=5
+programs=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --small-only) small_only=1 ;;
     --runs) shift; runs="${1:-}"
       [[ "$runs" =~ ^[1-9][0-9]*$ ]] || { echo "bench.sh: --runs takes a whole number above 0" >&2; exit 2; } ;;
-    *) echo "usage: bash scripts/bench.sh [--small-only] [--runs N]" >&2; exit 2 ;;
+    --programs) shift; programs="$(cd "${1:-}" && pwd)" || { echo "bench.sh: --programs takes a folder" >&2; exit 2; } ;;
+    *) echo "usage: bash scripts/bench.sh [--small-only] [--runs N] [--programs FOLDER]" >&2; exit 2 ;;
   esac
   shift
 done
@@ -39,14 +43,15 @@ source scripts/quiet-build.sh
 bash scripts/setup.sh
 quiet_build bench linux --target qwz-downgrader qwz qwz_bench
 bin="$root/build/linux"
-downgrader="$bin/app/qwz-downgrader"
-qwz="$bin/cli/qwz"
+downgrader="${programs:-$bin/app}/qwz-downgrader"
+qwz="${programs:-$bin/cli}/qwz"
 generator="$bin/bench/qwz_bench"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/qwz-bench.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 echo "machine: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg), $(date -u '+%Y-%m-%d %H:%M UTC')"
 echo "files in $work ($(stat -f -c %T "$work")); $runs paired runs per small file, $large_runs per large one"
+echo "programs: $downgrader, $qwz"
 
 now_ns() { date +%s%N; }
 # median of the numbers on standard input
