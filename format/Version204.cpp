@@ -48,7 +48,7 @@ void ReadVersion204(DocumentContent& doc, ByteReader& in) {
     }
     ReadGeometryGroups(def, in);
     ReadMeshGroup204(def, in, !doc.WalkOnly);
-    ReadExtraTail(def, in);
+    ReadExtraTail(def, in, !doc.WalkOnly);
     doc.VertexScale = 1.0f;
 }
 

@@ -25,8 +25,9 @@ public:
     float VertexScale = 0.1f;
     DefinicjaObiektuPtr Definition;
     // Set for a load that only checks a file: the readers walk the meshes
-    // and check every count against the bytes as always, but build no
-    // vertex or face lists (each mesh keeps its name and attribute).
+    // and the UV blocks and check every count against the bytes as always,
+    // but build no vertex, face or UV record lists (each mesh keeps its name
+    // and attribute).
     bool WalkOnly = false;
 
     // The geometry object, created empty should the pointer ever be empty.

@@ -81,7 +81,8 @@ std::string Outcome(Read read) {
 
 // The walk that checks a written file accepts exactly what the load accepts,
 // with the same error, for every cut of a rich file of every version; what
-// it leaves is the meshes' names without their vertices and faces.
+// it leaves is the meshes' names without their vertices and faces, and the
+// extra-data blocks.
 TEST(KlasaQwz, TheWalkAcceptsWhatTheLoadAcceptsWithTheSameError) {
     platform::DebugSink oldDebug = platform::SetDebugSink([](std::string_view, bool) {});
     const std::vector<std::vector<uint8_t>> files = {test::RichSample204().File(), test::Rich203(0x5A, 0xC3).vec(),
@@ -96,6 +97,7 @@ TEST(KlasaQwz, TheWalkAcceptsWhatTheLoadAcceptsWithTheSameError) {
             if (n < file.size()) continue;
             const DefinicjaObiektu& def = *walked.GetDefinition();
             EXPECT_EQ(def.MeshNames, loaded.GetDefinition()->MeshNames);
+            EXPECT_EQ(def.Containers.KindCount(), loaded.GetDefinition()->Containers.KindCount());
             EXPECT_EQ(def.Faces.size(), def.MeshNames.size());
             for (const vcF& faces : def.Faces) EXPECT_TRUE(faces.empty());
         }
