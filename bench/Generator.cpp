@@ -76,7 +76,6 @@ void AddGrid(DefinicjaObiektu& def, uint32_t columns, uint32_t rows, uint32_t in
             const int32_t a = int32_t(r * columns + c);
             face.indices = {a, a + 1, a + int32_t(columns) + 1, a + int32_t(columns)};
             face.flag = uint8_t((r / 16 + c / 16) & 3);
-            for (int k = 0; k < 4; ++k) face.corners[k] = vertices[size_t(face.indices[k])];
             faces.push_back(face);
         }
     }
@@ -133,6 +132,12 @@ SceneSize SampleScene() {
     size.uvMeshes = 2;
     size.zoneBlocks = 1;
     size.opaqueBytes = 96;
+    return size;
+}
+
+SceneSize FolderFileScene() {
+    SceneSize size = SampleScene();
+    size.grids = {{60, 40}, {9, 8}, {6, 5}};  // 2400 vertices: 2-byte indices
     return size;
 }
 

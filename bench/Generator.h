@@ -32,6 +32,8 @@ SceneSize LargeScene();
 SceneSize SmallMeshScene();
 // A few KB: the bundled sample.
 SceneSize SampleScene();
+// About 50 KB: the file a folder of many small files is made of.
+SceneSize FolderFileScene();
 // `meshes` meshes of 32761 vertices (the most version 202 holds in one mesh)
 // and group records and UV data in step with them, so that the file grows
 // in proportion to `meshes`: 4 give about 4.5 MB in version 204, 64 about

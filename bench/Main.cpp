@@ -10,6 +10,9 @@
 //                                         the C library reuse freed memory between runs
 //   qwz_bench --sample FILE               write the small bundled sample
 //   qwz_bench --generate FILE             write the 60 MB file of LargeScene only
+//   qwz_bench --folder-file FILE          write a version 204 file of about 50 KB
+//   qwz_bench --make VERSION MESHES FILE  write the bench's source file of that version and
+//                                         size (scripts/bench.sh times the programs on it)
 #include "Generator.h"
 
 #include "document/Klasaqwz.h"
@@ -203,6 +206,18 @@ void WriteScene201(uint32_t meshes, const fs::path& path) {
     if (!same) throw std::runtime_error("the version 201 file loads with other meshes than were written");
 }
 
+// A source file of the bench, as Sources makes it, at `path`.
+void MakeSource(int version, uint32_t meshes, const fs::path& path) {
+    if (version == 204) WriteScene(bench::MeshCountScene(meshes), path);
+    else if (version == 201) WriteScene201(meshes, path);
+    else {
+        const fs::path newest = path.string() + ".204";
+        WriteScene(bench::MeshCountScene(meshes), newest);
+        LoadAndSave(newest, version, path);
+        fs::remove(newest);
+    }
+}
+
 // The source files, each made once, in the bench's folder.
 class Sources {
 public:
@@ -219,9 +234,8 @@ public:
         if (auto found = made_.find(key); found != made_.end()) return found->second;
         const fs::path path =
             dir_ / ("source-" + std::to_string(version) + "-" + std::to_string(meshes) + ".qwz");
-        if (version == 204) WriteScene(bench::MeshCountScene(meshes), path);
-        else if (version == 201) WriteScene201(meshes, path);
-        else LoadAndSave(Get(204, meshes), version, path);
+        if (version == 202 || version == 203) LoadAndSave(Get(204, meshes), version, path);
+        else MakeSource(version, meshes, path);
         return made_.emplace(key, path).first->second;
     }
 
@@ -285,9 +299,15 @@ int main(int argc, char** argv) {
         else mallopt(M_MMAP_THRESHOLD, 128 * 1024);
         if (args.size() == 4 && args[0] == "--peak")
             return MeasurePeak(args[1], std::stoi(args[2]), args[3]);
-        if (args.size() == 2 && (args[0] == "--sample" || args[0] == "--generate")) {
-            const bench::SceneCounts c =
-                WriteScene(args[0] == "--sample" ? bench::SampleScene() : bench::LargeScene(), args[1]);
+        if (args.size() == 4 && args[0] == "--make") {
+            MakeSource(std::stoi(args[1]), uint32_t(std::stoul(args[2])), args[3]);
+            return 0;
+        }
+        if (args.size() == 2 && (args[0] == "--sample" || args[0] == "--generate" || args[0] == "--folder-file")) {
+            const bench::SceneCounts c = WriteScene(args[0] == "--sample"        ? bench::SampleScene()
+                                                    : args[0] == "--generate" ? bench::LargeScene()
+                                                                              : bench::FolderFileScene(),
+                                                    args[1]);
             std::printf("%s: %llu bytes, %llu meshes, %llu vertices, %llu faces, %llu records, %llu blocks\n",
                         args[1].c_str(), (unsigned long long)fs::file_size(args[1]),
                         (unsigned long long)c.meshes, (unsigned long long)c.vertices,

@@ -47,6 +47,15 @@ uint8_t KlasaQwz::LoadBuffer(std::vector<uint8_t>&& bytes, int maxVersion) {
     return loaded;
 }
 
+uint8_t KlasaQwz::WalkBytes(const uint8_t* data, size_t size) {
+    struct WalkOnlyWhile {
+        KlasaQwz& doc;
+        ~WalkOnlyWhile() { doc.WalkOnly = false; }
+    } restore{*this};
+    WalkOnly = true;
+    return LoadBytes(data, size);
+}
+
 uint8_t KlasaQwz::LoadBytes(const uint8_t* data, size_t size, int maxVersion) {
     if (!HasMagic(data, size)) return 0;
     Version = data[3];

@@ -29,6 +29,13 @@ public:
     // writes into its memory instead of asking the system for as much again
     // (for a large file, touching fresh memory costs as much as encoding).
     uint8_t LoadBuffer(std::vector<uint8_t>&& bytes, int maxVersion = 0);
+    // Checks a file's bytes as LoadBytes reads them, every section walked
+    // and every count held against the bytes, without building the meshes'
+    // vertex and face lists or the UV records: what it accepts, LoadBytes
+    // loads. Returns the
+    // version byte (0: no magic); a damaged file throws FormatError. The
+    // content left is for looking at, not for saving.
+    uint8_t WalkBytes(const uint8_t* data, size_t size);
 
     // Encodes the document for `target` (its low 8 bits; 0 = the document's
     // own version, moved to the next writer when its layout cannot hold the

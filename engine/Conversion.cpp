@@ -4,11 +4,13 @@
 #include "engine/BackupName.h"
 #include "engine/ExceptionText.h"
 #include "engine/LoadQwz.h"
+#include "format/VersionTable.h"
 #include "model/Downgrade.h"
 #include "platform/OriginalFile.h"
 #include "platform/SafeReplace.h"
 
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <new>
 
@@ -19,6 +21,32 @@ bool Fail(ConversionOutcome& r, std::string reason) {
     r.status = ConversionStatus::Failed;
     r.reason = std::move(reason);
     return false;
+}
+
+bool Skip(ConversionOutcome& r) {
+    r.status = ConversionStatus::Skipped;
+    r.reason = "już w wersji " + std::to_string(r.fromVersion) + ", nic do zmiany";
+    return false;
+}
+
+// A file that keeps everything and is already at or below the version asked
+// for (by the request or by the parameters' own target) is skipped from its
+// header alone, whatever its size: nothing of it would change. False when
+// the rest of the file has to be read to decide.
+bool SkippedByHeader(platform::OriginalFile& original, const ConversionRequest& request, ConversionOutcome& r) {
+    if (!request.params.KeepsEverything()) return false;
+    uint8_t header[4] = {};
+    size_t got = 0;
+    std::string ignored;
+    if (!original.ops().ReadAt(original.handle(), 0, header, sizeof header, got, ignored) ||
+        got != sizeof header || std::memcmp(header, "QWZ", 3) != 0 || !IsReadableVersion(header[3]))
+        return false;
+    const int version = header[3];
+    if (request.target < version && request.params.TargetVersion < version) return false;
+    r.fromVersion = version;
+    r.sizeBefore = original.state().size;
+    Skip(r);
+    return true;
 }
 
 // Loads the original's bytes and decides. False when the file is skipped or
@@ -33,11 +61,8 @@ bool MakeNewFile(const ConversionRequest& request, std::vector<uint8_t>& bytes, 
     if (!load.ok) return Fail(r, load.reason);
     r.fromVersion = doc.Version;
 
-    if ((request.target >= r.fromVersion && params.KeepsEverything()) || !NeedsConversion(doc, params)) {
-        r.status = ConversionStatus::Skipped;
-        r.reason = "już w wersji " + std::to_string(r.fromVersion) + ", nic do zmiany";
-        return false;
-    }
+    if ((request.target >= r.fromVersion && params.KeepsEverything()) || !NeedsConversion(doc, params))
+        return Skip(r);
     // A damaged block ends the tail and everything after it is unread:
     // writing the document would drop that data without a word.
     if (!doc.GetDefinition()->TailDamage.empty()) return Fail(r, doc.GetDefinition()->TailDamage);
@@ -66,7 +91,12 @@ void Convert(const std::filesystem::path& path, const ConversionRequest& request
     platform::OriginalFile original(ops);
     std::vector<uint8_t> bytes;
     std::string reason;
-    if (!original.Open(path, reason) || !original.Read(bytes, reason)) {
+    if (!original.Open(path, reason)) {
+        Fail(r, reason);
+        return;
+    }
+    if (SkippedByHeader(original, request, r)) return;
+    if (!original.Read(bytes, reason)) {
         Fail(r, reason);
         return;
     }
@@ -88,7 +118,9 @@ void Convert(const std::filesystem::path& path, const ConversionRequest& request
         options.verify = [written](const std::vector<uint8_t>& back, std::string& why) {
             KlasaQwz check;
             try {
-                if (check.LoadBytes(back.data(), back.size()) == written) return true;
+                // Walked, not loaded: a second full document of a large
+                // file would cost as much memory as the first.
+                if (check.WalkBytes(back.data(), back.size()) == written) return true;
                 why = "zapisany plik nie daje się odczytać jako wersja " + std::to_string(written);
             } catch (const std::bad_alloc&) {
                 why = "za mało pamięci, by sprawdzić zapisany plik";

@@ -13,7 +13,7 @@
 
 namespace qwz {
 
-TKontenerPtr ReadExtraBlock(ByteReader& in) {
+TKontenerPtr ReadExtraBlock(ByteReader& in, bool decode) {
     if (in.atEnd()) return {};  // the end of the data at a kind byte: the normal end
     const size_t at = in.offset();
     const uint8_t kindByte = in.u8("rodzaj bloku danych dodatkowych");
@@ -22,7 +22,12 @@ TKontenerPtr ReadExtraBlock(ByteReader& in) {
     TKontenerPtr block;
     switch (kind) {
     case TKontenerQwz::ktUV16:
-    case TKontenerQwz::ktUVFloat: block.reset(new TKQWZ_UV()); break;
+    case TKontenerQwz::ktUVFloat: {
+        auto* uv = new TKQWZ_UV();
+        uv->DecodeRecords = decode;
+        block.reset(uv);
+        break;
+    }
     case TKontenerQwz::ktScaler: block.reset(new TKQWZ_Scaler()); break;
     default: block.reset(new TKQWZ_Unknown()); break;
     }
@@ -39,12 +44,12 @@ TKontenerPtr ReadExtraBlock(ByteReader& in) {
     return block;
 }
 
-void ReadExtraTail(DefinicjaObiektu& def, ByteReader& in) {
+void ReadExtraTail(DefinicjaObiektu& def, ByteReader& in, bool decode) {
     def.TailDamage.clear();
     const size_t end = in.offset() + in.remaining();
     while (!in.atEnd()) {
         const size_t at = in.offset();
-        TKontenerPtr block = ReadExtraBlock(in);
+        TKontenerPtr block = ReadExtraBlock(in, decode);
         if (!block) {
             def.TailDamage = "uszkodzony blok dodatkowych danych na bajcie " + std::to_string(at) +
                              "; nie odczytano " + std::to_string(end - at) + " bajtów do końca pliku";

@@ -11,11 +11,12 @@
 namespace qwz {
 
 // Reads one block; empty at the end of the data or when the block fails its
-// own checks (then a debug line names it and the tail ends there).
-TKontenerPtr ReadExtraBlock(ByteReader& in);
+// own checks (then a debug line names it and the tail ends there). With
+// `decode` false a UV block is checked the same way but keeps no records.
+TKontenerPtr ReadExtraBlock(ByteReader& in, bool decode = true);
 
 // Reads blocks to the end of the data and appends them to the container map.
-void ReadExtraTail(DefinicjaObiektu& def, ByteReader& in);
+void ReadExtraTail(DefinicjaObiektu& def, ByteReader& in, bool decode = true);
 
 // Writes the blocks in ascending kind order, each under its keep flag;
 // nothing at all when params keep no extra data.

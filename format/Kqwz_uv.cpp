@@ -52,6 +52,7 @@ bool TKQWZ_UV::Read(ByteReader& in) {
         records[g] = {in.take(n * recordSize, "rekordy UV"), n};
         cost += n;
     }
+    if (!DecodeRecords) return true;
     const bool compressed = Compressed;  // a local: stores through p cannot change it
     platform::ForEachInParallel(Groups.size(), cost, [&](size_t g) {
         const uint8_t* p = records[g].first;

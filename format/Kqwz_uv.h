@@ -25,6 +25,9 @@ public:
     uint32_t ValueA = 0;  // carried through unchanged
     uint32_t ValueB = 0;
     bool Compressed = false;  // kind 1: 16-bit coordinates
+    // False for a read that only checks a file: every count is still held
+    // against the bytes, but the groups are left without their records.
+    bool DecodeRecords = true;
 
     void Clear() override;
     // False when the size, values A and B or the group count are cut short,

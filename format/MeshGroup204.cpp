@@ -3,8 +3,8 @@
 //   mesh := name[32] | int32 attribute | int32 V | V x (float32 x, y, z)
 //           | int32 F | F x u8 face flag | F x 4 indices of w bytes each
 // w = IndexWidth(V); an index is its w lowest bytes, least significant
-// first. Face corners are not stored: the reader rebuilds them from the
-// vertices the indices name.
+// first. Face corners are not stored: they are the vertices the indices
+// name.
 #include "format/MeshGroup204.h"
 
 #include "bytes/LittleEndian.h"
@@ -26,23 +26,17 @@ constexpr size_t kVertexSize = 12;
 // Appends `count` faces whose indices are `w` bytes each, each face built
 // in one pass (the face list is large: no zero-filled resize first).
 template <unsigned w>
-void ReadFaces(const uint8_t* flags, const uint8_t* indices, uint32_t count, const vcV& vertices,
-               vcF& faces) {
-    const uint32_t v = uint32_t(vertices.size());
+void ReadFaces(const uint8_t* flags, const uint8_t* indices, uint32_t count, vcF& faces) {
     faces.reserve(faces.size() + count);
     platform::AdviseLargeBuffer(faces.data(), faces.capacity() * sizeof(CfaceF));
-    const CpunktF* vertex = vertices.data();
     for (uint32_t j = 0; j < count; ++j) {
         // Built apart and appended whole: a byte stored into the list's own
         // memory could alias the list's pointers and cost a reload per field.
         CfaceF face;
         face.flag = flags[j];
         for (int k = 0; k < 4; ++k) {
-            const uint32_t index = le::Load(indices, w);
+            face.indices[k] = int32_t(le::Load(indices, w));
             indices += w;
-            face.indices[k] = int32_t(index);
-            // An index that names no vertex keeps a zero corner.
-            if (index < v) face.corners[k] = vertex[index];
         }
         faces.push_back(face);
     }
@@ -95,7 +89,7 @@ std::string IndexMessage(uint32_t index, uint32_t vertexCount) {
     return std::to_string(index) + " >= " + std::to_string(vertexCount);
 }
 
-void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in) {
+void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in, bool build) {
     if (in.atEnd()) return;  // the data ends at the section boundary: no meshes
     // First the whole group is walked and every count checked against the
     // bytes; then the meshes, independent of each other, are built in
@@ -117,6 +111,7 @@ void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in) {
         place.indices = in.take(size_t(place.f) * 4 * w, "indeksy ścian siatki");
         cost += uint64_t(place.v) + place.f;
     }
+    if (!build) return;
 
     platform::ForEachInParallel(m, cost, [&](size_t i) {
         const MeshInFile& place = places[i];
@@ -129,10 +124,10 @@ void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in) {
 
         vcF& faces = def.Faces[first + i];
         switch (IndexWidth(place.v)) {
-        case 1: ReadFaces<1>(place.flags, place.indices, place.f, vertices, faces); break;
-        case 2: ReadFaces<2>(place.flags, place.indices, place.f, vertices, faces); break;
-        case 3: ReadFaces<3>(place.flags, place.indices, place.f, vertices, faces); break;
-        default: ReadFaces<4>(place.flags, place.indices, place.f, vertices, faces); break;
+        case 1: ReadFaces<1>(place.flags, place.indices, place.f, faces); break;
+        case 2: ReadFaces<2>(place.flags, place.indices, place.f, faces); break;
+        case 3: ReadFaces<3>(place.flags, place.indices, place.f, faces); break;
+        default: ReadFaces<4>(place.flags, place.indices, place.f, faces); break;
         }
     });
 }

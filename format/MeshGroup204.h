@@ -21,8 +21,10 @@ std::string IndexMessage(uint32_t index, uint32_t vertexCount);
 
 // Reads the mesh group into a cleared geometry object. Data that ends where
 // the mesh count would start reads as no meshes. A face index that names no
-// vertex is kept as read and that corner stays at zero.
-void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in);
+// vertex is kept as read and that corner stays at zero. With `build`
+// false the group is walked and checked the same way, but the meshes get
+// no vertices or faces.
+void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in, bool build = true);
 
 // Writes the mesh group. Every face index that names no vertex is reported
 // on the debug output and still written in the mesh's index width; the

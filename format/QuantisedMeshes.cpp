@@ -76,29 +76,14 @@ void StoreFaces(uint8_t* flags, uint8_t* p, const DefinicjaObiektu& def, size_t 
     }
 }
 
-// Builds the faces from their flags and W-byte indices; the corners are
-// copies of the vertices the indices name, less `shift` when given.
+// Builds the faces from their flags and W-byte indices.
 template <unsigned W>
-void LoadFaces(const uint8_t* flags, const uint8_t* p, uint32_t count, const vcV& vertices,
-               const float* shift, vcF& faces) {
-    const uint32_t v = uint32_t(vertices.size());
-    const CpunktF* vertex = vertices.data();
+void LoadFaces(const uint8_t* flags, const uint8_t* p, uint32_t count, vcF& faces) {
     for (uint32_t j = 0; j < count; ++j) {
         // Built apart and appended whole (see the version 204 reader).
         CfaceF face;
         face.flag = flags[j];
-        for (int k = 0; k < 4; ++k, p += W) {
-            const uint32_t index = le::Load(p, W);
-            face.indices[k] = int32_t(index);
-            if (index >= v) continue;  // no such vertex: the corner stays at zero
-            CpunktF corner = vertex[index];
-            if (shift) {
-                corner.x -= shift[0];
-                corner.y -= shift[1];
-                corner.z -= shift[2];
-            }
-            face.corners[k] = corner;
-        }
+        for (int k = 0; k < 4; ++k, p += W) face.indices[k] = int32_t(le::Load(p, W));
         faces.push_back(face);
     }
 }
@@ -197,6 +182,10 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
 void ReadQuantisedMeshes(DocumentContent& doc, ByteReader& in, const QuantisedMeshLayout& layout,
                          const float* cornerShift) {
     DefinicjaObiektu& def = *doc.GetDefinition();
+    if (cornerShift) {
+        def.CornersShifted = true;
+        for (int axis = 0; axis < 3; ++axis) def.CornerShift[axis] = cornerShift[axis];
+    }
     const float scale = doc.VertexScale;
     const unsigned cw = unsigned(layout.countWidth), iw = unsigned(layout.indexWidth);
     const size_t smallestMesh = kNameFieldSize + 4 + kMeshFillerSize + 2 * size_t(cw);
@@ -229,6 +218,7 @@ void ReadQuantisedMeshes(DocumentContent& doc, ByteReader& in, const QuantisedMe
     // The scratch list ends up holding the last mesh's flags, as when it is
     // filled mesh by mesh.
     if (!places.empty()) doc.FaceFlags.assign(places.back().flags, places.back().flags + places.back().f);
+    if (doc.WalkOnly) return;
 
     platform::ForEachInParallel(meshes, cost, [&](size_t m) {
         const MeshInFile& place = places[m];
@@ -244,8 +234,8 @@ void ReadQuantisedMeshes(DocumentContent& doc, ByteReader& in, const QuantisedMe
         vcF& faces = def.Faces[first + m];
         faces.reserve(place.f);
         platform::AdviseLargeBuffer(faces.data(), faces.capacity() * sizeof(CfaceF));
-        if (iw == 3) LoadFaces<3>(place.flags, place.indices, place.f, vertices, cornerShift, faces);
-        else LoadFaces<2>(place.flags, place.indices, place.f, vertices, cornerShift, faces);
+        if (iw == 3) LoadFaces<3>(place.flags, place.indices, place.f, faces);
+        else LoadFaces<2>(place.flags, place.indices, place.f, faces);
     });
 }
 

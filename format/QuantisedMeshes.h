@@ -48,10 +48,11 @@ uint64_t QuantisedMeshesSize(const DefinicjaObiektu& def, const QuantisedMeshLay
 void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const QuantisedMeshLayout& layout);
 
 // Reads the mesh group into the cleared geometry object, dividing vertices
-// by the document's vertex scale. Each face corner is a copy of the vertex
-// its index names, minus `cornerShift` when given; an index not below V
-// leaves its corner at zero and is kept as read. Counts are checked against
-// the bytes that remain before anything is allocated for them.
+// by the document's vertex scale. With `cornerShift` the face corners are
+// the vertices less that shift (the geometry object's corner shift); an
+// index not below V gives a zero corner and is kept as read. Counts are checked against
+// the bytes that remain before anything is allocated for them. A document
+// set to WalkOnly gets the meshes' names and attributes only.
 void ReadQuantisedMeshes(DocumentContent& doc, ByteReader& in, const QuantisedMeshLayout& layout,
                          const float* cornerShift = nullptr);
 

@@ -47,8 +47,8 @@ void ReadVersion204(DocumentContent& doc, ByteReader& in) {
         doc.RefTenths[axis] = ReferenceTenths(value);
     }
     ReadGeometryGroups(def, in);
-    ReadMeshGroup204(def, in);
-    ReadExtraTail(def, in);
+    ReadMeshGroup204(def, in, !doc.WalkOnly);
+    ReadExtraTail(def, in, !doc.WalkOnly);
     doc.VertexScale = 1.0f;
 }
 

@@ -6,7 +6,9 @@ void DefinicjaObiektu::Clear() {
     for (int i = 0; i < 3; ++i) {
         BoxMin[i] = 1e38f;
         BoxMax[i] = -1e38f;
+        CornerShift[i] = 0.0f;
     }
+    CornersShifted = false;
     MeshAttributes.clear();
     LineAttributes.clear();
     CircleAttributes.clear();

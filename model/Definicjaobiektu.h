@@ -39,6 +39,10 @@ public:
     DefinicjaObiektu& operator=(const DefinicjaObiektu&) = delete;
 
     float RefPoint[3] = {0, 0, 0};  // copy of the document's reference point
+    // What every face corner is less than the vertex its index names: the
+    // reference point of a version 201 file (CornersShifted), else nothing.
+    bool CornersShifted = false;
+    float CornerShift[3] = {0, 0, 0};
     float BoxMin[3] = {0, 0, 0};
     float BoxMax[3] = {0, 0, 0};
 
@@ -68,10 +72,25 @@ public:
     // was skipped, in words for the user. Empty when the tail was whole.
     std::string TailDamage;
 
-    // Empties every name, attribute, record, mesh and UV list and resets the
-    // bounding box to +1e38 / -1e38. The reference point copy, the face
-    // normals and the containers stay.
+    // Empties every name, attribute, record, mesh and UV list, resets the
+    // bounding box to +1e38 / -1e38 and the corner shift to none. The
+    // reference point copy, the face normals and the containers stay.
     void Clear();
+    // Corner k (0-3) of `face` of mesh `mesh`: the vertex its index names,
+    // less the corner shift when there is one; a zero point for an index
+    // that names no vertex of the mesh.
+    CpunktF Corner(size_t mesh, const CfaceF& face, int k) const {
+        const uint32_t index = uint32_t(face.indices[size_t(k)]);
+        const vcV& vertices = Vertices[mesh];
+        if (index >= vertices.size()) return {};
+        CpunktF corner = vertices[index];
+        if (CornersShifted) {
+            corner.x -= CornerShift[0];
+            corner.y -= CornerShift[1];
+            corner.z -= CornerShift[2];
+        }
+        return corner;
+    }
     // Appends a mesh named `name` with attribute -1 and no vertices or faces.
     void AddMesh(const std::string& name);
 

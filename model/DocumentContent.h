@@ -24,6 +24,11 @@ public:
     float RefPoint[3] = {0, 0, 0};
     float VertexScale = 0.1f;
     DefinicjaObiektuPtr Definition;
+    // Set for a load that only checks a file: the readers walk the meshes
+    // and the UV blocks and check every count against the bytes as always,
+    // but build no vertex, face or UV record lists (each mesh keeps its name
+    // and attribute).
+    bool WalkOnly = false;
 
     // The geometry object, created empty should the pointer ever be empty.
     DefinicjaObiektuPtr GetDefinition();

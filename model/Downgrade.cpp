@@ -83,20 +83,28 @@ struct CornerExtent {
     float boxMax[3] = {-INFINITY, -INFINITY, -INFINITY};
 };
 
-CornerExtent MeasureCorners(const vcF& faces) {
+CornerExtent MeasureCorners(const DefinicjaObiektu& def, size_t mesh) {
+    const vcF& faces = def.Faces[mesh];
+    // A face's corners as twelve floats side by side.
+    auto cornersOf = [&](const CfaceF& face, float* c) {
+        for (int k = 0; k < 4; ++k) {
+            const CpunktF corner = def.Corner(mesh, face, k);
+            c[3 * k] = corner.x, c[3 * k + 1] = corner.y, c[3 * k + 2] = corner.z;
+        }
+    };
     // The twelve coordinates of a face's corners side by side, each with a
     // running minimum and maximum of its own, taken together at the end.
     // Each lane keeps `v < low ? v : low` (and the mirror for high), which is
     // exactly what the SSE minimum and maximum compute, NaN included.
     // float32 coordinates compare the same way in float as in double.
     constexpr int kLanes = 12;  // 4 corners x (X, Y, Z)
-    static_assert(sizeof(CfaceF::corners) == kLanes * sizeof(float));
     alignas(16) float low[kLanes], high[kLanes];
 #if defined(__SSE__) || defined(_M_X64)
     __m128 low0 = _mm_set1_ps(INFINITY), low1 = low0, low2 = low0;
     __m128 high0 = _mm_set1_ps(-INFINITY), high1 = high0, high2 = high0;
     for (const CfaceF& face : faces) {
-        const float* c = reinterpret_cast<const float*>(face.corners.data());
+        alignas(16) float c[kLanes];
+        cornersOf(face, c);
         const __m128 c0 = _mm_loadu_ps(c), c1 = _mm_loadu_ps(c + 4), c2 = _mm_loadu_ps(c + 8);
         low0 = _mm_min_ps(c0, low0), low1 = _mm_min_ps(c1, low1), low2 = _mm_min_ps(c2, low2);
         high0 = _mm_max_ps(c0, high0), high1 = _mm_max_ps(c1, high1), high2 = _mm_max_ps(c2, high2);
@@ -110,7 +118,7 @@ CornerExtent MeasureCorners(const vcF& faces) {
     }
     for (const CfaceF& face : faces) {
         float c[kLanes];
-        std::memcpy(c, face.corners.data(), sizeof c);
+        cornersOf(face, c);
         for (int j = 0; j < kLanes; ++j) {
             low[j] = c[j] < low[j] ? c[j] : low[j];
             high[j] = c[j] > high[j] ? c[j] : high[j];
@@ -171,7 +179,7 @@ std::pair<double, double> ScanExtent(DocumentContent& doc) {
     // would in that pass, and no other NaN counts.
     std::vector<CornerExtent> meshes(def.Faces.size());
     platform::ForEachInParallel(meshes.size(), MeshWork(def),
-                                [&](size_t m) { meshes[m] = MeasureCorners(def.Faces[m]); });
+                                [&](size_t m) { meshes[m] = MeasureCorners(def, m); });
 
     float smallest = 10000000.0f, largest = -10000000.0f;
     bool first = true;
@@ -180,7 +188,7 @@ std::pair<double, double> ScanExtent(DocumentContent& doc) {
         const CornerExtent& e = meshes[m];
         if (first) {
             // The very first corner sets the box, whatever it holds.
-            const CpunktF& c = def.Faces[m].front().corners[0];
+            const CpunktF c = def.Corner(m, def.Faces[m].front(), 0);
             def.BoxMin[0] = def.BoxMax[0] = c.x;
             def.BoxMin[1] = def.BoxMax[1] = c.y;
             def.BoxMin[2] = def.BoxMax[2] = c.z;

@@ -19,8 +19,10 @@ struct CpunktD {  // one polyline point
     double x = 0, y = 0, z = 0;
 };
 
-struct CfaceF {  // one four-cornered mesh face
-    std::array<CpunktF, 4> corners{};  // copies of the vertices the indices name
+// One four-cornered mesh face: its flag and the indices of its corners'
+// vertices. The corners themselves are given by DefinicjaObiektu::Corner
+// from the vertices, so that a face takes 20 bytes in memory, not 68.
+struct CfaceF {
     uint8_t flag = 0;
     std::array<int32_t, 4> indices{};
 };

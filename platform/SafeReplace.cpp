@@ -158,6 +158,21 @@ bool WriteAll(FileOps& ops, FileHandle file, const uint8_t* data, size_t size, s
     return true;
 }
 
+// Whether the open file holds exactly `bytes`, read chunk by chunk; false
+// with `error` set when a read fails.
+bool SameAsMemory(FileOps& ops, FileHandle file, const std::vector<uint8_t>& bytes, std::string& error) {
+    std::vector<uint8_t> chunk(std::min(bytes.size(), kCopyChunk) + 1);
+    for (uint64_t offset = 0;;) {
+        size_t got = 0;
+        if (!ops.ReadAt(file, offset, chunk.data(), chunk.size(), got, error)) return false;
+        if (got == 0) return offset == bytes.size();
+        if (got > bytes.size() - offset ||
+            !std::equal(chunk.begin(), chunk.begin() + long(got), bytes.begin() + long(offset)))
+            return false;
+        offset += got;
+    }
+}
+
 // The new bytes complete on disk under a temporary name, checked.
 bool WriteTemporary(const std::filesystem::path& target, const std::vector<uint8_t>& bytes,
                     const ReplaceOptions& options, TemporaryFile& temp, std::string& reason,
@@ -170,15 +185,20 @@ bool WriteTemporary(const std::filesystem::path& target, const std::vector<uint8
     if (!ops.Flush(temp.file, error)) return Fail(reason, error);
     if (!ops.Close(temp.file, error)) return Fail(reason, error);
 
-    std::vector<uint8_t> back;
-    if (!ops.ReadAll(temp.path, back, error)) return Fail(reason, error);
-    if (back != bytes)
-        return Fail(reason, "plik tymczasowy " + PathForMessage(temp.path) +
-                                " różni się od danych, które zostały zapisane");
+    // Read back from the disk and compared piece by piece: a large file's
+    // check holds one piece of it, not a second copy.
+    FileHandle back;
+    error.clear();
+    if (!ops.OpenToRead(temp.path, back, error)) return Fail(reason, error);
+    const bool same = SameAsMemory(ops, back, bytes, error);
+    std::string ignored;
+    ops.Close(back, ignored);
+    if (!same)
+        return Fail(reason, !error.empty() ? error
+                                           : "plik tymczasowy " + PathForMessage(temp.path) +
+                                                 " różni się od danych, które zostały zapisane");
     // What is on the disk is what is in memory: the check reads the copy in
-    // memory, and the one read back goes first, so that a large file's
-    // check does not hold three copies of it at once.
-    std::vector<uint8_t>().swap(back);
+    // memory.
     if (options.verify && !options.verify(bytes, error)) return Fail(reason, error);
     return true;
 }

@@ -31,7 +31,9 @@ struct ReplaceOptions {
     // copy in memory); returns false with a reason to stop.
     std::function<bool(const std::vector<uint8_t>& written, std::string& reason)> verify;
     // Largest single write; tests make it small to get several writes.
-    size_t writeChunk = size_t(1) << 20;
+    // Writes of 1 and 2 MB were measured at a quarter of the speed of 4 MB
+    // and more into a Linux page cache (ext4), 8 MB as fast as any.
+    size_t writeChunk = size_t(8) << 20;
 };
 
 // What the backup name holds, judged without following a link at it.

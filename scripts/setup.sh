@@ -10,7 +10,7 @@ packages=(
   xvfb xdotool x11-apps imagemagick nsis
   desktop-file-utils shared-mime-info
   dpkg-dev man-db
-  xauth
+  xauth time
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -128,6 +128,12 @@ TEST_F(ConvertFileTest, AFileAlreadyInTheTargetVersionIsSkipped) {
     EXPECT_EQ(TempDir::read(file), bytes);
     EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"hall.qwz"}));
     EXPECT_EQ(LastConversionFailure(), "");
+
+    // Decided from the header alone: nothing after the version byte is read.
+    const std::vector<uint8_t> cut = Bytes().magic(203).zeros(3);
+    const fs::path header = dir.write("header.qwz", cut);
+    EXPECT_EQ(ConvertFile(header, 203), kSkipped);
+    EXPECT_EQ(TempDir::read(header), cut);
 }
 
 TEST_F(ConvertFileTest, DroppingContentRewritesTheFileAndKeepsTheOriginal) {

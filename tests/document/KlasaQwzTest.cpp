@@ -1,5 +1,9 @@
 #include "document/Klasaqwz.h"
+#include "bytes/FormatError.h"
+#include "platform/DebugOutput.h"
 #include "support/Bytes.h"
+#include "support/OldLayoutSamples.h"
+#include "support/RichSample204.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -56,6 +60,49 @@ TEST(KlasaQwz, VersionAboveTheLimitIsNotLoaded) {
     EXPECT_EQ(doc.Load(dir.write("v203.qwz", Bytes().magic(203)), 202), 0);
     EXPECT_EQ(doc.Version, 203);
     EXPECT_FALSE(doc.Loaded);
+}
+
+}  // namespace
+}  // namespace qwz
+
+namespace qwz {
+namespace {
+
+// The outcome of reading `bytes` one way: the version, or the error's text
+// and offset.
+template <class Read>
+std::string Outcome(Read read) {
+    try {
+        return "version " + std::to_string(read());
+    } catch (const FormatError& e) {
+        return std::string(e.what()) + " @" + std::to_string(e.offset());
+    }
+}
+
+// The walk that checks a written file accepts exactly what the load accepts,
+// with the same error, for every cut of a rich file of every version; what
+// it leaves is the meshes' names without their vertices and faces, and the
+// extra-data blocks.
+TEST(KlasaQwz, TheWalkAcceptsWhatTheLoadAcceptsWithTheSameError) {
+    platform::DebugSink oldDebug = platform::SetDebugSink([](std::string_view, bool) {});
+    const std::vector<std::vector<uint8_t>> files = {test::RichSample204().File(), test::Rich203(0x5A, 0xC3).vec(),
+                                                     test::Rich202(0x5A, 0xC3).vec(), test::Rich201().vec()};
+    for (const std::vector<uint8_t>& file : files) {
+        for (size_t n = 0; n <= file.size(); ++n) {
+            KlasaQwz loaded, walked;
+            const std::string load = Outcome([&] { return loaded.LoadBytes(file.data(), n); });
+            ASSERT_EQ(Outcome([&] { return walked.WalkBytes(file.data(), n); }), load)
+                << "version " << int(file[3]) << " cut at " << n;
+            EXPECT_FALSE(walked.WalkOnly);
+            if (n < file.size()) continue;
+            const DefinicjaObiektu& def = *walked.GetDefinition();
+            EXPECT_EQ(def.MeshNames, loaded.GetDefinition()->MeshNames);
+            EXPECT_EQ(def.Containers.KindCount(), loaded.GetDefinition()->Containers.KindCount());
+            EXPECT_EQ(def.Faces.size(), def.MeshNames.size());
+            for (const vcF& faces : def.Faces) EXPECT_TRUE(faces.empty());
+        }
+    }
+    platform::SetDebugSink(oldDebug);
 }
 
 }  // namespace

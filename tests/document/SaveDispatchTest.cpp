@@ -19,9 +19,7 @@ void Fill(KlasaQwz& doc, int version, size_t vertices, size_t faces) {
     DefinicjaObiektu& def = *doc.GetDefinition();
     def.AddMesh("M");
     def.Vertices[0].assign(vertices, CpunktF{1, 2, 3});
-    CfaceF face;
-    face.corners.fill(CpunktF{1, 2, 3});
-    def.Faces[0].assign(faces, face);
+    def.Faces[0].assign(faces, CfaceF{});
 }
 
 class OpaqueBlock : public TKontenerQwz {

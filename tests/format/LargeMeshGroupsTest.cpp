@@ -123,7 +123,7 @@ std::string MeshDifference(const DefinicjaObiektu& def, const DefinicjaObiektu& 
             for (size_t k = 0; k < 4; ++k) {
                 const uint32_t index = uint32_t(face.indices[k]);
                 const CpunktF named = index < back.Vertices[m].size() ? back.Vertices[m][index] : CpunktF{};
-                if (!SameBits(face.corners[k], named))
+                if (!SameBits(back.Corner(m, face, int(k)), named))
                     return at + " face " + std::to_string(f) + " corner " + std::to_string(k);
             }
         }
@@ -213,7 +213,7 @@ TEST(LargeMeshGroup204, BadIndicesAreReportedInMeshOrderAndShownOnce) {
     ByteReader in(first.data(), first.size());
     ReadMeshGroup204(back, in);
     EXPECT_EQ(MeshDifference(def, back), "");
-    EXPECT_EQ(back.Faces[9][10000].corners[2], CpunktF{});
+    EXPECT_EQ(back.Corner(9, back.Faces[9][10000], 2), CpunktF{});
 }
 
 using WriteFunction = void (*)(DocumentContent&, ByteWriter&, const TQWZSaveParams&);
@@ -308,7 +308,7 @@ TEST(LargeOldMeshGroups, CornersOf201AreShiftedByTheReferencePoint) {
                 ASSERT_EQ(index, doc.GetDefinition()->Faces[m][f].indices[k]);
                 const CpunktF& v = def.Vertices[m][size_t(index)];
                 const CpunktF shifted{v.x - shift[0], v.y - shift[1], v.z - shift[2]};
-                if (!SameBits(def.Faces[m][f].corners[k], shifted) && ++wrong <= 3)
+                if (!SameBits(def.Corner(m, def.Faces[m][f], int(k)), shifted) && ++wrong <= 3)
                     ADD_FAILURE() << "mesh " << m << " face " << f << " corner " << k;
             }
     }

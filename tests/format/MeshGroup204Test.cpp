@@ -94,7 +94,7 @@ TEST(MeshGroup204, IndicesAreStoredInTheWidthOfEachMesh) {
     EXPECT_EQ(back.Vertices, def.Vertices);
     ASSERT_EQ(back.Faces[2].size(), 1u);
     EXPECT_EQ(back.Faces[2][0].indices, (std::array<int32_t, 4>{65535, 1, 2, 3}));
-    EXPECT_EQ(back.Faces[2][0].corners[0].x, 65535.0f);  // rebuilt from the vertices
+    EXPECT_EQ(back.Corner(2, back.Faces[2][0], 0).x, 65535.0f);  // rebuilt from the vertices
     EXPECT_EQ(back.Faces[2][0].flag, 255);
 }
 
@@ -117,7 +117,7 @@ TEST(MeshGroup204, WidthsAt65535And16777216Vertices) {
         DefinicjaObiektu back;
         Read(back, bytes);
         EXPECT_EQ(back.Faces[0][0].indices[0], int32_t(v - 1));
-        EXPECT_EQ(back.Faces[0][0].corners[3].x, float(v - 2));
+        EXPECT_EQ(back.Corner(0, back.Faces[0][0], 3).x, float(v - 2));
     }
 }
 
@@ -138,8 +138,8 @@ TEST(MeshGroup204, EmptyMeshesAndRepeatedCorners) {
     Read(back, bytes);
     ASSERT_EQ(back.Faces.size(), 3u);
     EXPECT_TRUE(back.Faces[0].empty() && back.Vertices[0].empty());
-    EXPECT_EQ(back.Faces[2][0].corners[2], back.Faces[2][0].corners[3]);
-    EXPECT_EQ(back.Faces[2][0].corners[2].x, 2.0f);
+    EXPECT_EQ(back.Corner(2, back.Faces[2][0], 2), back.Corner(2, back.Faces[2][0], 3));
+    EXPECT_EQ(back.Corner(2, back.Faces[2][0], 2).x, 2.0f);
 }
 
 TEST(MeshGroup204, BadIndicesAreAllReportedButShownOncePerFile) {
@@ -162,7 +162,7 @@ TEST(MeshGroup204, BadIndicesAreAllReportedButShownOncePerFile) {
     DefinicjaObiektu back;
     Read(back, bytes);
     EXPECT_EQ(back.Faces[0][0].indices[0], 300);
-    EXPECT_EQ(back.Faces[0][0].corners[0], CpunktF{});
+    EXPECT_EQ(back.Corner(0, back.Faces[0][0], 0), CpunktF{});
     EXPECT_EQ(back.Faces[1][0].indices[1], 255);
     Write(back);
     EXPECT_EQ(reports.shown, (std::vector<std::string>{"300 >= 256", "300 >= 256"}));
@@ -216,7 +216,7 @@ TEST(MeshGroup204, MeshesReadIntoAnObjectThatHoldsSomeAreAppended) {
     EXPECT_EQ(def.Vertices[1][2].x, 2.0f);
     EXPECT_TRUE(def.Faces[0].empty());
     ASSERT_EQ(def.Faces[1].size(), 1u);
-    EXPECT_EQ(def.Faces[1][0].corners[1].x, 1.0f);
+    EXPECT_EQ(def.Corner(1, def.Faces[1][0], 1).x, 1.0f);
 }
 
 }  // namespace

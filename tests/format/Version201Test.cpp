@@ -39,14 +39,14 @@ TEST(Version201, CornersAreShiftedByTheFileReferencePointWhichIsThenReset) {
     EXPECT_EQ(def.Vertices[0][0], (CpunktF{12.0f, 3.0f, 1.0f}));
     EXPECT_EQ(def.Vertices[0][1].x, -3276.8f);
     const CfaceF& face = def.Faces[0][0];
-    EXPECT_EQ(face.corners[0], (CpunktF{2.0f, 8.0f, 1.0f}));
-    EXPECT_EQ(face.corners[1].x, -3276.8f - 10.0f);
+    EXPECT_EQ(def.Corner(0, face, 0), (CpunktF{2.0f, 8.0f, 1.0f}));
+    EXPECT_EQ(def.Corner(0, face, 1).x, -3276.8f - 10.0f);
     EXPECT_EQ(face.flag, 7);
     EXPECT_EQ(def.Faces[0][1].flag, 8);
     // an index beyond the vertices: kept as read, its corner at zero
     EXPECT_EQ(def.Faces[0][1].indices, (std::array<int32_t, 4>{1, 1, 65535, 2}));
-    EXPECT_EQ(def.Faces[0][1].corners[2], CpunktF{});
-    EXPECT_EQ(def.Faces[0][1].corners[3], CpunktF{});
+    EXPECT_EQ(def.Corner(0, def.Faces[0][1], 2), CpunktF{});
+    EXPECT_EQ(def.Corner(0, def.Faces[0][1], 3), CpunktF{});
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(doc.RefPoint[i], 0.0f);
         EXPECT_EQ(doc.RefTenths[i], 0);

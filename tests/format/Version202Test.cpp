@@ -165,7 +165,7 @@ TEST(Version202, RichSampleIsReadInFull) {
     ASSERT_EQ(def.MeshNames, (std::vector<std::string>{"siatka", "pusta"}));
     EXPECT_EQ(def.Vertices[0][4].z, -320.0f);
     EXPECT_EQ(def.Faces[0][2].indices, (std::array<int32_t, 4>{2, 3, 4, 0}));
-    EXPECT_EQ(def.Faces[0][2].corners[2], def.Vertices[0][4]);
+    EXPECT_EQ(def.Corner(0, def.Faces[0][2], 2), def.Vertices[0][4]);
 
     // bytes after the last mesh are not read
     Bytes longer = test::Rich202();

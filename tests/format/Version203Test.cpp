@@ -77,8 +77,8 @@ TEST(Version203, ExampleMeshByteForByte) {
     ASSERT_EQ(def.Faces[0].size(), 1u);
     EXPECT_EQ(def.Faces[0][0].flag, 3);
     EXPECT_EQ(def.Faces[0][0].indices, (std::array<int32_t, 4>{0, 1, 1, 0}));
-    EXPECT_EQ(def.Faces[0][0].corners[1], def.Vertices[0][1]);
-    EXPECT_EQ(def.Faces[0][0].corners[3], def.Vertices[0][0]);
+    EXPECT_EQ(def.Corner(0, def.Faces[0][0], 1), def.Vertices[0][1]);
+    EXPECT_EQ(def.Corner(0, def.Faces[0][0], 3), def.Vertices[0][0]);
 }
 
 TEST(Version203, ReferencePointKeepsItsExactValueThroughTheScaleBlock) {
@@ -127,9 +127,9 @@ TEST(Version203, IndexNotBelowTheVertexCountIsReportedAndWritten) {
     back.LoadBytes(bytes.data(), bytes.size());
     const CfaceF& face = back.GetDefinition()->Faces[0][0];
     EXPECT_EQ(face.indices, (std::array<int32_t, 4>{0, 2, 1, 70000}));
-    EXPECT_EQ(face.corners[1], CpunktF{});
-    EXPECT_EQ(face.corners[3], CpunktF{});
-    EXPECT_EQ(face.corners[2], back.GetDefinition()->Vertices[0][1]);
+    EXPECT_EQ(back.GetDefinition()->Corner(0, face, 1), CpunktF{});
+    EXPECT_EQ(back.GetDefinition()->Corner(0, face, 3), CpunktF{});
+    EXPECT_EQ(back.GetDefinition()->Corner(0, face, 2), back.GetDefinition()->Vertices[0][1]);
 }
 
 // Nothing that does not fit its field is ever written: the writer refuses
@@ -188,7 +188,7 @@ TEST(Version203, RichSampleIsReadInFull) {
     EXPECT_EQ(def.Vertices[0][2].x, -320.0f);
     ASSERT_EQ(def.Faces[0].size(), 3u);
     EXPECT_EQ(def.Faces[0][2].flag, 0xFF);
-    EXPECT_EQ(def.Faces[0][1].corners[0], def.Faces[0][1].corners[1]);  // vertex 4 twice
+    EXPECT_EQ(def.Corner(0, def.Faces[0][1], 0), def.Corner(0, def.Faces[0][1], 1));  // vertex 4 twice
     EXPECT_TRUE(def.Vertices[1].empty());
     EXPECT_TRUE(def.Faces[1].empty());
     EXPECT_EQ(def.Containers.KindCount(), 4u);

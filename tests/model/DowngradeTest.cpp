@@ -23,7 +23,6 @@ void AddMeshSpanning(KlasaQwz& doc, std::initializer_list<float> values) {
     for (int k = 0; k < 4; ++k) {
         const int i = int(k % vertices.size());
         face.indices[size_t(k)] = i;
-        face.corners[size_t(k)] = vertices[size_t(i)];
     }
     def.Faces.back().push_back(face);
 }

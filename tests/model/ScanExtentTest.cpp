@@ -34,14 +34,16 @@ Extent SinglePass(const DefinicjaObiektu& def) {
         e.boxMax[axis] = def.BoxMax[axis];
     }
     bool first = true;
-    for (const vcF& faces : def.Faces)
-        for (const CfaceF& face : faces) {
+    for (size_t m = 0; m < def.Faces.size(); ++m)
+        for (const CfaceF& face : def.Faces[m]) {
             if (first) {
-                const float c[3] = {face.corners[0].x, face.corners[0].y, face.corners[0].z};
+                const CpunktF corner = def.Corner(m, face, 0);
+                const float c[3] = {corner.x, corner.y, corner.z};
                 for (int axis = 0; axis < 3; ++axis) e.boxMin[axis] = e.boxMax[axis] = c[axis];
                 first = false;
             }
-            for (const CpunktF& corner : face.corners) {
+            for (int k = 0; k < 4; ++k) {
+                const CpunktF corner = def.Corner(m, face, k);
                 const float c[3] = {corner.x, corner.y, corner.z};
                 for (int axis = 0; axis < 3; ++axis) {
                     if (c[axis] < e.smallest) e.smallest = c[axis];
@@ -79,18 +81,23 @@ void ExpectSinglePassResult(KlasaQwz& doc) {
     }
 }
 
-// Meshes with the given face counts and one vertex each; every corner
-// coordinate is drawn by draw(rng, mesh). The box starts at -5..5.
+// Meshes with the given face counts, each face with four vertices of its
+// own (one vertex in a mesh without faces); every corner coordinate is
+// drawn by draw(rng, mesh). The box starts at -5..5.
 using Draw = std::function<float(Lcg&, size_t mesh)>;
 void Fill(KlasaQwz& doc, const std::vector<uint32_t>& faceCounts, uint64_t seed, const Draw& draw) {
     DefinicjaObiektu& def = *doc.GetDefinition();
     Lcg rng(seed);
     for (size_t m = 0; m < faceCounts.size(); ++m) {
         def.AddMesh("M");
-        def.Vertices.back().resize(1);
+        vcV& vertices = def.Vertices.back();
+        if (faceCounts[m] == 0) vertices.resize(1);
         def.Faces.back().resize(faceCounts[m]);
         for (CfaceF& face : def.Faces.back())
-            for (CpunktF& c : face.corners) c = {draw(rng, m), draw(rng, m), draw(rng, m)};
+            for (int32_t& index : face.indices) {
+                index = int32_t(vertices.size());
+                vertices.push_back({draw(rng, m), draw(rng, m), draw(rng, m)});
+            }
     }
     for (int axis = 0; axis < 3; ++axis) {
         def.BoxMin[axis] = -5.0f;
@@ -149,8 +156,9 @@ TEST(ScanExtent, TheVeryFirstCornerSetsTheBoxWhateverItHolds) {
         KlasaQwz doc;
         Fill(doc, faces, 7, [](Lcg& r, size_t) { return r.within(100.0f); });
         DefinicjaObiektu& def = *doc.GetDefinition();
-        def.Faces[emptyInFront][0].corners[0] = {NAN, -0.0f, 150.0f};
-        def.Faces[emptyInFront][0].corners[1].x = -150.0f;
+        const CfaceF& face = def.Faces[emptyInFront][0];
+        def.Vertices[emptyInFront][size_t(face.indices[0])] = {NAN, -0.0f, 150.0f};
+        def.Vertices[emptyInFront][size_t(face.indices[1])].x = -150.0f;
         ExpectSinglePassResult(doc);
         // the NaN holds its axis of the box; the other axes are measured
         EXPECT_TRUE(std::isnan(def.BoxMin[0]) && std::isnan(def.BoxMax[0]));

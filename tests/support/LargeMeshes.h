@@ -47,9 +47,8 @@ inline const std::vector<MeshShape> kShapesFor202 = {
 
 // Appends one mesh per shape, named "mesh N" with attribute 7N - 3. Vertex
 // coordinates lie within (-range, range); flags and indices are drawn at
-// random, every index names a vertex and every corner is a copy of the
-// vertex its index names. The first face names the last vertex, the last
-// face the first, so each index field is used up to its width.
+// random and every index names a vertex. The first face names the last
+// vertex, the last face the first, so each index field is used up to its width.
 inline void AddMeshes(DefinicjaObiektu& def, const std::vector<MeshShape>& shapes, float range,
                       uint64_t seed) {
     Lcg rng(seed);
@@ -70,8 +69,6 @@ inline void AddMeshes(DefinicjaObiektu& def, const std::vector<MeshShape>& shape
             faces.front().indices[0] = int32_t(shape.vertices - 1);
             faces.back().indices[3] = 0;
         }
-        for (CfaceF& face : faces)
-            for (size_t k = 0; k < 4; ++k) face.corners[k] = vertices[size_t(face.indices[k])];
     }
 }
 
