@@ -6,6 +6,7 @@
 #include "app/window/Mainform.h"
 
 #include "app/Batch.h"
+#include "app/window/AccessKeys.h"
 #include "app/window/Layout.h"
 #include "app/ConvertFile.h"
 #include "app/Functions.h"
@@ -163,10 +164,11 @@ bool TMForm::Create(HINSTANCE instance) {
     for (const ControlLayout& c : Controls()) {
         HWND parent = c.inPanel ? panel_ : hwnd_;
         DWORD exStyle = c.id == Panel1 ? WS_EX_CONTROLPARENT : 0;
-        HWND control = CreateWindowExW(exStyle, c.className, c.text.c_str(), c.style, 0, 0, 0, 0, parent,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
-                                       instance, nullptr);
+        HWND control = CreateWindowExW(exStyle, c.className, WithoutMark(c.text).c_str(), c.style, 0, 0, 0, 0,
+                                       parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance,
+                                       nullptr);
         if (!control) return false;
+        if (c.text.find(L'&') != std::wstring::npos) SetCaptionWithAccessKey(control, c.text);
         if (c.id == Panel1) panel_ = control;
         if (IsCheckBox(c)) SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
     }
@@ -179,7 +181,7 @@ bool TMForm::Create(HINSTANCE instance) {
     // when the user asked for it, otherwise once Alt is pressed.
     BOOL cues = FALSE;
     SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cues, 0);
-    if (!cues) SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEACCEL), 0);
+    ShowAccessKeys(hwnd_, cues != FALSE);
 
     HMONITOR monitor = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
     MONITORINFO info{};
@@ -248,9 +250,8 @@ LRESULT CALLBACK TMForm::PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 void TMForm::Dispatch(MSG& msg) {
     // Windows shows the access keys when Alt goes down; said here too, for
     // systems whose default handling does not.
-    if (msg.message == WM_SYSKEYDOWN && msg.wParam == VK_MENU)
-        SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL), 0);
-    if (!IsDialogMessageW(hwnd_, &msg)) {
+    if (msg.message == WM_SYSKEYDOWN && msg.wParam == VK_MENU) ShowAccessKeys(hwnd_, true);
+    if (!PressAccessKey(hwnd_, msg) && !IsDialogMessageW(hwnd_, &msg)) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
