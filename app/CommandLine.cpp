@@ -1,6 +1,8 @@
 #include "app/CommandLine.h"
 
+#include <algorithm>
 #include <charconv>
+#include <string_view>
 
 namespace qwz {
 namespace {
@@ -9,6 +11,15 @@ namespace {
 // same in every locale; any other character has to match as it is.
 bool IsSwitch(const std::string& arg, char letter) {
     return arg.size() == 2 && arg[0] == '-' && (arg[1] | 0x20) == letter;
+}
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+bool IsHelp(const std::string& arg) {
+    if (arg == "/?" || IsSwitch(arg, 'h')) return true;
+    constexpr std::string_view kLong = "--help";
+    return std::equal(arg.begin(), arg.end(), kLong.begin(), kLong.end(),
+                      [](char a, char b) { return AsciiLower(a) == b; });
 }
 
 // A target version: optional "+", then decimal digits only. A negative
@@ -39,6 +50,10 @@ CommandLineAction ParseCommandLine(const std::vector<std::string>& args) {
         }
         if (IsSwitch(arg, 'u')) {
             action.kind = CommandLineAction::Unregister;
+            return action;
+        }
+        if (IsHelp(arg)) {
+            action.kind = CommandLineAction::Help;
             return action;
         }
         if (IsSwitch(arg, 'v')) {

@@ -1,6 +1,6 @@
 // The program's command line: "-r", "-u", "-v" N and a file path, read from
-// the first argument on. Only the first action counts; what follows it is
-// ignored.
+// the first argument on, and "-h", "--help" or "/?" for how to use it. Only
+// the first action counts; what follows it is ignored.
 #pragma once
 
 #include <string>
@@ -14,6 +14,7 @@ struct CommandLineAction {
         Register,    // "-r": the Explorer command, always for version 203
         Unregister,  // "-u"
         Convert,     // a file path
+        Help,        // "-h", "--help", "/?": how to use the program
     };
     Kind kind = OpenWindow;
     int target = 203;  // the version for Convert
@@ -25,7 +26,8 @@ struct CommandLineAction {
 constexpr int kDefaultTarget = 203;
 
 // Decides what to do from the arguments after the program name (UTF-8).
-// Switches are compared whole and without regard to case. After "-v" a
+// Switches are compared whole and without regard to case (so a file named
+// "-h" or "--help" is given as "./-h"). After "-v" a
 // whole non-negative decimal number sets the target; anything else (a word,
 // a negative number, a number too large) leaves it as it was.
 CommandLineAction ParseCommandLine(const std::vector<std::string>& args);

@@ -1,6 +1,8 @@
 // Program entry: one action from the command line ("-r", "-u", or a file to
 // convert, after any "-v" N), or the main window when there is none. The exit
-// code is always 0.
+// code is always 0. "-h", "--help" and "/?" show how to use the program: the
+// usage text on Linux, the window on Windows (where the window is what a
+// start without an action shows).
 #include "app/CommandLine.h"
 #include "app/ConvertFile.h"
 #include "app/Functions.h"
@@ -21,6 +23,9 @@
 
 #include <shellapi.h>
 #else
+#include "model/Qwzsaveparams.h"
+#include "platform/PathText.h"
+
 #include <cstdio>
 #endif
 
@@ -54,10 +59,22 @@ void PrintUsage() {
         "                                         oryginał zostaje jako PLIK_org.qwz\n"
         "  qwz-downgrader -r                     dodaj polecenie menu kontekstowego\n"
         "  qwz-downgrader -u                     usuń polecenie menu kontekstowego\n"
+        "  qwz-downgrader -h | --help | /?       pokaż tę pomoc\n"
         "\n"
         "Plik w wersji docelowej lub starszej zostaje bez zmian. Program zawsze kończy się\n"
         "kodem 0; co się stało z plikiem, podaje w jednym wierszu na standardowym wyjściu błędów.\n",
         stdout);
+}
+
+// Skips and failures are told by the conversion's own debug line; a
+// conversion that succeeded is told here, so every run says what it did.
+void Convert(const std::filesystem::path& path, int target) {
+    const ConversionOutcome outcome = ConvertAndReport(path, target, *GetSaveParams());
+    if (outcome.status != ConversionStatus::Converted) return;
+    std::string line = "Przekonwertowano plik \"" + platform::PathForText(path) + "\" z wersji " +
+                       std::to_string(outcome.fromVersion) + " do " + std::to_string(outcome.toVersion);
+    if (!outcome.backup.empty()) line += ", oryginał: \"" + platform::PathForText(outcome.backup) + "\"";
+    platform::DebugOutputW(line);
 }
 #endif
 
@@ -85,6 +102,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         ConvertFile(std::filesystem::path(wide[action.pathArg]), action.target);
         break;
     case CommandLineAction::OpenWindow:
+    case CommandLineAction::Help:
         try {
             RunMainWindow();
         } catch (const std::bad_alloc&) {
@@ -108,8 +126,9 @@ int main(int argc, char** argv) {
     switch (action.kind) {
     case CommandLineAction::Register: Register(); break;
     case CommandLineAction::Unregister: Unregister(); break;
-    case CommandLineAction::Convert: ConvertFile(std::filesystem::path(action.path), action.target); break;
-    case CommandLineAction::OpenWindow: PrintUsage(); break;
+    case CommandLineAction::Convert: Convert(std::filesystem::path(action.path), action.target); break;
+    case CommandLineAction::OpenWindow:
+    case CommandLineAction::Help: PrintUsage(); break;
     }
     return 0;
 }

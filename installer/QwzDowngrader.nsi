@@ -4,6 +4,8 @@
 ; and the Explorer command, which the program itself registers with "-r".
 ; The uninstaller removes the command with "-u" and then every file,
 ; shortcut and registry entry installed here. Both run silently with /S.
+; With qwz.exe it offers (on by default) to put the program's folder on
+; the current user's PATH; the uninstaller takes it off again.
 ;
 ; makensis defines, given by installer/CMakeLists.txt:
 ;   PROGRAM_EXE  QwzDowngrader.exe to install
@@ -20,6 +22,7 @@ ManifestDPIAware true
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
 !include "x64.nsh"
+!include "WordFunc.nsh"
 
 !define PRODUCT "QWZ Downgrader"
 !define PUBLISHER "Velmora"
@@ -45,6 +48,7 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "${PUBLISHER}"
 !define MUI_UNICON "${__FILEDIR__}/../app/window/QwzDowngrader.ico"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\QwzDowngrader.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "Uruchom ${PRODUCT}"
+!insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -66,7 +70,8 @@ Function un.onInit
   SetShellVarContext all
 FunctionEnd
 
-Section "Install"
+Section "${PRODUCT}"
+  SectionIn RO
   SetOutPath "$INSTDIR"
   File "/oname=QwzDowngrader.exe" "${PROGRAM_EXE}"
 !ifdef CLI_EXE
@@ -91,7 +96,35 @@ Section "Install"
   ExecWait '"$INSTDIR\QwzDowngrader.exe" -r'
 SectionEnd
 
+!ifdef CLI_EXE
+; The user's own PATH (HKCU\Environment), so that "qwz" runs in any console
+; of that user. A PATH too long for NSIS's strings is left alone rather
+; than cut short.
+Section "qwz.exe w zmiennej PATH (bieżący użytkownik)"
+  ReadRegStr $0 HKCU "Environment" "Path"
+  StrLen $1 "$0$INSTDIR"
+  ${If} $1 >= ${NSIS_MAX_STRLEN}
+    DetailPrint "Zmienna PATH jest zbyt długa; qwz.exe nie został do niej dodany."
+  ${Else}
+    ${WordAdd} "$0" ";" "+$INSTDIR" $1
+    WriteRegExpandStr HKCU "Environment" "Path" "$1"
+    SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:Environment" /TIMEOUT=5000
+  ${EndIf}
+SectionEnd
+!endif
+
 Section "Uninstall"
+  ; The program's folder off the user's PATH, when it is there.
+  ReadRegStr $0 HKCU "Environment" "Path"
+  ${un.WordAdd} "$0" ";" "-$INSTDIR" $1
+  ${If} $1 != $0
+    ${If} $1 == ""
+      DeleteRegValue HKCU "Environment" "Path"
+    ${Else}
+      WriteRegExpandStr HKCU "Environment" "Path" "$1"
+    ${EndIf}
+    SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:Environment" /TIMEOUT=5000
+  ${EndIf}
   ; Removed first, while the program that removes it is still there.
   ExecWait '"$INSTDIR\QwzDowngrader.exe" -u'
 

@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix wine wine64 fonts-wine
   xvfb xdotool x11-apps imagemagick nsis
   desktop-file-utils shared-mime-info
+  dpkg-dev man-db
   xauth
 )
 missing=()

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets everything up, builds and runs every test: natively, the Windows
+# Sets everything up, builds and runs every test: natively (with the
+# install into a scratch prefix and the Debian package), the Windows
 # test executables under Wine, the native tests again with AddressSanitizer
 # and UBSan, and each fuzz target for a short fixed time.
 # QWZ_FUZZ_SECONDS sets that time (default 60; 0 skips the fuzz run).

@@ -50,6 +50,12 @@ TEST(CommandLine, OnlyTheFirstActionCounts) {
     EXPECT_EQ(ParseCommandLine(Args{"-r", "-u", "x.qwz"}).kind, CommandLineAction::Register);
     EXPECT_EQ(ParseCommandLine(Args{"-U", "-r"}).kind, CommandLineAction::Unregister);
     EXPECT_EQ(ParseCommandLine(Args{"x.qwz", "-r"}).kind, CommandLineAction::Convert);
+    // how to use it, as the first action
+    for (const char* h : {"-h", "-H", "--help", "--HELP", "/?"}) {
+        SCOPED_TRACE(h);
+        EXPECT_EQ(ParseCommandLine(Args{"-v", "202", h, "x.qwz"}).kind, CommandLineAction::Help);
+    }
+    EXPECT_EQ(ParseCommandLine(Args{"x.qwz", "--help"}).kind, CommandLineAction::Convert);
     // -r always registers for 203
     a = ParseCommandLine(Args{"-v", "202", "-R"});
     EXPECT_EQ(a.kind, CommandLineAction::Register);
@@ -57,7 +63,7 @@ TEST(CommandLine, OnlyTheFirstActionCounts) {
 }
 
 TEST(CommandLine, SwitchesAreComparedWhole) {
-    for (const char* s : {"-rr", "-r ", "--r", "r", "/r", "-", "-x", "-ver"}) {
+    for (const char* s : {"-rr", "-r ", "--r", "r", "/r", "-", "-x", "-ver", "--helpme", "-help", "/h", "?"}) {
         SCOPED_TRACE(s);
         CommandLineAction a = ParseCommandLine(Args{s});
         EXPECT_EQ(a.kind, CommandLineAction::Convert);

@@ -40,6 +40,20 @@ std::string SkipLine(const fs::path& file) {
     return "Plik \"" + Utf8Of(file) + "\" jest już w odpowiedniej wersji";
 }
 
+// What a conversion that succeeded tells: one line on Linux, nothing in the
+// debug output on Windows.
+std::vector<std::string> ConvertedLines(const fs::path& file, int from, int to) {
+#ifdef _WIN32
+    (void)file, (void)from, (void)to;
+    return {};
+#else
+    fs::path backup = file;
+    backup.replace_extension().concat("_org.qwz");
+    return {"Przekonwertowano plik \"" + Utf8Of(file) + "\" z wersji " + std::to_string(from) + " do " +
+            std::to_string(to) + ", oryginał: \"" + Utf8Of(backup) + "\""};
+#endif
+}
+
 std::string FailureLine(const fs::path& file, const std::string& reason) {
     return "Nie przekonwertowano pliku \"" + Utf8Of(file) + "\": " + reason;
 }
@@ -130,7 +144,7 @@ TEST_F(Program, Version204Becomes203WithTheOriginalKept) {
     QWZ_REQUIRE_LAYOUTS(bytes, 203);
     fs::path a = Put("a.qwz", bytes);
     ProgramRun run = Run({"-v", "203", Utf8Of(a)});
-    EXPECT_TRUE(ConversionLines(run).empty());
+    EXPECT_EQ(ConversionLines(run), ConvertedLines(a, 204, 203));
     ExpectConvertedTo203(a, bytes);
 
     // A word after -v keeps 203.
@@ -155,7 +169,7 @@ TEST_F(Program, NamesOutsideTheEightBitCodePageConvert) {
         fs::path file = Put(fs::path(name), bytes);
         SCOPED_TRACE(Utf8Of(file));
         ProgramRun run = Run({Utf8Of(file)});
-        EXPECT_TRUE(ConversionLines(run).empty());
+        EXPECT_EQ(ConversionLines(run), ConvertedLines(file, 204, 203));
         ExpectConvertedTo203(file, bytes);
     }
     // A skip names such a file exactly in its debug line.
@@ -271,6 +285,12 @@ TEST_F(Program, WithoutAnActionItPrintsHowToUseIt) {
     EXPECT_NE(run.output.find("Użycie:"), std::string::npos) << run.output;
     EXPECT_TRUE(run.lines.empty());
     EXPECT_NE(Run({"-v", "202"}).output.find("Użycie:"), std::string::npos);
+    // asked for, before any file; "--help" is no file to convert
+    for (const char* help : {"-h", "--help", "/?"}) {
+        ProgramRun asked = Run({help, "x.qwz"});
+        EXPECT_EQ(asked.output, run.output) << help;
+        EXPECT_TRUE(asked.lines.empty()) << help;
+    }
 }
 
 // A folder in which the user may not create files. The tests may run as the

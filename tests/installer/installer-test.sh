@@ -20,6 +20,10 @@ absent() { ! "$@"; }
 reg_has() {  # reg_has KEY [VALUE-OPTIONS...]: the key (or value) exists
   wine reg query "$@" </dev/null
 }
+path_value() {  # the current user's PATH
+  wine reg query 'HKCU\Environment' /v Path </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^ *Path *REG_[A-Z_]* *//p'
+}
+path_is() { [ "$(path_value)" = "$1" ]; }
 reg_value_contains() {  # reg_value_contains KEY TEXT: the default value holds TEXT
   wine reg query "$1" /ve </dev/null 2>/dev/null | tr -d '\r' | grep -qF -- "$2"
 }
@@ -32,6 +36,9 @@ lnk="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/QWZ D
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\QwzDowngrader'
 command_key='HKCR\.qwz\shell\downgrade\command'
 
+# A PATH of the user's own, which the installer extends and the uninstaller restores.
+wine reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d 'C:\Narzedzia' /f </dev/null >/dev/null 2>&1
+
 echo "== install"
 # wine returns when the installer ends; the installer waits for "-r".
 wine "$(winepath -w "$setup" 2>/dev/null)" /S </dev/null >/dev/null 2>&1
@@ -39,6 +46,7 @@ check "program installed" test -f "$dir/QwzDowngrader.exe"
 check "program is the one built" cmp "$dir/QwzDowngrader.exe" "$(dirname "$setup")/app/QwzDowngrader.exe"
 if [ "$with_cli" = 1 ]; then
   check "console tool installed" test -f "$dir/qwz.exe"
+  check "its folder on the user's PATH" path_is 'C:\Narzedzia;C:\Program Files\QWZ Downgrader'
 fi
 check "uninstaller installed" test -f "$dir/Uninstall.exe"
 check "Start-menu shortcut" test -f "$lnk"
@@ -61,6 +69,7 @@ check "program removed" absent test -e "$dir/QwzDowngrader.exe"
 check "console tool removed" absent test -e "$dir/qwz.exe"
 check "uninstaller removed" absent test -e "$dir/Uninstall.exe"
 check "install folder removed" absent test -e "$dir"
+check "the user's PATH as it was" path_is 'C:\Narzedzia'
 check "Start-menu shortcut removed" absent test -e "$lnk"
 check "installed-programs entry removed" absent reg_has "$uninstall_key"
 check "Explorer verb removed" absent reg_has 'HKCR\.qwz\shell\downgrade'

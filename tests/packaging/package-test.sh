@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Makes the Debian package with cpack and installs it with dpkg into a
+# scratch root (a dpkg database of its own), then works with what it
+# installed: qwz --version and a conversion by the installed programs, the
+# manual pages against the programs' help, the bash completion against what
+# qwz accepts, the desktop entry, MIME type and copyright file. Removing
+# the package must leave no file behind.
+# usage: package-test.sh BUILD_DIR SCRATCH_DIR VERSION SAMPLE.qwz
+set -euo pipefail
+build=$1 scratch=$2 version=$3 sample=$4
+fail() { echo "package: $*" >&2; exit 1; }
+
+rm -rf "$scratch"
+mkdir -p "$scratch/out" "$scratch/work"
+(cd "$build" && cpack -G DEB -B "$scratch/out" >"$scratch/cpack.log") || { cat "$scratch/cpack.log" >&2; fail "cpack failed"; }
+deb=$scratch/out/qwz-downgrader_${version}_amd64.deb
+[ -f "$deb" ] || fail "no $deb (made: $(ls "$scratch/out"))"
+[ "$(dpkg-deb -f "$deb" Package Architecture | tr '\n' ' ')" = "Package: qwz-downgrader Architecture: amd64 " ] ||
+  fail "control: $(dpkg-deb -f "$deb")"
+dpkg-deb -f "$deb" Depends | grep -q libc6 || fail "no Depends on libc6"
+
+root=$scratch/root
+mkdir -p "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/info" "$root/var/log"
+touch "$root/var/lib/dpkg/status"
+# The scratch database knows no other package: the dependencies cannot be met there.
+pkg() {
+  dpkg --root="$root" --log=/dev/null --force-not-root --force-depends --force-script-chrootless "$@" \
+    >"$scratch/dpkg.log" 2>&1 || { cat "$scratch/dpkg.log" >&2; fail "dpkg $*"; }
+}
+pkg -i "$deb"
+qwz=$root/usr/bin/qwz
+downgrader=$root/usr/bin/qwz-downgrader
+
+# The programs, from where the package put them.
+[ "$("$qwz" --version)" = "qwz $version" ] || fail "qwz --version: $("$qwz" --version)"
+cp "$sample" "$scratch/work/hall.qwz"
+said=$("$downgrader" "$scratch/work/hall.qwz" 2>&1)
+[ "$said" = "Przekonwertowano plik \"$scratch/work/hall.qwz\" z wersji 204 do 203, oryginał: \"$scratch/work/hall_org.qwz\"" ] ||
+  fail "qwz-downgrader said: $said"
+cmp -s "$sample" "$scratch/work/hall_org.qwz" || fail "the original was not kept"
+"$qwz" check "$scratch/work/hall.qwz" >/dev/null || fail "the converted file does not check"
+[ "$(od -An -tu1 -j3 -N1 "$scratch/work/hall.qwz" | tr -d ' ')" = 203 ] || fail "not written as version 203"
+
+# The manual pages: every command and option the help names.
+for page in qwz qwz-downgrader; do
+  [ -f "$root/usr/share/man/man1/$page.1.gz" ] || fail "no manual page $page(1)"
+done
+manual() { MANWIDTH=250 man -l "$root/usr/share/man/man1/$1.1.gz" 2>/dev/null; }
+options_of() { grep -oE -- '(^|[ ,|])--?[a-z][a-z-]*' | grep -oE -- '--?[a-z][a-z-]*' | sort -u; }
+for option in $("$downgrader" --help | options_of); do
+  manual qwz-downgrader | grep -qF -- "$option" || fail "qwz-downgrader(1) lacks $option"
+done
+commands=$("$qwz" --help | awk '/^  [a-z][a-z-]*  / { print $1 }')
+[ -n "$commands" ] || fail "qwz --help lists no commands"
+for command in $commands; do
+  manual qwz | grep -qE "^ +qwz $command\$" || fail "qwz(1) has no section for $command"
+  for option in $("$qwz" "$command" --help | options_of); do
+    manual qwz | grep -qF -- "$option" || fail "qwz(1) lacks $option of $command"
+  done
+done
+
+# The bash completion offers what qwz takes.
+complete_words() {
+  COMP_WORDS=("$@"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); COMPREPLY=()
+  _qwz
+  printf '%s\n' "${COMPREPLY[@]}"
+}
+# shellcheck disable=SC1091
+source "$root/usr/share/bash-completion/completions/qwz"
+offered=$(complete_words qwz "" | grep -v '^-')
+[ "$(echo $offered)" = "$(echo $commands)" ] || fail "completion offers commands '$offered', help lists '$commands'"
+missing=$scratch/work/missing.qwz
+takes() { "$qwz" convert "$@" --dry-run "$missing" >/dev/null 2>&1; [ $? -ne 2 ]; }
+versions=$(complete_words qwz convert --to "")
+[ -n "$versions" ] || fail "no versions offered after --to"
+for v in $versions; do takes --to "$v" || fail "--to $v is offered but refused"; done
+takes --to 201 && fail "--to 201 is taken, so the check above proves nothing"
+kinds=$(complete_words qwz convert --to 203 --drop "")
+[ "$(echo "$kinds" | wc -l)" -ge 7 ] || fail "--drop offers: $kinds"
+for k in $kinds; do takes --to 203 --drop "$k" || fail "--drop $k is offered but refused"; done
+[ "$(complete_words qwz convert --drop lines,po)" = lines,polylines ] || fail "--drop does not go on after a comma"
+
+# The Explorer command's counterpart for every user, and the copyright.
+desktop=$root/usr/share/applications/qwz-downgrader-downgrade.desktop
+if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$desktop" || fail "desktop entry"; fi
+grep -qx 'Exec="qwz-downgrader" -v 203 %f' "$desktop" || fail "desktop entry: $(grep Exec "$desktop")"
+grep -q 'glob pattern="\*.qwz"' "$root/usr/share/mime/packages/qwz-downgrader.xml" || fail "MIME type"
+grep -q '^License:' "$root/usr/share/doc/qwz-downgrader/copyright" || fail "copyright"
+
+pkg --purge qwz-downgrader
+left=$(find "$root" -path "$root/var" -prune -o ! -type d -print)
+[ -z "$left" ] || fail "left after removal: $left"
+echo "package: $(basename "$deb") installed, used and removed"
