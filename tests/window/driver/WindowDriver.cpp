@@ -1009,6 +1009,8 @@ void ScenarioShellMenu(const std::wstring& exe) {
               L"Polecenie „Dostosuj do starszych wersji programu” zostało dodane do menu kontekstowego "
               L"plików .qwz (konwersja do wersji 204).",
               "the box says the command was added, for 204");
+    Check(WaitUntil([&] { return FocusOf(app.form) == app.shellMenu; }, 10000),
+          "after the box the focus is back on Ustaw menu kontekstowe");
     CheckText(RegistryDefault(L".qwz\\shell\\downgrade"), L"Dostosuj do starszych wersji programu",
               "the menu text is registered");
     std::wstring command = RegistryDefault(L".qwz\\shell\\downgrade\\command");
