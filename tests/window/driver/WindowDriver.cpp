@@ -875,8 +875,13 @@ void ScenarioBatch(const std::wstring& exe) {
               summary.find(L'\n', head.size()) == std::wstring::npos,
           "summary: three lines, an empty line and each failed file with its reason");
     std::printf("  summary: [%s]\n", Narrow(summary).c_str());
-    Check(WaitUntil([&] { return IsWindowEnabled(app.convert); }, 5000) &&
-              IsWindowEnabled(app.shellMenu) && !IsWindowVisible(app.progress),
+    // The two buttons are enabled one after the other: waited for together.
+    Check(WaitUntil(
+              [&] {
+                  return IsWindowEnabled(app.convert) && IsWindowEnabled(app.shellMenu) &&
+                         !IsWindowVisible(app.progress);
+              },
+              10000),
           "after the batch both buttons are enabled again and the progress bar hidden");
 
     // The files as chosen: lines gone, everything else byte for byte.
