@@ -2,7 +2,7 @@
 // where and what.
 #pragma once
 
-#include "cli/FileWalk.h"
+#include "engine/FileWalk.h"
 #include "cli/LoadFile.h"
 
 #include <nlohmann/json.hpp>

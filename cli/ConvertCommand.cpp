@@ -1,6 +1,6 @@
 #include "cli/ConvertCommand.h"
 
-#include "cli/FileWalk.h"
+#include "engine/FileWalk.h"
 #include "cli/LoadFile.h"
 #include "cli/Text.h"
 #include "engine/ConvertEach.h"

@@ -2,7 +2,7 @@
 // (keys in the order written, for people who read it).
 #pragma once
 
-#include "cli/FileWalk.h"
+#include "engine/FileWalk.h"
 #include "cli/LoadFile.h"
 #include "document/Klasaqwz.h"
 

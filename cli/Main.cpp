@@ -24,7 +24,6 @@ public:
 };
 
 int Run(std::vector<std::string> args) {
-    qwz::platform::PrepareConsole();
     ProgramConsole console;
     return qwz::cli::RunCli(args, console);
 }

@@ -1,6 +1,6 @@
 #include "cli/RestoreCommand.h"
 
-#include "cli/FileWalk.h"
+#include "engine/FileWalk.h"
 #include "cli/Text.h"
 
 #include <algorithm>

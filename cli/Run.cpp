@@ -3,7 +3,7 @@
 #include "cli/CheckCommand.h"
 #include "cli/CommandLine.h"
 #include "cli/ConvertCommand.h"
-#include "cli/FileWalk.h"
+#include "engine/FileWalk.h"
 #include "cli/InfoCommand.h"
 #include "cli/RestoreCommand.h"
 #include "cli/Text.h"

@@ -85,6 +85,16 @@ void Convert(const std::filesystem::path& path, const ConversionRequest& request
         return;
     }
 
+    // A kept original is left as it is: converting it again would make a
+    // backup of the backup and leave two files that claim to be the original.
+    if (const std::filesystem::path original = OriginalOfKeptBackup(path, ops); !original.empty()) {
+        platform::FileState state;
+        if (ops.Examine(path, true, &state) == platform::NameKind::Regular) r.sizeBefore = state.size;
+        r.status = ConversionStatus::Skipped;
+        r.reason = "to kopia zapasowa pliku " + platform::PathForMessage(original.filename()) + ", zostaje bez zmian";
+        return;
+    }
+
     // The original stays open and locked until it has been replaced (or the
     // plan made), so that no other conversion of it runs meanwhile and any
     // change to it is seen.

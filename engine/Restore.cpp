@@ -16,50 +16,9 @@ using platform::NameKind;
 using platform::PathForMessage;
 using NativeString = fs::path::string_type;
 
-NativeString AsciiLower(NativeString s) {
-    for (auto& c : s)
-        if (c >= 'A' && c <= 'Z') c = fs::path::value_type(c - 'A' + 'a');
-    return s;
-}
-
 fs::path FolderOf(const fs::path& path) {
     fs::path folder = path.parent_path();
     return folder.empty() ? fs::path(".") : folder;
-}
-
-// "a" for a name "a_org.qwz" (the ending in any letter case); empty for
-// any other name.
-NativeString BackupStem(const fs::path& path) {
-    const NativeString name = path.filename().native();
-    const NativeString suffix = fs::path("_org.qwz").native();
-    if (name.size() <= suffix.size() || AsciiLower(name.substr(name.size() - suffix.size())) != suffix)
-        return {};
-    return name.substr(0, name.size() - suffix.size());
-}
-
-// The file a backup belongs to: "a.qwz" beside "a_org.qwz", with the
-// extension in the letter case the folder has it (a file "A.QWZ" keeps its
-// backup as "A_org.qwz"); "a.qwz" when there is none.
-fs::path OriginalBeside(const fs::path& backup, const NativeString& stem, platform::FileOps& ops) {
-    const NativeString extension = fs::path(".qwz").native();
-    NativeString chosen = stem + extension;
-    bool exact = false, other = false;
-    std::vector<fs::path> names;
-    if (ops.ListFolder(FolderOf(backup), names)) {
-        for (const fs::path& entry : names) {
-            const NativeString& name = entry.native();
-            if (name.size() != chosen.size() || name.compare(0, stem.size(), stem) != 0 ||
-                AsciiLower(name.substr(stem.size())) != extension)
-                continue;
-            if (name.compare(stem.size(), extension.size(), extension) == 0) {
-                exact = true;
-            } else if (!other || name < chosen) {
-                chosen = name;
-                other = true;
-            }
-        }
-    }
-    return backup.parent_path() / fs::path(exact ? stem + extension : chosen);
 }
 
 RestoreResult& Finish(RestoreResult& r, RestoreStatus status, std::string reason = {}) {

@@ -43,9 +43,15 @@ VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=0 "LegalCopyright" "${PUBLISHER}"
 
 !define MUI_ABORTWARNING
+; The program's own icon, and on the last page the offer to start it.
+!define MUI_ICON "${__FILEDIR__}/../app/window/QwzDowngrader.ico"
+!define MUI_UNICON "${__FILEDIR__}/../app/window/QwzDowngrader.ico"
+!define MUI_FINISHPAGE_RUN "$INSTDIR\QwzDowngrader.exe"
+!define MUI_FINISHPAGE_RUN_TEXT "Uruchom ${PRODUCT}"
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "Polish"

@@ -1,11 +1,16 @@
 // The main window MForm (class TMForm): the target version, what to keep,
-// the batch with its progress bar and summary, and the Explorer command.
-// The window procedure only dispatches; the batch itself is app/Batch.
+// the batch with its progress bar and summary, files and folders dropped on
+// it, the keyboard (focus kept across dialogs, Enter, access keys) and the
+// Explorer command. The window procedure only dispatches; the batch itself
+// is app/Batch, the controls' places app/window/Layout.
 #include "app/window/Mainform.h"
 
 #include "app/Batch.h"
+#include "app/window/AccessKeys.h"
+#include "app/window/Layout.h"
 #include "app/ConvertFile.h"
 #include "app/Functions.h"
+#include "engine/FileWalk.h"
 #include "format/VersionTable.h"
 #include "model/KeepFlags.h"
 #include "model/Qwzsaveparams.h"
@@ -16,9 +21,10 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <cderr.h>
+#include <shellapi.h>
 
 #include <exception>
-#include <iterator>
+#include <map>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -32,117 +38,19 @@ constexpr wchar_t kFormClass[] = L"TMForm";
 constexpr wchar_t kPanelClass[] = L"TPanel";
 constexpr wchar_t kCaption[] = L"Velmora QWZ Downgrader";
 constexpr char kApplicationTitle[] = "Velmora QWZ Downgrader";  // caption of error boxes
-constexpr int kClientWidth = 307;  // at 96 dpi
-constexpr int kClientHeight = 261;
-constexpr int kFontPoints = 8;
 constexpr int kIconResource = 1;
 
-constexpr DWORD kFormStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-constexpr DWORD kFormExStyle = WS_EX_TOOLWINDOW | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
-
-enum ControlId : int {
-    Button1 = IDCANCEL,  // "Zamknij": Esc presses it
-    ComboBox1 = 101,
-    Button2,
-    Button3,
-    ProgressBar1,
-    Panel1,
-    Label1,
-    Label2,
-    // The keep flags' check boxes follow, with the ids kKeepFlags gives them.
-};
-
-struct ControlLayout {
-    int id;
-    bool inPanel;
-    const wchar_t* className;
-    const wchar_t* text;
-    DWORD style;
-    int left, top, width, height;  // at 96 dpi, in the parent's client area
-};
-
-constexpr DWORD kChild = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
-constexpr DWORD kCheck = kChild | WS_TABSTOP | BS_AUTOCHECKBOX;
-
-// In creation order, which is the tab order: Button1 (0), ComboBox1 (1),
-// Button2 (2), Button3 (3), ProgressBar1 (4), Panel1 (5); inside the panel
-// the check boxes after them. Labels take no focus.
-const ControlLayout kControls[] = {
-    {Label2, false, L"STATIC", L"Wersja QWZ: ", kChild | SS_LEFTNOWORDWRAP, 10, 11, 67, 13},
-    {Button1, false, L"BUTTON", L"Zamknij", kChild | WS_TABSTOP | BS_PUSHBUTTON, 162, 39, 137, 25},
-    // The height of a drop-down list is that of its open list; the closed
-    // box takes the height of its font (21 pixels with Tahoma 8 pt).
-    {ComboBox1, false, L"COMBOBOX", L"", kChild | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 88, 8,
-     57, 120},
-    {Button2, false, L"BUTTON", L"Konwertuj", kChild | WS_TABSTOP | BS_PUSHBUTTON, 162, 8, 137, 25},
-    {Button3, false, L"BUTTON", L"Ustaw menu kontekstowe",
-     kChild | WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON, 162, 68, 137, 25},
-    {ProgressBar1, false, PROGRESS_CLASSW, L"", WS_CHILD | WS_CLIPSIBLINGS, 154, 31, 153, 11},
-    {Panel1, false, kPanelClass, L"", kChild, 0, 35, 153, 224},
-    {Label1, true, L"STATIC", L"Zachowaj:", kChild | SS_LEFTNOWORDWRAP, 0, 0, 50, 13},
-};
-
-// Where each keep flag's check box lies in the panel, by row of kKeepFlags,
-// which gives its label, its id and the order the boxes are made in.
-struct BoxPlace {
-    int left, top, width, height;
-};
-constexpr BoxPlace kBoxPlaces[] = {
-    {10, 57, 97, 17},    // Linie
-    {10, 80, 97, 17},    // Polilinie
-    {10, 103, 97, 17},   // Łuki
-    {10, 126, 97, 17},   // Okręgi / światła
-    {10, 158, 97, 17},   // UV
-    {10, 181, 121, 17},  // Strefy skalowania
-    {10, 204, 129, 17},  // Inne dodatkowe dane
-    {10, 19, 97, 17},    // Kopię oryginału
-};
-static_assert(std::size(kBoxPlaces) == kKeepFlagCount, "a place for every keep flag's box");
-
-// Every control in creation order: kControls, then the check boxes.
-const std::vector<ControlLayout>& Controls() {
-    static const std::vector<ControlLayout> controls = [] {
-        std::vector<ControlLayout> all(std::begin(kControls), std::end(kControls));
-        for (size_t i = 0; i < kKeepFlagCount; ++i) {
-            const KeepFlag& flag = kKeepFlags[i];
-            const BoxPlace& p = kBoxPlaces[i];
-            all.push_back({flag.boxId, true, L"BUTTON", flag.boxLabel, kCheck, p.left, p.top, p.width, p.height});
-        }
-        return all;
-    }();
-    return controls;
-}
-
-bool IsCheckBox(const ControlLayout& c) {
-    return c.className == std::wstring_view(L"BUTTON") && (c.style & BS_TYPEMASK) == BS_AUTOCHECKBOX;
-}
-
-// The DPI of a window's monitor, or of the system before there is a window.
-// GetDpiForWindow exists from Windows 10 1607 on; older systems scale by
-// the system DPI.
-UINT DpiOf(HWND window) {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    if (window && getDpiForWindow) {
-        UINT dpi = getDpiForWindow(window);
-        if (dpi) return dpi;
+// The paths of a drop, in the order the system gives them.
+std::vector<std::filesystem::path> DroppedPaths(HDROP drop) {
+    std::vector<std::filesystem::path> paths;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        std::wstring name(size_t(DragQueryFileW(drop, i, nullptr, 0)) + 1, L'\0');
+        name.resize(DragQueryFileW(drop, i, name.data(), UINT(name.size())));
+        if (!name.empty()) paths.emplace_back(name);
     }
-    HDC screen = GetDC(nullptr);
-    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return dpi > 0 ? UINT(dpi) : 96;
-}
-
-// The outer size of the frame around a client area, for a DPI.
-SIZE FrameSize(int clientWidth, int clientHeight, UINT dpi) {
-    using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-    static const auto adjustForDpi = reinterpret_cast<AdjustForDpiFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
-    RECT r{0, 0, clientWidth, clientHeight};
-    if (!adjustForDpi || !adjustForDpi(&r, kFormStyle, FALSE, kFormExStyle, dpi))
-        AdjustWindowRectEx(&r, kFormStyle, FALSE, kFormExStyle);
-    return SIZE{r.right - r.left, r.bottom - r.top};
+    DragFinish(drop);
+    return paths;
 }
 
 class TMForm {
@@ -157,6 +65,9 @@ public:
 
     bool Create(HINSTANCE instance);
     HWND Handle() const { return hwnd_; }
+    // One message of a loop that runs while the window is up: the dialog
+    // keys (Tab, Esc, Enter, access keys), then the window's own.
+    void Dispatch(MSG& msg);
 
     static LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     static LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -169,6 +80,12 @@ private:
     void Button2Click();
     void Button3Click();
     void ComboBox1Change();
+    void FilesDropped(HDROP drop);
+    void RunBatchOf(const std::vector<std::filesystem::path>& files,
+                    const std::map<std::filesystem::path, std::string>& refused);
+    void PressFocusedButton();
+    void NoteFocus();
+    void RestoreFocus();
 
     void Close();
     void ApplyDpi(UINT dpi);
@@ -188,6 +105,7 @@ private:
     HWND panel_ = nullptr;
     HFONT font_ = nullptr;
     UINT dpi_ = 96;
+    HWND focus_ = nullptr;  // the control that had the focus last, given back on activation
     bool button3Unlocked_ = false;  // by the first change of the version list
     bool choosingFiles_ = false;  // the open dialog is up
     bool batchRunning_ = false;
@@ -246,10 +164,11 @@ bool TMForm::Create(HINSTANCE instance) {
     for (const ControlLayout& c : Controls()) {
         HWND parent = c.inPanel ? panel_ : hwnd_;
         DWORD exStyle = c.id == Panel1 ? WS_EX_CONTROLPARENT : 0;
-        HWND control = CreateWindowExW(exStyle, c.className, c.text, c.style, 0, 0, 0, 0, parent,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
-                                       instance, nullptr);
+        HWND control = CreateWindowExW(exStyle, c.className, WithoutMark(c.text).c_str(), c.style, 0, 0, 0, 0,
+                                       parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance,
+                                       nullptr);
         if (!control) return false;
+        if (c.text.find(L'&') != std::wstring::npos) SetCaptionWithAccessKey(control, c.text);
         if (c.id == Panel1) panel_ = control;
         if (IsCheckBox(c)) SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
     }
@@ -257,6 +176,12 @@ bool TMForm::Create(HINSTANCE instance) {
     for (int version : WrittenVersions())
         SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::to_wstring(version).c_str()));
     SendMessageW(combo, CB_SETCURSEL, WPARAM(DefaultVersionIndex()), 0);
+    DragAcceptFiles(hwnd_, TRUE);
+    // Access keys are underlined as the system shows them: from the start
+    // when the user asked for it, otherwise once Alt is pressed.
+    BOOL cues = FALSE;
+    SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &cues, 0);
+    ShowAccessKeys(hwnd_, cues != FALSE);
 
     HMONITOR monitor = MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
     MONITORINFO info{};
@@ -278,23 +203,13 @@ bool TMForm::Create(HINSTANCE instance) {
 }
 
 // Places every control and sets the font for `dpi`, and sizes the frame so
-// that the client area is 307 x 261 at 96 dpi.
+// that the client area is 307 x 261 at 96 dpi (wider where a caption needs it).
 void TMForm::ApplyDpi(UINT dpi) {
     dpi_ = dpi;
-    auto scale = [dpi](int v) { return MulDiv(v, int(dpi), 96); };
-    HFONT font = CreateFontW(-MulDiv(kFontPoints, int(dpi), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
-                             FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma");
-    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    for (const ControlLayout& c : Controls()) {
-        HWND control = Control(c.id);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        MoveWindow(control, scale(c.left), scale(c.top), scale(c.width), scale(c.height), TRUE);
-    }
+    Placed placed = PlaceControls(hwnd_, [this](int id) { return Control(id); }, dpi);
     if (font_) DeleteObject(font_);
-    font_ = font;
-
-    SIZE size = FrameSize(scale(kClientWidth), scale(kClientHeight), dpi);
+    font_ = placed.font;
+    SIZE size = FrameSize(placed.client.cx, placed.client.cy, dpi);
     SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
@@ -332,10 +247,68 @@ LRESULT CALLBACK TMForm::PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
+void TMForm::Dispatch(MSG& msg) {
+    // Windows shows the access keys when Alt goes down; said here too, for
+    // systems whose default handling does not.
+    if (msg.message == WM_SYSKEYDOWN && msg.wParam == VK_MENU) ShowAccessKeys(hwnd_, true);
+    if (!PressAccessKey(hwnd_, msg) && !IsDialogMessageW(hwnd_, &msg)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    NoteFocus();
+}
+
+// Remembers the control with the focus, and shows the focused push button
+// as the one Enter presses (the others plain), as a dialog does.
+void TMForm::NoteFocus() {
+    HWND focus = GetFocus();
+    if (!focus || !IsChild(hwnd_, focus) || focus == focus_) return;
+    focus_ = focus;
+    for (const ControlLayout& c : Controls()) {
+        if (!IsPushButton(c)) continue;
+        HWND button = Control(c.id);
+        const bool isDefault = (GetWindowLongPtrW(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+        if (isDefault != (button == focus))
+            SendMessageW(button, BM_SETSTYLE, button == focus ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+    }
+}
+
+// The focus goes back where it was when the window was left (a dialog, a
+// message box, another program); to the next control that can take it when
+// that one cannot now, and to the first one at start.
+void TMForm::RestoreFocus() {
+    HWND target = focus_;
+    if (!target || !IsWindow(target) || !IsWindowEnabled(target) || !IsWindowVisible(target))
+        target = GetNextDlgTabItem(hwnd_, target && IsWindow(target) ? target : nullptr, FALSE);
+    if (!target) target = Control(Button1);
+    SetFocus(target);
+    NoteFocus();
+}
+
+// Enter with no default button: the focused push button is pressed.
+void TMForm::PressFocusedButton() {
+    HWND focus = GetFocus();
+    for (const ControlLayout& c : Controls())
+        if (IsPushButton(c) && Control(c.id) == focus && IsWindowEnabled(focus)) OnCommand(c.id, BN_CLICKED);
+}
+
 LRESULT TMForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_COMMAND:
         OnCommand(LOWORD(wp), HIWORD(wp));
+        return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wp) != WA_INACTIVE && !HIWORD(wp)) {
+            RestoreFocus();
+            return 0;
+        }
+        NoteFocus();
+        return DefWindowProcW(hwnd_, msg, wp, lp);
+    case WM_SETFOCUS:
+        RestoreFocus();
+        return 0;
+    case WM_DROPFILES:
+        FilesDropped(reinterpret_cast<HDROP>(wp));
         return 0;
     case WM_CLOSE:
         Close();
@@ -357,6 +330,9 @@ LRESULT TMForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 
 void TMForm::OnCommand(int id, int code) {
     switch (id) {
+    case IDOK:  // Enter, from the dialog keys
+        PressFocusedButton();
+        break;
     case Button1:
         if (code == BN_CLICKED) Button1Click();
         break;
@@ -444,10 +420,7 @@ void TMForm::PumpPendingMessages() {
             closeRequested_ = true;
             continue;
         }
-        if (!IsDialogMessageW(hwnd_, &msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
+        Dispatch(msg);
     }
 }
 
@@ -461,8 +434,32 @@ void TMForm::Button2Click() {
         DestroyWindow(hwnd_);
         return;
     }
-    if (files.empty()) return;
+    RunBatchOf(files, {});
+}
 
+// Files and folders dropped on the window: one batch with the current
+// choices, as if the files had been chosen in the dialog. A folder gives
+// its *.qwz files and those of its sub-folders, without the originals that
+// earlier conversions kept; a path that gives nothing is a failed entry.
+// While a batch runs or the dialog is up, a drop is declined.
+void TMForm::FilesDropped(HDROP drop) {
+    const std::vector<std::filesystem::path> named = DroppedPaths(drop);
+    if (batchRunning_ || choosingFiles_ || named.empty()) return;
+    std::vector<std::filesystem::path> files;
+    std::map<std::filesystem::path, std::string> refused;
+    for (WalkEntry& entry : CollectFiles(named, true)) {
+        if (!entry.error.empty()) refused[entry.path] = std::move(entry.error);
+        files.push_back(std::move(entry.path));
+    }
+    RunBatchOf(files, refused);
+}
+
+// The batch over `files`; a path in `refused` fails with its reason
+// without being converted. While it runs the caption says how many files
+// are done and which one is at hand, beside the progress bar.
+void TMForm::RunBatchOf(const std::vector<std::filesystem::path>& files,
+                        const std::map<std::filesystem::path, std::string>& refused) {
+    if (files.empty()) return;
     TQWZSaveParamsPtr params = GetSaveParams();
     WriteSaveParams(ReadChoices(), *params);
 
@@ -475,17 +472,26 @@ void TMForm::Button2Click() {
 
     BatchHooks hooks;
     const TQWZSaveParams chosen = *params;
-    hooks.Convert = [&chosen](const std::filesystem::path& path, int target) {
+    hooks.Convert = [&chosen, &refused](const std::filesystem::path& path, int target) {
+        if (auto r = refused.find(path); r != refused.end()) {
+            ConversionOutcome outcome;
+            outcome.reason = r->second;
+            return outcome;
+        }
         return ConvertAndReport(path, target, chosen);
     };
     hooks.BeforeFile = [&](size_t h) {
         SendMessageW(progress, PBM_SETPOS, WPARAM(h), 0);
+        const std::wstring caption = std::to_wstring(h) + L" / " + std::to_wstring(files.size()) + L" – " +
+                                     files[h].filename().wstring() + L" – " + kCaption;
+        SetWindowTextW(hwnd_, caption.c_str());
         PumpPendingMessages();
         return !closeRequested_;
     };
     BatchSummary summary = RunBatch(files, params->TargetVersion, hooks);
 
     ShowWindow(progress, SW_HIDE);
+    SetWindowTextW(hwnd_, kCaption);
     platform::ShowMessage(SummaryText(summary), "", platform::MessageIcon::Information, hwnd_);
     batchRunning_ = false;
     UpdateButtons();
@@ -495,6 +501,7 @@ void TMForm::Button2Click() {
         return;
     }
     SetFocus(Control(Button2));
+    NoteFocus();
 }
 
 void TMForm::Button3Click() {
@@ -503,6 +510,10 @@ void TMForm::Button3Click() {
     if (!version) return;
     try {
         RegisterShellVerb(version->version);
+        platform::ShowMessage("Polecenie „Dostosuj do starszych wersji programu” zostało dodane do menu "
+                              "kontekstowego plików .qwz (konwersja do wersji " +
+                                  std::to_string(version->version) + ").",
+                              "QWZ Downgrader", platform::MessageIcon::Information, hwnd_);
     } catch (...) {
         platform::ShowMessage("Ustawienia nie zostały zapisane. Uruchom program jako administrator.",
                               "QWZ Downgrader", platform::MessageIcon::Warning, hwnd_);
@@ -527,12 +538,7 @@ int RunMainWindow() {
     UpdateWindow(form.Handle());
 
     MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (!IsDialogMessageW(form.Handle(), &msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) form.Dispatch(msg);
     return 0;
 }
 

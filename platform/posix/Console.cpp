@@ -5,8 +5,6 @@
 
 namespace qwz::platform {
 
-void PrepareConsole() {}
-
 void WriteConsoleText(ConsoleStream stream, std::string_view utf8) {
     std::FILE* f = stream == ConsoleStream::Out ? stdout : stderr;
     std::fwrite(utf8.data(), 1, utf8.size(), f);

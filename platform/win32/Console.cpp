@@ -19,11 +19,6 @@ bool IsConsoleHandle(HANDLE h) {
 
 }  // namespace
 
-void PrepareConsole() {
-    // Text that still reaches the console as bytes is then read as UTF-8.
-    SetConsoleOutputCP(CP_UTF8);
-}
-
 void WriteConsoleText(ConsoleStream stream, std::string_view utf8) {
     std::FILE* f = stream == ConsoleStream::Out ? stdout : stderr;
     HANDLE h = HandleOf(stream);

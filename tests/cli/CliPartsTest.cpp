@@ -2,7 +2,9 @@
 // file walk and the text of names and numbers.
 #include "cli/CommandLine.h"
 #include "cli/ConvertCommand.h"
-#include "cli/FileWalk.h"
+#include "engine/BackupName.h"
+#include "engine/Conversion.h"
+#include "engine/FileWalk.h"
 #include "cli/Text.h"
 #include "bytes/FormatError.h"
 #include "support/TempDir.h"
@@ -80,6 +82,19 @@ TEST(FileWalk, FoldersGiveTheirQwzFilesOnceAndSkipKeptBackups) {
     ASSERT_EQ(deep.size(), 4u);
     EXPECT_EQ(deep[0].path.filename(), "d.qwz");
     EXPECT_EQ(deep[3].path.filename(), "lone_org.qwz") << "sub/d.qwz was already listed";
+
+    // Named on its own, a kept backup reaches the conversion, which leaves
+    // it alone as the walk does; with its original gone it is converted.
+    EXPECT_EQ(OriginalOfKeptBackup(root / "b_org.qwz"), root / "b.qwz");
+    EXPECT_EQ(OriginalOfKeptBackup(root / "a_ORG.qwz"), root / "A.QwZ");
+    EXPECT_EQ(OriginalOfKeptBackup(root / "lone_org.qwz"), fs::path());
+    EXPECT_EQ(OriginalOfKeptBackup(root / "folder_org.qwz"), fs::path()) << "folder.qwz is no file";
+    const ConversionOutcome kept = ConvertQwz(root / "b_org.qwz", {203, TQWZSaveParams(), true});
+    EXPECT_EQ(kept.status, ConversionStatus::Skipped);
+    EXPECT_EQ(kept.reason, "to kopia zapasowa pliku \"b.qwz\", zostaje bez zmian");
+    EXPECT_FALSE(fs::exists(root / "b_org_org.qwz"));
+    EXPECT_EQ(ConvertQwz(root / "lone_org.qwz", {203, TQWZSaveParams(), true}).status, ConversionStatus::Failed)
+        << "not a QWZ file, but judged as one";
 
     std::vector<WalkEntry> missing = CollectFiles({root / "nope"}, false);
     ASSERT_EQ(missing.size(), 1u);

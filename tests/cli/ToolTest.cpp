@@ -497,6 +497,27 @@ TEST(Tool, AFileHeldByAnotherProgramIsNamedInPolish) {
     EXPECT_EQ(Lines(r.out)[0], "uszkodzony: " + PathToUtf8(file) +
                                    " — nie można otworzyć pliku: plik jest używany przez inny program");
 }
+
+// qwz writes to a console as wide text and leaves the console's code page
+// as the user had it, for the programs that run in it after.
+TEST(Tool, TheConsoleKeepsItsCodePage) {
+    if (!GetConsoleWindow() && !AllocConsole()) GTEST_SKIP() << "no console to share";
+    const UINT before = GetConsoleOutputCP();
+    ASSERT_TRUE(SetConsoleOutputCP(852));
+    std::wstring command = L"\"" + ToolPath().wstring() + L"\" info nie-ma-takiego-pliku.qwz";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    EXPECT_EQ(code, 1u);
+    EXPECT_EQ(GetConsoleOutputCP(), 852u);
+    SetConsoleOutputCP(before);
+}
 #endif
 
 }  // namespace

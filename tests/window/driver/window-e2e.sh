@@ -3,8 +3,11 @@
 # Xvfb display, driven by WindowDriver.exe through its scenarios, with a
 # screenshot of the window at start.
 #   window-e2e.sh <QwzDowngrader.exe> <WindowDriver.exe> <screenshot.png> [scenario...]
-# Without scenarios: the start state (with the screenshot, and again at
-# 144 dpi), batch, close and close-in-dialog.
+# Without scenarios: the start state (and again at 144 dpi), batch, close,
+# close-in-dialog, keyboard and drop. Screenshots of the states worth seeing
+# go beside <screenshot.png>, which is the window at start.
+# QWZ_WINDOW_NO_TAHOMA=1: in a prefix without Tahoma (screenshots named
+# ...-no-tahoma), where the captions must fit whatever font stands in.
 # Uses its own Wine prefix (QWZ_WINDOW_WINEPREFIX) so that its Wine
 # processes belong to its display, and stops its Xvfb and that prefix's
 # wineserver at the end.
@@ -15,7 +18,11 @@ shot=$3
 shift 3
 scenarios=("$@")
 root=$(cd "$(dirname "$0")/../../.." && pwd)
-export QWZ_WINEPREFIX="${QWZ_WINDOW_WINEPREFIX:-$HOME/.cache/qwz-wineprefix-window}"
+if [ -n "${QWZ_WINDOW_NO_TAHOMA:-}" ]; then
+  export QWZ_WINEPREFIX="${QWZ_WINDOW_WINEPREFIX:-$HOME/.cache/qwz-wineprefix-window}-no-tahoma"
+else
+  export QWZ_WINEPREFIX="${QWZ_WINDOW_WINEPREFIX:-$HOME/.cache/qwz-wineprefix-window}"
+fi
 export WINEPREFIX="$QWZ_WINEPREFIX"
 export WINEDEBUG=-all
 
@@ -51,7 +58,11 @@ echo "Xvfb on $DISPLAY"
 "$root/scripts/wine-run.sh" cmd /c exit >/dev/null 2>&1 || true
 fonts="$WINEPREFIX/drive_c/windows/Fonts"
 for f in /usr/share/wine/fonts/tahoma.ttf /usr/share/wine/fonts/tahomabd.ttf; do
-  [ -f "$f" ] && [ ! -f "$fonts/$(basename "$f")" ] && cp "$f" "$fonts/"
+  if [ -n "${QWZ_WINDOW_NO_TAHOMA:-}" ]; then
+    rm -f "$fonts/$(basename "$f")"
+  elif [ -f "$f" ] && [ ! -f "$fonts/$(basename "$f")" ]; then
+    cp "$f" "$fonts/"
+  fi
 done
 winexe=$(winepath -w "$exe" 2>/dev/null)
 
@@ -62,10 +73,43 @@ set_dpi() {
 }
 set_dpi 96
 
+# Screenshots asked for by the driver (NAME.shot with the rectangle), taken
+# once two pictures in a row are the same, so the window has finished
+# painting; NAME.taken answers. Named NAME plus the run's suffix.
+shots=$(dirname "$shot")
+mkdir -p "$shots"
+export QWZ_SHOTS=1
+take_shots() {  # take_shots <folder> <suffix>
+  for request in "$1"/*.shot; do
+    [ -e "$request" ] || continue
+    name=$(basename "$request" .shot)
+    read -r x y w h <"$request"
+    out="$shots/$name$2.png"
+    import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$work/last.png"
+    for _ in $(seq 20); do
+      import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$out"
+      cmp -s "$out" "$work/last.png" && break
+      mv "$out" "$work/last.png"
+    done
+    [ -e "$out" ] || mv "$work/last.png" "$out"
+    echo "screenshot: $out (${w}x${h})"
+    mv "$request" "$1/$name.taken"
+  done
+}
+
 status=0
-run() {  # run <scenario> [args...]
+suffix=""
+[ -n "${QWZ_WINDOW_NO_TAHOMA:-}" ] && suffix="-no-tahoma"
+run() {  # run <scenario>
   mkdir -p "$work/$1"
-  (cd "$work/$1" && "$root/scripts/wine-run.sh" "$driver" "$winexe" "$@") || status=1
+  (cd "$work/$1" && "$root/scripts/wine-run.sh" "$driver" "$winexe" "$1") &
+  local pid=$!
+  while kill -0 "$pid" 2>/dev/null; do
+    take_shots "$work/$1" "$suffix"
+    sleep 0.1
+  done
+  wait "$pid" || status=1
+  rm -rf "${work:?}/$1"
 }
 
 if [ ${#scenarios[@]} -gt 0 ]; then
@@ -73,32 +117,18 @@ if [ ${#scenarios[@]} -gt 0 ]; then
   exit $status
 fi
 
-# Start state, with the screenshot taken while the driver waits.
-mkdir -p "$work/start-state"
-(cd "$work/start-state" && "$root/scripts/wine-run.sh" "$driver" "$winexe" start-state ready go) &
-driver_pid=$!
-for _ in $(seq 1200); do
-  [ -s "$work/start-state/ready" ] && break
-  kill -0 "$driver_pid" 2>/dev/null || break
-  sleep 0.1
-done
-if [ -s "$work/start-state/ready" ]; then
-  read -r x y w h <"$work/start-state/ready"
-  sleep 1  # let the window finish painting
-  mkdir -p "$(dirname "$shot")"
-  import -display "$DISPLAY" -window root -crop "${w}x${h}+${x}+${y}" +repage "$shot"
-  echo "screenshot: $shot (${w}x${h})"
-fi
-touch "$work/start-state/go"
-wait "$driver_pid" || status=1
-
+run start-state
 # The same at 144 dpi: the window and its controls scale by 1.5.
 set_dpi 144
 echo "at 144 dpi:"
+suffix="$suffix-144dpi"
 run start-state
+suffix=${suffix%-144dpi}
 set_dpi 96
 
 run batch
 run close
 run close-in-dialog
+run keyboard
+run drop
 exit $status

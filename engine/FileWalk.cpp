@@ -1,5 +1,6 @@
-#include "cli/FileWalk.h"
+#include "engine/FileWalk.h"
 
+#include "engine/BackupName.h"
 #include "platform/SystemError.h"
 
 #include <algorithm>
@@ -7,7 +8,7 @@
 
 namespace fs = std::filesystem;
 
-namespace qwz::cli {
+namespace qwz {
 namespace {
 
 // Lower-case for ASCII letters only: enough for the extension and the
@@ -24,24 +25,6 @@ fs::path Identity(const fs::path& p) {
     std::error_code ec;
     fs::path c = fs::weakly_canonical(p, ec);
     return ec ? fs::absolute(p, ec) : c;
-}
-
-// Leaves out the kept backups among the *.qwz files found: a name ending in
-// "_org.qwz" whose stem without that ending is the stem of another .qwz file
-// of the same folder.
-std::vector<fs::path> WithoutKeptBackups(const std::vector<fs::path>& found) {
-    const fs::path::string_type suffix = fs::path("_org.qwz").native();
-    std::set<std::pair<fs::path, fs::path::string_type>> stems;  // folder, lower-case stem
-    for (const fs::path& p : found) stems.insert({p.parent_path(), AsciiLower(p.stem().native())});
-    std::vector<fs::path> out;
-    for (const fs::path& p : found) {
-        fs::path::string_type name = AsciiLower(p.filename().native());
-        if (name.size() > suffix.size() && name.ends_with(suffix) &&
-            stems.count({p.parent_path(), name.substr(0, name.size() - suffix.size())}) != 0)
-            continue;
-        out.push_back(p);
-    }
-    return out;
 }
 
 std::string FolderReason(const std::error_code& ec) {
@@ -123,4 +106,4 @@ std::vector<WalkEntry> CollectFiles(const std::vector<fs::path>& paths, bool rec
     return out;
 }
 
-}  // namespace qwz::cli
+}  // namespace qwz

@@ -1,13 +1,13 @@
-// From the paths on the command line to the files to work on: files as
-// given, folders by their *.qwz files (any letter case), sub-folders only
-// when asked.
+// From the paths a user named (on the command line, or dropped on the
+// window) to the files to work on: files as given, folders by their *.qwz
+// files (any letter case), sub-folders only when asked.
 #pragma once
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
-namespace qwz::cli {
+namespace qwz {
 
 struct WalkEntry {
     std::filesystem::path path;
@@ -28,4 +28,4 @@ bool HasQwzExtension(const std::filesystem::path& path);
 // their reasons.
 std::vector<WalkEntry> CollectFiles(const std::vector<std::filesystem::path>& paths, bool recursive);
 
-}  // namespace qwz::cli
+}  // namespace qwz
