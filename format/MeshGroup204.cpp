@@ -175,6 +175,9 @@ void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out, const std::
         out.i32(def.MeshAttributes[i]);
         out.i32(int32_t(v));
         places[i].vertices = out.size();
+        // The room's pages made present at once rather than met one by one.
+        platform::AdviseLargeBuffer(out.spare(),
+                                    std::min(size_t(v) * kVertexSize + 4 + f * (1 + 4 * IndexWidth(v)), out.spareSize()));
         out.grow(size_t(v) * kVertexSize);
         // All flags, then all indices.
         out.i32(int32_t(f));

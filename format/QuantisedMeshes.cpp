@@ -9,6 +9,7 @@
 #include "platform/LargeBuffer.h"
 #include "platform/Parallel.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -171,6 +172,8 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
         out.i16(1);
         out.le(v, cw);
         places[m].vertices = out.size();
+        // The room's pages made present at once rather than met one by one.
+        platform::AdviseLargeBuffer(out.spare(), std::min(6 * v + cw + (1 + 4 * iw) * f, out.spareSize()));
         out.grow(6 * v);
         out.le(f, cw);
         places[m].flags = out.size();
