@@ -19,6 +19,16 @@ public:
     size_t remaining() const { return size_t(end_ - p_); }
     bool atEnd() const { return p_ == end_; }
 
+    // For bytes the reader's owner no longer needs once decoded: `release`
+    // is then called on each range handed to done(). Without it (bytes the
+    // caller keeps), done() does nothing.
+    using Release = void (*)(void* data, size_t bytes);
+    void releaseWith(Release release) { release_ = release; }
+    // The bytes [data, data + n) of this reader are decoded and never read again.
+    void done(const uint8_t* data, size_t n) const {
+        if (release_) release_(const_cast<uint8_t*>(data), n);
+    }
+
     uint8_t u8(const char* field) { need(1, field); return *p_++; }
     uint16_t u16(const char* field) { return uint16_t(le(2, field)); }
     uint32_t u24(const char* field) { return uint32_t(le(3, field)); }
@@ -87,6 +97,7 @@ private:
     const uint8_t* begin_;
     const uint8_t* p_;
     const uint8_t* end_;
+    Release release_ = nullptr;
 };
 
 }  // namespace qwz

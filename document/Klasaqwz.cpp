@@ -7,6 +7,7 @@
 #include "platform/DebugOutput.h"
 #include "platform/FileRead.h"
 #include "platform/FileWrite.h"
+#include "platform/LargeBuffer.h"
 
 #include <cstring>
 #include <stdexcept>
@@ -42,7 +43,7 @@ uint8_t KlasaQwz::Load(const std::filesystem::path& path, int maxVersion) {
 uint8_t KlasaQwz::LoadBuffer(std::vector<uint8_t>&& bytes, int maxVersion) {
     spare_.clear();
     spare_.shrink_to_fit();
-    const uint8_t loaded = LoadBytes(bytes.data(), bytes.size(), maxVersion);
+    const uint8_t loaded = Read(bytes.data(), bytes.size(), maxVersion, true);
     spare_ = std::move(bytes);
     return loaded;
 }
@@ -57,10 +58,15 @@ uint8_t KlasaQwz::WalkBytes(const uint8_t* data, size_t size) {
 }
 
 uint8_t KlasaQwz::LoadBytes(const uint8_t* data, size_t size, int maxVersion) {
+    return Read(data, size, maxVersion, false);
+}
+
+uint8_t KlasaQwz::Read(const uint8_t* data, size_t size, int maxVersion, bool releaseDecoded) {
     if (!HasMagic(data, size)) return 0;
     Version = data[3];
     if (maxVersion != 0 && maxVersion < int(Version)) return 0;
     ByteReader in(data, size);
+    if (releaseDecoded) in.releaseWith(&platform::ReleasePages);
     // An unknown version loads no content.
     if (const VersionLayout* layout = FindVersion(Version); layout && layout->read) layout->read(*this, in);
     Loaded = true;

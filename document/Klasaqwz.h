@@ -28,6 +28,8 @@ public:
     // LoadBytes on a buffer the document then keeps: the next SaveBytes
     // writes into its memory instead of asking the system for as much again
     // (for a large file, touching fresh memory costs as much as encoding).
+    // The meshes' and UV records' bytes are given back to the system as
+    // they are decoded: the buffer's content is not kept, only its room.
     uint8_t LoadBuffer(std::vector<uint8_t>&& bytes, int maxVersion = 0);
     // Checks a file's bytes as LoadBytes reads them, every section walked
     // and every count held against the bytes, without building the meshes'
@@ -51,6 +53,8 @@ public:
     void Save(int target, const std::filesystem::path& path);
 
 private:
+    uint8_t Read(const uint8_t* data, size_t size, int maxVersion, bool releaseDecoded);
+
     std::vector<uint8_t> spare_;  // a loaded file's buffer, for the next save to write into
 };
 

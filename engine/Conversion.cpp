@@ -67,6 +67,8 @@ bool MakeNewFile(const ConversionRequest& request, std::vector<uint8_t>& bytes, 
     // writing the document would drop that data without a word.
     if (!doc.GetDefinition()->TailDamage.empty()) return Fail(r, doc.GetDefinition()->TailDamage);
 
+    // The save is the document's last use: its meshes go as they are written.
+    doc.ReleaseMeshesWhenWritten = true;
     bytes = doc.SaveBytes(std::min(r.fromVersion, request.target), request.params);
     // The version byte of the new file: a target below the oldest layout
     // written is written by its writer, while the document keeps the

@@ -72,6 +72,7 @@ bool TKQWZ_UV::Read(ByteReader& in) {
                 }
             }
         }
+        in.done(records[g].first, size_t(records[g].second) * recordSize);
     });
     return true;
 }

@@ -129,36 +129,20 @@ void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in, bool build) {
         case 3: ReadFaces<3>(place.flags, place.indices, place.f, faces); break;
         default: ReadFaces<4>(place.flags, place.indices, place.f, faces); break;
         }
+        in.done(place.vertices, size_t(place.indices - place.vertices) + size_t(place.f) * 4 * IndexWidth(place.v));
     });
 }
 
-void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out) {
+void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out, const std::function<void(size_t)>& encoded) {
     const size_t m = def.Faces.size();
     if (def.Vertices.size() != m || def.MeshNames.size() != m || def.MeshAttributes.size() != m)
         throw FormatError(FormatError::Kind::Unwritable,
                           "listy nazw, atrybutów, wierzchołków i ścian siatek mają różne długości");
-    // The fields around the vertices and faces first, with room left for
-    // them; then the meshes are encoded into that room in parallel.
-    std::vector<MeshRoom> places(m);
-    uint64_t cost = 0;
-    out.i32(int32_t(m));
-    for (size_t i = 0; i < m; ++i) {
-        const uint32_t v = uint32_t(def.Vertices[i].size());
-        const size_t f = def.Faces[i].size();
-        WriteNameField(out, def.MeshNames[i]);
-        out.i32(def.MeshAttributes[i]);
-        out.i32(int32_t(v));
-        places[i].vertices = out.size();
-        out.grow(size_t(v) * kVertexSize);
-        // All flags, then all indices.
-        out.i32(int32_t(f));
-        places[i].flags = out.size();
-        out.grow(f * (1 + 4 * IndexWidth(v)));
-        cost += v + f;
-    }
-
     std::vector<std::vector<uint32_t>> badIndices(m);
-    platform::ForEachInParallel(m, cost, [&](size_t i) {
+    std::vector<uint32_t> vertexCounts(m);
+    for (size_t i = 0; i < m; ++i) vertexCounts[i] = uint32_t(def.Vertices[i].size());
+    std::vector<MeshRoom> places(m);
+    auto encode = [&](size_t i) {
         const vcV& vertices = def.Vertices[i];
         uint8_t* p = out.at(places[i].vertices);
         for (const CpunktF& vertex : vertices) {
@@ -177,11 +161,37 @@ void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out) {
         case 3: WriteFaces<3>(flags, indices, faces.data(), faces.size(), v, badIndices[i]); break;
         default: WriteFaces<4>(flags, indices, faces.data(), faces.size(), v, badIndices[i]); break;
         }
-    });
+        if (encoded) encoded(i);
+    };
+
+    // The fields around the vertices and faces, with room left for them;
+    // the meshes are encoded into that room in parallel, a batch at a time.
+    MeshBatch batch;
+    out.i32(int32_t(m));
+    for (size_t i = 0; i < m; ++i) {
+        const uint32_t v = uint32_t(def.Vertices[i].size());
+        const size_t f = def.Faces[i].size();
+        WriteNameField(out, def.MeshNames[i]);
+        out.i32(def.MeshAttributes[i]);
+        out.i32(int32_t(v));
+        places[i].vertices = out.size();
+        // The room's pages made present at once rather than met one by one.
+        platform::AdviseLargeBuffer(out.spare(),
+                                    std::min(size_t(v) * kVertexSize + 4 + f * (1 + 4 * IndexWidth(v)), out.spareSize()));
+        out.grow(size_t(v) * kVertexSize);
+        // All flags, then all indices.
+        out.i32(int32_t(f));
+        places[i].flags = out.size();
+        out.grow(f * (1 + 4 * IndexWidth(v)));
+        batch.cost += v + f;
+        batch.bytes += size_t(v) * kVertexSize + f * (1 + 4 * IndexWidth(v));
+        if (batch.bytes >= kMeshBatchBytes) batch.Run(i + 1, encode);
+    }
+    batch.Run(m, encode);
 
     BadIndexReport report;
     for (size_t i = 0; i < m; ++i)
-        for (uint32_t index : badIndices[i]) report(index, uint32_t(def.Vertices[i].size()));
+        for (uint32_t index : badIndices[i]) report(index, vertexCounts[i]);
 }
 
 uint64_t MeshGroup204Size(const DefinicjaObiektu& def) {

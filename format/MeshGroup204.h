@@ -7,6 +7,7 @@
 #include "model/Definicjaobiektu.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace qwz {
@@ -30,7 +31,10 @@ void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in, bool build = true);
 // on the debug output and still written in the mesh's index width; the
 // first one of the call is also shown in a message box. Throws FormatError
 // (Unwritable) when the mesh lists differ in length.
-void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out);
+// `encoded`, when given, is called with each mesh's index once its vertices
+// and faces are in the buffer (from any thread, at most once a mesh).
+void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out,
+                       const std::function<void(size_t)>& encoded = {});
 
 // The bytes WriteMeshGroup204 appends.
 uint64_t MeshGroup204Size(const DefinicjaObiektu& def);

@@ -1,8 +1,10 @@
 // Where one mesh's vertices and faces lie in a file's bytes. The mesh
-// readers and writers first walk a whole mesh group, noting these places
-// (and checking every count on reading); then the meshes, independent of
-// each other, are built or encoded in parallel.
+// readers first walk a whole mesh group, noting these places and checking
+// every count, then build the meshes, independent of each other, in
+// parallel; the writers lay out and encode the meshes a batch at a time.
 #pragma once
+
+#include "platform/Parallel.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -24,6 +26,30 @@ struct MeshInFile {
 struct MeshRoom {
     size_t vertices = 0;
     size_t flags = 0;
+};
+
+// The mesh writers lay out room for the meshes and encode them a batch of
+// about this many bytes at a time: the room is zero-filled as it is laid
+// out, so laying out all of it first would make the whole new file present
+// while every mesh is still in memory.
+constexpr size_t kMeshBatchBytes = size_t(32) << 20;
+
+// Runs encode(m) in parallel for the meshes laid out since the last call,
+// from `first` up to `end`; the batch's cost is the vertices and faces of its
+// meshes. Then the next batch starts at `end`.
+struct MeshBatch {
+    size_t first = 0;
+    uint64_t cost = 0;
+    size_t bytes = 0;
+
+    template <class Encode>
+    void Run(size_t end, const Encode& encode) {
+        const size_t from = first;
+        if (end > from) platform::ForEachInParallel(end - from, cost, [&](size_t k) { encode(from + k); });
+        first = end;
+        cost = 0;
+        bytes = 0;
+    }
 };
 
 }  // namespace qwz

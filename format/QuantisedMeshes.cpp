@@ -9,6 +9,7 @@
 #include "platform/LargeBuffer.h"
 #include "platform/Parallel.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -111,39 +112,22 @@ uint64_t QuantisedMeshesSize(const DefinicjaObiektu& def, const QuantisedMeshLay
     return bytes;
 }
 
-void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const QuantisedMeshLayout& layout) {
+void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const QuantisedMeshLayout& layout,
+                          const std::function<void(size_t)>& encoded) {
     const DefinicjaObiektu& def = *doc.Definition;
     const size_t meshes = def.MeshNames.size();
     const unsigned cw = unsigned(layout.countWidth), iw = unsigned(layout.indexWidth);
     const float scale = doc.VertexScale;
 
-    // The fields around the vertices and faces first, with room left for
-    // them; then the meshes are encoded into that room in parallel.
-    std::vector<MeshRoom> places(meshes);
-    uint64_t cost = 0;
-    out.le(meshes, size_t(layout.meshCountWidth));
-    for (size_t m = 0; m < meshes; ++m) {
-        const size_t v = def.Vertices[m].size(), f = def.Faces[m].size();
-        WriteNameField(out, def.MeshNames[m]);
-        out.i32(def.MeshAttributes[m]);
-        out.zeros(kMeaninglessFiller);
-        out.i16(1);
-        out.i16(1);
-        out.le(v, cw);
-        places[m].vertices = out.size();
-        out.grow(6 * v);
-        out.le(f, cw);
-        places[m].flags = out.size();
-        out.grow((1 + 4 * iw) * f);
-        cost += v + f;
-    }
-
     // Each mesh is checked as it is encoded, in the order a check before
     // writing would take: its counts, its vertices, its indices. The first
     // mesh that does not fit is the one named.
     std::vector<std::vector<uint32_t>> badIndices(meshes);
+    std::vector<size_t> vertexCounts(meshes);
+    for (size_t m = 0; m < meshes; ++m) vertexCounts[m] = def.Vertices[m].size();
     const char* axisNames[3] = {"X", "Y", "Z"};
-    platform::ForEachInParallel(meshes, cost, [&](size_t m) {
+    std::vector<MeshRoom> places(meshes);
+    auto encode = [&](size_t m) {
         const vcV& vertices = def.Vertices[m];
         const vcF& faces = def.Faces[m];
         if (vertices.size() > layout.maxPerMesh)
@@ -172,11 +156,37 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
         std::vector<uint32_t>* bad = layout.reportBadIndices ? &badIndices[m] : nullptr;
         if (iw == 3) StoreFaces<3>(flags, flags + faces.size(), def, m, uint32_t(v), bad);
         else StoreFaces<2>(flags, flags + faces.size(), def, m, uint32_t(v), bad);
-    });
+        if (encoded) encoded(m);
+    };
+
+    // The fields around the vertices and faces, with room left for them;
+    // the meshes are encoded into that room in parallel, a batch at a time.
+    MeshBatch batch;
+    out.le(meshes, size_t(layout.meshCountWidth));
+    for (size_t m = 0; m < meshes; ++m) {
+        const size_t v = def.Vertices[m].size(), f = def.Faces[m].size();
+        WriteNameField(out, def.MeshNames[m]);
+        out.i32(def.MeshAttributes[m]);
+        out.zeros(kMeaninglessFiller);
+        out.i16(1);
+        out.i16(1);
+        out.le(v, cw);
+        places[m].vertices = out.size();
+        // The room's pages made present at once rather than met one by one.
+        platform::AdviseLargeBuffer(out.spare(), std::min(6 * v + cw + (1 + 4 * iw) * f, out.spareSize()));
+        out.grow(6 * v);
+        out.le(f, cw);
+        places[m].flags = out.size();
+        out.grow((1 + 4 * iw) * f);
+        batch.cost += v + f;
+        batch.bytes += 6 * v + (1 + 4 * iw) * f;
+        if (batch.bytes >= kMeshBatchBytes) batch.Run(m + 1, encode);
+    }
+    batch.Run(meshes, encode);
 
     for (size_t m = 0; m < meshes; ++m)
         for (uint32_t index : badIndices[m])
-            platform::DebugOutputW(std::to_string(index) + " >= " + std::to_string(def.Vertices[m].size()));
+            platform::DebugOutputW(std::to_string(index) + " >= " + std::to_string(vertexCounts[m]));
 }
 
 void ReadQuantisedMeshes(DocumentContent& doc, ByteReader& in, const QuantisedMeshLayout& layout,
@@ -236,6 +246,7 @@ void ReadQuantisedMeshes(DocumentContent& doc, ByteReader& in, const QuantisedMe
         platform::AdviseLargeBuffer(faces.data(), faces.capacity() * sizeof(CfaceF));
         if (iw == 3) LoadFaces<3>(place.flags, place.indices, place.f, faces);
         else LoadFaces<2>(place.flags, place.indices, place.f, faces);
+        in.done(place.vertices, size_t(place.indices - place.vertices) + 4 * iw * size_t(place.f));
     });
 }
 

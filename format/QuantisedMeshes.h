@@ -13,6 +13,7 @@
 #include "model/DocumentContent.h"
 
 #include <cstdint>
+#include <functional>
 
 namespace qwz {
 
@@ -45,7 +46,10 @@ uint64_t QuantisedMeshesSize(const DefinicjaObiektu& def, const QuantisedMeshLay
 // layout cannot hold: too many vertices or faces in a mesh, a coordinate
 // that does not quantise into an int16 at the vertex scale, or an index
 // wider than its field. The buffer then holds a part of a file.
-void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const QuantisedMeshLayout& layout);
+// `encoded`, when given, is called with each mesh's index once its vertices
+// and faces are in the buffer (from any thread, at most once a mesh).
+void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const QuantisedMeshLayout& layout,
+                          const std::function<void(size_t)>& encoded = {});
 
 // Reads the mesh group into the cleared geometry object, dividing vertices
 // by the document's vertex scale. With `cornerShift` the face corners are

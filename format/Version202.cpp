@@ -41,13 +41,15 @@ void WriteVersion202(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams
     uint64_t size = kOldHeaderSize + GeometryGroupsSize(def) + kScaleBlockSize +
                     QuantisedMeshesSize(def, kMeshes202);
     out.reserve(out.size() + size_t(size));
-    platform::AdviseLargeBuffer(out.spare(), out.spareSize());
+    // Not when the meshes are given back as they are written: the new
+    // file's pages are then met as the document's are freed.
+    if (!doc.ReleaseMeshesWhenWritten) platform::AdviseLargeBuffer(out.spare(), out.spareSize());
     const size_t start = out.size();
     try {
         WriteOldHeader(doc, out, 202);
         WriteGeometryGroups(def, out, params);
         WriteScaleBlock(doc, out);
-        WriteQuantisedMeshes(doc, out, kMeshes202);
+        WriteQuantisedMeshes(doc, out, kMeshes202, doc.MeshWritten());
     } catch (...) {
         out.truncate(start);
         throw;

@@ -41,13 +41,15 @@ void WriteVersion203(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams
                     QuantisedMeshesSize(def, kMeshes203);
     size += ExtraTailSize(def);
     out.reserve(out.size() + size_t(size));
-    platform::AdviseLargeBuffer(out.spare(), out.spareSize());
+    // Not when the meshes are given back as they are written: the new
+    // file's pages are then met as the document's are freed.
+    if (!doc.ReleaseMeshesWhenWritten) platform::AdviseLargeBuffer(out.spare(), out.spareSize());
     const size_t start = out.size();
     try {
         WriteOldHeader(doc, out, 203);
         WriteGeometryGroups(def, out, params);
         WriteScaleBlock(doc, out);
-        WriteQuantisedMeshes(doc, out, kMeshes203);
+        WriteQuantisedMeshes(doc, out, kMeshes203, doc.MeshWritten());
         WriteExtraTail(def, out, params);
     } catch (...) {
         out.truncate(start);

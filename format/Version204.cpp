@@ -59,7 +59,9 @@ void WriteVersion204(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams
                            ", Names: " + std::to_string(def.MeshNames.size()) +
                            ", Kol: " + std::to_string(def.MeshAttributes.size()));
     out.reserve(out.size() + size_t(Version204Size(def)));
-    platform::AdviseLargeBuffer(out.spare(), out.spareSize());
+    // Not when the meshes are given back as they are written: the new
+    // file's pages are then met as the document's are freed.
+    if (!doc.ReleaseMeshesWhenWritten) platform::AdviseLargeBuffer(out.spare(), out.spareSize());
     // What the layout cannot hold throws; then the buffer is left as it was.
     const size_t start = out.size();
     try {
@@ -67,7 +69,7 @@ void WriteVersion204(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams
         out.u8(204);
         for (int axis = 0; axis < 3; ++axis) out.f32(doc.RefPoint[axis]);
         WriteGeometryGroups(def, out, params);
-        WriteMeshGroup204(def, out);
+        WriteMeshGroup204(def, out, doc.MeshWritten());
         WriteExtraTail(def, out, params);
     } catch (...) {
         out.truncate(start);

@@ -9,4 +9,15 @@ DefinicjaObiektuPtr DocumentContent::GetDefinition() {
     return Definition;
 }
 
+std::function<void(size_t)> DocumentContent::MeshWritten() {
+    if (!ReleaseMeshesWhenWritten) return {};
+    DefinicjaObiektu* def = GetDefinition().get();
+    // Each call touches only its own mesh's lists, so calls from several
+    // threads at once are safe.
+    return [def](size_t m) {
+        vcV().swap(def->Vertices[m]);
+        vcF().swap(def->Faces[m]);
+    };
+}
+
 }  // namespace qwz

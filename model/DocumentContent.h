@@ -7,6 +7,7 @@
 #include "model/Definicjaobiektu.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace qwz {
@@ -29,9 +30,18 @@ public:
     // but build no vertex, face or UV record lists (each mesh keeps its name
     // and attribute).
     bool WalkOnly = false;
+    // Set when the next save is the document's last use: the mesh writers
+    // give each mesh's vertices and faces back once they are encoded, so
+    // that the whole document and the whole new file are never in memory
+    // together. The meshes' names and attributes stay.
+    bool ReleaseMeshesWhenWritten = false;
 
     // The geometry object, created empty should the pointer ever be empty.
     DefinicjaObiektuPtr GetDefinition();
+    // What the mesh writers call with each mesh encoded: with
+    // ReleaseMeshesWhenWritten, a call that empties that mesh's vertex and
+    // face lists and gives their memory back; otherwise none.
+    std::function<void(size_t)> MeshWritten();
 };
 
 }  // namespace qwz

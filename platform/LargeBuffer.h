@@ -12,4 +12,10 @@ namespace qwz::platform {
 
 void AdviseLargeBuffer(void* data, size_t bytes);
 
+// Gives the system back the whole pages inside a range of a buffer whose
+// bytes are no longer needed (a loaded file's bytes once decoded): they stop
+// counting as the process's memory, and their content is undefined until
+// written again. The buffer itself stays allocated and writable.
+void ReleasePages(void* data, size_t bytes);
+
 }  // namespace qwz::platform

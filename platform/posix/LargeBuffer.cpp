@@ -31,4 +31,13 @@ void AdviseLargeBuffer(void* data, size_t bytes) {
 #endif
 }
 
+void ReleasePages(void* data, size_t bytes) {
+    if (bytes < kSmallest) return;
+    const uintptr_t page = uintptr_t(::sysconf(_SC_PAGESIZE));
+    const uintptr_t begin = (uintptr_t(data) + page - 1) & ~(page - 1);
+    const uintptr_t end = (uintptr_t(data) + bytes) & ~(page - 1);
+    // Private anonymous pages given up read as zeros when next touched.
+    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
+}
+
 }  // namespace qwz::platform

@@ -1,6 +1,7 @@
 // A document loaded from a buffer it keeps writes its next file into that
 // buffer's memory: the file must be the same as one written into fresh
-// memory, whatever the loaded file held and however long it was.
+// memory, whatever the loaded file held and however long it was, and also
+// when the save gives the meshes back as they are written.
 #include "document/Klasaqwz.h"
 
 #include "support/LargeMeshes.h"
@@ -63,6 +64,19 @@ TEST(LoadBuffer, TheNextFileIsTheSameAsFromFreshMemory) {
 
         // the buffer is used once; the next file comes from fresh memory
         EXPECT_TRUE(doc.SaveBytes(c.target, TQWZSaveParams{}) == expected);
+
+        // a last save that gives each mesh back once written: the same
+        // file, from a buffer whose decoded bytes were given back on loading
+        KlasaQwz last;
+        ASSERT_EQ(last.LoadBuffer(std::vector<uint8_t>(file)), 204);
+        const size_t meshes = last.GetDefinition()->MeshNames.size();
+        last.ReleaseMeshesWhenWritten = true;
+        EXPECT_TRUE(last.SaveBytes(c.target, TQWZSaveParams{}) == expected);
+        const DefinicjaObiektu& def = *last.GetDefinition();
+        EXPECT_EQ(def.MeshNames.size(), meshes);
+        for (size_t m = 0; m < meshes; ++m) {
+            EXPECT_TRUE(def.Vertices[m].empty() && def.Faces[m].empty()) << "mesh " << m << " kept";
+        }
     }
 }
 
