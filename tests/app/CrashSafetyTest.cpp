@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -74,11 +75,17 @@ TEST(CrashSafety, KilledAtRandomMomentsTheUsersFileIsNeverLost) {
     const std::filesystem::path file = dir.path() / "projekt.qwz";
     const std::filesystem::path backup = dir.path() / "projekt_org.qwz";
 
-    // The converted bytes, and how long an undisturbed conversion takes.
-    dir.write("projekt.qwz", original);
-    const auto begin = Clock::now();
-    RunToEnd(file);
-    const auto duration = Clock::now() - begin;
+    // The converted bytes, and how long an undisturbed conversion takes: the
+    // slowest of three, so that a busy machine still lets some runs finish
+    // before their kill.
+    Clock::duration duration{};
+    for (int run = 0; run < 3; ++run) {
+        std::filesystem::remove(backup);
+        dir.write("projekt.qwz", original);
+        const auto begin = Clock::now();
+        RunToEnd(file);
+        duration = std::max(duration, Clock::now() - begin);
+    }
     const std::vector<uint8_t> converted = TempDir::read(file);
     ASSERT_EQ(TempDir::read(backup), original);
     ASSERT_NE(converted, original);
@@ -86,7 +93,7 @@ TEST(CrashSafety, KilledAtRandomMomentsTheUsersFileIsNeverLost) {
 
     std::mt19937 random(20261207);
     std::uniform_int_distribution<long> delay(0, std::chrono::duration_cast<std::chrono::microseconds>(
-                                                     duration * 12 / 10).count());
+                                                     duration * 3 / 2).count());
     int keptOriginal = 0, wasConverted = 0, leftTemporary = 0;
     const int kills = 200;
     bool fresh = true;
