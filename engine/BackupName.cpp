@@ -1,5 +1,7 @@
 #include "engine/BackupName.h"
 
+#include "platform/PathNames.h"
+
 #include <set>
 #include <utility>
 
@@ -9,20 +11,8 @@ namespace qwz {
 namespace {
 
 using NativeString = fs::path::string_type;
-
-// Lower-case for ASCII letters only: enough for the extension and the
-// backup suffix, and it never depends on the user's locale. It works on the
-// native name, which converts to nothing else whatever it holds.
-NativeString AsciiLower(NativeString s) {
-    for (auto& c : s)
-        if (c >= 'A' && c <= 'Z') c = fs::path::value_type(c - 'A' + 'a');
-    return s;
-}
-
-fs::path FolderOf(const fs::path& path) {
-    fs::path folder = path.parent_path();
-    return folder.empty() ? fs::path(".") : folder;
-}
+using platform::AsciiLower;
+using platform::FolderOf;
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include "engine/FileWalk.h"
 
 #include "engine/BackupName.h"
+#include "platform/PathNames.h"
 #include "platform/SystemError.h"
 
 #include <algorithm>
@@ -11,14 +12,7 @@ namespace fs = std::filesystem;
 namespace qwz {
 namespace {
 
-// Lower-case for ASCII letters only: enough for the extension and the
-// backup suffix, and it never depends on the user's locale. It works on the
-// native name, which converts to nothing else whatever it holds.
-fs::path::string_type AsciiLower(fs::path::string_type s) {
-    for (auto& c : s)
-        if (c >= 'A' && c <= 'Z') c = fs::path::value_type(c - 'A' + 'a');
-    return s;
-}
+using platform::AsciiLower;
 
 // A key by which two spellings of the same file compare equal.
 fs::path Identity(const fs::path& p) {

@@ -2,6 +2,7 @@
 
 #include "engine/BackupName.h"
 #include "platform/OriginalFile.h"
+#include "platform/PathNames.h"
 #include "platform/SafeReplace.h"
 
 #include <vector>
@@ -11,15 +12,12 @@ namespace fs = std::filesystem;
 namespace qwz {
 namespace {
 
+using platform::FolderOf;
+
 using platform::FileState;
 using platform::NameKind;
 using platform::PathForMessage;
 using NativeString = fs::path::string_type;
-
-fs::path FolderOf(const fs::path& path) {
-    fs::path folder = path.parent_path();
-    return folder.empty() ? fs::path(".") : folder;
-}
 
 RestoreResult& Finish(RestoreResult& r, RestoreStatus status, std::string reason = {}) {
     r.status = status;

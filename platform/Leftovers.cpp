@@ -1,16 +1,12 @@
 #include "platform/Leftovers.h"
 
+#include "platform/PathNames.h"
 #include "platform/SafeReplace.h"
 
 namespace qwz::platform {
 namespace {
 
 thread_local LeftoverIndex* current = nullptr;
-
-std::filesystem::path FolderOf(const std::filesystem::path& path) {
-    std::filesystem::path folder = path.parent_path();
-    return folder.empty() ? std::filesystem::path(".") : folder;
-}
 
 }  // namespace
 

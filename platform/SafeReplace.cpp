@@ -1,6 +1,7 @@
 #include "platform/SafeReplace.h"
 
 #include "platform/Leftovers.h"
+#include "platform/PathNames.h"
 
 #include <algorithm>
 #include <atomic>
@@ -50,11 +51,6 @@ std::string Hex8(uint32_t v) {
     char hex[9];
     std::snprintf(hex, sizeof hex, "%08x", unsigned(v));
     return hex;
-}
-
-std::filesystem::path FolderOf(const std::filesystem::path& path) {
-    std::filesystem::path folder = path.parent_path();
-    return folder.empty() ? std::filesystem::path(".") : folder;
 }
 
 // A file just written can be held for a moment by a virus scanner or an

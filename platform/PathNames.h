@@ -1,0 +1,25 @@
+// Small questions about a path's names that several parts of the program ask
+// in the same way.
+#pragma once
+
+#include <filesystem>
+
+namespace qwz::platform {
+
+// The folder a path's file lies in: "." for a bare name, so that it can be
+// listed or synced as it is.
+inline std::filesystem::path FolderOf(const std::filesystem::path& path) {
+    std::filesystem::path folder = path.parent_path();
+    return folder.empty() ? std::filesystem::path(".") : folder;
+}
+
+// Lower-case for ASCII letters only: enough for an extension and the backup
+// suffix, and it never depends on the user's locale. It works on the native
+// name, which converts to nothing else whatever it holds.
+inline std::filesystem::path::string_type AsciiLower(std::filesystem::path::string_type s) {
+    for (auto& c : s)
+        if (c >= 'A' && c <= 'Z') c = std::filesystem::path::value_type(c - 'A' + 'a');
+    return s;
+}
+
+}  // namespace qwz::platform
