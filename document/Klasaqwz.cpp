@@ -88,13 +88,24 @@ std::vector<uint8_t> KlasaQwz::SaveBytes(int target, const TQWZSaveParams& param
     }
 
     // The loaded file's buffer, when there is one, holds the new file: its
-    // memory is already the process's.
-    std::vector<uint8_t> bytes = std::move(spare_);
-    spare_ = {};
-    bytes.clear();
+    // memory is already the process's. Not while meshes are still read
+    // from it.
+    DefinicjaObiektu& def = *GetDefinition();
+    std::vector<uint8_t> bytes;
+    if (!def.Pending) {
+        bytes = std::move(spare_);
+        spare_ = {};
+        bytes.clear();
+    }
     ByteWriter out(bytes);
     layout->write(*this, out, params);
     Version = uint8_t(v);
+    if (def.Pending && ReleaseMeshesWhenWritten) {
+        // Every mesh has been built for the last time: the loaded file's
+        // bytes are no longer needed.
+        def.Pending.reset();
+        spare_ = {};
+    }
     return bytes;
 }
 

@@ -56,7 +56,9 @@ bool SkippedByHeader(platform::OriginalFile& original, const ConversionRequest& 
 bool MakeNewFile(const ConversionRequest& request, std::vector<uint8_t>& bytes, ConversionOutcome& r) {
     const TQWZSaveParams& params = request.params;
     KlasaQwz doc;
-    // The document keeps the original's buffer and writes the new file into it.
+    // The document keeps the original's buffer and leaves the meshes in it
+    // until the save builds them, one batch at a time.
+    doc.MeshesOnDemand = true;
     LoadResult load = LoadQwzBytes(std::move(bytes), doc);
     if (!load.ok) return Fail(r, load.reason);
     r.fromVersion = doc.Version;

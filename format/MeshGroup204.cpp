@@ -76,6 +76,24 @@ void WriteFaces(uint8_t* flags, uint8_t* p, const CfaceF* faces, size_t count, u
     }
 }
 
+// Builds a mesh's lists from its place in the bytes; returns how many bytes
+// from its first vertex on it takes.
+size_t BuildMesh(const MeshInFile& place, vcV& vertices, vcF& faces) {
+    vertices.reserve(place.v);
+    platform::AdviseLargeBuffer(vertices.data(), vertices.capacity() * sizeof(CpunktF));
+    const uint8_t* p = place.vertices;
+    for (uint32_t k = 0; k < place.v; ++k, p += kVertexSize)
+        vertices.push_back({le::LoadF32(p), le::LoadF32(p + 4), le::LoadF32(p + 8)});
+    const unsigned w = IndexWidth(place.v);
+    switch (w) {
+    case 1: ReadFaces<1>(place.flags, place.indices, place.f, faces); break;
+    case 2: ReadFaces<2>(place.flags, place.indices, place.f, faces); break;
+    case 3: ReadFaces<3>(place.flags, place.indices, place.f, faces); break;
+    default: ReadFaces<4>(place.flags, place.indices, place.f, faces); break;
+    }
+    return size_t(place.indices - place.vertices) + size_t(place.f) * 4 * w;
+}
+
 }  // namespace
 
 unsigned IndexWidth(uint32_t vertexCount) {
@@ -89,7 +107,7 @@ std::string IndexMessage(uint32_t index, uint32_t vertexCount) {
     return std::to_string(index) + " >= " + std::to_string(vertexCount);
 }
 
-void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in, bool build) {
+void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in, bool build, bool onDemand) {
     if (in.atEnd()) return;  // the data ends at the section boundary: no meshes
     // First the whole group is walked and every count checked against the
     // bytes; then the meshes, independent of each other, are built in
@@ -113,37 +131,32 @@ void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in, bool build) {
     }
     if (!build) return;
 
+    if (onDemand && first == 0) {
+        def.Pending = std::make_shared<PendingMeshesInFile<decltype(&BuildMesh)>>(std::move(places), &BuildMesh,
+                                                                                   in.releaser());
+        return;
+    }
     platform::ForEachInParallel(m, cost, [&](size_t i) {
         const MeshInFile& place = places[i];
-        vcV& vertices = def.Vertices[first + i];
-        vertices.reserve(place.v);
-        platform::AdviseLargeBuffer(vertices.data(), vertices.capacity() * sizeof(CpunktF));
-        const uint8_t* p = place.vertices;
-        for (uint32_t k = 0; k < place.v; ++k, p += kVertexSize)
-            vertices.push_back({le::LoadF32(p), le::LoadF32(p + 4), le::LoadF32(p + 8)});
-
-        vcF& faces = def.Faces[first + i];
-        switch (IndexWidth(place.v)) {
-        case 1: ReadFaces<1>(place.flags, place.indices, place.f, faces); break;
-        case 2: ReadFaces<2>(place.flags, place.indices, place.f, faces); break;
-        case 3: ReadFaces<3>(place.flags, place.indices, place.f, faces); break;
-        default: ReadFaces<4>(place.flags, place.indices, place.f, faces); break;
-        }
-        in.done(place.vertices, size_t(place.indices - place.vertices) + size_t(place.f) * 4 * IndexWidth(place.v));
+        const size_t bytes = BuildMesh(place, def.Vertices[first + i], def.Faces[first + i]);
+        in.done(place.vertices, bytes);
     });
 }
 
-void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out, const std::function<void(size_t)>& encoded) {
+void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out, const std::function<void(size_t)>& encoded,
+                       bool lastUse) {
     const size_t m = def.Faces.size();
     if (def.Vertices.size() != m || def.MeshNames.size() != m || def.MeshAttributes.size() != m)
         throw FormatError(FormatError::Kind::Unwritable,
                           "listy nazw, atrybutów, wierzchołków i ścian siatek mają różne długości");
     std::vector<std::vector<uint32_t>> badIndices(m);
     std::vector<uint32_t> vertexCounts(m);
-    for (size_t i = 0; i < m; ++i) vertexCounts[i] = uint32_t(def.Vertices[i].size());
+    for (size_t i = 0; i < m; ++i) vertexCounts[i] = uint32_t(def.VertexCount(i));
     std::vector<MeshRoom> places(m);
+    MeshScratch scratch;
     auto encode = [&](size_t i) {
-        const vcV& vertices = def.Vertices[i];
+        const MeshView mesh(def, i, scratch, lastUse);
+        const vcV& vertices = mesh.vertices();
         uint8_t* p = out.at(places[i].vertices);
         for (const CpunktF& vertex : vertices) {
             le::StoreF32(p, vertex.x);
@@ -151,7 +164,7 @@ void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out, const std::
             le::StoreF32(p + 8, vertex.z);
             p += kVertexSize;
         }
-        const vcF& faces = def.Faces[i];
+        const vcF& faces = mesh.faces();
         const uint32_t v = uint32_t(vertices.size());
         uint8_t* flags = out.at(places[i].flags);
         uint8_t* indices = flags + faces.size();
@@ -169,8 +182,8 @@ void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out, const std::
     MeshBatch batch;
     out.i32(int32_t(m));
     for (size_t i = 0; i < m; ++i) {
-        const uint32_t v = uint32_t(def.Vertices[i].size());
-        const size_t f = def.Faces[i].size();
+        const uint32_t v = uint32_t(def.VertexCount(i));
+        const size_t f = def.FaceCount(i);
         WriteNameField(out, def.MeshNames[i]);
         out.i32(def.MeshAttributes[i]);
         out.i32(int32_t(v));
@@ -197,8 +210,8 @@ void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out, const std::
 uint64_t MeshGroup204Size(const DefinicjaObiektu& def) {
     uint64_t size = 4;
     for (size_t i = 0; i < def.Faces.size(); ++i) {
-        const uint64_t v = i < def.Vertices.size() ? def.Vertices[i].size() : 0;
-        size += kMeshMin + v * kVertexSize + def.Faces[i].size() * (1 + 4 * IndexWidth(uint32_t(v)));
+        const uint64_t v = i < def.Vertices.size() ? def.VertexCount(i) : 0;
+        size += kMeshMin + v * kVertexSize + def.FaceCount(i) * (1 + 4 * IndexWidth(uint32_t(v)));
     }
     return size;
 }

@@ -24,8 +24,9 @@ std::string IndexMessage(uint32_t index, uint32_t vertexCount);
 // the mesh count would start reads as no meshes. A face index that names no
 // vertex is kept as read and that corner stays at zero. With `build`
 // false the group is walked and checked the same way, but the meshes get
-// no vertices or faces.
-void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in, bool build = true);
+// no vertices or faces. With `onDemand` (and no meshes before them) the
+// meshes are left in the reader's bytes, as DefinicjaObiektu::Pending.
+void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in, bool build = true, bool onDemand = false);
 
 // Writes the mesh group. Every face index that names no vertex is reported
 // on the debug output and still written in the mesh's index width; the
@@ -33,8 +34,9 @@ void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in, bool build = true);
 // (Unwritable) when the mesh lists differ in length.
 // `encoded`, when given, is called with each mesh's index once its vertices
 // and faces are in the buffer (from any thread, at most once a mesh).
+// `lastUse`: the meshes are not asked for after this write.
 void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out,
-                       const std::function<void(size_t)>& encoded = {});
+                       const std::function<void(size_t)>& encoded = {}, bool lastUse = false);
 
 // The bytes WriteMeshGroup204 appends.
 uint64_t MeshGroup204Size(const DefinicjaObiektu& def);

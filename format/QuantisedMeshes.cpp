@@ -56,12 +56,12 @@ uint32_t ReadCount(ByteReader& in, int width, const char* field) {
 // unwritable; with `badIndices`, every index not below the vertex count is
 // also noted there, for the debug output.
 template <unsigned W>
-void StoreFaces(uint8_t* flags, uint8_t* p, const DefinicjaObiektu& def, size_t m, uint32_t vertexCount,
-                std::vector<uint32_t>* badIndices) {
+void StoreFaces(uint8_t* flags, uint8_t* p, const DefinicjaObiektu& def, size_t m, const vcF& list,
+                uint32_t vertexCount, std::vector<uint32_t>* badIndices) {
     // The list's extent in locals: the byte stores below could otherwise
     // alias it and force a reload per face.
-    const CfaceF* faces = def.Faces[m].data();
-    const size_t count = def.Faces[m].size();
+    const CfaceF* faces = list.data();
+    const size_t count = list.size();
     for (size_t f = 0; f < count; ++f) {
         const CfaceF& face = faces[f];
         *flags++ = face.flag;
@@ -89,6 +89,29 @@ void LoadFaces(const uint8_t* flags, const uint8_t* p, uint32_t count, vcF& face
     }
 }
 
+// Builds a mesh's lists from its place in the bytes, dividing the vertices
+// by the vertex scale; returns how many bytes from its first vertex on it
+// takes.
+struct QuantisedBuild {
+    float scale;
+    unsigned indexWidth;
+
+    size_t operator()(const MeshInFile& place, vcV& vertices, vcF& faces) const {
+        vertices.reserve(place.v);
+        platform::AdviseLargeBuffer(vertices.data(), vertices.capacity() * sizeof(CpunktF));
+        const uint8_t* p = place.vertices;
+        for (uint32_t k = 0; k < place.v; ++k, p += 6)
+            vertices.push_back({Dequantise(int16_t(le::Load16(p)), scale),
+                                Dequantise(int16_t(le::Load16(p + 2)), scale),
+                                Dequantise(int16_t(le::Load16(p + 4)), scale)});
+        faces.reserve(place.f);
+        platform::AdviseLargeBuffer(faces.data(), faces.capacity() * sizeof(CfaceF));
+        if (indexWidth == 3) LoadFaces<3>(place.flags, place.indices, place.f, faces);
+        else LoadFaces<2>(place.flags, place.indices, place.f, faces);
+        return size_t(place.indices - place.vertices) + 4 * indexWidth * size_t(place.f);
+    }
+};
+
 }  // namespace
 
 void CheckQuantisedMeshes(const DocumentContent& doc, const QuantisedMeshLayout& layout) {
@@ -106,14 +129,14 @@ uint64_t QuantisedMeshesSize(const DefinicjaObiektu& def, const QuantisedMeshLay
     uint64_t bytes = uint64_t(layout.meshCountWidth);
     for (size_t m = 0; m < def.MeshNames.size(); ++m) {
         bytes += kNameFieldSize + 4 + kMeshFillerSize + 2 * cw;
-        if (m < def.Vertices.size()) bytes += 6 * uint64_t(def.Vertices[m].size());
-        if (m < def.Faces.size()) bytes += (1 + 4 * iw) * uint64_t(def.Faces[m].size());
+        if (m < def.Vertices.size()) bytes += 6 * uint64_t(def.VertexCount(m));
+        if (m < def.Faces.size()) bytes += (1 + 4 * iw) * uint64_t(def.FaceCount(m));
     }
     return bytes;
 }
 
 void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const QuantisedMeshLayout& layout,
-                          const std::function<void(size_t)>& encoded) {
+                          const std::function<void(size_t)>& encoded, bool lastUse) {
     const DefinicjaObiektu& def = *doc.Definition;
     const size_t meshes = def.MeshNames.size();
     const unsigned cw = unsigned(layout.countWidth), iw = unsigned(layout.indexWidth);
@@ -124,12 +147,14 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
     // mesh that does not fit is the one named.
     std::vector<std::vector<uint32_t>> badIndices(meshes);
     std::vector<size_t> vertexCounts(meshes);
-    for (size_t m = 0; m < meshes; ++m) vertexCounts[m] = def.Vertices[m].size();
+    for (size_t m = 0; m < meshes; ++m) vertexCounts[m] = def.VertexCount(m);
     const char* axisNames[3] = {"X", "Y", "Z"};
     std::vector<MeshRoom> places(meshes);
+    MeshScratch scratch;
     auto encode = [&](size_t m) {
-        const vcV& vertices = def.Vertices[m];
-        const vcF& faces = def.Faces[m];
+        const MeshView mesh(def, m, scratch, lastUse);
+        const vcV& vertices = mesh.vertices();
+        const vcF& faces = mesh.faces();
         if (vertices.size() > layout.maxPerMesh)
             Unwritable(MeshLabel(def, m) + ": " + std::to_string(vertices.size()) + " wierzchołków, a " +
                        InVersion(layout) + " mieści najwyżej " + std::to_string(layout.maxPerMesh));
@@ -154,8 +179,8 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
 
         uint8_t* flags = out.at(places[m].flags);
         std::vector<uint32_t>* bad = layout.reportBadIndices ? &badIndices[m] : nullptr;
-        if (iw == 3) StoreFaces<3>(flags, flags + faces.size(), def, m, uint32_t(v), bad);
-        else StoreFaces<2>(flags, flags + faces.size(), def, m, uint32_t(v), bad);
+        if (iw == 3) StoreFaces<3>(flags, flags + faces.size(), def, m, faces, uint32_t(v), bad);
+        else StoreFaces<2>(flags, flags + faces.size(), def, m, faces, uint32_t(v), bad);
         if (encoded) encoded(m);
     };
 
@@ -164,7 +189,7 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
     MeshBatch batch;
     out.le(meshes, size_t(layout.meshCountWidth));
     for (size_t m = 0; m < meshes; ++m) {
-        const size_t v = def.Vertices[m].size(), f = def.Faces[m].size();
+        const size_t v = def.VertexCount(m), f = def.FaceCount(m);
         WriteNameField(out, def.MeshNames[m]);
         out.i32(def.MeshAttributes[m]);
         out.zeros(kMeaninglessFiller);
@@ -230,23 +255,14 @@ void ReadQuantisedMeshes(DocumentContent& doc, ByteReader& in, const QuantisedMe
     if (!places.empty()) doc.FaceFlags.assign(places.back().flags, places.back().flags + places.back().f);
     if (doc.WalkOnly) return;
 
+    const QuantisedBuild build{scale, iw};
+    if (doc.MeshesOnDemand && first == 0) {
+        def.Pending = std::make_shared<PendingMeshesInFile<QuantisedBuild>>(std::move(places), build, in.releaser());
+        return;
+    }
     platform::ForEachInParallel(meshes, cost, [&](size_t m) {
         const MeshInFile& place = places[m];
-        vcV& vertices = def.Vertices[first + m];
-        vertices.reserve(place.v);
-        platform::AdviseLargeBuffer(vertices.data(), vertices.capacity() * sizeof(CpunktF));
-        const uint8_t* p = place.vertices;
-        for (uint32_t k = 0; k < place.v; ++k, p += 6)
-            vertices.push_back({Dequantise(int16_t(le::Load16(p)), scale),
-                                Dequantise(int16_t(le::Load16(p + 2)), scale),
-                                Dequantise(int16_t(le::Load16(p + 4)), scale)});
-
-        vcF& faces = def.Faces[first + m];
-        faces.reserve(place.f);
-        platform::AdviseLargeBuffer(faces.data(), faces.capacity() * sizeof(CfaceF));
-        if (iw == 3) LoadFaces<3>(place.flags, place.indices, place.f, faces);
-        else LoadFaces<2>(place.flags, place.indices, place.f, faces);
-        in.done(place.vertices, size_t(place.indices - place.vertices) + 4 * iw * size_t(place.f));
+        in.done(place.vertices, build(place, def.Vertices[first + m], def.Faces[first + m]));
     });
 }
 

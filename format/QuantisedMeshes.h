@@ -48,8 +48,9 @@ uint64_t QuantisedMeshesSize(const DefinicjaObiektu& def, const QuantisedMeshLay
 // wider than its field. The buffer then holds a part of a file.
 // `encoded`, when given, is called with each mesh's index once its vertices
 // and faces are in the buffer (from any thread, at most once a mesh).
+// `lastUse`: the meshes are not asked for after this write.
 void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const QuantisedMeshLayout& layout,
-                          const std::function<void(size_t)>& encoded = {});
+                          const std::function<void(size_t)>& encoded = {}, bool lastUse = false);
 
 // Reads the mesh group into the cleared geometry object, dividing vertices
 // by the document's vertex scale. With `cornerShift` the face corners are

@@ -47,7 +47,7 @@ void ReadVersion204(DocumentContent& doc, ByteReader& in) {
         doc.RefTenths[axis] = ReferenceTenths(value);
     }
     ReadGeometryGroups(def, in);
-    ReadMeshGroup204(def, in, !doc.WalkOnly);
+    ReadMeshGroup204(def, in, !doc.WalkOnly, doc.MeshesOnDemand);
     ReadExtraTail(def, in, !doc.WalkOnly);
     doc.VertexScale = 1.0f;
 }
@@ -69,7 +69,7 @@ void WriteVersion204(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams
         out.u8(204);
         for (int axis = 0; axis < 3; ++axis) out.f32(doc.RefPoint[axis]);
         WriteGeometryGroups(def, out, params);
-        WriteMeshGroup204(def, out, doc.MeshWritten());
+        WriteMeshGroup204(def, out, doc.MeshWritten(), doc.ReleaseMeshesWhenWritten);
         WriteExtraTail(def, out, params);
     } catch (...) {
         out.truncate(start);

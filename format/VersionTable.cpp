@@ -74,8 +74,8 @@ const VersionLayout* NextWriter(const VersionLayout& layout) {
 bool Holds(const VersionLayout& layout, const DefinicjaObiektu& def) {
     if (!layout.extraTail && !def.Containers.Empty()) return false;
     for (size_t i = 0; i < def.Faces.size(); ++i) {
-        if (def.Faces[i].size() > layout.maxPerMesh) return false;
-        if (i < def.Vertices.size() && def.Vertices[i].size() > layout.maxPerMesh) return false;
+        if (def.FaceCount(i) > layout.maxPerMesh) return false;
+        if (i < def.Vertices.size() && def.VertexCount(i) > layout.maxPerMesh) return false;
     }
     return true;
 }

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     qwz::fuzz::Quiet();
@@ -17,14 +19,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     qwz::TQWZSaveParams params;
     for (size_t i = 0; i < qwz::kKeepFlagCount; ++i) params.*qwz::kKeepFlags[i].member = (data[1] >> i) & 1;
 
-    qwz::KlasaQwz doc;
-    std::vector<uint8_t> saved;
-    try {
-        if (doc.LoadBytes(data + 2, size - 2) == 0) return 0;
-        saved = doc.SaveBytes(target, params);
-    } catch (const qwz::FormatError&) {
-        return 0;  // damaged input, or a document the layout cannot hold
+    // Loaded as a whole, and as a conversion loads it: the meshes left in
+    // the file's bytes until the save builds them. Both give the same file,
+    // or the same refusal.
+    std::vector<uint8_t> saved, onDemand;
+    std::string refused, refusedOnDemand;
+    for (bool lazy : {false, true}) {
+        qwz::KlasaQwz doc;
+        doc.MeshesOnDemand = lazy;
+        doc.ReleaseMeshesWhenWritten = lazy;
+        try {
+            if (doc.LoadBuffer(std::vector<uint8_t>(data + 2, data + size)) != 0)
+                (lazy ? onDemand : saved) = doc.SaveBytes(target, params);
+        } catch (const qwz::FormatError& e) {
+            (lazy ? refusedOnDemand : refused) = e.what();
+        }
     }
+    if (saved != onDemand || refused != refusedOnDemand) {
+        std::fprintf(stderr, "meshes built on demand give another result: %s / %s\n", refused.c_str(),
+                     refusedOnDemand.c_str());
+        std::abort();
+    }
+    if (saved.empty()) return 0;  // damaged input, or a document the layout cannot hold
     qwz::KlasaQwz again;
     try {
         again.LoadBytes(saved.data(), saved.size());

@@ -21,6 +21,7 @@ void DefinicjaObiektu::Clear() {
     ArcNames.clear();
     Faces.clear();
     Vertices.clear();
+    Pending.reset();
     Polys.clear();
     Circles.clear();
     Lines.clear();
@@ -33,6 +34,27 @@ void DefinicjaObiektu::AddMesh(const std::string& name) {
     Vertices.emplace_back();
     MeshAttributes.push_back(-1);
     MeshNames.push_back(name);
+}
+
+MeshView::MeshView(const DefinicjaObiektu& def, size_t m, MeshScratch& scratch, bool last) : scratch_(scratch) {
+    if (!def.IsPending(m)) {
+        vertices_ = &def.Vertices[m];
+        faces_ = &def.Faces[m];
+        return;
+    }
+    lists_ = scratch.Take();
+    try {
+        def.Pending->Build(m, lists_->vertices, lists_->faces, last);
+    } catch (...) {
+        scratch.Give(lists_);
+        throw;
+    }
+    vertices_ = &lists_->vertices;
+    faces_ = &lists_->faces;
+}
+
+MeshView::~MeshView() {
+    if (lists_) scratch_.Give(lists_);
 }
 
 }  // namespace qwz

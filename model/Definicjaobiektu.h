@@ -5,10 +5,12 @@
 #pragma once
 
 #include "model/Kontenerqwz.h"
+#include "model/PendingMeshes.h"
 #include "model/Records.h"
 
 #include <boost/shared_ptr.hpp>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -54,6 +56,10 @@ public:
 
     std::vector<vcF> Faces;      // per mesh
     std::vector<vcV> Vertices;   // per mesh
+    // Set by a load asked to leave the meshes in the file's bytes: every
+    // mesh's lists above are then empty and come from here, through
+    // MeshView. Its bytes belong to the document that loaded it.
+    std::shared_ptr<const PendingMeshes> Pending;
     std::vector<vcPoly> Polys;   // per polyline name
     std::vector<vcCircle> Circles;
     std::vector<vcLine> Lines;
@@ -79,9 +85,10 @@ public:
     // Corner k (0-3) of `face` of mesh `mesh`: the vertex its index names,
     // less the corner shift when there is one; a zero point for an index
     // that names no vertex of the mesh.
-    CpunktF Corner(size_t mesh, const CfaceF& face, int k) const {
+    CpunktF Corner(size_t mesh, const CfaceF& face, int k) const { return Corner(Vertices[mesh], face, k); }
+    // The same, of a mesh whose vertices are `vertices`.
+    CpunktF Corner(const vcV& vertices, const CfaceF& face, int k) const {
         const uint32_t index = uint32_t(face.indices[size_t(k)]);
-        const vcV& vertices = Vertices[mesh];
         if (index >= vertices.size()) return {};
         CpunktF corner = vertices[index];
         if (CornersShifted) {
@@ -91,6 +98,10 @@ public:
         }
         return corner;
     }
+    // Mesh m's vertex and face counts, wherever its lists are.
+    bool IsPending(size_t m) const { return Pending && m < Pending->Count(); }
+    size_t VertexCount(size_t m) const { return IsPending(m) ? Pending->VertexCount(m) : Vertices[m].size(); }
+    size_t FaceCount(size_t m) const { return IsPending(m) ? Pending->FaceCount(m) : Faces[m].size(); }
     // Appends a mesh named `name` with attribute -1 and no vertices or faces.
     void AddMesh(const std::string& name);
 
@@ -98,6 +109,26 @@ public:
     GeometryGroup<CLine> LineGroup() { return {LineNames, LineAttributes, Lines}; }
     GeometryGroup<CPoly> PolyGroup() { return {PolyNames, PolyAttributes, Polys}; }
     GeometryGroup<CArc> ArcGroup() { return {ArcNames, ArcAttributes, Arcs}; }
+};
+
+// Mesh m's vertex and face lists for as long as the view lives: the
+// geometry object's own, or, for a mesh left in the file's bytes, built into
+// lists taken from `scratch` (with `last`, for the last time).
+class MeshView {
+public:
+    MeshView(const DefinicjaObiektu& def, size_t m, MeshScratch& scratch, bool last = false);
+    ~MeshView();
+    MeshView(const MeshView&) = delete;
+    MeshView& operator=(const MeshView&) = delete;
+
+    const vcV& vertices() const { return *vertices_; }
+    const vcF& faces() const { return *faces_; }
+
+private:
+    MeshScratch& scratch_;
+    MeshScratch::Lists* lists_ = nullptr;
+    const vcV* vertices_;
+    const vcF* faces_;
 };
 
 using DefinicjaObiektuPtr = boost::shared_ptr<DefinicjaObiektu>;

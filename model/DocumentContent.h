@@ -35,6 +35,10 @@ public:
     // that the whole document and the whole new file are never in memory
     // together. The meshes' names and attributes stay.
     bool ReleaseMeshesWhenWritten = false;
+    // Set before a load whose document is only to be saved once: the mesh
+    // readers leave the meshes in the file's bytes (DefinicjaObiektu::
+    // Pending), which the document keeps, instead of building them all.
+    bool MeshesOnDemand = false;
 
     // The geometry object, created empty should the pointer ever be empty.
     DefinicjaObiektuPtr GetDefinition();

@@ -26,51 +26,47 @@ constexpr size_t kMaxScaleSteps = 200;
 // document's meshes is.
 uint64_t MeshWork(const DefinicjaObiektu& def) {
     uint64_t work = 0;
-    for (const vcV& vertices : def.Vertices) work += vertices.size();
-    for (const vcF& faces : def.Faces) work += faces.size();
+    for (size_t m = 0; m < def.Vertices.size(); ++m) work += def.VertexCount(m);
+    for (size_t m = 0; m < def.Faces.size(); ++m) work += def.FaceCount(m);
     return work;
 }
 
-// The largest absolute vertex coordinate over every mesh; throws when one is
-// not finite.
-double VertexExtent(const DefinicjaObiektu& def) {
-    std::vector<double> extents(def.Vertices.size(), 0.0);
-    platform::ForEachInParallel(extents.size(), MeshWork(def), [&](size_t m) {
-        // The coordinates as one run of floats, four at a time where SSE is
-        // at hand; the largest magnitude is the same in float as in double.
-        static_assert(sizeof(CpunktF) == 3 * sizeof(float));
-        const vcV& vertices = def.Vertices[m];
-        const float* c = reinterpret_cast<const float*>(vertices.data());
-        const size_t n = 3 * vertices.size();
-        float extent = 0.0f;
-        bool finite = true;
-        size_t i = 0;
+// The largest absolute coordinate of a mesh's vertices, and whether every
+// one is finite.
+struct VertexMeasure {
+    float extent = 0.0f;
+    bool finite = true;
+};
+
+VertexMeasure MeasureVertices(const vcV& vertices) {
+    // The coordinates as one run of floats, four at a time where SSE is
+    // at hand; the largest magnitude is the same in float as in double.
+    static_assert(sizeof(CpunktF) == 3 * sizeof(float));
+    const float* c = reinterpret_cast<const float*>(vertices.data());
+    const size_t n = 3 * vertices.size();
+    float extent = 0.0f;
+    bool finite = true;
+    size_t i = 0;
 #if defined(__SSE__) || defined(_M_X64)
-        const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
-        const __m128 largest = _mm_set1_ps(std::numeric_limits<float>::max());
-        __m128 extents4 = _mm_setzero_ps(), finite4 = _mm_castsi128_ps(_mm_set1_epi32(-1));
-        for (; i + 4 <= n; i += 4) {
-            const __m128 a = _mm_and_ps(_mm_loadu_ps(c + i), magnitude);
-            finite4 = _mm_and_ps(finite4, _mm_cmple_ps(a, largest));  // false for inf and NaN
-            extents4 = _mm_max_ps(a, extents4);
-        }
-        alignas(16) float lanes[4];
-        _mm_store_ps(lanes, extents4);
-        for (float lane : lanes) extent = lane > extent ? lane : extent;
-        finite = _mm_movemask_ps(finite4) == 0xF;
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    const __m128 largest = _mm_set1_ps(std::numeric_limits<float>::max());
+    __m128 extents4 = _mm_setzero_ps(), finite4 = _mm_castsi128_ps(_mm_set1_epi32(-1));
+    for (; i + 4 <= n; i += 4) {
+        const __m128 a = _mm_and_ps(_mm_loadu_ps(c + i), magnitude);
+        finite4 = _mm_and_ps(finite4, _mm_cmple_ps(a, largest));  // false for inf and NaN
+        extents4 = _mm_max_ps(a, extents4);
+    }
+    alignas(16) float lanes[4];
+    _mm_store_ps(lanes, extents4);
+    for (float lane : lanes) extent = lane > extent ? lane : extent;
+    finite = _mm_movemask_ps(finite4) == 0xF;
 #endif
-        for (; i < n; ++i) {
-            const float a = std::fabs(c[i]);
-            finite &= a <= std::numeric_limits<float>::max();  // false for inf and NaN
-            extent = a > extent ? a : extent;
-        }
-        if (!finite)
-            throw FormatError(FormatError::Kind::Unwritable, "współrzędna wierzchołka nie jest liczbą skończoną");
-        extents[m] = extent;
-    });
-    double extent = 0.0;
-    for (double e : extents) extent = std::max(extent, e);
-    return extent;
+    for (; i < n; ++i) {
+        const float a = std::fabs(c[i]);
+        finite &= a <= std::numeric_limits<float>::max();  // false for inf and NaN
+        extent = a > extent ? a : extent;
+    }
+    return {extent, finite};
 }
 
 // The face corners of one mesh measured: the smallest and largest
@@ -83,12 +79,11 @@ struct CornerExtent {
     float boxMax[3] = {-INFINITY, -INFINITY, -INFINITY};
 };
 
-CornerExtent MeasureCorners(const DefinicjaObiektu& def, size_t mesh) {
-    const vcF& faces = def.Faces[mesh];
+CornerExtent MeasureCorners(const DefinicjaObiektu& def, const vcV& vertices, const vcF& faces) {
     // A face's corners as twelve floats side by side.
     auto cornersOf = [&](const CfaceF& face, float* c) {
         for (int k = 0; k < 4; ++k) {
-            const CpunktF corner = def.Corner(mesh, face, k);
+            const CpunktF corner = def.Corner(vertices, face, k);
             c[3 * k] = corner.x, c[3 * k + 1] = corner.y, c[3 * k + 2] = corner.z;
         }
     };
@@ -136,6 +131,83 @@ CornerExtent MeasureCorners(const DefinicjaObiektu& def, size_t mesh) {
     return e;
 }
 
+// One mesh measured: its corners (with the very first one, when it has a
+// face) and, when asked for, its vertices.
+struct MeshMeasure {
+    CornerExtent corners;
+    bool hasFace = false;
+    CpunktF firstCorner;
+    VertexMeasure vertices;
+};
+
+// Every mesh measured in one pass, in parallel: the face corners of the
+// meshes that have a face list, the vertices of those that have a vertex
+// list (with `vertices`). A mesh left in the file's bytes is built once for
+// both.
+std::vector<MeshMeasure> MeasureMeshes(const DefinicjaObiektu& def, bool vertices) {
+    const size_t withFaces = def.Faces.size(), withVertices = def.Vertices.size();
+    std::vector<MeshMeasure> meshes(std::max(withFaces, withVertices));
+    MeshScratch scratch;
+    const vcV none;
+    platform::ForEachInParallel(meshes.size(), MeshWork(def), [&](size_t m) {
+        MeshMeasure& measure = meshes[m];
+        if (m < withFaces && m < withVertices) {
+            const MeshView mesh(def, m, scratch);
+            measure.corners = MeasureCorners(def, mesh.vertices(), mesh.faces());
+            measure.hasFace = !mesh.faces().empty();
+            if (measure.hasFace) measure.firstCorner = def.Corner(mesh.vertices(), mesh.faces().front(), 0);
+            if (vertices) measure.vertices = MeasureVertices(mesh.vertices());
+        } else if (m < withFaces) {
+            measure.corners = MeasureCorners(def, none, def.Faces[m]);
+            measure.hasFace = !def.Faces[m].empty();
+            if (measure.hasFace) measure.firstCorner = def.Corner(none, def.Faces[m].front(), 0);
+        } else if (vertices) {
+            measure.vertices = MeasureVertices(def.Vertices[m]);
+        }
+    });
+    return meshes;
+}
+
+// The face corners' smallest and largest coordinate over every mesh, with
+// the comparisons a single pass over every corner makes, the box set on the
+// way; so a NaN in the very first corner stays in the box, as it would in
+// that pass, and no other NaN counts.
+std::pair<double, double> CornerExtentOf(DefinicjaObiektu& def, const std::vector<MeshMeasure>& meshes) {
+    float smallest = 10000000.0f, largest = -10000000.0f;
+    bool first = true;
+    for (const MeshMeasure& mesh : meshes) {
+        if (!mesh.hasFace) continue;
+        const CornerExtent& e = mesh.corners;
+        if (first) {
+            // The very first corner sets the box, whatever it holds.
+            const CpunktF& c = mesh.firstCorner;
+            def.BoxMin[0] = def.BoxMax[0] = c.x;
+            def.BoxMin[1] = def.BoxMax[1] = c.y;
+            def.BoxMin[2] = def.BoxMax[2] = c.z;
+            first = false;
+        }
+        smallest = e.smallest < smallest ? e.smallest : smallest;
+        largest = e.largest > largest ? e.largest : largest;
+        for (int axis = 0; axis < 3; ++axis) {
+            def.BoxMin[axis] = e.boxMin[axis] < def.BoxMin[axis] ? e.boxMin[axis] : def.BoxMin[axis];
+            def.BoxMax[axis] = e.boxMax[axis] > def.BoxMax[axis] ? e.boxMax[axis] : def.BoxMax[axis];
+        }
+    }
+    return {smallest, largest};
+}
+
+// The largest absolute vertex coordinate over every mesh; throws when one is
+// not finite.
+double VertexExtentOf(const std::vector<MeshMeasure>& meshes) {
+    double extent = 0.0;
+    for (const MeshMeasure& mesh : meshes) {
+        if (!mesh.vertices.finite)
+            throw FormatError(FormatError::Kind::Unwritable, "współrzędna wierzchołka nie jest liczbą skończoną");
+        extent = std::max(extent, double(mesh.vertices.extent));
+    }
+    return extent;
+}
+
 // Steps a float32 scale by powers of ten until 3200 < e * scale <= 32000.
 // In float32 the steps can go round for ever (x0.1 falls below 3200, x10
 // rises above 32000 again); then the larger scale seen that keeps
@@ -173,42 +245,15 @@ bool NeedsConversion(const DocumentContent& doc, const TQWZSaveParams& params) {
 
 std::pair<double, double> ScanExtent(DocumentContent& doc) {
     DefinicjaObiektu& def = *doc.GetDefinition();
-    // The meshes are measured in parallel and the results taken together
-    // in mesh order, with the comparisons a single pass over every corner
-    // makes; so a NaN in the very first corner stays in the box, as it
-    // would in that pass, and no other NaN counts.
-    std::vector<CornerExtent> meshes(def.Faces.size());
-    platform::ForEachInParallel(meshes.size(), MeshWork(def),
-                                [&](size_t m) { meshes[m] = MeasureCorners(def, m); });
-
-    float smallest = 10000000.0f, largest = -10000000.0f;
-    bool first = true;
-    for (size_t m = 0; m < meshes.size(); ++m) {
-        if (def.Faces[m].empty()) continue;
-        const CornerExtent& e = meshes[m];
-        if (first) {
-            // The very first corner sets the box, whatever it holds.
-            const CpunktF c = def.Corner(m, def.Faces[m].front(), 0);
-            def.BoxMin[0] = def.BoxMax[0] = c.x;
-            def.BoxMin[1] = def.BoxMax[1] = c.y;
-            def.BoxMin[2] = def.BoxMax[2] = c.z;
-            first = false;
-        }
-        smallest = e.smallest < smallest ? e.smallest : smallest;
-        largest = e.largest > largest ? e.largest : largest;
-        for (int axis = 0; axis < 3; ++axis) {
-            def.BoxMin[axis] = e.boxMin[axis] < def.BoxMin[axis] ? e.boxMin[axis] : def.BoxMin[axis];
-            def.BoxMax[axis] = e.boxMax[axis] > def.BoxMax[axis] ? e.boxMax[axis] : def.BoxMax[axis];
-        }
-    }
-    return {smallest, largest};
+    return CornerExtentOf(def, MeasureMeshes(def, false));
 }
 
 void PrepareDowngrade(DocumentContent& doc) {
     DefinicjaObiektu& def = *doc.GetDefinition();
     if (def.Vertices.empty() || def.Faces.empty()) return;
 
-    const auto [smallest, largest] = ScanExtent(doc);
+    const std::vector<MeshMeasure> meshes = MeasureMeshes(def, true);
+    const auto [smallest, largest] = CornerExtentOf(def, meshes);
     double e = std::max(std::fabs(smallest), std::fabs(largest));
     if (!std::isfinite(e))
         throw FormatError(FormatError::Kind::Unwritable,
@@ -217,9 +262,9 @@ void PrepareDowngrade(DocumentContent& doc) {
     // without a single face give none either (the scan's start values would
     // crush every vertex to zero): measure the vertices instead, and take 1
     // when they are all at the origin too.
-    const bool anyFace = std::any_of(def.Faces.begin(), def.Faces.end(),
-                                     [](const vcF& faces) { return !faces.empty(); });
-    if (e == 0.0 || !anyFace) e = VertexExtent(def);
+    const bool anyFace =
+        std::any_of(meshes.begin(), meshes.end(), [](const MeshMeasure& mesh) { return mesh.hasFace; });
+    if (e == 0.0 || !anyFace) e = VertexExtentOf(meshes);
     if (e == 0.0) e = 1.0;
     float scale = SearchScale(e);
     // The scale comes from the face corners, but every vertex is written.
@@ -227,7 +272,7 @@ void PrepareDowngrade(DocumentContent& doc) {
     // file, whose corners were shifted by its reference point) must fit the
     // 16 bits as well: step down while one would not, rather than refuse the
     // file. Where everything fits, the scale stays as chosen.
-    const double vertexExtent = VertexExtent(def);
+    const double vertexExtent = VertexExtentOf(meshes);
     for (size_t step = 0; step < kMaxScaleSteps && vertexExtent * double(scale) >= 32768.0; ++step)
         scale = float(double(scale) * 0.1);
     doc.VertexScale = scale;

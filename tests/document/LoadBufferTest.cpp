@@ -1,7 +1,8 @@
 // A document loaded from a buffer it keeps writes its next file into that
 // buffer's memory: the file must be the same as one written into fresh
 // memory, whatever the loaded file held and however long it was, and also
-// when the save gives the meshes back as they are written.
+// when the save gives the meshes back as they are written or builds them
+// from the buffer only then.
 #include "document/Klasaqwz.h"
 
 #include "support/LargeMeshes.h"
@@ -76,6 +77,19 @@ TEST(LoadBuffer, TheNextFileIsTheSameAsFromFreshMemory) {
         EXPECT_EQ(def.MeshNames.size(), meshes);
         for (size_t m = 0; m < meshes; ++m) {
             EXPECT_TRUE(def.Vertices[m].empty() && def.Faces[m].empty()) << "mesh " << m << " kept";
+        }
+
+        // meshes left in the buffer until a save builds them: the same file
+        // from every save, and nothing of them held after a last one
+        for (bool lastSave : {false, true}) {
+            KlasaQwz lazy;
+            lazy.MeshesOnDemand = true;
+            ASSERT_EQ(lazy.LoadBuffer(std::vector<uint8_t>(file)), 204);
+            ASSERT_TRUE(lazy.GetDefinition()->Pending);
+            lazy.ReleaseMeshesWhenWritten = lastSave;
+            EXPECT_TRUE(lazy.SaveBytes(c.target, TQWZSaveParams{}) == expected);
+            if (lastSave) EXPECT_FALSE(lazy.GetDefinition()->Pending);
+            else EXPECT_TRUE(lazy.SaveBytes(c.target, TQWZSaveParams{}) == expected);
         }
     }
 }

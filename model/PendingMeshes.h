@@ -1,0 +1,63 @@
+// Meshes left in the bytes of the file they were read from. The reader has
+// walked the mesh group, checked every count against the bytes and noted
+// where each mesh lies; a mesh's vertex and face lists are built only when
+// they are asked for, into lists the caller lends and uses again for the
+// next mesh. A conversion asks for each mesh twice (the downgrade's measure,
+// then the write), so it holds the meshes being worked on, never the whole
+// document, and meets no fresh memory for them.
+#pragma once
+
+#include "model/Records.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace qwz {
+
+class PendingMeshes {
+public:
+    virtual ~PendingMeshes() = default;
+    virtual size_t Count() const = 0;
+    virtual uint32_t VertexCount(size_t m) const = 0;
+    virtual uint32_t FaceCount(size_t m) const = 0;
+    // Builds mesh m's lists into `vertices` and `faces`, emptied first. With
+    // `last` the mesh is not asked for again and its bytes may go back to the
+    // system. May be called from several threads at once for different meshes.
+    virtual void Build(size_t m, vcV& vertices, vcF& faces, bool last) const = 0;
+};
+
+// Lists lent to PendingMeshes::Build, one pair per thread at work. Each
+// thread takes a pair for one mesh and gives it back after; the pairs keep
+// their memory from mesh to mesh.
+class MeshScratch {
+public:
+    struct Lists {
+        vcV vertices;
+        vcF faces;
+    };
+
+    Lists* Take() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (free_.empty()) {
+            all_.emplace_back(new Lists);
+            return all_.back().get();
+        }
+        Lists* lists = free_.back();
+        free_.pop_back();
+        return lists;
+    }
+    void Give(Lists* lists) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        free_.push_back(lists);
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<Lists>> all_;
+    std::vector<Lists*> free_;
+};
+
+}  // namespace qwz
