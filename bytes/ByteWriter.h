@@ -5,18 +5,32 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace qwz {
 
 class ByteWriter {
 public:
-    explicit ByteWriter(std::vector<uint8_t>& out) : out_(out) {}
+    // What takes the finished front of the bytes written, in order.
+    using Sink = std::function<void(const uint8_t* data, size_t size)>;
 
-    size_t size() const { return out_.size(); }
-    void reserve(size_t n) { out_.reserve(n); }
-    // A byte already appended, to fill in later; good until the next append.
-    uint8_t* at(size_t offset) { return out_.data() + offset; }
+    explicit ByteWriter(std::vector<uint8_t>& out) : out_(out) {}
+    // A writer whose buffer holds only what is written since the last
+    // flush(): each flush hands it to `sink` and starts the buffer again in
+    // the same memory. Offsets still count from the first byte written.
+    ByteWriter(std::vector<uint8_t>& out, Sink sink) : out_(out), sink_(std::move(sink)) { out_.clear(); }
+
+    // Bytes written in all, flushed ones included.
+    size_t size() const { return base_ + out_.size(); }
+    // Room for the bytes up to offset n; a writer with a sink holds only a
+    // part of them at a time and takes room as it goes.
+    void reserve(size_t n) {
+        if (!sink_) out_.reserve(n);
+    }
+    // A byte appended since the last flush, to fill in later; good until the
+    // next append.
+    uint8_t* at(size_t offset) { return out_.data() + (offset - base_); }
     // The room reserved beyond what is written, as a byte range.
     uint8_t* spare() { return out_.data() + out_.size(); }
     size_t spareSize() const { return out_.capacity() - out_.size(); }
@@ -41,6 +55,14 @@ public:
         const uint8_t* p = static_cast<const uint8_t*>(src);
         out_.insert(out_.end(), p, p + n);
     }
+    // Appends bytes that stay where they are until written: a writer with a
+    // sink hands them to it directly, without a copy.
+    void carry(const uint8_t* src, size_t n) {
+        if (!sink_) return bytes(src, n);
+        flush();
+        if (n > 0) sink_(src, n);
+        base_ += n;
+    }
     void zeros(size_t n) { out_.insert(out_.end(), n, uint8_t(0)); }
     // Appends n zero bytes and returns where they start, for encoding a run
     // of fields at once. The pointer is good until the next append.
@@ -50,9 +72,20 @@ public:
         return out_.data() + at;
     }
 
-    // Drops what was appended after the first `n` bytes.
+    // Drops what was appended after the first `n` bytes (what was flushed
+    // is the sink's and stays there).
     void truncate(size_t n) {
-        if (n < out_.size()) out_.resize(n);
+        const size_t keep = n > base_ ? n - base_ : 0;
+        if (keep < out_.size()) out_.resize(keep);
+    }
+
+    // Every byte written so far is final: a writer with a sink hands them
+    // to it. Nothing without one.
+    void flush() {
+        if (!sink_ || out_.empty()) return;
+        sink_(out_.data(), out_.size());
+        base_ += out_.size();
+        out_.clear();
     }
 
     // The lowest `width` bytes of v (1 to 8), least significant first.
@@ -64,6 +97,8 @@ public:
 
 private:
     std::vector<uint8_t>& out_;
+    Sink sink_;
+    size_t base_ = 0;  // bytes handed to the sink
 };
 
 }  // namespace qwz

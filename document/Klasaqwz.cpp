@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 namespace qwz {
 namespace {
@@ -43,7 +44,10 @@ uint8_t KlasaQwz::Load(const std::filesystem::path& path, int maxVersion) {
 uint8_t KlasaQwz::LoadBuffer(std::vector<uint8_t>&& bytes, int maxVersion) {
     spare_.clear();
     spare_.shrink_to_fit();
-    const uint8_t loaded = Read(bytes.data(), bytes.size(), maxVersion, true);
+    // Bytes whose meshes are built on demand are all kept until the save,
+    // which is their last use: their memory is then taken back (TakeBuffer)
+    // while it is still the process's.
+    const uint8_t loaded = Read(bytes.data(), bytes.size(), maxVersion, !MeshesOnDemand);
     spare_ = std::move(bytes);
     return loaded;
 }
@@ -73,7 +77,7 @@ uint8_t KlasaQwz::Read(const uint8_t* data, size_t size, int maxVersion, bool re
     return Version;
 }
 
-std::vector<uint8_t> KlasaQwz::SaveBytes(int target, const TQWZSaveParams& params) {
+void KlasaQwz::Write(int target, const TQWZSaveParams& params, ByteWriter& out) {
     const uint8_t requested = uint8_t(target);  // the target is one byte
     int v = requested != 0 ? requested : Version;
     const VersionLayout* layout = &WriterFor(v);  // refuses before anything changes
@@ -86,27 +90,43 @@ std::vector<uint8_t> KlasaQwz::SaveBytes(int target, const TQWZSaveParams& param
             v = next->version;
         }
     }
+    layout->write(*this, out, params);
+    Version = uint8_t(v);
+    DefinicjaObiektu& def = *GetDefinition();
+    if (def.Pending && ReleaseMeshesWhenWritten) {
+        // Every mesh has been built for the last time.
+        def.Pending.reset();
+    }
+}
 
+std::vector<uint8_t> KlasaQwz::SaveBytes(int target, const TQWZSaveParams& params) {
     // The loaded file's buffer, when there is one, holds the new file: its
     // memory is already the process's. Not while meshes are still read
     // from it.
-    DefinicjaObiektu& def = *GetDefinition();
     std::vector<uint8_t> bytes;
-    if (!def.Pending) {
+    if (!GetDefinition()->Pending) {
         bytes = std::move(spare_);
         spare_ = {};
         bytes.clear();
     }
     ByteWriter out(bytes);
-    layout->write(*this, out, params);
-    Version = uint8_t(v);
-    if (def.Pending && ReleaseMeshesWhenWritten) {
-        // Every mesh has been built for the last time: the loaded file's
-        // bytes are no longer needed.
-        def.Pending.reset();
-        spare_ = {};
-    }
+    Write(target, params, out);
+    // With the meshes built for the last time the loaded file's bytes are
+    // no longer needed.
+    if (!GetDefinition()->Pending) spare_ = {};
     return bytes;
+}
+
+void KlasaQwz::SaveStreamed(int target, const TQWZSaveParams& params, const ByteWriter::Sink& sink) {
+    std::vector<uint8_t> stage;
+    ByteWriter out(stage, sink);
+    Write(target, params, out);
+    out.flush();
+}
+
+std::vector<uint8_t> KlasaQwz::TakeBuffer() {
+    if (GetDefinition()->Pending) return {};  // still read from
+    return std::exchange(spare_, {});
 }
 
 void KlasaQwz::Save(int target, const std::filesystem::path& path) {

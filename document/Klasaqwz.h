@@ -3,6 +3,7 @@
 // version from the version table (format/VersionTable.h).
 #pragma once
 
+#include "bytes/ByteWriter.h"
 #include "model/DocumentContent.h"
 #include "model/Qwzsaveparams.h"
 
@@ -48,11 +49,20 @@ public:
     // document does not fit the layout, or, with nothing changed, for a
     // target above the newest writer.
     std::vector<uint8_t> SaveBytes(int target, const TQWZSaveParams& params);
+    // SaveBytes handing the file's bytes to `sink` a part at a time as they
+    // are made (a batch of meshes, at most a few tens of megabytes), never
+    // the whole file at once.
+    void SaveStreamed(int target, const TQWZSaveParams& params, const ByteWriter::Sink& sink);
+    // The loaded file's buffer once nothing reads from it any more (empty
+    // otherwise), for its owner to use again: its memory is already the
+    // process's. Its content is the loaded file's.
+    std::vector<uint8_t> TakeBuffer();
     // SaveBytes with the process's save parameters, written to `path`
     // (created or overwritten). Throws when the file cannot be written.
     void Save(int target, const std::filesystem::path& path);
 
 private:
+    void Write(int target, const TQWZSaveParams& params, ByteWriter& out);
     uint8_t Read(const uint8_t* data, size_t size, int maxVersion, bool releaseDecoded);
 
     std::vector<uint8_t> spare_;  // a loaded file's buffer, for the next save to write into

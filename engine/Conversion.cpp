@@ -49,15 +49,12 @@ bool SkippedByHeader(platform::OriginalFile& original, const ConversionRequest& 
     return true;
 }
 
-// Loads the original's bytes and decides. False when the file is skipped or
-// refused (the result says which); otherwise `bytes` holds the whole new
-// file and the result its version and what it leaves out. The document,
-// and with it the original's bytes, is gone on return.
-bool MakeNewFile(const ConversionRequest& request, std::vector<uint8_t>& bytes, ConversionOutcome& r) {
+// Loads the original's bytes into `doc` and decides. False when the file is
+// skipped or refused (the result says which); otherwise the result holds
+// the file's version and `doc` is ready for its one save. The document
+// keeps the bytes and builds the meshes from them only while it saves.
+bool Decide(const ConversionRequest& request, std::vector<uint8_t>&& bytes, KlasaQwz& doc, ConversionOutcome& r) {
     const TQWZSaveParams& params = request.params;
-    KlasaQwz doc;
-    // The document keeps the original's buffer and leaves the meshes in it
-    // until the save builds them, one batch at a time.
     doc.MeshesOnDemand = true;
     LoadResult load = LoadQwzBytes(std::move(bytes), doc);
     if (!load.ok) return Fail(r, load.reason);
@@ -68,17 +65,30 @@ bool MakeNewFile(const ConversionRequest& request, std::vector<uint8_t>& bytes, 
     // A damaged block ends the tail and everything after it is unread:
     // writing the document would drop that data without a word.
     if (!doc.GetDefinition()->TailDamage.empty()) return Fail(r, doc.GetDefinition()->TailDamage);
-
-    // The save is the document's last use: its meshes go as they are written.
+    // The save is the document's last use.
     doc.ReleaseMeshesWhenWritten = true;
-    bytes = doc.SaveBytes(std::min(r.fromVersion, request.target), request.params);
+    return true;
+}
+
+// Saves the document a part at a time into `part`; the result gets the new
+// file's version, size and what it leaves out. Returns the loaded file's
+// buffer, whose memory the caller may use again.
+std::vector<uint8_t> Save(KlasaQwz& doc, const ConversionRequest& request, const platform::FilePart& part,
+                          ConversionOutcome& r) {
+    uint64_t size = 0;
     // The version byte of the new file: a target below the oldest layout
     // written is written by its writer, while the document keeps the
     // lower number.
-    r.toVersion = bytes.size() >= 4 ? bytes[3] : 0;
-    r.sizeAfter = bytes.size();
-    r.dropped = CountDropped(doc, r.toVersion, params);
-    return true;
+    int written = 0;
+    doc.SaveStreamed(std::min(r.fromVersion, request.target), request.params, [&](const uint8_t* data, size_t n) {
+        if (size < 4 && size + n >= 4) written = data[3 - size];
+        size += n;
+        part(data, n);
+    });
+    r.toVersion = written;
+    r.sizeAfter = size;
+    r.dropped = CountDropped(doc, r.toVersion, request.params);
+    return doc.TakeBuffer();
 }
 
 void Convert(const std::filesystem::path& path, const ConversionRequest& request, platform::FileOps& ops,
@@ -116,26 +126,28 @@ void Convert(const std::filesystem::path& path, const ConversionRequest& request
     }
     r.sizeBefore = original.state().size;
 
-    // The whole new file is made in memory before the disk is touched.
-    if (!MakeNewFile(request, bytes, r)) return;
+    KlasaQwz doc;
+    if (!Decide(request, std::move(bytes), doc, r)) return;
 
     platform::ReplaceOptions options;
     if (request.params.KeepOriginal) options.backup = BackupPath(path);
     if (!request.write) {
-        // What the replacement would refuse before writing anything.
+        // The new file is made and counted, not kept; then what the
+        // replacement would refuse before writing anything.
+        Save(doc, request, [](const uint8_t*, size_t) {}, r);
         if (!platform::CanReplace(original, options.backup, reason)) {
             Fail(r, reason);
             return;
         }
     } else {
-        const int written = r.toVersion;
-        options.verify = [written](const std::vector<uint8_t>& back, std::string& why) {
+        // The new file is written as it is made, a batch of meshes at a
+        // time; the file read back is walked, not loaded: a second full
+        // document of a large file would cost as much memory as the first.
+        options.verify = [&r](const std::vector<uint8_t>& back, std::string& why) {
             KlasaQwz check;
             try {
-                // Walked, not loaded: a second full document of a large
-                // file would cost as much memory as the first.
-                if (check.WalkBytes(back.data(), back.size()) == written) return true;
-                why = "zapisany plik nie daje się odczytać jako wersja " + std::to_string(written);
+                if (check.WalkBytes(back.data(), back.size()) == r.toVersion) return true;
+                why = "zapisany plik nie daje się odczytać jako wersja " + std::to_string(r.toVersion);
             } catch (const std::bad_alloc&) {
                 why = "za mało pamięci, by sprawdzić zapisany plik";
             } catch (const std::exception& e) {
@@ -143,7 +155,8 @@ void Convert(const std::filesystem::path& path, const ConversionRequest& request
             }
             return false;
         };
-        if (!platform::ReplaceFileSafely(original, bytes, options, reason)) {
+        const platform::FileMaker make = [&](const platform::FilePart& part) { return Save(doc, request, part, r); };
+        if (!platform::ReplaceFileSafely(original, make, options, reason)) {
             Fail(r, reason);
             return;
         }

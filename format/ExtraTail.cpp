@@ -13,7 +13,7 @@
 
 namespace qwz {
 
-TKontenerPtr ReadExtraBlock(ByteReader& in, bool decode) {
+TKontenerPtr ReadExtraBlock(ByteReader& in, UvRecords uvRecords) {
     if (in.atEnd()) return {};  // the end of the data at a kind byte: the normal end
     const size_t at = in.offset();
     const uint8_t kindByte = in.u8("rodzaj bloku danych dodatkowych");
@@ -24,7 +24,7 @@ TKontenerPtr ReadExtraBlock(ByteReader& in, bool decode) {
     case TKontenerQwz::ktUV16:
     case TKontenerQwz::ktUVFloat: {
         auto* uv = new TKQWZ_UV();
-        uv->DecodeRecords = decode;
+        uv->Records = uvRecords;
         block.reset(uv);
         break;
     }
@@ -44,12 +44,12 @@ TKontenerPtr ReadExtraBlock(ByteReader& in, bool decode) {
     return block;
 }
 
-void ReadExtraTail(DefinicjaObiektu& def, ByteReader& in, bool decode) {
+void ReadExtraTail(DefinicjaObiektu& def, ByteReader& in, UvRecords uv) {
     def.TailDamage.clear();
     const size_t end = in.offset() + in.remaining();
     while (!in.atEnd()) {
         const size_t at = in.offset();
-        TKontenerPtr block = ReadExtraBlock(in, decode);
+        TKontenerPtr block = ReadExtraBlock(in, uv);
         if (!block) {
             def.TailDamage = "uszkodzony blok dodatkowych danych na bajcie " + std::to_string(at) +
                              "; nie odczytano " + std::to_string(end - at) + " bajtów do końca pliku";
@@ -73,7 +73,7 @@ uint64_t ExtraTailSize(const DefinicjaObiektu& def) {
         for (const TKontenerPtr& block : blocks) {
             if (auto* uv = dynamic_cast<const TKQWZ_UV*>(block.get())) {
                 size += 17;
-                for (const vcUV& group : uv->Groups) size += 4 + group.size() * uv->RecordSize();
+                for (size_t g = 0; g < uv->Groups.size(); ++g) size += 4 + uv->RecordCount(g) * uv->RecordSize();
             } else if (auto* scaler = dynamic_cast<const TKQWZ_Scaler*>(block.get())) {
                 size += 60;
                 for (const auto& zones : scaler->Zones) size += 8 * zones.size();

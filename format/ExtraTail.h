@@ -4,19 +4,27 @@
 
 #include "bytes/ByteReader.h"
 #include "bytes/ByteWriter.h"
+#include "format/Kqwz_uv.h"
 #include "model/Definicjaobiektu.h"
+#include "model/DocumentContent.h"
 #include "model/Kontenerqwz.h"
 #include "model/Qwzsaveparams.h"
 
 namespace qwz {
 
 // Reads one block; empty at the end of the data or when the block fails its
-// own checks (then a debug line names it and the tail ends there). With
-// `decode` false a UV block is checked the same way but keeps no records.
-TKontenerPtr ReadExtraBlock(ByteReader& in, bool decode = true);
+// own checks (then a debug line names it and the tail ends there). `uv`
+// says what a UV block does with its records.
+TKontenerPtr ReadExtraBlock(ByteReader& in, UvRecords uv = UvRecords::Decode);
 
 // Reads blocks to the end of the data and appends them to the container map.
-void ReadExtraTail(DefinicjaObiektu& def, ByteReader& in, bool decode = true);
+void ReadExtraTail(DefinicjaObiektu& def, ByteReader& in, UvRecords uv = UvRecords::Decode);
+
+// What a document's load does with UV records: only checks them for a load
+// that checks a file, leaves them in the bytes where the meshes are left.
+inline UvRecords UvRecordsFor(const DocumentContent& doc) {
+    return doc.WalkOnly ? UvRecords::CheckOnly : doc.MeshesOnDemand ? UvRecords::LeaveInBytes : UvRecords::Decode;
+}
 
 // Writes the blocks in ascending kind order, each under its keep flag;
 // nothing at all when params keep no extra data.

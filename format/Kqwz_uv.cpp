@@ -27,6 +27,7 @@ float UvFromFraction(uint16_t fraction) { return float(fraction) / 65535.0f; }
 
 void TKQWZ_UV::Clear() {
     Groups.clear();
+    RecordBytes.clear();
     size_ = 0;
 }
 
@@ -52,7 +53,11 @@ bool TKQWZ_UV::Read(ByteReader& in) {
         records[g] = {in.take(n * recordSize, "rekordy UV"), n};
         cost += n;
     }
-    if (!DecodeRecords) return true;
+    if (Records == UvRecords::CheckOnly) return true;
+    if (Records == UvRecords::LeaveInBytes) {
+        RecordBytes = std::move(records);
+        return true;
+    }
     const bool compressed = Compressed;  // a local: stores through p cannot change it
     platform::ForEachInParallel(Groups.size(), cost, [&](size_t g) {
         const uint8_t* p = records[g].first;
@@ -81,7 +86,7 @@ bool TKQWZ_UV::Write(ByteWriter& out, const TQWZSaveParams& params) {
     if (!IsKept(params)) return true;
     const size_t recordSize = RecordSize();
     uint64_t records = 0;
-    for (const vcUV& group : Groups) records += group.size();
+    for (size_t g = 0; g < Groups.size(); ++g) records += RecordCount(g);
     size_ = int32_t(4 + 4 * Groups.size() + recordSize * records);
 
     out.u8(uint32_t(GetKind()));
@@ -89,6 +94,14 @@ bool TKQWZ_UV::Write(ByteWriter& out, const TQWZSaveParams& params) {
     out.u32(ValueA);
     out.u32(ValueB);
     out.i32(int32_t(Groups.size()));
+    if (!RecordBytes.empty()) {
+        // Records left in the file's bytes go back as they lie.
+        for (const auto& [first, count] : RecordBytes) {
+            out.i32(int32_t(count));
+            out.carry(first, count * recordSize);
+        }
+        return true;
+    }
     // Room for every group's records first; then they are encoded into it
     // in parallel.
     std::vector<size_t> places(Groups.size());

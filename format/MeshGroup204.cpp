@@ -198,9 +198,13 @@ void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out, const std::
         out.grow(f * (1 + 4 * IndexWidth(v)));
         batch.cost += v + f;
         batch.bytes += size_t(v) * kVertexSize + f * (1 + 4 * IndexWidth(v));
-        if (batch.bytes >= kMeshBatchBytes) batch.Run(i + 1, encode);
+        if (batch.bytes >= kMeshBatchBytes) {
+            batch.Run(i + 1, encode);
+            out.flush();  // everything before the next mesh is final
+        }
     }
     batch.Run(m, encode);
+    out.flush();
 
     BadIndexReport report;
     for (size_t i = 0; i < m; ++i)

@@ -205,9 +205,13 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
         out.grow((1 + 4 * iw) * f);
         batch.cost += v + f;
         batch.bytes += 6 * v + (1 + 4 * iw) * f;
-        if (batch.bytes >= kMeshBatchBytes) batch.Run(m + 1, encode);
+        if (batch.bytes >= kMeshBatchBytes) {
+            batch.Run(m + 1, encode);
+            out.flush();  // everything before the next mesh is final
+        }
     }
     batch.Run(meshes, encode);
+    out.flush();
 
     for (size_t m = 0; m < meshes; ++m)
         for (uint32_t index : badIndices[m])

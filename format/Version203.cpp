@@ -27,7 +27,7 @@ void ReadVersion203(DocumentContent& doc, ByteReader& in) {
         def.RefPoint[i] = doc.RefPoint[i];
     }
     ReadQuantisedMeshes(doc, in, kMeshes203);
-    ReadExtraTail(def, in, !doc.WalkOnly);
+    ReadExtraTail(def, in, UvRecordsFor(doc));
 }
 
 void WriteVersion203(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params) {

@@ -48,7 +48,7 @@ void ReadVersion204(DocumentContent& doc, ByteReader& in) {
     }
     ReadGeometryGroups(def, in);
     ReadMeshGroup204(def, in, !doc.WalkOnly, doc.MeshesOnDemand);
-    ReadExtraTail(def, in, !doc.WalkOnly);
+    ReadExtraTail(def, in, UvRecordsFor(doc));
     doc.VertexScale = 1.0f;
 }
 

@@ -1,11 +1,13 @@
 #include "platform/SafeReplace.h"
 
+#include "platform/ContentHash.h"
 #include "platform/Leftovers.h"
 #include "platform/PathNames.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <random>
 #include <thread>
@@ -16,6 +18,7 @@ namespace {
 constexpr int kTemporaryNameAttempts = 16;
 constexpr int kRemoveAttempts = 3;
 constexpr size_t kCopyChunk = size_t(1) << 20;
+constexpr size_t kReadBackChunk = size_t(8) << 20;
 
 uint32_t NextTag() {
     static std::atomic<uint32_t> counter{0};
@@ -169,33 +172,77 @@ bool SameAsMemory(FileOps& ops, FileHandle file, const std::vector<uint8_t>& byt
     }
 }
 
-// The new bytes complete on disk under a temporary name, checked.
-bool WriteTemporary(const std::filesystem::path& target, const std::vector<uint8_t>& bytes,
-                    const ReplaceOptions& options, TemporaryFile& temp, std::string& reason,
-                    FileOps& ops) {
+// Reads the open file whole into `back` (its memory used again when it is
+// large enough) and tells whether it holds as many bytes as `written`
+// digested, with the same digest; false with `error` set when a read fails.
+bool ReadBackSame(FileOps& ops, FileHandle file, const ContentHash& written, std::vector<uint8_t>& back,
+                  std::string& error) {
+    const uint64_t size = written.Size();
+    if (size > back.max_size() || size >= uint64_t(SIZE_MAX)) return false;
+    if (back.capacity() < size) std::vector<uint8_t>().swap(back);
+    back.resize(size_t(size) + 1);  // a byte more, to see a file longer than written
+    size_t got = 0;
+    while (got < back.size()) {
+        size_t n = 0;
+        if (!ops.ReadAt(file, got, back.data() + got, std::min(kReadBackChunk, back.size() - got), n, error))
+            return false;
+        if (n == 0) break;
+        got += n;
+    }
+    if (got != size) return false;
+    back.resize(size_t(size));
+    ContentHash read;
+    read.Add(back.data(), back.size());
+    return read.Value() == written.Value();
+}
+
+// Thrown by the part writer of a made file when a write fails: the making
+// stops there, and the reason is the write's.
+struct PartNotWritten {};
+
+// The new bytes complete on disk under a temporary name, checked: the bytes
+// in memory, or those `make` hands over, written, flushed and read back.
+// `bytes` is null for a made file.
+bool WriteTemporary(const std::filesystem::path& target, const std::vector<uint8_t>* bytes, const FileMaker* make,
+                    const ReplaceOptions& options, TemporaryFile& temp, std::string& reason, FileOps& ops) {
     std::string error;
     if (!CreateTemporary(ops, target, temp, error)) return Fail(reason, error);
 
-    if (!WriteAll(ops, temp.file, bytes.data(), bytes.size(), options.writeChunk, temp.path, error))
-        return Fail(reason, error);
+    ContentHash written;
+    std::vector<uint8_t> back;
+    if (bytes) {
+        if (!WriteAll(ops, temp.file, bytes->data(), bytes->size(), options.writeChunk, temp.path, error))
+            return Fail(reason, error);
+    } else {
+        try {
+            back = (*make)([&](const uint8_t* data, size_t size) {
+                if (!WriteAll(ops, temp.file, data, size, options.writeChunk, temp.path, error))
+                    throw PartNotWritten{};
+                written.Add(data, size);
+            });
+        } catch (const PartNotWritten&) {
+            return Fail(reason, error);
+        }
+    }
     if (!ops.Flush(temp.file, error)) return Fail(reason, error);
     if (!ops.Close(temp.file, error)) return Fail(reason, error);
 
-    // Read back from the disk and compared piece by piece: a large file's
-    // check holds one piece of it, not a second copy.
-    FileHandle back;
+    // Read back from the disk: compared piece by piece with the bytes in
+    // memory (a large file's check holds one piece of it, not a second
+    // copy), or, for a made file, read whole and digested as what was
+    // written was.
+    FileHandle file;
     error.clear();
-    if (!ops.OpenToRead(temp.path, back, error)) return Fail(reason, error);
-    const bool same = SameAsMemory(ops, back, bytes, error);
+    if (!ops.OpenToRead(temp.path, file, error)) return Fail(reason, error);
+    const bool same = bytes ? SameAsMemory(ops, file, *bytes, error) : ReadBackSame(ops, file, written, back, error);
     std::string ignored;
-    ops.Close(back, ignored);
+    ops.Close(file, ignored);
     if (!same)
         return Fail(reason, !error.empty() ? error
                                            : "plik tymczasowy " + PathForMessage(temp.path) +
                                                  " różni się od danych, które zostały zapisane");
-    // What is on the disk is what is in memory: the check reads the copy in
-    // memory.
-    if (options.verify && !options.verify(bytes, error)) return Fail(reason, error);
+    // What is on the disk is what was written: the check reads it in memory.
+    if (options.verify && !options.verify(bytes ? *bytes : back, error)) return Fail(reason, error);
     return true;
 }
 
@@ -382,8 +429,11 @@ bool CanReplace(OriginalFile& original, const std::filesystem::path& backup, std
     return j.refusal.empty() || Fail(reason, j.refusal);
 }
 
-bool ReplaceFileSafely(OriginalFile& original, const std::vector<uint8_t>& bytes,
-                       const ReplaceOptions& options, std::string& reason) {
+namespace {
+
+// Either the bytes in memory or the maker of the file.
+bool Replace(OriginalFile& original, const std::vector<uint8_t>* bytes, const FileMaker* make,
+             const ReplaceOptions& options, std::string& reason) {
     FileOps& ops = original.ops();
     const std::filesystem::path& target = original.path();
     BackupJudgement judged;
@@ -391,7 +441,7 @@ bool ReplaceFileSafely(OriginalFile& original, const std::vector<uint8_t>& bytes
 
     RemoveStaleTemporaries(target, ops);
     TemporaryFile temp(ops);
-    if (!WriteTemporary(target, bytes, options, temp, reason, ops)) return false;
+    if (!WriteTemporary(target, bytes, make, options, temp, reason, ops)) return false;
 
     MadeBackup made(ops, target, original.state());
     std::string ignored;
@@ -416,6 +466,18 @@ bool ReplaceFileSafely(OriginalFile& original, const std::vector<uint8_t>& bytes
     // as they are, which is what a later flush by the system would give.
     ops.SyncFolder(FolderOf(target), ignored);
     return true;
+}
+
+}  // namespace
+
+bool ReplaceFileSafely(OriginalFile& original, const std::vector<uint8_t>& bytes, const ReplaceOptions& options,
+                       std::string& reason) {
+    return Replace(original, &bytes, nullptr, options, reason);
+}
+
+bool ReplaceFileSafely(OriginalFile& original, const FileMaker& make, const ReplaceOptions& options,
+                       std::string& reason) {
+    return Replace(original, nullptr, &make, options, reason);
 }
 
 bool ReplaceFileSafely(const std::filesystem::path& target, const std::vector<uint8_t>& bytes,

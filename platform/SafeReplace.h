@@ -28,7 +28,8 @@ struct ReplaceOptions {
     std::filesystem::path backup;
     // Checks the file's bytes once they have been read back from the
     // temporary file and found equal to what was written (it is handed the
-    // copy in memory); returns false with a reason to stop.
+    // copy in memory, or for a made file the bytes read back); returns
+    // false with a reason to stop.
     std::function<bool(const std::vector<uint8_t>& written, std::string& reason)> verify;
     // Largest single write; tests make it small to get several writes.
     // Writes of 1 and 2 MB were measured at a quarter of the speed of 4 MB
@@ -55,6 +56,20 @@ BackupJudgement JudgeBackupName(const std::filesystem::path& backup, const FileS
 // closes it.
 bool ReplaceFileSafely(OriginalFile& original, const std::vector<uint8_t>& bytes,
                        const ReplaceOptions& options, std::string& reason);
+
+// Makes a new file a part at a time: hands its bytes, in order, to `part`,
+// and returns memory of the process's that the read-back may use (its
+// content does not matter; empty for none). Making stops when `part` or the
+// maker throws; what the maker throws leaves ReplaceFileSafely as it is.
+using FilePart = std::function<void(const uint8_t* data, size_t size)>;
+using FileMaker = std::function<std::vector<uint8_t>(const FilePart& part)>;
+
+// ReplaceFileSafely with the new file made while it is written: the file
+// never has to be whole in memory. Written bytes are digested on their way;
+// the read-back must give as many bytes with the same digest, and is what
+// options.verify is handed.
+bool ReplaceFileSafely(OriginalFile& original, const FileMaker& make, const ReplaceOptions& options,
+                       std::string& reason);
 
 // What ReplaceFileSafely refuses before it writes anything: a read-only
 // original, one that another program holds (Windows), and a backup name
