@@ -2,6 +2,7 @@
 
 #include "bytes/ByteReader.h"
 #include "bytes/ByteWriter.h"
+#include "format/MeshPlaces.h"
 #include "format/VersionTable.h"
 #include "model/Downgrade.h"
 #include "platform/DebugOutput.h"
@@ -118,7 +119,10 @@ std::vector<uint8_t> KlasaQwz::SaveBytes(int target, const TQWZSaveParams& param
 }
 
 void KlasaQwz::SaveStreamed(int target, const TQWZSaveParams& params, const ByteWriter::Sink& sink) {
+    // Room for a batch of meshes and then some, so that the part being made
+    // is not moved as it grows.
     std::vector<uint8_t> stage;
+    stage.reserve(kMeshBatchBytes + kMeshBatchBytes / 4);
     ByteWriter out(stage, sink);
     Write(target, params, out);
     out.flush();

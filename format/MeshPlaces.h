@@ -61,8 +61,9 @@ struct MeshRoom {
 // The mesh writers lay out room for the meshes and encode them a batch of
 // about this many bytes at a time: the room is zero-filled as it is laid
 // out, so laying out all of it first would make the whole new file present
-// while every mesh is still in memory.
-constexpr size_t kMeshBatchBytes = size_t(32) << 20;
+// while every mesh is still in memory. A save that hands its file over a
+// part at a time holds one batch of it.
+constexpr size_t kMeshBatchBytes = size_t(8) << 20;
 
 // Runs encode(m) in parallel for the meshes laid out since the last call,
 // from `first` up to `end`; the batch's cost is the vertices and faces of its
