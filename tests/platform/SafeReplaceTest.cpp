@@ -152,7 +152,23 @@ struct FaultCase {
     const char* name;
     bool backup;
     bool noLinks;
+    bool made;  // the new file made in parts while it is written
 };
+
+// The new file made in parts of 7 bytes, as a conversion makes it while it
+// is written.
+FileMaker MakerOf(const std::vector<uint8_t>& bytes) {
+    return [bytes](const FilePart& part) {
+        for (size_t at = 0; at < bytes.size(); at += 7) part(bytes.data() + at, std::min<size_t>(7, bytes.size() - at));
+        return std::vector<uint8_t>();
+    };
+}
+
+bool Replace(const fs::path& target, bool made, const ReplaceOptions& options, std::string& reason, FileOps& ops) {
+    if (!made) return ReplaceFileSafely(target, kNew, options, reason, ops);
+    OriginalFile original(ops);
+    return original.Open(target, reason) && ReplaceFileSafely(original, MakerOf(kNew), options, reason);
+}
 
 class SafeReplaceFaults : public ::testing::TestWithParam<FaultCase> {};
 
@@ -170,7 +186,7 @@ TEST_P(SafeReplaceFaults, EveryStepFailingLeavesTheOriginalOrACompleteResult) {
         if (c.backup) options.backup = backup;
         options.writeChunk = 8;  // three writes
         std::string reason;
-        bool done = ReplaceFileSafely(target, kNew, options, reason, ops);
+        bool done = Replace(target, c.made, options, reason, ops);
         if (!ops.failed()) {
             // Past the last step: nothing was injected and it must complete.
             ASSERT_TRUE(done) << reason;
@@ -204,13 +220,36 @@ TEST_P(SafeReplaceFaults, EveryStepFailingLeavesTheOriginalOrACompleteResult) {
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, SafeReplaceFaults,
-    ::testing::Values(FaultCase{"backup by link", true, false},
-                      FaultCase{"backup by copy", true, true},
-                      FaultCase{"no backup", false, false}),
+    ::testing::Values(FaultCase{"backup by link", true, false, false},
+                      FaultCase{"backup by copy", true, true, false},
+                      FaultCase{"no backup", false, false, false},
+                      FaultCase{"made, backup by link", true, false, true},
+                      FaultCase{"made, backup by copy", true, true, true},
+                      FaultCase{"made, no backup", false, false, true}),
     [](const ::testing::TestParamInfo<FaultCase>& info) {
-        return std::string(info.param.backup ? (info.param.noLinks ? "CopyBackup" : "LinkBackup")
-                                             : "NoBackup");
+        return std::string(info.param.made ? "Made" : "") +
+               (info.param.backup ? (info.param.noLinks ? "CopyBackup" : "LinkBackup") : "NoBackup");
     });
+
+TEST(SafeReplace, ANewFileThatDoesNotReadBackAsWrittenIsNotPutInPlace) {
+    for (bool made : {false, true}) {
+        SCOPED_TRACE(made ? "made in parts" : "from memory");
+        TempDir dir;
+        fs::path target = dir.write("a.qwz", kOld);
+        FaultyFileOps ops;
+        ops.flipReads = true;
+        ReplaceOptions options;
+        options.backup = dir.path() / "a_org.qwz";
+        bool checked = false;
+        options.verify = [&](const std::vector<uint8_t>&, std::string&) { return checked = true; };
+        std::string reason;
+        EXPECT_FALSE(Replace(target, made, options, reason, ops));
+        EXPECT_NE(reason.find("różni się od danych"), std::string::npos) << reason;
+        EXPECT_FALSE(checked) << "a file that differs went on to the check";
+        EXPECT_EQ(TempDir::read(target), kOld);
+        EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"a.qwz"}));
+    }
+}
 
 }  // namespace
 }  // namespace qwz::platform

@@ -23,6 +23,9 @@ public:
     bool noLinks = false;
     // Each write writes at most this many bytes (a short write).
     size_t shortWrite = 0;
+    // Every byte read comes back with its lowest bit flipped, as from a
+    // disk that does not give back what was written.
+    bool flipReads = false;
     // Called with the step's name before every call, queries included.
     std::function<void(const std::string& step)> before;
 
@@ -70,7 +73,10 @@ public:
     bool ReadAt(platform::FileHandle file, uint64_t offset, uint8_t* data, size_t size, size_t& got,
                 std::string& error) override {
         if (Inject("ReadAt", error)) return false;
-        return real().ReadAt(file, offset, data, size, got, error);
+        if (!real().ReadAt(file, offset, data, size, got, error)) return false;
+        if (flipReads)
+            for (size_t i = 0; i < got; ++i) data[i] ^= 1;
+        return true;
     }
     bool CreateNew(const std::filesystem::path& path, const std::filesystem::path& like,
                    platform::FileHandle& file, bool& exists, std::string& error) override {
