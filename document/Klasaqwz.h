@@ -31,6 +31,8 @@ public:
     // (for a large file, touching fresh memory costs as much as encoding).
     // The meshes' and UV records' bytes are given back to the system as
     // they are decoded: the buffer's content is not kept, only its room.
+    // With MeshesOnDemand nothing is decoded or given back: the meshes and
+    // UV records stay in the buffer until the save.
     uint8_t LoadBuffer(std::vector<uint8_t>&& bytes, int maxVersion = 0);
     // Checks a file's bytes as LoadBytes reads them, every section walked
     // and every count held against the bytes, without building the meshes'

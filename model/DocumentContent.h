@@ -37,7 +37,8 @@ public:
     bool ReleaseMeshesWhenWritten = false;
     // Set before a load whose document is only to be saved once: the mesh
     // readers leave the meshes in the file's bytes (DefinicjaObiektu::
-    // Pending), which the document keeps, instead of building them all.
+    // Pending) and the UV blocks their records, which the document keeps,
+    // instead of building them all.
     bool MeshesOnDemand = false;
 
     // The geometry object, created empty should the pointer ever be empty.
