@@ -23,22 +23,17 @@ namespace {
 constexpr uint64_t kMeshMin = kNameFieldSize + 4 + 4 + 4;  // name, attribute, V, F
 constexpr size_t kVertexSize = 12;
 
-// Appends `count` faces whose indices are `w` bytes each, each face built
-// in one pass (the face list is large: no zero-filled resize first).
+// Appends `count` faces whose indices are `w` bytes each. The list is
+// sized first and filled through a pointer: appending face by face checks
+// the room at every face and keeps the loop from being compiled tight.
 template <unsigned w>
 void ReadFaces(const uint8_t* flags, const uint8_t* indices, uint32_t count, vcF& faces) {
-    faces.reserve(faces.size() + count);
-    platform::AdviseLargeBuffer(faces.data(), faces.capacity() * sizeof(CfaceF));
-    for (uint32_t j = 0; j < count; ++j) {
-        // Built apart and appended whole: a byte stored into the list's own
-        // memory could alias the list's pointers and cost a reload per field.
-        CfaceF face;
-        face.flag = flags[j];
-        for (int k = 0; k < 4; ++k) {
-            face.indices[k] = int32_t(le::Load(indices, w));
-            indices += w;
-        }
-        faces.push_back(face);
+    const size_t first = faces.size();
+    faces.resize(first + count);
+    CfaceF* face = faces.data() + first;
+    for (uint32_t j = 0; j < count; ++j, ++face) {
+        face->flag = flags[j];
+        for (int k = 0; k < 4; ++k, indices += w) face->indices[size_t(k)] = int32_t(le::Load(indices, w));
     }
 }
 
@@ -79,11 +74,11 @@ void WriteFaces(uint8_t* flags, uint8_t* p, const CfaceF* faces, size_t count, u
 // Builds a mesh's lists from its place in the bytes; returns how many bytes
 // from its first vertex on it takes.
 size_t BuildMesh(const MeshInFile& place, vcV& vertices, vcF& faces) {
-    vertices.reserve(place.v);
-    platform::AdviseLargeBuffer(vertices.data(), vertices.capacity() * sizeof(CpunktF));
+    vertices.resize(place.v);
+    CpunktF* vertex = vertices.data();
     const uint8_t* p = place.vertices;
     for (uint32_t k = 0; k < place.v; ++k, p += kVertexSize)
-        vertices.push_back({le::LoadF32(p), le::LoadF32(p + 4), le::LoadF32(p + 8)});
+        vertex[k] = {le::LoadF32(p), le::LoadF32(p + 4), le::LoadF32(p + 8)};
     const unsigned w = IndexWidth(place.v);
     switch (w) {
     case 1: ReadFaces<1>(place.flags, place.indices, place.f, faces); break;

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace qwz {
@@ -80,13 +81,23 @@ void StoreFaces(uint8_t* flags, uint8_t* p, const DefinicjaObiektu& def, size_t 
 // Builds the faces from their flags and W-byte indices.
 template <unsigned W>
 void LoadFaces(const uint8_t* flags, const uint8_t* p, uint32_t count, vcF& faces) {
-    for (uint32_t j = 0; j < count; ++j) {
-        // Built apart and appended whole (see the version 204 reader).
-        CfaceF face;
-        face.flag = flags[j];
-        for (int k = 0; k < 4; ++k, p += W) face.indices[k] = int32_t(le::Load(p, W));
-        faces.push_back(face);
+    faces.resize(count);
+    CfaceF* face = faces.data();
+    for (uint32_t j = 0; j < count; ++j, ++face) {
+        face->flag = flags[j];
+        for (int k = 0; k < 4; ++k, p += W) face->indices[size_t(k)] = int32_t(le::Load(p, W));
     }
+}
+
+// Every int16 a vertex coordinate can hold, dequantised at one scale: a
+// file with many vertices looks them up instead of dividing each.
+using DequantiseTable = std::vector<float>;
+constexpr uint64_t kTableWorthIt = 65536;  // vertices at which the table pays for itself
+
+std::shared_ptr<const DequantiseTable> TableFor(float scale) {
+    auto table = std::make_shared<DequantiseTable>(65536);
+    for (int32_t q = -32768; q <= 32767; ++q) (*table)[size_t(q + 32768)] = Dequantise(q, scale);
+    return table;
 }
 
 // Builds a mesh's lists from its place in the bytes, dividing the vertices
@@ -95,16 +106,22 @@ void LoadFaces(const uint8_t* flags, const uint8_t* p, uint32_t count, vcF& face
 struct QuantisedBuild {
     float scale;
     unsigned indexWidth;
+    std::shared_ptr<const DequantiseTable> table;  // none for a file with few vertices
 
     size_t operator()(const MeshInFile& place, vcV& vertices, vcF& faces) const {
-        vertices.reserve(place.v);
+        vertices.resize(place.v);
         platform::AdviseLargeBuffer(vertices.data(), vertices.capacity() * sizeof(CpunktF));
+        CpunktF* vertex = vertices.data();
         const uint8_t* p = place.vertices;
-        for (uint32_t k = 0; k < place.v; ++k, p += 6)
-            vertices.push_back({Dequantise(int16_t(le::Load16(p)), scale),
-                                Dequantise(int16_t(le::Load16(p + 2)), scale),
-                                Dequantise(int16_t(le::Load16(p + 4)), scale)});
-        faces.reserve(place.f);
+        if (table) {
+            const float* at = table->data() + 32768;
+            for (uint32_t k = 0; k < place.v; ++k, p += 6)
+                vertex[k] = {at[int16_t(le::Load16(p))], at[int16_t(le::Load16(p + 2))], at[int16_t(le::Load16(p + 4))]};
+        } else {
+            for (uint32_t k = 0; k < place.v; ++k, p += 6)
+                vertex[k] = {Dequantise(int16_t(le::Load16(p)), scale), Dequantise(int16_t(le::Load16(p + 2)), scale),
+                             Dequantise(int16_t(le::Load16(p + 4)), scale)};
+        }
         platform::AdviseLargeBuffer(faces.data(), faces.capacity() * sizeof(CfaceF));
         if (indexWidth == 3) LoadFaces<3>(place.flags, place.indices, place.f, faces);
         else LoadFaces<2>(place.flags, place.indices, place.f, faces);
@@ -259,7 +276,9 @@ void ReadQuantisedMeshes(DocumentContent& doc, ByteReader& in, const QuantisedMe
     if (!places.empty()) doc.FaceFlags.assign(places.back().flags, places.back().flags + places.back().f);
     if (doc.WalkOnly) return;
 
-    const QuantisedBuild build{scale, iw};
+    uint64_t vertices = 0;
+    for (const MeshInFile& place : places) vertices += place.v;
+    const QuantisedBuild build{scale, iw, vertices >= kTableWorthIt ? TableFor(scale) : nullptr};
     if (doc.MeshesOnDemand && first == 0) {
         def.Pending = std::make_shared<PendingMeshesInFile<QuantisedBuild>>(std::move(places), build, in.releaser());
         return;
