@@ -107,6 +107,15 @@ public:
                        std::string& error) = 0;
     // Forces the written bytes to the disk.
     virtual bool Flush(FileHandle file, std::string& error) = 0;
+    // A hint that the bytes just written at [offset, offset + size) may go
+    // to the disk now, while more is being made, so that the Flush at the
+    // end has less left to do (Linux). Nothing is promised by it; nothing
+    // happens where the system has no such call.
+    virtual void StartWriteback(FileHandle file, uint64_t offset, uint64_t size) {
+        (void)file;
+        (void)offset;
+        (void)size;
+    }
     // Closes the file; the handle is invalid afterwards even on failure.
     virtual bool Close(FileHandle& file, std::string& error) = 0;
     // Reads a whole file (OpenToRead, ReadAt, Close).

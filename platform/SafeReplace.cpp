@@ -218,6 +218,8 @@ bool WriteTemporary(const std::filesystem::path& target, const std::vector<uint8
             back = (*make)([&](const uint8_t* data, size_t size) {
                 if (!WriteAll(ops, temp.file, data, size, options.writeChunk, temp.path, error))
                     throw PartNotWritten{};
+                // The part goes to the disk while the next is made.
+                ops.StartWriteback(temp.file, written.Size(), size);
                 written.Add(data, size);
             });
         } catch (const PartNotWritten&) {

@@ -194,6 +194,17 @@ public:
         return false;
     }
 
+    void StartWriteback(FileHandle file, uint64_t offset, uint64_t size) override {
+#ifdef SYNC_FILE_RANGE_WRITE
+        // Starts the writing out of those pages without waiting for it.
+        ::sync_file_range(int(file.value), off_t(offset), off_t(size), SYNC_FILE_RANGE_WRITE);
+#else
+        (void)file;
+        (void)offset;
+        (void)size;
+#endif
+    }
+
     bool Close(FileHandle& file, std::string& error) override {
         int fd = int(file.value);
         file.value = -1;

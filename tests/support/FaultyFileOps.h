@@ -89,6 +89,9 @@ public:
         if (shortWrite && size > shortWrite) size = shortWrite;
         return real().Write(file, data, size, written, error);
     }
+    void StartWriteback(platform::FileHandle file, uint64_t offset, uint64_t size) override {
+        real().StartWriteback(file, offset, size);
+    }
     bool Flush(platform::FileHandle file, std::string& error) override {
         if (Inject("Flush", error)) return false;
         return real().Flush(file, error);
