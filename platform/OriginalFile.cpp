@@ -2,6 +2,7 @@
 
 #include "platform/LargeBuffer.h"
 #include "platform/MemoryLimit.h"
+#include "platform/Parallel.h"
 
 #include <algorithm>
 #include <thread>
@@ -15,6 +16,8 @@ constexpr std::chrono::milliseconds kLockPoll{25};
 // by another program to end.
 constexpr int kReopenAttempts = 8;
 constexpr size_t kReadChunk = size_t(8) << 20;
+// From this size on a file is read in two halves at once.
+constexpr size_t kTwoHalves = size_t(64) << 20;
 
 bool Fail(std::string& reason, std::string text) {
     reason = std::move(text);
@@ -85,32 +88,46 @@ bool OriginalFile::Read(std::vector<uint8_t>& out, std::string& reason) {
     if (!ops_.StateOf(file_, before, error)) return Fail(reason, error);
     if (!FitsInMemory(before.size, &reason)) return false;
 
+    // A large file is read in two halves at once: fresh pages are had and
+    // filled about twice as fast on two cores as on one.
+    const size_t size = size_t(before.size);
+    const size_t parts = size >= kTwoHalves ? 2 : 1;
+    const size_t half = parts == 2 ? (size / 2) & ~(kReadChunk - 1) : size;
+    const size_t bounds[3] = {0, half, size};
+    const uint64_t cost = parts == 2 ? size : 0;  // below that, all on this thread
     out.clear();
-    out.reserve(size_t(before.size));
-    AdviseLargeBuffer(out.data(), out.capacity());
-    out.resize(size_t(before.size));
-    size_t got = 0;
-    for (;;) {
-        if (got == out.size()) {
-            // The file may have grown since its size was taken: look one
-            // byte further, which the check below then turns down.
-            uint8_t probe = 0;
+    out.reserve(size);
+    ForEachInParallel(parts, cost, [&](size_t i) { AdviseLargeBuffer(out.data() + bounds[i], bounds[i + 1] - bounds[i]); });
+    out.resize(size);
+    size_t got[2] = {0, 0};
+    std::string errors[2];
+    bool read[2] = {false, parts == 1};
+    ForEachInParallel(parts, cost, [&](size_t i) {
+        for (size_t at = bounds[i]; at < bounds[i + 1];) {
             size_t n = 0;
-            if (!ops_.ReadAt(file_, got, &probe, 1, n, error)) return Fail(reason, error);
-            if (n != 0) return Fail(reason, ChangedDuringConversion(path_));
-            break;
+            if (!ops_.ReadAt(file_, at, out.data() + at, std::min(kReadChunk, bounds[i + 1] - at), n, errors[i])) return;
+            if (n == 0) break;  // the file is shorter than it was: the check below turns it down
+            got[i] += n;
+            at += n;
         }
+        read[i] = true;
+    });
+    for (int i = 0; i < 2; ++i)
+        if (!read[i]) return Fail(reason, errors[i]);
+    const size_t total = got[0] == half ? half + got[1] : got[0];
+    if (total == size) {
+        // The file may have grown since its size was taken: look one byte
+        // further, which the check below then turns down.
+        uint8_t probe = 0;
         size_t n = 0;
-        const size_t want = std::min(kReadChunk, out.size() - got);
-        if (!ops_.ReadAt(file_, got, out.data() + got, want, n, error)) return Fail(reason, error);
-        if (n == 0) break;
-        got += n;
+        if (!ops_.ReadAt(file_, size, &probe, 1, n, error)) return Fail(reason, error);
+        if (n != 0) return Fail(reason, ChangedDuringConversion(path_));
     }
-    out.resize(got);
+    out.resize(total);
 
     FileState after;
     if (!ops_.StateOf(file_, after, error)) return Fail(reason, error);
-    if (!(after == before) || got != before.size) return Fail(reason, ChangedDuringConversion(path_));
+    if (!(after == before) || total != before.size) return Fail(reason, ChangedDuringConversion(path_));
     state_ = before;
     return true;
 }
