@@ -24,7 +24,6 @@ public:
     // caller keeps), done() does nothing.
     using Release = void (*)(void* data, size_t bytes);
     void releaseWith(Release release) { release_ = release; }
-    Release releaser() const { return release_; }
     // The bytes [data, data + n) of this reader are decoded and never read again.
     void done(const uint8_t* data, size_t n) const {
         if (release_) release_(const_cast<uint8_t*>(data), n);

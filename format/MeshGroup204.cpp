@@ -127,8 +127,7 @@ void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in, bool build, bool on
     if (!build) return;
 
     if (onDemand && first == 0) {
-        def.Pending = std::make_shared<PendingMeshesInFile<decltype(&BuildMesh)>>(std::move(places), &BuildMesh,
-                                                                                   in.releaser());
+        def.Pending = std::make_shared<PendingMeshesInFile<decltype(&BuildMesh)>>(std::move(places), &BuildMesh);
         return;
     }
     platform::ForEachInParallel(m, cost, [&](size_t i) {
@@ -138,8 +137,7 @@ void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in, bool build, bool on
     });
 }
 
-void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out, const std::function<void(size_t)>& encoded,
-                       bool lastUse) {
+void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out, const std::function<void(size_t)>& encoded) {
     const size_t m = def.Faces.size();
     if (def.Vertices.size() != m || def.MeshNames.size() != m || def.MeshAttributes.size() != m)
         throw FormatError(FormatError::Kind::Unwritable,
@@ -150,7 +148,7 @@ void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out, const std::
     std::vector<MeshRoom> places(m);
     MeshScratch scratch;
     auto encode = [&](size_t i) {
-        const MeshView mesh(def, i, scratch, lastUse);
+        const MeshView mesh(def, i, scratch);
         const vcV& vertices = mesh.vertices();
         uint8_t* p = out.at(places[i].vertices);
         for (const CpunktF& vertex : vertices) {

@@ -34,9 +34,8 @@ void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in, bool build = true, 
 // (Unwritable) when the mesh lists differ in length.
 // `encoded`, when given, is called with each mesh's index once its vertices
 // and faces are in the buffer (from any thread, at most once a mesh).
-// `lastUse`: the meshes are not asked for after this write.
 void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out,
-                       const std::function<void(size_t)>& encoded = {}, bool lastUse = false);
+                       const std::function<void(size_t)>& encoded = {});
 
 // The bytes WriteMeshGroup204 appends.
 uint64_t MeshGroup204Size(const DefinicjaObiektu& def);

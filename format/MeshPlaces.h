@@ -4,7 +4,6 @@
 // parallel; the writers lay out and encode the meshes a batch at a time.
 #pragma once
 
-#include "bytes/ByteReader.h"
 #include "model/PendingMeshes.h"
 #include "platform/Parallel.h"
 
@@ -25,30 +24,25 @@ struct MeshInFile {
 };
 
 // Meshes left in the bytes being read (the document keeps them): `build`
-// makes one mesh's lists from its place, as the reader would have. The
-// bytes of a mesh built for the last time go back through the reader's
-// release, as they would once decoded.
+// makes one mesh's lists from its place, as the reader would have.
 template <class Builder>
 class PendingMeshesInFile final : public PendingMeshes {
 public:
-    PendingMeshesInFile(std::vector<MeshInFile> places, Builder build, ByteReader::Release release)
-        : places_(std::move(places)), build_(build), release_(release) {}
+    PendingMeshesInFile(std::vector<MeshInFile> places, Builder build)
+        : places_(std::move(places)), build_(build) {}
 
     size_t Count() const override { return places_.size(); }
     uint32_t VertexCount(size_t m) const override { return places_[m].v; }
     uint32_t FaceCount(size_t m) const override { return places_[m].f; }
-    void Build(size_t m, vcV& vertices, vcF& faces, bool last) const override {
+    void Build(size_t m, vcV& vertices, vcF& faces) const override {
         vertices.clear();
         faces.clear();
-        const MeshInFile& place = places_[m];
-        const size_t bytes = build_(place, vertices, faces);
-        if (last && release_) release_(const_cast<uint8_t*>(place.vertices), bytes);
+        build_(places_[m], vertices, faces);
     }
 
 private:
     std::vector<MeshInFile> places_;
     Builder build_;
-    ByteReader::Release release_;
 };
 
 // A mesh in the buffer being written: the offsets of the room left for its

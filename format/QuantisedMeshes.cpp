@@ -153,7 +153,7 @@ uint64_t QuantisedMeshesSize(const DefinicjaObiektu& def, const QuantisedMeshLay
 }
 
 void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const QuantisedMeshLayout& layout,
-                          const std::function<void(size_t)>& encoded, bool lastUse) {
+                          const std::function<void(size_t)>& encoded) {
     const DefinicjaObiektu& def = *doc.Definition;
     const size_t meshes = def.MeshNames.size();
     const unsigned cw = unsigned(layout.countWidth), iw = unsigned(layout.indexWidth);
@@ -169,7 +169,7 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
     std::vector<MeshRoom> places(meshes);
     MeshScratch scratch;
     auto encode = [&](size_t m) {
-        const MeshView mesh(def, m, scratch, lastUse);
+        const MeshView mesh(def, m, scratch);
         const vcV& vertices = mesh.vertices();
         const vcF& faces = mesh.faces();
         if (vertices.size() > layout.maxPerMesh)
@@ -280,7 +280,7 @@ void ReadQuantisedMeshes(DocumentContent& doc, ByteReader& in, const QuantisedMe
     for (const MeshInFile& place : places) vertices += place.v;
     const QuantisedBuild build{scale, iw, vertices >= kTableWorthIt ? TableFor(scale) : nullptr};
     if (doc.MeshesOnDemand && first == 0) {
-        def.Pending = std::make_shared<PendingMeshesInFile<QuantisedBuild>>(std::move(places), build, in.releaser());
+        def.Pending = std::make_shared<PendingMeshesInFile<QuantisedBuild>>(std::move(places), build);
         return;
     }
     platform::ForEachInParallel(meshes, cost, [&](size_t m) {

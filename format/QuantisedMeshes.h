@@ -48,9 +48,8 @@ uint64_t QuantisedMeshesSize(const DefinicjaObiektu& def, const QuantisedMeshLay
 // wider than its field. The buffer then holds a part of a file.
 // `encoded`, when given, is called with each mesh's index once its vertices
 // and faces are in the buffer (from any thread, at most once a mesh).
-// `lastUse`: the meshes are not asked for after this write.
 void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const QuantisedMeshLayout& layout,
-                          const std::function<void(size_t)>& encoded = {}, bool lastUse = false);
+                          const std::function<void(size_t)>& encoded = {});
 
 // Reads the mesh group into the cleared geometry object, dividing vertices
 // by the document's vertex scale. With `cornerShift` the face corners are

@@ -49,7 +49,7 @@ void WriteVersion202(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams
         WriteOldHeader(doc, out, 202);
         WriteGeometryGroups(def, out, params);
         WriteScaleBlock(doc, out);
-        WriteQuantisedMeshes(doc, out, kMeshes202, doc.MeshWritten(), doc.ReleaseMeshesWhenWritten);
+        WriteQuantisedMeshes(doc, out, kMeshes202, doc.MeshWritten());
     } catch (...) {
         out.truncate(start);
         throw;

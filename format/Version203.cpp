@@ -49,7 +49,7 @@ void WriteVersion203(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams
         WriteOldHeader(doc, out, 203);
         WriteGeometryGroups(def, out, params);
         WriteScaleBlock(doc, out);
-        WriteQuantisedMeshes(doc, out, kMeshes203, doc.MeshWritten(), doc.ReleaseMeshesWhenWritten);
+        WriteQuantisedMeshes(doc, out, kMeshes203, doc.MeshWritten());
         WriteExtraTail(def, out, params);
     } catch (...) {
         out.truncate(start);

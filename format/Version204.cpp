@@ -69,7 +69,7 @@ void WriteVersion204(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams
         out.u8(204);
         for (int axis = 0; axis < 3; ++axis) out.f32(doc.RefPoint[axis]);
         WriteGeometryGroups(def, out, params);
-        WriteMeshGroup204(def, out, doc.MeshWritten(), doc.ReleaseMeshesWhenWritten);
+        WriteMeshGroup204(def, out, doc.MeshWritten());
         WriteExtraTail(def, out, params);
     } catch (...) {
         out.truncate(start);

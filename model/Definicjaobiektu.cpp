@@ -36,7 +36,7 @@ void DefinicjaObiektu::AddMesh(const std::string& name) {
     MeshNames.push_back(name);
 }
 
-MeshView::MeshView(const DefinicjaObiektu& def, size_t m, MeshScratch& scratch, bool last) : scratch_(scratch) {
+MeshView::MeshView(const DefinicjaObiektu& def, size_t m, MeshScratch& scratch) : scratch_(scratch) {
     if (!def.IsPending(m)) {
         vertices_ = &def.Vertices[m];
         faces_ = &def.Faces[m];
@@ -44,7 +44,7 @@ MeshView::MeshView(const DefinicjaObiektu& def, size_t m, MeshScratch& scratch, 
     }
     lists_ = scratch.Take();
     try {
-        def.Pending->Build(m, lists_->vertices, lists_->faces, last);
+        def.Pending->Build(m, lists_->vertices, lists_->faces);
     } catch (...) {
         scratch.Give(lists_);
         throw;

@@ -113,10 +113,10 @@ public:
 
 // Mesh m's vertex and face lists for as long as the view lives: the
 // geometry object's own, or, for a mesh left in the file's bytes, built into
-// lists taken from `scratch` (with `last`, for the last time).
+// lists taken from `scratch`.
 class MeshView {
 public:
-    MeshView(const DefinicjaObiektu& def, size_t m, MeshScratch& scratch, bool last = false);
+    MeshView(const DefinicjaObiektu& def, size_t m, MeshScratch& scratch);
     ~MeshView();
     MeshView(const MeshView&) = delete;
     MeshView& operator=(const MeshView&) = delete;

@@ -23,10 +23,9 @@ public:
     virtual size_t Count() const = 0;
     virtual uint32_t VertexCount(size_t m) const = 0;
     virtual uint32_t FaceCount(size_t m) const = 0;
-    // Builds mesh m's lists into `vertices` and `faces`, emptied first. With
-    // `last` the mesh is not asked for again and its bytes may go back to the
-    // system. May be called from several threads at once for different meshes.
-    virtual void Build(size_t m, vcV& vertices, vcF& faces, bool last) const = 0;
+    // Builds mesh m's lists into `vertices` and `faces`, emptied first. May
+    // be called from several threads at once for different meshes.
+    virtual void Build(size_t m, vcV& vertices, vcF& faces) const = 0;
 };
 
 // Lists lent to PendingMeshes::Build, one pair per thread at work. Each
