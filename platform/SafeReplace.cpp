@@ -18,7 +18,6 @@ namespace {
 constexpr int kTemporaryNameAttempts = 16;
 constexpr int kRemoveAttempts = 3;
 constexpr size_t kCopyChunk = size_t(1) << 20;
-constexpr size_t kReadBackChunk = size_t(8) << 20;
 
 uint32_t NextTag() {
     static std::atomic<uint32_t> counter{0};
@@ -179,18 +178,11 @@ bool ReadBackSame(FileOps& ops, FileHandle file, const ContentHash& written, std
                   std::string& error) {
     const uint64_t size = written.Size();
     if (size > back.max_size() || size >= uint64_t(SIZE_MAX)) return false;
-    if (back.capacity() < size) std::vector<uint8_t>().swap(back);
-    back.resize(size_t(size) + 1);  // a byte more, to see a file longer than written
-    size_t got = 0;
-    while (got < back.size()) {
-        size_t n = 0;
-        if (!ops.ReadAt(file, got, back.data() + got, std::min(kReadBackChunk, back.size() - got), n, error))
-            return false;
-        if (n == 0) break;
-        got += n;
-    }
-    if (got != size) return false;
-    back.resize(size_t(size));
+    // Memory too small is not grown: that would copy what it holds.
+    if (back.capacity() <= size) std::vector<uint8_t>().swap(back);
+    // A byte more, to see a file longer than written.
+    if (!ReadStart(ops, file, size_t(size) + 1, back, error)) return false;
+    if (back.size() != size) return false;
     ContentHash read;
     read.Add(back.data(), back.size());
     return read.Value() == written.Value();
