@@ -49,14 +49,13 @@ bool SkippedByHeader(platform::OriginalFile& original, const ConversionRequest& 
     return true;
 }
 
-// Loads the original's bytes into `doc` and decides. False when the file is
-// skipped or refused (the result says which); otherwise the result holds
-// the file's version and `doc` is ready for its one save. The document
-// keeps the bytes and builds the meshes from them only while it saves.
-bool Decide(const ConversionRequest& request, std::vector<uint8_t>&& bytes, KlasaQwz& doc, ConversionOutcome& r) {
+// Decides on the original loaded into `doc` (with its meshes on demand).
+// False when the file is skipped or refused (the result says which);
+// otherwise the result holds the file's version and `doc` is ready for its
+// one save. The document builds the meshes from the loaded bytes only while
+// it saves.
+bool Decide(const ConversionRequest& request, const LoadResult& load, KlasaQwz& doc, ConversionOutcome& r) {
     const TQWZSaveParams& params = request.params;
-    doc.MeshesOnDemand = true;
-    LoadResult load = LoadQwzBytes(std::move(bytes), doc);
     if (!load.ok) return Fail(r, load.reason);
     r.fromVersion = doc.Version;
 
@@ -91,6 +90,60 @@ std::vector<uint8_t> Save(KlasaQwz& doc, const ConversionRequest& request, const
     return doc.TakeBuffer();
 }
 
+// Thrown when the view of the original was found cut while it was read.
+struct OriginalCut {};
+
+// Writes the converted file in place of the original (or, for a dry run,
+// makes it and asks whether it could be).
+void Replace(const std::filesystem::path& path, const ConversionRequest& request, platform::OriginalFile& original,
+             platform::FileView& view, KlasaQwz& doc, ConversionOutcome& r) {
+    std::string reason;
+
+    platform::ReplaceOptions options;
+    if (request.params.KeepOriginal) options.backup = BackupPath(path);
+    if (!request.write) {
+        // The new file is made and counted, not kept; then what the
+        // replacement would refuse before writing anything.
+        Save(doc, request, [](const uint8_t*, size_t) {}, r);
+        if (!view.Intact()) throw OriginalCut{};
+        if (!platform::CanReplace(original, options.backup, reason)) {
+            Fail(r, reason);
+            return;
+        }
+    } else {
+        // The new file is written as it is made, a batch of meshes at a
+        // time; the file read back is walked, not loaded: a second full
+        // document of a large file would cost as much memory as the first.
+        options.verify = [&r](const uint8_t* back, size_t size, std::string& why) {
+            KlasaQwz check;
+            try {
+                if (check.WalkBytes(back, size) == r.toVersion) return true;
+                why = "zapisany plik nie daje się odczytać jako wersja " + std::to_string(r.toVersion);
+            } catch (const std::bad_alloc&) {
+                why = "za mało pamięci, by sprawdzić zapisany plik";
+            } catch (const std::exception& e) {
+                why = "zapisany plik nie daje się odczytać: " + ExceptionText(e);
+            }
+            return false;
+        };
+        // The view is let go once the file is made: the read-back then
+        // takes pages the original's had.
+        const platform::FileMaker make = [&](const platform::FilePart& part) {
+            std::vector<uint8_t> spare = Save(doc, request, part, r);
+            if (!view.Intact()) throw OriginalCut{};
+            view.Reset();
+            return spare;
+        };
+        if (!platform::ReplaceFileSafely(original, make, options, reason)) {
+            Fail(r, reason);
+            return;
+        }
+    }
+    r.status = ConversionStatus::Converted;
+    r.reason.clear();
+    r.backup = options.backup;
+}
+
 void Convert(const std::filesystem::path& path, const ConversionRequest& request, platform::FileOps& ops,
              ConversionOutcome& r) {
     // A negative target would reach the writer as its low byte: -52 is 204.
@@ -113,57 +166,52 @@ void Convert(const std::filesystem::path& path, const ConversionRequest& request
     // plan made), so that no other conversion of it runs meanwhile and any
     // change to it is seen.
     platform::OriginalFile original(ops);
-    std::vector<uint8_t> bytes;
     std::string reason;
     if (!original.Open(path, reason)) {
         Fail(r, reason);
         return;
     }
     if (SkippedByHeader(original, request, r)) return;
-    if (!original.Read(bytes, reason)) {
+    // The file is seen in place where the system can (read into memory
+    // otherwise): then its pages are the system's cache, not fresh memory
+    // of the process's, and nothing is copied.
+    platform::FileView view;
+    if (!original.See(view, reason)) {
         Fail(r, reason);
         return;
     }
-    r.sizeBefore = original.state().size;
-
+    const bool seen = !view.empty();
+    // What is read through the view is the file's only while no other
+    // program cut or changed the file meanwhile.
+    const auto changedMeanwhile = [&] {
+        std::string ignored;
+        return seen && (!view.Intact() || !original.Unchanged(ignored));
+    };
     KlasaQwz doc;
-    if (!Decide(request, std::move(bytes), doc, r)) return;
-
-    platform::ReplaceOptions options;
-    if (request.params.KeepOriginal) options.backup = BackupPath(path);
-    if (!request.write) {
-        // The new file is made and counted, not kept; then what the
-        // replacement would refuse before writing anything.
-        Save(doc, request, [](const uint8_t*, size_t) {}, r);
-        if (!platform::CanReplace(original, options.backup, reason)) {
-            Fail(r, reason);
-            return;
-        }
+    doc.MeshesOnDemand = true;
+    LoadResult load;
+    if (seen) {
+        load = LoadQwzView(view.data(), view.size(), doc);
     } else {
-        // The new file is written as it is made, a batch of meshes at a
-        // time; the file read back is walked, not loaded: a second full
-        // document of a large file would cost as much memory as the first.
-        options.verify = [&r](const std::vector<uint8_t>& back, std::string& why) {
-            KlasaQwz check;
-            try {
-                if (check.WalkBytes(back.data(), back.size()) == r.toVersion) return true;
-                why = "zapisany plik nie daje się odczytać jako wersja " + std::to_string(r.toVersion);
-            } catch (const std::bad_alloc&) {
-                why = "za mało pamięci, by sprawdzić zapisany plik";
-            } catch (const std::exception& e) {
-                why = "zapisany plik nie daje się odczytać: " + ExceptionText(e);
-            }
-            return false;
-        };
-        const platform::FileMaker make = [&](const platform::FilePart& part) { return Save(doc, request, part, r); };
-        if (!platform::ReplaceFileSafely(original, make, options, reason)) {
+        std::vector<uint8_t> bytes;
+        if (!original.Read(bytes, reason)) {
             Fail(r, reason);
             return;
         }
+        load = LoadQwzBytes(std::move(bytes), doc);
     }
-    r.status = ConversionStatus::Converted;
-    r.reason.clear();
-    r.backup = options.backup;
+    r.sizeBefore = original.state().size;
+    if (!Decide(request, load, doc, r)) {
+        if (r.status == ConversionStatus::Failed && changedMeanwhile()) Fail(r, platform::ChangedDuringConversion(path));
+        return;
+    }
+    try {
+        Replace(path, request, original, view, doc, r);
+    } catch (...) {
+        if (!changedMeanwhile()) throw;
+        Fail(r, platform::ChangedDuringConversion(path));
+    }
+    if (r.status == ConversionStatus::Failed && changedMeanwhile()) Fail(r, platform::ChangedDuringConversion(path));
 }
 
 }  // namespace

@@ -8,20 +8,25 @@
 
 namespace qwz {
 
-LoadResult LoadQwzBytes(std::vector<uint8_t>&& bytes, KlasaQwz& doc) {
+namespace {
+
+// Checks the header of `data`, then loads with `load`, which returns the
+// version loaded (0: nothing).
+template <typename Load>
+LoadResult LoadChecked(const uint8_t* data, size_t size, const Load& load) {
     LoadResult r;
-    if (bytes.size() < 3 || std::memcmp(bytes.data(), "QWZ", 3) != 0) {
+    if (size < 3 || std::memcmp(data, "QWZ", 3) != 0) {
         r.reason = "to nie jest plik QWZ (brak znacznika \"QWZ\" na początku)";
         return r;
     }
-    if (bytes.size() < 4) {
+    if (size < 4) {
         r.reason = "plik urwany na bajcie 3 (wersja formatu)";
         r.hasOffset = true;
         r.offset = 3;
         r.field = "wersja formatu";
         return r;
     }
-    const int version = bytes[3];
+    const int version = data[3];
     // A version that is not read loads no content: writing it would empty
     // the file.
     if (!IsReadableVersion(version)) {
@@ -30,7 +35,7 @@ LoadResult LoadQwzBytes(std::vector<uint8_t>&& bytes, KlasaQwz& doc) {
         return r;
     }
     try {
-        if (doc.LoadBuffer(std::move(bytes)) == 0) {
+        if (load() == 0) {
             r.reason = "nie udało się wczytać pliku";
             return r;
         }
@@ -51,6 +56,18 @@ LoadResult LoadQwzBytes(std::vector<uint8_t>&& bytes, KlasaQwz& doc) {
     }
     r.ok = true;
     return r;
+}
+
+}  // namespace
+
+LoadResult LoadQwzBytes(std::vector<uint8_t>&& bytes, KlasaQwz& doc) {
+    const uint8_t* data = bytes.data();
+    const size_t size = bytes.size();
+    return LoadChecked(data, size, [&] { return doc.LoadBuffer(std::move(bytes)); });
+}
+
+LoadResult LoadQwzView(const uint8_t* data, size_t size, KlasaQwz& doc) {
+    return LoadChecked(data, size, [&] { return doc.LoadBytes(data, size); });
 }
 
 }  // namespace qwz

@@ -24,5 +24,8 @@ struct LoadResult {
 // that do not open with "QWZ", a version that is not read, and content the
 // reader of the version finds damaged. Never throws.
 LoadResult LoadQwzBytes(std::vector<uint8_t>&& bytes, KlasaQwz& doc);
+// The same for bytes the document only reads from (LoadBytes): they must
+// stay as they are while the document is used.
+LoadResult LoadQwzView(const uint8_t* data, size_t size, KlasaQwz& doc);
 
 }  // namespace qwz

@@ -5,6 +5,8 @@
 // of its own that loses what was not yet flushed.
 #pragma once
 
+#include "platform/FileView.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -95,6 +97,15 @@ public:
     // Reads up to `size` bytes at `offset`; `got` is 0 at the end of the file.
     virtual bool ReadAt(FileHandle file, uint64_t offset, uint8_t* data, size_t size, size_t& got,
                         std::string& error) = 0;
+
+    // Sees the first `size` bytes of an open file in place (FileView), where
+    // the system can and the file takes it; false: read the file instead.
+    virtual bool MapToRead(FileHandle file, uint64_t size, FileView& view) {
+        (void)file;
+        (void)size;
+        (void)view;
+        return false;
+    }
 
     // Creates a new file that must not exist yet, for writing, with the
     // access rights of `like` where the system has them. `exists` tells a

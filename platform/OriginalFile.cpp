@@ -132,6 +132,25 @@ bool OriginalFile::Read(std::vector<uint8_t>& out, std::string& reason) {
     return true;
 }
 
+bool OriginalFile::See(FileView& view, std::string& reason) {
+    view.Reset();
+    std::string error;
+    FileState before, after;
+    if (!ops_.StateOf(file_, before, error)) return Fail(reason, error);
+    if (!FitsInMemory(before.size, &reason)) return false;
+    if (!ops_.MapToRead(file_, before.size, view)) return true;
+    if (!ops_.StateOf(file_, after, error)) {
+        view.Reset();
+        return Fail(reason, error);
+    }
+    if (!(after == before)) {
+        view.Reset();
+        return Fail(reason, ChangedDuringConversion(path_));
+    }
+    state_ = before;
+    return true;
+}
+
 bool OriginalFile::Unchanged(std::string& reason) {
     FileState held, named;
     std::string error;

@@ -38,6 +38,13 @@ public:
     // changed while it was read.
     bool Read(std::vector<uint8_t>& out, std::string& reason);
 
+    // Sees the whole file in place (FileView) where the system can, and
+    // takes its state, with the refusals of Read. True with `view` empty
+    // when the file cannot be seen in place: Read it instead. Another
+    // program may still change what the view shows: after using it, ask
+    // view.Intact() and Unchanged().
+    bool See(FileView& view, std::string& reason);
+
     // Whether the file at the name is still the one that was read, unchanged.
     // False with a reason when it is not.
     bool Unchanged(std::string& reason);

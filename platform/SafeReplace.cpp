@@ -171,19 +171,27 @@ bool SameAsMemory(FileOps& ops, FileHandle file, const std::vector<uint8_t>& byt
     }
 }
 
-// Reads the open file whole into `back` (its memory used again when it is
-// large enough) and tells whether it holds as many bytes as `written`
-// digested, with the same digest; false with `error` set when a read fails.
-bool ReadBackSame(FileOps& ops, FileHandle file, const ContentHash& written, std::vector<uint8_t>& back,
-                  std::string& error) {
+// The open file read back: seen in place where the system can (`view`),
+// else read whole into `back` (its memory used again when it is large
+// enough). Tells whether it holds as many bytes as `written` digested, with
+// the same digest; false with `error` set when a read fails.
+bool ReadBackSame(FileOps& ops, FileHandle file, const ContentHash& written, FileView& view,
+                  std::vector<uint8_t>& back, std::string& error) {
     const uint64_t size = written.Size();
     if (size > back.max_size() || size >= uint64_t(SIZE_MAX)) return false;
+    FileState state;
+    if (!ops.StateOf(file, state, error)) return false;
+    if (state.size != size) return false;
+    ContentHash read;
+    if (size > 0 && ops.MapToRead(file, size, view)) {
+        read.Add(view.data(), view.size());
+        return view.Intact() && read.Value() == written.Value();
+    }
     // Memory too small is not grown: that would copy what it holds.
     if (back.capacity() <= size) std::vector<uint8_t>().swap(back);
     // A byte more, to see a file longer than written.
     if (!ReadStart(ops, file, size_t(size) + 1, back, error)) return false;
     if (back.size() != size) return false;
-    ContentHash read;
     read.Add(back.data(), back.size());
     return read.Value() == written.Value();
 }
@@ -226,17 +234,25 @@ bool WriteTemporary(const std::filesystem::path& target, const std::vector<uint8
     // copy), or, for a made file, read whole and digested as what was
     // written was.
     FileHandle file;
+    FileView view;
     error.clear();
     if (!ops.OpenToRead(temp.path, file, error)) return Fail(reason, error);
-    const bool same = bytes ? SameAsMemory(ops, file, *bytes, error) : ReadBackSame(ops, file, written, back, error);
+    const bool same =
+        bytes ? SameAsMemory(ops, file, *bytes, error) : ReadBackSame(ops, file, written, view, back, error);
     std::string ignored;
     ops.Close(file, ignored);
-    if (!same)
-        return Fail(reason, !error.empty() ? error
-                                           : "plik tymczasowy " + PathForMessage(temp.path) +
-                                                 " różni się od danych, które zostały zapisane");
+    const std::string differs =
+        "plik tymczasowy " + PathForMessage(temp.path) + " różni się od danych, które zostały zapisane";
+    if (!same) return Fail(reason, !error.empty() ? error : differs);
     // What is on the disk is what was written: the check reads it in memory.
-    if (options.verify && !options.verify(bytes ? *bytes : back, error)) return Fail(reason, error);
+    if (options.verify) {
+        const uint8_t* data = bytes ? bytes->data() : !view.empty() ? view.data() : back.data();
+        const size_t size = bytes ? bytes->size() : !view.empty() ? view.size() : back.size();
+        if (!options.verify(data, size, error)) return Fail(reason, error);
+        // Cut by another program while it was checked: what was checked
+        // was not the file.
+        if (!view.Intact()) return Fail(reason, differs);
+    }
     return true;
 }
 

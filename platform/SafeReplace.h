@@ -28,9 +28,9 @@ struct ReplaceOptions {
     std::filesystem::path backup;
     // Checks the file's bytes once they have been read back from the
     // temporary file and found equal to what was written (it is handed the
-    // copy in memory, or for a made file the bytes read back); returns
-    // false with a reason to stop.
-    std::function<bool(const std::vector<uint8_t>& written, std::string& reason)> verify;
+    // copy in memory, or for a made file the bytes read back, or seen in
+    // place); returns false with a reason to stop.
+    std::function<bool(const uint8_t* written, size_t size, std::string& reason)> verify;
     // Largest single write; tests make it small to get several writes.
     // Writes of 1 and 2 MB were measured at a quarter of the speed of 4 MB
     // and more into a Linux page cache (ext4), 8 MB as fast as any.
@@ -66,7 +66,8 @@ using FileMaker = std::function<std::vector<uint8_t>(const FilePart& part)>;
 
 // ReplaceFileSafely with the new file made while it is written: the file
 // never has to be whole in memory. Written bytes are digested on their way;
-// the read-back must give as many bytes with the same digest, and is what
+// the read-back (the file seen in place where the system can, else read
+// into memory) must give as many bytes with the same digest, and is what
 // options.verify is handed.
 bool ReplaceFileSafely(OriginalFile& original, const FileMaker& make, const ReplaceOptions& options,
                        std::string& reason);

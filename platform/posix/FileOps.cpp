@@ -194,6 +194,9 @@ public:
         return false;
     }
 
+    bool MapToRead(FileHandle file, uint64_t size, FileView& view) override {
+        return size <= SIZE_MAX && view.Map(file.value, size_t(size));
+    }
     void StartWriteback(FileHandle file, uint64_t offset, uint64_t size) override {
 #ifdef SYNC_FILE_RANGE_WRITE
         // Starts the writing out of those pages without waiting for it.

@@ -12,8 +12,8 @@
 namespace qwz::test {
 
 // A version 204 file with one line group (one 48-byte record) and one mesh
-// of four vertices and one face.
-inline std::vector<uint8_t> Sample204() {
+// of four vertices and `faces` faces (a few pages of them for thousands).
+inline std::vector<uint8_t> Sample204(int faces = 1) {
     Bytes b;
     b.magic(204).f32(1.5f).f32(-2.25f).f32(0.5f);
     b.i32(0);                                   // circles and lights
@@ -25,8 +25,11 @@ inline std::vector<uint8_t> Sample204() {
     b.i32(4);
     const float v[4][3] = {{0, 0, 0}, {12.5f, 0, 0}, {12.5f, 3.25f, 0}, {0, 3.25f, -0.5f}};
     for (const auto& p : v) b.f32(p[0]).f32(p[1]).f32(p[2]);
-    b.i32(1).u8(0);                             // one face, its flag byte
-    b.u8(0).u8(1).u8(2).u8(3);                  // 1-byte indices (4 vertices)
+    b.i32(faces);
+    for (int f = 0; f < faces; ++f) {
+        b.u8(uint8_t(f & 1));                   // the face's flag byte
+        for (int k = 0; k < 4; ++k) b.u8(uint8_t((f + k) % 4));  // 1-byte indices (4 vertices)
+    }
     return b.vec();
 }
 

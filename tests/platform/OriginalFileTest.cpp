@@ -1,10 +1,14 @@
 // The original is read whole, a large one in two halves at once: every byte
-// must land where it belongs, the halves' seam included.
+// must land where it belongs, the halves' seam included. Or it is seen in
+// place: the same bytes, and a file cut short meanwhile reads as zeros past
+// its new end, is said to be cut, and does not stop the process.
 #include "platform/OriginalFile.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <vector>
 
 namespace qwz::platform {
@@ -25,6 +29,19 @@ TEST(OriginalFile, ReadsEveryByteOfSmallAndLargeFiles) {
         EXPECT_EQ(read.size(), size);
         EXPECT_TRUE(read == bytes);
         EXPECT_EQ(original.state().size, size);
+
+        FileView view;
+        ASSERT_TRUE(original.See(view, reason)) << reason;
+        if (view.empty()) continue;  // not seen in place here: read, as above
+        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), view.data(), view.data() + view.size()));
+        std::filesystem::resize_file(path, size / 3);
+        uint64_t past = 0;
+        for (size_t i = size / 3; i < size; i += 512) past += view.data()[i];  // zeros past the end
+        EXPECT_EQ(past, 0u);
+        EXPECT_FALSE(view.Intact());
+        view.Reset();
+        EXPECT_FALSE(view.Intact());  // the verdict outlives the view
+        EXPECT_FALSE(original.Unchanged(reason));
     }
 }
 

@@ -77,8 +77,8 @@ TEST(SafeReplace, WhatTheCheckOfTheWrittenFileRefusesIsNotPutInPlace) {
     ReplaceOptions options;
     options.backup = dir.path() / "a_org.qwz";
     std::vector<uint8_t> seen;
-    options.verify = [&](const std::vector<uint8_t>& back, std::string& why) {
-        seen = back;
+    options.verify = [&](const uint8_t* back, size_t size, std::string& why) {
+        seen.assign(back, back + size);
         why = "nie daje się odczytać";
         return false;
     };
@@ -241,7 +241,7 @@ TEST(SafeReplace, ANewFileThatDoesNotReadBackAsWrittenIsNotPutInPlace) {
         ReplaceOptions options;
         options.backup = dir.path() / "a_org.qwz";
         bool checked = false;
-        options.verify = [&](const std::vector<uint8_t>&, std::string&) { return checked = true; };
+        options.verify = [&](const uint8_t*, size_t, std::string&) { return checked = true; };
         std::string reason;
         EXPECT_FALSE(Replace(target, made, options, reason, ops));
         EXPECT_NE(reason.find("różni się od danych"), std::string::npos) << reason;

@@ -26,6 +26,9 @@ public:
     // Every byte read comes back with its lowest bit flipped, as from a
     // disk that does not give back what was written.
     bool flipReads = false;
+    // Files are seen in place (MapToRead) as by the system's own steps;
+    // otherwise they are read, a call at a time that can fail.
+    bool mapping = false;
     // Called with the step's name before every call, queries included.
     std::function<void(const std::string& step)> before;
 
@@ -77,6 +80,10 @@ public:
         if (flipReads)
             for (size_t i = 0; i < got; ++i) data[i] ^= 1;
         return true;
+    }
+    bool MapToRead(platform::FileHandle file, uint64_t size, platform::FileView& view) override {
+        Hook("MapToRead");
+        return mapping && real().MapToRead(file, size, view);
     }
     bool CreateNew(const std::filesystem::path& path, const std::filesystem::path& like,
                    platform::FileHandle& file, bool& exists, std::string& error) override {

@@ -1,0 +1,45 @@
+// A file's bytes seen in place, read-only, through the system's own cache
+// of the file (a mapping): reading a large file this way costs a fraction
+// of copying it into fresh memory, and its pages are the cache's, not the
+// process's own.
+//
+// Another program may shorten the file while it is seen. Where that would
+// stop the process (POSIX: a signal on touching a page past the new end),
+// the view instead reads zeros from the first such page on and says that it
+// is no longer intact; whoever reads through a view asks Intact() after
+// reading and throws away what was read when it is not.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace qwz::platform {
+
+class FileView {
+public:
+    FileView() = default;
+    ~FileView() { Reset(); }
+    FileView(const FileView&) = delete;
+    FileView& operator=(const FileView&) = delete;
+
+    const uint8_t* data() const { return data_; }
+    size_t size() const { return size_; }
+    bool empty() const { return data_ == nullptr; }
+    // False once a page of the view was found beyond the file's end.
+    bool Intact() const;
+    // Ends the view (nothing is seen any more).
+    void Reset();
+
+    // Sees the first `size` bytes (more than 0) of the open file `fd`
+    // (POSIX) in place. False when the system cannot: the file is then
+    // read instead.
+    bool Map(intptr_t fd, size_t size);
+
+private:
+    const uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+    bool cut_ = false;  // a view ended after it was found cut
+    int guard_ = -1;  // which of the watched ranges is this view's
+};
+
+}  // namespace qwz::platform
