@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #if defined(__SSE__) || defined(_M_X64)
@@ -79,7 +80,7 @@ struct CornerExtent {
     float boxMax[3] = {-INFINITY, -INFINITY, -INFINITY};
 };
 
-CornerExtent MeasureCorners(const DefinicjaObiektu& def, const vcV& vertices, const vcF& faces) {
+CornerExtent MeasureCornersFaceByFace(const DefinicjaObiektu& def, const vcV& vertices, const vcF& faces) {
     // A face's corners as twelve floats side by side.
     auto cornersOf = [&](const CfaceF& face, float* c) {
         for (int k = 0; k < 4; ++k) {
@@ -127,6 +128,53 @@ CornerExtent MeasureCorners(const DefinicjaObiektu& def, const vcV& vertices, co
         e.boxMax[axis] = high[j] > e.boxMax[axis] ? high[j] : e.boxMax[axis];
         e.smallest = low[j] < e.smallest ? low[j] : e.smallest;
         e.largest = high[j] > e.largest ? high[j] : e.largest;
+    }
+    return e;
+}
+
+// The same from the vertices the faces name, each once however many faces
+// share it (an index beyond the vertices names the origin, as Corner
+// gives): a pass over the faces' indices and one over the vertices instead
+// of twelve coordinates fetched per face. The smallest and largest value of
+// the same corners is the same value whichever way they are visited, except
+// for a zero, whose sign is that of the first zero met: a result of zero is
+// measured again face by face, in the faces' order.
+CornerExtent MeasureCorners(const DefinicjaObiektu& def, const vcV& vertices, const vcF& faces) {
+    if (faces.empty() || vertices.size() >= size_t(UINT32_MAX)) return MeasureCornersFaceByFace(def, vertices, faces);
+    thread_local std::vector<uint8_t> named;
+    named.assign(vertices.size(), 0);
+    const uint32_t count = uint32_t(vertices.size());
+    bool origin = false;
+    for (const CfaceF& face : faces)
+        for (const int32_t index : face.indices) {
+            if (uint32_t(index) < count) named[uint32_t(index)] = 1;
+            else origin = true;
+        }
+    float low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
+    const auto take = [&](const float c[3]) {
+        for (int axis = 0; axis < 3; ++axis) {
+            low[axis] = c[axis] < low[axis] ? c[axis] : low[axis];
+            high[axis] = c[axis] > high[axis] ? c[axis] : high[axis];
+        }
+    };
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!named[i]) continue;
+        CpunktF v = vertices[i];
+        if (def.CornersShifted) v.x -= def.CornerShift[0], v.y -= def.CornerShift[1], v.z -= def.CornerShift[2];
+        const float c[3] = {v.x, v.y, v.z};
+        take(c);
+    }
+    if (origin) {
+        const float zero[3] = {0.0f, 0.0f, 0.0f};
+        take(zero);
+    }
+    CornerExtent e;
+    for (int axis = 0; axis < 3; ++axis) {
+        if (low[axis] == 0.0f || high[axis] == 0.0f) return MeasureCornersFaceByFace(def, vertices, faces);
+        e.boxMin[axis] = low[axis] < e.boxMin[axis] ? low[axis] : e.boxMin[axis];
+        e.boxMax[axis] = high[axis] > e.boxMax[axis] ? high[axis] : e.boxMax[axis];
+        e.smallest = low[axis] < e.smallest ? low[axis] : e.smallest;
+        e.largest = high[axis] > e.largest ? high[axis] : e.largest;
     }
     return e;
 }

@@ -108,10 +108,23 @@ void Fill(KlasaQwz& doc, const std::vector<uint32_t>& faceCounts, uint64_t seed,
 const std::vector<uint32_t> kTwelve(12, 20000);
 
 TEST(ScanExtent, LargeDocumentsGiveWhatOnePassGives) {
+    // Faces that share vertices, name some beyond the mesh's vertices (the
+    // origin), and a version 201 file's corner shift.
+    using Rework = std::function<void(DefinicjaObiektu&, Lcg&)>;
+    const Rework shareAndStray = [](DefinicjaObiektu& def, Lcg& r) {
+        for (size_t m = 0; m < def.Faces.size(); ++m)
+            for (CfaceF& face : def.Faces[m])
+                for (int32_t& index : face.indices) {
+                    const uint32_t pick = r.below(4000);
+                    if (pick == 0) index = pick % 2 ? -1 : int32_t(def.Vertices[m].size() + r.below(9));
+                    else if (pick < 1000) index = int32_t(r.below(uint32_t(def.Vertices[m].size())));
+                }
+    };
     const struct {
         const char* what;
         std::vector<uint32_t> faces;
         Draw draw;
+        Rework rework = nullptr;
     } cases[] = {
         {"finite", kTwelve, [](Lcg& r, size_t) { return r.within(1000.0f); }},
         {"NaN here and there", kTwelve,
@@ -138,12 +151,24 @@ TEST(ScanExtent, LargeDocumentsGiveWhatOnePassGives) {
              const uint32_t pick = r.below(200000);
              return pick == 0 ? INFINITY : pick == 1 ? -INFINITY : r.within(1.0f);
          }},
+        {"shared vertices, indices beyond them", kTwelve, [](Lcg& r, size_t) { return 0.5f + r.within(100.0f); },
+         shareAndStray},
+        {"the same, all above the origin", kTwelve, [](Lcg& r, size_t) { return 50.0f + r.within(40.0f); },
+         shareAndStray},
+        {"corners shifted", kTwelve, [](Lcg& r, size_t) { return r.within(1000.0f); },
+         [&](DefinicjaObiektu& def, Lcg& r) {
+             def.CornersShifted = true;
+             def.CornerShift[0] = 10.5f, def.CornerShift[1] = -3.25f, def.CornerShift[2] = 1e-3f;
+             shareAndStray(def, r);
+         }},
     };
     for (const auto& c : cases)
         for (uint64_t seed : {1, 2}) {
             SCOPED_TRACE(std::string(c.what) + ", seed " + std::to_string(seed));
             KlasaQwz doc;
             Fill(doc, c.faces, seed, c.draw);
+            Lcg rng(seed);
+            if (c.rework) c.rework(*doc.GetDefinition(), rng);
             ExpectSinglePassResult(doc);
         }
 }
