@@ -80,74 +80,19 @@ struct CornerExtent {
     float boxMax[3] = {-INFINITY, -INFINITY, -INFINITY};
 };
 
-CornerExtent MeasureCornersFaceByFace(const DefinicjaObiektu& def, const vcV& vertices, const vcF& faces) {
-    // A face's corners as twelve floats side by side.
-    auto cornersOf = [&](const CfaceF& face, float* c) {
-        for (int k = 0; k < 4; ++k) {
-            const CpunktF corner = def.Corner(vertices, face, k);
-            c[3 * k] = corner.x, c[3 * k + 1] = corner.y, c[3 * k + 2] = corner.z;
-        }
-    };
-    // The twelve coordinates of a face's corners side by side, each with a
-    // running minimum and maximum of its own, taken together at the end.
-    // Each lane keeps `v < low ? v : low` (and the mirror for high), which is
-    // exactly what the SSE minimum and maximum compute, NaN included.
-    // float32 coordinates compare the same way in float as in double.
-    constexpr int kLanes = 12;  // 4 corners x (X, Y, Z)
-    alignas(16) float low[kLanes], high[kLanes];
-#if defined(__SSE__) || defined(_M_X64)
-    __m128 low0 = _mm_set1_ps(INFINITY), low1 = low0, low2 = low0;
-    __m128 high0 = _mm_set1_ps(-INFINITY), high1 = high0, high2 = high0;
-    for (const CfaceF& face : faces) {
-        alignas(16) float c[kLanes];
-        cornersOf(face, c);
-        const __m128 c0 = _mm_loadu_ps(c), c1 = _mm_loadu_ps(c + 4), c2 = _mm_loadu_ps(c + 8);
-        low0 = _mm_min_ps(c0, low0), low1 = _mm_min_ps(c1, low1), low2 = _mm_min_ps(c2, low2);
-        high0 = _mm_max_ps(c0, high0), high1 = _mm_max_ps(c1, high1), high2 = _mm_max_ps(c2, high2);
-    }
-    _mm_store_ps(low, low0), _mm_store_ps(low + 4, low1), _mm_store_ps(low + 8, low2);
-    _mm_store_ps(high, high0), _mm_store_ps(high + 4, high1), _mm_store_ps(high + 8, high2);
-#else
-    for (int j = 0; j < kLanes; ++j) {
-        low[j] = INFINITY;
-        high[j] = -INFINITY;
-    }
-    for (const CfaceF& face : faces) {
-        float c[kLanes];
-        cornersOf(face, c);
-        for (int j = 0; j < kLanes; ++j) {
-            low[j] = c[j] < low[j] ? c[j] : low[j];
-            high[j] = c[j] > high[j] ? c[j] : high[j];
-        }
-    }
-#endif
-    CornerExtent e;
-    for (int j = 0; j < kLanes; ++j) {
-        const int axis = j % 3;
-        e.boxMin[axis] = low[j] < e.boxMin[axis] ? low[j] : e.boxMin[axis];
-        e.boxMax[axis] = high[j] > e.boxMax[axis] ? high[j] : e.boxMax[axis];
-        e.smallest = low[j] < e.smallest ? low[j] : e.smallest;
-        e.largest = high[j] > e.largest ? high[j] : e.largest;
-    }
-    return e;
-}
-
-// The same from the vertices the faces name, each once however many faces
-// share it (an index beyond the vertices names the origin, as Corner
-// gives): a pass over the faces' indices and one over the vertices instead
-// of twelve coordinates fetched per face. The smallest and largest value of
-// the same corners is the same value whichever way they are visited, except
-// for a zero, whose sign is that of the first zero met: a result of zero is
-// measured again face by face, in the faces' order.
+// A mesh's corners measured from the vertices its faces name, each once
+// however many faces share it (an index beyond the vertices names the
+// origin, as Corner gives): a pass over the faces' indices and one over
+// the vertices, rather than twelve coordinates fetched per face. The
+// values are those of a pass over every corner; only the sign of a zero
+// bound may differ, which nothing written depends on.
 CornerExtent MeasureCorners(const DefinicjaObiektu& def, const vcV& vertices, const vcF& faces) {
-    if (faces.empty() || vertices.size() >= size_t(UINT32_MAX)) return MeasureCornersFaceByFace(def, vertices, faces);
     thread_local std::vector<uint8_t> named;
     named.assign(vertices.size(), 0);
-    const uint32_t count = uint32_t(vertices.size());
     bool origin = false;
     for (const CfaceF& face : faces)
         for (const int32_t index : face.indices) {
-            if (uint32_t(index) < count) named[uint32_t(index)] = 1;
+            if (uint32_t(index) < vertices.size()) named[uint32_t(index)] = 1;
             else origin = true;
         }
     float low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
@@ -157,7 +102,7 @@ CornerExtent MeasureCorners(const DefinicjaObiektu& def, const vcV& vertices, co
             high[axis] = c[axis] > high[axis] ? c[axis] : high[axis];
         }
     };
-    for (uint32_t i = 0; i < count; ++i) {
+    for (size_t i = 0; i < vertices.size(); ++i) {
         if (!named[i]) continue;
         CpunktF v = vertices[i];
         if (def.CornersShifted) v.x -= def.CornerShift[0], v.y -= def.CornerShift[1], v.z -= def.CornerShift[2];
@@ -170,7 +115,6 @@ CornerExtent MeasureCorners(const DefinicjaObiektu& def, const vcV& vertices, co
     }
     CornerExtent e;
     for (int axis = 0; axis < 3; ++axis) {
-        if (low[axis] == 0.0f || high[axis] == 0.0f) return MeasureCornersFaceByFace(def, vertices, faces);
         e.boxMin[axis] = low[axis] < e.boxMin[axis] ? low[axis] : e.boxMin[axis];
         e.boxMax[axis] = high[axis] > e.boxMax[axis] ? high[axis] : e.boxMax[axis];
         e.smallest = low[axis] < e.smallest ? low[axis] : e.smallest;
