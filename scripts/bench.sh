@@ -17,8 +17,8 @@
 #
 #   bash scripts/bench.sh [--small-only] [--runs N] [--programs FOLDER]
 # --small-only leaves out the large files and the growth series (a minute or
-# so); --runs sets the paired runs of each small measurement (default 5; the
-# large files get half as many, at least 3); --programs times the
+# so); --runs sets the paired runs of each measurement (default 5, at least
+# 3 for the large files); --programs times the
 # qwz-downgrader and qwz found in FOLDER (say, copies of an earlier build)
 # instead of the ones just built.
 set -euo pipefail
@@ -37,7 +37,7 @@ while [ $# -gt 0 ]; do
   esac
   shift
 done
-large_runs=$(( (runs + 1) / 2 < 3 ? 3 : (runs + 1) / 2 ))
+large_runs=$(( runs < 3 ? 3 : runs ))
 
 source scripts/quiet-build.sh
 bash scripts/setup.sh
