@@ -73,21 +73,27 @@ void WriteFaces(uint8_t* flags, uint8_t* p, const CfaceF* faces, size_t count, u
 
 // Builds a mesh's lists from its place in the bytes; returns how many bytes
 // from its first vertex on it takes.
-size_t BuildMesh(const MeshInFile& place, vcV& vertices, vcF& faces) {
-    vertices.resize(place.v);
-    CpunktF* vertex = vertices.data();
-    const uint8_t* p = place.vertices;
-    for (uint32_t k = 0; k < place.v; ++k, p += kVertexSize)
-        vertex[k] = {le::LoadF32(p), le::LoadF32(p + 4), le::LoadF32(p + 8)};
-    const unsigned w = IndexWidth(place.v);
-    switch (w) {
-    case 1: ReadFaces<1>(place.flags, place.indices, place.f, faces); break;
-    case 2: ReadFaces<2>(place.flags, place.indices, place.f, faces); break;
-    case 3: ReadFaces<3>(place.flags, place.indices, place.f, faces); break;
-    default: ReadFaces<4>(place.flags, place.indices, place.f, faces); break;
+struct Build204 {
+    size_t operator()(const MeshInFile& place, vcV& vertices, vcF& faces) const {
+        Vertices(place, vertices);
+        const unsigned w = IndexWidth(place);
+        switch (w) {
+        case 1: ReadFaces<1>(place.flags, place.indices, place.f, faces); break;
+        case 2: ReadFaces<2>(place.flags, place.indices, place.f, faces); break;
+        case 3: ReadFaces<3>(place.flags, place.indices, place.f, faces); break;
+        default: ReadFaces<4>(place.flags, place.indices, place.f, faces); break;
+        }
+        return size_t(place.indices - place.vertices) + size_t(place.f) * 4 * w;
     }
-    return size_t(place.indices - place.vertices) + size_t(place.f) * 4 * w;
-}
+    void Vertices(const MeshInFile& place, vcV& vertices) const {
+        vertices.resize(place.v);
+        CpunktF* vertex = vertices.data();
+        const uint8_t* p = place.vertices;
+        for (uint32_t k = 0; k < place.v; ++k, p += kVertexSize)
+            vertex[k] = {le::LoadF32(p), le::LoadF32(p + 4), le::LoadF32(p + 8)};
+    }
+    unsigned IndexWidth(const MeshInFile& place) const { return qwz::IndexWidth(place.v); }
+};
 
 }  // namespace
 
@@ -127,12 +133,12 @@ void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in, bool build, bool on
     if (!build) return;
 
     if (onDemand && first == 0) {
-        def.Pending = std::make_shared<PendingMeshesInFile<decltype(&BuildMesh)>>(std::move(places), &BuildMesh);
+        def.Pending = std::make_shared<PendingMeshesInFile<Build204>>(std::move(places), Build204{});
         return;
     }
     platform::ForEachInParallel(m, cost, [&](size_t i) {
         const MeshInFile& place = places[i];
-        const size_t bytes = BuildMesh(place, def.Vertices[first + i], def.Faces[first + i]);
+        const size_t bytes = Build204{}(place, def.Vertices[first + i], def.Faces[first + i]);
         in.done(place.vertices, bytes);
     });
 }

@@ -24,7 +24,10 @@ struct MeshInFile {
 };
 
 // Meshes left in the bytes being read (the document keeps them): `build`
-// makes one mesh's lists from its place, as the reader would have.
+// makes one mesh's lists from its place, as the reader would have
+// (build(place, vertices, faces)), or its vertices alone
+// (build.Vertices(place, vertices)), and tells the width of its face
+// indices in the file (build.IndexWidth(place)).
 template <class Builder>
 class PendingMeshesInFile final : public PendingMeshes {
 public:
@@ -38,6 +41,14 @@ public:
         vertices.clear();
         faces.clear();
         build_(places_[m], vertices, faces);
+    }
+    void BuildVertices(size_t m, vcV& vertices) const override {
+        vertices.clear();
+        build_.Vertices(places_[m], vertices);
+    }
+    bool Faces(size_t m, FacesInFile& faces) const override {
+        faces = {places_[m].flags, places_[m].indices, build_.IndexWidth(places_[m])};
+        return true;
     }
 
 private:

@@ -10,6 +10,7 @@
 #include "platform/Parallel.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -79,6 +80,13 @@ void StoreFaces(uint8_t* flags, uint8_t* p, const DefinicjaObiektu& def, size_t 
 }
 
 // Builds the faces from their flags and W-byte indices.
+// Notes in `bad`, in order, each of `count` indices of `width` bytes at `p`
+// that names no vertex (as StoreFaces does).
+void NoteBadIndices(const uint8_t* p, size_t count, unsigned width, uint32_t vertexCount, std::vector<uint32_t>& bad) {
+    for (size_t i = 0; i < count; ++i, p += width)
+        if (const uint32_t index = le::Load(p, width); index >= vertexCount) bad.push_back(index);
+}
+
 template <unsigned W>
 void LoadFaces(const uint8_t* flags, const uint8_t* p, uint32_t count, vcF& faces) {
     faces.resize(count);
@@ -109,6 +117,14 @@ struct QuantisedBuild {
     std::shared_ptr<const DequantiseTable> table;  // none for a file with few vertices
 
     size_t operator()(const MeshInFile& place, vcV& vertices, vcF& faces) const {
+        Vertices(place, vertices);
+        platform::AdviseLargeBuffer(faces.data(), faces.capacity() * sizeof(CfaceF));
+        if (indexWidth == 3) LoadFaces<3>(place.flags, place.indices, place.f, faces);
+        else LoadFaces<2>(place.flags, place.indices, place.f, faces);
+        return size_t(place.indices - place.vertices) + 4 * indexWidth * size_t(place.f);
+    }
+    unsigned IndexWidth(const MeshInFile&) const { return indexWidth; }
+    void Vertices(const MeshInFile& place, vcV& vertices) const {
         vertices.resize(place.v);
         platform::AdviseLargeBuffer(vertices.data(), vertices.capacity() * sizeof(CpunktF));
         CpunktF* vertex = vertices.data();
@@ -122,10 +138,6 @@ struct QuantisedBuild {
                 vertex[k] = {Dequantise(int16_t(le::Load16(p)), scale), Dequantise(int16_t(le::Load16(p + 2)), scale),
                              Dequantise(int16_t(le::Load16(p + 4)), scale)};
         }
-        platform::AdviseLargeBuffer(faces.data(), faces.capacity() * sizeof(CfaceF));
-        if (indexWidth == 3) LoadFaces<3>(place.flags, place.indices, place.f, faces);
-        else LoadFaces<2>(place.flags, place.indices, place.f, faces);
-        return size_t(place.indices - place.vertices) + 4 * indexWidth * size_t(place.f);
     }
 };
 
@@ -169,14 +181,19 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
     std::vector<MeshRoom> places(meshes);
     MeshScratch scratch;
     auto encode = [&](size_t m) {
-        const MeshView mesh(def, m, scratch);
+        // Faces left in the file's bytes with the index width written go to
+        // the new file as they lie: the same bytes as built and stored again.
+        FacesInFile inFile;
+        const bool carried = def.IsPending(m) && def.Pending->Faces(m, inFile) && inFile.indexWidth == iw;
+        const MeshView mesh(def, m, scratch, carried);
         const vcV& vertices = mesh.vertices();
         const vcF& faces = mesh.faces();
+        const size_t faceCount = carried ? def.FaceCount(m) : faces.size();
         if (vertices.size() > layout.maxPerMesh)
             Unwritable(MeshLabel(def, m) + ": " + std::to_string(vertices.size()) + " wierzchołków, a " +
                        InVersion(layout) + " mieści najwyżej " + std::to_string(layout.maxPerMesh));
-        if (faces.size() > layout.maxPerMesh)
-            Unwritable(MeshLabel(def, m) + ": " + std::to_string(faces.size()) + " ścian, a " +
+        if (faceCount > layout.maxPerMesh)
+            Unwritable(MeshLabel(def, m) + ": " + std::to_string(faceCount) + " ścian, a " +
                        InVersion(layout) + " mieści najwyżej " + std::to_string(layout.maxPerMesh));
 
         uint8_t* p = out.at(places[m].vertices);
@@ -196,8 +213,15 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
 
         uint8_t* flags = out.at(places[m].flags);
         std::vector<uint32_t>* bad = layout.reportBadIndices ? &badIndices[m] : nullptr;
-        if (iw == 3) StoreFaces<3>(flags, flags + faces.size(), def, m, faces, uint32_t(v), bad);
-        else StoreFaces<2>(flags, flags + faces.size(), def, m, faces, uint32_t(v), bad);
+        if (carried) {
+            std::memcpy(flags, inFile.flags, faceCount);
+            std::memcpy(flags + faceCount, inFile.indices, 4 * iw * faceCount);
+            if (bad) NoteBadIndices(inFile.indices, 4 * faceCount, iw, uint32_t(v), *bad);
+        } else if (iw == 3) {
+            StoreFaces<3>(flags, flags + faces.size(), def, m, faces, uint32_t(v), bad);
+        } else {
+            StoreFaces<2>(flags, flags + faces.size(), def, m, faces, uint32_t(v), bad);
+        }
         if (encoded) encoded(m);
     };
 

@@ -36,7 +36,8 @@ void DefinicjaObiektu::AddMesh(const std::string& name) {
     MeshNames.push_back(name);
 }
 
-MeshView::MeshView(const DefinicjaObiektu& def, size_t m, MeshScratch& scratch) : scratch_(scratch) {
+MeshView::MeshView(const DefinicjaObiektu& def, size_t m, MeshScratch& scratch, bool verticesOnly)
+    : scratch_(scratch) {
     if (!def.IsPending(m)) {
         vertices_ = &def.Vertices[m];
         faces_ = &def.Faces[m];
@@ -44,7 +45,12 @@ MeshView::MeshView(const DefinicjaObiektu& def, size_t m, MeshScratch& scratch) 
     }
     lists_ = scratch.Take();
     try {
-        def.Pending->Build(m, lists_->vertices, lists_->faces);
+        if (verticesOnly) {
+            def.Pending->BuildVertices(m, lists_->vertices);
+            lists_->faces.clear();
+        } else {
+            def.Pending->Build(m, lists_->vertices, lists_->faces);
+        }
     } catch (...) {
         scratch.Give(lists_);
         throw;

@@ -116,7 +116,9 @@ public:
 // lists taken from `scratch`.
 class MeshView {
 public:
-    MeshView(const DefinicjaObiektu& def, size_t m, MeshScratch& scratch);
+    // `verticesOnly`: a mesh left in the file's bytes has its vertices built
+    // and no faces (they are read where they lie, PendingMeshes::Faces).
+    MeshView(const DefinicjaObiektu& def, size_t m, MeshScratch& scratch, bool verticesOnly = false);
     ~MeshView();
     MeshView(const MeshView&) = delete;
     MeshView& operator=(const MeshView&) = delete;

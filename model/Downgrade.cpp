@@ -1,6 +1,7 @@
 #include "model/Downgrade.h"
 
 #include "bytes/FormatError.h"
+#include "bytes/LittleEndian.h"
 #include "model/KeepFlags.h"
 #include "platform/Parallel.h"
 
@@ -80,21 +81,48 @@ struct CornerExtent {
     float boxMax[3] = {-INFINITY, -INFINITY, -INFINITY};
 };
 
-// A mesh's corners measured from the vertices its faces name, each once
-// however many faces share it (an index beyond the vertices names the
-// origin, as Corner gives): a pass over the faces' indices and one over
-// the vertices, rather than twelve coordinates fetched per face. The
-// values are those of a pass over every corner; only the sign of a zero
-// bound may differ, which nothing written depends on.
-CornerExtent MeasureCorners(const DefinicjaObiektu& def, const vcV& vertices, const vcF& faces) {
-    thread_local std::vector<uint8_t> named;
-    named.assign(vertices.size(), 0);
+// Marks in `named` (one byte per vertex) the vertices that the faces name;
+// true when one names none: Corner gives the origin for it.
+bool MarkNamed(const vcF& faces, size_t vertexCount, std::vector<uint8_t>& named) {
+    named.assign(vertexCount, 0);
     bool origin = false;
     for (const CfaceF& face : faces)
         for (const int32_t index : face.indices) {
-            if (uint32_t(index) < vertices.size()) named[uint32_t(index)] = 1;
+            if (uint32_t(index) < vertexCount) named[uint32_t(index)] = 1;
             else origin = true;
         }
+    return origin;
+}
+
+// The same for `count` faces where the file holds them.
+template <unsigned W>
+bool MarkNamedInFile(const uint8_t* indices, size_t count, size_t vertexCount, std::vector<uint8_t>& named) {
+    named.assign(vertexCount, 0);
+    bool origin = false;
+    for (const uint8_t* p = indices; p != indices + 4 * W * count; p += W) {
+        const uint32_t index = le::Load(p, W);
+        if (index < vertexCount) named[index] = 1;
+        else origin = true;
+    }
+    return origin;
+}
+
+bool MarkNamedInFile(const FacesInFile& faces, size_t count, size_t vertexCount, std::vector<uint8_t>& named) {
+    switch (faces.indexWidth) {
+    case 1: return MarkNamedInFile<1>(faces.indices, count, vertexCount, named);
+    case 2: return MarkNamedInFile<2>(faces.indices, count, vertexCount, named);
+    case 3: return MarkNamedInFile<3>(faces.indices, count, vertexCount, named);
+    default: return MarkNamedInFile<4>(faces.indices, count, vertexCount, named);
+    }
+}
+
+// A mesh's corners measured from the vertices its faces name (`named`,
+// and the origin with `origin`), each once however many faces share it,
+// rather than twelve coordinates fetched per face. The values are those of
+// a pass over every corner; only the sign of a zero bound may differ, which
+// nothing written depends on.
+CornerExtent MeasureNamed(const DefinicjaObiektu& def, const vcV& vertices, const std::vector<uint8_t>& named,
+                          bool origin) {
     float low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
     const auto take = [&](const float c[3]) {
         for (int axis = 0; axis < 3; ++axis) {
@@ -123,6 +151,12 @@ CornerExtent MeasureCorners(const DefinicjaObiektu& def, const vcV& vertices, co
     return e;
 }
 
+CornerExtent MeasureCorners(const DefinicjaObiektu& def, const vcV& vertices, const vcF& faces) {
+    thread_local std::vector<uint8_t> named;
+    const bool origin = MarkNamed(faces, vertices.size(), named);
+    return MeasureNamed(def, vertices, named, origin);
+}
+
 // One mesh measured: its corners (with the very first one, when it has a
 // face) and, when asked for, its vertices.
 struct MeshMeasure {
@@ -144,10 +178,26 @@ std::vector<MeshMeasure> MeasureMeshes(const DefinicjaObiektu& def, bool vertice
     platform::ForEachInParallel(meshes.size(), MeshWork(def), [&](size_t m) {
         MeshMeasure& measure = meshes[m];
         if (m < withFaces && m < withVertices) {
-            const MeshView mesh(def, m, scratch);
-            measure.corners = MeasureCorners(def, mesh.vertices(), mesh.faces());
-            measure.hasFace = !mesh.faces().empty();
-            if (measure.hasFace) measure.firstCorner = def.Corner(mesh.vertices(), mesh.faces().front(), 0);
+            // Faces left in the file's bytes are read where they lie.
+            FacesInFile inFile;
+            const bool facesInFile = def.IsPending(m) && def.Pending->Faces(m, inFile);
+            const MeshView mesh(def, m, scratch, facesInFile);
+            if (facesInFile) {
+                thread_local std::vector<uint8_t> named;
+                const size_t faces = def.FaceCount(m);
+                const bool origin = MarkNamedInFile(inFile, faces, mesh.vertices().size(), named);
+                measure.corners = MeasureNamed(def, mesh.vertices(), named, origin);
+                measure.hasFace = faces > 0;
+                if (measure.hasFace) {
+                    CfaceF first;
+                    first.indices[0] = int32_t(le::Load(inFile.indices, inFile.indexWidth));
+                    measure.firstCorner = def.Corner(mesh.vertices(), first, 0);
+                }
+            } else {
+                measure.corners = MeasureCorners(def, mesh.vertices(), mesh.faces());
+                measure.hasFace = !mesh.faces().empty();
+                if (measure.hasFace) measure.firstCorner = def.Corner(mesh.vertices(), mesh.faces().front(), 0);
+            }
             if (vertices) measure.vertices = MeasureVertices(mesh.vertices());
         } else if (m < withFaces) {
             measure.corners = MeasureCorners(def, none, def.Faces[m]);

@@ -17,6 +17,16 @@
 
 namespace qwz {
 
+// A mesh's faces as a file holds them: a flag byte per face, then four
+// indices per face of `indexWidth` bytes each, little-endian. The writers of
+// the quantised layouts lay faces out the same way, so faces whose index
+// width the written layout shares go to the new file as they lie.
+struct FacesInFile {
+    const uint8_t* flags = nullptr;
+    const uint8_t* indices = nullptr;
+    unsigned indexWidth = 0;
+};
+
 class PendingMeshes {
 public:
     virtual ~PendingMeshes() = default;
@@ -26,6 +36,11 @@ public:
     // Builds mesh m's lists into `vertices` and `faces`, emptied first. May
     // be called from several threads at once for different meshes.
     virtual void Build(size_t m, vcV& vertices, vcF& faces) const = 0;
+    // The same for the vertices alone.
+    virtual void BuildVertices(size_t m, vcV& vertices) const = 0;
+    // Where mesh m's faces lie, when the file holds them as FacesInFile
+    // says; false otherwise.
+    virtual bool Faces(size_t m, FacesInFile& faces) const = 0;
 };
 
 // Lists lent to PendingMeshes::Build, one pair per thread at work. Each
