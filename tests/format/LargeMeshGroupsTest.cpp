@@ -330,6 +330,20 @@ TEST(LargeOldMeshGroups, BadIndicesOf203GoToTheDebugOutputInMeshOrder) {
         ASSERT_EQ(reports.debug, lines) << "round " << round;
         EXPECT_TRUE(reports.shown.empty());
     }
+    // Loaded with its meshes left in the bytes and written again, its faces
+    // go over as they lie: the same lines, the same bytes.
+    std::vector<uint8_t> first;
+    ByteWriter firstOut(first);
+    WriteVersion203(doc, firstOut, TQWZSaveParams{});
+    KlasaQwz lazy;
+    lazy.MeshesOnDemand = true;
+    ASSERT_EQ(lazy.LoadBytes(first.data(), first.size()), 203);
+    Reports reports;
+    std::vector<uint8_t> again;
+    ByteWriter againOut(again);
+    WriteVersion203(lazy, againOut, TQWZSaveParams{});
+    EXPECT_EQ(reports.debug, lines);
+    EXPECT_TRUE(again == first);
 }
 
 // Two meshes that do not fit, the 3rd and the 9th ("siatka nr 3" and
