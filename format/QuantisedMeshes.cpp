@@ -57,6 +57,18 @@ uint32_t ReadCount(ByteReader& in, int width, const char* field) {
 // over the faces of mesh m. An index wider than its field makes the mesh
 // unwritable; with `badIndices`, every index not below the vertex count is
 // also noted there, for the debug output.
+// Stores one index of face f in W bytes at p; an index that does not fit
+// makes the mesh unwritable, one that names no vertex is noted in `bad`.
+template <unsigned W>
+void StoreIndex(uint8_t* p, uint32_t index, const DefinicjaObiektu& def, size_t m, size_t f, uint32_t vertexCount,
+                std::vector<uint32_t>* bad) {
+    if (uint64_t(index) >> (8 * W))
+        Unwritable(MeshLabel(def, m) + ": ściana " + std::to_string(f) + ", indeks " + std::to_string(index) +
+                   " nie mieści się w " + std::to_string(W) + " bajtach");
+    if (bad && index >= vertexCount) bad->push_back(index);
+    le::Store(p, index, W);
+}
+
 template <unsigned W>
 void StoreFaces(uint8_t* flags, uint8_t* p, const DefinicjaObiektu& def, size_t m, const vcF& list,
                 uint32_t vertexCount, std::vector<uint32_t>* badIndices) {
@@ -68,23 +80,40 @@ void StoreFaces(uint8_t* flags, uint8_t* p, const DefinicjaObiektu& def, size_t 
         const CfaceF& face = faces[f];
         *flags++ = face.flag;
         for (int32_t signedIndex : face.indices) {
-            const uint32_t index = uint32_t(signedIndex);
-            if (uint64_t(index) >> (8 * W))
-                Unwritable(MeshLabel(def, m) + ": ściana " + std::to_string(f) + ", indeks " +
-                           std::to_string(index) + " nie mieści się w " + std::to_string(W) + " bajtach");
-            if (badIndices && index >= vertexCount) badIndices->push_back(index);
-            le::Store(p, index, W);
+            StoreIndex<W>(p, uint32_t(signedIndex), def, m, f, vertexCount, badIndices);
             p += W;
         }
     }
 }
 
-// Builds the faces from their flags and W-byte indices.
-// Notes in `bad`, in order, each of `count` indices of `width` bytes at `p`
-// that names no vertex (as StoreFaces does).
-void NoteBadIndices(const uint8_t* p, size_t count, unsigned width, uint32_t vertexCount, std::vector<uint32_t>& bad) {
-    for (size_t i = 0; i < count; ++i, p += width)
-        if (const uint32_t index = le::Load(p, width); index >= vertexCount) bad.push_back(index);
+// The same for the indices of `count` faces as the file holds them, `From`
+// bytes each (the flags are copied by the caller): what StoreFaces writes
+// for the faces built from them.
+template <unsigned From, unsigned W>
+void StoreFacesFromFile(uint8_t* p, const uint8_t* indices, size_t count, const DefinicjaObiektu& def, size_t m,
+                        uint32_t vertexCount, std::vector<uint32_t>* badIndices) {
+    if constexpr (From == W) {
+        std::memcpy(p, indices, 4 * W * count);
+        if (badIndices)
+            for (size_t i = 0; i < 4 * count; ++i)
+                if (const uint32_t index = le::Load(indices + W * i, W); index >= vertexCount)
+                    badIndices->push_back(index);
+        return;
+    }
+    for (size_t f = 0; f < count; ++f)
+        for (int k = 0; k < 4; ++k, indices += From, p += W)
+            StoreIndex<W>(p, le::Load(indices, From), def, m, f, vertexCount, badIndices);
+}
+
+template <unsigned W>
+void StoreFacesFromFile(uint8_t* p, const FacesInFile& faces, size_t count, const DefinicjaObiektu& def, size_t m,
+                        uint32_t vertexCount, std::vector<uint32_t>* badIndices) {
+    switch (faces.indexWidth) {
+    case 1: return StoreFacesFromFile<1, W>(p, faces.indices, count, def, m, vertexCount, badIndices);
+    case 2: return StoreFacesFromFile<2, W>(p, faces.indices, count, def, m, vertexCount, badIndices);
+    case 3: return StoreFacesFromFile<3, W>(p, faces.indices, count, def, m, vertexCount, badIndices);
+    default: return StoreFacesFromFile<4, W>(p, faces.indices, count, def, m, vertexCount, badIndices);
+    }
 }
 
 template <unsigned W>
@@ -181,10 +210,11 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
     std::vector<MeshRoom> places(meshes);
     MeshScratch scratch;
     auto encode = [&](size_t m) {
-        // Faces left in the file's bytes with the index width written go to
-        // the new file as they lie: the same bytes as built and stored again.
+        // Faces left in the file's bytes are written from where they lie,
+        // never built: the flags as they are, the indices as they are where
+        // the widths agree.
         FacesInFile inFile;
-        const bool carried = def.IsPending(m) && def.Pending->Faces(m, inFile) && inFile.indexWidth == iw;
+        const bool carried = def.IsPending(m) && def.Pending->Faces(m, inFile);
         const MeshView mesh(def, m, scratch, carried);
         const vcV& vertices = mesh.vertices();
         const vcF& faces = mesh.faces();
@@ -215,8 +245,8 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
         std::vector<uint32_t>* bad = layout.reportBadIndices ? &badIndices[m] : nullptr;
         if (carried) {
             std::memcpy(flags, inFile.flags, faceCount);
-            std::memcpy(flags + faceCount, inFile.indices, 4 * iw * faceCount);
-            if (bad) NoteBadIndices(inFile.indices, 4 * faceCount, iw, uint32_t(v), *bad);
+            if (iw == 3) StoreFacesFromFile<3>(flags + faceCount, inFile, faceCount, def, m, uint32_t(v), bad);
+            else StoreFacesFromFile<2>(flags + faceCount, inFile, faceCount, def, m, uint32_t(v), bad);
         } else if (iw == 3) {
             StoreFaces<3>(flags, flags + faces.size(), def, m, faces, uint32_t(v), bad);
         } else {
