@@ -57,14 +57,17 @@ uint32_t ReadCount(ByteReader& in, int width, const char* field) {
 // over the faces of mesh m. An index wider than its field makes the mesh
 // unwritable; with `badIndices`, every index not below the vertex count is
 // also noted there, for the debug output.
+[[noreturn]] void IndexDoesNotFit(const DefinicjaObiektu& def, size_t m, size_t f, uint32_t index, unsigned width) {
+    Unwritable(MeshLabel(def, m) + ": ściana " + std::to_string(f) + ", indeks " + std::to_string(index) +
+               " nie mieści się w " + std::to_string(width) + " bajtach");
+}
+
 // Stores one index of face f in W bytes at p; an index that does not fit
 // makes the mesh unwritable, one that names no vertex is noted in `bad`.
 template <unsigned W>
-void StoreIndex(uint8_t* p, uint32_t index, const DefinicjaObiektu& def, size_t m, size_t f, uint32_t vertexCount,
-                std::vector<uint32_t>* bad) {
-    if (uint64_t(index) >> (8 * W))
-        Unwritable(MeshLabel(def, m) + ": ściana " + std::to_string(f) + ", indeks " + std::to_string(index) +
-                   " nie mieści się w " + std::to_string(W) + " bajtach");
+inline void StoreIndex(uint8_t* p, uint32_t index, const DefinicjaObiektu& def, size_t m, size_t f,
+                       uint32_t vertexCount, std::vector<uint32_t>* bad) {
+    if (uint64_t(index) >> (8 * W)) IndexDoesNotFit(def, m, f, index, W);
     if (bad && index >= vertexCount) bad->push_back(index);
     le::Store(p, index, W);
 }
