@@ -1,7 +1,10 @@
 #include "platform/ContentHash.h"
 
+#include "platform/Parallel.h"
+
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace qwz::platform {
 namespace {
@@ -21,32 +24,68 @@ uint64_t Mix(uint64_t lane, uint64_t word) { return Rotate(lane + word * kPrime2
 
 }  // namespace
 
-void ContentHash::Stripe(const uint8_t* p) {
-    for (int i = 0; i < 4; ++i) lanes_[i] = Mix(lanes_[i], Load64(p + 8 * i));
-}
-
-void ContentHash::Add(const uint8_t* data, size_t size) {
-    size_ += size;
-    if (pendingSize_ > 0) {
-        const size_t take = std::min(sizeof pending_ - pendingSize_, size);
-        std::memcpy(pending_ + pendingSize_, data, take);
-        pendingSize_ += take;
+void ContentHash::Block::Add(const uint8_t* data, size_t size) {
+    filled += size;
+    if (pendingSize > 0) {
+        const size_t take = std::min(sizeof pending - pendingSize, size);
+        std::memcpy(pending + pendingSize, data, take);
+        pendingSize += take;
         data += take;
         size -= take;
-        if (pendingSize_ < sizeof pending_) return;
-        Stripe(pending_);
-        pendingSize_ = 0;
+        if (pendingSize < sizeof pending) return;
+        for (int i = 0; i < 4; ++i) lanes[i] = Mix(lanes[i], Load64(pending + 8 * i));
+        pendingSize = 0;
     }
-    for (; size >= sizeof pending_; data += sizeof pending_, size -= sizeof pending_) Stripe(data);
-    std::memcpy(pending_, data, size);
-    pendingSize_ = size;
+    for (; size >= sizeof pending; data += sizeof pending, size -= sizeof pending)
+        for (int i = 0; i < 4; ++i) lanes[i] = Mix(lanes[i], Load64(data + 8 * i));
+    std::memcpy(pending, data, size);
+    pendingSize = size;
+}
+
+uint64_t ContentHash::Block::Digest() const {
+    uint64_t h = filled * kPrime1;
+    for (int i = 0; i < 4; ++i) h = Rotate(h ^ Mix(0, lanes[i]), 27) * kPrime1 + kPrime2;
+    // The bytes that do not fill a stripe, one at a time.
+    for (size_t i = 0; i < pendingSize; ++i) h = Rotate(h ^ (pending[i] * kPrime2), 11) * kPrime1;
+    return h;
+}
+
+void ContentHash::Chain(uint64_t blockDigest) { chain_ = Rotate(chain_ ^ Mix(0, blockDigest), 29) * kPrime1 + kPrime2; }
+
+void ContentHash::Add(const uint8_t* data, size_t size) { Add(data, size, false); }
+
+void ContentHash::AddOnEveryCore(const uint8_t* data, size_t size) { Add(data, size, true); }
+
+void ContentHash::Add(const uint8_t* data, size_t size, bool everyCore) {
+    size_ += size;
+    while (size > 0) {
+        const size_t whole = everyCore && block_.filled == 0 ? size / kBlock : 0;
+        if (whole > 1) {
+            std::vector<uint64_t> digests(whole);
+            ForEachInParallel(whole, uint64_t(whole) * kParallelThreshold, [&](size_t b) {
+                Block block;
+                block.Add(data + b * kBlock, kBlock);
+                digests[b] = block.Digest();
+            });
+            for (uint64_t digest : digests) Chain(digest);
+            data += whole * kBlock;
+            size -= whole * kBlock;
+            continue;
+        }
+        const size_t take = std::min(size, kBlock - block_.filled);
+        block_.Add(data, take);
+        data += take;
+        size -= take;
+        if (block_.filled == kBlock) {
+            Chain(block_.Digest());
+            block_ = Block();
+        }
+    }
 }
 
 uint64_t ContentHash::Value() const {
-    uint64_t h = size_ * kPrime1;
-    for (int i = 0; i < 4; ++i) h = Rotate(h ^ Mix(0, lanes_[i]), 27) * kPrime1 + kPrime2;
-    // The bytes that do not fill a stripe, one at a time.
-    for (size_t i = 0; i < pendingSize_; ++i) h = Rotate(h ^ (pending_[i] * kPrime2), 11) * kPrime1;
+    uint64_t h = chain_ ^ size_ * kPrime2;
+    if (block_.filled > 0) h = Rotate(h ^ Mix(0, block_.Digest()), 29) * kPrime1 + kPrime2;
     h ^= h >> 33;
     h *= kPrime2;
     h ^= h >> 29;

@@ -2,6 +2,7 @@
 
 #include "platform/ContentHash.h"
 #include "platform/Leftovers.h"
+#include "platform/Parallel.h"
 #include "platform/PathNames.h"
 
 #include <algorithm>
@@ -18,6 +19,8 @@ namespace {
 constexpr int kTemporaryNameAttempts = 16;
 constexpr int kRemoveAttempts = 3;
 constexpr size_t kCopyChunk = size_t(1) << 20;
+// A part of a made file from this size on is digested beside its write.
+constexpr size_t kDigestBeside = size_t(1) << 20;
 
 uint32_t NextTag() {
     static std::atomic<uint32_t> counter{0};
@@ -184,7 +187,7 @@ bool ReadBackSame(FileOps& ops, FileHandle file, const ContentHash& written, Fil
     if (state.size != size) return false;
     ContentHash read;
     if (size > 0 && ops.MapToRead(file, size, view)) {
-        read.Add(view.data(), view.size());
+        read.AddOnEveryCore(view.data(), view.size());
         return view.Intact() && read.Value() == written.Value();
     }
     // Memory too small is not grown: that would copy what it holds.
@@ -192,7 +195,7 @@ bool ReadBackSame(FileOps& ops, FileHandle file, const ContentHash& written, Fil
     // A byte more, to see a file longer than written.
     if (!ReadStart(ops, file, size_t(size) + 1, back, error)) return false;
     if (back.size() != size) return false;
-    read.Add(back.data(), back.size());
+    read.AddOnEveryCore(back.data(), back.size());
     return read.Value() == written.Value();
 }
 
@@ -216,11 +219,17 @@ bool WriteTemporary(const std::filesystem::path& target, const std::vector<uint8
     } else {
         try {
             back = (*make)([&](const uint8_t* data, size_t size) {
-                if (!WriteAll(ops, temp.file, data, size, options.writeChunk, temp.path, error))
-                    throw PartNotWritten{};
+                // A large part is digested on another core while it is
+                // written.
+                const uint64_t offset = written.Size();
+                bool wrote = false;
+                ForEachInParallel(2, size >= kDigestBeside ? kParallelThreshold : 0, [&](size_t i) {
+                    if (i == 0) wrote = WriteAll(ops, temp.file, data, size, options.writeChunk, temp.path, error);
+                    else written.Add(data, size);
+                });
+                if (!wrote) throw PartNotWritten{};
                 // The part goes to the disk while the next is made.
-                ops.StartWriteback(temp.file, written.Size(), size);
-                written.Add(data, size);
+                ops.StartWriteback(temp.file, offset, size);
             });
         } catch (const PartNotWritten&) {
             return Fail(reason, error);

@@ -1,6 +1,6 @@
 // The digest that holds a file read back against what was written: the same
-// however the stream is cut into parts, different for any changed byte or
-// length.
+// however the stream is cut into parts and whether whole blocks are digested
+// on several cores, different for any changed byte or length.
 #include "platform/ContentHash.h"
 
 #include <gtest/gtest.h>
@@ -11,25 +11,36 @@
 namespace qwz::platform {
 namespace {
 
-uint64_t Digest(const std::vector<uint8_t>& bytes, size_t part) {
+uint64_t Digest(const std::vector<uint8_t>& bytes, size_t part, bool everyCore = false) {
     ContentHash hash;
-    for (size_t at = 0; at < bytes.size(); at += part) hash.Add(bytes.data() + at, std::min(part, bytes.size() - at));
+    for (size_t at = 0; at < bytes.size(); at += part) {
+        const size_t n = std::min(part, bytes.size() - at);
+        if (everyCore) hash.AddOnEveryCore(bytes.data() + at, n);
+        else hash.Add(bytes.data() + at, n);
+    }
     return hash.Value();
 }
 
 TEST(ContentHash, TheSameWhateverThePartsAndDifferentForAnyChange) {
     std::set<uint64_t> seen;
-    for (size_t size : {0, 1, 31, 32, 33, 95, 200}) {
+    constexpr size_t kBlock = ContentHash::kBlock;
+    for (size_t size : {size_t(0), size_t(1), size_t(31), size_t(32), size_t(33), size_t(95), size_t(200),
+                        6 * kBlock + 77}) {
         SCOPED_TRACE(size);
         std::vector<uint8_t> bytes(size);
         for (size_t i = 0; i < size; ++i) bytes[i] = uint8_t(i * 37 + 11);
         const uint64_t whole = Digest(bytes, size + 1);
-        for (size_t part : {1, 5, 7, 31, 32, 33, 64}) EXPECT_EQ(Digest(bytes, part), whole) << "parts of " << part;
+        for (size_t part : {size_t(1), size_t(5), size_t(7), size_t(31), size_t(32), size_t(33), size_t(64),
+                            kBlock - 3, kBlock, 4 * kBlock + 1}) {
+            if (size > kBlock && part < 1000) continue;  // a million calls prove nothing more
+            EXPECT_EQ(Digest(bytes, part), whole) << "parts of " << part;
+            EXPECT_EQ(Digest(bytes, part, true), whole) << "parts of " << part << ", on every core";
+        }
         EXPECT_TRUE(seen.insert(whole).second) << "another length gave the same digest";
-        for (size_t i = 0; i < size; i += 13) {
+        for (size_t i = 0; i < size; i += size > kBlock ? kBlock / 2 + 1 : 13) {
             std::vector<uint8_t> changed = bytes;
             changed[i] ^= 0x80;
-            EXPECT_NE(Digest(changed, 7), whole) << "byte " << i << " changed";
+            EXPECT_NE(Digest(changed, size > kBlock ? size : 7, true), whole) << "byte " << i << " changed";
         }
     }
 }
