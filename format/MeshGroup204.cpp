@@ -179,6 +179,12 @@ void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out, const std::
     // The fields around the vertices and faces, with room left for them;
     // the meshes are encoded into that room in parallel, a batch at a time.
     MeshBatch batch;
+    uint64_t total = 0;
+    for (size_t i = 0; i < m; ++i) {
+        const uint32_t v = vertexCounts[i];
+        total += uint64_t(v) * kVertexSize + def.FaceCount(i) * (1 + 4 * uint64_t(IndexWidth(v)));
+    }
+    const size_t batchBytes = MeshBatchBytes(total);
     out.i32(int32_t(m));
     for (size_t i = 0; i < m; ++i) {
         const uint32_t v = uint32_t(def.VertexCount(i));
@@ -197,7 +203,7 @@ void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out, const std::
         out.grow(f * (1 + 4 * IndexWidth(v)));
         batch.cost += v + f;
         batch.bytes += size_t(v) * kVertexSize + f * (1 + 4 * IndexWidth(v));
-        if (batch.bytes >= kMeshBatchBytes) {
+        if (batch.bytes >= batchBytes) {
             batch.Run(i + 1, encode);
             out.flush();  // everything before the next mesh is final
         }

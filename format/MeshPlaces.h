@@ -7,6 +7,7 @@
 #include "model/PendingMeshes.h"
 #include "platform/Parallel.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -69,6 +70,11 @@ struct MeshRoom {
 // while every mesh is still in memory. A save that hands its file over a
 // part at a time holds one batch of it.
 constexpr size_t kMeshBatchBytes = size_t(8) << 20;
+// The batch for meshes of `total` bytes in all: an eighth of them, from 1 MB
+// up to kMeshBatchBytes, so that a small file is not held whole either.
+inline size_t MeshBatchBytes(uint64_t total) {
+    return size_t(std::clamp<uint64_t>(total / 8, uint64_t(1) << 20, kMeshBatchBytes));
+}
 
 // Runs encode(m) in parallel for the meshes laid out since the last call,
 // from `first` up to `end`; the batch's cost is the vertices and faces of its

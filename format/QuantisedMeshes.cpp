@@ -261,6 +261,7 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
     // The fields around the vertices and faces, with room left for them;
     // the meshes are encoded into that room in parallel, a batch at a time.
     MeshBatch batch;
+    const size_t batchBytes = MeshBatchBytes(QuantisedMeshesSize(def, layout));
     out.le(meshes, size_t(layout.meshCountWidth));
     for (size_t m = 0; m < meshes; ++m) {
         const size_t v = def.VertexCount(m), f = def.FaceCount(m);
@@ -279,7 +280,7 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
         out.grow((1 + 4 * iw) * f);
         batch.cost += v + f;
         batch.bytes += 6 * v + (1 + 4 * iw) * f;
-        if (batch.bytes >= kMeshBatchBytes) {
+        if (batch.bytes >= batchBytes) {
             batch.Run(m + 1, encode);
             out.flush();  // everything before the next mesh is final
         }
