@@ -5,6 +5,7 @@
 #pragma once
 
 #include "model/PendingMeshes.h"
+#include "platform/LargeBuffer.h"
 #include "platform/Parallel.h"
 
 #include <algorithm>
@@ -50,6 +51,11 @@ public:
     bool Faces(size_t m, FacesInFile& faces) const override {
         faces = {places_[m].flags, places_[m].indices, build_.IndexWidth(places_[m])};
         return true;
+    }
+    void Release(size_t m) const override {
+        const MeshInFile& place = places_[m];
+        const uint8_t* end = place.indices + size_t(place.f) * 4 * build_.IndexWidth(place);
+        platform::ReleasePages(const_cast<uint8_t*>(place.vertices), size_t(end - place.vertices));
     }
 
 private:

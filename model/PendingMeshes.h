@@ -41,6 +41,10 @@ public:
     // Where mesh m's faces lie, when the file holds them as FacesInFile
     // says; false otherwise.
     virtual bool Faces(size_t m, FacesInFile& faces) const = 0;
+    // Gives the system back the memory of mesh m's bytes once they are used
+    // for the last time (the pages wholly inside them): they may read as
+    // anything afterwards.
+    virtual void Release(size_t m) const = 0;
 };
 
 // Lists lent to PendingMeshes::Build, one pair per thread at work. Each
