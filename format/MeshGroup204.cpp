@@ -93,6 +93,7 @@ struct Build204 {
             vertex[k] = {le::LoadF32(p), le::LoadF32(p + 4), le::LoadF32(p + 8)};
     }
     unsigned IndexWidth(const MeshInFile& place) const { return qwz::IndexWidth(place.v); }
+    bool Bounds(const MeshInFile&, const std::vector<uint8_t>&, uint32_t, VertexBounds&) const { return false; }
 };
 
 }  // namespace

@@ -28,8 +28,9 @@ struct MeshInFile {
 // Meshes left in the bytes being read (the document keeps them): `build`
 // makes one mesh's lists from its place, as the reader would have
 // (build(place, vertices, faces)), or its vertices alone
-// (build.Vertices(place, vertices)), and tells the width of its face
-// indices in the file (build.IndexWidth(place)).
+// (build.Vertices(place, vertices)), tells the width of its face indices
+// in the file (build.IndexWidth(place)) and measures its vertices where it
+// can (build.Bounds, as PendingMeshes::Bounds).
 template <class Builder>
 class PendingMeshesInFile final : public PendingMeshes {
 public:
@@ -51,6 +52,9 @@ public:
     bool Faces(size_t m, FacesInFile& faces) const override {
         faces = {places_[m].flags, places_[m].indices, build_.IndexWidth(places_[m])};
         return true;
+    }
+    bool Bounds(size_t m, const std::vector<uint8_t>& named, uint32_t first, VertexBounds& bounds) const override {
+        return build_.Bounds(places_[m], named, first, bounds);
     }
     void Release(size_t m) const override {
         const MeshInFile& place = places_[m];

@@ -10,6 +10,7 @@
 #include "platform/Parallel.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <cstdio>
 #include <memory>
@@ -131,12 +132,22 @@ void LoadFaces(const uint8_t* flags, const uint8_t* p, uint32_t count, vcF& face
 
 // Every int16 a vertex coordinate can hold, dequantised at one scale: a
 // file with many vertices looks them up instead of dividing each.
-using DequantiseTable = std::vector<float>;
+// The coordinate each 16-bit value stands for, from -32768 on; `ordered`
+// when they never decrease and are all finite: then the smallest and
+// largest value stored give the smallest and largest coordinate read.
+struct DequantiseTable {
+    std::vector<float> values;
+    bool ordered = false;
+};
 constexpr uint64_t kTableWorthIt = 65536;  // vertices at which the table pays for itself
 
 std::shared_ptr<const DequantiseTable> TableFor(float scale) {
-    auto table = std::make_shared<DequantiseTable>(65536);
-    for (int32_t q = -32768; q <= 32767; ++q) (*table)[size_t(q + 32768)] = Dequantise(q, scale);
+    auto table = std::make_shared<DequantiseTable>();
+    table->values.resize(65536);
+    for (int32_t q = -32768; q <= 32767; ++q) table->values[size_t(q + 32768)] = Dequantise(q, scale);
+    const auto finite = [](float v) { return std::isfinite(v); };
+    table->ordered = std::is_sorted(table->values.begin(), table->values.end()) &&
+                     std::all_of(table->values.begin(), table->values.end(), finite);
     return table;
 }
 
@@ -156,13 +167,47 @@ struct QuantisedBuild {
         return size_t(place.indices - place.vertices) + 4 * indexWidth * size_t(place.f);
     }
     unsigned IndexWidth(const MeshInFile&) const { return indexWidth; }
+    bool Bounds(const MeshInFile& place, const std::vector<uint8_t>& named, uint32_t first,
+                VertexBounds& bounds) const {
+        if (!table || !table->ordered) return false;
+        int named16[2][3] = {{32767, 32767, 32767}, {-32768, -32768, -32768}};
+        int all16[2][3] = {{32767, 32767, 32767}, {-32768, -32768, -32768}};
+        bool anyNamed = false;
+        const uint8_t* p = place.vertices;
+        for (uint32_t k = 0; k < place.v; ++k, p += 6) {
+            const int q[3] = {int16_t(le::Load16(p)), int16_t(le::Load16(p + 2)), int16_t(le::Load16(p + 4))};
+            for (int axis = 0; axis < 3; ++axis) {
+                all16[0][axis] = std::min(all16[0][axis], q[axis]);
+                all16[1][axis] = std::max(all16[1][axis], q[axis]);
+            }
+            if (!named[k]) continue;
+            anyNamed = true;
+            for (int axis = 0; axis < 3; ++axis) {
+                named16[0][axis] = std::min(named16[0][axis], q[axis]);
+                named16[1][axis] = std::max(named16[1][axis], q[axis]);
+            }
+        }
+        const float* at = table->values.data() + 32768;
+        bounds = VertexBounds();
+        bounds.anyNamed = anyNamed;
+        for (int axis = 0; axis < 3; ++axis) {
+            bounds.namedLow[axis] = at[named16[0][axis]], bounds.namedHigh[axis] = at[named16[1][axis]];
+            bounds.allLow[axis] = at[all16[0][axis]], bounds.allHigh[axis] = at[all16[1][axis]];
+        }
+        if (first < place.v) {
+            const uint8_t* v = place.vertices + 6 * size_t(first);
+            bounds.hasFirst = true;
+            bounds.first = {at[int16_t(le::Load16(v))], at[int16_t(le::Load16(v + 2))], at[int16_t(le::Load16(v + 4))]};
+        }
+        return true;
+    }
     void Vertices(const MeshInFile& place, vcV& vertices) const {
         vertices.resize(place.v);
         platform::AdviseLargeBuffer(vertices.data(), vertices.capacity() * sizeof(CpunktF));
         CpunktF* vertex = vertices.data();
         const uint8_t* p = place.vertices;
         if (table) {
-            const float* at = table->data() + 32768;
+            const float* at = table->values.data() + 32768;
             for (uint32_t k = 0; k < place.v; ++k, p += 6)
                 vertex[k] = {at[int16_t(le::Load16(p))], at[int16_t(le::Load16(p + 2))], at[int16_t(le::Load16(p + 4))]};
         } else {

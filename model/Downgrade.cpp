@@ -116,6 +116,35 @@ bool MarkNamedInFile(const FacesInFile& faces, size_t count, size_t vertexCount,
     }
 }
 
+// The smallest and largest coordinate per axis of corners taken one at a
+// time; a value that is not a number changes nothing.
+struct CornerBounds {
+    float low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
+
+    // A vertex as a corner: shifted as Corner shifts it.
+    void Take(const DefinicjaObiektu& def, CpunktF v) {
+        if (def.CornersShifted) v.x -= def.CornerShift[0], v.y -= def.CornerShift[1], v.z -= def.CornerShift[2];
+        Take(v.x, v.y, v.z);
+    }
+    void Take(float x, float y, float z) {
+        const float c[3] = {x, y, z};
+        for (int axis = 0; axis < 3; ++axis) {
+            low[axis] = c[axis] < low[axis] ? c[axis] : low[axis];
+            high[axis] = c[axis] > high[axis] ? c[axis] : high[axis];
+        }
+    }
+    CornerExtent Extent() const {
+        CornerExtent e;
+        for (int axis = 0; axis < 3; ++axis) {
+            e.boxMin[axis] = low[axis] < e.boxMin[axis] ? low[axis] : e.boxMin[axis];
+            e.boxMax[axis] = high[axis] > e.boxMax[axis] ? high[axis] : e.boxMax[axis];
+            e.smallest = low[axis] < e.smallest ? low[axis] : e.smallest;
+            e.largest = high[axis] > e.largest ? high[axis] : e.largest;
+        }
+        return e;
+    }
+};
+
 // A mesh's corners measured from the vertices its faces name (`named`,
 // and the origin with `origin`), each once however many faces share it,
 // rather than twelve coordinates fetched per face. The values are those of
@@ -123,32 +152,24 @@ bool MarkNamedInFile(const FacesInFile& faces, size_t count, size_t vertexCount,
 // nothing written depends on.
 CornerExtent MeasureNamed(const DefinicjaObiektu& def, const vcV& vertices, const std::vector<uint8_t>& named,
                           bool origin) {
-    float low[3] = {INFINITY, INFINITY, INFINITY}, high[3] = {-INFINITY, -INFINITY, -INFINITY};
-    const auto take = [&](const float c[3]) {
-        for (int axis = 0; axis < 3; ++axis) {
-            low[axis] = c[axis] < low[axis] ? c[axis] : low[axis];
-            high[axis] = c[axis] > high[axis] ? c[axis] : high[axis];
-        }
-    };
-    for (size_t i = 0; i < vertices.size(); ++i) {
-        if (!named[i]) continue;
-        CpunktF v = vertices[i];
-        if (def.CornersShifted) v.x -= def.CornerShift[0], v.y -= def.CornerShift[1], v.z -= def.CornerShift[2];
-        const float c[3] = {v.x, v.y, v.z};
-        take(c);
+    CornerBounds bounds;
+    for (size_t i = 0; i < vertices.size(); ++i)
+        if (named[i]) bounds.Take(def, vertices[i]);
+    if (origin) bounds.Take(0.0f, 0.0f, 0.0f);
+    return bounds.Extent();
+}
+
+// The same from bounds measured where the vertices lie: the corner shift
+// keeps the order of the coordinates, so the bounds of the shifted ones are
+// the shifted bounds.
+CornerExtent MeasureNamed(const DefinicjaObiektu& def, const VertexBounds& vertices, bool origin) {
+    CornerBounds bounds;
+    if (vertices.anyNamed) {
+        bounds.Take(def, {vertices.namedLow[0], vertices.namedLow[1], vertices.namedLow[2]});
+        bounds.Take(def, {vertices.namedHigh[0], vertices.namedHigh[1], vertices.namedHigh[2]});
     }
-    if (origin) {
-        const float zero[3] = {0.0f, 0.0f, 0.0f};
-        take(zero);
-    }
-    CornerExtent e;
-    for (int axis = 0; axis < 3; ++axis) {
-        e.boxMin[axis] = low[axis] < e.boxMin[axis] ? low[axis] : e.boxMin[axis];
-        e.boxMax[axis] = high[axis] > e.boxMax[axis] ? high[axis] : e.boxMax[axis];
-        e.smallest = low[axis] < e.smallest ? low[axis] : e.smallest;
-        e.largest = high[axis] > e.largest ? high[axis] : e.largest;
-    }
-    return e;
+    if (origin) bounds.Take(0.0f, 0.0f, 0.0f);
+    return bounds.Extent();
 }
 
 CornerExtent MeasureCorners(const DefinicjaObiektu& def, const vcV& vertices, const vcF& faces) {
@@ -166,6 +187,41 @@ struct MeshMeasure {
     VertexMeasure vertices;
 };
 
+// A mesh left in the file's bytes whose faces lie there as FacesInFile
+// says: its corners measured from the index bytes, its vertices where they
+// lie when the file allows (else built, without faces).
+MeshMeasure MeasureLeftInFile(const DefinicjaObiektu& def, size_t m, const FacesInFile& inFile, bool vertices,
+                              MeshScratch& scratch) {
+    MeshMeasure measure;
+    thread_local std::vector<uint8_t> named;
+    const size_t faces = def.FaceCount(m), count = def.VertexCount(m);
+    const bool origin = MarkNamedInFile(inFile, faces, count, named);
+    measure.hasFace = faces > 0;
+    CfaceF first;  // only its first index counts
+    first.indices[0] = faces > 0 ? int32_t(le::Load(inFile.indices, inFile.indexWidth)) : -1;
+    VertexBounds bounds;
+    if (def.Pending->Bounds(m, named, uint32_t(first.indices[0]), bounds)) {
+        measure.corners = MeasureNamed(def, bounds, origin);
+        if (measure.hasFace) {
+            // The first corner as Corner gives it, from the one vertex.
+            const vcV one = bounds.hasFirst ? vcV{bounds.first} : vcV{};
+            first.indices[0] = bounds.hasFirst ? 0 : -1;
+            measure.firstCorner = def.Corner(one, first, 0);
+        }
+        // The largest magnitude lies at a bound; the coordinates read are
+        // finite (Bounds says so by answering).
+        for (int axis = 0; axis < 3 && count > 0; ++axis)
+            for (const float v : {std::fabs(bounds.allLow[axis]), std::fabs(bounds.allHigh[axis])})
+                measure.vertices.extent = v > measure.vertices.extent ? v : measure.vertices.extent;
+        return measure;
+    }
+    const MeshView mesh(def, m, scratch, true);
+    measure.corners = MeasureNamed(def, mesh.vertices(), named, origin);
+    if (measure.hasFace) measure.firstCorner = def.Corner(mesh.vertices(), first, 0);
+    if (vertices) measure.vertices = MeasureVertices(mesh.vertices());
+    return measure;
+}
+
 // Every mesh measured in one pass, in parallel: the face corners of the
 // meshes that have a face list, the vertices of those that have a vertex
 // list (with `vertices`). A mesh left in the file's bytes is built once for
@@ -180,24 +236,14 @@ std::vector<MeshMeasure> MeasureMeshes(const DefinicjaObiektu& def, bool vertice
         if (m < withFaces && m < withVertices) {
             // Faces left in the file's bytes are read where they lie.
             FacesInFile inFile;
-            const bool facesInFile = def.IsPending(m) && def.Pending->Faces(m, inFile);
-            const MeshView mesh(def, m, scratch, facesInFile);
-            if (facesInFile) {
-                thread_local std::vector<uint8_t> named;
-                const size_t faces = def.FaceCount(m);
-                const bool origin = MarkNamedInFile(inFile, faces, mesh.vertices().size(), named);
-                measure.corners = MeasureNamed(def, mesh.vertices(), named, origin);
-                measure.hasFace = faces > 0;
-                if (measure.hasFace) {
-                    CfaceF first;
-                    first.indices[0] = int32_t(le::Load(inFile.indices, inFile.indexWidth));
-                    measure.firstCorner = def.Corner(mesh.vertices(), first, 0);
-                }
-            } else {
-                measure.corners = MeasureCorners(def, mesh.vertices(), mesh.faces());
-                measure.hasFace = !mesh.faces().empty();
-                if (measure.hasFace) measure.firstCorner = def.Corner(mesh.vertices(), mesh.faces().front(), 0);
+            if (def.IsPending(m) && def.Pending->Faces(m, inFile)) {
+                measure = MeasureLeftInFile(def, m, inFile, vertices, scratch);
+                return;
             }
+            const MeshView mesh(def, m, scratch);
+            measure.corners = MeasureCorners(def, mesh.vertices(), mesh.faces());
+            measure.hasFace = !mesh.faces().empty();
+            if (measure.hasFace) measure.firstCorner = def.Corner(mesh.vertices(), mesh.faces().front(), 0);
             if (vertices) measure.vertices = MeasureVertices(mesh.vertices());
         } else if (m < withFaces) {
             measure.corners = MeasureCorners(def, none, def.Faces[m]);

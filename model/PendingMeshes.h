@@ -27,6 +27,17 @@ struct FacesInFile {
     unsigned indexWidth = 0;
 };
 
+// A mesh's vertices measured where they lie, per axis: the smallest and
+// largest coordinate of the vertices a mark names (`named`), and of all
+// vertices; and the vertex `first` names.
+struct VertexBounds {
+    bool anyNamed = false;
+    float namedLow[3] = {}, namedHigh[3] = {};
+    float allLow[3] = {}, allHigh[3] = {};
+    bool hasFirst = false;
+    CpunktF first;
+};
+
 class PendingMeshes {
 public:
     virtual ~PendingMeshes() = default;
@@ -41,6 +52,12 @@ public:
     // Where mesh m's faces lie, when the file holds them as FacesInFile
     // says; false otherwise.
     virtual bool Faces(size_t m, FacesInFile& faces) const = 0;
+    // Measures mesh m's vertices where they lie (`named`: a byte per vertex,
+    // non-zero for those the faces name), when the file holds them so that
+    // the bounds of the coordinates read are read from the bounds of the
+    // coordinates stored; false otherwise: build the vertices and measure
+    // those.
+    virtual bool Bounds(size_t m, const std::vector<uint8_t>& named, uint32_t first, VertexBounds& bounds) const = 0;
     // Gives the system back the memory of mesh m's bytes once they are used
     // for the last time (the pages wholly inside them): they may read as
     // anything afterwards.
