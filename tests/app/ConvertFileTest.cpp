@@ -246,6 +246,7 @@ struct FaultRun {
     int target;           // 204: the line group is dropped; 203: a downgrade
     bool keepOriginal;
     bool noLinks;         // a file system without hard links
+    bool mapping = false; // files seen in place, not read: what is left to fail
 };
 
 class ConvertFileFaults : public ConvertFileTest, public ::testing::WithParamInterface<FaultRun> {};
@@ -266,6 +267,7 @@ TEST_P(ConvertFileFaults, EveryFileSystemStepFailingLeavesTheOriginalSafe) {
         fs::path file = run.write("hall.qwz", bytes);
         FaultyFileOps ops(failAt);
         ops.noLinks = c.noLinks;
+        ops.mapping = c.mapping;
         ops.shortWrite = 64;  // several writes
         int result = ConvertFile(file, c.target, ops);
         if (!ops.failed()) {
@@ -301,11 +303,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FaultRun{"204 to 203, backup by link", 203, true, false},
                       FaultRun{"204 to 203, backup by rename", 203, true, true},
                       FaultRun{"204 to 203, no backup", 203, false, false},
-                      FaultRun{"204 without lines, backup by link", 204, true, false}),
+                      FaultRun{"204 without lines, backup by link", 204, true, false},
+                      FaultRun{"204 to 203, seen in place", 203, true, false, true}),
     [](const ::testing::TestParamInfo<FaultRun>& info) {
         const FaultRun& c = info.param;
         return "To" + std::to_string(c.target) +
-               (c.keepOriginal ? (c.noLinks ? "RenameBackup" : "LinkBackup") : "NoBackup");
+               (c.keepOriginal ? (c.noLinks ? "RenameBackup" : "LinkBackup") : "NoBackup") +
+               (c.mapping ? "SeenInPlace" : "");
     });
 
 }  // namespace
