@@ -37,6 +37,8 @@ public:
     PendingMeshesInFile(std::vector<MeshInFile> places, Builder build)
         : places_(std::move(places)), build_(build) {}
 
+    const Builder& build() const { return build_; }
+    const MeshInFile& place(size_t m) const { return places_[m]; }
     size_t Count() const override { return places_.size(); }
     uint32_t VertexCount(size_t m) const override { return places_[m].v; }
     uint32_t FaceCount(size_t m) const override { return places_[m].f; }

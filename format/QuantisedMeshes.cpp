@@ -14,6 +14,7 @@
 #include <cstring>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace qwz {
@@ -218,6 +219,37 @@ struct QuantisedBuild {
     }
 };
 
+// What each 16-bit value read through `table` becomes when written again at
+// a scale: the value QuantiseInt16 gives for the coordinate read, where it
+// fits 16 bits. A mesh that holds a value that does not is written the long
+// way, which names the vertex.
+struct Requantise {
+    int16_t to[65536];
+    bool fits[65536];
+
+    // Writes the `place.v` vertices as `to` gives them at `p`; false, with
+    // `p` partly written, when one does not fit.
+    bool Vertices(const MeshInFile& place, uint8_t* p) const {
+        const uint8_t* from = place.vertices;
+        for (size_t i = 0; i < 3 * size_t(place.v); ++i, from += 2, p += 2) {
+            const size_t q = size_t(int32_t(int16_t(le::Load16(from))) + 32768);
+            if (!fits[q]) return false;
+            le::Store16(p, uint16_t(to[q]));
+        }
+        return true;
+    }
+};
+
+std::unique_ptr<const Requantise> RequantiseFor(const DequantiseTable& table, float scale) {
+    auto requantise = std::make_unique<Requantise>();
+    for (size_t q = 0; q < 65536; ++q) {
+        const std::optional<int16_t> to = QuantiseInt16(table.values[q], scale);
+        requantise->fits[q] = to.has_value();
+        requantise->to[q] = to.value_or(0);
+    }
+    return requantise;
+}
+
 }  // namespace
 
 void CheckQuantisedMeshes(const DocumentContent& doc, const QuantisedMeshLayout& layout) {
@@ -257,35 +289,45 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
     const char* axisNames[3] = {"X", "Y", "Z"};
     std::vector<MeshRoom> places(meshes);
     MeshScratch scratch;
+    // Vertices of 16-bit values read through a table go over by a second
+    // table: what each value read becomes when written at this scale.
+    const auto* source = dynamic_cast<const PendingMeshesInFile<QuantisedBuild>*>(def.Pending.get());
+    const std::unique_ptr<const Requantise> requantise =
+        source && source->build().table ? RequantiseFor(*source->build().table, scale) : nullptr;
     auto encode = [&](size_t m) {
         // Faces left in the file's bytes are written from where they lie,
         // never built: the flags as they are, the indices as they are where
         // the widths agree.
         FacesInFile inFile;
         const bool carried = def.IsPending(m) && def.Pending->Faces(m, inFile);
-        const MeshView mesh(def, m, scratch, carried);
-        const vcV& vertices = mesh.vertices();
-        const vcF& faces = mesh.faces();
-        const size_t faceCount = carried ? def.FaceCount(m) : faces.size();
-        if (vertices.size() > layout.maxPerMesh)
-            Unwritable(MeshLabel(def, m) + ": " + std::to_string(vertices.size()) + " wierzchołków, a " +
-                       InVersion(layout) + " mieści najwyżej " + std::to_string(layout.maxPerMesh));
+        const size_t v = def.VertexCount(m);
+        uint8_t* p = out.at(places[m].vertices);
+        // Checked in the order of a check before writing: the counts first.
+        const bool requantised = carried && requantise && v <= layout.maxPerMesh &&
+                                 def.FaceCount(m) <= layout.maxPerMesh &&
+                                 requantise->Vertices(source->place(m), p);
+        std::optional<MeshView> mesh;
+        if (!requantised) mesh.emplace(def, m, scratch, carried);
+        const size_t faceCount = carried ? def.FaceCount(m) : mesh->faces().size();
+        if (v > layout.maxPerMesh)
+            Unwritable(MeshLabel(def, m) + ": " + std::to_string(v) + " wierzchołków, a " + InVersion(layout) +
+                       " mieści najwyżej " + std::to_string(layout.maxPerMesh));
         if (faceCount > layout.maxPerMesh)
             Unwritable(MeshLabel(def, m) + ": " + std::to_string(faceCount) + " ścian, a " +
                        InVersion(layout) + " mieści najwyżej " + std::to_string(layout.maxPerMesh));
 
-        uint8_t* p = out.at(places[m].vertices);
-        const CpunktF* vertex = vertices.data();
-        const size_t v = vertices.size();
-        for (size_t j = 0; j < v; ++j, p += 6) {
-            const float coords[3] = {vertex[j].x, vertex[j].y, vertex[j].z};
-            for (int axis = 0; axis < 3; ++axis) {
-                const std::optional<int16_t> q = QuantiseInt16(coords[axis], scale);
-                if (!q)
-                    Unwritable(MeshLabel(def, m) + ": wierzchołek " + std::to_string(j) + ", " +
-                               axisNames[axis] + " = " + Number(coords[axis]) + " przy skali " + Number(scale) +
-                               " nie mieści się w 16 bitach");
-                le::Store16(p + 2 * axis, uint16_t(*q));
+        if (!requantised) {
+            const CpunktF* vertex = mesh->vertices().data();
+            for (size_t j = 0; j < v; ++j, p += 6) {
+                const float coords[3] = {vertex[j].x, vertex[j].y, vertex[j].z};
+                for (int axis = 0; axis < 3; ++axis) {
+                    const std::optional<int16_t> q = QuantiseInt16(coords[axis], scale);
+                    if (!q)
+                        Unwritable(MeshLabel(def, m) + ": wierzchołek " + std::to_string(j) + ", " +
+                                   axisNames[axis] + " = " + Number(coords[axis]) + " przy skali " + Number(scale) +
+                                   " nie mieści się w 16 bitach");
+                    le::Store16(p + 2 * axis, uint16_t(*q));
+                }
             }
         }
 
@@ -296,12 +338,13 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
             if (iw == 3) StoreFacesFromFile<3>(flags + faceCount, inFile, faceCount, def, m, uint32_t(v), bad);
             else StoreFacesFromFile<2>(flags + faceCount, inFile, faceCount, def, m, uint32_t(v), bad);
         } else if (iw == 3) {
-            StoreFaces<3>(flags, flags + faces.size(), def, m, faces, uint32_t(v), bad);
+            StoreFaces<3>(flags, flags + faceCount, def, m, mesh->faces(), uint32_t(v), bad);
         } else {
-            StoreFaces<2>(flags, flags + faces.size(), def, m, faces, uint32_t(v), bad);
+            StoreFaces<2>(flags, flags + faceCount, def, m, mesh->faces(), uint32_t(v), bad);
         }
         if (encoded) encoded(m);
     };
+
 
     // The fields around the vertices and faces, with room left for them;
     // the meshes are encoded into that room in parallel, a batch at a time.

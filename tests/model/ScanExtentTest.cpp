@@ -192,6 +192,9 @@ TEST(ScanExtent, LargeDocumentsGiveWhatOnePassGives) {
             ASSERT_EQ(whole.LoadBytes(bytes.data(), bytes.size()), 203);
             ASSERT_EQ(lazy.LoadBytes(bytes.data(), bytes.size()), 203);
             ExpectSinglePassResult(lazy, &whole);
+            // and is written again as the same bytes
+            whole.ReleaseMeshesWhenWritten = lazy.ReleaseMeshesWhenWritten = true;
+            EXPECT_TRUE(lazy.SaveBytes(203, TQWZSaveParams{}) == whole.SaveBytes(203, TQWZSaveParams{}));
         }
 }
 
