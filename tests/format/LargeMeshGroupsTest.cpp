@@ -346,6 +346,49 @@ TEST(LargeOldMeshGroups, BadIndicesOf203GoToTheDebugOutputInMeshOrder) {
     EXPECT_TRUE(again == first);
 }
 
+// A mesh left in the file's bytes is refused where a built one is, in the
+// same words: an index that a narrower layout cannot hold, a coordinate that
+// does not fit at another scale.
+TEST(LargeOldMeshGroups, MeshesLeftInTheBytesAreRefusedInTheSameWords) {
+    KlasaQwz doc;
+    FillOld(doc, kOldVersions[1], 5);
+    doc.GetDefinition()->Faces[2][19999].indices[3] = 70000;  // three bytes, not two
+    std::vector<uint8_t> file;
+    {
+        Reports quiet;
+        ByteWriter out(file);
+        WriteVersion203(doc, out, TQWZSaveParams{});
+    }
+    const struct {
+        const char* what;
+        WriteFunction write;
+        float scale;
+        std::string named;
+    } cases[] = {
+        {"to 202", WriteVersion202, 100.0f, "siatka nr 3 (mesh 2): ściana 19999, indeks 70000 "},
+        {"at a scale too large", WriteVersion203, 1e6f, "siatka nr 1 (mesh 0): wierzchołek "},
+    };
+    for (const auto& c : cases) {
+        std::string words[2];
+        for (const bool lazy : {false, true}) {
+            KlasaQwz back;
+            back.MeshesOnDemand = lazy;
+            Reports quiet;
+            ASSERT_EQ(back.LoadBytes(file.data(), file.size()), 203);
+            back.VertexScale = c.scale;
+            std::vector<uint8_t> bytes;
+            ByteWriter out(bytes);
+            try {
+                c.write(back, out, TQWZSaveParams{});
+            } catch (const FormatError& e) {
+                words[lazy] = e.what();
+            }
+        }
+        EXPECT_EQ(words[1], words[0]) << c.what;
+        EXPECT_EQ(words[0].substr(0, c.named.size()), c.named) << c.what;
+    }
+}
+
 // Two meshes that do not fit, the 3rd and the 9th ("siatka nr 3" and
 // "siatka nr 9"): the 3rd is named every time, whichever is met first.
 TEST(LargeOldMeshGroups, TheFirstMeshThatDoesNotFitIsNamedAndTheBufferIsLeftAsItWas) {

@@ -10,6 +10,13 @@
 #include <algorithm>
 #include <filesystem>
 #include <vector>
+#ifndef _WIN32
+#include <csignal>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace qwz::platform {
 namespace {
@@ -44,6 +51,35 @@ TEST(OriginalFile, ReadsEveryByteOfSmallAndLargeFiles) {
         EXPECT_FALSE(original.Unchanged(reason));
     }
 }
+
+#ifndef _WIN32
+// A page past the end of a file that no view holds is none of the views'
+// business: touching it still ends the process as it would without them.
+TEST(FileViewDeathTest, AFaultOutsideEveryViewStillEndsTheProcess) {
+    test::TempDir dir;
+    const std::filesystem::path path = dir.write("scene.qwz", std::vector<uint8_t>(3 * 4096, 7));
+    OriginalFile original;
+    FileView view;
+    std::string reason;
+    ASSERT_TRUE(original.Open(path, reason)) << reason;
+    ASSERT_TRUE(original.See(view, reason)) << reason;  // the views are watched from now on
+    EXPECT_EXIT(
+        {
+            const int file = ::open(path.c_str(), O_RDONLY);
+            const auto* other = static_cast<const volatile uint8_t*>(
+                ::mmap(nullptr, 3 * 4096, PROT_READ, MAP_PRIVATE, file, 0));
+            ::ftruncate(::open(path.c_str(), O_WRONLY), 0);
+            std::exit(other[2 * 4096]);
+        },
+        [](int status) {
+            // Under AddressSanitizer its own handler reports the fault and
+            // exits with 1.
+            return (WIFSIGNALED(status) && WTERMSIG(status) == SIGBUS) ||
+                   (WIFEXITED(status) && WEXITSTATUS(status) == 1);
+        },
+        "");
+}
+#endif
 
 }  // namespace
 }  // namespace qwz::platform
