@@ -5,7 +5,6 @@
 #pragma once
 
 #include "model/PendingMeshes.h"
-#include "platform/LargeBuffer.h"
 #include "platform/Parallel.h"
 
 #include <algorithm>
@@ -57,11 +56,6 @@ public:
     }
     bool Bounds(size_t m, const std::vector<uint8_t>& named, uint32_t first, VertexBounds& bounds) const override {
         return build_.Bounds(places_[m], named, first, bounds);
-    }
-    void Release(size_t m) const override {
-        const MeshInFile& place = places_[m];
-        const uint8_t* end = place.indices + size_t(place.f) * 4 * build_.IndexWidth(place);
-        platform::ReleasePages(const_cast<uint8_t*>(place.vertices), size_t(end - place.vertices));
     }
 
 private:

@@ -15,11 +15,7 @@ std::function<void(size_t)> DocumentContent::MeshWritten() {
     // Each call touches only its own mesh's lists, so calls from several
     // threads at once are safe.
     return [def](size_t m) {
-        if (def->IsPending(m)) {
-            // Only its bytes in the loaded file are held.
-            def->Pending->Release(m);
-            return;
-        }
+        if (def->IsPending(m)) return;  // nothing of it is held
         vcV().swap(def->Vertices[m]);
         vcF().swap(def->Faces[m]);
     };

@@ -45,8 +45,7 @@ public:
     DefinicjaObiektuPtr GetDefinition();
     // What the mesh writers call with each mesh encoded: with
     // ReleaseMeshesWhenWritten, a call that empties that mesh's vertex and
-    // face lists, or for a mesh left in the file's bytes gives those back,
-    // and returns their memory; otherwise none.
+    // face lists and gives their memory back; otherwise none.
     std::function<void(size_t)> MeshWritten();
 };
 

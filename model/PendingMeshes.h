@@ -58,10 +58,6 @@ public:
     // coordinates stored; false otherwise: build the vertices and measure
     // those.
     virtual bool Bounds(size_t m, const std::vector<uint8_t>& named, uint32_t first, VertexBounds& bounds) const = 0;
-    // Gives the system back the memory of mesh m's bytes once they are used
-    // for the last time (the pages wholly inside them): they may read as
-    // anything afterwards.
-    virtual void Release(size_t m) const = 0;
 };
 
 // Lists lent to PendingMeshes::Build, one pair per thread at work. Each
