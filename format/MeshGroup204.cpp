@@ -180,12 +180,7 @@ void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out, const std::
     // The fields around the vertices and faces, with room left for them;
     // the meshes are encoded into that room in parallel, a batch at a time.
     MeshBatch batch;
-    uint64_t total = 0;
-    for (size_t i = 0; i < m; ++i) {
-        const uint32_t v = vertexCounts[i];
-        total += uint64_t(v) * kVertexSize + def.FaceCount(i) * (1 + 4 * uint64_t(IndexWidth(v)));
-    }
-    const size_t batchBytes = MeshBatchBytes(total);
+    const size_t batchBytes = MeshBatchBytes(MeshGroup204Size(def));
     out.i32(int32_t(m));
     for (size_t i = 0; i < m; ++i) {
         const uint32_t v = uint32_t(def.VertexCount(i));

@@ -55,10 +55,6 @@ uint32_t ReadCount(ByteReader& in, int width, const char* field) {
     }
 }
 
-// The flag of each face, and its four indices, W bytes each, in one pass
-// over the faces of mesh m. An index wider than its field makes the mesh
-// unwritable; with `badIndices`, every index not below the vertex count is
-// also noted there, for the debug output.
 [[noreturn]] void IndexDoesNotFit(const DefinicjaObiektu& def, size_t m, size_t f, uint32_t index, unsigned width) {
     Unwritable(MeshLabel(def, m) + ": ściana " + std::to_string(f) + ", indeks " + std::to_string(index) +
                " nie mieści się w " + std::to_string(width) + " bajtach");
@@ -74,6 +70,10 @@ inline void StoreIndex(uint8_t* p, uint32_t index, const DefinicjaObiektu& def, 
     le::Store(p, index, W);
 }
 
+// The flag of each face, and its four indices, W bytes each, in one pass
+// over the faces of mesh m. An index wider than its field makes the mesh
+// unwritable; with `badIndices`, every index not below the vertex count is
+// also noted there, for the debug output.
 template <unsigned W>
 void StoreFaces(uint8_t* flags, uint8_t* p, const DefinicjaObiektu& def, size_t m, const vcF& list,
                 uint32_t vertexCount, std::vector<uint32_t>* badIndices) {
@@ -131,11 +131,11 @@ void LoadFaces(const uint8_t* flags, const uint8_t* p, uint32_t count, vcF& face
     }
 }
 
-// Every int16 a vertex coordinate can hold, dequantised at one scale: a
-// file with many vertices looks them up instead of dividing each.
-// The coordinate each 16-bit value stands for, from -32768 on; `ordered`
-// when they never decrease and are all finite: then the smallest and
-// largest value stored give the smallest and largest coordinate read.
+// Every int16 a vertex coordinate can hold, dequantised at one scale, from
+// -32768 on: a file with many vertices looks them up instead of dividing
+// each. `ordered` when they never decrease and are all finite: then the
+// smallest and largest value stored give the smallest and largest
+// coordinate read.
 struct DequantiseTable {
     std::vector<float> values;
     bool ordered = false;
@@ -344,7 +344,6 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
         }
         if (encoded) encoded(m);
     };
-
 
     // The fields around the vertices and faces, with room left for them;
     // the meshes are encoded into that room in parallel, a batch at a time.

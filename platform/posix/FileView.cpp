@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <csignal>
-#include <mutex>
 #include <sys/mman.h>
 #include <unistd.h>
 
