@@ -74,6 +74,7 @@ void WriteFaces(uint8_t* flags, uint8_t* p, const CfaceF* faces, size_t count, u
 // Builds a mesh's lists from its place in the bytes; returns how many bytes
 // from its first vertex on it takes.
 struct Build204 {
+    static constexpr size_t kVertexBytes = kVertexSize;
     size_t operator()(const MeshInFile& place, vcV& vertices, vcF& faces) const {
         Vertices(place, vertices);
         const unsigned w = IndexWidth(place);

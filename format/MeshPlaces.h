@@ -27,9 +27,10 @@ struct MeshInFile {
 // Meshes left in the bytes being read (the document keeps them): `build`
 // makes one mesh's lists from its place, as the reader would have
 // (build(place, vertices, faces)), or its vertices alone
-// (build.Vertices(place, vertices)), tells the width of its face indices
-// in the file (build.IndexWidth(place)) and measures its vertices where it
-// can (build.Bounds, as PendingMeshes::Bounds).
+// (build.Vertices(place, vertices), the place's v vertices of
+// Builder::kVertexBytes each from place.vertices on), tells the width of its
+// face indices in the file (build.IndexWidth(place)) and measures its
+// vertices where it can (build.Bounds, as PendingMeshes::Bounds).
 template <class Builder>
 class PendingMeshesInFile final : public PendingMeshes {
 public:
@@ -46,9 +47,13 @@ public:
         faces.clear();
         build_(places_[m], vertices, faces);
     }
-    void BuildVertices(size_t m, vcV& vertices) const override {
+    using PendingMeshes::BuildVertices;
+    void BuildVertices(size_t m, uint32_t first, uint32_t count, vcV& vertices) const override {
         vertices.clear();
-        build_.Vertices(places_[m], vertices);
+        MeshInFile part = places_[m];
+        part.vertices += Builder::kVertexBytes * first;
+        part.v = count;
+        build_.Vertices(part, vertices);
     }
     bool Faces(size_t m, FacesInFile& faces) const override {
         faces = {places_[m].flags, places_[m].indices, build_.IndexWidth(places_[m])};

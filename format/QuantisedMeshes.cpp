@@ -142,6 +142,9 @@ struct DequantiseTable {
 };
 constexpr uint64_t kTableWorthIt = 65536;  // vertices at which the table pays for itself
 
+// Vertices built at a time for the writer, of a mesh left in the file's bytes.
+constexpr size_t kVertexPart = 4096;
+
 std::shared_ptr<const DequantiseTable> TableFor(float scale) {
     auto table = std::make_shared<DequantiseTable>();
     table->values.resize(65536);
@@ -156,6 +159,7 @@ std::shared_ptr<const DequantiseTable> TableFor(float scale) {
 // by the vertex scale; returns how many bytes from its first vertex on it
 // takes.
 struct QuantisedBuild {
+    static constexpr size_t kVertexBytes = 6;
     float scale;
     unsigned indexWidth;
     std::shared_ptr<const DequantiseTable> table;  // none for a file with few vertices
@@ -306,8 +310,10 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
         const bool requantised = carried && requantise && v <= layout.maxPerMesh &&
                                  def.FaceCount(m) <= layout.maxPerMesh &&
                                  requantise->Vertices(source->place(m), p);
+        // A mesh left in the file's bytes has its vertices built a part at
+        // a time below; any other is seen whole.
         std::optional<MeshView> mesh;
-        if (!requantised) mesh.emplace(def, m, scratch, carried);
+        if (!carried) mesh.emplace(def, m, scratch);
         const size_t faceCount = carried ? def.FaceCount(m) : mesh->faces().size();
         if (v > layout.maxPerMesh)
             Unwritable(MeshLabel(def, m) + ": " + std::to_string(v) + " wierzchołków, a " + InVersion(layout) +
@@ -316,10 +322,10 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
             Unwritable(MeshLabel(def, m) + ": " + std::to_string(faceCount) + " ścian, a " +
                        InVersion(layout) + " mieści najwyżej " + std::to_string(layout.maxPerMesh));
 
-        if (!requantised) {
-            const CpunktF* vertex = mesh->vertices().data();
-            for (size_t j = 0; j < v; ++j, p += 6) {
-                const float coords[3] = {vertex[j].x, vertex[j].y, vertex[j].z};
+        // Vertices `first` on, at `p`.
+        const auto quantise = [&](const CpunktF* vertex, size_t first, size_t count, uint8_t* p) {
+            for (size_t j = first; j < first + count; ++j, ++vertex, p += 6) {
+                const float coords[3] = {vertex->x, vertex->y, vertex->z};
                 for (int axis = 0; axis < 3; ++axis) {
                     const std::optional<int16_t> q = QuantiseInt16(coords[axis], scale);
                     if (!q)
@@ -328,6 +334,16 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
                                    " nie mieści się w 16 bitach");
                     le::Store16(p + 2 * axis, uint16_t(*q));
                 }
+            }
+        };
+        if (mesh) {
+            quantise(mesh->vertices().data(), 0, v, p);
+        } else if (!requantised) {
+            thread_local vcV part;
+            for (size_t first = 0; first < v; first += kVertexPart) {
+                const size_t count = std::min(kVertexPart, v - first);
+                def.Pending->BuildVertices(m, uint32_t(first), uint32_t(count), part);
+                quantise(part.data(), first, count, p + 6 * first);
             }
         }
 

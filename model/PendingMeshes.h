@@ -47,8 +47,10 @@ public:
     // Builds mesh m's lists into `vertices` and `faces`, emptied first. May
     // be called from several threads at once for different meshes.
     virtual void Build(size_t m, vcV& vertices, vcF& faces) const = 0;
-    // The same for the vertices alone.
-    virtual void BuildVertices(size_t m, vcV& vertices) const = 0;
+    // The same for the `count` vertices from `first` on alone (a part of a
+    // large mesh at a time holds a part of it).
+    virtual void BuildVertices(size_t m, uint32_t first, uint32_t count, vcV& vertices) const = 0;
+    void BuildVertices(size_t m, vcV& vertices) const { BuildVertices(m, 0, VertexCount(m), vertices); }
     // Where mesh m's faces lie, when the file holds them as FacesInFile
     // says; false otherwise.
     virtual bool Faces(size_t m, FacesInFile& faces) const = 0;

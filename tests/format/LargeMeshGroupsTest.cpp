@@ -353,6 +353,7 @@ TEST(LargeOldMeshGroups, MeshesLeftInTheBytesAreRefusedInTheSameWords) {
     KlasaQwz doc;
     FillOld(doc, kOldVersions[1], 5);
     doc.GetDefinition()->Faces[2][19999].indices[3] = 70000;  // three bytes, not two
+    doc.GetDefinition()->Vertices[2][19999].x = 327.0f;  // the one coordinate beyond 300
     std::vector<uint8_t> file;
     {
         Reports quiet;
@@ -367,6 +368,7 @@ TEST(LargeOldMeshGroups, MeshesLeftInTheBytesAreRefusedInTheSameWords) {
     } cases[] = {
         {"to 202", WriteVersion202, 100.0f, "siatka nr 3 (mesh 2): ściana 19999, indeks 70000 "},
         {"at a scale too large", WriteVersion203, 1e6f, "siatka nr 1 (mesh 0): wierzchołek "},
+        {"far into a mesh", WriteVersion203, 100.5f, "siatka nr 3 (mesh 2): wierzchołek 19999, X = 327 "},
     };
     for (const auto& c : cases) {
         std::string words[2];
