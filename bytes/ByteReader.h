@@ -13,7 +13,7 @@ namespace qwz {
 
 class ByteReader {
 public:
-    ByteReader(const uint8_t* data, size_t size) : begin_(data), p_(data), end_(data + size) {}
+    ByteReader(const uint8_t* data, size_t size) : begin_(data), p_(data), end_(data + size), behind_(data) {}
 
     size_t offset() const { return size_t(p_ - begin_); }
     size_t remaining() const { return size_t(end_ - p_); }
@@ -27,6 +27,14 @@ public:
     // The bytes [data, data + n) of this reader are decoded and never read again.
     void done(const uint8_t* data, size_t n) const {
         if (release_) release_(const_cast<uint8_t*>(data), n);
+    }
+    // Every byte before the cursor is done with (a walk that never comes
+    // back): done() for those it was not yet called on by this, once they
+    // make a piece worth giving back.
+    void doneBehind() {
+        if (!release_ || size_t(p_ - behind_) < kBehindPiece) return;
+        done(behind_, size_t(p_ - behind_));
+        behind_ = p_;
     }
 
     uint8_t u8(const char* field) { need(1, field); return *p_++; }
@@ -83,6 +91,8 @@ public:
     }
 
 private:
+    static constexpr size_t kBehindPiece = size_t(256) << 10;
+
     void need(size_t n, const char* field) const {
         if (remaining() < n) throw FormatError(FormatError::Kind::Truncated, offset(), field);
     }
@@ -97,6 +107,7 @@ private:
     const uint8_t* begin_;
     const uint8_t* p_;
     const uint8_t* end_;
+    const uint8_t* behind_;  // where doneBehind() got to
     Release release_ = nullptr;
 };
 

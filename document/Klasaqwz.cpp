@@ -53,13 +53,13 @@ uint8_t KlasaQwz::LoadBuffer(std::vector<uint8_t>&& bytes, int maxVersion) {
     return loaded;
 }
 
-uint8_t KlasaQwz::WalkBytes(const uint8_t* data, size_t size) {
+uint8_t KlasaQwz::WalkBytes(const uint8_t* data, size_t size, bool giveBack) {
     struct WalkOnlyWhile {
         KlasaQwz& doc;
         ~WalkOnlyWhile() { doc.WalkOnly = false; }
     } restore{*this};
     WalkOnly = true;
-    return LoadBytes(data, size);
+    return Read(data, size, 0, giveBack);
 }
 
 uint8_t KlasaQwz::LoadBytes(const uint8_t* data, size_t size, int maxVersion) {

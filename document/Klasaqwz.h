@@ -39,8 +39,10 @@ public:
     // vertex and face lists or the UV records: what it accepts, LoadBytes
     // loads. Returns the
     // version byte (0: no magic); a damaged file throws FormatError. The
-    // content left is for looking at, not for saving.
-    uint8_t WalkBytes(const uint8_t* data, size_t size);
+    // content left is for looking at, not for saving. `giveBack`: the bytes
+    // are not needed after the walk, and the pages walked past are given
+    // back as it goes (ReleasePages).
+    uint8_t WalkBytes(const uint8_t* data, size_t size, bool giveBack = false);
 
     // Encodes the document for `target` (its low 8 bits; 0 = the document's
     // own version, moved to the next writer when its layout cannot hold the

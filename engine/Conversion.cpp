@@ -117,7 +117,8 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
         options.verify = [&r](const uint8_t* back, size_t size, std::string& why) {
             KlasaQwz check;
             try {
-                if (check.WalkBytes(back, size) == r.toVersion) return true;
+                // The file read back is not needed after the walk.
+                if (check.WalkBytes(back, size, true) == r.toVersion) return true;
                 why = "zapisany plik nie daje się odczytać jako wersja " + std::to_string(r.toVersion);
             } catch (const std::bad_alloc&) {
                 why = "za mało pamięci, by sprawdzić zapisany plik";

@@ -131,6 +131,7 @@ void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in, bool build, bool on
         place.flags = in.take(place.f, "znaczniki ścian siatki");
         place.indices = in.take(size_t(place.f) * 4 * w, "indeksy ścian siatki");
         cost += uint64_t(place.v) + place.f;
+        if (!build) in.doneBehind();
     }
     if (!build) return;
 

@@ -431,6 +431,7 @@ void ReadQuantisedMeshes(DocumentContent& doc, ByteReader& in, const QuantisedMe
         place.flags = in.take(place.f, "flagi ścian");
         place.indices = in.take(4 * iw * size_t(place.f), "indeksy ścian");
         cost += uint64_t(place.v) + place.f;
+        if (doc.WalkOnly) in.doneBehind();
     }
     // The scratch list ends up holding the last mesh's flags, as when it is
     // filled mesh by mesh.
