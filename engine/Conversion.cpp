@@ -73,7 +73,7 @@ bool Decide(const ConversionRequest& request, const LoadResult& load, KlasaQwz& 
 // file's version, size and what it leaves out. Returns the loaded file's
 // buffer, whose memory the caller may use again.
 std::vector<uint8_t> Save(KlasaQwz& doc, const ConversionRequest& request, const platform::FilePart& part,
-                          ConversionOutcome& r) {
+                          const platform::FileView& view, ConversionOutcome& r) {
     uint64_t size = 0;
     // The version byte of the new file: a target below the oldest layout
     // written is written by its writer, while the document keeps the
@@ -83,6 +83,8 @@ std::vector<uint8_t> Save(KlasaQwz& doc, const ConversionRequest& request, const
         if (size < 4 && size + n >= 4) written = data[3 - size];
         size += n;
         part(data, n);
+        // A part handed over as it lies in the original is not read again.
+        view.LetGo(data, n);
     });
     r.toVersion = written;
     r.sizeAfter = size;
@@ -104,7 +106,7 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
     if (!request.write) {
         // The new file is made and counted, not kept; then what the
         // replacement would refuse before writing anything.
-        Save(doc, request, [](const uint8_t*, size_t) {}, r);
+        Save(doc, request, [](const uint8_t*, size_t) {}, view, r);
         if (!view.Intact()) throw OriginalCut{};
         if (!platform::CanReplace(original, options.backup, reason)) {
             Fail(r, reason);
@@ -130,7 +132,7 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
         // The view is let go once the file is made: the read-back then
         // takes pages the original's had.
         const platform::FileMaker make = [&](const platform::FilePart& part) {
-            std::vector<uint8_t> spare = Save(doc, request, part, r);
+            std::vector<uint8_t> spare = Save(doc, request, part, view, r);
             if (!view.Intact()) throw OriginalCut{};
             view.Reset();
             return spare;
@@ -193,6 +195,13 @@ void Convert(const std::filesystem::path& path, const ConversionRequest& request
     LoadResult load;
     if (seen) {
         load = LoadQwzView(view.data(), view.size(), doc);
+        // The load walked the whole file; each mesh left in it is read
+        // again once to be measured and once to be written, and a view read
+        // piece by piece gives it back after each.
+        view.LetGo(view.data(), view.size());
+        doc.GetDefinition()->PendingBytesRead = [&view](const uint8_t* bytes, size_t size) {
+            view.LetGo(bytes, size);
+        };
     } else {
         std::vector<uint8_t> bytes;
         if (!original.Read(bytes, reason)) {

@@ -62,6 +62,11 @@ public:
     bool Bounds(size_t m, const std::vector<uint8_t>& named, uint32_t first, VertexBounds& bounds) const override {
         return build_.Bounds(places_[m], named, first, bounds);
     }
+    std::pair<const uint8_t*, size_t> Bytes(size_t m) const override {
+        const MeshInFile& p = places_[m];
+        const uint8_t* end = p.indices + size_t(p.f) * 4 * build_.IndexWidth(p);
+        return {p.vertices, size_t(end - p.vertices)};
+    }
 
 private:
     std::vector<MeshInFile> places_;
@@ -84,7 +89,7 @@ constexpr size_t kMeshBatchBytes = size_t(8) << 20;
 // The batch for meshes of `total` bytes in all: an eighth of them, from 1 MB
 // up to kMeshBatchBytes, so that a small file is not held whole either.
 inline size_t MeshBatchBytes(uint64_t total) {
-    return size_t(std::clamp<uint64_t>(total / 8, uint64_t(1) << 20, kMeshBatchBytes));
+    return size_t(std::clamp<uint64_t>(total / 8, uint64_t(1) << 18, kMeshBatchBytes));
 }
 
 // Runs encode(m) in parallel for the meshes laid out since the last call,

@@ -10,6 +10,7 @@
 
 #include <boost/shared_ptr.hpp>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,6 +61,11 @@ public:
     // mesh's lists above are then empty and come from here, through
     // MeshView. Its bytes belong to the document that loaded it.
     std::shared_ptr<const PendingMeshes> Pending;
+    // Told the bytes of a mesh left in the file's bytes each time they are
+    // not read again for the moment (once it is measured, once it is
+    // written), from any thread: whoever holds the file's bytes may give
+    // their memory back. Empty: nothing is told.
+    std::function<void(const uint8_t* bytes, size_t size)> PendingBytesRead;
     std::vector<vcPoly> Polys;   // per polyline name
     std::vector<vcCircle> Circles;
     std::vector<vcLine> Lines;
@@ -102,6 +108,13 @@ public:
     bool IsPending(size_t m) const { return Pending && m < Pending->Count(); }
     size_t VertexCount(size_t m) const { return IsPending(m) ? Pending->VertexCount(m) : Vertices[m].size(); }
     size_t FaceCount(size_t m) const { return IsPending(m) ? Pending->FaceCount(m) : Faces[m].size(); }
+    // Tells PendingBytesRead that mesh m's bytes are read for the moment,
+    // when the mesh is left in them.
+    void PendingMeshRead(size_t m) const {
+        if (!PendingBytesRead || !IsPending(m)) return;
+        const auto [bytes, size] = Pending->Bytes(m);
+        PendingBytesRead(bytes, size);
+    }
     // Appends a mesh named `name` with attribute -1 and no vertices or faces.
     void AddMesh(const std::string& name);
 

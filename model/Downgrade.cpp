@@ -238,6 +238,7 @@ std::vector<MeshMeasure> MeasureMeshes(const DefinicjaObiektu& def, bool vertice
             FacesInFile inFile;
             if (def.IsPending(m) && def.Pending->Faces(m, inFile)) {
                 measure = MeasureLeftInFile(def, m, inFile, vertices, scratch);
+                def.PendingMeshRead(m);
                 return;
             }
             const MeshView mesh(def, m, scratch);
@@ -245,6 +246,7 @@ std::vector<MeshMeasure> MeasureMeshes(const DefinicjaObiektu& def, bool vertice
             measure.hasFace = !mesh.faces().empty();
             if (measure.hasFace) measure.firstCorner = def.Corner(mesh.vertices(), mesh.faces().front(), 0);
             if (vertices) measure.vertices = MeasureVertices(mesh.vertices());
+            def.PendingMeshRead(m);
         } else if (m < withFaces) {
             measure.corners = MeasureCorners(def, none, def.Faces[m]);
             measure.hasFace = !def.Faces[m].empty();

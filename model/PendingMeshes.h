@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace qwz {
@@ -60,6 +61,9 @@ public:
     // coordinates stored; false otherwise: build the vertices and measure
     // those.
     virtual bool Bounds(size_t m, const std::vector<uint8_t>& named, uint32_t first, VertexBounds& bounds) const = 0;
+    // The bytes mesh m lies in, from its first vertex to its last face
+    // index.
+    virtual std::pair<const uint8_t*, size_t> Bytes(size_t m) const = 0;
 };
 
 // Lists lent to PendingMeshes::Build, one pair per thread at work. Each

@@ -52,11 +52,13 @@ uint64_t ContentHash::Block::Digest() const {
 
 void ContentHash::Chain(uint64_t blockDigest) { chain_ = Rotate(chain_ ^ Mix(0, blockDigest), 29) * kPrime1 + kPrime2; }
 
-void ContentHash::Add(const uint8_t* data, size_t size) { Add(data, size, false); }
+void ContentHash::Add(const uint8_t* data, size_t size) { Add(data, size, false, {}); }
 
-void ContentHash::AddOnEveryCore(const uint8_t* data, size_t size) { Add(data, size, true); }
+void ContentHash::AddOnEveryCore(const uint8_t* data, size_t size, const Digested& digested) {
+    Add(data, size, true, digested);
+}
 
-void ContentHash::Add(const uint8_t* data, size_t size, bool everyCore) {
+void ContentHash::Add(const uint8_t* data, size_t size, bool everyCore, const Digested& digested) {
     size_ += size;
     while (size > 0) {
         const size_t whole = everyCore && block_.filled == 0 ? size / kBlock : 0;
@@ -66,6 +68,7 @@ void ContentHash::Add(const uint8_t* data, size_t size, bool everyCore) {
                 Block block;
                 block.Add(data + b * kBlock, kBlock);
                 digests[b] = block.Digest();
+                if (digested) digested(data + b * kBlock, kBlock);
             });
             for (uint64_t digest : digests) Chain(digest);
             data += whole * kBlock;
@@ -74,6 +77,7 @@ void ContentHash::Add(const uint8_t* data, size_t size, bool everyCore) {
         }
         const size_t take = std::min(size, kBlock - block_.filled);
         block_.Add(data, take);
+        if (digested) digested(data, take);
         data += take;
         size -= take;
         if (block_.filled == kBlock) {

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 namespace qwz::platform {
 
@@ -16,9 +17,14 @@ class ContentHash {
 public:
     static constexpr size_t kBlock = size_t(1) << 20;
 
+    // What is told of each piece of the bytes once it is digested.
+    using Digested = std::function<void(const uint8_t* data, size_t size)>;
+
     void Add(const uint8_t* data, size_t size);
-    // Add, with the whole blocks among the bytes digested on every core.
-    void AddOnEveryCore(const uint8_t* data, size_t size);
+    // Add, with the whole blocks among the bytes digested on every core;
+    // `digested`, when given, is told of each piece once it is digested,
+    // from any core and in any order.
+    void AddOnEveryCore(const uint8_t* data, size_t size, const Digested& digested = {});
     // The digest of everything added so far, and how many bytes that was.
     uint64_t Value() const;
     uint64_t Size() const { return size_; }
@@ -35,7 +41,7 @@ private:
         uint64_t Digest() const;
     };
 
-    void Add(const uint8_t* data, size_t size, bool everyCore);
+    void Add(const uint8_t* data, size_t size, bool everyCore, const Digested& digested);
     void Chain(uint64_t blockDigest);
 
     Block block_;

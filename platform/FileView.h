@@ -29,6 +29,20 @@ public:
     bool Intact() const;
     // Ends the view (nothing is seen any more).
     void Reset();
+    // Gives back the pages that lie wholly inside [from, from + size) of a
+    // view read piece by piece: what is read there again comes back from
+    // the system's cache. Nothing for a view brought in whole, or for a
+    // range outside the view.
+    void LetGo(const uint8_t* from, size_t size) const;
+
+    // A file from this size on is brought in whole as it is first seen and
+    // keeps its pages until the view ends: a conversion reads it once to
+    // load, once to measure and once to write, and fetching its pages again
+    // for each would cost about a tenth of the conversion's time. A smaller
+    // file's pages come in as they are read and go again with LetGo: it is
+    // then held a piece at a time, and the conversion's memory stays near
+    // the process's own, where the whole file would be more than that.
+    static constexpr size_t kBroughtWhole = size_t(64) << 20;
 
     // Sees the first `size` bytes (more than 0) of the open file `fd`
     // (POSIX) in place. False when the system cannot: the file is then
@@ -39,6 +53,7 @@ private:
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;
     bool cut_ = false;  // a view ended after it was found cut
+    bool whole_ = false;  // brought in whole (kBroughtWhole)
     int guard_ = -1;  // which of the watched ranges is this view's
 };
 

@@ -1,5 +1,6 @@
 #include "platform/FileView.h"
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <sys/mman.h>
@@ -77,8 +78,10 @@ bool FileView::Map(intptr_t fd, size_t size) {
     for (bool no = false; slot < kGuarded; ++slot, no = false)
         if (guarded[slot].taken.compare_exchange_strong(no, true)) break;
     if (slot == kGuarded) return false;  // as many views as are watched: read instead
-    // Every page at once: one call instead of a fault per few pages.
-    void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, int(fd), 0);
+    // Brought in whole: every page at once, one call instead of a fault per
+    // few pages. Else the pages come in as they are read.
+    const bool whole = size >= kBroughtWhole;
+    void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | (whole ? MAP_POPULATE : 0), int(fd), 0);
     if (base == MAP_FAILED) {
         guarded[slot].taken.store(false);
         return false;
@@ -90,12 +93,25 @@ bool FileView::Map(intptr_t fd, size_t size) {
     g.begin.store(begin, std::memory_order_release);
     data_ = static_cast<const uint8_t*>(base);
     size_ = size;
+    whole_ = whole;
     guard_ = slot;
     return true;
 }
 
 bool FileView::Intact() const {
     return !cut_ && (guard_ < 0 || !guarded[guard_].cut.load(std::memory_order_acquire));
+}
+
+void FileView::LetGo(const uint8_t* from, size_t size) const {
+    if (!data_ || whole_ || from < data_ || from >= data_ + size_) return;
+    const uintptr_t end = uintptr_t(from) + std::min(size, size_t(data_ + size_ - from));
+    const uintptr_t first = (uintptr_t(from) + pageSize - 1) & ~(pageSize - 1);
+    // The view's last page holds the file's end: it goes too.
+    const uintptr_t last = end == uintptr_t(data_ + size_) ? (end + pageSize - 1) & ~(pageSize - 1)
+                                                            : end & ~(pageSize - 1);
+    // A read-only view holds no page of its own: read again, a page comes
+    // from the file (or, past a cut, is zeros once more).
+    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
 }
 
 void FileView::Reset() {

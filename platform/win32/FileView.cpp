@@ -8,5 +8,6 @@ namespace qwz::platform {
 bool FileView::Map(intptr_t, size_t) { return false; }
 bool FileView::Intact() const { return !cut_; }
 void FileView::Reset() {}
+void FileView::LetGo(const uint8_t*, size_t) const {}
 
 }  // namespace qwz::platform

@@ -1,22 +1,35 @@
 // The digest that holds a file read back against what was written: the same
 // however the stream is cut into parts and whether whole blocks are digested
-// on several cores, different for any changed byte or length.
+// on several cores (each byte then told digested once), different for any
+// changed byte or length.
 #include "platform/ContentHash.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <mutex>
 #include <set>
 #include <vector>
 
 namespace qwz::platform {
 namespace {
 
+// On every core, each byte must be told digested exactly once.
 uint64_t Digest(const std::vector<uint8_t>& bytes, size_t part, bool everyCore = false) {
     ContentHash hash;
+    std::vector<uint8_t> told(bytes.size());
+    std::mutex mutex;
+    const auto digested = [&](const uint8_t* data, size_t n) {
+        std::lock_guard<std::mutex> lock(mutex);
+        for (size_t i = size_t(data - bytes.data()); i < size_t(data - bytes.data()) + n; ++i) ++told[i];
+    };
     for (size_t at = 0; at < bytes.size(); at += part) {
         const size_t n = std::min(part, bytes.size() - at);
-        if (everyCore) hash.AddOnEveryCore(bytes.data() + at, n);
+        if (everyCore) hash.AddOnEveryCore(bytes.data() + at, n, digested);
         else hash.Add(bytes.data() + at, n);
+    }
+    if (everyCore) {
+        EXPECT_EQ(std::count(told.begin(), told.end(), 1), std::ptrdiff_t(bytes.size())) << "parts of " << part;
     }
     return hash.Value();
 }

@@ -1,7 +1,8 @@
 // The original is read whole, a large one in two halves at once: every byte
 // must land where it belongs, the halves' seam included. Or it is seen in
-// place: the same bytes, and a file cut short meanwhile reads as zeros past
-// its new end, is said to be cut, and does not stop the process.
+// place: the same bytes, also once given back, and a file cut short
+// meanwhile reads as zeros past its new end, is said to be cut, and does
+// not stop the process.
 #include "platform/OriginalFile.h"
 #include "support/TempDir.h"
 
@@ -22,7 +23,7 @@ namespace qwz::platform {
 namespace {
 
 TEST(OriginalFile, ReadsEveryByteOfSmallAndLargeFiles) {
-    for (size_t size : {size_t(0), size_t(5000), (size_t(70) << 20) + 12345}) {
+    for (size_t size : {size_t(0), size_t(5000), (size_t(3) << 20) + 7, (size_t(70) << 20) + 12345}) {
         SCOPED_TRACE(size);
         test::TempDir dir;
         std::vector<uint8_t> bytes(size);
@@ -41,10 +42,21 @@ TEST(OriginalFile, ReadsEveryByteOfSmallAndLargeFiles) {
         ASSERT_TRUE(original.See(view, reason)) << reason;
         if (view.empty()) continue;  // not seen in place here: read, as above
         EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), view.data(), view.data() + view.size()));
+        // Pages given back come again with the same bytes; a range outside
+        // the view gives back nothing.
+        view.LetGo(view.data() + size / 4 + 100, size / 2);
+        view.LetGo(bytes.data(), bytes.size());
+        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), view.data(), view.data() + view.size()));
         std::filesystem::resize_file(path, size / 3);
-        uint64_t past = 0;
-        for (size_t i = size / 3; i < size; i += 512) past += view.data()[i];  // zeros past the end
-        EXPECT_EQ(past, 0u);
+        const auto pastTheEnd = [&] {
+            uint64_t past = 0;
+            for (size_t i = size / 3; i < size; i += 512) past += view.data()[i];
+            return past;
+        };
+        EXPECT_EQ(pastTheEnd(), 0u);  // zeros past the end
+        view.LetGo(view.data(), view.size());
+        EXPECT_EQ(pastTheEnd(), 0u);  // and again once given back
+        EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + long(size / 3 / 4096 * 4096), view.data()));
         EXPECT_FALSE(view.Intact());
         view.Reset();
         EXPECT_FALSE(view.Intact());  // the verdict outlives the view
