@@ -92,11 +92,11 @@ void StoreFaces(uint8_t* flags, uint8_t* p, const DefinicjaObiektu& def, size_t 
 }
 
 // The same for the indices of `count` faces as the file holds them, `From`
-// bytes each (the flags are copied by the caller): what StoreFaces writes
-// for the faces built from them.
+// bytes each (the flags are copied by the caller), the first of them face
+// `first` of the mesh: what StoreFaces writes for the faces built from them.
 template <unsigned From, unsigned W>
-void StoreFacesFromFile(uint8_t* p, const uint8_t* indices, size_t count, const DefinicjaObiektu& def, size_t m,
-                        uint32_t vertexCount, std::vector<uint32_t>* badIndices) {
+void StoreFacesFromFile(uint8_t* p, const uint8_t* indices, size_t count, size_t first, const DefinicjaObiektu& def,
+                        size_t m, uint32_t vertexCount, std::vector<uint32_t>* badIndices) {
     if constexpr (From == W) {
         std::memcpy(p, indices, 4 * W * count);
         if (badIndices)
@@ -107,17 +107,17 @@ void StoreFacesFromFile(uint8_t* p, const uint8_t* indices, size_t count, const 
     }
     for (size_t f = 0; f < count; ++f)
         for (int k = 0; k < 4; ++k, indices += From, p += W)
-            StoreIndex<W>(p, le::Load(indices, From), def, m, f, vertexCount, badIndices);
+            StoreIndex<W>(p, le::Load(indices, From), def, m, first + f, vertexCount, badIndices);
 }
 
 template <unsigned W>
-void StoreFacesFromFile(uint8_t* p, const FacesInFile& faces, size_t count, const DefinicjaObiektu& def, size_t m,
-                        uint32_t vertexCount, std::vector<uint32_t>* badIndices) {
-    switch (faces.indexWidth) {
-    case 1: return StoreFacesFromFile<1, W>(p, faces.indices, count, def, m, vertexCount, badIndices);
-    case 2: return StoreFacesFromFile<2, W>(p, faces.indices, count, def, m, vertexCount, badIndices);
-    case 3: return StoreFacesFromFile<3, W>(p, faces.indices, count, def, m, vertexCount, badIndices);
-    default: return StoreFacesFromFile<4, W>(p, faces.indices, count, def, m, vertexCount, badIndices);
+void StoreFacesFromFile(uint8_t* p, const uint8_t* indices, unsigned width, size_t count, size_t first,
+                        const DefinicjaObiektu& def, size_t m, uint32_t vertexCount, std::vector<uint32_t>* badIndices) {
+    switch (width) {
+    case 1: return StoreFacesFromFile<1, W>(p, indices, count, first, def, m, vertexCount, badIndices);
+    case 2: return StoreFacesFromFile<2, W>(p, indices, count, first, def, m, vertexCount, badIndices);
+    case 3: return StoreFacesFromFile<3, W>(p, indices, count, first, def, m, vertexCount, badIndices);
+    default: return StoreFacesFromFile<4, W>(p, indices, count, first, def, m, vertexCount, badIndices);
     }
 }
 
@@ -142,8 +142,10 @@ struct DequantiseTable {
 };
 constexpr uint64_t kTableWorthIt = 65536;  // vertices at which the table pays for itself
 
-// Vertices built at a time for the writer, of a mesh left in the file's bytes.
+// Vertices built, and faces written, at a time by the writer, of a mesh left
+// in the file's bytes.
 constexpr size_t kVertexPart = 4096;
+constexpr size_t kFacePart = 16384;
 
 std::shared_ptr<const DequantiseTable> TableFor(float scale) {
     auto table = std::make_shared<DequantiseTable>();
@@ -350,9 +352,26 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
         uint8_t* flags = out.at(places[m].flags);
         std::vector<uint32_t>* bad = layout.reportBadIndices ? &badIndices[m] : nullptr;
         if (carried) {
+            // The mesh's bytes in the file are read here for the last time:
+            // they are told read as the write gets past them, a part at a
+            // time, so that a file held a piece at a time holds a part of
+            // the mesh rather than all of it beside its room here.
+            const uint8_t* told = def.Pending->Bytes(m).first;
+            const auto readUpTo = [&](const uint8_t* end) {
+                if (def.PendingBytesRead) def.PendingBytesRead(told, size_t(end - told));
+                told = end;
+            };
+            readUpTo(inFile.flags);  // the vertices
             std::memcpy(flags, inFile.flags, faceCount);
-            if (iw == 3) StoreFacesFromFile<3>(flags + faceCount, inFile, faceCount, def, m, uint32_t(v), bad);
-            else StoreFacesFromFile<2>(flags + faceCount, inFile, faceCount, def, m, uint32_t(v), bad);
+            const unsigned from = inFile.indexWidth;
+            for (size_t first = 0; first < faceCount; first += kFacePart) {
+                const size_t n = std::min(kFacePart, faceCount - first);
+                const uint8_t* indices = inFile.indices + 4 * from * first;
+                uint8_t* to = flags + faceCount + 4 * iw * first;
+                if (iw == 3) StoreFacesFromFile<3>(to, indices, from, n, first, def, m, uint32_t(v), bad);
+                else StoreFacesFromFile<2>(to, indices, from, n, first, def, m, uint32_t(v), bad);
+                readUpTo(indices + 4 * from * n);
+            }
         } else if (iw == 3) {
             StoreFaces<3>(flags, flags + faceCount, def, m, mesh->faces(), uint32_t(v), bad);
         } else {
