@@ -29,7 +29,9 @@ struct ReplaceOptions {
     // Checks the file's bytes once they have been read back from the
     // temporary file and found equal to what was written (it is handed the
     // copy in memory, or for a made file the bytes read back, or seen in
-    // place); returns false with a reason to stop.
+    // place); returns false with a reason to stop. A made file's bytes are
+    // not read after the check, which may give their pages back; the copy
+    // in memory is the caller's and stays as it is.
     std::function<bool(const uint8_t* written, size_t size, std::string& reason)> verify;
     // Largest single write; tests make it small to get several writes.
     // Writes of 1 and 2 MB were measured at a quarter of the speed of 4 MB
