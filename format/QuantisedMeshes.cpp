@@ -324,9 +324,9 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
             Unwritable(MeshLabel(def, m) + ": " + std::to_string(faceCount) + " ścian, a " +
                        InVersion(layout) + " mieści najwyżej " + std::to_string(layout.maxPerMesh));
 
-        // Vertices `first` on, at `p`.
-        const auto quantise = [&](const CpunktF* vertex, size_t first, size_t count, uint8_t* p) {
-            for (size_t j = first; j < first + count; ++j, ++vertex, p += 6) {
+        // Vertices `first` on, at `to`.
+        const auto quantise = [&](const CpunktF* vertex, size_t first, size_t count, uint8_t* to) {
+            for (size_t j = first; j < first + count; ++j, ++vertex, to += 6) {
                 const float coords[3] = {vertex->x, vertex->y, vertex->z};
                 for (int axis = 0; axis < 3; ++axis) {
                     const std::optional<int16_t> q = QuantiseInt16(coords[axis], scale);
@@ -334,7 +334,7 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
                         Unwritable(MeshLabel(def, m) + ": wierzchołek " + std::to_string(j) + ", " +
                                    axisNames[axis] + " = " + Number(coords[axis]) + " przy skali " + Number(scale) +
                                    " nie mieści się w 16 bitach");
-                    le::Store16(p + 2 * axis, uint16_t(*q));
+                    le::Store16(to + 2 * axis, uint16_t(*q));
                 }
             }
         };
