@@ -27,10 +27,11 @@ help_of() {
 
 # The lines of a help text, each after the name of the part it belongs to
 # and a tab: "usage", "options", "commands", "arguments", "exit", "text"
-# (a paragraph of its own) or "title" (the first line).
+# (a paragraph of its own) or "title" (the first paragraph, which a narrow
+# help wraps over several lines).
 parts() {
   awk '
-    NR == 1 { print "title\t" $0; next }
+    NR == 1 { part = "title" }
     /^$/ { part = ""; next }
     /^[^ ]/ {
       head = $0; sub(/:.*/, "", head)
@@ -84,7 +85,7 @@ esc() { sed 's/\\/\\e/g; s/-/\\-/g'; }
 terms() { awk '/^  [^ ]/ { s = substr($0, 3); g = index(s, "  "); print (g ? substr(s, 1, g - 1) : s) }'; }
 
 main_help=$(help_of --help)
-first=$(printf '%s\n' "$main_help" | head -n 1)
+first=$(printf '%s\n' "$main_help" | part title | tr '\n' ' ' | sed 's/ $//')
 summary=${first#* — }
 [ "$summary" != "$first" ] || summary=${first#*: }
 commands=$(printf '%s\n' "$main_help" | part commands | terms | awk '/^[a-z][a-z-]*$/')
@@ -99,7 +100,8 @@ synopsis() {
   for command in $commands; do
     local help options
     help=$(help_of "$command" --help)
-    options=$(printf '%s\n' "$help" | part options | terms | grep -v -- '--help$' | sed 's/.*/[&]/' | tr '\n' ' ')
+    options=$(printf '%s\n' "$help" | part options | terms | { grep -v -- '--help$' || true; } |
+      sed 's/.*/[&]/' | tr '\n' ' ')
     line=$(printf '%s\n' "$help" | part usage | head -n 1)
     line=${line#*: }
     line=${line/\[OPCJE\] /$options}
@@ -115,10 +117,13 @@ command_sections() {
     local help
     help=$(help_of "$command" --help)
     echo ".SS \"$name $command\""
-    printf '%s\n' "$help" | head -n 1 | to_roff
+    printf '%s\n' "$help" | part title | to_roff
     printf '%s\n' "$help" | part usage | to_roff
     printf '%s\n' "$help" | part arguments | to_roff
-    printf '%s\n' "$help" | part options | grep -v -- '--help  ' | to_roff
+    local options
+    options=$(printf '%s\n' "$help" | part options | { grep -v -- '--help  ' || true; })
+    # a heading only above options other than the help's own
+    if printf '%s\n' "$options" | grep -q '^  '; then printf '%s\n' "$options" | to_roff; fi
     printf '%s\n' "$help" | part text | to_roff
   done
 }
