@@ -3,6 +3,7 @@
 #include "RunProgram.h"
 #include "SceneFile.h"
 #include "cli/Text.h"
+#include "cli/TextWidth.h"
 #include "engine/BackupName.h"
 #include "support/TempDir.h"
 
@@ -142,10 +143,24 @@ TEST(Tool, UsageErrorsExitWithTwoAndSayWhyInPolish) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("Użycie: qwz convert"), std::string::npos) << help.out;
     EXPECT_NE(help.out.find("--dry-run"), std::string::npos);
-    for (const char* says : {"Wersja docelowa: 202, 203 albo 204\n", "--drop RODZAJ[,RODZAJ...] ",
-                             "po przecinku: lines (linie), polylines (polilinie), arcs (łuki), circles (okręgi i "
-                             "światła), uv, zones (strefy skalowania), other (inne dane dodatkowe)\n"})
+    for (const char* says : {"Wersja docelowa: 202, 203 albo 204\n", "--drop RODZAJ[,RODZAJ...] "})
         EXPECT_NE(help.out.find(says), std::string::npos) << says;
+    // Not a terminal: wrapped to 80 columns, each continued line under the
+    // start of its description, the words in their order.
+    std::string joined;
+    for (const std::string& line : Lines(help.out)) {
+        EXPECT_LE(qwz::cli::DisplayWidth(line), 80u) << line;
+        joined += (line.rfind(std::string(34, ' '), 0) == 0 ? " " + line.substr(34) : "\n" + line);
+    }
+    EXPECT_NE(joined.find("po przecinku: lines (linie), polylines (polilinie), arcs (łuki), circles (okręgi i "
+                          "światła), uv, zones (strefy skalowania), other (inne dane dodatkowe)\n"),
+              std::string::npos)
+        << help.out;
+    EXPECT_NE(joined.find("\n  ŚCIEŻKI ...                     Pliki QWZ i foldery\n"), std::string::npos)
+        << "aligned by columns, not bytes";
+    ProgramResult named = Qwz({"help", "convert"});
+    EXPECT_EQ(named.exitCode, 0);
+    EXPECT_EQ(named.out, help.out) << "qwz help COMMAND is COMMAND --help";
 }
 
 TEST(Tool, ConvertsFoldersAndDescendsOnlyWhenAsked) {
@@ -311,9 +326,9 @@ TEST(Tool, EveryCommandWalksFoldersAndSaysWhenOneHoldsNoQwzFile) {
         args.push_back(PathToUtf8(root));
         ProgramResult flat = Qwz(args);
         EXPECT_EQ(flat.exitCode, 1);
-        EXPECT_NE(flat.out.find("folder nie zawiera plików *.qwz (podfoldery przeszukuje opcja --recursive)\n"),
+        EXPECT_NE(flat.err.find("folder nie zawiera plików *.qwz (podfoldery przeszukuje opcja --recursive)\n"),
                   std::string::npos)
-            << flat.out;
+            << flat.err;
 
         args.insert(args.begin() + 1, {"--recursive", "--json"});
         args.push_back(PathToUtf8(empty));
@@ -371,10 +386,10 @@ TEST(Tool, RestorePutsTheKeptOriginalsOfATreeBack) {
               (std::vector<std::string>{
                   "pominięty: " + PathToUtf8(plain) + " — brak kopii zapasowej \"" +
                       PathToUtf8(BackupPath(plain)) + "\"",
-                  "błąd: " + PathToUtf8(missing) + " — nie ma takiego pliku ani jego kopii zapasowej \"" +
-                      PathToUtf8(BackupPath(missing)) + "\"",
                   "pominięty: " + PathToUtf8(root) + " — folder nie zawiera kopii zapasowych *_org.qwz",
                   "Pliki: 3; przywrócone 0, pominięte 2, błędy 1"}));
+    EXPECT_EQ(named.err, "błąd: " + PathToUtf8(missing) + " — nie ma takiego pliku ani jego kopii zapasowej \"" +
+                             PathToUtf8(BackupPath(missing)) + "\"\n");
 }
 
 TEST(Tool, DamagedFileFailsAloneAndIsNamedWithItsReason) {
@@ -390,18 +405,21 @@ TEST(Tool, DamagedFileFailsAloneAndIsNamedWithItsReason) {
 
     ProgramResult r = Qwz({"convert", "--to", "203", PathToUtf8(root), PathToUtf8(missing)});
     EXPECT_EQ(r.exitCode, 1);
+    // Results on standard output, failures on standard error, each in order.
     std::vector<std::string> lines = Lines(r.out);
-    ASSERT_EQ(lines.size(), 6u) << r.out;
+    ASSERT_EQ(lines.size(), 3u) << r.out;
     EXPECT_EQ(lines[0].rfind("przekonwertowany: " + PathToUtf8(good1), 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1].rfind("przekonwertowany: " + PathToUtf8(good2), 0), 0u) << lines[1];
+    EXPECT_EQ(lines[2], "Pliki: 5; przekonwertowane 2, pominięte 0, błędy 3");
+    std::vector<std::string> errors = Lines(r.err);
+    ASSERT_EQ(errors.size(), 3u) << r.err;
     const std::string badLine = "błąd: " + PathToUtf8(bad) + " — ";
-    ASSERT_EQ(lines[1].rfind(badLine, 0), 0u) << lines[1];
-    EXPECT_GT(lines[1].size(), badLine.size() + 5) << "no reason given";
+    ASSERT_EQ(errors[0].rfind(badLine, 0), 0u) << errors[0];
+    EXPECT_GT(errors[0].size(), badLine.size() + 5) << "no reason given";
     const std::string junkLine = "błąd: " + PathToUtf8(junk) + " — ";
-    EXPECT_EQ(lines[2].rfind(junkLine, 0), 0u) << lines[2];
-    EXPECT_GT(lines[2].size(), junkLine.size() + 5) << "no reason given";
-    EXPECT_EQ(lines[3].rfind("przekonwertowany: " + PathToUtf8(good2), 0), 0u) << lines[3];
-    EXPECT_EQ(lines[4], "błąd: " + PathToUtf8(missing) + " — nie ma takiego pliku ani folderu");
-    EXPECT_EQ(lines[5], "Pliki: 5; przekonwertowane 2, pominięte 0, błędy 3");
+    EXPECT_EQ(errors[1].rfind(junkLine, 0), 0u) << errors[1];
+    EXPECT_GT(errors[1].size(), junkLine.size() + 5) << "no reason given";
+    EXPECT_EQ(errors[2], "błąd: " + PathToUtf8(missing) + " — nie ma takiego pliku ani folderu");
     EXPECT_EQ(VersionByte(good1), 203);
     EXPECT_EQ(VersionByte(good2), 203);
     EXPECT_EQ(TempDir::read(bad), damaged);
