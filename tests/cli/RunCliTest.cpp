@@ -187,5 +187,73 @@ TEST(RunCli, NoMemoryForAFileIsItsReasonAndTheRunGoesOn) {
     }
 }
 
+// Each file's result is written as soon as it is done, so a stop that the
+// written lines bring about (here the console reports a signal from the
+// second write on, or refuses the second write) comes after exactly those
+// files: no further file is started, the summary says what was done, and
+// the exit code says why the run ended.
+TEST(RunCli, ResultsAreWrittenAsFilesFinishAndAStopStartsNoFurtherFile) {
+    struct Row {
+        std::vector<std::string> args;  // before the folder
+        size_t stopAfter, outFailsAfter;
+        int exitCode;
+        size_t resultLines;   // per-file lines on standard output
+        const char* summary;  // its start, or the last JSON line's
+        const char* err;
+    };
+    const Row rows[] = {
+        {{"convert", "--to", "203", "-j", "1"}, 2, 0, 130, 2, "Pliki: 2; przekonwertowane 2, pominięte 0, błędy 0",
+         "qwz: przerwano (SIGINT) — rozpoczęte pliki dokończono, nierozpoczęte: 4\n"},
+        {{"convert", "--to", "203", "-j", "1", "--json-lines"}, 2, 0, 130, 2,
+         R"({"format":1,"dry_run":false,"target":203,"summary":{"files":2,"converted":2,"skipped":0,"failed":0},)"
+         R"("interrupted":true,"not_started":4})",
+         "qwz: przerwano (SIGINT) — rozpoczęte pliki dokończono, nierozpoczęte: 4\n"},
+        {{"convert", "--to", "203", "-j", "1"}, 0, 1, 3, 1, "",
+         "qwz: nie można zapisać wyniku na standardowe wyjście: brak miejsca na dysku\n"},
+        {{"check", "-q"}, 0, 0, 0, 0, "Sprawdzone pliki: 6; uszkodzone: 0", ""},
+        {{"check", "--json-lines"}, 3, 0, 130, 3,
+         R"({"format":1,"checked":3,"damaged":0,"failed":0,"interrupted":true,"not_started":3})",
+         "qwz: przerwano (SIGINT) — rozpoczęte pliki dokończono, nierozpoczęte: 3\n"},
+        {{"info", "--json-lines"}, 1, 0, 130, 1, R"({"format":1,"interrupted":true,"not_started":5})",
+         "qwz: przerwano (SIGINT) — rozpoczęte pliki dokończono, nierozpoczęte: 5\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.args[0] + " " + row.args.back());
+        test::TempDir dir;
+        for (char name = 'a'; name < 'g'; ++name)
+            dir.write(std::string(1, name) + ".qwz", test::BuildVersion204(test::FullScene()));
+        std::vector<std::string> args = row.args;
+        args.push_back(PathToUtf8(dir.path()));
+        CapturedConsole console;
+        console.stopAfter = row.stopAfter;
+        console.outFailsAfter = row.outFailsAfter;
+        EXPECT_EQ(RunCli(args, console), row.exitCode);
+        EXPECT_EQ(console.err, row.err);
+        const std::vector<std::string> lines = [&] {
+            std::vector<std::string> v;
+            for (size_t at = 0, nl; (nl = console.out.find('\n', at)) != std::string::npos; at = nl + 1)
+                v.push_back(console.out.substr(at, nl - at));
+            return v;
+        }();
+        ASSERT_EQ(lines.size(), row.resultLines + (row.summary[0] ? 1 : 0)) << console.out;
+        for (size_t i = 0; i < row.resultLines; ++i)
+            EXPECT_NE(lines[i].find(PathToUtf8(dir.path() / std::string(1, char('a' + i)))), std::string::npos)
+                << "in the files' order: " << lines[i];
+        if (row.summary[0]) {
+            EXPECT_EQ(lines.back().rfind(row.summary, 0), 0u) << lines.back();
+        }
+        if (row.args[0] == "convert") {
+            // The files converted are those reported; no other was touched.
+            size_t converted = 0;
+            for (const auto& e : fs::directory_iterator(dir.path())) {
+                const std::string name = e.path().filename().string();
+                EXPECT_TRUE(name.size() == 5 || name.find("_org.qwz") == 1) << "left behind: " << name;
+                if (name.size() == 5 && test::TempDir::read(e.path())[3] == 203) ++converted;
+            }
+            EXPECT_EQ(converted, row.exitCode == 3 ? 2u : row.resultLines);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace qwz::cli

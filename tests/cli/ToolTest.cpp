@@ -15,6 +15,13 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+extern char** environ;
 #endif
 
 namespace fs = std::filesystem;
@@ -500,6 +507,128 @@ TEST(Tool, NamesThatAreNotUtf8ComeBackExactlyFromJson) {
     EXPECT_EQ(TempDir::read(FromBase64(f["backup_base64"])), original);
     EXPECT_EQ(VersionByte(file), 203);
 }
+// qwz with its standard output on `out` (a descriptor of this process) and
+// its standard error in `err`; returns its process id.
+pid_t SpawnQwz(const std::vector<std::string>& args, int out, const fs::path& err) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out, 1);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<std::string> storage{ToolPath().string()};
+    storage.insert(storage.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : storage) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_EQ(rc, 0);
+    return pid;
+}
+
+int ExitCodeOf(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string TextOf(const fs::path& p) {
+    const std::vector<uint8_t> bytes = TempDir::read(p);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// A write to standard output that fails (a full disk, a reader that has
+// gone) is an error of its own, said on standard error.
+TEST(Tool, StandardOutputThatCannotBeWrittenEndsTheRunWithItsOwnCode) {
+    TempDir dir;
+    const fs::path file = dir.write("a.qwz", BuildVersion204(FullScene()));
+    struct Row {
+        std::vector<std::string> args;
+        bool fullDisk;  // else a pipe with no reader
+        const char* reason;
+    };
+    const Row rows[] = {
+        {{"info", PathToUtf8(file)}, true, "brak miejsca na dysku"},
+        {{"--help"}, true, "brak miejsca na dysku"},
+        {{"check", "--json", PathToUtf8(file)}, true, "brak miejsca na dysku"},
+        {{"check", PathToUtf8(file)}, false, "połączenie zostało zerwane"},
+        {{"convert", "--to", "203", "--dry-run", "--json-lines", PathToUtf8(file)}, false,
+         "połączenie zostało zerwane"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.args[0]);
+        int out = -1;
+        int ends[2] = {-1, -1};
+        if (row.fullDisk) {
+            out = open("/dev/full", O_WRONLY);
+        } else {
+            ASSERT_EQ(pipe(ends), 0);
+            close(ends[0]);
+            out = ends[1];
+        }
+        ASSERT_GE(out, 0);
+        const pid_t pid = SpawnQwz(row.args, out, dir.path() / "err.txt");
+        close(out);
+        EXPECT_EQ(ExitCodeOf(pid), 3);
+        EXPECT_EQ(TextOf(dir.path() / "err.txt"),
+                  std::string("qwz: nie można zapisać wyniku na standardowe wyjście: ") + row.reason + "\n");
+    }
+    EXPECT_EQ(VersionByte(file), 204);
+}
+
+// A real SIGINT in the middle of a batch: the files under way finish, no
+// new one starts, the report names exactly the files converted, and the
+// disk holds no temporary file and no backup of a file left as it was.
+TEST(Tool, InterruptedBatchReportsWhatWasDoneAndLeavesNothingBehind) {
+    TempDir dir;
+    const fs::path root = dir.path() / "partia";
+    fs::create_directories(root);
+    const std::vector<uint8_t> full = BuildVersion204(FullScene());
+    constexpr size_t kFiles = 400;
+    for (size_t i = 0; i < kFiles; ++i) dir.write(root / ("plik" + std::to_string(1000 + i) + ".qwz"), full);
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    const pid_t pid = SpawnQwz({"convert", "--to", "203", "-j", "2", PathToUtf8(root)}, ends[1],
+                               dir.path() / "err.txt");
+    close(ends[1]);
+    std::string out;
+    char buffer[4096];
+    bool sent = false;
+    for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) > 0;) {
+        out.append(buffer, size_t(n));
+        // The first line is printed while the batch runs: stop it there.
+        if (!sent && out.find('\n') != std::string::npos) sent = kill(pid, SIGINT) == 0;
+    }
+    close(ends[0]);
+    EXPECT_EQ(ExitCodeOf(pid), 130);
+    ASSERT_TRUE(sent);
+    std::vector<std::string> lines = Lines(out);
+    ASSERT_GE(lines.size(), 2u) << out;
+    const size_t done = lines.size() - 1;
+    ASSERT_LT(done, kFiles) << "the stop came after the last file";
+    for (size_t i = 0; i < done; ++i)
+        EXPECT_EQ(lines[i].rfind("przekonwertowany: " + PathToUtf8(root / ("plik" + std::to_string(1000 + i))), 0), 0u)
+            << lines[i];
+    const std::string n = std::to_string(done);
+    EXPECT_EQ(lines.back(), "Pliki: " + n + "; przekonwertowane " + n + ", pominięte 0, błędy 0");
+    EXPECT_EQ(TextOf(dir.path() / "err.txt"), "qwz: przerwano (SIGINT) — rozpoczęte pliki dokończono, nierozpoczęte: " +
+                                                   std::to_string(kFiles - done) + "\n");
+    size_t converted = 0, backups = 0;
+    for (const auto& e : fs::directory_iterator(root)) {
+        const std::string name = e.path().filename().string();
+        const bool backup = name.size() == 16 && name.substr(8) == "_org.qwz";
+        ASSERT_TRUE(backup || (name.size() == 12 && name.substr(8) == ".qwz")) << "left behind: " << name;
+        if (backup) {
+            ++backups;
+            EXPECT_EQ(VersionByte(root / (name.substr(0, 8) + ".qwz")), 203) << "a backup of a file not converted";
+        } else if (VersionByte(e.path()) == 203) {
+            ++converted;
+        }
+    }
+    EXPECT_EQ(converted, done);
+    EXPECT_EQ(backups, done);
+}
+
 #endif
 
 #ifdef _WIN32
