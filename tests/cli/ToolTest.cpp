@@ -136,6 +136,18 @@ TEST(Tool, UsageErrorsExitWithTwoAndSayWhyInPolish) {
         {{"convert", "x.qwz", "--to"}, "opcja --to wymaga wartości (WERSJA)\n"},
         {{"convert", "--to", "203", "--drop"}, "opcja --drop wymaga wartości (RODZAJ[,RODZAJ...])\n"},
         {{"check", "--json=tak", "x.qwz"}, "przełącznik --json nie przyjmuje wartości\n"},
+        {{"check", "--json=true", "x.qwz"}, "przełącznik --json nie przyjmuje wartości\nPomoc: qwz check --help\n"},
+        {{"info", "--recursive=no", "x.qwz"}, "przełącznik --recursive nie przyjmuje wartości\n"},
+        {{"convert", "--to", "203", "--drop=", "x.qwz"},
+         "pusta wartość opcji --drop po znaku =\nPomoc: qwz convert --help\n"},
+        {{"convert", "--to=", "203", "x.qwz"}, "pusta wartość opcji --to po znaku =\n"},
+        {{"convert", "--to", "203", "-j", "0", "x.qwz"}, "niedozwolona wartość \"0\" opcji --jobs; dozwolone: od 1 do 256\n"},
+        {{"convert", "--to", "203", "--jobs", "2x", "x.qwz"}, "niedozwolona wartość \"2x\" opcji --jobs"},
+        {{"restore", "--json", "--json-lines", "x.qwz"},
+         "opcji --json nie można podać razem z --json-lines\nPomoc: qwz restore --help\n"},
+        {{"info", "--frobnicate", "x.qwz"}, "Pomoc: qwz info --help\n"},
+        {{"help", "convrt"}, "nieznane polecenie: convrt; dostępne: info, check, convert, restore\nPomoc: qwz --help\n"},
+        {{"help", "info", "check"}, "podaj jedno polecenie, nie 2\n"},
     };
     for (const Case& c : cases) {
         ProgramResult r = Qwz(c.args);
