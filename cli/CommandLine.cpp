@@ -276,9 +276,8 @@ std::string RefusedValue(const Definition& d, const std::vector<std::string>& wo
         const size_t eq = w.find('=');
         if (w.rfind("--", 0) != 0 || eq == std::string::npos) continue;
         const std::string name = w.substr(0, eq);
-        for (const CLI::App* scope : {&d.app, static_cast<const CLI::App*>(d.help), static_cast<const CLI::App*>(d.info),
-                                      static_cast<const CLI::App*>(d.check), static_cast<const CLI::App*>(d.convert),
-                                      static_cast<const CLI::App*>(d.restore)}) {
+        const std::vector<const CLI::App*> scopes{&d.app, d.help, d.info, d.check, d.convert, d.restore};
+        for (const CLI::App* scope : scopes) {
             const CLI::Option* option = scope->get_option_no_throw(name);
             if (!option) continue;
             if (option->get_expected_max() == 0) return "przełącznik " + name + " nie przyjmuje wartości";
