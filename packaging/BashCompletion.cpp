@@ -112,6 +112,11 @@ std::string QwzScript(const std::vector<std::string>& versions, const std::vecto
         cases << "    " << command << ") options=\"" << Words(options) << "\" ;;\n";
     }
     if (commands.empty() || !hasTo || !hasDrop) return "";
+    // `qwz help COMMAND`: the commands.
+    const std::string helpCase =
+        Has(commands, "help") ? "    help:*) [[ $cur == -* ]] || { COMPREPLY=($(compgen -W \"" + Words(commands) +
+                                    "\" -- \"$cur\")); return; } ;;\n"
+                              : "";
     std::ostringstream s;
     s << "# bash completion of qwz, written at build time from the program's help and tables.\n"
       << kCommaList << "_qwz() {\n"
@@ -125,7 +130,7 @@ std::string QwzScript(const std::vector<std::string>& versions, const std::vecto
          "    case $command:$prev in\n"
          "    convert:--to) COMPREPLY=($(compgen -W \"" << Words(versions) << "\" -- \"$cur\")); return ;;\n"
          "    convert:--drop) _qwz_comma_list \"" << Words(kinds) << "\" \"$cur\"; return ;;\n"
-         "    esac\n"
+      << helpCase << "    esac\n"
          "    case $command in\n"
          "    \"\") COMPREPLY=($(compgen -W \"" << Words(commands) << " " << Words(Options(HelpOf({"--help"})))
       << "\" -- \"$cur\")); return ;;\n"

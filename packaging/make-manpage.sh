@@ -101,7 +101,7 @@ synopsis() {
     local help options
     help=$(help_of "$command" --help)
     options=$(printf '%s\n' "$help" | part options | terms | { grep -v -- '--help$' || true; } |
-      sed 's/.*/[&]/' | tr '\n' ' ')
+      sed 's/^\(-[a-z]\),--/\1|--/; s/.*/[&]/' | tr '\n' ' ')
     line=$(printf '%s\n' "$help" | part usage | head -n 1)
     line=${line#*: }
     line=${line/\[OPCJE\] /$options}
