@@ -132,10 +132,10 @@ RestoreResult RestoreQwz(const fs::path& path, bool write, platform::FileOps& op
     if (!kept.Unchanged(reason)) return Finish(r, RestoreStatus::Failed, BackupChanged(backup));
     if (fileThere && !held.Unchanged(reason)) return Finish(r, RestoreStatus::Failed, FileChanged(file));
     // Where an open file cannot be replaced or moved, both are let go just
-    // before the one step.
+    // before the one step, their locks kept until it is done.
     if (!ops.CanReplaceOpenFile()) {
-        held.Close();
-        kept.Close();
+        held.LetGoOfFile();
+        kept.LetGoOfFile();
     }
     if (fileThere) {
         if (!ops.RenameReplace(backup, file, error)) return Finish(r, RestoreStatus::Failed, error);
