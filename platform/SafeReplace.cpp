@@ -500,6 +500,13 @@ bool PutInPlace(OriginalFile& original, TemporaryFile& temp, std::string& reason
     switch (ops.Exchange(temp.path, target, error)) {
     case NoReplace::Done: break;
     case NoReplace::Unsupported:
+        if (!ops.CanReplaceOpenFile()) {
+            // Closed to be replaced, its lock kept: no other conversion
+            // starts before this one ends. A last look at the name sees
+            // what another program did with the file up to that moment.
+            original.LetGoOfFile();
+            if (!original.Unchanged(reason)) return false;
+        }
         if (!ops.RenameReplace(temp.path, target, error)) return Fail(reason, error);
         temp.handedOver = true;
         return true;
@@ -555,13 +562,6 @@ bool Replace(OriginalFile& original, const std::vector<uint8_t>* bytes, const Fi
     // Nothing may have written the original, or put another file under its
     // name, since it was read.
     if (!original.Unchanged(reason) || !original.Unwritten(reason)) return false;
-    if (!ops.CanReplaceOpenFile()) {
-        // Closed to be replaced, its lock kept: no other conversion starts
-        // before this one ends. A last look at the name sees what another
-        // program did with the file up to that moment.
-        original.LetGoOfFile();
-        if (!original.Unchanged(reason)) return false;
-    }
     if (!PutInPlace(original, temp, reason)) return false;
     made.kept = true;
 
