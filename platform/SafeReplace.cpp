@@ -542,17 +542,19 @@ bool Replace(OriginalFile& original, const std::vector<uint8_t>* bytes, const Fi
     BackupJudgement judged;
     if (!CanReplace(original, options.backup, reason, &judged)) return false;
 
+    MadeBackup made(ops, target, original.state());
+    if (judged.leftCopy) {
+        // Taken over: removed again unless this conversion completes, as
+        // its temporary file is (the next run would not know it).
+        made.path = options.backup;
+        made.identity = judged.copy;
+    }
     RemoveStaleTemporaries(target, ops);
     TemporaryFile temp(ops);
     if (!WriteTemporary(target, bytes, make, options, temp, reason, ops)) return false;
 
-    MadeBackup made(ops, target, original.state());
     std::string ignored;
-    if (judged.leftCopy) {
-        // Taken over: removed again unless this conversion completes.
-        made.path = options.backup;
-        made.identity = judged.copy;
-    } else if (!options.backup.empty() && judged.free) {
+    if (!options.backup.empty() && judged.free) {
         if (!MakeBackup(original, options.backup, made, reason)) return false;
         // The backup is on the disk before the original's name changes, so
         // that no power loss can keep the one without the other.
