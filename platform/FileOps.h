@@ -85,6 +85,14 @@ public:
     // What `path` holds; `follow` follows a symbolic link at the name.
     // `state` is filled for a regular file.
     virtual NameKind Examine(const std::filesystem::path& path, bool follow, FileState* state) = 0;
+    // When the name itself is a symbolic link, the path of what it leads
+    // to in the end (absolute); false when it is none, or leads nowhere.
+    // Under Wine a link of the host system is seen only this way.
+    virtual bool LinkTarget(const std::filesystem::path& path, std::filesystem::path& target) {
+        (void)path;
+        (void)target;
+        return false;
+    }
     // Whether the user marked the file read-only (a read-only original is
     // refused, never fought).
     virtual bool IsReadOnly(const std::filesystem::path& path) = 0;

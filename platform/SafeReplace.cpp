@@ -384,8 +384,11 @@ BackupJudgement JudgeBackupName(const std::filesystem::path& backup, const FileS
     case NameKind::Missing: j.free = true; break;
     case NameKind::Regular:
         // Only a second name of the very file being converted is the backup
-        // a stopped conversion left; any other file is an earlier backup.
-        if (st.SameFile(original) && st.links >= 2) j.adopted = true;
+        // a stopped conversion left; any other file is an earlier backup. A
+        // link that looked like a file (under Wine) is a link.
+        if (std::filesystem::path target; ops.LinkTarget(backup, target))
+            j.refusal = BackupTaken(backup, " jako dowiązanie symboliczne");
+        else if (st.SameFile(original) && st.links >= 2) j.adopted = true;
         else j.refusal = BackupTaken(backup);
         break;
     case NameKind::Link: j.refusal = BackupTaken(backup, " jako dowiązanie symboliczne"); break;

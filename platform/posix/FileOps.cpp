@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -104,6 +105,18 @@ public:
             return NameKind::Missing;
         if (state) *state = StateFrom(st);
         return KindOf(st.st_mode);
+    }
+
+    bool LinkTarget(const std::filesystem::path& path, std::filesystem::path& target) override {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
+        // The system's own resolution: ".." after a linked folder is the
+        // folder it really is in.
+        char* resolved = ::realpath(path.c_str(), nullptr);
+        if (!resolved) return false;
+        target = resolved;
+        std::free(resolved);
+        return true;
     }
 
     bool IsReadOnly(const std::filesystem::path& path) override {

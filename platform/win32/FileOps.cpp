@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <string>
 
 namespace qwz::platform {
 namespace {
@@ -89,6 +90,33 @@ public:
         if (type != FILE_TYPE_DISK) return NameKind::Other;
         if (state) *state = StateFrom(info);
         return NameKind::Regular;
+    }
+
+    // A link is a reparse point here; a link of the host system under Wine
+    // looks like the file it leads to, but the file's own final name is
+    // the one it has where it really is.
+    bool LinkTarget(const std::filesystem::path& path, std::filesystem::path& target) override {
+        HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        std::wstring final(MAX_PATH, L'\0');
+        DWORD n = GetFinalPathNameByHandleW(h, final.data(), DWORD(final.size()), FILE_NAME_NORMALIZED);
+        if (n >= final.size()) {
+            final.resize(n + 1);
+            n = GetFinalPathNameByHandleW(h, final.data(), DWORD(final.size()), FILE_NAME_NORMALIZED);
+        }
+        CloseHandle(h);
+        if (n == 0 || n >= final.size()) return false;
+        final.resize(n);
+        if (final.rfind(L"\\\\?\\UNC\\", 0) == 0) final = L"\\\\" + final.substr(8);
+        else if (final.rfind(L"\\\\?\\", 0) == 0) final = final.substr(4);
+        const std::wstring named = path.filename().native(), real = std::filesystem::path(final).filename().native();
+        const bool sameName = CompareStringOrdinal(named.c_str(), int(named.size()), real.c_str(), int(real.size()),
+                                                   TRUE) == CSTR_EQUAL;
+        if (sameName && Examine(path, false, nullptr) != NameKind::Link) return false;
+        target = final;
+        return true;
     }
 
     bool IsReadOnly(const std::filesystem::path& path) override {

@@ -46,6 +46,10 @@ public:
         Hook("Examine");
         return real().Examine(path, follow, state);
     }
+    bool LinkTarget(const std::filesystem::path& path, std::filesystem::path& target) override {
+        Hook("LinkTarget");
+        return real().LinkTarget(path, target);
+    }
     bool IsReadOnly(const std::filesystem::path& path) override {
         Hook("IsReadOnly");
         return real().IsReadOnly(path);
