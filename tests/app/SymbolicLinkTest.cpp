@@ -56,6 +56,14 @@ TEST(SymbolicLink, OneRuleForConversionWalkAndRestore) {
     for (const LinkRow& row : kRows) {
         SCOPED_TRACE(row.name);
         TempDir dir;
+        // The links go before the folder does.
+        struct Links {
+            const TempDir& dir;
+            const LinkRow& row;
+            ~Links() {
+                for (const auto& entry : row.links) test::RemoveSymbolicLink(dir.path() / entry.first);
+            }
+        } links{dir, row};
         for (const auto& [name, version] : row.before) dir.write(name, version == 204 ? original : converted);
         for (const auto& [link, target] : row.links)
             if (!test::MakeSymbolicLink(target, dir.path() / link)) GTEST_SKIP() << "no symbolic links here";
