@@ -103,9 +103,6 @@ ConvertReport RunConvert(const Options& options, const Progress& progress) {
             o.reason = e.error;
             return;
         }
-        // The readers' and writers' own debug lines are not the report's.
-        std::vector<std::string> lines;
-        DebugCapture capture(lines);
         static_cast<ConversionOutcome&>(o) = ConvertQwz(e.path, request);
     });
     return report;
