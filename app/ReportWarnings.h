@@ -5,7 +5,9 @@
 
 #include "model/Warnings.h"
 
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace qwz {
 
@@ -23,5 +25,19 @@ std::string WarningBoxText(const Warnings& warnings);
 
 // Shows the warning box with `text`, owned by `owner` (nullptr: none).
 void ShowWarningBox(const std::string& text, void* owner = nullptr);
+
+// Boxes asked for by conversions on other threads, shown in the order they
+// came on the thread that owns the window.
+class WarningBoxes {
+public:
+    // Keeps `text` (nothing when it is empty); from any thread.
+    void Add(std::string text);
+    // Shows every box kept so far, owned by `owner`, and forgets them.
+    void Show(void* owner);
+
+private:
+    std::mutex mutex_;
+    std::vector<std::string> waiting_;
+};
 
 }  // namespace qwz

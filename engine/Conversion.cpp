@@ -156,6 +156,45 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
     r.backup = options.backup;
 }
 
+// A kept original is left as it is: converting it again would make a
+// backup of the backup and leave two files that claim to be the original.
+bool SkippedAsBackup(const std::filesystem::path& path, platform::FileOps& ops, ConversionOutcome& r) {
+    const std::filesystem::path original = OriginalOfKeptBackup(path, ops);
+    if (original.empty()) return false;
+    platform::FileState state;
+    if (ops.Examine(path, true, &state) == platform::NameKind::Regular) r.sizeBefore = state.size;
+    r.status = ConversionStatus::Skipped;
+    r.reason = "to kopia zapasowa pliku " + platform::PathForMessage(original.filename()) + ", zostaje bez zmian";
+    return true;
+}
+
+// Loads the original into `doc` from `view`, or read into memory when the
+// view is empty, with its meshes left in the file's bytes: each is built
+// when it is measured and again when it is written. `read` gets them and
+// the result the readers' warnings. False when the file could not be read
+// (the result says why).
+bool LoadOriginal(platform::OriginalFile& original, const platform::FileView& view, KlasaQwz& doc, ReadResult& read,
+                  LoadResult& load, ConversionOutcome& r) {
+    ReadOptions options;
+    options.meshes = ReadOptions::Meshes::LeaveInBytes;
+    if (!view.empty()) {
+        // Each mesh left in the view is read again once to be measured and
+        // once to be written, and a view read piece by piece gives it back
+        // after each.
+        options.bytesRead = [&view](const uint8_t* bytes, size_t size) { view.LetGo(bytes, size); };
+        load = LoadQwzView(view.data(), view.size(), doc, options, &read);
+        // The load walked the whole file.
+        view.LetGo(view.data(), view.size());
+    } else {
+        std::vector<uint8_t> bytes;
+        std::string reason;
+        if (!original.Read(bytes, reason)) return Fail(r, reason);
+        load = LoadQwzBytes(std::move(bytes), doc, options, &read);
+    }
+    r.warnings = std::move(read.warnings);
+    return true;
+}
+
 void Convert(const std::filesystem::path& path, const ConversionRequest& request, platform::FileOps& ops,
              ConversionOutcome& r) {
     // A negative target would reach the writer as its low byte: -52 is 204.
@@ -164,15 +203,7 @@ void Convert(const std::filesystem::path& path, const ConversionRequest& request
         return;
     }
 
-    // A kept original is left as it is: converting it again would make a
-    // backup of the backup and leave two files that claim to be the original.
-    if (const std::filesystem::path original = OriginalOfKeptBackup(path, ops); !original.empty()) {
-        platform::FileState state;
-        if (ops.Examine(path, true, &state) == platform::NameKind::Regular) r.sizeBefore = state.size;
-        r.status = ConversionStatus::Skipped;
-        r.reason = "to kopia zapasowa pliku " + platform::PathForMessage(original.filename()) + ", zostaje bez zmian";
-        return;
-    }
+    if (SkippedAsBackup(path, ops, r)) return;
 
     // The original stays open and locked until it has been replaced (or the
     // plan made), so that no other conversion of it runs meanwhile and any
@@ -199,30 +230,10 @@ void Convert(const std::filesystem::path& path, const ConversionRequest& request
         std::string ignored;
         return seen && (!view.Intact() || !original.Unchanged(ignored));
     };
-    // The meshes stay in the file's bytes, each built when it is measured
-    // and again when it is written.
     KlasaQwz doc;
-    ReadOptions options;
-    options.meshes = ReadOptions::Meshes::LeaveInBytes;
     ReadResult read;
     LoadResult load;
-    if (seen) {
-        // Each mesh left in the view is read again once to be measured and
-        // once to be written, and a view read piece by piece gives it back
-        // after each.
-        options.bytesRead = [&view](const uint8_t* bytes, size_t size) { view.LetGo(bytes, size); };
-        load = LoadQwzView(view.data(), view.size(), doc, options, &read);
-        // The load walked the whole file.
-        view.LetGo(view.data(), view.size());
-    } else {
-        std::vector<uint8_t> bytes;
-        if (!original.Read(bytes, reason)) {
-            Fail(r, reason);
-            return;
-        }
-        load = LoadQwzBytes(std::move(bytes), doc, options, &read);
-    }
-    r.warnings = std::move(read.warnings);
+    if (!LoadOriginal(original, view, doc, read, load, r)) return;
     // The save is the document's last use: meshes built in memory are given
     // back as they are written.
     const MeshesInMemory built(*doc.GetDefinition(), doc.GetDefinition().get());

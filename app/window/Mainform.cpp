@@ -25,7 +25,6 @@
 
 #include <exception>
 #include <map>
-#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -475,17 +474,8 @@ void TMForm::RunBatchOf(const std::vector<std::filesystem::path>& files,
     const TQWZSaveParams chosen = *params;
     // The files convert on worker threads; the warning box a file asks for
     // is shown here, on the window's thread, before the next file starts.
-    std::mutex boxesMutex;
-    std::vector<std::string> boxes;
-    const auto showBoxes = [&] {
-        std::vector<std::string> shown;
-        {
-            std::lock_guard<std::mutex> lock(boxesMutex);
-            shown.swap(boxes);
-        }
-        for (const std::string& text : shown) ShowWarningBox(text, hwnd_);
-    };
-    hooks.Convert = [&chosen, &refused, &boxesMutex, &boxes](const std::filesystem::path& path, int target) {
+    WarningBoxes boxes;
+    hooks.Convert = [&chosen, &refused, &boxes](const std::filesystem::path& path, int target) {
         if (auto r = refused.find(path); r != refused.end()) {
             ConversionOutcome outcome;
             outcome.reason = r->second;
@@ -493,14 +483,11 @@ void TMForm::RunBatchOf(const std::vector<std::filesystem::path>& files,
         }
         ConversionOutcome outcome =
             ConvertAndReport(path, target, chosen, platform::SystemFileOps(), WarningBox::Leave);
-        if (std::string box = WarningBoxText(outcome.warnings); !box.empty()) {
-            std::lock_guard<std::mutex> lock(boxesMutex);
-            boxes.push_back(std::move(box));
-        }
+        boxes.Add(WarningBoxText(outcome.warnings));
         return outcome;
     };
     hooks.BeforeFile = [&](size_t h) {
-        showBoxes();
+        boxes.Show(hwnd_);
         SendMessageW(progress, PBM_SETPOS, WPARAM(h), 0);
         const std::wstring caption = std::to_wstring(h) + L" / " + std::to_wstring(files.size()) + L" – " +
                                      files[h].filename().wstring() + L" – " + kCaption;
@@ -509,7 +496,7 @@ void TMForm::RunBatchOf(const std::vector<std::filesystem::path>& files,
         return !closeRequested_;
     };
     BatchSummary summary = RunBatch(files, params->TargetVersion, hooks);
-    showBoxes();
+    boxes.Show(hwnd_);
 
     ShowWindow(progress, SW_HIDE);
     SetWindowTextW(hwnd_, kCaption);
