@@ -14,6 +14,7 @@ ConvertResult Convert(const std::filesystem::path& path, const ConvertRequest& r
     engine.params = ParamsOf(request.keep, request.target, request.keepBackup);
     engine.write = !request.dryRun;
     const ConversionOutcome o = ConvertQwz(path, engine);
+    RemarkWarnings(o.warnings);
     switch (o.status) {
     case ConversionStatus::Converted: r.status = ConvertStatus::Converted; break;
     case ConversionStatus::Skipped: r.status = ConvertStatus::Skipped; break;

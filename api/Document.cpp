@@ -96,7 +96,10 @@ std::vector<std::uint8_t> Document::Encode(int version, const Keep& keep) {
     std::vector<std::string> said;
     CallRemarks remarks(said);
     try {
-        return impl_->doc->SaveBytes(version, ParamsOf(keep, version, false));
+        Warnings warnings;
+        std::vector<std::uint8_t> bytes = impl_->doc->SaveBytes(version, ParamsOf(keep, version, false), &warnings);
+        RemarkWarnings(warnings);
+        return bytes;
     } catch (const std::exception& e) {
         throw Error(ExceptionText(e));
     }

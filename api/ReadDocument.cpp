@@ -36,10 +36,12 @@ CheckResult ReadDocument(std::vector<uint8_t>&& bytes, KlasaQwz& doc) {
     CheckResult r;
     try {
         std::vector<std::string> said;
+        ReadResult read;
         LoadResult load;
         {
             CallRemarks remarks(said);
-            load = LoadQwzBytes(std::move(bytes), doc);
+            load = LoadQwzBytes(std::move(bytes), doc, {}, &read);
+            RemarkWarnings(read.warnings);
         }
         if (!load.ok) {
             r.status = CheckStatus::Damaged;
@@ -52,7 +54,9 @@ CheckResult ReadDocument(std::vector<uint8_t>&& bytes, KlasaQwz& doc) {
         r.version = doc.Version;
         // A reader that stopped early says so in the document, in the
         // user's words: the rest of the file would be lost by a save.
-        const std::string& stopped = doc.GetDefinition()->TailDamage;
+        std::string stopped;
+        for (const Warning& w : read.warnings)
+            if (w.kind == Warning::Kind::DamagedTail) stopped = w.text;
         if (!stopped.empty()) {
             r.status = CheckStatus::Damaged;
             r.reason = stopped;

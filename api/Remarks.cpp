@@ -52,4 +52,8 @@ CallRemarks::CallRemarks(std::vector<std::string>& notes)
 
 CallRemarks::~CallRemarks() { platform::SetThreadDebugSink(std::move(previous_)); }
 
+void RemarkWarnings(const Warnings& warnings) {
+    for (const Warning& w : warnings) platform::DebugOutputW(w.debugLine);
+}
+
 }  // namespace qwz::api

@@ -3,6 +3,7 @@
 // any, and what a call says on its own thread into that call's notes.
 #pragma once
 
+#include "model/Warnings.h"
 #include "platform/DebugOutput.h"
 
 #include <string>
@@ -13,6 +14,10 @@ namespace qwz::api {
 
 // Hands `line` to the log function, when one is set.
 void Remark(std::string_view line);
+
+// The warnings of a read or a write as remarks of the call under way: each
+// one's debug line, in order.
+void RemarkWarnings(const Warnings& warnings);
 
 // While it lives, the remarks made on this thread are kept in `notes` (and
 // go to the log), and the process's debug output and message boxes go to

@@ -26,11 +26,12 @@ int ConvertFile(const std::filesystem::path& path, int target) {
 }
 
 ConversionOutcome ConvertAndReport(const std::filesystem::path& path, int target, const TQWZSaveParams& params,
-                                   platform::FileOps& ops) {
+                                   platform::FileOps& ops, WarningBox box) {
     ConversionRequest request;
     request.target = target;
     request.params = params;
     ConversionOutcome result = ConvertQwz(path, request, ops);
+    ReportWarnings(result.warnings, box);
     LastFailure().clear();
     switch (result.status) {
     case ConversionStatus::Converted: break;

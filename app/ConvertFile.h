@@ -4,6 +4,7 @@
 // program's command line were built on, and their debug lines.
 #pragma once
 
+#include "app/ReportWarnings.h"
 #include "engine/BackupName.h"
 #include "engine/Conversion.h"
 #include "model/Qwzsaveparams.h"
@@ -27,10 +28,13 @@ int ConvertFile(const std::filesystem::path& path, int target);
 int ConvertFile(const std::filesystem::path& path, int target, platform::FileOps& ops);
 
 // The conversion of one file under `params`, told as ConvertFile tells it
-// (the debug line of a skip or a failure, the reason kept for this thread),
-// with the engine's whole result: what the window's batch reports from.
+// (the debug lines of its warnings, then that of a skip or a failure, the
+// reason kept for this thread), with the engine's whole result: what the
+// window's batch reports from. `box` says whether a warning's box is shown
+// here or left to the caller (WarningBoxText of the result's warnings).
 ConversionOutcome ConvertAndReport(const std::filesystem::path& path, int target, const TQWZSaveParams& params,
-                                   platform::FileOps& ops = platform::SystemFileOps());
+                                   platform::FileOps& ops = platform::SystemFileOps(),
+                                   WarningBox box = WarningBox::Show);
 
 // The reason of the last failed ConvertFile on this thread, in Polish;
 // empty when the last call did not fail.

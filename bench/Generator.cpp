@@ -141,6 +141,12 @@ SceneSize FolderFileScene() {
     return size;
 }
 
+SceneSize ManyMeshScene(uint32_t meshes) {
+    SceneSize size = SampleScene();
+    size.grids.assign(meshes, {100, 100});
+    return size;
+}
+
 SceneSize MeshCountScene(uint32_t meshes) {
     // LargeScene's records for its 64 meshes, in proportion.
     const SceneSize large = LargeScene();

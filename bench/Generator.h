@@ -39,6 +39,10 @@ SceneSize FolderFileScene();
 // in proportion to `meshes`: 4 give about 4.5 MB in version 204, 64 about
 // 71 MB, 272 about 300 MB. Up to 255 meshes fit version 202.
 SceneSize MeshCountScene(uint32_t meshes);
+// `meshes` meshes of 100 x 100 vertices and the records of the small
+// sample, whatever their number: a file of thousands of meshes (2,000 give
+// about 460 MB in version 204) whose memory should not grow with them.
+SceneSize ManyMeshScene(uint32_t meshes);
 
 // Fills a new document with the scene.
 void BuildScene(KlasaQwz& doc, const SceneSize& size);

@@ -13,6 +13,8 @@
 //   qwz_bench --folder-file FILE          write a version 204 file of about 50 KB
 //   qwz_bench --make VERSION MESHES FILE  write the bench's source file of that version and
 //                                         size (scripts/bench.sh times the programs on it)
+//   qwz_bench --make-many VERSION MESHES FILE
+//                                         the same with MESHES small meshes and few records
 #include "Generator.h"
 
 #include "document/Klasaqwz.h"
@@ -218,6 +220,16 @@ void MakeSource(int version, uint32_t meshes, const fs::path& path) {
     }
 }
 
+// A source of `meshes` small meshes (ManyMeshScene) in `version` (203 or
+// 204).
+void MakeManyMeshes(int version, uint32_t meshes, const fs::path& path) {
+    if (version == 204) return (void)WriteScene(bench::ManyMeshScene(meshes), path);
+    const fs::path newest = path.string() + ".204";
+    WriteScene(bench::ManyMeshScene(meshes), newest);
+    LoadAndSave(newest, version, path);
+    fs::remove(newest);
+}
+
 // The source files, each made once, in the bench's folder.
 class Sources {
 public:
@@ -299,6 +311,10 @@ int main(int argc, char** argv) {
         else mallopt(M_MMAP_THRESHOLD, 128 * 1024);
         if (args.size() == 4 && args[0] == "--peak")
             return MeasurePeak(args[1], std::stoi(args[2]), args[3]);
+        if (args.size() == 4 && args[0] == "--make-many") {
+            MakeManyMeshes(std::stoi(args[1]), uint32_t(std::stoul(args[2])), args[3]);
+            return 0;
+        }
         if (args.size() == 4 && args[0] == "--make") {
             MakeSource(std::stoi(args[1]), uint32_t(std::stoul(args[2])), args[3]);
             return 0;

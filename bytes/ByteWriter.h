@@ -88,6 +88,12 @@ public:
         out_.clear();
     }
 
+    // flush() once the bytes held reach `n`: a writer with a sink then holds
+    // about that much at most, however much is written.
+    void flushPast(size_t n) {
+        if (sink_ && out_.size() >= n) flush();
+    }
+
     // The lowest `width` bytes of v (1 to 8), least significant first.
     void le(uint64_t v, size_t width) {
         uint8_t b[8];

@@ -107,9 +107,6 @@ ConvertReport RunConvert(const Options& options, const FileHooks<FileOutcome>& h
         if (!e.error.empty()) {
             o.reason = e.error;
         } else {
-            // The readers' and writers' own debug lines are not the report's.
-            std::vector<std::string> lines;
-            DebugCapture capture(lines);
             static_cast<ConversionOutcome&>(o) = ConvertQwz(e.path, request);
         }
         done.Done(i);

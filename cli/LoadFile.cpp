@@ -3,17 +3,11 @@
 #include "cli/Text.h"
 #include "engine/LoadQwz.h"
 #include "platform/FileOps.h"
-#include "platform/DebugOutput.h"
 #include "platform/FileRead.h"
 
 #include <new>
 
 namespace qwz::cli {
-DebugCapture::DebugCapture(std::vector<std::string>& lines)
-    : previous_(platform::SetThreadDebugSink([&lines](std::string_view text, bool) { lines.emplace_back(text); })) {}
-
-DebugCapture::~DebugCapture() { platform::SetThreadDebugSink(previous_); }
-
 LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
     LoadOutcome r;
     // What is at the name is told as the conversion tells it.
@@ -31,8 +25,11 @@ LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
             r.reason = error.empty() ? "nie można odczytać pliku" : error;
             return r;
         }
-        DebugCapture capture(r.notes);
-        LoadResult load = LoadQwzBytes(std::move(bytes), doc);
+        ReadResult read;
+        LoadResult load = LoadQwzBytes(std::move(bytes), doc, {}, &read);
+        // What the tail reader skipped, in the user's words.
+        for (const Warning& w : read.warnings)
+            if (w.kind == Warning::Kind::DamagedTail) r.notes.push_back(w.text);
         if (!load.ok) {
             r.reason = load.reason;
             r.hasOffset = load.hasOffset;
@@ -47,9 +44,6 @@ LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
         r.reason = ExceptionText(e);
         return r;
     }
-    // What the tail reader skipped, in the user's words rather than the
-    // debug line's.
-    if (!doc.GetDefinition()->TailDamage.empty()) r.notes = {doc.GetDefinition()->TailDamage};
     r.ok = true;
     return r;
 }

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "document/Klasaqwz.h"
-#include "platform/DebugOutput.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -11,19 +10,6 @@
 #include <vector>
 
 namespace qwz::cli {
-
-// Collects the debug lines sent on this thread while it lives, instead of
-// letting them reach standard error between the tool's own lines.
-class DebugCapture {
-public:
-    explicit DebugCapture(std::vector<std::string>& lines);
-    ~DebugCapture();
-    DebugCapture(const DebugCapture&) = delete;
-    DebugCapture& operator=(const DebugCapture&) = delete;
-
-private:
-    platform::DebugSink previous_;
-};
 
 struct LoadOutcome {
     bool ok = false;
@@ -38,7 +24,7 @@ struct LoadOutcome {
 
 // Loads `path` into `doc`. Fails for a file that cannot be read, has no
 // "QWZ" at its start, has a version that is not read, or throws while
-// being read. Lines the readers send to the debug output are kept as notes.
+// being read. A damaged tail that ended the read early is kept as a note.
 LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc);
 
 }  // namespace qwz::cli

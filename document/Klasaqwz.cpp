@@ -5,7 +5,6 @@
 #include "format/MeshPlaces.h"
 #include "format/VersionTable.h"
 #include "model/Downgrade.h"
-#include "platform/DebugOutput.h"
 #include "platform/FileRead.h"
 #include "platform/FileWrite.h"
 #include "platform/LargeBuffer.h"
@@ -34,110 +33,109 @@ int KlasaQwz::ReadHeader(const std::filesystem::path& path) {
     return Version;
 }
 
-uint8_t KlasaQwz::Load(const std::filesystem::path& path, int maxVersion) {
+uint8_t KlasaQwz::Load(const std::filesystem::path& path, int maxVersion, ReadResult* result) {
     if (!platform::IsRegularFile(path)) return 0;
     std::vector<uint8_t> bytes;
     std::string error;
     if (!platform::ReadWholeFile(path, bytes, &error)) return 0;
-    return LoadBuffer(std::move(bytes), maxVersion);
+    return LoadBuffer(std::move(bytes), maxVersion, {}, result);
 }
 
-uint8_t KlasaQwz::LoadBuffer(std::vector<uint8_t>&& bytes, int maxVersion) {
+uint8_t KlasaQwz::LoadBuffer(std::vector<uint8_t>&& bytes, int maxVersion, const ReadOptions& options,
+                             ReadResult* result) {
     spare_.clear();
     spare_.shrink_to_fit();
-    // Bytes whose meshes are built on demand are all kept until the save,
+    // Bytes whose meshes are left in them are all kept until the save,
     // which is their last use: their memory is then taken back (TakeBuffer)
     // while it is still the process's.
-    const uint8_t loaded = Read(bytes.data(), bytes.size(), maxVersion, !MeshesOnDemand);
+    ReadOptions read = options;
+    read.giveBack = options.meshes != ReadOptions::Meshes::LeaveInBytes;
+    const uint8_t loaded = Read(bytes.data(), bytes.size(), maxVersion, read, result);
     spare_ = std::move(bytes);
     return loaded;
 }
 
-uint8_t KlasaQwz::WalkBytes(const uint8_t* data, size_t size, bool giveBack) {
-    struct WalkOnlyWhile {
-        KlasaQwz& doc;
-        ~WalkOnlyWhile() { doc.WalkOnly = false; }
-    } restore{*this};
-    WalkOnly = true;
-    return Read(data, size, 0, giveBack);
+uint8_t KlasaQwz::WalkBytes(const uint8_t* data, size_t size, bool giveBack, ReadResult* result) {
+    ReadOptions walk;
+    walk.meshes = ReadOptions::Meshes::NamesOnly;
+    walk.giveBack = giveBack;
+    return Read(data, size, 0, walk, result);
 }
 
-uint8_t KlasaQwz::LoadBytes(const uint8_t* data, size_t size, int maxVersion) {
-    return Read(data, size, maxVersion, false);
+uint8_t KlasaQwz::LoadBytes(const uint8_t* data, size_t size, int maxVersion, const ReadOptions& options,
+                            ReadResult* result) {
+    return Read(data, size, maxVersion, options, result);
 }
 
-uint8_t KlasaQwz::Read(const uint8_t* data, size_t size, int maxVersion, bool releaseDecoded) {
+uint8_t KlasaQwz::Read(const uint8_t* data, size_t size, int maxVersion, const ReadOptions& options,
+                       ReadResult* result) {
     if (!HasMagic(data, size)) return 0;
     Version = data[3];
     if (maxVersion != 0 && maxVersion < int(Version)) return 0;
     ByteReader in(data, size);
-    if (releaseDecoded) in.releaseWith(&platform::ReleasePages);
+    if (options.giveBack) in.releaseWith(&platform::ReleasePages);
     // An unknown version loads no content.
-    if (const VersionLayout* layout = FindVersion(Version); layout && layout->read) layout->read(*this, in);
+    ReadResult ignored;
+    if (const VersionLayout* layout = FindVersion(Version); layout && layout->read)
+        layout->read(*this, in, options, result ? *result : ignored);
     Loaded = true;
     return Version;
 }
 
-void KlasaQwz::Write(int target, const TQWZSaveParams& params, ByteWriter& out) {
+void KlasaQwz::Write(int target, const TQWZSaveParams& params, ByteWriter& out, const MeshSource& meshes,
+                     Warnings& warnings) {
     const uint8_t requested = uint8_t(target);  // the target is one byte
     int v = requested != 0 ? requested : Version;
     const VersionLayout* layout = &WriterFor(v);  // refuses before anything changes
-    if (layout->int16Vertices) PrepareDowngrade(*this);
+    if (layout->int16Vertices) PrepareDowngrade(*this, meshes);
     // An automatic target moves to the next writer for what its layout
     // cannot hold; an explicit one is never raised.
-    if (requested == 0 && !Holds(*layout, *GetDefinition())) {
+    if (requested == 0 && !Holds(*layout, *GetDefinition(), meshes)) {
         if (const VersionLayout* next = NextWriter(*layout)) {
             layout = next;
             v = next->version;
         }
     }
-    layout->write(*this, out, params);
+    layout->write(*this, out, params, meshes, warnings);
     Version = uint8_t(v);
-    DefinicjaObiektu& def = *GetDefinition();
-    if (def.Pending && ReleaseMeshesWhenWritten) {
-        // Every mesh has been built for the last time.
-        def.Pending.reset();
-    }
 }
 
-std::vector<uint8_t> KlasaQwz::SaveBytes(int target, const TQWZSaveParams& params) {
+std::vector<uint8_t> KlasaQwz::SaveBytes(int target, const TQWZSaveParams& params, Warnings* warnings,
+                                         const MeshSource* meshes) {
     // The loaded file's buffer, when there is one, holds the new file: its
-    // memory is already the process's. Not while meshes are still read
-    // from it.
+    // memory is already the process's. Not while meshes are read from it.
     std::vector<uint8_t> bytes;
-    if (!GetDefinition()->Pending) {
+    if (!meshes) {
         bytes = std::move(spare_);
         spare_ = {};
         bytes.clear();
     }
     ByteWriter out(bytes);
-    Write(target, params, out);
-    // With the meshes built for the last time the loaded file's bytes are
-    // no longer needed.
-    if (!GetDefinition()->Pending) spare_ = {};
+    Warnings ignored;
+    const MeshesInMemory held(*GetDefinition());
+    Write(target, params, out, meshes ? *meshes : held, warnings ? *warnings : ignored);
     return bytes;
 }
 
-void KlasaQwz::SaveStreamed(int target, const TQWZSaveParams& params, const ByteWriter::Sink& sink) {
+void KlasaQwz::SaveStreamed(int target, const TQWZSaveParams& params, const ByteWriter::Sink& sink,
+                            const MeshSource& meshes, Warnings& warnings) {
     // Room for a batch of meshes and then some, so that the part being made
     // is not moved as it grows.
     std::vector<uint8_t> stage;
     stage.reserve(kMeshBatchBytes + kMeshBatchBytes / 4);
     ByteWriter out(stage, sink);
-    Write(target, params, out);
+    Write(target, params, out, meshes, warnings);
     out.flush();
 }
 
-std::vector<uint8_t> KlasaQwz::TakeBuffer() {
-    if (GetDefinition()->Pending) return {};  // still read from
-    return std::exchange(spare_, {});
-}
+std::vector<uint8_t> KlasaQwz::TakeBuffer() { return std::exchange(spare_, {}); }
 
-void KlasaQwz::Save(int target, const std::filesystem::path& path) {
-    std::vector<uint8_t> bytes = SaveBytes(target, *GetSaveParams());
+void KlasaQwz::Save(int target, const std::filesystem::path& path, Warnings* warnings) {
+    std::vector<uint8_t> bytes = SaveBytes(target, *GetSaveParams(), warnings);
     std::string error;
     if (!platform::WriteWholeFile(path, bytes, &error)) {
-        if (Version >= 204) platform::DebugOutputA("QWZ 204 SAVE ERROR: cant create file");
+        if (Version >= 204 && warnings)
+            warnings->push_back({Warning::Kind::SaveSummary, "QWZ 204 SAVE ERROR: cant create file", "", false});
         throw std::runtime_error(error);
     }
 }

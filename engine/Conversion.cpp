@@ -6,6 +6,7 @@
 #include "engine/LoadQwz.h"
 #include "format/VersionTable.h"
 #include "model/Downgrade.h"
+#include "model/MeshSource.h"
 #include "platform/OriginalFile.h"
 #include "platform/SafeReplace.h"
 
@@ -49,11 +50,18 @@ bool SkippedByHeader(platform::OriginalFile& original, const ConversionRequest& 
     return true;
 }
 
-// Decides on the original loaded into `doc` (with its meshes on demand).
-// False when the file is skipped or refused (the result says which);
-// otherwise the result holds the file's version and `doc` is ready for its
-// one save. The document builds the meshes from the loaded bytes only while
-// it saves.
+// The warning of a damaged tail among `warnings`; nullptr when the tail was
+// whole.
+const Warning* TailDamage(const Warnings& warnings) {
+    for (const Warning& w : warnings)
+        if (w.kind == Warning::Kind::DamagedTail) return &w;
+    return nullptr;
+}
+
+// Decides on the original loaded into `doc` (with its meshes left in the
+// file's bytes). False when the file is skipped or refused (the result says
+// which); otherwise the result holds the file's version and `doc` is ready
+// for its one save.
 bool Decide(const ConversionRequest& request, const LoadResult& load, KlasaQwz& doc, ConversionOutcome& r) {
     const TQWZSaveParams& params = request.params;
     if (!load.ok) return Fail(r, load.reason);
@@ -63,17 +71,15 @@ bool Decide(const ConversionRequest& request, const LoadResult& load, KlasaQwz& 
         return Skip(r);
     // A damaged block ends the tail and everything after it is unread:
     // writing the document would drop that data without a word.
-    if (!doc.GetDefinition()->TailDamage.empty()) return Fail(r, doc.GetDefinition()->TailDamage);
-    // The save is the document's last use.
-    doc.ReleaseMeshesWhenWritten = true;
+    if (const Warning* damage = TailDamage(r.warnings)) return Fail(r, damage->text);
     return true;
 }
 
 // Saves the document a part at a time into `part`; the result gets the new
 // file's version, size and what it leaves out. Returns the loaded file's
 // buffer, whose memory the caller may use again.
-std::vector<uint8_t> Save(KlasaQwz& doc, const ConversionRequest& request, const platform::FilePart& part,
-                          const platform::FileView& view, ConversionOutcome& r) {
+std::vector<uint8_t> Save(KlasaQwz& doc, const MeshSource& meshes, const ConversionRequest& request,
+                          const platform::FilePart& part, const platform::FileView& view, ConversionOutcome& r) {
     uint64_t size = 0;
     // The version byte of the new file: a target below the oldest layout
     // written is written by its writer, while the document keeps the
@@ -85,7 +91,7 @@ std::vector<uint8_t> Save(KlasaQwz& doc, const ConversionRequest& request, const
         part(data, n);
         // A part handed over as it lies in the original is not read again.
         view.LetGo(data, n);
-    });
+    }, meshes, r.warnings);
     r.toVersion = written;
     r.sizeAfter = size;
     r.dropped = CountDropped(doc, r.toVersion, request.params);
@@ -98,7 +104,7 @@ struct OriginalCut {};
 // Writes the converted file in place of the original (or, for a dry run,
 // makes it and asks whether it could be).
 void Replace(const std::filesystem::path& path, const ConversionRequest& request, platform::OriginalFile& original,
-             platform::FileView& view, KlasaQwz& doc, ConversionOutcome& r) {
+             platform::FileView& view, KlasaQwz& doc, const MeshSource& meshes, ConversionOutcome& r) {
     std::string reason;
 
     platform::ReplaceOptions options;
@@ -106,7 +112,7 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
     if (!request.write) {
         // The new file is made and counted, not kept; then what the
         // replacement would refuse before writing anything.
-        Save(doc, request, [](const uint8_t*, size_t) {}, view, r);
+        Save(doc, meshes, request, [](const uint8_t*, size_t) {}, view, r);
         if (!view.Intact()) throw OriginalCut{};
         if (!platform::CanReplace(original, options.backup, reason)) {
             Fail(r, reason);
@@ -120,7 +126,10 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
             KlasaQwz check;
             try {
                 // The file read back is not needed after the walk.
-                if (check.WalkBytes(back, size, true) == r.toVersion) return true;
+                ReadResult read;
+                const uint8_t version = check.WalkBytes(back, size, true, &read);
+                r.warnings.insert(r.warnings.end(), read.warnings.begin(), read.warnings.end());
+                if (version == r.toVersion) return true;
                 why = "zapisany plik nie daje się odczytać jako wersja " + std::to_string(r.toVersion);
             } catch (const std::bad_alloc&) {
                 why = "za mało pamięci, by sprawdzić zapisany plik";
@@ -132,7 +141,7 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
         // The view is let go once the file is made: the read-back then
         // takes pages the original's had.
         const platform::FileMaker make = [&](const platform::FilePart& part) {
-            std::vector<uint8_t> spare = Save(doc, request, part, view, r);
+            std::vector<uint8_t> spare = Save(doc, meshes, request, part, view, r);
             if (!view.Intact()) throw OriginalCut{};
             view.Reset();
             return spare;
@@ -145,6 +154,45 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
     r.status = ConversionStatus::Converted;
     r.reason.clear();
     r.backup = options.backup;
+}
+
+// A kept original is left as it is: converting it again would make a
+// backup of the backup and leave two files that claim to be the original.
+bool SkippedAsBackup(const std::filesystem::path& path, platform::FileOps& ops, ConversionOutcome& r) {
+    const std::filesystem::path original = OriginalOfKeptBackup(path, ops);
+    if (original.empty()) return false;
+    platform::FileState state;
+    if (ops.Examine(path, true, &state) == platform::NameKind::Regular) r.sizeBefore = state.size;
+    r.status = ConversionStatus::Skipped;
+    r.reason = "to kopia zapasowa pliku " + platform::PathForMessage(original.filename()) + ", zostaje bez zmian";
+    return true;
+}
+
+// Loads the original into `doc` from `view`, or read into memory when the
+// view is empty, with its meshes left in the file's bytes: each is built
+// when it is measured and again when it is written. `read` gets them and
+// the result the readers' warnings. False when the file could not be read
+// (the result says why).
+bool LoadOriginal(platform::OriginalFile& original, const platform::FileView& view, KlasaQwz& doc, ReadResult& read,
+                  LoadResult& load, ConversionOutcome& r) {
+    ReadOptions options;
+    options.meshes = ReadOptions::Meshes::LeaveInBytes;
+    if (!view.empty()) {
+        // Each mesh left in the view is read again once to be measured and
+        // once to be written, and a view read piece by piece gives it back
+        // after each.
+        options.bytesRead = [&view](const uint8_t* bytes, size_t size) { view.LetGo(bytes, size); };
+        load = LoadQwzView(view.data(), view.size(), doc, options, &read);
+        // The load walked the whole file.
+        view.LetGo(view.data(), view.size());
+    } else {
+        std::vector<uint8_t> bytes;
+        std::string reason;
+        if (!original.Read(bytes, reason)) return Fail(r, reason);
+        load = LoadQwzBytes(std::move(bytes), doc, options, &read);
+    }
+    r.warnings = std::move(read.warnings);
+    return true;
 }
 
 void Convert(const std::filesystem::path& named, const ConversionRequest& request, platform::FileOps& ops,
@@ -160,15 +208,7 @@ void Convert(const std::filesystem::path& named, const ConversionRequest& reques
         return;
     }
 
-    // A kept original is left as it is: converting it again would make a
-    // backup of the backup and leave two files that claim to be the original.
-    if (const std::filesystem::path original = OriginalOfKeptBackup(path, ops); !original.empty()) {
-        platform::FileState state;
-        if (ops.Examine(path, true, &state) == platform::NameKind::Regular) r.sizeBefore = state.size;
-        r.status = ConversionStatus::Skipped;
-        r.reason = "to kopia zapasowa pliku " + platform::PathForMessage(original.filename()) + ", zostaje bez zmian";
-        return;
-    }
+    if (SkippedAsBackup(path, ops, r)) return;
 
     // The original stays open and locked until it has been replaced (or the
     // plan made), so that no other conversion of it runs meanwhile and any
@@ -196,32 +236,20 @@ void Convert(const std::filesystem::path& named, const ConversionRequest& reques
         return seen && (!view.Intact() || !original.Unchanged(ignored));
     };
     KlasaQwz doc;
-    doc.MeshesOnDemand = true;
+    ReadResult read;
     LoadResult load;
-    if (seen) {
-        load = LoadQwzView(view.data(), view.size(), doc);
-        // The load walked the whole file; each mesh left in it is read
-        // again once to be measured and once to be written, and a view read
-        // piece by piece gives it back after each.
-        view.LetGo(view.data(), view.size());
-        doc.GetDefinition()->PendingBytesRead = [&view](const uint8_t* bytes, size_t size) {
-            view.LetGo(bytes, size);
-        };
-    } else {
-        std::vector<uint8_t> bytes;
-        if (!original.Read(bytes, reason)) {
-            Fail(r, reason);
-            return;
-        }
-        load = LoadQwzBytes(std::move(bytes), doc);
-    }
+    if (!LoadOriginal(original, view, doc, read, load, r)) return;
+    // The save is the document's last use: meshes built in memory are given
+    // back as they are written.
+    const MeshesInMemory built(*doc.GetDefinition(), doc.GetDefinition().get());
+    const MeshSource& meshes = read.meshes ? *read.meshes : built;
     r.sizeBefore = original.state().size;
     if (!Decide(request, load, doc, r)) {
         if (r.status == ConversionStatus::Failed && changedMeanwhile()) Fail(r, platform::ChangedDuringConversion(path));
         return;
     }
     try {
-        Replace(path, request, original, view, doc, r);
+        Replace(path, request, original, view, doc, meshes, r);
     } catch (...) {
         if (!changedMeanwhile()) throw;
         Fail(r, platform::ChangedDuringConversion(path));

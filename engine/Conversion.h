@@ -9,6 +9,7 @@
 
 #include "engine/Dropped.h"
 #include "model/Qwzsaveparams.h"
+#include "model/Warnings.h"
 #include "platform/FileOps.h"
 
 #include <cstdint>
@@ -35,6 +36,7 @@ struct ConversionOutcome {
     uint64_t sizeBefore = 0;       // the file's size when it was read
     uint64_t sizeAfter = 0;        // converted: the new file's size
     std::filesystem::path backup;  // converted: where the original is kept (empty: nowhere)
+    Warnings warnings;             // what the read and the write reported, in their order
 };
 
 // Converts (or, with write off, plans) the file at `path`. Never throws;

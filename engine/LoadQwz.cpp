@@ -60,14 +60,15 @@ LoadResult LoadChecked(const uint8_t* data, size_t size, const Load& load) {
 
 }  // namespace
 
-LoadResult LoadQwzBytes(std::vector<uint8_t>&& bytes, KlasaQwz& doc) {
+LoadResult LoadQwzBytes(std::vector<uint8_t>&& bytes, KlasaQwz& doc, const ReadOptions& options, ReadResult* read) {
     const uint8_t* data = bytes.data();
     const size_t size = bytes.size();
-    return LoadChecked(data, size, [&] { return doc.LoadBuffer(std::move(bytes)); });
+    return LoadChecked(data, size, [&] { return doc.LoadBuffer(std::move(bytes), 0, options, read); });
 }
 
-LoadResult LoadQwzView(const uint8_t* data, size_t size, KlasaQwz& doc) {
-    return LoadChecked(data, size, [&] { return doc.LoadBytes(data, size); });
+LoadResult LoadQwzView(const uint8_t* data, size_t size, KlasaQwz& doc, const ReadOptions& options,
+                       ReadResult* read) {
+    return LoadChecked(data, size, [&] { return doc.LoadBytes(data, size, 0, options, read); });
 }
 
 }  // namespace qwz

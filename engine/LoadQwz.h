@@ -20,12 +20,16 @@ struct LoadResult {
     std::string field;
 };
 
-// Loads `bytes` into `doc`, which keeps them (LoadBuffer). Refuses bytes
-// that do not open with "QWZ", a version that is not read, and content the
-// reader of the version finds damaged. Never throws.
-LoadResult LoadQwzBytes(std::vector<uint8_t>&& bytes, KlasaQwz& doc);
+// Loads `bytes` into `doc`, which keeps them (LoadBuffer), read as
+// `options` say; `read`, when given, gets the meshes left in the bytes and
+// the readers' warnings. Refuses bytes that do not open with "QWZ", a
+// version that is not read, and content the reader of the version finds
+// damaged. Never throws.
+LoadResult LoadQwzBytes(std::vector<uint8_t>&& bytes, KlasaQwz& doc, const ReadOptions& options = {},
+                        ReadResult* read = nullptr);
 // The same for bytes the document only reads from (LoadBytes): they must
 // stay as they are while the document is used.
-LoadResult LoadQwzView(const uint8_t* data, size_t size, KlasaQwz& doc);
+LoadResult LoadQwzView(const uint8_t* data, size_t size, KlasaQwz& doc, const ReadOptions& options = {},
+                       ReadResult* read = nullptr);
 
 }  // namespace qwz

@@ -7,16 +7,15 @@
 #include "format/Kqwz_scaler.h"
 #include "format/Kqwz_unknown.h"
 #include "format/Kqwz_uv.h"
-#include "platform/DebugOutput.h"
 
 #include <string>
 
 namespace qwz {
 
-TKontenerPtr ReadExtraBlock(ByteReader& in, UvRecords uvRecords) {
+TKontenerPtr ReadExtraBlock(ByteReader& in, UvRecords uvRecords, uint8_t* kindRead) {
     if (in.atEnd()) return {};  // the end of the data at a kind byte: the normal end
-    const size_t at = in.offset();
     const uint8_t kindByte = in.u8("rodzaj bloku danych dodatkowych");
+    if (kindRead) *kindRead = kindByte;
     const auto kind = TKontenerQwz::EKontenerTyp(kindByte);
 
     TKontenerPtr block;
@@ -33,26 +32,27 @@ TKontenerPtr ReadExtraBlock(ByteReader& in, UvRecords uvRecords) {
     }
     block->SetKind(kind);
 
-    if (!block->Read(in)) {
-        // The tail ends here; what was read before it stays and the load
-        // goes on. ReadExtraTail keeps the damage in the document, so a
-        // conversion refuses the file and `qwz check` / `info` report it.
-        platform::DebugOutputW("QWZ: uszkodzony blok dodatkowych danych rodzaju " + std::to_string(kindByte) +
-                               " na bajcie " + std::to_string(at) + "; plik nie zostanie przekonwertowany");
-        return {};
-    }
+    // The tail ends at a block that fails; what was read before it stays
+    // and the load goes on.
+    if (!block->Read(in)) return {};
     return block;
 }
 
-void ReadExtraTail(DefinicjaObiektu& def, ByteReader& in, UvRecords uv) {
-    def.TailDamage.clear();
+void ReadExtraTail(DefinicjaObiektu& def, ByteReader& in, UvRecords uv, Warnings& warnings) {
     const size_t end = in.offset() + in.remaining();
     while (!in.atEnd()) {
         const size_t at = in.offset();
-        TKontenerPtr block = ReadExtraBlock(in, uv);
+        uint8_t kindByte = 0;
+        TKontenerPtr block = ReadExtraBlock(in, uv, &kindByte);
         if (!block) {
-            def.TailDamage = "uszkodzony blok dodatkowych danych na bajcie " + std::to_string(at) +
-                             "; nie odczytano " + std::to_string(end - at) + " bajtów do końca pliku";
+            // The conversion refuses such a file (writing it would drop
+            // the rest without a word); `qwz check` and `info` report it.
+            warnings.push_back({Warning::Kind::DamagedTail,
+                                "QWZ: uszkodzony blok dodatkowych danych rodzaju " + std::to_string(kindByte) +
+                                    " na bajcie " + std::to_string(at) + "; plik nie zostanie przekonwertowany",
+                                "uszkodzony blok dodatkowych danych na bajcie " + std::to_string(at) +
+                                    "; nie odczytano " + std::to_string(end - at) + " bajtów do końca pliku",
+                                false});
             return;
         }
         def.Containers.ListOf(block->GetKind()).push_back(block);

@@ -5,25 +5,33 @@
 #include "bytes/ByteReader.h"
 #include "bytes/ByteWriter.h"
 #include "format/Kqwz_uv.h"
+#include "format/ReadOptions.h"
 #include "model/Definicjaobiektu.h"
-#include "model/DocumentContent.h"
 #include "model/Kontenerqwz.h"
 #include "model/Qwzsaveparams.h"
+#include "model/Warnings.h"
 
 namespace qwz {
 
 // Reads one block; empty at the end of the data or when the block fails its
-// own checks (then a debug line names it and the tail ends there). `uv`
-// says what a UV block does with its records.
-TKontenerPtr ReadExtraBlock(ByteReader& in, UvRecords uv = UvRecords::Decode);
+// own checks (then the tail ends there). `uv` says what a UV block does
+// with its records; `kindRead`, when given, gets the kind byte read.
+TKontenerPtr ReadExtraBlock(ByteReader& in, UvRecords uv = UvRecords::Decode, uint8_t* kindRead = nullptr);
 
 // Reads blocks to the end of the data and appends them to the container map.
-void ReadExtraTail(DefinicjaObiektu& def, ByteReader& in, UvRecords uv = UvRecords::Decode);
+// A damaged block ends the tail: what was read before it stays, and a
+// warning (DamagedTail) says where and how much was not read.
+void ReadExtraTail(DefinicjaObiektu& def, ByteReader& in, UvRecords uv, Warnings& warnings);
 
-// What a document's load does with UV records: only checks them for a load
-// that checks a file, leaves them in the bytes where the meshes are left.
-inline UvRecords UvRecordsFor(const DocumentContent& doc) {
-    return doc.WalkOnly ? UvRecords::CheckOnly : doc.MeshesOnDemand ? UvRecords::LeaveInBytes : UvRecords::Decode;
+// What a read does with UV records: only checks them for a read that
+// checks a file, leaves them in the bytes where the meshes are left.
+inline UvRecords UvRecordsFor(const ReadOptions& options) {
+    switch (options.meshes) {
+    case ReadOptions::Meshes::NamesOnly: return UvRecords::CheckOnly;
+    case ReadOptions::Meshes::LeaveInBytes: return UvRecords::LeaveInBytes;
+    case ReadOptions::Meshes::Build: break;
+    }
+    return UvRecords::Decode;
 }
 
 // Writes the blocks in ascending kind order, each under its keep flag;

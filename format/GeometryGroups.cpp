@@ -89,10 +89,20 @@ void ReadGroup(ByteReader& in, GeometryGroup<Record> group, const GroupText& tex
     }
 }
 
+// A writer that hands its bytes over a part at a time holds about this much
+// of the groups at most: the groups of a large file are not held twice.
+constexpr size_t kGroupPart = size_t(8) << 20;
+// Record lists at least this large go over from the document's memory as
+// they lie rather than through the writer's buffer.
+constexpr size_t kCarriedRecords = size_t(1) << 20;
+
 template <class Record>
 void WriteRecords(ByteWriter& out, const std::vector<Record>& records) {
     out.i32(int32_t(records.size()));
-    out.bytes(records.data(), records.size() * sizeof(Record));
+    const size_t size = records.size() * sizeof(Record);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(records.data());
+    if (size >= kCarriedRecords) out.carry(bytes, size);
+    else out.bytes(bytes, size);
 }
 
 void WriteRecords(ByteWriter& out, const std::vector<CPoly>& records) {
@@ -109,6 +119,7 @@ void WriteRecords(ByteWriter& out, const std::vector<CPoly>& records) {
             le::StoreF64(p + 24, value);
             p += kPolyPointSize;
         }
+        out.flushPast(kGroupPart);
     }
 }
 
@@ -129,6 +140,7 @@ void WriteGroup(ByteWriter& out, const std::vector<std::string>& names,
         WriteNameField(out, names[i]);
         out.i32(attributes[i]);
         WriteRecords(out, records[i]);
+        out.flushPast(kGroupPart);
     }
 }
 

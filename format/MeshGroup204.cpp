@@ -10,9 +10,7 @@
 #include "bytes/LittleEndian.h"
 #include "format/MeshPlaces.h"
 #include "format/NameField.h"
-#include "platform/DebugOutput.h"
 #include "platform/LargeBuffer.h"
-#include "platform/MessageBox.h"
 #include "platform/Parallel.h"
 
 #include <algorithm>
@@ -37,23 +35,19 @@ void ReadFaces(const uint8_t* flags, const uint8_t* indices, uint32_t count, vcF
     }
 }
 
-// Reports one face index that names no vertex: every one on the debug
-// output, the first of a saved file also in a message box. A damaged mesh
-// can hold thousands; a box each would hold a batch hostage.
-class BadIndexReport {
-public:
-    void operator()(uint32_t index, uint32_t vertexCount) {
-        const std::string text = IndexMessage(index, vertexCount);
-        platform::DebugOutputW(text);
-        if (!shown_) {
-            shown_ = true;
-            platform::ShowMessage(text, "Velmora QWZ Downgrader", platform::MessageIcon::Warning);
+// Reports every face index that names no vertex in a warning; the first
+// of a saved file also in a box. A damaged mesh can hold thousands; a box
+// each would hold a batch hostage.
+void ReportBadIndices(const std::vector<std::vector<uint32_t>>& badIndices, const std::vector<uint32_t>& vertexCounts,
+                      Warnings& warnings) {
+    bool boxed = false;
+    for (size_t i = 0; i < badIndices.size(); ++i)
+        for (uint32_t index : badIndices[i]) {
+            const std::string text = IndexMessage(index, vertexCounts[i]);
+            warnings.push_back({Warning::Kind::BadFaceIndex, text, "indeks ściany " + text, !boxed});
+            boxed = true;
         }
-    }
-
-private:
-    bool shown_ = false;
-};
+}
 
 // Writes the flags and indices of `count` faces in one pass over them; an
 // index that names no vertex is noted in `bad`.
@@ -95,7 +89,33 @@ struct Build204 {
     }
     unsigned IndexWidth(const MeshInFile& place) const { return qwz::IndexWidth(place.v); }
     bool Bounds(const MeshInFile&, const std::vector<uint8_t>&, uint32_t, VertexBounds&) const { return false; }
+    const float* Int16Values() const { return nullptr; }
 };
+
+// Encodes mesh i into the room at `place`; an index that names no vertex is
+// noted in `bad`.
+void EncodeMesh(const MeshSource& meshes, size_t i, MeshScratch& scratch, const MeshRoom& place, ByteWriter& out,
+                std::vector<uint32_t>& bad) {
+    const MeshView mesh(meshes, i, scratch);
+    const vcV& vertices = mesh.vertices();
+    uint8_t* p = out.at(place.vertices);
+    for (const CpunktF& vertex : vertices) {
+        le::StoreF32(p, vertex.x);
+        le::StoreF32(p + 4, vertex.y);
+        le::StoreF32(p + 8, vertex.z);
+        p += kVertexSize;
+    }
+    const vcF& faces = mesh.faces();
+    const uint32_t v = uint32_t(vertices.size());
+    uint8_t* flags = out.at(place.flags);
+    uint8_t* indices = flags + faces.size();
+    switch (IndexWidth(v)) {
+    case 1: WriteFaces<1>(flags, indices, faces.data(), faces.size(), v, bad); break;
+    case 2: WriteFaces<2>(flags, indices, faces.data(), faces.size(), v, bad); break;
+    case 3: WriteFaces<3>(flags, indices, faces.data(), faces.size(), v, bad); break;
+    default: WriteFaces<4>(flags, indices, faces.data(), faces.size(), v, bad); break;
+    }
+}
 
 }  // namespace
 
@@ -110,7 +130,8 @@ std::string IndexMessage(uint32_t index, uint32_t vertexCount) {
     return std::to_string(index) + " >= " + std::to_string(vertexCount);
 }
 
-void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in, bool build, bool onDemand) {
+void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in, const ReadOptions& options, ReadResult& result) {
+    const bool build = options.meshes != ReadOptions::Meshes::NamesOnly;
     if (in.atEnd()) return;  // the data ends at the section boundary: no meshes
     // First the whole group is walked and every count checked against the
     // bytes; then the meshes, independent of each other, are built in
@@ -135,8 +156,8 @@ void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in, bool build, bool on
     }
     if (!build) return;
 
-    if (onDemand && first == 0) {
-        def.Pending = std::make_shared<PendingMeshesInFile<Build204>>(std::move(places), Build204{});
+    if (options.meshes == ReadOptions::Meshes::LeaveInBytes && first == 0) {
+        result.meshes = std::make_shared<MeshesInFile<Build204>>(std::move(places), Build204{}, options.bytesRead);
         return;
     }
     platform::ForEachInParallel(m, cost, [&](size_t i) {
@@ -146,47 +167,31 @@ void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in, bool build, bool on
     });
 }
 
-void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out, const std::function<void(size_t)>& encoded) {
+void WriteMeshGroup204(const DefinicjaObiektu& def, const MeshSource& meshes, ByteWriter& out, Warnings& warnings) {
     const size_t m = def.Faces.size();
     if (def.Vertices.size() != m || def.MeshNames.size() != m || def.MeshAttributes.size() != m)
         throw FormatError(FormatError::Kind::Unwritable,
                           "listy nazw, atrybutów, wierzchołków i ścian siatek mają różne długości");
     std::vector<std::vector<uint32_t>> badIndices(m);
+    // The counts before the meshes are written: a source may give them
+    // back as they are.
     std::vector<uint32_t> vertexCounts(m);
-    for (size_t i = 0; i < m; ++i) vertexCounts[i] = uint32_t(def.VertexCount(i));
+    for (size_t i = 0; i < m; ++i) vertexCounts[i] = uint32_t(meshes.VertexCount(i));
     std::vector<MeshRoom> places(m);
     MeshScratch scratch;
-    auto encode = [&](size_t i) {
-        const MeshView mesh(def, i, scratch);
-        const vcV& vertices = mesh.vertices();
-        uint8_t* p = out.at(places[i].vertices);
-        for (const CpunktF& vertex : vertices) {
-            le::StoreF32(p, vertex.x);
-            le::StoreF32(p + 4, vertex.y);
-            le::StoreF32(p + 8, vertex.z);
-            p += kVertexSize;
-        }
-        const vcF& faces = mesh.faces();
-        const uint32_t v = uint32_t(vertices.size());
-        uint8_t* flags = out.at(places[i].flags);
-        uint8_t* indices = flags + faces.size();
-        switch (IndexWidth(v)) {
-        case 1: WriteFaces<1>(flags, indices, faces.data(), faces.size(), v, badIndices[i]); break;
-        case 2: WriteFaces<2>(flags, indices, faces.data(), faces.size(), v, badIndices[i]); break;
-        case 3: WriteFaces<3>(flags, indices, faces.data(), faces.size(), v, badIndices[i]); break;
-        default: WriteFaces<4>(flags, indices, faces.data(), faces.size(), v, badIndices[i]); break;
-        }
-        if (encoded) encoded(i);
+    const auto encode = [&](size_t i) {
+        EncodeMesh(meshes, i, scratch, places[i], out, badIndices[i]);
+        meshes.Written(i);
     };
 
     // The fields around the vertices and faces, with room left for them;
     // the meshes are encoded into that room in parallel, a batch at a time.
     MeshBatch batch;
-    const size_t batchBytes = MeshBatchBytes(MeshGroup204Size(def));
+    const size_t batchBytes = MeshBatchBytes(MeshGroup204Size(def, meshes));
     out.i32(int32_t(m));
     for (size_t i = 0; i < m; ++i) {
-        const uint32_t v = uint32_t(def.VertexCount(i));
-        const size_t f = def.FaceCount(i);
+        const uint32_t v = vertexCounts[i];
+        const size_t f = meshes.FaceCount(i);
         WriteNameField(out, def.MeshNames[i]);
         out.i32(def.MeshAttributes[i]);
         out.i32(int32_t(v));
@@ -208,17 +213,14 @@ void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out, const std::
     }
     batch.Run(m, encode);
     out.flush();
-
-    BadIndexReport report;
-    for (size_t i = 0; i < m; ++i)
-        for (uint32_t index : badIndices[i]) report(index, vertexCounts[i]);
+    ReportBadIndices(badIndices, vertexCounts, warnings);
 }
 
-uint64_t MeshGroup204Size(const DefinicjaObiektu& def) {
+uint64_t MeshGroup204Size(const DefinicjaObiektu& def, const MeshSource& meshes) {
     uint64_t size = 4;
     for (size_t i = 0; i < def.Faces.size(); ++i) {
-        const uint64_t v = i < def.Vertices.size() ? def.VertexCount(i) : 0;
-        size += kMeshMin + v * kVertexSize + def.FaceCount(i) * (1 + 4 * IndexWidth(uint32_t(v)));
+        const uint64_t v = i < def.Vertices.size() ? meshes.VertexCount(i) : 0;
+        size += kMeshMin + v * kVertexSize + meshes.FaceCount(i) * (1 + 4 * IndexWidth(uint32_t(v)));
     }
     return size;
 }

@@ -4,10 +4,12 @@
 
 #include "bytes/ByteReader.h"
 #include "bytes/ByteWriter.h"
+#include "format/ReadOptions.h"
 #include "model/Definicjaobiektu.h"
+#include "model/MeshSource.h"
+#include "model/Warnings.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace qwz {
@@ -22,22 +24,19 @@ std::string IndexMessage(uint32_t index, uint32_t vertexCount);
 
 // Reads the mesh group into a cleared geometry object. Data that ends where
 // the mesh count would start reads as no meshes. A face index that names no
-// vertex is kept as read and that corner stays at zero. With `build`
-// false the group is walked and checked the same way, but the meshes get
-// no vertices or faces. With `onDemand` (and no meshes before them) the
-// meshes are left in the reader's bytes, as DefinicjaObiektu::Pending.
-void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in, bool build = true, bool onDemand = false);
+// vertex is kept as read and that corner stays at zero. `options` say
+// whether the meshes are built, left in the reader's bytes (with no meshes
+// before them; then result.meshes gives them) or only walked and checked.
+void ReadMeshGroup204(DefinicjaObiektu& def, ByteReader& in, const ReadOptions& options, ReadResult& result);
 
-// Writes the mesh group. Every face index that names no vertex is reported
-// on the debug output and still written in the mesh's index width; the
-// first one of the call is also shown in a message box. Throws FormatError
-// (Unwritable) when the mesh lists differ in length.
-// `encoded`, when given, is called with each mesh's index once its vertices
-// and faces are in the buffer (from any thread, at most once a mesh).
-void WriteMeshGroup204(const DefinicjaObiektu& def, ByteWriter& out,
-                       const std::function<void(size_t)>& encoded = {});
+// Writes the mesh group, the meshes' vertices and faces taken from
+// `meshes` (each told Written once it is in the buffer). Every face index
+// that names no vertex is still written in the mesh's index width and
+// added to `warnings`, in mesh order, the first one of the call boxed.
+// Throws FormatError (Unwritable) when the mesh lists differ in length.
+void WriteMeshGroup204(const DefinicjaObiektu& def, const MeshSource& meshes, ByteWriter& out, Warnings& warnings);
 
 // The bytes WriteMeshGroup204 appends.
-uint64_t MeshGroup204Size(const DefinicjaObiektu& def);
+uint64_t MeshGroup204Size(const DefinicjaObiektu& def, const MeshSource& meshes);
 
 }  // namespace qwz

@@ -4,7 +4,8 @@
 // parallel; the writers lay out and encode the meshes a batch at a time.
 #pragma once
 
-#include "model/PendingMeshes.h"
+#include "bytes/LittleEndian.h"
+#include "model/MeshSource.h"
 #include "platform/Parallel.h"
 
 #include <algorithm>
@@ -24,30 +25,45 @@ struct MeshInFile {
     uint32_t f = 0;
 };
 
-// Meshes left in the bytes being read (the document keeps them): `build`
-// makes one mesh's lists from its place, as the reader would have
-// (build(place, vertices, faces)), or its vertices alone
-// (build.Vertices(place, vertices), the place's v vertices of
-// Builder::kVertexBytes each from place.vertices on), tells the width of its
-// face indices in the file (build.IndexWidth(place)) and measures its
-// vertices where it can (build.Bounds, as PendingMeshes::Bounds).
-template <class Builder>
-class PendingMeshesInFile final : public PendingMeshes {
-public:
-    PendingMeshesInFile(std::vector<MeshInFile> places, Builder build)
-        : places_(std::move(places)), build_(build) {}
+// Meshes left in the bytes being read: `build` makes one mesh's lists from
+// its place, as the reader would have (build(place, vertices, faces)), or
+// its vertices alone (build.Vertices(place, vertices), the place's v
+// vertices of Builder::kVertexBytes each from place.vertices on), tells the
+// width of its face indices in the file (build.IndexWidth(place)), measures
+// its vertices where it can (build.Bounds, as MeshSource::Bounds) and gives
+// the table its 16-bit vertices are read through, if any
+// (build.Int16Values()). `bytesRead` is told the ranges read for the moment.
+// Marks in `named` the vertices that `count` faces' indices of `W` bytes
+// each name (MeshSource::MarkNamed).
+template <unsigned W>
+bool MarkNamedInFile(const uint8_t* indices, size_t count, size_t vertexCount, std::vector<uint8_t>& named) {
+    named.assign(vertexCount, 0);
+    bool origin = false;
+    for (const uint8_t* p = indices; p != indices + 4 * W * count; p += W) {
+        const uint32_t index = le::Load(p, W);
+        if (index < vertexCount) named[index] = 1;
+        else origin = true;
+    }
+    return origin;
+}
 
-    const Builder& build() const { return build_; }
-    const MeshInFile& place(size_t m) const { return places_[m]; }
+template <class Builder>
+class MeshesInFile final : public MeshSource {
+public:
+    MeshesInFile(std::vector<MeshInFile> places, Builder build, BytesRead bytesRead)
+        : places_(std::move(places)), build_(std::move(build)), bytesRead_(std::move(bytesRead)) {}
+
     size_t Count() const override { return places_.size(); }
-    uint32_t VertexCount(size_t m) const override { return places_[m].v; }
-    uint32_t FaceCount(size_t m) const override { return places_[m].f; }
+    size_t VertexCount(size_t m) const override { return places_[m].v; }
+    size_t FaceCount(size_t m) const override { return places_[m].f; }
+    const vcV* HeldVertices(size_t) const override { return nullptr; }
+    const vcF* HeldFaces(size_t) const override { return nullptr; }
     void Build(size_t m, vcV& vertices, vcF& faces) const override {
         vertices.clear();
         faces.clear();
         build_(places_[m], vertices, faces);
     }
-    using PendingMeshes::BuildVertices;
+    using MeshSource::BuildVertices;
     void BuildVertices(size_t m, uint32_t first, uint32_t count, vcV& vertices) const override {
         vertices.clear();
         MeshInFile part = places_[m];
@@ -59,18 +75,41 @@ public:
         faces = {places_[m].flags, places_[m].indices, build_.IndexWidth(places_[m])};
         return true;
     }
+    bool MarkNamed(size_t m, std::vector<uint8_t>& named, int64_t& firstIndex) const override {
+        const MeshInFile& p = places_[m];
+        const unsigned w = build_.IndexWidth(p);
+        firstIndex = p.f > 0 ? int64_t(le::Load(p.indices, w)) : -1;
+        switch (w) {
+        case 1: return MarkNamedInFile<1>(p.indices, p.f, p.v, named);
+        case 2: return MarkNamedInFile<2>(p.indices, p.f, p.v, named);
+        case 3: return MarkNamedInFile<3>(p.indices, p.f, p.v, named);
+        default: return MarkNamedInFile<4>(p.indices, p.f, p.v, named);
+        }
+    }
     bool Bounds(size_t m, const std::vector<uint8_t>& named, uint32_t first, VertexBounds& bounds) const override {
         return build_.Bounds(places_[m], named, first, bounds);
+    }
+    const float* Int16Values() const override { return build_.Int16Values(); }
+    const uint8_t* Int16Vertices(size_t m) const override {
+        return build_.Int16Values() ? places_[m].vertices : nullptr;
     }
     std::pair<const uint8_t*, size_t> Bytes(size_t m) const override {
         const MeshInFile& p = places_[m];
         const uint8_t* end = p.indices + size_t(p.f) * 4 * build_.IndexWidth(p);
         return {p.vertices, size_t(end - p.vertices)};
     }
+    void Read(const uint8_t* bytes, size_t size) const override {
+        if (bytesRead_) bytesRead_(bytes, size);
+    }
+    // Nothing of a mesh is held once it is written, and its bytes are not
+    // read again.
+    void Written(size_t m) const override { TellRead(m); }
+    bool WrittenMeshesGoBack() const override { return true; }
 
 private:
     std::vector<MeshInFile> places_;
     Builder build_;
+    BytesRead bytesRead_;
 };
 
 // A mesh in the buffer being written: the offsets of the room left for its

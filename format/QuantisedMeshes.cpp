@@ -5,7 +5,6 @@
 #include "format/MeshPlaces.h"
 #include "format/NameField.h"
 #include "format/Quantise.h"
-#include "platform/DebugOutput.h"
 #include "platform/LargeBuffer.h"
 #include "platform/Parallel.h"
 
@@ -174,6 +173,7 @@ struct QuantisedBuild {
         return size_t(place.indices - place.vertices) + 4 * indexWidth * size_t(place.f);
     }
     unsigned IndexWidth(const MeshInFile&) const { return indexWidth; }
+    const float* Int16Values() const { return table ? table->values.data() : nullptr; }
     bool Bounds(const MeshInFile& place, const std::vector<uint8_t>& named, uint32_t first,
                 VertexBounds& bounds) const {
         if (!table || !table->ordered) return false;
@@ -233,11 +233,10 @@ struct Requantise {
     int16_t to[65536];
     bool fits[65536];
 
-    // Writes the `place.v` vertices as `to` gives them at `p`; false, with
-    // `p` partly written, when one does not fit.
-    bool Vertices(const MeshInFile& place, uint8_t* p) const {
-        const uint8_t* from = place.vertices;
-        for (size_t i = 0; i < 3 * size_t(place.v); ++i, from += 2, p += 2) {
+    // Writes the `v` vertices at `from` as `to` gives them at `p`; false,
+    // with `p` partly written, when one does not fit.
+    bool Vertices(const uint8_t* from, size_t v, uint8_t* p) const {
+        for (size_t i = 0; i < 3 * v; ++i, from += 2, p += 2) {
             const size_t q = size_t(int32_t(int16_t(le::Load16(from))) + 32768);
             if (!fits[q]) return false;
             le::Store16(p, uint16_t(to[q]));
@@ -246,15 +245,150 @@ struct Requantise {
     }
 };
 
-std::unique_ptr<const Requantise> RequantiseFor(const DequantiseTable& table, float scale) {
+// `values`: the 65536 values read, from -32768 on.
+std::unique_ptr<const Requantise> RequantiseFor(const float* values, float scale) {
     auto requantise = std::make_unique<Requantise>();
     for (size_t q = 0; q < 65536; ++q) {
-        const std::optional<int16_t> to = QuantiseInt16(table.values[q], scale);
+        const std::optional<int16_t> to = QuantiseInt16(values[q], scale);
         requantise->fits[q] = to.has_value();
         requantise->to[q] = to.value_or(0);
     }
     return requantise;
 }
+
+// Encodes the meshes of one save into the room laid out for them, from any
+// thread, each mesh checked as it is encoded, in the order a check before
+// writing would take: its counts, its vertices, its indices. The first mesh
+// that does not fit is the one named.
+class QuantisedMeshWriter {
+public:
+    QuantisedMeshWriter(const DefinicjaObiektu& def, const MeshSource& meshes, ByteWriter& out,
+                        const QuantisedMeshLayout& layout, float scale)
+        : def_(def), meshes_(meshes), out_(out), layout_(layout), scale_(scale),
+          badIndices_(def.MeshNames.size()), vertexCounts_(def.MeshNames.size()), rooms_(def.MeshNames.size()) {
+        // The counts before the meshes are written: a source may give them
+        // back as they are.
+        for (size_t m = 0; m < vertexCounts_.size(); ++m) vertexCounts_[m] = meshes.VertexCount(m);
+        // Vertices of 16-bit values read through a table go over by a
+        // second table: what each value read becomes when written at this
+        // scale.
+        if (const float* values = meshes.Int16Values()) requantise_ = RequantiseFor(values, scale);
+    }
+
+    size_t VertexCount(size_t m) const { return vertexCounts_[m]; }
+    MeshRoom& Room(size_t m) { return rooms_[m]; }
+
+    void Encode(size_t m) {
+        // Faces left in the file's bytes are written from where they lie,
+        // never built: the flags as they are, the indices as they are where
+        // the widths agree.
+        FacesInFile inFile;
+        const bool carried = meshes_.Faces(m, inFile);
+        const size_t v = vertexCounts_[m];
+        uint8_t* p = out_.at(rooms_[m].vertices);
+        // Checked in the order of a check before writing: the counts first.
+        const bool requantised = carried && requantise_ && v <= layout_.maxPerMesh &&
+                                 meshes_.FaceCount(m) <= layout_.maxPerMesh &&
+                                 requantise_->Vertices(meshes_.Int16Vertices(m), v, p);
+        // A mesh left in the file's bytes has its vertices built a part at
+        // a time; any other is seen whole.
+        std::optional<MeshView> mesh;
+        if (!carried) mesh.emplace(meshes_, m, scratch_);
+        const size_t faceCount = carried ? meshes_.FaceCount(m) : mesh->faces().size();
+        CheckCounts(m, v, faceCount);
+        if (mesh) Quantise(m, mesh->vertices().data(), 0, v, p);
+        else if (!requantised) QuantiseInParts(m, v, p);
+
+        uint8_t* flags = out_.at(rooms_[m].flags);
+        std::vector<uint32_t>* bad = layout_.reportBadIndices ? &badIndices_[m] : nullptr;
+        if (carried) StoreFacesInParts(m, inFile, faceCount, uint32_t(v), flags, bad);
+        else if (layout_.indexWidth == 3) StoreFaces<3>(flags, flags + faceCount, def_, m, mesh->faces(), uint32_t(v), bad);
+        else StoreFaces<2>(flags, flags + faceCount, def_, m, mesh->faces(), uint32_t(v), bad);
+        meshes_.Written(m);
+    }
+
+    // Every face index that names no vertex, in mesh order.
+    void Report(Warnings& warnings) const {
+        for (size_t m = 0; m < badIndices_.size(); ++m)
+            for (uint32_t index : badIndices_[m]) {
+                const std::string text = std::to_string(index) + " >= " + std::to_string(vertexCounts_[m]);
+                warnings.push_back({Warning::Kind::BadFaceIndex, text, "indeks ściany " + text, false});
+            }
+    }
+
+private:
+    void CheckCounts(size_t m, size_t v, size_t faceCount) const {
+        if (v > layout_.maxPerMesh)
+            Unwritable(MeshLabel(def_, m) + ": " + std::to_string(v) + " wierzchołków, a " + InVersion(layout_) +
+                       " mieści najwyżej " + std::to_string(layout_.maxPerMesh));
+        if (faceCount > layout_.maxPerMesh)
+            Unwritable(MeshLabel(def_, m) + ": " + std::to_string(faceCount) + " ścian, a " + InVersion(layout_) +
+                       " mieści najwyżej " + std::to_string(layout_.maxPerMesh));
+    }
+
+    // Vertices `first` on of mesh m, at `to`.
+    void Quantise(size_t m, const CpunktF* vertex, size_t first, size_t count, uint8_t* to) const {
+        static const char* const kAxisNames[3] = {"X", "Y", "Z"};
+        for (size_t j = first; j < first + count; ++j, ++vertex, to += 6) {
+            const float coords[3] = {vertex->x, vertex->y, vertex->z};
+            for (int axis = 0; axis < 3; ++axis) {
+                const std::optional<int16_t> q = QuantiseInt16(coords[axis], scale_);
+                if (!q)
+                    Unwritable(MeshLabel(def_, m) + ": wierzchołek " + std::to_string(j) + ", " + kAxisNames[axis] +
+                               " = " + Number(coords[axis]) + " przy skali " + Number(scale_) +
+                               " nie mieści się w 16 bitach");
+                le::Store16(to + 2 * axis, uint16_t(*q));
+            }
+        }
+    }
+
+    // The vertices of a mesh left in the file's bytes, built a part at a
+    // time.
+    void QuantiseInParts(size_t m, size_t v, uint8_t* p) const {
+        thread_local vcV part;
+        for (size_t first = 0; first < v; first += kVertexPart) {
+            const size_t count = std::min(kVertexPart, v - first);
+            meshes_.BuildVertices(m, uint32_t(first), uint32_t(count), part);
+            Quantise(m, part.data(), first, count, p + 6 * first);
+        }
+    }
+
+    // The faces of a mesh left in the file's bytes, written from where they
+    // lie. Its bytes in the file are read here for the last time: they are
+    // told read as the write gets past them, a part at a time, so that a
+    // file held a piece at a time holds a part of the mesh rather than all
+    // of it beside its room here.
+    void StoreFacesInParts(size_t m, const FacesInFile& inFile, size_t faceCount, uint32_t v, uint8_t* flags,
+                           std::vector<uint32_t>* bad) const {
+        const uint8_t* told = meshes_.Bytes(m).first;
+        const auto readUpTo = [&](const uint8_t* end) {
+            meshes_.Read(told, size_t(end - told));
+            told = end;
+        };
+        readUpTo(inFile.flags);  // the vertices
+        std::memcpy(flags, inFile.flags, faceCount);
+        const unsigned from = inFile.indexWidth, iw = unsigned(layout_.indexWidth);
+        for (size_t first = 0; first < faceCount; first += kFacePart) {
+            const size_t n = std::min(kFacePart, faceCount - first);
+            const uint8_t* indices = inFile.indices + 4 * from * first;
+            uint8_t* to = flags + faceCount + 4 * iw * first;
+            if (iw == 3) StoreFacesFromFile<3>(to, indices, from, n, first, def_, m, v, bad);
+            else StoreFacesFromFile<2>(to, indices, from, n, first, def_, m, v, bad);
+            readUpTo(indices + 4 * from * n);
+        }
+    }
+
+    const DefinicjaObiektu& def_;
+    const MeshSource& meshes_;
+    ByteWriter& out_;
+    const QuantisedMeshLayout& layout_;
+    const float scale_;
+    std::vector<std::vector<uint32_t>> badIndices_;
+    std::vector<size_t> vertexCounts_;
+    std::vector<MeshRoom> rooms_;
+    MeshScratch scratch_;
+    std::unique_ptr<const Requantise> requantise_;
+};
 
 }  // namespace
 
@@ -268,137 +402,45 @@ void CheckQuantisedMeshes(const DocumentContent& doc, const QuantisedMeshLayout&
                    std::to_string(layout.maxMeshes));
 }
 
-uint64_t QuantisedMeshesSize(const DefinicjaObiektu& def, const QuantisedMeshLayout& layout) {
+uint64_t QuantisedMeshesSize(const DefinicjaObiektu& def, const MeshSource& meshes, const QuantisedMeshLayout& layout) {
     const uint64_t cw = uint64_t(layout.countWidth), iw = uint64_t(layout.indexWidth);
     uint64_t bytes = uint64_t(layout.meshCountWidth);
     for (size_t m = 0; m < def.MeshNames.size(); ++m) {
         bytes += kNameFieldSize + 4 + kMeshFillerSize + 2 * cw;
-        if (m < def.Vertices.size()) bytes += 6 * uint64_t(def.VertexCount(m));
-        if (m < def.Faces.size()) bytes += (1 + 4 * iw) * uint64_t(def.FaceCount(m));
+        if (m < def.Vertices.size()) bytes += 6 * uint64_t(meshes.VertexCount(m));
+        if (m < def.Faces.size()) bytes += (1 + 4 * iw) * uint64_t(meshes.FaceCount(m));
     }
     return bytes;
 }
 
-void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const QuantisedMeshLayout& layout,
-                          const std::function<void(size_t)>& encoded) {
+void WriteQuantisedMeshes(const DocumentContent& doc, const MeshSource& meshes, ByteWriter& out,
+                          const QuantisedMeshLayout& layout, Warnings& warnings) {
     const DefinicjaObiektu& def = *doc.Definition;
-    const size_t meshes = def.MeshNames.size();
+    const size_t count = def.MeshNames.size();
     const unsigned cw = unsigned(layout.countWidth), iw = unsigned(layout.indexWidth);
-    const float scale = doc.VertexScale;
-
-    // Each mesh is checked as it is encoded, in the order a check before
-    // writing would take: its counts, its vertices, its indices. The first
-    // mesh that does not fit is the one named.
-    std::vector<std::vector<uint32_t>> badIndices(meshes);
-    std::vector<size_t> vertexCounts(meshes);
-    for (size_t m = 0; m < meshes; ++m) vertexCounts[m] = def.VertexCount(m);
-    const char* axisNames[3] = {"X", "Y", "Z"};
-    std::vector<MeshRoom> places(meshes);
-    MeshScratch scratch;
-    // Vertices of 16-bit values read through a table go over by a second
-    // table: what each value read becomes when written at this scale.
-    const auto* source = dynamic_cast<const PendingMeshesInFile<QuantisedBuild>*>(def.Pending.get());
-    const std::unique_ptr<const Requantise> requantise =
-        source && source->build().table ? RequantiseFor(*source->build().table, scale) : nullptr;
-    auto encode = [&](size_t m) {
-        // Faces left in the file's bytes are written from where they lie,
-        // never built: the flags as they are, the indices as they are where
-        // the widths agree.
-        FacesInFile inFile;
-        const bool carried = def.IsPending(m) && def.Pending->Faces(m, inFile);
-        const size_t v = def.VertexCount(m);
-        uint8_t* p = out.at(places[m].vertices);
-        // Checked in the order of a check before writing: the counts first.
-        const bool requantised = carried && requantise && v <= layout.maxPerMesh &&
-                                 def.FaceCount(m) <= layout.maxPerMesh &&
-                                 requantise->Vertices(source->place(m), p);
-        // A mesh left in the file's bytes has its vertices built a part at
-        // a time below; any other is seen whole.
-        std::optional<MeshView> mesh;
-        if (!carried) mesh.emplace(def, m, scratch);
-        const size_t faceCount = carried ? def.FaceCount(m) : mesh->faces().size();
-        if (v > layout.maxPerMesh)
-            Unwritable(MeshLabel(def, m) + ": " + std::to_string(v) + " wierzchołków, a " + InVersion(layout) +
-                       " mieści najwyżej " + std::to_string(layout.maxPerMesh));
-        if (faceCount > layout.maxPerMesh)
-            Unwritable(MeshLabel(def, m) + ": " + std::to_string(faceCount) + " ścian, a " +
-                       InVersion(layout) + " mieści najwyżej " + std::to_string(layout.maxPerMesh));
-
-        // Vertices `first` on, at `to`.
-        const auto quantise = [&](const CpunktF* vertex, size_t first, size_t count, uint8_t* to) {
-            for (size_t j = first; j < first + count; ++j, ++vertex, to += 6) {
-                const float coords[3] = {vertex->x, vertex->y, vertex->z};
-                for (int axis = 0; axis < 3; ++axis) {
-                    const std::optional<int16_t> q = QuantiseInt16(coords[axis], scale);
-                    if (!q)
-                        Unwritable(MeshLabel(def, m) + ": wierzchołek " + std::to_string(j) + ", " +
-                                   axisNames[axis] + " = " + Number(coords[axis]) + " przy skali " + Number(scale) +
-                                   " nie mieści się w 16 bitach");
-                    le::Store16(to + 2 * axis, uint16_t(*q));
-                }
-            }
-        };
-        if (mesh) {
-            quantise(mesh->vertices().data(), 0, v, p);
-        } else if (!requantised) {
-            thread_local vcV part;
-            for (size_t first = 0; first < v; first += kVertexPart) {
-                const size_t count = std::min(kVertexPart, v - first);
-                def.Pending->BuildVertices(m, uint32_t(first), uint32_t(count), part);
-                quantise(part.data(), first, count, p + 6 * first);
-            }
-        }
-
-        uint8_t* flags = out.at(places[m].flags);
-        std::vector<uint32_t>* bad = layout.reportBadIndices ? &badIndices[m] : nullptr;
-        if (carried) {
-            // The mesh's bytes in the file are read here for the last time:
-            // they are told read as the write gets past them, a part at a
-            // time, so that a file held a piece at a time holds a part of
-            // the mesh rather than all of it beside its room here.
-            const uint8_t* told = def.Pending->Bytes(m).first;
-            const auto readUpTo = [&](const uint8_t* end) {
-                if (def.PendingBytesRead) def.PendingBytesRead(told, size_t(end - told));
-                told = end;
-            };
-            readUpTo(inFile.flags);  // the vertices
-            std::memcpy(flags, inFile.flags, faceCount);
-            const unsigned from = inFile.indexWidth;
-            for (size_t first = 0; first < faceCount; first += kFacePart) {
-                const size_t n = std::min(kFacePart, faceCount - first);
-                const uint8_t* indices = inFile.indices + 4 * from * first;
-                uint8_t* to = flags + faceCount + 4 * iw * first;
-                if (iw == 3) StoreFacesFromFile<3>(to, indices, from, n, first, def, m, uint32_t(v), bad);
-                else StoreFacesFromFile<2>(to, indices, from, n, first, def, m, uint32_t(v), bad);
-                readUpTo(indices + 4 * from * n);
-            }
-        } else if (iw == 3) {
-            StoreFaces<3>(flags, flags + faceCount, def, m, mesh->faces(), uint32_t(v), bad);
-        } else {
-            StoreFaces<2>(flags, flags + faceCount, def, m, mesh->faces(), uint32_t(v), bad);
-        }
-        if (encoded) encoded(m);
-    };
+    QuantisedMeshWriter writer(def, meshes, out, layout, doc.VertexScale);
 
     // The fields around the vertices and faces, with room left for them;
     // the meshes are encoded into that room in parallel, a batch at a time.
     MeshBatch batch;
-    const size_t batchBytes = MeshBatchBytes(QuantisedMeshesSize(def, layout));
-    out.le(meshes, size_t(layout.meshCountWidth));
-    for (size_t m = 0; m < meshes; ++m) {
-        const size_t v = def.VertexCount(m), f = def.FaceCount(m);
+    const size_t batchBytes = MeshBatchBytes(QuantisedMeshesSize(def, meshes, layout));
+    const auto encode = [&writer](size_t m) { writer.Encode(m); };
+    out.le(count, size_t(layout.meshCountWidth));
+    for (size_t m = 0; m < count; ++m) {
+        const size_t v = writer.VertexCount(m), f = meshes.FaceCount(m);
         WriteNameField(out, def.MeshNames[m]);
         out.i32(def.MeshAttributes[m]);
         out.zeros(kMeaninglessFiller);
         out.i16(1);
         out.i16(1);
         out.le(v, cw);
-        places[m].vertices = out.size();
+        MeshRoom& room = writer.Room(m);
+        room.vertices = out.size();
         // The room's pages made present at once rather than met one by one.
         platform::AdviseLargeBuffer(out.spare(), std::min(6 * v + cw + (1 + 4 * iw) * f, out.spareSize()));
         out.grow(6 * v);
         out.le(f, cw);
-        places[m].flags = out.size();
+        room.flags = out.size();
         out.grow((1 + 4 * iw) * f);
         batch.cost += v + f;
         batch.bytes += 6 * v + (1 + 4 * iw) * f;
@@ -407,16 +449,14 @@ void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const Qua
             out.flush();  // everything before the next mesh is final
         }
     }
-    batch.Run(meshes, encode);
+    batch.Run(count, encode);
     out.flush();
-
-    for (size_t m = 0; m < meshes; ++m)
-        for (uint32_t index : badIndices[m])
-            platform::DebugOutputW(std::to_string(index) + " >= " + std::to_string(vertexCounts[m]));
+    writer.Report(warnings);
 }
 
 void ReadQuantisedMeshes(DocumentContent& doc, ByteReader& in, const QuantisedMeshLayout& layout,
-                         const float* cornerShift) {
+                         const ReadOptions& options, ReadResult& result, const float* cornerShift) {
+    const bool namesOnly = options.meshes == ReadOptions::Meshes::NamesOnly;
     DefinicjaObiektu& def = *doc.GetDefinition();
     if (cornerShift) {
         def.CornersShifted = true;
@@ -450,18 +490,15 @@ void ReadQuantisedMeshes(DocumentContent& doc, ByteReader& in, const QuantisedMe
         place.flags = in.take(place.f, "flagi ścian");
         place.indices = in.take(4 * iw * size_t(place.f), "indeksy ścian");
         cost += uint64_t(place.v) + place.f;
-        if (doc.WalkOnly) in.doneBehind();
+        if (namesOnly) in.doneBehind();
     }
-    // The scratch list ends up holding the last mesh's flags, as when it is
-    // filled mesh by mesh.
-    if (!places.empty()) doc.FaceFlags.assign(places.back().flags, places.back().flags + places.back().f);
-    if (doc.WalkOnly) return;
+    if (namesOnly) return;
 
     uint64_t vertices = 0;
     for (const MeshInFile& place : places) vertices += place.v;
     const QuantisedBuild build{scale, iw, vertices >= kTableWorthIt ? TableFor(scale) : nullptr};
-    if (doc.MeshesOnDemand && first == 0) {
-        def.Pending = std::make_shared<PendingMeshesInFile<QuantisedBuild>>(std::move(places), build);
+    if (options.meshes == ReadOptions::Meshes::LeaveInBytes && first == 0) {
+        result.meshes = std::make_shared<MeshesInFile<QuantisedBuild>>(std::move(places), build, options.bytesRead);
         return;
     }
     platform::ForEachInParallel(meshes, cost, [&](size_t m) {

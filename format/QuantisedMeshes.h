@@ -10,10 +10,12 @@
 
 #include "bytes/ByteReader.h"
 #include "bytes/ByteWriter.h"
+#include "format/ReadOptions.h"
 #include "model/DocumentContent.h"
+#include "model/MeshSource.h"
+#include "model/Warnings.h"
 
 #include <cstdint>
-#include <functional>
 
 namespace qwz {
 
@@ -24,7 +26,7 @@ struct QuantisedMeshLayout {
     int indexWidth;            // bytes of one face index: 3 or 2
     uint32_t maxMeshes;        // most meshes the layout holds
     uint32_t maxPerMesh;       // most vertices and most faces in one mesh
-    bool reportBadIndices;     // an index not below V goes to the debug output
+    bool reportBadIndices;     // an index not below V is reported in a warning
 };
 
 inline constexpr QuantisedMeshLayout kMeshes203 = {203, 4, 3, 3, 0x7FFFFFFF, 16777215, true};
@@ -39,25 +41,27 @@ constexpr size_t kMeshFillerSize = 61;
 void CheckQuantisedMeshes(const DocumentContent& doc, const QuantisedMeshLayout& layout);
 
 // The bytes the mesh group takes.
-uint64_t QuantisedMeshesSize(const DefinicjaObiektu& def, const QuantisedMeshLayout& layout);
+uint64_t QuantisedMeshesSize(const DefinicjaObiektu& def, const MeshSource& meshes, const QuantisedMeshLayout& layout);
 
 // Appends the mesh group; CheckQuantisedMeshes must have passed. Throws
 // FormatError (Unwritable) naming the first thing in the meshes that the
 // layout cannot hold: too many vertices or faces in a mesh, a coordinate
 // that does not quantise into an int16 at the vertex scale, or an index
-// wider than its field. The buffer then holds a part of a file.
-// `encoded`, when given, is called with each mesh's index once its vertices
-// and faces are in the buffer (from any thread, at most once a mesh).
-void WriteQuantisedMeshes(const DocumentContent& doc, ByteWriter& out, const QuantisedMeshLayout& layout,
-                          const std::function<void(size_t)>& encoded = {});
+// wider than its field. The buffer then holds a part of a file. The
+// meshes' vertices and faces come from `meshes`, each told Written once it
+// is in the buffer; with layout.reportBadIndices every index not below its
+// mesh's vertex count is added to `warnings`, in mesh order.
+void WriteQuantisedMeshes(const DocumentContent& doc, const MeshSource& meshes, ByteWriter& out,
+                          const QuantisedMeshLayout& layout, Warnings& warnings);
 
 // Reads the mesh group into the cleared geometry object, dividing vertices
 // by the document's vertex scale. With `cornerShift` the face corners are
 // the vertices less that shift (the geometry object's corner shift); an
 // index not below V gives a zero corner and is kept as read. Counts are checked against
-// the bytes that remain before anything is allocated for them. A document
-// set to WalkOnly gets the meshes' names and attributes only.
+// the bytes that remain before anything is allocated for them. `options`
+// say whether the meshes are built, left in the bytes (result.meshes) or
+// only walked (then the meshes get their names and attributes only).
 void ReadQuantisedMeshes(DocumentContent& doc, ByteReader& in, const QuantisedMeshLayout& layout,
-                         const float* cornerShift = nullptr);
+                         const ReadOptions& options, ReadResult& result, const float* cornerShift = nullptr);
 
 }  // namespace qwz

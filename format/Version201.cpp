@@ -16,7 +16,7 @@ namespace {
 constexpr size_t kSkippedRecordSize = 12;  // int16, int16, 8 bytes
 }
 
-void ReadVersion201(DocumentContent& doc, ByteReader& in) {
+void ReadVersion201(DocumentContent& doc, ByteReader& in, const ReadOptions& options, ReadResult& result) {
     DefinicjaObiektu& def = *doc.GetDefinition();
     def.Clear();
     ReadOldHeader(doc, in);
@@ -36,7 +36,7 @@ void ReadVersion201(DocumentContent& doc, ByteReader& in) {
     in.skip(kScaleBlockSize - 4, "reszta bloku skali");
 
     const float shift[3] = {doc.RefPoint[0], doc.RefPoint[1], doc.RefPoint[2]};
-    ReadQuantisedMeshes(doc, in, kMeshes202, shift);
+    ReadQuantisedMeshes(doc, in, kMeshes202, options, result, shift);
 
     for (int i = 0; i < 3; ++i) {
         def.RefPoint[i] = 0.0f;

@@ -15,7 +15,7 @@
 
 namespace qwz {
 
-void ReadVersion202(DocumentContent& doc, ByteReader& in) {
+void ReadVersion202(DocumentContent& doc, ByteReader& in, const ReadOptions& options, ReadResult& result) {
     DefinicjaObiektu& def = *doc.GetDefinition();
     def.Clear();
     ReadOldHeader(doc, in);
@@ -28,10 +28,11 @@ void ReadVersion202(DocumentContent& doc, ByteReader& in) {
     }
     doc.VertexScale = in.f32("skala wierzchołków");
     in.skip(kScaleBlockSize - 4, "punkt odniesienia");
-    ReadQuantisedMeshes(doc, in, kMeshes202);
+    ReadQuantisedMeshes(doc, in, kMeshes202, options, result);
 }
 
-void WriteVersion202(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params) {
+void WriteVersion202(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params, const MeshSource& meshes,
+                     Warnings& warnings) {
     // What the layout cannot hold is found before the first byte or while
     // the meshes are encoded; then the buffer is left as it was.
     CheckReferenceTenths(doc);
@@ -39,17 +40,17 @@ void WriteVersion202(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams
 
     const DefinicjaObiektu& def = *doc.GetDefinition();
     uint64_t size = kOldHeaderSize + GeometryGroupsSize(def) + kScaleBlockSize +
-                    QuantisedMeshesSize(def, kMeshes202);
+                    QuantisedMeshesSize(def, meshes, kMeshes202);
     out.reserve(out.size() + size_t(size));
     // Not when the meshes are given back as they are written: the new
     // file's pages are then met as the document's are freed.
-    if (!doc.ReleaseMeshesWhenWritten) platform::AdviseLargeBuffer(out.spare(), out.spareSize());
+    if (!meshes.WrittenMeshesGoBack()) platform::AdviseLargeBuffer(out.spare(), out.spareSize());
     const size_t start = out.size();
     try {
         WriteOldHeader(doc, out, 202);
         WriteGeometryGroups(def, out, params);
         WriteScaleBlock(doc, out);
-        WriteQuantisedMeshes(doc, out, kMeshes202, doc.MeshWritten());
+        WriteQuantisedMeshes(doc, meshes, out, kMeshes202, warnings);
     } catch (...) {
         out.truncate(start);
         throw;

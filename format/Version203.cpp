@@ -14,7 +14,7 @@
 
 namespace qwz {
 
-void ReadVersion203(DocumentContent& doc, ByteReader& in) {
+void ReadVersion203(DocumentContent& doc, ByteReader& in, const ReadOptions& options, ReadResult& result) {
     DefinicjaObiektu& def = *doc.GetDefinition();
     def.Clear();
     ReadOldHeader(doc, in);
@@ -26,11 +26,12 @@ void ReadVersion203(DocumentContent& doc, ByteReader& in) {
         doc.RefPoint[i] = in.f32("punkt odniesienia");
         def.RefPoint[i] = doc.RefPoint[i];
     }
-    ReadQuantisedMeshes(doc, in, kMeshes203);
-    ReadExtraTail(def, in, UvRecordsFor(doc));
+    ReadQuantisedMeshes(doc, in, kMeshes203, options, result);
+    ReadExtraTail(def, in, UvRecordsFor(options), result.warnings);
 }
 
-void WriteVersion203(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params) {
+void WriteVersion203(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params, const MeshSource& meshes,
+                     Warnings& warnings) {
     // What the layout cannot hold is found before the first byte or while
     // the meshes are encoded; then the buffer is left as it was.
     CheckReferenceTenths(doc);
@@ -38,18 +39,18 @@ void WriteVersion203(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams
 
     const DefinicjaObiektu& def = *doc.GetDefinition();
     uint64_t size = kOldHeaderSize + GeometryGroupsSize(def) + kScaleBlockSize +
-                    QuantisedMeshesSize(def, kMeshes203);
+                    QuantisedMeshesSize(def, meshes, kMeshes203);
     size += ExtraTailSize(def);
     out.reserve(out.size() + size_t(size));
     // Not when the meshes are given back as they are written: the new
     // file's pages are then met as the document's are freed.
-    if (!doc.ReleaseMeshesWhenWritten) platform::AdviseLargeBuffer(out.spare(), out.spareSize());
+    if (!meshes.WrittenMeshesGoBack()) platform::AdviseLargeBuffer(out.spare(), out.spareSize());
     const size_t start = out.size();
     try {
         WriteOldHeader(doc, out, 203);
         WriteGeometryGroups(def, out, params);
         WriteScaleBlock(doc, out);
-        WriteQuantisedMeshes(doc, out, kMeshes203, doc.MeshWritten());
+        WriteQuantisedMeshes(doc, meshes, out, kMeshes203, warnings);
         WriteExtraTail(def, out, params);
     } catch (...) {
         out.truncate(start);

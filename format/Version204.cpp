@@ -10,7 +10,6 @@
 #include "format/ExtraTail.h"
 #include "format/GeometryGroups.h"
 #include "format/MeshGroup204.h"
-#include "platform/DebugOutput.h"
 #include "platform/LargeBuffer.h"
 
 #include <cmath>
@@ -22,8 +21,8 @@ namespace {
 constexpr size_t kHeaderSize = 16;
 
 // The bytes of the file with every keep flag on: what the writer reserves.
-uint64_t Version204Size(const DefinicjaObiektu& def) {
-    return kHeaderSize + GeometryGroupsSize(def) + MeshGroup204Size(def) + ExtraTailSize(def);
+uint64_t Version204Size(const DefinicjaObiektu& def, const MeshSource& meshes) {
+    return kHeaderSize + GeometryGroupsSize(def) + MeshGroup204Size(def, meshes) + ExtraTailSize(def);
 }
 
 }  // namespace
@@ -35,7 +34,7 @@ int16_t ReferenceTenths(float value) {
     return int16_t(uint16_t(uint32_t(int32_t(tenths))));
 }
 
-void ReadVersion204(DocumentContent& doc, ByteReader& in) {
+void ReadVersion204(DocumentContent& doc, ByteReader& in, const ReadOptions& options, ReadResult& result) {
     DefinicjaObiektu& def = *doc.GetDefinition();
     def.Clear();
     in.skip(3, "nagłówek pliku");
@@ -47,21 +46,23 @@ void ReadVersion204(DocumentContent& doc, ByteReader& in) {
         doc.RefTenths[axis] = ReferenceTenths(value);
     }
     ReadGeometryGroups(def, in);
-    ReadMeshGroup204(def, in, !doc.WalkOnly, doc.MeshesOnDemand);
-    ReadExtraTail(def, in, UvRecordsFor(doc));
+    ReadMeshGroup204(def, in, options, result);
+    ReadExtraTail(def, in, UvRecordsFor(options), result.warnings);
     doc.VertexScale = 1.0f;
 }
 
-void WriteVersion204(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params) {
+void WriteVersion204(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params, const MeshSource& meshes,
+                     Warnings& warnings) {
     const DefinicjaObiektu& def = *doc.GetDefinition();
-    platform::DebugOutputW("F: " + std::to_string(def.Faces.size()) +
-                           ", V: " + std::to_string(def.Vertices.size()) +
-                           ", Names: " + std::to_string(def.MeshNames.size()) +
-                           ", Kol: " + std::to_string(def.MeshAttributes.size()));
-    out.reserve(out.size() + size_t(Version204Size(def)));
+    warnings.push_back({Warning::Kind::SaveSummary,
+                        "F: " + std::to_string(def.Faces.size()) + ", V: " + std::to_string(def.Vertices.size()) +
+                            ", Names: " + std::to_string(def.MeshNames.size()) +
+                            ", Kol: " + std::to_string(def.MeshAttributes.size()),
+                        "", false});
+    out.reserve(out.size() + size_t(Version204Size(def, meshes)));
     // Not when the meshes are given back as they are written: the new
     // file's pages are then met as the document's are freed.
-    if (!doc.ReleaseMeshesWhenWritten) platform::AdviseLargeBuffer(out.spare(), out.spareSize());
+    if (!meshes.WrittenMeshesGoBack()) platform::AdviseLargeBuffer(out.spare(), out.spareSize());
     // What the layout cannot hold throws; then the buffer is left as it was.
     const size_t start = out.size();
     try {
@@ -69,7 +70,7 @@ void WriteVersion204(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams
         out.u8(204);
         for (int axis = 0; axis < 3; ++axis) out.f32(doc.RefPoint[axis]);
         WriteGeometryGroups(def, out, params);
-        WriteMeshGroup204(def, out, doc.MeshWritten());
+        WriteMeshGroup204(def, meshes, out, warnings);
         WriteExtraTail(def, out, params);
     } catch (...) {
         out.truncate(start);

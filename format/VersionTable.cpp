@@ -71,11 +71,11 @@ const VersionLayout* NextWriter(const VersionLayout& layout) {
     return nullptr;
 }
 
-bool Holds(const VersionLayout& layout, const DefinicjaObiektu& def) {
+bool Holds(const VersionLayout& layout, const DefinicjaObiektu& def, const MeshSource& meshes) {
     if (!layout.extraTail && !def.Containers.Empty()) return false;
     for (size_t i = 0; i < def.Faces.size(); ++i) {
-        if (def.FaceCount(i) > layout.maxPerMesh) return false;
-        if (i < def.Vertices.size() && def.VertexCount(i) > layout.maxPerMesh) return false;
+        if (meshes.FaceCount(i) > layout.maxPerMesh) return false;
+        if (i < def.Vertices.size() && meshes.VertexCount(i) > layout.maxPerMesh) return false;
     }
     return true;
 }

@@ -6,9 +6,12 @@
 
 #include "bytes/ByteReader.h"
 #include "bytes/ByteWriter.h"
+#include "format/ReadOptions.h"
 #include "model/Definicjaobiektu.h"
 #include "model/DocumentContent.h"
+#include "model/MeshSource.h"
 #include "model/Qwzsaveparams.h"
+#include "model/Warnings.h"
 
 #include <cstdint>
 #include <string>
@@ -18,10 +21,13 @@ namespace qwz {
 
 struct VersionLayout {
     int version;
-    // Fills the content from a whole file of this version; nullptr: not read.
-    void (*read)(DocumentContent& doc, ByteReader& in);
-    // Appends a whole file of this version; nullptr: not written.
-    void (*write)(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params);
+    // Fills the content from a whole file of this version, read as `options`
+    // say; nullptr: not read.
+    void (*read)(DocumentContent& doc, ByteReader& in, const ReadOptions& options, ReadResult& result);
+    // Appends a whole file of this version, its meshes from `meshes`;
+    // nullptr: not written.
+    void (*write)(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params, const MeshSource& meshes,
+                  Warnings& warnings);
     bool extraTail;       // the extra-data tail (UV, scaling zones, other blocks) follows the meshes
     bool int16Vertices;   // vertices are int16 at a vertex scale, which a save chooses first
     uint32_t maxPerMesh;  // most vertices and most faces one mesh holds
@@ -43,8 +49,8 @@ const VersionLayout& WriterFor(int target);
 const VersionLayout* NextWriter(const VersionLayout& layout);
 
 // Whether the layout holds the geometry object's extra-data blocks and the
-// vertex and face counts of its meshes.
-bool Holds(const VersionLayout& layout, const DefinicjaObiektu& def);
+// vertex and face counts of its meshes (as `meshes` gives them).
+bool Holds(const VersionLayout& layout, const DefinicjaObiektu& def, const MeshSource& meshes);
 
 // The versions as text, ", " between them and `last` before the last one:
 // "202, 203, 204" or, with " albo ", "202, 203 albo 204".

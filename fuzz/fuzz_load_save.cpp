@@ -26,11 +26,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string refused, refusedOnDemand;
     for (bool lazy : {false, true}) {
         qwz::KlasaQwz doc;
-        doc.MeshesOnDemand = lazy;
-        doc.ReleaseMeshesWhenWritten = lazy;
+        qwz::ReadOptions options;
+        if (lazy) options.meshes = qwz::ReadOptions::Meshes::LeaveInBytes;
+        qwz::ReadResult read;
         try {
-            if (doc.LoadBuffer(std::vector<uint8_t>(data + 2, data + size)) != 0)
-                (lazy ? onDemand : saved) = doc.SaveBytes(target, params);
+            if (doc.LoadBuffer(std::vector<uint8_t>(data + 2, data + size), 0, options, &read) != 0)
+                (lazy ? onDemand : saved) = doc.SaveBytes(target, params, nullptr, read.meshes.get());
         } catch (const qwz::FormatError& e) {
             (lazy ? refusedOnDemand : refused) = e.what();
         }

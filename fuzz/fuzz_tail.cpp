@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     qwz::DefinicjaObiektu def;
     qwz::ByteReader in(data, size);
     try {
-        qwz::ReadExtraTail(def, in);
+        qwz::Warnings warnings;
+        qwz::ReadExtraTail(def, in, qwz::UvRecords::Decode, warnings);
     } catch (const qwz::FormatError&) {
         return 0;
     }

@@ -5,13 +5,10 @@
 #pragma once
 
 #include "model/Kontenerqwz.h"
-#include "model/PendingMeshes.h"
 #include "model/Records.h"
 
 #include <boost/shared_ptr.hpp>
 #include <cstdint>
-#include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -57,15 +54,8 @@ public:
 
     std::vector<vcF> Faces;      // per mesh
     std::vector<vcV> Vertices;   // per mesh
-    // Set by a load asked to leave the meshes in the file's bytes: every
-    // mesh's lists above are then empty and come from here, through
-    // MeshView. Its bytes belong to the document that loaded it.
-    std::shared_ptr<const PendingMeshes> Pending;
-    // Told the bytes of a mesh left in the file's bytes each time they are
-    // not read again for the moment (once it is measured, once it is
-    // written), from any thread: whoever holds the file's bytes may give
-    // their memory back. Empty: nothing is told.
-    std::function<void(const uint8_t* bytes, size_t size)> PendingBytesRead;
+    // A load that leaves the meshes in the file's bytes leaves these lists
+    // empty; its mesh source (model/MeshSource.h) then gives the meshes.
     std::vector<vcPoly> Polys;   // per polyline name
     std::vector<vcCircle> Circles;
     std::vector<vcLine> Lines;
@@ -80,9 +70,6 @@ public:
 
     VUVtype UVs;  // emptied by Clear, otherwise unused: UV data lives in blocks
     TQwzKontMap Containers;
-    // Set by the tail reader when a damaged block ended the tail early: what
-    // was skipped, in words for the user. Empty when the tail was whole.
-    std::string TailDamage;
 
     // Empties every name, attribute, record, mesh and UV list, resets the
     // bounding box to +1e38 / -1e38 and the corner shift to none. The
@@ -104,17 +91,6 @@ public:
         }
         return corner;
     }
-    // Mesh m's vertex and face counts, wherever its lists are.
-    bool IsPending(size_t m) const { return Pending && m < Pending->Count(); }
-    size_t VertexCount(size_t m) const { return IsPending(m) ? Pending->VertexCount(m) : Vertices[m].size(); }
-    size_t FaceCount(size_t m) const { return IsPending(m) ? Pending->FaceCount(m) : Faces[m].size(); }
-    // Tells PendingBytesRead that mesh m's bytes are read for the moment,
-    // when the mesh is left in them.
-    void PendingMeshRead(size_t m) const {
-        if (!PendingBytesRead || !IsPending(m)) return;
-        const auto [bytes, size] = Pending->Bytes(m);
-        PendingBytesRead(bytes, size);
-    }
     // Appends a mesh named `name` with attribute -1 and no vertices or faces.
     void AddMesh(const std::string& name);
 
@@ -122,28 +98,6 @@ public:
     GeometryGroup<CLine> LineGroup() { return {LineNames, LineAttributes, Lines}; }
     GeometryGroup<CPoly> PolyGroup() { return {PolyNames, PolyAttributes, Polys}; }
     GeometryGroup<CArc> ArcGroup() { return {ArcNames, ArcAttributes, Arcs}; }
-};
-
-// Mesh m's vertex and face lists for as long as the view lives: the
-// geometry object's own, or, for a mesh left in the file's bytes, built into
-// lists taken from `scratch`.
-class MeshView {
-public:
-    // `verticesOnly`: a mesh left in the file's bytes has its vertices built
-    // and no faces (they are read where they lie, PendingMeshes::Faces).
-    MeshView(const DefinicjaObiektu& def, size_t m, MeshScratch& scratch, bool verticesOnly = false);
-    ~MeshView();
-    MeshView(const MeshView&) = delete;
-    MeshView& operator=(const MeshView&) = delete;
-
-    const vcV& vertices() const { return *vertices_; }
-    const vcF& faces() const { return *faces_; }
-
-private:
-    MeshScratch& scratch_;
-    MeshScratch::Lists* lists_ = nullptr;
-    const vcV* vertices_;
-    const vcF* faces_;
 };
 
 using DefinicjaObiektuPtr = boost::shared_ptr<DefinicjaObiektu>;

@@ -1,7 +1,6 @@
 #include "model/Downgrade.h"
 
 #include "bytes/FormatError.h"
-#include "bytes/LittleEndian.h"
 #include "model/KeepFlags.h"
 #include "platform/Parallel.h"
 
@@ -26,10 +25,10 @@ constexpr size_t kMaxScaleSteps = 200;
 
 // Vertices and faces of every mesh: how much work a pass over the
 // document's meshes is.
-uint64_t MeshWork(const DefinicjaObiektu& def) {
+uint64_t MeshWork(const DefinicjaObiektu& def, const MeshSource& meshes) {
     uint64_t work = 0;
-    for (size_t m = 0; m < def.Vertices.size(); ++m) work += def.VertexCount(m);
-    for (size_t m = 0; m < def.Faces.size(); ++m) work += def.FaceCount(m);
+    for (size_t m = 0; m < def.Vertices.size(); ++m) work += meshes.VertexCount(m);
+    for (size_t m = 0; m < def.Faces.size(); ++m) work += meshes.FaceCount(m);
     return work;
 }
 
@@ -80,41 +79,6 @@ struct CornerExtent {
     float boxMin[3] = {INFINITY, INFINITY, INFINITY};
     float boxMax[3] = {-INFINITY, -INFINITY, -INFINITY};
 };
-
-// Marks in `named` (one byte per vertex) the vertices that the faces name;
-// true when one names none: Corner gives the origin for it.
-bool MarkNamed(const vcF& faces, size_t vertexCount, std::vector<uint8_t>& named) {
-    named.assign(vertexCount, 0);
-    bool origin = false;
-    for (const CfaceF& face : faces)
-        for (const int32_t index : face.indices) {
-            if (uint32_t(index) < vertexCount) named[uint32_t(index)] = 1;
-            else origin = true;
-        }
-    return origin;
-}
-
-// The same for `count` faces where the file holds them.
-template <unsigned W>
-bool MarkNamedInFile(const uint8_t* indices, size_t count, size_t vertexCount, std::vector<uint8_t>& named) {
-    named.assign(vertexCount, 0);
-    bool origin = false;
-    for (const uint8_t* p = indices; p != indices + 4 * W * count; p += W) {
-        const uint32_t index = le::Load(p, W);
-        if (index < vertexCount) named[index] = 1;
-        else origin = true;
-    }
-    return origin;
-}
-
-bool MarkNamedInFile(const FacesInFile& faces, size_t count, size_t vertexCount, std::vector<uint8_t>& named) {
-    switch (faces.indexWidth) {
-    case 1: return MarkNamedInFile<1>(faces.indices, count, vertexCount, named);
-    case 2: return MarkNamedInFile<2>(faces.indices, count, vertexCount, named);
-    case 3: return MarkNamedInFile<3>(faces.indices, count, vertexCount, named);
-    default: return MarkNamedInFile<4>(faces.indices, count, vertexCount, named);
-    }
-}
 
 // The smallest and largest coordinate per axis of corners taken one at a
 // time; a value that is not a number changes nothing.
@@ -172,12 +136,6 @@ CornerExtent MeasureNamed(const DefinicjaObiektu& def, const VertexBounds& verti
     return bounds.Extent();
 }
 
-CornerExtent MeasureCorners(const DefinicjaObiektu& def, const vcV& vertices, const vcF& faces) {
-    thread_local std::vector<uint8_t> named;
-    const bool origin = MarkNamed(faces, vertices.size(), named);
-    return MeasureNamed(def, vertices, named, origin);
-}
-
 // One mesh measured: its corners (with the very first one, when it has a
 // face) and, when asked for, its vertices.
 struct MeshMeasure {
@@ -187,20 +145,20 @@ struct MeshMeasure {
     VertexMeasure vertices;
 };
 
-// A mesh left in the file's bytes whose faces lie there as FacesInFile
-// says: its corners measured from the index bytes, its vertices where they
-// lie when the file allows (else built, without faces).
-MeshMeasure MeasureLeftInFile(const DefinicjaObiektu& def, size_t m, const FacesInFile& inFile, bool vertices,
-                              MeshScratch& scratch) {
+// A mesh the source does not hold: its corners measured from the vertices
+// its faces name (read where they lie), its vertices where they lie when
+// the file allows (else built, without faces).
+MeshMeasure MeasureUnbuilt(const DefinicjaObiektu& def, const MeshSource& meshes, size_t m, bool vertices,
+                           MeshScratch& scratch) {
     MeshMeasure measure;
     thread_local std::vector<uint8_t> named;
-    const size_t faces = def.FaceCount(m), count = def.VertexCount(m);
-    const bool origin = MarkNamedInFile(inFile, faces, count, named);
-    measure.hasFace = faces > 0;
+    int64_t firstIndex = -1;
+    const bool origin = meshes.MarkNamed(m, named, firstIndex);
+    measure.hasFace = meshes.FaceCount(m) > 0;
     CfaceF first;  // only its first index counts
-    first.indices[0] = faces > 0 ? int32_t(le::Load(inFile.indices, inFile.indexWidth)) : -1;
+    first.indices[0] = int32_t(uint32_t(firstIndex));
     VertexBounds bounds;
-    if (def.Pending->Bounds(m, named, uint32_t(first.indices[0]), bounds)) {
+    if (meshes.Bounds(m, named, uint32_t(first.indices[0]), bounds)) {
         measure.corners = MeasureNamed(def, bounds, origin);
         if (measure.hasFace) {
             // The first corner as Corner gives it, from the one vertex.
@@ -210,52 +168,54 @@ MeshMeasure MeasureLeftInFile(const DefinicjaObiektu& def, size_t m, const Faces
         }
         // The largest magnitude lies at a bound; the coordinates read are
         // finite (Bounds says so by answering).
-        for (int axis = 0; axis < 3 && count > 0; ++axis)
+        for (int axis = 0; axis < 3 && meshes.VertexCount(m) > 0; ++axis)
             for (const float v : {std::fabs(bounds.allLow[axis]), std::fabs(bounds.allHigh[axis])})
                 measure.vertices.extent = v > measure.vertices.extent ? v : measure.vertices.extent;
         return measure;
     }
-    const MeshView mesh(def, m, scratch, true);
+    const MeshView mesh(meshes, m, scratch, true);
     measure.corners = MeasureNamed(def, mesh.vertices(), named, origin);
     if (measure.hasFace) measure.firstCorner = def.Corner(mesh.vertices(), first, 0);
     if (vertices) measure.vertices = MeasureVertices(mesh.vertices());
     return measure;
 }
 
+// A mesh the source holds (or, without a vertex list, its faces alone):
+// its corners from the vertices its faces name, and, when asked for, its
+// vertices.
+MeshMeasure MeasureHeld(const DefinicjaObiektu& def, const MeshSource& meshes, size_t m, bool vertices) {
+    MeshMeasure measure;
+    thread_local std::vector<uint8_t> named;
+    int64_t firstIndex = -1;
+    const bool origin = meshes.MarkNamed(m, named, firstIndex);
+    const vcV& held = *meshes.HeldVertices(m);
+    const vcF& faces = *meshes.HeldFaces(m);
+    measure.corners = MeasureNamed(def, held, named, origin);
+    measure.hasFace = !faces.empty();
+    if (measure.hasFace) measure.firstCorner = def.Corner(held, faces.front(), 0);
+    if (vertices) measure.vertices = MeasureVertices(held);
+    return measure;
+}
+
 // Every mesh measured in one pass, in parallel: the face corners of the
 // meshes that have a face list, the vertices of those that have a vertex
-// list (with `vertices`). A mesh left in the file's bytes is built once for
-// both.
-std::vector<MeshMeasure> MeasureMeshes(const DefinicjaObiektu& def, bool vertices) {
+// list (with `vertices`). A mesh the source does not hold is built once for
+// both, and told measured.
+std::vector<MeshMeasure> MeasureMeshes(const DefinicjaObiektu& def, const MeshSource& meshes, bool vertices) {
     const size_t withFaces = def.Faces.size(), withVertices = def.Vertices.size();
-    std::vector<MeshMeasure> meshes(std::max(withFaces, withVertices));
+    std::vector<MeshMeasure> measures(std::max(withFaces, withVertices));
     MeshScratch scratch;
-    const vcV none;
-    platform::ForEachInParallel(meshes.size(), MeshWork(def), [&](size_t m) {
-        MeshMeasure& measure = meshes[m];
-        if (m < withFaces && m < withVertices) {
-            // Faces left in the file's bytes are read where they lie.
-            FacesInFile inFile;
-            if (def.IsPending(m) && def.Pending->Faces(m, inFile)) {
-                measure = MeasureLeftInFile(def, m, inFile, vertices, scratch);
-                def.PendingMeshRead(m);
-                return;
-            }
-            const MeshView mesh(def, m, scratch);
-            measure.corners = MeasureCorners(def, mesh.vertices(), mesh.faces());
-            measure.hasFace = !mesh.faces().empty();
-            if (measure.hasFace) measure.firstCorner = def.Corner(mesh.vertices(), mesh.faces().front(), 0);
-            if (vertices) measure.vertices = MeasureVertices(mesh.vertices());
-            def.PendingMeshRead(m);
-        } else if (m < withFaces) {
-            measure.corners = MeasureCorners(def, none, def.Faces[m]);
-            measure.hasFace = !def.Faces[m].empty();
-            if (measure.hasFace) measure.firstCorner = def.Corner(none, def.Faces[m].front(), 0);
+    platform::ForEachInParallel(measures.size(), MeshWork(def, meshes), [&](size_t m) {
+        MeshMeasure& measure = measures[m];
+        if (m < withFaces) {
+            measure = meshes.HeldFaces(m) ? MeasureHeld(def, meshes, m, vertices && m < withVertices)
+                                          : MeasureUnbuilt(def, meshes, m, vertices, scratch);
+            meshes.Measured(m);
         } else if (vertices) {
-            measure.vertices = MeasureVertices(def.Vertices[m]);
+            measure.vertices = MeasureVertices(*meshes.HeldVertices(m));
         }
     });
-    return meshes;
+    return measures;
 }
 
 // The face corners' smallest and largest coordinate over every mesh, with
@@ -334,15 +294,21 @@ bool NeedsConversion(const DocumentContent& doc, const TQWZSaveParams& params) {
 }
 
 std::pair<double, double> ScanExtent(DocumentContent& doc) {
-    DefinicjaObiektu& def = *doc.GetDefinition();
-    return CornerExtentOf(def, MeasureMeshes(def, false));
+    return ScanExtent(doc, MeshesInMemory(*doc.GetDefinition()));
 }
 
-void PrepareDowngrade(DocumentContent& doc) {
+std::pair<double, double> ScanExtent(DocumentContent& doc, const MeshSource& meshes) {
+    DefinicjaObiektu& def = *doc.GetDefinition();
+    return CornerExtentOf(def, MeasureMeshes(def, meshes, false));
+}
+
+void PrepareDowngrade(DocumentContent& doc) { PrepareDowngrade(doc, MeshesInMemory(*doc.GetDefinition())); }
+
+void PrepareDowngrade(DocumentContent& doc, const MeshSource& source) {
     DefinicjaObiektu& def = *doc.GetDefinition();
     if (def.Vertices.empty() || def.Faces.empty()) return;
 
-    const std::vector<MeshMeasure> meshes = MeasureMeshes(def, true);
+    const std::vector<MeshMeasure> meshes = MeasureMeshes(def, source, true);
     const auto [smallest, largest] = CornerExtentOf(def, meshes);
     double e = std::max(std::fabs(smallest), std::fabs(largest));
     if (!std::isfinite(e))

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "model/DocumentContent.h"
+#include "model/MeshSource.h"
 #include "model/Qwzsaveparams.h"
 
 #include <utility>
@@ -14,10 +15,15 @@ namespace qwz {
 // than the target, or it holds content that params do not keep.
 bool NeedsConversion(const DocumentContent& doc, const TQWZSaveParams& params);
 
-// Smallest and largest face-corner coordinate; widens the bounding box.
+// Smallest and largest face-corner coordinate; widens the bounding box. The
+// meshes are measured through `meshes` (the same source the writer is
+// handed), or the geometry object's own lists.
 std::pair<double, double> ScanExtent(DocumentContent& doc);
+std::pair<double, double> ScanExtent(DocumentContent& doc, const MeshSource& meshes);
 
-// Chooses the vertex scale before a save in a layout with 16-bit vertices.
+// Chooses the vertex scale before a save in a layout with 16-bit vertices,
+// measuring the meshes as ScanExtent does.
 void PrepareDowngrade(DocumentContent& doc);
+void PrepareDowngrade(DocumentContent& doc, const MeshSource& meshes);
 
 }  // namespace qwz

@@ -68,6 +68,21 @@ timed() {
   echo "$(( (t1 - t0) / 1000 )) $(tail -n 1 "$work/peak")" | awk '{ printf "%.6f %d\n", $1 / 1e6, $2 }'
 }
 
+# The largest private (anonymous resident) memory of a command, in KB,
+# sampled every few milliseconds in a run of its own, untimed: the pages of
+# the files it maps are the system's cache, not the program's.
+private_peak() {
+  "$@" >/dev/null 2>&1 &
+  local pid=$! peak=0 a
+  while kill -0 "$pid" 2>/dev/null; do
+    a=$(awk '/^RssAnon:/ { print $2 }' "/proc/$pid/status" 2>/dev/null || true)
+    [ -n "$a" ] && [ "$a" -gt "$peak" ] && peak=$a
+    sleep 0.005
+  done
+  wait "$pid" || true
+  echo "$peak"
+}
+
 # The copy of a file that the conversion is held against, timed.
 timed_copy() { timed sh -c 'cp "$1" "$2" && sync "$2"' sh "$1" "$work/copy.qwz"; rm -f "$work/copy.qwz"; }
 
@@ -98,8 +113,10 @@ measure() {
     convs+=("$c"); copies+=("$copy"); peaks+=("$p")
     ratios+=("$(awk -v a="$c" -v b="$copy" 'BEGIN { print a / b }')")
   done
+  fresh "$source"
+  local private; private=$(private_peak "$downgrader" -v "$target" "$work/scene.qwz")
   echo "$(size_of "$source") $(printf '%s\n' "${convs[@]}" | median) $(printf '%s\n' "${copies[@]}" | median)" \
-       "$(printf '%s\n' "${ratios[@]}" | median) $(printf '%s\n' "${peaks[@]}" | median)"
+       "$(printf '%s\n' "${ratios[@]}" | median) $(printf '%s\n' "${peaks[@]}" | median) $private"
 }
 
 make_source() {  # VERSION MESHES: the path of the bench's source file, made once
@@ -107,16 +124,23 @@ make_source() {  # VERSION MESHES: the path of the bench's source file, made onc
   [ -f "$path" ] || "$generator" --make "$1" "$2" "$path"
   echo "$path"
 }
+make_many() {  # VERSION MESHES: a source of that many small meshes, made once
+  local path="$work/many-$1-$2.qwz"
+  [ -f "$path" ] || "$generator" --make-many "$1" "$2" "$path"
+  echo "$path"
+}
 
 echo
-echo "conversions: medians of paired runs; copy = cp SOURCE COPY && sync COPY; peak = the program's largest resident set"
-printf '%-12s %9s | %8s %8s %7s | %8s %6s | %-7s %-7s\n' conversion source convert copy ratio peak "x size" time memory
+echo "conversions: medians of paired runs; copy = cp SOURCE COPY && sync COPY; peak = the program's largest resident set;"
+echo "  private = its largest anonymous resident memory (the mapped file's pages left out), from a run of its own"
+printf '%-12s %9s | %8s %8s %7s | %8s %6s %8s | %-7s %-7s\n' conversion source convert copy ratio peak "x size" private time memory
 row() {  # LABEL SOURCE TARGET WRITTEN RUNS TIME_AIM
-  local size conv copy ratio peak
-  read -r size conv copy ratio peak < <(measure "$2" "$3" "$4" "$5")
+  local size conv copy ratio peak private
+  read -r size conv copy ratio peak private < <(measure "$2" "$3" "$4" "$5")
   local mem; mem=$(awk -v p="$peak" -v s="$size" 'BEGIN { print p * 1024 / s }')
-  printf '%-12s %6.1f MB | %7.3fs %7.3fs %6.2fx | %5.0f MB %5.2fx | %-7s %-7s\n' "$1" \
+  printf '%-12s %6.1f MB | %7.3fs %7.3fs %6.2fx | %5.0f MB %5.2fx %5.1f MB | %-7s %-7s\n' "$1" \
     "$(awk -v s="$size" 'BEGIN { print s / 1e6 }')" "$conv" "$copy" "$ratio" "$(awk -v p="$peak" 'BEGIN { print p * 1024 / 1e6 }')" "$mem" \
+    "$(awk -v p="$private" 'BEGIN { print p * 1024 / 1e6 }')" \
     "$(verdict "$(awk -v r="$ratio" -v a="$6" 'BEGIN { print (r <= a) }')" "time of $1 at $size bytes")" \
     "$(verdict "$(awk -v m="$mem" 'BEGIN { print (m <= 2.0) }')" "memory of $1 at $size bytes")"
 }
@@ -137,6 +161,9 @@ if [ "$small_only" = 0 ]; then
   row "204 -> 202" "$(make_source 204 255)" 202 202 "$large_runs" 1.5
   row "203 -> 202" "$(make_source 203 255)" 202 202 "$large_runs" 1.5
   row "201 -> 202" "$(make_source 201 255)" 200 202 "$large_runs" 1.5
+  # Thousands of small meshes: private memory should not grow with them.
+  row "2000 meshes" "$(make_many 204 2000)" 203 203 "$large_runs" 1.5
+  rm -f "$work"/many-*.qwz
   rm -f "$work"/source-20[1-4]-25[0-9].qwz
   echo
   echo "growth: 204 -> 203 at the small file and at 16x its meshes"

@@ -472,15 +472,22 @@ void TMForm::RunBatchOf(const std::vector<std::filesystem::path>& files,
 
     BatchHooks hooks;
     const TQWZSaveParams chosen = *params;
-    hooks.Convert = [&chosen, &refused](const std::filesystem::path& path, int target) {
+    // The files convert on worker threads; the warning box a file asks for
+    // is shown here, on the window's thread, before the next file starts.
+    WarningBoxes boxes;
+    hooks.Convert = [&chosen, &refused, &boxes](const std::filesystem::path& path, int target) {
         if (auto r = refused.find(path); r != refused.end()) {
             ConversionOutcome outcome;
             outcome.reason = r->second;
             return outcome;
         }
-        return ConvertAndReport(path, target, chosen);
+        ConversionOutcome outcome =
+            ConvertAndReport(path, target, chosen, platform::SystemFileOps(), WarningBox::Leave);
+        boxes.Add(WarningBoxText(outcome.warnings));
+        return outcome;
     };
     hooks.BeforeFile = [&](size_t h) {
+        boxes.Show(hwnd_);
         SendMessageW(progress, PBM_SETPOS, WPARAM(h), 0);
         const std::wstring caption = std::to_wstring(h) + L" / " + std::to_wstring(files.size()) + L" – " +
                                      files[h].filename().wstring() + L" – " + kCaption;
@@ -489,6 +496,7 @@ void TMForm::RunBatchOf(const std::vector<std::filesystem::path>& files,
         return !closeRequested_;
     };
     BatchSummary summary = RunBatch(files, params->TargetVersion, hooks);
+    boxes.Show(hwnd_);
 
     ShowWindow(progress, SW_HIDE);
     SetWindowTextW(hwnd_, kCaption);

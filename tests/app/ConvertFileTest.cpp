@@ -2,6 +2,7 @@
 #include "app/SampleFiles.h"
 #include "document/Klasaqwz.h"
 #include "platform/DebugOutput.h"
+#include "platform/MessageBox.h"
 #include "support/FaultyFileOps.h"
 #include "support/TempDir.h"
 
@@ -163,6 +164,45 @@ TEST_F(ConvertFileTest, DroppingContentRewritesTheFileAndKeepsTheOriginal) {
     fs::path longest = dir.write(std::string(251, 'n') + ".qwz", bytes);
     ASSERT_EQ(ConvertFile(longest, 204), kConverted) << LastConversionFailure();
     EXPECT_EQ(TempDir::read(longest), now);
+}
+
+// The engine speaks to no one: what the readers and writers report comes
+// back in the outcome, and the program's conversion writes it as the debug
+// lines and the box it always has, in their order, before its own line.
+TEST_F(ConvertFileTest, WarningsComeBackInTheOutcomeAndTheProgramTellsThem) {
+    std::vector<uint8_t> bytes = Sample204(2);
+    QWZ_REQUIRE_LAYOUTS(bytes, 204);
+    bytes[bytes.size() - 1] = 9;  // the last face's last index names no vertex of four
+    TQWZSaveParams params;
+    params.TargetVersion = 204;
+    params.KeepLines = false;
+    std::vector<std::string> told;  // debug lines, and boxes as "box: TEXT"
+    platform::SetDebugSink([&](std::string_view text, bool) { told.emplace_back(text); });
+    const platform::MessageSink boxes = platform::SetMessageSink(
+        [&](const std::string& text, const std::string&, platform::MessageIcon) { told.push_back("box: " + text); });
+
+    ConversionRequest request;
+    request.target = 204;
+    request.params = params;
+    const ConversionOutcome quiet = ConvertQwz(dir.write("quiet.qwz", bytes), request);
+    ASSERT_EQ(quiet.status, ConversionStatus::Converted) << quiet.reason;
+    EXPECT_TRUE(told.empty()) << told.front();
+    ASSERT_EQ(quiet.warnings.size(), 2u);
+    EXPECT_EQ(quiet.warnings[0].kind, Warning::Kind::SaveSummary);
+    EXPECT_EQ(quiet.warnings[0].debugLine, "F: 1, V: 1, Names: 1, Kol: 1");
+    EXPECT_EQ(quiet.warnings[1].kind, Warning::Kind::BadFaceIndex);
+    EXPECT_EQ(quiet.warnings[1].text, "indeks ściany 9 >= 4");
+
+    const ConversionOutcome told204 = ConvertAndReport(dir.write("told.qwz", bytes), 204, params);
+    EXPECT_EQ(told, (std::vector<std::string>{"F: 1, V: 1, Names: 1, Kol: 1", "9 >= 4", "box: 9 >= 4"}));
+    // The window shows the box on its own thread: the conversion leaves it.
+    told.clear();
+    const ConversionOutcome left =
+        ConvertAndReport(dir.write("left.qwz", bytes), 204, params, platform::SystemFileOps(), WarningBox::Leave);
+    EXPECT_EQ(told, (std::vector<std::string>{"F: 1, V: 1, Names: 1, Kol: 1", "9 >= 4"}));
+    EXPECT_EQ(WarningBoxText(left.warnings), "9 >= 4");
+    platform::SetMessageSink(boxes);
+    EXPECT_EQ(TempDir::read(dir.path() / "told.qwz"), TempDir::read(dir.path() / "quiet.qwz"));
 }
 
 TEST_F(ConvertFileTest, TheVersionWrittenIsTheLowerOfTheFilesAndTheTarget) {

@@ -71,26 +71,24 @@ TEST(LoadBuffer, TheNextFileIsTheSameAsFromFreshMemory) {
         KlasaQwz last;
         ASSERT_EQ(last.LoadBuffer(std::vector<uint8_t>(file)), 204);
         const size_t meshes = last.GetDefinition()->MeshNames.size();
-        last.ReleaseMeshesWhenWritten = true;
-        EXPECT_TRUE(last.SaveBytes(c.target, TQWZSaveParams{}) == expected);
+        const MeshesInMemory givenBack(*last.GetDefinition(), last.GetDefinition().get());
+        EXPECT_TRUE(last.SaveBytes(c.target, TQWZSaveParams{}, nullptr, &givenBack) == expected);
         const DefinicjaObiektu& def = *last.GetDefinition();
         EXPECT_EQ(def.MeshNames.size(), meshes);
         for (size_t m = 0; m < meshes; ++m) {
             EXPECT_TRUE(def.Vertices[m].empty() && def.Faces[m].empty()) << "mesh " << m << " kept";
         }
 
-        // meshes left in the buffer until a save builds them: the same file
-        // from every save, and nothing of them held after a last one
-        for (bool lastSave : {false, true}) {
-            KlasaQwz lazy;
-            lazy.MeshesOnDemand = true;
-            ASSERT_EQ(lazy.LoadBuffer(std::vector<uint8_t>(file)), 204);
-            ASSERT_TRUE(lazy.GetDefinition()->Pending);
-            lazy.ReleaseMeshesWhenWritten = lastSave;
-            EXPECT_TRUE(lazy.SaveBytes(c.target, TQWZSaveParams{}) == expected);
-            if (lastSave) EXPECT_FALSE(lazy.GetDefinition()->Pending);
-            else EXPECT_TRUE(lazy.SaveBytes(c.target, TQWZSaveParams{}) == expected);
-        }
+        // meshes left in the buffer, built by each save: the same file from
+        // every save
+        KlasaQwz lazy;
+        ReadOptions leave;
+        leave.meshes = ReadOptions::Meshes::LeaveInBytes;
+        ReadResult left;
+        ASSERT_EQ(lazy.LoadBuffer(std::vector<uint8_t>(file), 0, leave, &left), 204);
+        ASSERT_TRUE(left.meshes);
+        EXPECT_TRUE(lazy.SaveBytes(c.target, TQWZSaveParams{}, nullptr, left.meshes.get()) == expected);
+        EXPECT_TRUE(lazy.SaveBytes(c.target, TQWZSaveParams{}, nullptr, left.meshes.get()) == expected);
     }
 }
 

@@ -15,9 +15,11 @@ namespace {
 using test::Bytes;
 using test::DebugLines;
 
-void Read(DefinicjaObiektu& def, const std::vector<uint8_t>& bytes) {
+Warnings Read(DefinicjaObiektu& def, const std::vector<uint8_t>& bytes) {
     ByteReader in(bytes.data(), bytes.size());
-    ReadExtraTail(def, in);
+    Warnings warnings;
+    ReadExtraTail(def, in, UvRecords::Decode, warnings);
+    return warnings;
 }
 
 std::vector<uint8_t> Write(const DefinicjaObiektu& def, const TQWZSaveParams& params = {}) {
@@ -144,22 +146,26 @@ TEST(ExtraTail, ABlockThatFailsItsChecksEndsTheTailAndIsNamed) {
         DefinicjaObiektu def;
         Bytes bytes = Bytes().raw(kOpaque9).raw(c.damaged);
         if (!c.cut) bytes.raw(kUv16);  // lost with the damaged block
-        EXPECT_NO_THROW(Read(def, bytes)) << c.what;
+        Warnings warnings;
+        EXPECT_NO_THROW(warnings = Read(def, bytes)) << c.what;
         EXPECT_EQ(Kinds(def), std::vector<int>{9}) << c.what;  // the block before it stays
-        ASSERT_EQ(debug.lines.size(), 1u) << c.what;
-        EXPECT_EQ(debug.lines[0], "QWZ: uszkodzony blok dodatkowych danych rodzaju " +
-                                      std::to_string(c.damaged.vec()[0]) +
-                                      " na bajcie 8; plik nie zostanie przekonwertowany")
+        // The reader says nothing itself: the warning carries the
+        // programs' debug line and, for a conversion to refuse the file and
+        // `qwz check` to report, what was skipped.
+        EXPECT_TRUE(debug.lines.empty()) << c.what;
+        ASSERT_EQ(warnings.size(), 1u) << c.what;
+        EXPECT_EQ(warnings[0].kind, Warning::Kind::DamagedTail);
+        EXPECT_EQ(warnings[0].debugLine, "QWZ: uszkodzony blok dodatkowych danych rodzaju " +
+                                             std::to_string(c.damaged.vec()[0]) +
+                                             " na bajcie 8; plik nie zostanie przekonwertowany")
             << c.what;
-        EXPECT_TRUE(debug.wide[0]) << "Polish text is sent as UTF-8, not in the 8-bit code page";
-        // The document knows what was skipped, so a conversion can refuse it.
-        EXPECT_EQ(def.TailDamage, "uszkodzony blok dodatkowych danych na bajcie 8; nie odczytano " +
-                                      std::to_string(bytes.size() - 8) + " bajtów do końca pliku")
+        EXPECT_EQ(warnings[0].text, "uszkodzony blok dodatkowych danych na bajcie 8; nie odczytano " +
+                                        std::to_string(bytes.size() - 8) + " bajtów do końca pliku")
             << c.what;
+        EXPECT_FALSE(warnings[0].boxed);
     }
     DefinicjaObiektu whole;
-    Read(whole, Bytes().raw(kOpaque9).raw(kUv16));
-    EXPECT_EQ(whole.TailDamage, "");
+    EXPECT_TRUE(Read(whole, Bytes().raw(kOpaque9).raw(kUv16)).empty());
 }
 
 TEST(ExtraTail, ABlockCutShortInItsRecordsIsAnError) {

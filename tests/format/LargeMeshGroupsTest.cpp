@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Reported.h"
+
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -150,19 +152,19 @@ TEST(LargeMeshGroup204, EveryFieldLandsInPlaceAndComesBack) {
     {
         Reports reports;
         ByteWriter out(bytes);
-        WriteMeshGroup204(def, out);
+        test::WriteMeshes204(def, out);
         EXPECT_TRUE(reports.debug.empty());
         EXPECT_TRUE(reports.shown.empty());
     }
     ASSERT_EQ(bytes.size(), before.size() + expected.size());
-    EXPECT_EQ(MeshGroup204Size(def), expected.size());
+    EXPECT_EQ(test::Meshes204Size(def), expected.size());
     EXPECT_TRUE(std::equal(before.begin(), before.end(), bytes.begin()));
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), bytes.begin() + long(before.size())))
         << "the mesh group differs from its layout";
 
     DefinicjaObiektu back;
     ByteReader in(bytes.data() + before.size(), bytes.size() - before.size());
-    ReadMeshGroup204(back, in);
+    test::ReadMeshes204(back, in);
     EXPECT_TRUE(in.atEnd());
     EXPECT_EQ(MeshDifference(def, back), "");
     for (size_t m = 0; m < def.Vertices.size(); ++m)
@@ -173,7 +175,7 @@ TEST(LargeMeshGroup204, EveryFieldLandsInPlaceAndComesBack) {
 
     std::vector<uint8_t> again;
     ByteWriter out(again);
-    WriteMeshGroup204(back, out);
+    test::WriteMeshes204(back, out);
     EXPECT_TRUE(again == expected) << "written again, the group is not the same";
 }
 
@@ -201,7 +203,7 @@ TEST(LargeMeshGroup204, BadIndicesAreReportedInMeshOrderAndShownOnce) {
         Reports reports;
         std::vector<uint8_t> bytes;
         ByteWriter out(bytes);
-        WriteMeshGroup204(def, out);
+        test::WriteMeshes204(def, out);
         ASSERT_EQ(reports.debug, lines) << "round " << round;
         ASSERT_EQ(reports.shown, std::vector<std::string>{"255 >= 200"}) << "round " << round;
         if (round == 0) first = bytes;
@@ -211,12 +213,12 @@ TEST(LargeMeshGroup204, BadIndicesAreReportedInMeshOrderAndShownOnce) {
     // the indices are written as they are; their corners read back as zero
     DefinicjaObiektu back;
     ByteReader in(first.data(), first.size());
-    ReadMeshGroup204(back, in);
+    test::ReadMeshes204(back, in);
     EXPECT_EQ(MeshDifference(def, back), "");
     EXPECT_EQ(back.Corner(9, back.Faces[9][10000], 2), CpunktF{});
 }
 
-using WriteFunction = void (*)(DocumentContent&, ByteWriter&, const TQWZSaveParams&);
+using WriteFunction = test::Writer;
 
 struct OldVersion {
     unsigned version;
@@ -247,7 +249,7 @@ TEST(LargeOldMeshGroups, EveryFieldLandsInPlaceAndComesBack) {
         const std::vector<uint8_t> before(19, 0xC3);
         std::vector<uint8_t> bytes = before;
         ByteWriter out(bytes);
-        layout.write(doc, out, TQWZSaveParams{});
+        test::WriteReported(layout.write, doc, out, TQWZSaveParams{});
         ASSERT_EQ(bytes.size(), before.size() + expected.size());
         EXPECT_TRUE(std::equal(before.begin(), before.end(), bytes.begin()));
         ASSERT_TRUE(std::equal(expected.begin(), expected.end(), bytes.begin() + long(before.size())))
@@ -271,14 +273,10 @@ TEST(LargeOldMeshGroups, EveryFieldLandsInPlaceAndComesBack) {
                     }
             }
         EXPECT_EQ(wrong, 0);
-        // the readers' scratch list holds the flags of the last mesh
-        ASSERT_EQ(back.FaceFlags.size(), def.Faces.back().size());
-        EXPECT_EQ(back.FaceFlags.front(), def.Faces.back().front().flag);
-        EXPECT_EQ(back.FaceFlags.back(), def.Faces.back().back().flag);
 
         std::vector<uint8_t> again;
         ByteWriter out2(again);
-        layout.write(back, out2, TQWZSaveParams{});
+        test::WriteReported(layout.write, back, out2, TQWZSaveParams{});
         EXPECT_TRUE(again == bytes) << "written again, the file is not the same";
     }
 }
@@ -326,7 +324,7 @@ TEST(LargeOldMeshGroups, BadIndicesOf203GoToTheDebugOutputInMeshOrder) {
         Reports reports;
         std::vector<uint8_t> bytes;
         ByteWriter out(bytes);
-        WriteVersion203(doc, out, TQWZSaveParams{});
+        test::WriteReported(WriteVersion203, doc, out, TQWZSaveParams{});
         ASSERT_EQ(reports.debug, lines) << "round " << round;
         EXPECT_TRUE(reports.shown.empty());
     }
@@ -334,14 +332,15 @@ TEST(LargeOldMeshGroups, BadIndicesOf203GoToTheDebugOutputInMeshOrder) {
     // go over as they lie: the same lines, the same bytes.
     std::vector<uint8_t> first;
     ByteWriter firstOut(first);
-    WriteVersion203(doc, firstOut, TQWZSaveParams{});
+    test::WriteReported(WriteVersion203, doc, firstOut, TQWZSaveParams{});
     KlasaQwz lazy;
-    lazy.MeshesOnDemand = true;
-    ASSERT_EQ(lazy.LoadBytes(first.data(), first.size()), 203);
+    ReadResult left;
+    ASSERT_EQ(lazy.LoadBytes(first.data(), first.size(), 0, test::LeaveInBytes(), &left), 203);
+    ASSERT_TRUE(left.meshes);
     Reports reports;
     std::vector<uint8_t> again;
     ByteWriter againOut(again);
-    WriteVersion203(lazy, againOut, TQWZSaveParams{});
+    test::WriteReported(WriteVersion203, lazy, againOut, TQWZSaveParams{}, left.meshes.get());
     EXPECT_EQ(reports.debug, lines);
     EXPECT_TRUE(again == first);
 }
@@ -358,7 +357,7 @@ TEST(LargeOldMeshGroups, MeshesLeftInTheBytesAreRefusedInTheSameWords) {
     {
         Reports quiet;
         ByteWriter out(file);
-        WriteVersion203(doc, out, TQWZSaveParams{});
+        test::WriteReported(WriteVersion203, doc, out, TQWZSaveParams{});
     }
     const struct {
         const char* what;
@@ -374,14 +373,16 @@ TEST(LargeOldMeshGroups, MeshesLeftInTheBytesAreRefusedInTheSameWords) {
         std::string words[2];
         for (const bool lazy : {false, true}) {
             KlasaQwz back;
-            back.MeshesOnDemand = lazy;
+            ReadResult read;
             Reports quiet;
-            ASSERT_EQ(back.LoadBytes(file.data(), file.size()), 203);
+            ASSERT_EQ(back.LoadBytes(file.data(), file.size(), 0, lazy ? test::LeaveInBytes() : ReadOptions{}, &read),
+                      203);
+            ASSERT_EQ(bool(read.meshes), lazy);
             back.VertexScale = c.scale;
             std::vector<uint8_t> bytes;
             ByteWriter out(bytes);
             try {
-                c.write(back, out, TQWZSaveParams{});
+                test::WriteReported(c.write, back, out, TQWZSaveParams{}, read.meshes.get());
             } catch (const FormatError& e) {
                 words[lazy] = e.what();
             }
@@ -459,7 +460,7 @@ TEST(LargeOldMeshGroups, TheFirstMeshThatDoesNotFitIsNamedAndTheBufferIsLeftAsIt
                 Reports reports;
                 ByteWriter out(bytes);
                 try {
-                    layout.write(doc, out, TQWZSaveParams{});
+                    test::WriteReported(layout.write, doc, out, TQWZSaveParams{});
                     ADD_FAILURE() << "written";
                 } catch (const FormatError& e) {
                     EXPECT_EQ(e.kind(), FormatError::Kind::Unwritable);

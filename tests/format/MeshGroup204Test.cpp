@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Reported.h"
+
 namespace qwz {
 namespace {
 
@@ -14,14 +16,14 @@ using test::Bytes;
 std::vector<uint8_t> Write(const DefinicjaObiektu& def) {
     std::vector<uint8_t> out;
     ByteWriter w(out);
-    WriteMeshGroup204(def, w);
-    EXPECT_EQ(out.size(), MeshGroup204Size(def));
+    test::WriteMeshes204(def, w);
+    EXPECT_EQ(out.size(), test::Meshes204Size(def));
     return out;
 }
 
 void Read(DefinicjaObiektu& def, const std::vector<uint8_t>& bytes) {
     ByteReader in(bytes.data(), bytes.size());
-    ReadMeshGroup204(def, in);
+    test::ReadMeshes204(def, in);
     EXPECT_TRUE(in.atEnd());
 }
 
@@ -147,6 +149,21 @@ TEST(MeshGroup204, BadIndicesAreAllReportedButShownOncePerFile) {
     DefinicjaObiektu def;
     AddMesh(def, "a", 256, {{300, 0, 256, 1}});
     AddMesh(def, "b", 3, {{0, -1, 2, 7}});
+    // The writer itself says nothing: each index comes back as a warning,
+    // the first one of the call boxed.
+    {
+        std::vector<uint8_t> quiet;
+        ByteWriter out(quiet);
+        Warnings warnings;
+        WriteMeshGroup204(def, MeshesInMemory(def), out, warnings);
+        EXPECT_TRUE(reports.debug.empty() && reports.shown.empty());
+        ASSERT_EQ(warnings.size(), 4u);
+        for (size_t i = 0; i < warnings.size(); ++i) {
+            EXPECT_EQ(warnings[i].kind, Warning::Kind::BadFaceIndex);
+            EXPECT_EQ(warnings[i].boxed, i == 0);
+            EXPECT_EQ(warnings[i].text, "indeks ściany " + warnings[i].debugLine);
+        }
+    }
     const std::vector<uint8_t> bytes = Write(def);
     EXPECT_EQ(reports.debug, (std::vector<std::string>{"300 >= 256", "256 >= 256",
                                                        "4294967295 >= 3", "7 >= 3"}));
@@ -183,7 +200,7 @@ TEST(MeshGroup204, CountsBeyondTheDataFailBeforeAnyMeshIsMade) {
         DefinicjaObiektu def;
         ByteReader in(c.bytes.data(), c.bytes.size());
         try {
-            ReadMeshGroup204(def, in);
+            test::ReadMeshes204(def, in);
             ADD_FAILURE() << c.field;
         } catch (const FormatError& e) {
             EXPECT_EQ(e.kind(), FormatError::Kind::Malformed);
@@ -193,7 +210,7 @@ TEST(MeshGroup204, CountsBeyondTheDataFailBeforeAnyMeshIsMade) {
     }
     DefinicjaObiektu def;
     ByteReader empty(nullptr, 0);
-    ReadMeshGroup204(def, empty);  // data that ends where the group would start
+    test::ReadMeshes204(def, empty);  // data that ends where the group would start
     EXPECT_TRUE(def.MeshNames.empty());
 }
 

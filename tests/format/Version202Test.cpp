@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Reported.h"
+
 #include <string>
 #include <vector>
 
@@ -19,7 +21,7 @@ using test::Bytes;
 std::vector<uint8_t> Write202(KlasaQwz& doc, const TQWZSaveParams& params = {}) {
     std::vector<uint8_t> bytes;
     ByteWriter out(bytes);
-    WriteVersion202(doc, out, params);
+    test::WriteReported(WriteVersion202, doc, out, params);
     return bytes;
 }
 
@@ -27,7 +29,7 @@ std::string Refusal(KlasaQwz& doc) {
     std::vector<uint8_t> bytes;
     ByteWriter out(bytes);
     try {
-        WriteVersion202(doc, out, TQWZSaveParams{});
+        test::WriteReported(WriteVersion202, doc, out, TQWZSaveParams{});
     } catch (const FormatError& e) {
         EXPECT_EQ(e.kind(), FormatError::Kind::Unwritable);
         EXPECT_TRUE(bytes.empty());

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Reported.h"
+
 #include <cmath>
 
 #include <string>
@@ -21,7 +23,7 @@ using test::Bytes;
 std::vector<uint8_t> Write203(KlasaQwz& doc, const TQWZSaveParams& params = {}) {
     std::vector<uint8_t> bytes;
     ByteWriter out(bytes);
-    WriteVersion203(doc, out, params);
+    test::WriteReported(WriteVersion203, doc, out, params);
     return bytes;
 }
 
@@ -139,7 +141,7 @@ TEST(Version203, WhatTheLayoutCannotHoldIsRefusedBeforeWriting) {
         std::vector<uint8_t> bytes;
         ByteWriter out(bytes);
         try {
-            WriteVersion203(doc, out, TQWZSaveParams{});
+            test::WriteReported(WriteVersion203, doc, out, TQWZSaveParams{});
         } catch (const FormatError& e) {
             EXPECT_EQ(e.kind(), FormatError::Kind::Unwritable);
             EXPECT_TRUE(bytes.empty());

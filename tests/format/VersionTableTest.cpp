@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Reported.h"
+
 namespace qwz {
 namespace {
 
@@ -14,18 +16,18 @@ TEST(VersionTable, ALayoutHoldsWhatItsFieldsCanStore) {
     def.AddMesh("a");
     def.Vertices[0].resize(32767);
     def.Faces[0].resize(32767);
-    EXPECT_TRUE(Holds(v202, def));
+    EXPECT_TRUE(Holds(v202, def, MeshesInMemory(def)));
     def.Faces[0].resize(32768);
-    EXPECT_FALSE(Holds(v202, def));
-    EXPECT_TRUE(Holds(v203, def));
+    EXPECT_FALSE(Holds(v202, def, MeshesInMemory(def)));
+    EXPECT_TRUE(Holds(v203, def, MeshesInMemory(def)));
     def.Faces[0].resize(1);
     def.Vertices[0].resize(32768);
-    EXPECT_FALSE(Holds(v202, def));
+    EXPECT_FALSE(Holds(v202, def, MeshesInMemory(def)));
 
     def.Vertices[0].resize(1);
     def.Containers.Add(TKontenerPtr(new TKontenerQwz));
-    EXPECT_FALSE(Holds(v202, def));
-    EXPECT_TRUE(Holds(v203, def));
+    EXPECT_FALSE(Holds(v202, def, MeshesInMemory(def)));
+    EXPECT_TRUE(Holds(v203, def, MeshesInMemory(def)));
 }
 
 }  // namespace

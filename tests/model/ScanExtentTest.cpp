@@ -69,9 +69,9 @@ std::string Shown(float v) {
 
 // ScanExtent against the single pass (over `whole`'s corners, by default
 // the document's own): the same bits, but for the sign of a zero.
-void ExpectSinglePassResult(KlasaQwz& doc, KlasaQwz* whole = nullptr) {
+void ExpectSinglePassResult(KlasaQwz& doc, KlasaQwz* whole = nullptr, const MeshSource* meshes = nullptr) {
     const Extent expected = SinglePass(*(whole ? whole : &doc)->GetDefinition());
-    const auto [smallest, largest] = ScanExtent(doc);
+    const auto [smallest, largest] = meshes ? ScanExtent(doc, *meshes) : ScanExtent(doc);
     const DefinicjaObiektu& def = *doc.GetDefinition();
     EXPECT_EQ(Shown(float(smallest)), Shown(expected.smallest)) << "smallest";
     EXPECT_EQ(Shown(float(largest)), Shown(expected.largest)) << "largest";
@@ -188,13 +188,18 @@ TEST(ScanExtent, LargeDocumentsGiveWhatOnePassGives) {
                 continue;  // a coordinate that is not finite
             }
             KlasaQwz whole, lazy;
-            lazy.MeshesOnDemand = true;
+            ReadOptions leave;
+            leave.meshes = ReadOptions::Meshes::LeaveInBytes;
+            ReadResult left;
             ASSERT_EQ(whole.LoadBytes(bytes.data(), bytes.size()), 203);
-            ASSERT_EQ(lazy.LoadBytes(bytes.data(), bytes.size()), 203);
-            ExpectSinglePassResult(lazy, &whole);
-            // and is written again as the same bytes
-            whole.ReleaseMeshesWhenWritten = lazy.ReleaseMeshesWhenWritten = true;
-            EXPECT_TRUE(lazy.SaveBytes(203, TQWZSaveParams{}) == whole.SaveBytes(203, TQWZSaveParams{}));
+            ASSERT_EQ(lazy.LoadBytes(bytes.data(), bytes.size(), 0, leave, &left), 203);
+            ASSERT_TRUE(left.meshes);
+            ExpectSinglePassResult(lazy, &whole, left.meshes.get());
+            // and is written again as the same bytes, also when the meshes
+            // built in memory are given back as they are written
+            const MeshesInMemory givenBack(*whole.GetDefinition(), whole.GetDefinition().get());
+            EXPECT_TRUE(lazy.SaveBytes(203, TQWZSaveParams{}, nullptr, left.meshes.get()) ==
+                        whole.SaveBytes(203, TQWZSaveParams{}, nullptr, &givenBack));
         }
 }
 
