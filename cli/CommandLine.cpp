@@ -215,6 +215,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
                    "przekonwertowany znika; w folderach każdy plik z kopią obok siebie i każda kopia "
                    "bez swojego pliku");
     restore->add_flag("--recursive", r.options.recursive, "Wchodzi także do podfolderów");
+    restore->add_flag("--keep-newer", r.options.keepNewer,
+                      "Plik zmieniony po konwersji zostaje obok jako NAZWA (nowszy).qwz, a kopia wraca na jego "
+                      "miejsce (bez tej opcji taki plik nie jest przywracany)");
     restore->add_flag("--dry-run", r.options.dryRun, "Niczego nie zmienia; mówi, co stałoby się z każdym plikiem");
     restore->add_flag("--json", restoreJson, "Wynik w formacie JSON");
     restore->add_option("ŚCIEŻKI", restorePaths, "Pliki QWZ, ich kopie *_org.qwz i foldery")->type_name("");

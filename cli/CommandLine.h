@@ -25,6 +25,8 @@ struct Options {
     int target = 0;
     DropSet drop;
     bool noBackup = false;
+    // restore only: a file changed after its conversion is kept beside it
+    bool keepNewer = false;
 };
 
 // Exit codes of the tool.

@@ -61,7 +61,7 @@ RestoreReport RunRestore(const Options& options, const Progress& progress) {
             report.files.push_back(PathResult(e.path, RestoreStatus::Failed, e.error));
             continue;
         }
-        RestoreResult r = RestoreQwz(e.path, !options.dryRun);
+        RestoreResult r = RestoreQwz(e.path, RestoreRequest{!options.dryRun, options.keepNewer});
         if (!e.folder.empty()) {
             ++looked;
             // In a folder, a file without a backup is not the restore's business.
@@ -82,6 +82,7 @@ nlohmann::ordered_json RestoreToJson(const RestoreReport& report) {
         j["status"] = StatusKey(r.status);
         if (!r.reason.empty()) j["reason"] = r.reason;
         if (!r.backup.empty()) PutPath(j, "backup", r.backup);
+        if (!r.kept.empty()) PutPath(j, "kept", r.kept);
         files.push_back(std::move(j));
     }
     return {{"format", kJsonFormat},

@@ -146,7 +146,7 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
         }
         // Beside a kept original, what took its place: a restore discards
         // only this very file, never work saved under the name afterwards.
-        if (!options.backup.empty() && !KeepRecord(options.backup, {r.sizeAfter, digest}, original.ops(), reason))
+        if (!options.backup.empty() && !KeepRecord(path, options.backup, {r.sizeAfter, digest}, original.ops(), reason))
             reason = "przekonwertowany, ale bez zapisu konwersji (" + reason +
                      "); qwz restore przywróci kopię tylko z opcją --keep-newer";
         else

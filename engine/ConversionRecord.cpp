@@ -2,8 +2,10 @@
 
 #include "platform/ContentHash.h"
 #include "platform/PathNames.h"
+#include "platform/SafeReplace.h"
 
 #include <charconv>
+#include <random>
 #include <sstream>
 #include <vector>
 
@@ -17,6 +19,8 @@ using platform::PathForMessage;
 constexpr const char* kFirstLine = "qwz-record 1";
 // A record is a few lines; anything much larger is not one.
 constexpr uint64_t kLargestRecord = 4096;
+// Temporary names tried for the record before giving up.
+constexpr int kTemporaryNameAttempts = 8;
 // The user's file is read for its digest this much at a time.
 constexpr size_t kDigestChunk = size_t(8) << 20;
 
@@ -88,22 +92,24 @@ std::string RecordText(const ConversionRecord& record) {
            "aby nie stracić pracy zapisanej w nim po konwersji. Usuń ten zapis razem z kopią zapasową.\n";
 }
 
-bool KeepRecord(const fs::path& backup, const ConversionRecord& record, platform::FileOps& ops,
-                std::string& reason) {
+bool KeepRecord(const fs::path& file, const fs::path& backup, const ConversionRecord& record,
+                platform::FileOps& ops, std::string& reason) {
     const fs::path name = RecordPath(backup);
-    fs::path temp = name;
-    temp += ".new";
     std::string error, ignored;
-    platform::FileHandle file;
-    bool exists = false;
-    // A record half-written by a conversion that was stopped is written anew.
-    if (!ops.CreateNew(temp, backup, file, exists, error) &&
-        !(exists && ops.Remove(temp, error) && ops.CreateNew(temp, backup, file, exists, error))) {
-        reason = error;
-        return false;
+    platform::FileHandle handle;
+    fs::path temp;
+    std::random_device random;
+    for (int attempt = 0;; ++attempt) {
+        temp = platform::TemporaryNameBeside(file, uint32_t(random()));
+        bool exists = false;
+        if (ops.CreateNew(temp, backup, handle, exists, error)) break;
+        if (!exists || attempt == kTemporaryNameAttempts) {
+            reason = error;
+            return false;
+        }
     }
-    const bool written = WriteAll(ops, file, RecordText(record), error) && ops.Flush(file, error);
-    const bool closed = ops.Close(file, written ? error : ignored);
+    const bool written = WriteAll(ops, handle, RecordText(record), error) && ops.Flush(handle, error);
+    const bool closed = ops.Close(handle, written ? error : ignored);
     if (!written || !closed || !ops.RenameReplace(temp, name, error)) {
         ops.Remove(temp, ignored);
         reason = error;

@@ -32,12 +32,14 @@ std::filesystem::path RecordPath(const std::filesystem::path& backup);
 // The record's text.
 std::string RecordText(const ConversionRecord& record);
 
-// Writes the record beside `backup` durably: to a new file first, flushed,
-// then renamed over any older record, and the folder synced. False with a
-// Polish reason when it could not be written; nothing half-written is left
-// under the record's name.
-bool KeepRecord(const std::filesystem::path& backup, const ConversionRecord& record, platform::FileOps& ops,
-                std::string& reason);
+// Writes the record beside `backup`, the kept original of `file`, durably:
+// to a temporary name of the file's own first (TemporaryNameBeside: a
+// leftover of a stopped conversion, which the next conversion of the file
+// removes), flushed, then renamed over any older record, and the folder
+// synced. False with a Polish reason when it could not be written; nothing
+// half-written is left under the record's name.
+bool KeepRecord(const std::filesystem::path& file, const std::filesystem::path& backup,
+                const ConversionRecord& record, platform::FileOps& ops, std::string& reason);
 
 // Removes the record of `backup`, if there is one.
 void DropRecord(const std::filesystem::path& backup, platform::FileOps& ops);
