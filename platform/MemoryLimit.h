@@ -20,8 +20,10 @@ MemoryLimits SystemMemoryLimits();
 
 // What a piece of work must hold at once: memory of its own, which every
 // limit counts, and bytes of a file seen in place through a read-only
-// mapping, which take address space only: their pages are the system's
-// cache of the file, which it takes back when memory is short.
+// mapping. Those take address space and the machine's memory, but they are
+// not the process's own: their pages are the system's cache of the file,
+// which neither the data limit counts nor a control group keeps from being
+// taken back when it is short.
 struct MemoryNeed {
     uint64_t own = 0;
     uint64_t seen = 0;

@@ -403,7 +403,8 @@ TEST(Tool, RestoreNeverDiscardsWorkSavedAfterTheConversion) {
         }
         const TreeState before = Snapshot(dir.path());
 
-        const std::string changed = byRename ? "zmieniono po konwersji (ma " : "zmieniono po konwersji (ta sama wielkość";
+        const std::string changed =
+            byRename ? "zmieniono po konwersji (ma " : "zmieniono po konwersji (ta sama wielkość";
         for (const char* dry : {"--dry-run", ""}) {
             std::vector<std::string> args = {"restore", "--json", PathToUtf8(file)};
             if (*dry) args.insert(args.begin() + 1, dry);

@@ -200,7 +200,8 @@ TEST(Restore, AReadOnlyFileIsRefusedAndKept) {
     EXPECT_EQ(r.status, Failed);
     EXPECT_NE(r.reason.find("jest tylko do odczytu"), std::string::npos) << r.reason;
     fs::permissions(dir.path() / "a.qwz", fs::perms::owner_write, fs::perm_options::add);
-    EXPECT_EQ(Snapshot(dir.path()), (Folder{{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}}));
+    EXPECT_EQ(Snapshot(dir.path()),
+              (Folder{{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}}));
 }
 
 // A second restore, or a conversion, of the same file forced into the

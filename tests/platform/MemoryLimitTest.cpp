@@ -42,6 +42,8 @@ const FitsRow kFitsRows[] = {
      "plik jest za duży, by zmieścić go w pamięci (274 MB, dostępne 100 MB)"},
     {"a file read under less physical memory", {274 * kMiB, 0}, {256 * kMiB, kNone, kNone, kNone},
      "plik jest za duży, by zmieścić go w pamięci (274 MB, dostępne 256 MB)"},
+    {"a file seen in place beyond the machine's memory", {9 * kMiB, 1024 * 1024 * kMiB},
+     {24 * 1024 * kMiB, kNone, kNone, kNone}, "plik jest za duży, by zmieścić go w pamięci (1048576 MB, dostępne 24567 MB)"},
     {"a file seen in place beyond the address space", {0, 274 * kMiB}, {kNone, 256 * kMiB, kNone, kNone},
      "plik jest za duży, by zmieścić go w pamięci (274 MB, dostępne 256 MB)"},
     {"own memory and the view together beyond the address space", {9 * kMiB, 274 * kMiB},
