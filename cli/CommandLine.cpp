@@ -156,6 +156,9 @@ void DefineCommands(Definition& d) {
         "restore", "Przywraca oryginały: kopia NAZWA_org.qwz wraca pod nazwę NAZWA.qwz, a plik "
                    "przekonwertowany znika; w folderach każdy plik z kopią obok siebie i każda kopia "
                    "bez swojego pliku");
+    d.restore->add_flag("--keep-newer", d.options.keepNewer,
+                        "Plik zmieniony po konwersji zostaje obok jako NAZWA (nowszy).qwz, a kopia wraca na jego "
+                        "miejsce (bez tej opcji taki plik nie jest przywracany)");
     d.restore->add_flag("--dry-run", d.options.dryRun, "Niczego nie zmienia; mówi, co stałoby się z każdym plikiem");
     AddReportOptions(d.restore, d);
     AddWalkOptions(d.restore, d, "Pliki QWZ, ich kopie *_org.qwz i foldery");

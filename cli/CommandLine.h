@@ -28,6 +28,8 @@ struct Options {
     DropSet drop;
     bool noBackup = false;
     unsigned jobs = 0;  // files converted at once; 0: one per processor
+    // restore only: a file changed after its conversion is kept beside it
+    bool keepNewer = false;
 };
 
 // Exit codes of the tool.

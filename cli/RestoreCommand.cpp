@@ -65,7 +65,7 @@ RestoreReport RunRestore(const Options& options, const FileHooks<RestoreResult>&
             add(PathResult(e.path, RestoreStatus::Failed, e.error));
             continue;
         }
-        RestoreResult r = RestoreQwz(e.path, !options.dryRun);
+        RestoreResult r = RestoreQwz(e.path, RestoreRequest{!options.dryRun, options.keepNewer});
         if (!e.folder.empty()) {
             ++looked;
             // In a folder, a file without a backup is not the restore's business.
@@ -87,6 +87,7 @@ nlohmann::ordered_json RestoreResultToJson(const RestoreResult& r) {
     // The file's stable result code belongs here, beside its status.
     if (!r.reason.empty()) j["reason"] = r.reason;
     if (!r.backup.empty()) PutPath(j, "backup", r.backup);
+    if (!r.kept.empty()) PutPath(j, "kept", r.kept);
     return j;
 }
 

@@ -2,6 +2,7 @@
 
 #include "document/Klasaqwz.h"
 #include "engine/BackupName.h"
+#include "engine/ConversionRecord.h"
 #include "engine/ExceptionText.h"
 #include "engine/LoadQwz.h"
 #include "format/VersionTable.h"
@@ -146,13 +147,22 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
             view.Reset();
             return spare;
         };
+        uint64_t digest = 0;
+        options.digest = &digest;
         if (!platform::ReplaceFileSafely(original, make, options, reason)) {
             Fail(r, reason);
             return;
         }
+        // Beside a kept original, what took its place: a restore discards
+        // only this very file, never work saved under the name afterwards.
+        if (!options.backup.empty() && !KeepRecord(path, options.backup, {r.sizeAfter, digest}, original.ops(), reason))
+            reason = "przekonwertowany, ale bez zapisu konwersji (" + reason +
+                     "); qwz restore przywróci kopię tylko z opcją --keep-newer";
+        else
+            reason.clear();
     }
     r.status = ConversionStatus::Converted;
-    r.reason.clear();
+    r.reason = request.write ? reason : std::string();
     r.backup = options.backup;
 }
 

@@ -1,6 +1,7 @@
 #include "engine/Restore.h"
 
 #include "engine/BackupName.h"
+#include "engine/ConversionRecord.h"
 #include "platform/OriginalFile.h"
 #include "platform/PathNames.h"
 #include "platform/SafeReplace.h"
@@ -71,9 +72,122 @@ RestoreResult& MoveToFreeName(RestoreResult& r, platform::FileOps& ops) {
     return Finish(r, RestoreStatus::Restored);
 }
 
+// The names a newer file may be kept under, in the order they are tried:
+// "NAME (nowszy).qwz", "NAME (nowszy 2).qwz", ... with the file's own
+// extension. None of them is a backup's name or a temporary file's.
+constexpr int kNewerNames = 100;
+
+fs::path NewerName(const fs::path& file, int n) {
+    fs::path name = file.stem();
+    name += n == 1 ? std::string(" (nowszy)") : " (nowszy " + std::to_string(n) + ")";
+    name += file.extension();
+    return fs::path(file).replace_filename(name);
+}
+
+// The first newer name that nothing has now (a dry run's answer).
+fs::path FreeNewerName(const fs::path& file, platform::FileOps& ops) {
+    for (int n = 1; n <= kNewerNames; ++n)
+        if (const fs::path name = NewerName(file, n); ops.Examine(name, false, nullptr) == NameKind::Missing)
+            return name;
+    return {};
+}
+
+std::string NoNewerName(const fs::path& file) {
+    return "nie ma wolnej nazwy, pod którą można zachować nowszy plik " + PathForMessage(file) +
+           "; niczego nie zmieniono";
+}
+
+// The user's newer file gets a free name beside it by a step that never
+// replaces anything: a second name where the file system has links (the
+// user's name still holds it), else a move. `moved` says which.
+bool KeepNewer(RestoreResult& r, platform::FileOps& ops, bool& moved, std::string& error) {
+    for (int n = 1; n <= kNewerNames; ++n) {
+        const fs::path name = NewerName(r.file, n);
+        if (ops.Examine(name, false, nullptr) != NameKind::Missing) continue;
+        platform::NoReplace done = ops.Link(r.file, name, error);
+        moved = done == platform::NoReplace::Unsupported;
+        if (moved) done = ops.RenameNoReplace(r.file, name, error);
+        if (done == platform::NoReplace::NameTaken) continue;
+        if (done != platform::NoReplace::Done) return false;
+        r.kept = name;
+        return true;
+    }
+    error = NoNewerName(r.file);
+    return false;
+}
+
+// The newer file kept under a free name, then the backup under the user's
+// name. Whatever fails, the newer file and the backup each keep a name.
+RestoreResult& PutBackKeepingNewer(RestoreResult& r, const platform::FileState& newer, platform::FileOps& ops) {
+    std::string error;
+    bool moved = false;
+    if (!KeepNewer(r, ops, moved, error)) {
+        r.kept.clear();
+        return Finish(r, RestoreStatus::Failed, error);
+    }
+    const std::string note = "nowszy plik zachowany jako " + PathForMessage(r.kept);
+    if (moved) {
+        // The user's name is free now, as for a missing file.
+        MoveToFreeName(r, ops);
+        r.reason = r.reason.empty() ? note : r.reason + "; " + note;
+        return r;
+    }
+    if (!ops.RenameReplace(r.backup, r.file, error)) {
+        // The file keeps its name; the second name made for it goes again.
+        platform::FileState now;
+        std::string ignored;
+        if (ops.Examine(r.kept, false, &now) == NameKind::Regular && now.SameFile(newer)) ops.Remove(r.kept, ignored);
+        r.kept.clear();
+        return Finish(r, RestoreStatus::Failed, error);
+    }
+    return Finish(r, RestoreStatus::Restored, note);
+}
+
+// Whether the held user's file may be discarded: it must be the file the
+// conversion wrote, unchanged since it was opened here. When it is not and
+// the request keeps it, r.kept says where it would go. False with the
+// result failed otherwise.
+bool MayDiscard(RestoreResult& r, platform::OriginalFile& held, const RestoreRequest& request,
+                platform::FileOps& ops) {
+    std::string reason;
+    if (!held.Unchanged(reason)) {
+        Finish(r, RestoreStatus::Failed, FileChanged(r.file));
+        return false;
+    }
+    const RecordVerdict verdict = JudgeAgainstRecord(r.file, held.handle(), held.state().size, r.backup, ops);
+    if (verdict.same) return true;
+    if (!request.keepNewer) {
+        Finish(r, RestoreStatus::Failed,
+               verdict.reason + "; niczego nie zmieniono (opcja --keep-newer zachowa ten plik obok pod wolną "
+                                "nazwą i przywróci kopię zapasową)");
+        return false;
+    }
+    r.kept = FreeNewerName(r.file, ops);
+    if (r.kept.empty()) Finish(r, RestoreStatus::Failed, NoNewerName(r.file));
+    return !r.kept.empty();
+}
+
+// A second name of the user's file itself: a conversion stopped before its
+// new file took the name. The file is the original; the extra name goes,
+// and only while it still leads to that file.
+RestoreResult& DropSecondName(RestoreResult& r, const platform::OriginalFile& held, bool write,
+                              platform::FileOps& ops) {
+    const std::string note =
+        "plik już jest oryginałem (kopia była jego drugą nazwą, pozostałą po przerwanej konwersji)";
+    if (!write) return Finish(r, RestoreStatus::Restored, note);
+    FileState now;
+    std::string error, ignored;
+    if (ops.Examine(r.backup, false, &now) != NameKind::Regular || !now.SameFile(held.state()) || now.links < 2)
+        return Finish(r, RestoreStatus::Failed, BackupChanged(r.backup));
+    if (!ops.Remove(r.backup, error)) return Finish(r, RestoreStatus::Failed, error);
+    DropRecord(r.backup, ops);
+    ops.SyncFolder(FolderOf(r.file), ignored);
+    return Finish(r, RestoreStatus::Restored, note);
+}
+
 }  // namespace
 
-RestoreResult RestoreQwz(const fs::path& named, bool write, platform::FileOps& ops) {
+RestoreResult RestoreQwz(const fs::path& named, const RestoreRequest& request, platform::FileOps& ops) {
     // A symbolic link named stands for the file it leads to, as in a
     // conversion; a backup name that is a link is never followed.
     fs::path path = named;
@@ -110,21 +224,7 @@ RestoreResult RestoreQwz(const fs::path& named, bool write, platform::FileOps& o
         if (!held.Open(file, reason)) return Finish(r, RestoreStatus::Failed, reason);
         if (!platform::CanReplace(held, {}, reason)) return Finish(r, RestoreStatus::Failed, reason);
     }
-
-    // A second name of the user's file itself: a conversion stopped before
-    // its new file took the name. The file is the original; the extra name
-    // goes, and only while it still leads to that file.
-    if (fileThere && judged.SameFile(held.state())) {
-        const std::string note =
-            "plik już jest oryginałem (kopia była jego drugą nazwą, pozostałą po przerwanej konwersji)";
-        if (!write) return Finish(r, RestoreStatus::Restored, note);
-        FileState now;
-        if (ops.Examine(backup, false, &now) != NameKind::Regular || !now.SameFile(held.state()) || now.links < 2)
-            return Finish(r, RestoreStatus::Failed, BackupChanged(backup));
-        if (!ops.Remove(backup, error)) return Finish(r, RestoreStatus::Failed, error);
-        ops.SyncFolder(FolderOf(file), ignored);
-        return Finish(r, RestoreStatus::Restored, note);
-    }
+    if (fileThere && judged.SameFile(held.state())) return DropSecondName(r, held, request.write, ops);
 
     // The backup is opened and locked, so that no conversion of it runs
     // meanwhile, and its name must still lead to that regular file.
@@ -133,7 +233,11 @@ RestoreResult RestoreQwz(const fs::path& named, bool write, platform::FileOps& o
     FileState now;
     if (ops.Examine(backup, false, &now) != NameKind::Regular || !now.SameFile(kept.state()))
         return Finish(r, RestoreStatus::Failed, BackupChanged(backup));
-    if (!write) return Finish(r, RestoreStatus::Restored);
+    // Only the file the conversion wrote is discarded; a conversion of the
+    // backup, which would have to finish first, cannot run while it is held.
+    if (fileThere && !MayDiscard(r, held, request, ops)) return r;
+    const std::string keptNote = "nowszy plik zostanie zachowany jako " + PathForMessage(r.kept);
+    if (!request.write) return Finish(r, RestoreStatus::Restored, r.kept.empty() ? "" : keptNote);
 
     if (!kept.Unchanged(reason)) return Finish(r, RestoreStatus::Failed, BackupChanged(backup));
     if (fileThere && !held.Unchanged(reason)) return Finish(r, RestoreStatus::Failed, FileChanged(file));
@@ -143,12 +247,16 @@ RestoreResult RestoreQwz(const fs::path& named, bool write, platform::FileOps& o
         held.LetGoOfFile();
         kept.LetGoOfFile();
     }
-    if (fileThere) {
+    if (fileThere && !r.kept.empty()) {
+        if (PutBackKeepingNewer(r, held.state(), ops).status != RestoreStatus::Restored) return r;
+    } else if (fileThere) {
         if (!ops.RenameReplace(backup, file, error)) return Finish(r, RestoreStatus::Failed, error);
         Finish(r, RestoreStatus::Restored);
     } else if (MoveToFreeName(r, ops).status != RestoreStatus::Restored) {
         return r;
     }
+    // The record described the file now discarded.
+    DropRecord(backup, ops);
     ops.SyncFolder(FolderOf(file), ignored);
     return r;
 }

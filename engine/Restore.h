@@ -1,7 +1,9 @@
 // Undoing a conversion: the kept backup NAME_org.qwz goes back under
 // NAME.qwz in one step, and the converted file under that name is
 // discarded. At every moment the user's name holds one complete file and
-// neither the original nor the backup is lost.
+// neither the original nor the backup is lost; nor is work saved into the
+// user's name after the conversion: only the very file the conversion
+// wrote (as its record says, ConversionRecord.h) is ever discarded.
 #pragma once
 
 #include "platform/FileOps.h"
@@ -22,6 +24,13 @@ struct RestoreResult {
     RestoreStatus status = RestoreStatus::Failed;
     std::string reason;            // skipped, failed: why (Polish); restored: a note, or empty
     std::filesystem::path backup;  // what has the backup name; empty when nothing has it
+    std::filesystem::path kept;    // where the user's newer file is (or would be) kept; empty: nowhere
+};
+
+struct RestoreRequest {
+    bool write = true;       // false: a dry run, which changes nothing
+    bool keepNewer = false;  // a file changed after the conversion is kept
+                             // under a free name beside it, and the backup goes back
 };
 
 // Restores the original of `path` from its backup (BackupPath(path)). A
@@ -35,9 +44,20 @@ struct RestoreResult {
 // back: that extra name is removed. A missing user's file gets the backup
 // under its name by a move that refuses to replace anything.
 //
-// With `write` false nothing is changed: the same checks decide the same
-// result as a real run at that moment.
-RestoreResult RestoreQwz(const std::filesystem::path& path, bool write,
+// The user's file is discarded only while it is the file the conversion
+// wrote, as the record beside the backup says. A file changed since (or one
+// without a readable record) is refused with what changed, unless the
+// request keeps it: then it first gets a free name beside it ("NAME
+// (nowszy).qwz", "NAME (nowszy 2).qwz", ...). The record goes once the
+// backup is back.
+//
+// A dry run changes nothing: the same checks decide the same result as a
+// real run at that moment.
+RestoreResult RestoreQwz(const std::filesystem::path& path, const RestoreRequest& request,
                          platform::FileOps& ops = platform::SystemFileOps());
+inline RestoreResult RestoreQwz(const std::filesystem::path& path, bool write,
+                                platform::FileOps& ops = platform::SystemFileOps()) {
+    return RestoreQwz(path, RestoreRequest{write, false}, ops);
+}
 
 }  // namespace qwz

@@ -149,7 +149,9 @@ bool OriginalFile::See(FileView& view, std::string& reason) {
     std::string error;
     FileState before, after;
     if (!ops_.StateOf(file_, before, error)) return Fail(reason, error);
-    if (!FitsInMemory(before.size, &reason)) return false;
+    // Seen in place, the file takes address space, not memory of the
+    // process's own; read instead (false below), Read counts it whole.
+    if (!FitsSeenInPlace(before.size, &reason)) return false;
     if (!ops_.MapToRead(file_, before.size, view)) return true;
     if (!ops_.StateOf(file_, after, error)) {
         view.Reset();

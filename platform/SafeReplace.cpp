@@ -255,6 +255,15 @@ bool WriteTemporary(const std::filesystem::path& target, const std::vector<uint8
     const std::string differs =
         "plik tymczasowy " + PathForMessage(temp.path) + " różni się od danych, które zostały zapisane";
     if (!same) return Fail(reason, !error.empty() ? error : differs);
+    if (options.digest) {
+        if (bytes) {
+            ContentHash digest;
+            digest.AddOnEveryCore(bytes->data(), bytes->size());
+            *options.digest = digest.Value();
+        } else {
+            *options.digest = written.Value();
+        }
+    }
     // What is on the disk is what was written: the check reads it in memory.
     if (options.verify) {
         const uint8_t* data = bytes ? bytes->data() : !view.empty() ? view.data() : back.data();

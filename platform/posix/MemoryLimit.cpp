@@ -1,8 +1,9 @@
 #include "platform/MemoryLimit.h"
 
-#include <algorithm>
+#include "platform/GroupMemoryLimit.h"
+
 #include <fstream>
-#include <string>
+#include <iterator>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -15,26 +16,24 @@ uint64_t Rlimit(int resource) {
     return uint64_t(rl.rlim_cur);
 }
 
-// The memory limit of the process's control group (version 2), when one is set.
-uint64_t GroupLimit() {
-    std::ifstream in("/sys/fs/cgroup/memory.max");
-    std::string text;
-    if (!(in >> text) || text.empty() || text == "max") return UINT64_MAX;
-    try {
-        return std::stoull(text);
-    } catch (...) {
-        return UINT64_MAX;
-    }
+// Files under /proc and /sys tell no size: they are read to their end.
+bool ReadTextFile(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
 }
 
 }  // namespace
 
-uint64_t MemoryLimit() {
-    uint64_t limit = UINT64_MAX;
+MemoryLimits SystemMemoryLimits() {
+    MemoryLimits limits;
     const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGESIZE);
-    if (pages > 0 && pageSize > 0) limit = uint64_t(pages) * uint64_t(pageSize);
-    limit = std::min({limit, Rlimit(RLIMIT_AS), Rlimit(RLIMIT_DATA), GroupLimit()});
-    return limit;
+    if (pages > 0 && pageSize > 0) limits.physical = uint64_t(pages) * uint64_t(pageSize);
+    limits.addressSpace = Rlimit(RLIMIT_AS);
+    limits.data = Rlimit(RLIMIT_DATA);
+    limits.group = GroupMemoryLimit(ReadTextFile);
+    return limits;
 }
 
 }  // namespace qwz::platform

@@ -150,7 +150,7 @@ TEST_F(ConvertFileTest, DroppingContentRewritesTheFileAndKeepsTheOriginal) {
     ASSERT_EQ(doc.LoadBytes(now.data(), now.size()), 204);
     EXPECT_TRUE(doc.GetDefinition()->LineNames.empty());
     EXPECT_EQ(doc.GetDefinition()->MeshNames.size(), 1u);
-    EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"hall.qwz", "hall_org.qwz"}));
+    EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"hall.qwz", "hall_org.qwz", "hall_org.qwz.txt"}));
 
     // Without KeepOriginal: replaced, no backup.
     GetSaveParams()->KeepOriginal = false;
@@ -299,7 +299,8 @@ TEST_P(ConvertFileFaults, EveryFileSystemStepFailingLeavesTheOriginalSafe) {
     GetSaveParams()->KeepLines = false;
     GetSaveParams()->KeepOriginal = c.keepOriginal;
     const std::set<std::string> converted =
-        c.keepOriginal ? std::set<std::string>{"hall.qwz", "hall_org.qwz"} : std::set<std::string>{"hall.qwz"};
+        c.keepOriginal ? std::set<std::string>{"hall.qwz", "hall_org.qwz", "hall_org.qwz.txt"}
+                       : std::set<std::string>{"hall.qwz"};
     int points = 0;
     std::set<std::string> steps;
     for (int failAt = 1; failAt < 100; ++failAt) {
@@ -312,6 +313,7 @@ TEST_P(ConvertFileFaults, EveryFileSystemStepFailingLeavesTheOriginalSafe) {
         int result = ConvertFile(file, c.target, ops);
         if (!ops.failed()) {
             ASSERT_EQ(result, kConverted) << LastConversionFailure();
+            EXPECT_EQ(Listing(run.path()), converted);
             break;
         }
         ++points;
@@ -324,7 +326,12 @@ TEST_P(ConvertFileFaults, EveryFileSystemStepFailingLeavesTheOriginalSafe) {
             if (c.keepOriginal) {
                 EXPECT_EQ(TempDir::read(run.path() / "hall_org.qwz"), bytes);
             }
-            EXPECT_EQ(Listing(run.path()), converted);
+            // A step of the record failed once the new file was in place:
+            // the conversion stands, without a record (a restore then asks).
+            std::set<std::string> withoutRecord = converted;
+            withoutRecord.erase("hall_org.qwz.txt");
+            const std::set<std::string> listing = Listing(run.path());
+            EXPECT_TRUE(listing == converted || listing == withoutRecord);
         } else {
             EXPECT_EQ(result, kConversionFailed);
             EXPECT_FALSE(LastConversionFailure().empty());

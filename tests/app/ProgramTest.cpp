@@ -158,8 +158,9 @@ TEST_F(Program, Version204Becomes203WithTheOriginalKept) {
     Run({Utf8Of(c), Utf8Of(d)});
     ExpectConvertedTo203(c, bytes);
     EXPECT_EQ(TempDir::read(d), bytes);
-    EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"a.qwz", "a_org.qwz", "b.qwz", "b_org.qwz",
-                                                          "c.qwz", "c_org.qwz", "d.qwz"}));
+    EXPECT_EQ(Listing(dir.path()),
+              (std::set<std::string>{"a.qwz", "a_org.qwz", "a_org.qwz.txt", "b.qwz", "b_org.qwz", "b_org.qwz.txt",
+                                     "c.qwz", "c_org.qwz", "c_org.qwz.txt", "d.qwz"}));
 }
 
 TEST_F(Program, NamesOutsideTheEightBitCodePageConvert) {

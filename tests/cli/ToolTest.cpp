@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <fstream>
 #include <map>
 
 #ifdef _WIN32
@@ -417,6 +418,71 @@ TEST(Tool, RestorePutsTheKeptOriginalsOfATreeBack) {
                              PathToUtf8(BackupPath(missing)) + "\"\n");
 }
 
+// Work saved into a converted file in the old release (in place at the
+// same size, or by a new file renamed over it) exists nowhere else: restore
+// refuses it and says what changed, the dry run and JSON alike, until
+// --keep-newer keeps it beside the file. Unchanged, the file is restored
+// and the conversion's record goes with the backup.
+TEST(Tool, RestoreNeverDiscardsWorkSavedAfterTheConversion) {
+    const std::vector<uint8_t> original = BuildVersion204(FullScene());
+    for (const bool byRename : {false, true}) {
+        SCOPED_TRACE(byRename ? "saved by rename" : "saved in place");
+        TempDir dir;
+        const fs::path file = dir.write("scena.qwz", original);
+        const fs::path backup = dir.path() / "scena_org.qwz";
+        ASSERT_EQ(Qwz({"convert", "--to", "203", PathToUtf8(file)}).exitCode, 0);
+        ASSERT_TRUE(fs::is_regular_file(backup.string() + ".txt")) << "the conversion left no record";
+        std::vector<uint8_t> edited = TempDir::read(file);
+        edited.back() ^= 1;
+        if (byRename) {
+            edited.push_back(0);
+            fs::rename(dir.write("scena.tmp", edited), file);
+        } else {
+            std::fstream(file, std::ios::in | std::ios::out | std::ios::binary)
+                .write(reinterpret_cast<const char*>(edited.data()), std::streamsize(edited.size()));
+        }
+        const TreeState before = Snapshot(dir.path());
+
+        const std::string changed =
+            byRename ? "zmieniono po konwersji (ma " : "zmieniono po konwersji (ta sama wielkość";
+        for (const char* dry : {"--dry-run", ""}) {
+            std::vector<std::string> args = {"restore", "--json", PathToUtf8(file)};
+            if (*dry) args.insert(args.begin() + 1, dry);
+            const ProgramResult r = Qwz(args);
+            EXPECT_EQ(r.exitCode, 1) << r.out;
+            const json j = ParseOut(r);
+            EXPECT_EQ(j["files"][0]["status"], "failed");
+            EXPECT_NE(j["files"][0]["reason"].get<std::string>().find(changed), std::string::npos) << r.out;
+            EXPECT_TRUE(Snapshot(dir.path()) == before) << dry;
+        }
+        const ProgramResult text = Qwz({"restore", PathToUtf8(file)});
+        EXPECT_EQ(text.exitCode, 1);
+        EXPECT_EQ(Lines(text.err).at(0).rfind("błąd: " + PathToUtf8(file) + " — plik ", 0), 0u) << text.err;
+        EXPECT_NE(text.err.find("--keep-newer"), std::string::npos) << text.err;
+
+        const fs::path kept = dir.path() / "scena (nowszy).qwz";
+        for (const char* dry : {"--dry-run", ""}) {
+            std::vector<std::string> args = {"restore", "--keep-newer", "--json", PathToUtf8(file)};
+            if (*dry) args.insert(args.begin() + 1, dry);
+            const ProgramResult r = Qwz(args);
+            EXPECT_EQ(r.exitCode, 0) << r.out;
+            const json j = ParseOut(r);
+            EXPECT_EQ(j["files"][0]["status"], "restored") << r.out;
+            EXPECT_EQ(j["files"][0]["kept"], PathToUtf8(kept)) << r.out;
+        }
+        EXPECT_EQ(TempDir::read(file), original);
+        EXPECT_EQ(TempDir::read(kept), edited);
+        EXPECT_EQ(Snapshot(dir.path()).files.size(), 2u) << "the backup or its record is left";
+
+        // Unchanged since its conversion: restored, nothing left beside it.
+        ASSERT_EQ(Qwz({"convert", "--to", "202", PathToUtf8(file)}).exitCode, 0);
+        const ProgramResult plain = Qwz({"restore", PathToUtf8(file)});
+        EXPECT_EQ(plain.exitCode, 0) << plain.out;
+        EXPECT_EQ(TempDir::read(file), original);
+        EXPECT_EQ(Snapshot(dir.path()).files.size(), 2u) << "the backup or its record is left";
+    }
+}
+
 TEST(Tool, DamagedFileFailsAloneAndIsNamedWithItsReason) {
     TempDir dir;
     const fs::path root = dir.path() / "mix";
@@ -661,6 +727,11 @@ TEST(Tool, InterruptedBatchReportsWhatWasDoneAndLeavesNothingBehind) {
     for (const auto& e : fs::directory_iterator(root)) {
         const std::string name = e.path().filename().string();
         const bool backup = name.size() == 16 && name.substr(8) == "_org.qwz";
+        // A conversion's record lies beside its backup.
+        if (name.size() == 20 && name.substr(8) == "_org.qwz.txt") {
+            EXPECT_TRUE(fs::exists(root / name.substr(0, 16))) << "a record without its backup: " << name;
+            continue;
+        }
         ASSERT_TRUE(backup || (name.size() == 12 && name.substr(8) == ".qwz")) << "left behind: " << name;
         if (backup) {
             ++backups;

@@ -3,6 +3,7 @@
 // after; then a second restore or conversion of the same file, or another
 // program's write, forced into the middle of one.
 #include "engine/Restore.h"
+#include "platform/ContentHash.h"
 #include "platform/SafeReplace.h"
 #include "support/FaultyFileOps.h"
 #include "support/TempDir.h"
@@ -11,6 +12,7 @@
 
 #include <fstream>
 #include <map>
+#include <set>
 
 namespace qwz {
 namespace {
@@ -26,6 +28,17 @@ using Folder = std::map<std::string, std::string>;
 
 const std::string kConverted = "converted bytes";
 const std::string kOriginal = "the original's bytes";
+const std::string kEdited = "converted bytez";  // saved in place after the conversion
+
+// A conversion's record of having written `bytes`, made here by hand.
+std::string Record(const std::string& bytes) {
+    platform::ContentHash hash;
+    hash.Add(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    char digest[17];
+    std::snprintf(digest, sizeof digest, "%016llx", static_cast<unsigned long long>(hash.Value()));
+    return "qwz-record 1\nsize " + std::to_string(bytes.size()) + "\ndigest " + digest + "\n";
+}
+const std::string kRecord = Record(kConverted);
 
 Folder Snapshot(const fs::path& dir) {
     Folder f;
@@ -61,10 +74,13 @@ struct Row {
     const char* backup;  // the backup in the result; "" none
     const char* says;    // part of the reason; "" when there is none
     Folder after;        // the folder after the real run
+    bool keepNewer = false;
+    const char* kept = "";  // where the newer file is kept; "" nowhere
 };
 
 const Row kRows[] = {
-    {"the backup takes the converted file's name", {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"b.qwz", "b"}},
+    {"the backup takes the converted file's name",
+     {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}, {"b.qwz", "b"}},
      "a.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}, {"b.qwz", "b"}}},
     {"no backup beside the file", {{"a.qwz", kConverted}, {"b_org.qwz", kOriginal}},
      "a.qwz", Skipped, "a.qwz", "", "brak kopii zapasowej \"", {{"a.qwz", kConverted}, {"b_org.qwz", kOriginal}}},
@@ -76,51 +92,116 @@ const Row kRows[] = {
      "a.qwz", Failed, "a.qwz", "a_org.qwz", "dowiązaniem symbolicznym",
      {{"a.qwz", kConverted}, {"a_org.qwz", "@link:other.qwz"}, {"other.qwz", kOriginal}}},
 #endif
-    {"a stopped conversion left a second name of the file", {{"a.qwz", kOriginal}, {"a_org.qwz", "@hard:a.qwz"}},
+    {"a stopped conversion left a second name of the file",
+     {{"a.qwz", kOriginal}, {"a_org.qwz", "@hard:a.qwz"}, {"a_org.qwz.txt", Record("older")}},
      "a.qwz", Restored, "a.qwz", "a_org.qwz", "już jest oryginałem", {{"a.qwz", kOriginal}}},
-    {"the file is missing and its backup is there", {{"a_org.qwz", kOriginal}},
+    {"the file is missing and its backup is there", {{"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}},
      "a.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}},
-    {"the path given is the backup", {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}},
+    {"the path given is the backup", {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}},
      "a_org.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}},
-    {"the backup given finds its file in another letter case", {{"A.QWZ", kConverted}, {"A_org.qwz", kOriginal}},
+    {"the backup given finds its file in another letter case",
+     {{"A.QWZ", kConverted}, {"A_org.qwz", kOriginal}, {"A_org.qwz.txt", kRecord}},
      "A_org.qwz", Restored, "A.QWZ", "A_org.qwz", "", {{"A.QWZ", kOriginal}}},
     {"a file named like a backup that has a backup of its own",
-     {{"a.qwz", "a"}, {"a_org.qwz", kConverted}, {"a_org_org.qwz", kOriginal}},
+     {{"a.qwz", "a"}, {"a_org.qwz", kConverted}, {"a_org_org.qwz", kOriginal}, {"a_org_org.qwz.txt", kRecord}},
      "a_org.qwz", Restored, "a_org.qwz", "a_org_org.qwz", "", {{"a.qwz", "a"}, {"a_org.qwz", kOriginal}}},
+    // Work saved under the user's name after the conversion exists nowhere
+    // else: it is never discarded.
+    {"the file was saved in place after the conversion",
+     {{"a.qwz", kEdited}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}},
+     "a.qwz", Failed, "a.qwz", "a_org.qwz", "zmieniono po konwersji (ta sama wielkość, inna treść",
+     {{"a.qwz", kEdited}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}}},
+    {"the file was saved longer after the conversion",
+     {{"a.qwz", kConverted + " and more"}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}},
+     "a_org.qwz", Failed, "a.qwz", "a_org.qwz", "(ma 24 B, konwersja zapisała 15 B); niczego nie zmieniono",
+     {{"a.qwz", kConverted + " and more"}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}}},
+    {"no record of what the conversion wrote", {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}},
+     "a.qwz", Failed, "a.qwz", "a_org.qwz", "brak zapisu konwersji \"",
+     {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}}},
+    {"a record that is not one",
+     {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", "qwz-record 1\nsize 15\n"}},
+     "a.qwz", Failed, "a.qwz", "a_org.qwz", "jest nieczytelny: nie wiadomo, czy plik",
+     {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", "qwz-record 1\nsize 15\n"}}},
+    {"the newer file kept beside", {{"a.qwz", kEdited}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}},
+     "a.qwz", Restored, "a.qwz", "a_org.qwz", "zachowany jako \"",
+     {{"a.qwz", kOriginal}, {"a (nowszy).qwz", kEdited}}, true, "a (nowszy).qwz"},
+    {"the newer file kept under the first free name, without a record",
+     {{"A.QWZ", kEdited}, {"A_org.qwz", kOriginal}, {"A (nowszy).QWZ", "x"}},
+     "A.QWZ", Restored, "A.QWZ", "A_org.qwz", "zachowany jako \"",
+     {{"A.QWZ", kOriginal}, {"A (nowszy).QWZ", "x"}, {"A (nowszy 2).QWZ", kEdited}}, true, "A (nowszy 2).QWZ"},
+    {"nothing to keep when the file is the one written",
+     {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}},
+     "a.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}, true},
 };
 
 TEST(Restore, EachSituationDecidedAlikeInADryRunAndForReal) {
     for (const Row& row : kRows) {
-        SCOPED_TRACE(row.name);
-        TempDir dir;
-        Make(dir, row.before);
-        const Folder before = Snapshot(dir.path());
-        const fs::path given = dir.path() / row.given;
+        // A newer file is kept by a second name, or where the file system
+        // has no links, by a move.
+        for (const bool links : {true, false}) {
+            if (!links && !row.keepNewer) continue;
+            SCOPED_TRACE(std::string(row.name) + (links ? "" : ", without links"));
+            TempDir dir;
+            Make(dir, row.before);
+            const Folder before = Snapshot(dir.path());
+            const fs::path given = dir.path() / row.given;
+            FaultyFileOps ops;
+            ops.noLinks = !links;
 
-        const RestoreResult dry = RestoreQwz(given, false);
-        EXPECT_EQ(Snapshot(dir.path()), before) << "a dry run changed the folder";
-        const RestoreResult real = RestoreQwz(given, true);
-        for (const RestoreResult* r : {&dry, &real}) {
-            EXPECT_EQ(r->status, row.status) << r->reason;
-            EXPECT_EQ(r->file, dir.path() / row.file);
-            EXPECT_EQ(r->backup, *row.backup ? dir.path() / row.backup : fs::path());
-            if (*row.says) EXPECT_NE(r->reason.find(row.says), std::string::npos) << r->reason;
-            else EXPECT_EQ(r->reason, "");
+            const RestoreResult dry = RestoreQwz(given, RestoreRequest{false, row.keepNewer}, ops);
+            EXPECT_EQ(Snapshot(dir.path()), before) << "a dry run changed the folder";
+            const RestoreResult real = RestoreQwz(given, RestoreRequest{true, row.keepNewer}, ops);
+            for (const RestoreResult* r : {&dry, &real}) {
+                EXPECT_EQ(r->status, row.status) << r->reason;
+                EXPECT_EQ(r->file, dir.path() / row.file);
+                EXPECT_EQ(r->backup, *row.backup ? dir.path() / row.backup : fs::path());
+                EXPECT_EQ(r->kept, *row.kept ? dir.path() / row.kept : fs::path());
+                if (*row.says) EXPECT_NE(r->reason.find(row.says), std::string::npos) << r->reason;
+                else EXPECT_EQ(r->reason, "");
+            }
+            EXPECT_EQ(Snapshot(dir.path()), row.after);
         }
-        EXPECT_EQ(Snapshot(dir.path()), row.after);
+    }
+}
+
+// Whichever step of a restore that keeps the newer file fails, the newer
+// file and the original each still have a name, and the user's name is
+// never left empty where the file system has links.
+TEST(Restore, KeepingTheNewerFileLosesNothingWhateverStepFails) {
+    for (int failAt = 1;; ++failAt) {
+        SCOPED_TRACE(failAt);
+        TempDir dir;
+        Make(dir, {{"a.qwz", kEdited}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}});
+        FaultyFileOps ops(failAt);
+        const RestoreResult r = RestoreQwz(dir.path() / "a.qwz", RestoreRequest{true, true}, ops);
+        const Folder after = Snapshot(dir.path());
+        std::multiset<std::string> contents;
+        for (const auto& [name, bytes] : after) contents.insert(bytes);
+        EXPECT_TRUE(contents.count(kEdited)) << r.reason;
+        EXPECT_TRUE(contents.count(kOriginal)) << r.reason;
+        EXPECT_TRUE(after.count("a.qwz")) << r.reason;
+        if (r.status == Failed) {
+            EXPECT_TRUE(r.kept.empty() || after.count(r.kept.filename().string())) << r.reason;
+        }
+        if (!ops.failed()) {
+            EXPECT_EQ(r.status, Restored) << r.reason;
+            EXPECT_EQ(after, (Folder{{"a.qwz", kOriginal}, {"a (nowszy).qwz", kEdited}}));
+            break;
+        }
     }
 }
 
 TEST(Restore, AReadOnlyFileIsRefusedAndKept) {
     TempDir dir;
-    Make(dir, {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}});
+    Make(dir, {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}});
     fs::permissions(dir.path() / "a.qwz", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
     const RestoreResult r = RestoreQwz(dir.path() / "a.qwz", true);
     EXPECT_EQ(r.status, Failed);
     EXPECT_NE(r.reason.find("jest tylko do odczytu"), std::string::npos) << r.reason;
     fs::permissions(dir.path() / "a.qwz", fs::perms::owner_write, fs::perm_options::add);
-    EXPECT_EQ(Snapshot(dir.path()), (Folder{{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}}));
+    EXPECT_EQ(Snapshot(dir.path()),
+              (Folder{{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}}));
 }
 
 // A second restore, or a conversion, of the same file forced into the
@@ -149,14 +230,18 @@ const TimingRow kTimingRows[] = {
     {"a conversion while the first one holds the file", "IsInUse", 1, Meanwhile::Convert, Restored, "",
      "konwertowany przez inny program", {{"a.qwz", kOriginal}}},
     {"the file is written while the first one holds it", "IsInUse", 1, Meanwhile::Write, Failed,
-     "zmienił się w trakcie przywracania", "", {{"a.qwz", kConverted + "!"}, {"a_org.qwz", kOriginal}}},
+     "zmienił się w trakcie przywracania", "",
+     {{"a.qwz", kConverted + "!"}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}}},
+    {"the file is written while it is held against its record", "ReadAt", 1, Meanwhile::Write, Failed,
+     "zmienił się w trakcie przywracania", "",
+     {{"a.qwz", kConverted + "!"}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}}},
 };
 
 TEST(Restore, ASecondRestoreOrConversionMeanwhileLosesNothing) {
     for (const TimingRow& row : kTimingRows) {
         SCOPED_TRACE(row.name);
         TempDir dir;
-        Make(dir, {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}});
+        Make(dir, {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}});
         const fs::path file = dir.path() / "a.qwz";
         FaultyFileOps first;
         int seen = 0;
