@@ -103,6 +103,10 @@ ConvertReport RunConvert(const Options& options, const Progress& progress) {
             o.reason = e.error;
             return;
         }
+        if (e.keptBackup) {
+            static_cast<ConversionOutcome&>(o) = KeptBackupSkip(e);
+            return;
+        }
         // The readers' and writers' own debug lines are not the report's.
         std::vector<std::string> lines;
         DebugCapture capture(lines);

@@ -735,8 +735,10 @@ void ScenarioDrop(const std::wstring& exe) {
         WriteFile(name, big);
     }
     // x.qwz was converted before and keeps its original beside it; so was
-    // k.qwz, whose original is dropped by its name.
-    for (const char* name : {"drop/sub/y.qwz", "drop/sub/deeper/z.qwz", "single.qwz", "drop/x_org.qwz", "k_org.qwz"})
+    // k.qwz, whose original is dropped by its name; gone.qwz is no longer
+    // there, its original is.
+    for (const char* name : {"drop/sub/y.qwz", "drop/sub/deeper/z.qwz", "single.qwz", "drop/x_org.qwz", "k_org.qwz",
+                             "drop/sub/gone_org.qwz"})
         WriteFile(name, lines);
     WriteFile("drop/x.qwz", noLines);
     WriteFile("k.qwz", noLines);
@@ -747,7 +749,7 @@ void ScenarioDrop(const std::wstring& exe) {
     PressKey(app.combo, VK_DOWN);  // 204
     Click(app.lines, "Linie");
     Check(WaitUntil([&] { return !Checked(app.lines); }, 5000), "Linie unticked");
-    const int total = many + 6;
+    const int total = many + 7;
     // Another conversion holds m12.qwz (its lock, as a conversion takes
     // it): the batch waits for it two seconds, then gives it up.
     HANDLE held = CreateFileW(L"drop\\many\\m12.qwz", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
@@ -759,22 +761,22 @@ void ScenarioDrop(const std::wstring& exe) {
           "m12.qwz held as by another conversion");
     if (!Drop(app, {here / "drop", here / "single.qwz", here / "nothing", here / "k_org.qwz"})) return;
 
-    // While the batch runs: "done / all – file at hand" in the caption
-    // (read here without asking the busy window).
+    // While the batch runs: "place / all – file at hand" in the caption
+    // (read here without asking the busy window); m12.qwz is the 13th.
     auto caption = [&] {
         wchar_t text[160] = {};
         GetWindowTextW(app.form, text, 160);
         return std::wstring(text);
     };
-    const std::wstring waiting = L"12 / " + std::to_wstring(total) + L" – m12.qwz – Velmora QWZ Downgrader";
-    Check(WaitUntil([&] { return caption() == waiting; }, 60000, 2), "the caption shows 12 files done of all, and m12.qwz");
+    const std::wstring waiting = L"13 / " + std::to_wstring(total) + L" – m12.qwz – Velmora QWZ Downgrader";
+    Check(WaitUntil([&] { return caption() == waiting; }, 60000, 2), "the caption shows m12.qwz as the 13th of all");
     Shot(app, "batch-progress", false);
     std::wstring summary = app.TakeSummary(120000);
     CloseHandle(held);
     Check(ReadFile("drop/many/m12.qwz") == big, "the held file is left as it was");
     CheckText(summary,
               L"Przekonwertowano plików " + std::to_wstring(many + 2) + L" / " + std::to_wstring(total) +
-                  L"\npominięte: 2\nbłędy: 2\n\nm12.qwz: plik jest właśnie konwertowany przez inny program"
+                  L"\npominięte: 3\nbłędy: 2\n\nm12.qwz: plik jest właśnie konwertowany przez inny program"
                   L"\nnothing: folder nie zawiera plików *.qwz",
               "summary: the folders' files, the file named, the held file and the empty folder failed");
     CheckText(TextOf(app.form), L"Velmora QWZ Downgrader", "the caption is the window's own again");
@@ -783,8 +785,9 @@ void ScenarioDrop(const std::wstring& exe) {
         converted = converted && ReadFile(name) == withoutLines;
     Check(converted, "files in sub-folders and the file named converted as chosen (204, no lines)");
     Check(ReadFile("drop/x_org.qwz") == lines && ReadFile("k_org.qwz") == lines && ReadFile("drop/x.qwz") == noLines &&
-              !fs::exists("drop/x_org_org.qwz") && !fs::exists("k_org_org.qwz"),
-          "kept backups left alone, in a folder and named");
+              !fs::exists("drop/x_org_org.qwz") && !fs::exists("k_org_org.qwz") &&
+              ReadFile("drop/sub/gone_org.qwz") == lines && !fs::exists("drop/sub/gone_org_org.qwz"),
+          "kept backups left alone, in a folder (with or without their files) and named");
 
     // The dialog decides the same way about a kept backup.
     HWND dialog = app.OpenDialog();
