@@ -419,6 +419,57 @@ int InkWidth(HFONT font, const std::wstring& text) {
     return ink;
 }
 
+// Whether the access key's underline in `marked` ("&" before the letter),
+// drawn as the system draws it in `font`, stands clear of the letters'
+// ink: at least two pixels of its own on its row, with no ink of a letter
+// (a descender) touching either end, so that it reads as an underline.
+bool UnderlineStandsClear(HFONT font, const std::wstring& marked) {
+    std::wstring plain;
+    for (wchar_t c : marked)
+        if (c != L'&') plain += c;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    TEXTMETRICW tm;
+    GetTextMetricsW(dc, &tm);
+    const int width = 400, height = int(tm.tmHeight) + 4;
+    auto row = [&](const std::wstring& text, UINT flags, int y) {
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        PatBlt(dc, 0, 0, width, height, WHITENESS);
+        RECT area{0, 0, width, height};
+        DrawTextW(dc, text.c_str(), int(text.size()), &area, flags);
+        GdiFlush();
+        std::vector<bool> ink(static_cast<size_t>(width), false);
+        for (int x = 0; x < width; ++x)
+            ink[size_t(x)] = (static_cast<const uint32_t*>(bits)[y * width + x] & 0xFFFFFF) != 0xFFFFFF;
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        return ink;
+    };
+    bool clear = false;
+    for (int y = 0; y < height && !clear; ++y) {
+        const std::vector<bool> withMark = row(marked, DT_SINGLELINE, y);
+        const std::vector<bool> without = row(plain, DT_SINGLELINE | DT_NOPREFIX, y);
+        int first = -1, last = -1;
+        for (int x = 0; x < width; ++x)
+            if (withMark[size_t(x)] && !without[size_t(x)]) {
+                if (first < 0) first = x;
+                last = x;
+            }
+        if (first < 0) continue;
+        clear = last - first >= 1 && (first == 0 || !withMark[size_t(first - 1)]) &&
+                (last + 1 >= width || !withMark[size_t(last + 1)]);
+    }
+    SelectObject(dc, oldFont);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return clear;
+}
+
 // --- files -----------------------------------------------------------------
 
 Bytes Header204() { return Bytes().magic(204).f32(1.5f).f32(-2.25f).f32(0.5f); }
@@ -506,6 +557,21 @@ void CheckCaptionsFit(App& app, UINT dpi) {
         }
         if (r.left < 0 || r.top < 0 || r.right > parent.right || r.bottom > parent.bottom) inside = false;
     }
+    // Each control's access key (as the keyboard scenario presses them):
+    // its underline must be seen as one.
+    const std::pair<HWND, wchar_t> keys[] = {
+        {app.convert, L'k'}, {app.close, L'z'},  {app.shellMenu, L'm'}, {app.lines, L'l'},
+        {app.polylines, L'p'}, {app.arcs, L'u'}, {app.circles, L'o'},   {app.uv, L'v'},
+        {app.zones, L's'},   {app.other, L'i'},  {app.original, L'n'}};
+    std::string unclear;
+    for (const auto& [h, letter] : keys) {
+        std::wstring marked = TextOf(h);
+        size_t at = 0;
+        while (at < marked.size() && std::towlower(marked[at]) != letter) ++at;
+        marked.insert(at, 1, L'&');
+        if (!UnderlineStandsClear(font, marked)) unclear += " [" + Narrow(marked) + "]";
+    }
+    Check(unclear.empty(), "every access key's underline stands clear of the letters" + unclear);
     DeleteObject(font);
     Check(fits, "every caption fits its control");
     RECT panel = InForm(app.form, GetParent(app.lines)), combo = InForm(app.form, app.combo),
@@ -692,7 +758,7 @@ void ScenarioKeyboard(const std::wstring& exe) {
     // Each box's access key ticks that box alone, off and on again.
     const std::pair<wchar_t, HWND> boxKeys[] = {{L'l', app.lines}, {L'p', app.polylines}, {L'u', app.arcs},
                                                 {L'o', app.circles}, {L'v', app.uv},       {L's', app.zones},
-                                                {L'i', app.other},   {L'r', app.original}};
+                                                {L'i', app.other},   {L'n', app.original}};
     for (const auto& [letter, box] : boxKeys) {
         const std::string name = "Alt+" + Narrow(std::wstring(1, wchar_t(std::towupper(letter))));
         for (bool ticked : {false, true}) {
