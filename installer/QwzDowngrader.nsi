@@ -166,7 +166,19 @@ Section "Uninstall"
   Delete "${SHORTCUT}"
   Delete "$INSTDIR\QwzDowngrader.exe"
   Delete "$INSTDIR\qwz.exe"
-  Delete "$INSTDIR\Uninstall.exe"
+  ; The uninstaller's own file: this is a copy of it in the temporary
+  ; folder, and the process that started the copy may still hold it for a
+  ; moment.
+  StrCpy $0 0
+  ${Do}
+    Delete "$INSTDIR\Uninstall.exe"
+    ${IfNot} ${FileExists} "$INSTDIR\Uninstall.exe"
+    ${OrIf} $0 >= 40
+      ${Break}
+    ${EndIf}
+    Sleep 250
+    IntOp $0 $0 + 1
+  ${Loop}
   ; Only when empty: files the user put there stay.
   RMDir "$INSTDIR"
   DeleteRegKey SHCTX "${UNINSTALL_KEY}"
