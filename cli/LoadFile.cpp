@@ -18,9 +18,9 @@ LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
     LoadOutcome r;
     // What is at the name is told as the conversion tells it.
     switch (platform::SystemFileOps().Examine(path, true, nullptr)) {
-    case platform::NameKind::Missing: r.reason = "plik nie istnieje"; return r;
+    case platform::NameKind::Missing: r.reason = "plik nie istnieje"; r.noFile = true; return r;
     case platform::NameKind::Regular: break;
-    default: r.reason = "to nie jest zwykły plik"; return r;
+    default: r.reason = "to nie jest zwykły plik"; r.noFile = true; return r;
     }
     try {
         // The whole file is one allocation: too large for the memory left

@@ -28,6 +28,8 @@ private:
 struct LoadOutcome {
     bool ok = false;
     std::string reason;              // why the file could not be read, in Polish
+    bool noFile = false;             // the name holds no regular file (missing, a FIFO, a device...):
+                                     // nothing was read, so nothing can be called damaged
     bool hasOffset = false;          // a format error: where and what
     size_t offset = 0;
     std::string field;

@@ -147,8 +147,13 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
     r.backup = options.backup;
 }
 
-void Convert(const std::filesystem::path& path, const ConversionRequest& request, platform::FileOps& ops,
+void Convert(const std::filesystem::path& named, const ConversionRequest& request, platform::FileOps& ops,
              ConversionOutcome& r) {
+    // A symbolic link stands for the file it leads to: that file is
+    // converted in place, its backup beside it, and the link stays a link.
+    std::filesystem::path path = named;
+    if (std::filesystem::path target; ops.LinkTarget(named, target)) path = target;
+
     // A negative target would reach the writer as its low byte: -52 is 204.
     if (request.target < 0) {
         Fail(r, "nieprawidłowa wersja docelowa " + std::to_string(request.target));
