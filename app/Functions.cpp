@@ -1,5 +1,6 @@
 #include "app/Functions.h"
 
+#include "platform/DebugOutput.h"
 #include "platform/PathText.h"
 #include "platform/ProgramPath.h"
 #include "platform/Registry.h"
@@ -64,11 +65,23 @@ void UnregisterShellVerb() { UnregisterShellVerbIn(platform::CurrentRegistry());
 
 #else
 
-void RegisterShellVerb(int version) {
-    InstallDesktopEntry(DesktopDataHome(), platform::ProgramPath(), version);
+// Every offered version gets its command, so `version` has nothing to
+// choose here. What was done is told a line at a time.
+void RegisterShellVerb(int /*version*/) {
+    const std::vector<std::string> said = InstallDesktopEntry(UserDesktopPlaces(), platform::ProgramPath());
+    for (const std::string& line : said) platform::DebugOutputW(line);
+    platform::DebugOutputW("Polecenie „" + std::string(kShellVerbText) +
+                           "” jest w menu kontekstowym plików .qwz (Dolphin, Nemo, Caja, Thunar; "
+                           "w Nautilusie w menu Skrypty)");
 }
 
-void UnregisterShellVerb() { RemoveDesktopEntry(DesktopDataHome()); }
+void UnregisterShellVerb() {
+    const std::vector<std::string> said = RemoveDesktopEntry(UserDesktopPlaces());
+    for (const std::string& line : said) platform::DebugOutputW(line);
+    platform::DebugOutputW(said.empty() ? "Polecenia menu kontekstowego nie było; niczego nie zmieniono"
+                                        : "Usunięto polecenie „" + std::string(kShellVerbText) +
+                                              "” z menu kontekstowego plików .qwz");
+}
 
 #endif
 

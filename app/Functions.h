@@ -3,13 +3,14 @@
 // target version.
 //
 // On Windows it is the verb .qwz\shell\downgrade under HKEY_CLASSES_ROOT.
-// Elsewhere it is the nearest thing for the current user: a desktop entry
-// for files of the .qwz type under $XDG_DATA_HOME (~/.local/share when
-// unset).
+// Elsewhere it is the nearest thing for the current user: a command in the
+// context menu of .qwz files in the common file managers, one per offered
+// version (app/desktop/).
 #pragma once
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace qwz {
 
@@ -45,17 +46,23 @@ void RegisterShellVerbIn(platform::Registry& registry, int version, const std::s
 void UnregisterShellVerbIn(platform::Registry& registry);
 
 #ifndef _WIN32
-// The desktop-entry work of RegisterShellVerb / UnregisterShellVerb under a
-// given data folder ($XDG_DATA_HOME). Throws std::runtime_error when a file
-// cannot be written or removed.
-void InstallDesktopEntry(const std::filesystem::path& dataHome,
-                         const std::filesystem::path& program, int version);
-void RemoveDesktopEntry(const std::filesystem::path& dataHome);
-// $XDG_DATA_HOME, or ~/.local/share when it is unset or not absolute.
-std::filesystem::path DesktopDataHome();
-// Where InstallDesktopEntry puts its two files.
-std::filesystem::path DesktopEntryPath(const std::filesystem::path& dataHome);
-std::filesystem::path MimePackagePath(const std::filesystem::path& dataHome);
+// Where a user's desktop keeps its files: $XDG_DATA_HOME (~/.local/share),
+// $XDG_CONFIG_HOME (~/.config) and $XDG_CONFIG_DIRS (/etc/xdg).
+struct DesktopPlaces {
+    std::filesystem::path dataHome, configHome;
+    std::vector<std::filesystem::path> configDirs;
+};
+// From the environment; throws std::runtime_error when neither the XDG
+// variables nor HOME tell.
+DesktopPlaces UserDesktopPlaces();
+
+// The work of RegisterShellVerb / UnregisterShellVerb for the user of
+// `places`: the file managers' commands for every offered version (not an
+// application that opens .qwz files), and their removal leaving the
+// folders as they were. Each returns what it did, a line per step. Throws
+// std::runtime_error when a file cannot be written or removed.
+std::vector<std::string> InstallDesktopEntry(const DesktopPlaces& places, const std::filesystem::path& program);
+std::vector<std::string> RemoveDesktopEntry(const DesktopPlaces& places);
 #endif
 
 }  // namespace qwz

@@ -25,10 +25,13 @@
 
 #include <shellapi.h>
 #else
+#include "app/desktop/Notification.h"
 #include "model/Qwzsaveparams.h"
 #include "platform/PathText.h"
 
 #include <cstdio>
+#include <string_view>
+#include <utility>
 #endif
 
 namespace qwz {
@@ -71,13 +74,25 @@ void PrintUsage() {
 
 // Skips and failures are told by the conversion's own debug line; a
 // conversion that succeeded is told here, so every run says what it did.
+// The last line, the result or the reason, is also shown as a desktop
+// notification: started from a file manager there is no terminal to read.
 void Convert(const std::filesystem::path& path, int target) {
+    std::vector<std::pair<std::string, bool>> said;
+    const platform::DebugSink previous = platform::SetThreadDebugSink(
+        [&said](std::string_view text, bool wide) { said.emplace_back(std::string(text), wide); });
     const ConversionOutcome outcome = ConvertAndReport(path, target, *GetSaveParams());
-    if (outcome.status != ConversionStatus::Converted) return;
-    std::string line = "Przekonwertowano plik \"" + platform::PathForText(path) + "\" z wersji " +
-                       std::to_string(outcome.fromVersion) + " do " + std::to_string(outcome.toVersion);
-    if (!outcome.backup.empty()) line += ", oryginał: \"" + platform::PathForText(outcome.backup) + "\"";
-    platform::DebugOutputW(line);
+    platform::SetThreadDebugSink(previous);
+    if (outcome.status == ConversionStatus::Converted) {
+        std::string line = "Przekonwertowano plik \"" + platform::PathForText(path) + "\" z wersji " +
+                           std::to_string(outcome.fromVersion) + " do " + std::to_string(outcome.toVersion);
+        if (!outcome.backup.empty()) line += ", oryginał: \"" + platform::PathForText(outcome.backup) + "\"";
+        said.emplace_back(line, true);
+    }
+    for (const auto& [text, wide] : said) {
+        if (wide) platform::DebugOutputW(text);
+        else platform::DebugOutputA(text);
+    }
+    if (!said.empty()) NotifyDesktop(said.back().first);
 }
 #endif
 

@@ -106,6 +106,8 @@ ConvertReport RunConvert(const Options& options, const FileHooks<FileOutcome>& h
         o.path = e.path;
         if (!e.error.empty()) {
             o.reason = e.error;
+        } else if (e.keptBackup) {
+            static_cast<ConversionOutcome&>(o) = KeptBackupSkip(e);
         } else {
             static_cast<ConversionOutcome&>(o) = ConvertQwz(e.path, request);
         }

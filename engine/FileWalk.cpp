@@ -91,13 +91,29 @@ std::vector<WalkEntry> CollectFiles(const std::vector<fs::path>& paths, bool rec
                            arg});
         found = WithoutKeptBackups(found);
         std::sort(found.begin(), found.end());
-        for (const fs::path& p : found) add(p, arg);
+        for (const fs::path& p : found) {
+            add(p, arg);
+            if (out.back().path == p && !BackupStem(p).empty()) out.back().keptBackup = true;
+        }
         for (WalkEntry& e : unreadable) {
             e.folder = arg;
             out.push_back(std::move(e));
         }
     }
     return out;
+}
+
+ConversionOutcome KeptBackupSkip(const WalkEntry& entry) {
+    ConversionOutcome r;
+    r.status = ConversionStatus::Skipped;
+    fs::path original = entry.path.filename();
+    original.replace_filename(fs::path(BackupStem(entry.path)) += ".qwz");
+    r.reason = "to kopia zapasowa pliku " + platform::PathForMessage(original) +
+               ", którego nie ma obok; zostaje bez zmian (przywraca ją polecenie qwz restore)";
+    std::error_code ec;
+    const uintmax_t size = fs::file_size(entry.path, ec);
+    if (!ec) r.sizeBefore = size;
+    return r;
 }
 
 }  // namespace qwz

@@ -3,6 +3,8 @@
 // files (any letter case), sub-folders only when asked.
 #pragma once
 
+#include "engine/Conversion.h"
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,15 +16,18 @@ struct WalkEntry {
     std::string error;             // non-empty: the path cannot be used (the reason, in Polish)
     std::filesystem::path folder;  // the folder named through which it was found; empty: named itself
     bool missing = false;          // a path named that nothing has (`error` says so)
+    bool keptBackup = false;       // a NAME_org.qwz found in a folder: an original a conversion kept
 };
 
 // The extension is ".qwz" in any letter case.
 bool HasQwzExtension(const std::filesystem::path& path);
 
 // Files in command-line order; each folder's files sorted by path. A file
-// reached twice is listed once. In a folder, "hall_org.qwz" beside
-// "hall.qwz" (any letter case) is the copy an earlier conversion kept and is
-// not listed; one without its original is. A path that does not exist, a
+// reached twice is listed once. In a folder every "NAME_org.qwz" (any
+// letter case) is the original an earlier conversion kept: beside its
+// "NAME.qwz" it is not listed; without it, it is listed as `keptBackup`,
+// which a conversion reports as a skip (KeptBackupSkip) and `restore` puts
+// back. A file named is listed as it is. A path that does not exist, a
 // folder that cannot be read, and a folder named that holds no *.qwz file
 // (none of its sub-folders either, when they are walked) are listed with
 // their reasons. A symbolic link to a file stands for that file, here as
@@ -30,5 +35,10 @@ bool HasQwzExtension(const std::filesystem::path& path);
 // file a link and its target lead to is listed once, where the system
 // shows links), links to folders are not followed.
 std::vector<WalkEntry> CollectFiles(const std::vector<std::filesystem::path>& paths, bool recursive);
+
+// What a conversion makes of an entry marked `keptBackup`: skipped, with
+// the reason, the file untouched. Converting it would keep it again as
+// NAME_org_org.qwz; it is the original of a file no longer there.
+ConversionOutcome KeptBackupSkip(const WalkEntry& entry);
 
 }  // namespace qwz

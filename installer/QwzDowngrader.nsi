@@ -1,11 +1,19 @@
-; Installer of QWZ Downgrader for 64-bit Windows: the program (and the qwz
-; console tool when the build has it) under Program Files, a Start-menu
-; shortcut, an uninstaller with its entry in the installed-programs list,
-; and the Explorer command, which the program itself registers with "-r".
-; The uninstaller removes the command with "-u" and then every file,
-; shortcut and registry entry installed here. Both run silently with /S.
-; With qwz.exe it offers (on by default) to put the program's folder on
-; the current user's PATH; the uninstaller takes it off again.
+; Installer of QWZ Downgrader for 64-bit Windows, for all users or for the
+; current user only (no administrator rights needed):
+;   all users   the program (and the qwz console tool when the build has
+;               it) under Program Files, a Start-menu shortcut for all, the
+;               installed-programs entry under HKLM, and the Explorer
+;               command, which the program itself registers with "-r";
+;   only me     the same in the user's own programs folder
+;               (%LOCALAPPDATA%\Programs), the user's Start menu and HKCU,
+;               and the Explorer command for this user alone under
+;               HKCU\Software\Classes\.qwz\shell\downgrade (.qwz itself
+;               holds no value, so a machine-wide registration's clean-up
+;               of per-user keys leaves it).
+; Each mode's uninstaller removes what its install put in place. With
+; qwz.exe it offers (on by default) to put the program's folder on the
+; current user's PATH; the uninstaller takes it off again. Silently:
+; /S /AllUsers or /S /CurrentUser, for the installer and the uninstaller.
 ;
 ; makensis defines, given by installer/CMakeLists.txt:
 ;   PROGRAM_EXE  QwzDowngrader.exe to install
@@ -16,23 +24,33 @@
 Unicode true
 Target amd64-unicode
 SetCompressor /SOLID lzma
-RequestExecutionLevel admin
 ManifestDPIAware true
-
-!include "MUI2.nsh"
-!include "LogicLib.nsh"
-!include "x64.nsh"
-!include "WordFunc.nsh"
 
 !define PRODUCT "QWZ Downgrader"
 !define PUBLISHER "Velmora"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\QwzDowngrader"
 !define SHORTCUT "$SMPROGRAMS\${PRODUCT}.lnk"
+!define USER_VERB_KEY "Software\Classes\.qwz\shell\downgrade"
+
+; Both modes; an administrator is offered all users first, anyone else
+; installs for himself without being asked to elevate.
+!define MULTIUSER_EXECUTIONLEVEL Highest
+!define MULTIUSER_MUI
+!define MULTIUSER_INSTALLMODE_COMMANDLINE
+!define MULTIUSER_USE_PROGRAMFILES64
+!define MULTIUSER_INSTALLMODE_INSTDIR "${PRODUCT}"
+!define MULTIUSER_INSTALLMODE_DEFAULT_REGISTRY_KEY "${UNINSTALL_KEY}"
+!define MULTIUSER_INSTALLMODE_DEFAULT_REGISTRY_VALUENAME "InstallMode"
+!define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_KEY "${UNINSTALL_KEY}"
+!define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_VALUENAME "InstallLocation"
+!include "MultiUser.nsh"
+!include "MUI2.nsh"
+!include "LogicLib.nsh"
+!include "x64.nsh"
+!include "WordFunc.nsh"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
-InstallDir "$PROGRAMFILES64\${PRODUCT}"
-InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "${PRODUCT} ${VERSION}"
 VIProductVersion "${VERSION}.0"
 VIAddVersionKey /LANG=0 "ProductName" "${PRODUCT}"
@@ -48,6 +66,7 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "${PUBLISHER}"
 !define MUI_UNICON "${__FILEDIR__}/../app/window/QwzDowngrader.ico"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\QwzDowngrader.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "Uruchom ${PRODUCT}"
+!insertmacro MULTIUSER_PAGE_INSTALLMODE
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -62,12 +81,12 @@ Function .onInit
     Abort
   ${EndIf}
   SetRegView 64
-  SetShellVarContext all
+  !insertmacro MULTIUSER_INIT
 FunctionEnd
 
 Function un.onInit
   SetRegView 64
-  SetShellVarContext all
+  !insertmacro MULTIUSER_UNINIT
 FunctionEnd
 
 Section "${PRODUCT}"
@@ -81,19 +100,28 @@ Section "${PRODUCT}"
 
   CreateShortcut "${SHORTCUT}" "$INSTDIR\QwzDowngrader.exe" "" "$INSTDIR\QwzDowngrader.exe" 0
 
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\QwzDowngrader.exe"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ; SHCTX: HKLM for all users, HKCU for the current user only.
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\QwzDowngrader.exe"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "InstallMode" "$MultiUser.InstallMode"
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe" /$MultiUser.InstallMode'
+  WriteRegStr SHCTX "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S /$MultiUser.InstallMode'
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
 
-  ; The program writes the Explorer command itself, with its own path, and
-  ; tells the user when it cannot.
-  ExecWait '"$INSTDIR\QwzDowngrader.exe" -r'
+  ${If} $MultiUser.InstallMode == "AllUsers"
+    ; The program writes the Explorer command itself, with its own path,
+    ; and tells the user when it cannot.
+    ExecWait '"$INSTDIR\QwzDowngrader.exe" -r'
+  ${Else}
+    ; For this user alone: the verb under his own classes, the command line
+    ; the program writes for version 203.
+    WriteRegStr HKCU "${USER_VERB_KEY}" "" "Dostosuj do starszych wersji programu"
+    WriteRegStr HKCU "${USER_VERB_KEY}\command" "" '"$INSTDIR\QwzDowngrader.exe" -v 203 "%1"'
+  ${EndIf}
 SectionEnd
 
 !ifdef CLI_EXE
@@ -125,14 +153,33 @@ Section "Uninstall"
     ${EndIf}
     SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:Environment" /TIMEOUT=5000
   ${EndIf}
-  ; Removed first, while the program that removes it is still there.
-  ExecWait '"$INSTDIR\QwzDowngrader.exe" -u'
+  ${If} $MultiUser.InstallMode == "AllUsers"
+    ; Removed first, while the program that removes it is still there.
+    ExecWait '"$INSTDIR\QwzDowngrader.exe" -u'
+  ${Else}
+    ; This user's verb, and .qwz and .qwz\shell when nothing else is left in them.
+    DeleteRegKey HKCU "${USER_VERB_KEY}"
+    DeleteRegKey /ifempty HKCU "Software\Classes\.qwz\shell"
+    DeleteRegKey /ifempty HKCU "Software\Classes\.qwz"
+  ${EndIf}
 
   Delete "${SHORTCUT}"
   Delete "$INSTDIR\QwzDowngrader.exe"
   Delete "$INSTDIR\qwz.exe"
-  Delete "$INSTDIR\Uninstall.exe"
+  ; The uninstaller's own file: this is a copy of it in the temporary
+  ; folder, and the process that started the copy may still hold it for a
+  ; moment.
+  StrCpy $0 0
+  ${Do}
+    Delete "$INSTDIR\Uninstall.exe"
+    ${IfNot} ${FileExists} "$INSTDIR\Uninstall.exe"
+    ${OrIf} $0 >= 40
+      ${Break}
+    ${EndIf}
+    Sleep 250
+    IntOp $0 $0 + 1
+  ${Loop}
   ; Only when empty: files the user put there stay.
   RMDir "$INSTDIR"
-  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  DeleteRegKey SHCTX "${UNINSTALL_KEY}"
 SectionEnd

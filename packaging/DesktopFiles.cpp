@@ -1,11 +1,12 @@
-// Writes the desktop entry and the MIME type of the Explorer command's
-// counterpart for every user: the files `qwz-downgrader -r` writes for one
-// user, with the program found on PATH and the default target version.
+// Writes the file managers' commands and the .qwz type for every user: the
+// files `qwz-downgrader -r` writes for one user, with the program found on
+// PATH, less those the file managers read from a user's own folders only.
 // usage: qwz_desktop_files SHARE_FOLDER
-#include "app/CommandLine.h"
-#include "app/Functions.h"
+#include "app/desktop/FileManagerFiles.h"
 
 #include <exception>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 
 int main(int argc, char** argv) {
@@ -13,8 +14,16 @@ int main(int argc, char** argv) {
         std::cerr << "usage: qwz_desktop_files SHARE_FOLDER\n";
         return 2;
     }
+    namespace fs = std::filesystem;
     try {
-        qwz::InstallDesktopEntry(argv[1], "qwz-downgrader", qwz::kDefaultTarget);
+        for (const qwz::DesktopFile& f : qwz::FileManagerFiles("qwz-downgrader")) {
+            if (f.userOnly) continue;
+            const fs::path path = fs::path(argv[1]) / f.relative;
+            fs::create_directories(path.parent_path());
+            std::ofstream out(path, std::ios::binary | std::ios::trunc);
+            out << f.text;
+            if (!out.flush()) throw std::runtime_error("cannot write " + path.string());
+        }
     } catch (const std::exception& e) {
         std::cerr << "qwz_desktop_files: " << e.what() << "\n";
         return 1;

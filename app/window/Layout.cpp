@@ -52,7 +52,7 @@ constexpr BoxPlace kBoxPlaces[] = {
     {10, 158, 97, 17, 1},   // UV: V
     {10, 181, 121, 17, 0},  // Strefy skalowania
     {10, 204, 129, 17, 0},  // Inne dodatkowe dane
-    {10, 19, 97, 17, 7},    // Kopię oryginału: r
+    {10, 19, 97, 17, 11},   // Kopię oryginału: n (the underline of a narrow r ran into the tail of the y beside it)
 };
 static_assert(std::size(kBoxPlaces) == kKeepFlagCount, "a place for every keep flag's box");
 

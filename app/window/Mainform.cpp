@@ -82,7 +82,7 @@ private:
     void ComboBox1Change();
     void FilesDropped(HDROP drop);
     void RunBatchOf(const std::vector<std::filesystem::path>& files,
-                    const std::map<std::filesystem::path, std::string>& refused);
+                    const std::map<std::filesystem::path, ConversionOutcome>& decided);
     void PressFocusedButton();
     void NoteFocus();
     void RestoreFocus();
@@ -446,19 +446,21 @@ void TMForm::FilesDropped(HDROP drop) {
     const std::vector<std::filesystem::path> named = DroppedPaths(drop);
     if (batchRunning_ || choosingFiles_ || named.empty()) return;
     std::vector<std::filesystem::path> files;
-    std::map<std::filesystem::path, std::string> refused;
+    std::map<std::filesystem::path, ConversionOutcome> decided;
     for (WalkEntry& entry : CollectFiles(named, true)) {
-        if (!entry.error.empty()) refused[entry.path] = std::move(entry.error);
+        if (!entry.error.empty()) decided[entry.path].reason = std::move(entry.error);
+        else if (entry.keptBackup) decided[entry.path] = KeptBackupSkip(entry);
         files.push_back(std::move(entry.path));
     }
-    RunBatchOf(files, refused);
+    RunBatchOf(files, decided);
 }
 
-// The batch over `files`; a path in `refused` fails with its reason
-// without being converted. While it runs the caption says how many files
-// are done and which one is at hand, beside the progress bar.
+// The batch over `files`; a path in `decided` is not converted: its
+// outcome is already known (a failure with its reason, or a kept backup
+// skipped). While it runs the caption says which file is at hand and its
+// place in the batch, beside the progress bar.
 void TMForm::RunBatchOf(const std::vector<std::filesystem::path>& files,
-                        const std::map<std::filesystem::path, std::string>& refused) {
+                        const std::map<std::filesystem::path, ConversionOutcome>& decided) {
     if (files.empty()) return;
     TQWZSaveParamsPtr params = GetSaveParams();
     WriteSaveParams(ReadChoices(), *params);
@@ -475,12 +477,8 @@ void TMForm::RunBatchOf(const std::vector<std::filesystem::path>& files,
     // The files convert on worker threads; the warning box a file asks for
     // is shown here, on the window's thread, before the next file starts.
     WarningBoxes boxes;
-    hooks.Convert = [&chosen, &refused, &boxes](const std::filesystem::path& path, int target) {
-        if (auto r = refused.find(path); r != refused.end()) {
-            ConversionOutcome outcome;
-            outcome.reason = r->second;
-            return outcome;
-        }
+    hooks.Convert = [&chosen, &decided, &boxes](const std::filesystem::path& path, int target) {
+        if (auto d = decided.find(path); d != decided.end()) return d->second;
         ConversionOutcome outcome =
             ConvertAndReport(path, target, chosen, platform::SystemFileOps(), WarningBox::Leave);
         boxes.Add(WarningBoxText(outcome.warnings));
@@ -489,7 +487,7 @@ void TMForm::RunBatchOf(const std::vector<std::filesystem::path>& files,
     hooks.BeforeFile = [&](size_t h) {
         boxes.Show(hwnd_);
         SendMessageW(progress, PBM_SETPOS, WPARAM(h), 0);
-        const std::wstring caption = std::to_wstring(h) + L" / " + std::to_wstring(files.size()) + L" – " +
+        const std::wstring caption = std::to_wstring(h + 1) + L" / " + std::to_wstring(files.size()) + L" – " +
                                      files[h].filename().wstring() + L" – " + kCaption;
         SetWindowTextW(hwnd_, caption.c_str());
         PumpPendingMessages();

@@ -79,10 +79,19 @@ TEST(FileWalk, FoldersGiveTheirQwzFilesOnceAndSkipKeptBackups) {
         EXPECT_TRUE(e.error.empty()) << e.path;
         paths.push_back(e.path);
     }
-    // The backup of b.qwz is left out; one without its original is a file
-    // like any other. A file named directly is taken whatever its name.
+    // The backup of b.qwz is left out; one without its original is listed
+    // as a kept backup, which a conversion skips. A file named directly is
+    // taken whatever its name.
     EXPECT_EQ(paths, (std::vector<fs::path>{root / "A.QwZ", root / "b.qwz", root / "lone_org.qwz",
                                             root / "c.qwz.txt"}));
+    EXPECT_EQ(flat[2].keptBackup, true);
+    EXPECT_EQ(flat[0].keptBackup || flat[1].keptBackup || flat[3].keptBackup, false);
+    const ConversionOutcome lone = KeptBackupSkip(flat[2]);
+    EXPECT_EQ(lone.status, ConversionStatus::Skipped);
+    EXPECT_EQ(lone.sizeBefore, 1u);
+    EXPECT_EQ(lone.reason, "to kopia zapasowa pliku \"lone.qwz\", którego nie ma obok; zostaje bez zmian "
+                           "(przywraca ją polecenie qwz restore)");
+    EXPECT_FALSE(CollectFiles({root / "lone_org.qwz"}, false)[0].keptBackup) << "named: as any file";
 
     std::vector<WalkEntry> deep = CollectFiles({root / "sub" / ".." / "sub", root}, true);
     ASSERT_EQ(deep.size(), 4u);

@@ -214,7 +214,9 @@ TEST(Tool, ConvertsFoldersAndDescendsOnlyWhenAsked) {
     EXPECT_EQ(TempDir::read(root / "sub" / "c.Qwz"), full) << "not recursive: sub-folders stay";
 
     // Again, recursively: the converted files are skipped, their backups are
-    // not taken for files to convert, and the sub-folders are converted.
+    // not taken for files to convert, and the sub-folders are converted. A
+    // backup whose file is gone is skipped as one, not kept again.
+    dir.write("projekt/sub/old_org.qwz", full);
     r = Qwz({"convert", "--to", "203", "--recursive", "--json", PathToUtf8(root)});
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     json j = ParseOut(r);
@@ -223,8 +225,11 @@ TEST(Tool, ConvertsFoldersAndDescendsOnlyWhenAsked) {
     EXPECT_EQ(status, (std::map<std::string, std::string>{{PathToUtf8(root / "B.QWZ"), "skipped"},
                                                           {PathToUtf8(root / "a.qwz"), "skipped"},
                                                           {PathToUtf8(root / "sub" / "c.Qwz"), "converted"},
+                                                          {PathToUtf8(root / "sub" / "old_org.qwz"), "skipped"},
                                                           {PathToUtf8(root / "sub" / "deeper" / "d.qwz"), "converted"}}));
-    EXPECT_EQ(j["summary"], json::parse(R"({"files":4,"converted":2,"skipped":2,"failed":0})"));
+    EXPECT_EQ(j["summary"], json::parse(R"({"files":5,"converted":2,"skipped":3,"failed":0})"));
+    EXPECT_EQ(TempDir::read(root / "sub" / "old_org.qwz"), full);
+    EXPECT_FALSE(fs::exists(root / "sub" / "old_org_org.qwz"));
     EXPECT_EQ(VersionByte(root / "sub" / "deeper" / "d.qwz"), 203);
     EXPECT_EQ(TempDir::read(root / "sub" / "deeper" / "d_org.qwz"), full);
 

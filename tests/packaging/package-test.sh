@@ -3,8 +3,9 @@
 # errors, and installs it with dpkg into a scratch root (a dpkg database of
 # its own), then works with what it installed: --version and a conversion
 # by the installed programs, the manual pages against the programs' help,
-# the bash completions against what the programs accept, the desktop entry,
-# MIME type and the documentation folder. Removing the package must leave
+# the bash completions against what the programs accept, the file managers'
+# commands, the MIME type (which no application opens, so that opening a
+# .qwz file changes nothing) and the documentation folder. Removing the package must leave
 # no file behind.
 # usage: package-test.sh BUILD_DIR SCRATCH_DIR VERSION SAMPLE.qwz
 set -euo pipefail
@@ -113,11 +114,38 @@ for option in $("$downgrader" --help | options_of); do
   complete_downgrader qwz-downgrader "${option:0:2}" | grep -qx -- "$option" || fail "qwz-downgrader completion lacks $option"
 done
 
-# The Explorer command's counterpart for every user, and the copyright.
-desktop=$root/usr/share/applications/qwz-downgrader-downgrade.desktop
-if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$desktop" || fail "desktop entry"; fi
-grep -qx 'Exec="qwz-downgrader" -v 203 %f' "$desktop" || fail "desktop entry: $(grep Exec "$desktop")"
-grep -q 'glob pattern="\*.qwz"' "$root/usr/share/mime/packages/qwz-downgrader.xml" || fail "MIME type"
+# The file managers' commands for every user, and the copyright. No
+# application takes application/x-qwz: opening a .qwz file converts nothing.
+share=$root/usr/share
+for v in 202 203 204; do
+  [ -f "$share/nemo/actions/qwz-downgrader-$v.nemo_action" ] || fail "no Nemo action for $v"
+  grep -q "^Exec='qwz-downgrader' -v $v %f$" "$share/file-manager/actions/qwz-downgrader-$v.desktop" ||
+    fail "Caja action $v: $(grep Exec "$share/file-manager/actions/qwz-downgrader-$v.desktop")"
+done
+menu=$share/kio/servicemenus/qwz-downgrader.desktop
+desktop-file-validate "$menu" || fail "Dolphin's service menu does not validate"
+grep -qx 'Exec="qwz-downgrader" -v 202 %f' "$menu" || fail "service menu: $(grep Exec "$menu")"
+grep -q 'glob pattern="\*.qwz"' "$share/mime/packages/qwz-downgrader.xml" || fail "MIME type"
+[ -f "$share/icons/hicolor/scalable/apps/qwz-downgrader.svg" ] || fail "no icon"
+! grep -rl 'x-qwz' "$share/applications" 2>/dev/null || fail "an application claims application/x-qwz"
+# What the desktop makes of it: the caches as the system's triggers build
+# them, then GIO asked for the type's default with only this data folder.
+update-mime-database "$share/mime" >/dev/null 2>&1
+mkdir -p "$share/applications" "$scratch/home"
+update-desktop-database "$share/applications"
+! grep -q 'x-qwz' "$share/applications/mimeinfo.cache" || fail "mimeinfo.cache: $(cat "$share/applications/mimeinfo.cache")"
+cp "$sample" "$scratch/work/opened.qwz"
+gio_env() { env -i HOME="$scratch/home" XDG_DATA_HOME="$scratch/home/share" XDG_CONFIG_HOME="$scratch/home/config" \
+  XDG_DATA_DIRS="$share" XDG_CONFIG_DIRS="$scratch/home/etc" PATH="$root/usr/bin:/usr/bin:/bin" "$@"; }
+[ "$(gio_env gio info -a standard::content-type "$scratch/work/opened.qwz" | sed -n 's/^ *standard::content-type: //p')" = application/x-qwz ] ||
+  fail "the type is not known: $(gio_env gio info -a standard::content-type "$scratch/work/opened.qwz")"
+gio_env gio mime application/x-qwz | grep -q '^No default applications' || fail "gio mime: $(gio_env gio mime application/x-qwz)"
+gio_env gio open "$scratch/work/opened.qwz" >/dev/null 2>&1 || true
+cmp -s "$sample" "$scratch/work/opened.qwz" && [ ! -e "$scratch/work/opened_org.qwz" ] || fail "opening the file changed it"
+# The caches go again: the package's removal is checked on its own files.
+rm -f "$share/applications/mimeinfo.cache"
+find "$share/mime" -mindepth 1 -maxdepth 1 ! -name packages -exec rm -rf {} +
+rmdir "$share/applications" 2>/dev/null || true
 doc=$root/usr/share/doc/qwz-downgrader
 grep -q '^License:' "$doc/copyright" || fail "copyright"
 zcat "$doc/changelog.gz" | head -n 1 | grep -q "^qwz-downgrader ($version) " || fail "changelog: $(zcat "$doc/changelog.gz" | head -n 1)"

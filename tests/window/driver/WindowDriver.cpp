@@ -419,6 +419,57 @@ int InkWidth(HFONT font, const std::wstring& text) {
     return ink;
 }
 
+// Whether the access key's underline in `marked` ("&" before the letter),
+// drawn as the system draws it in `font`, stands clear of the letters'
+// ink: at least two pixels of its own on its row, with no ink of a letter
+// (a descender) touching either end, so that it reads as an underline.
+bool UnderlineStandsClear(HFONT font, const std::wstring& marked) {
+    std::wstring plain;
+    for (wchar_t c : marked)
+        if (c != L'&') plain += c;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    TEXTMETRICW tm;
+    GetTextMetricsW(dc, &tm);
+    const int width = 400, height = int(tm.tmHeight) + 4;
+    auto row = [&](const std::wstring& text, UINT flags, int y) {
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        PatBlt(dc, 0, 0, width, height, WHITENESS);
+        RECT area{0, 0, width, height};
+        DrawTextW(dc, text.c_str(), int(text.size()), &area, flags);
+        GdiFlush();
+        std::vector<bool> ink(static_cast<size_t>(width), false);
+        for (int x = 0; x < width; ++x)
+            ink[size_t(x)] = (static_cast<const uint32_t*>(bits)[y * width + x] & 0xFFFFFF) != 0xFFFFFF;
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        return ink;
+    };
+    bool clear = false;
+    for (int y = 0; y < height && !clear; ++y) {
+        const std::vector<bool> withMark = row(marked, DT_SINGLELINE, y);
+        const std::vector<bool> without = row(plain, DT_SINGLELINE | DT_NOPREFIX, y);
+        int first = -1, last = -1;
+        for (int x = 0; x < width; ++x)
+            if (withMark[size_t(x)] && !without[size_t(x)]) {
+                if (first < 0) first = x;
+                last = x;
+            }
+        if (first < 0) continue;
+        clear = last - first >= 1 && (first == 0 || !withMark[size_t(first - 1)]) &&
+                (last + 1 >= width || !withMark[size_t(last + 1)]);
+    }
+    SelectObject(dc, oldFont);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return clear;
+}
+
 // --- files -----------------------------------------------------------------
 
 Bytes Header204() { return Bytes().magic(204).f32(1.5f).f32(-2.25f).f32(0.5f); }
@@ -506,6 +557,21 @@ void CheckCaptionsFit(App& app, UINT dpi) {
         }
         if (r.left < 0 || r.top < 0 || r.right > parent.right || r.bottom > parent.bottom) inside = false;
     }
+    // Each control's access key (as the keyboard scenario presses them):
+    // its underline must be seen as one.
+    const std::pair<HWND, wchar_t> keys[] = {
+        {app.convert, L'k'}, {app.close, L'z'},  {app.shellMenu, L'm'}, {app.lines, L'l'},
+        {app.polylines, L'p'}, {app.arcs, L'u'}, {app.circles, L'o'},   {app.uv, L'v'},
+        {app.zones, L's'},   {app.other, L'i'},  {app.original, L'n'}};
+    std::string unclear;
+    for (const auto& [h, letter] : keys) {
+        std::wstring marked = TextOf(h);
+        size_t at = 0;
+        while (at < marked.size() && std::towlower(marked[at]) != letter) ++at;
+        marked.insert(at, 1, L'&');
+        if (!UnderlineStandsClear(font, marked)) unclear += " [" + Narrow(marked) + "]";
+    }
+    Check(unclear.empty(), "every access key's underline stands clear of the letters" + unclear);
     DeleteObject(font);
     Check(fits, "every caption fits its control");
     RECT panel = InForm(app.form, GetParent(app.lines)), combo = InForm(app.form, app.combo),
@@ -692,7 +758,7 @@ void ScenarioKeyboard(const std::wstring& exe) {
     // Each box's access key ticks that box alone, off and on again.
     const std::pair<wchar_t, HWND> boxKeys[] = {{L'l', app.lines}, {L'p', app.polylines}, {L'u', app.arcs},
                                                 {L'o', app.circles}, {L'v', app.uv},       {L's', app.zones},
-                                                {L'i', app.other},   {L'r', app.original}};
+                                                {L'i', app.other},   {L'n', app.original}};
     for (const auto& [letter, box] : boxKeys) {
         const std::string name = "Alt+" + Narrow(std::wstring(1, wchar_t(std::towupper(letter))));
         for (bool ticked : {false, true}) {
@@ -735,8 +801,10 @@ void ScenarioDrop(const std::wstring& exe) {
         WriteFile(name, big);
     }
     // x.qwz was converted before and keeps its original beside it; so was
-    // k.qwz, whose original is dropped by its name.
-    for (const char* name : {"drop/sub/y.qwz", "drop/sub/deeper/z.qwz", "single.qwz", "drop/x_org.qwz", "k_org.qwz"})
+    // k.qwz, whose original is dropped by its name; gone.qwz is no longer
+    // there, its original is.
+    for (const char* name : {"drop/sub/y.qwz", "drop/sub/deeper/z.qwz", "single.qwz", "drop/x_org.qwz", "k_org.qwz",
+                             "drop/sub/gone_org.qwz"})
         WriteFile(name, lines);
     WriteFile("drop/x.qwz", noLines);
     WriteFile("k.qwz", noLines);
@@ -747,7 +815,7 @@ void ScenarioDrop(const std::wstring& exe) {
     PressKey(app.combo, VK_DOWN);  // 204
     Click(app.lines, "Linie");
     Check(WaitUntil([&] { return !Checked(app.lines); }, 5000), "Linie unticked");
-    const int total = many + 6;
+    const int total = many + 7;
     // Another conversion holds m12.qwz (its lock, as a conversion takes
     // it): the batch waits for it two seconds, then gives it up.
     HANDLE held = CreateFileW(L"drop\\many\\m12.qwz", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
@@ -759,22 +827,22 @@ void ScenarioDrop(const std::wstring& exe) {
           "m12.qwz held as by another conversion");
     if (!Drop(app, {here / "drop", here / "single.qwz", here / "nothing", here / "k_org.qwz"})) return;
 
-    // While the batch runs: "done / all – file at hand" in the caption
-    // (read here without asking the busy window).
+    // While the batch runs: "place / all – file at hand" in the caption
+    // (read here without asking the busy window); m12.qwz is the 13th.
     auto caption = [&] {
         wchar_t text[160] = {};
         GetWindowTextW(app.form, text, 160);
         return std::wstring(text);
     };
-    const std::wstring waiting = L"12 / " + std::to_wstring(total) + L" – m12.qwz – Velmora QWZ Downgrader";
-    Check(WaitUntil([&] { return caption() == waiting; }, 60000, 2), "the caption shows 12 files done of all, and m12.qwz");
+    const std::wstring waiting = L"13 / " + std::to_wstring(total) + L" – m12.qwz – Velmora QWZ Downgrader";
+    Check(WaitUntil([&] { return caption() == waiting; }, 60000, 2), "the caption shows m12.qwz as the 13th of all");
     Shot(app, "batch-progress", false);
     std::wstring summary = app.TakeSummary(120000);
     CloseHandle(held);
     Check(ReadFile("drop/many/m12.qwz") == big, "the held file is left as it was");
     CheckText(summary,
               L"Przekonwertowano plików " + std::to_wstring(many + 2) + L" / " + std::to_wstring(total) +
-                  L"\npominięte: 2\nbłędy: 2\n\nm12.qwz: plik jest właśnie konwertowany przez inny program"
+                  L"\npominięte: 3\nbłędy: 2\n\nm12.qwz: plik jest właśnie konwertowany przez inny program"
                   L"\nnothing: folder nie zawiera plików *.qwz",
               "summary: the folders' files, the file named, the held file and the empty folder failed");
     CheckText(TextOf(app.form), L"Velmora QWZ Downgrader", "the caption is the window's own again");
@@ -783,8 +851,9 @@ void ScenarioDrop(const std::wstring& exe) {
         converted = converted && ReadFile(name) == withoutLines;
     Check(converted, "files in sub-folders and the file named converted as chosen (204, no lines)");
     Check(ReadFile("drop/x_org.qwz") == lines && ReadFile("k_org.qwz") == lines && ReadFile("drop/x.qwz") == noLines &&
-              !fs::exists("drop/x_org_org.qwz") && !fs::exists("k_org_org.qwz"),
-          "kept backups left alone, in a folder and named");
+              !fs::exists("drop/x_org_org.qwz") && !fs::exists("k_org_org.qwz") &&
+              ReadFile("drop/sub/gone_org.qwz") == lines && !fs::exists("drop/sub/gone_org_org.qwz"),
+          "kept backups left alone, in a folder (with or without their files) and named");
 
     // The dialog decides the same way about a kept backup.
     HWND dialog = app.OpenDialog();
