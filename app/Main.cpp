@@ -69,7 +69,7 @@ void PrintUsage() {
 // Skips and failures are told by the conversion's own debug line; a
 // conversion that succeeded is told here, so every run says what it did.
 void Convert(const std::filesystem::path& path, int target) {
-    const ConversionOutcome outcome = ConvertAndReport(path, target, *GetSaveParams());
+    const ConversionOutcome outcome = ConvertAndReport(path, RequestFor(target, *GetSaveParams()));
     if (outcome.status != ConversionStatus::Converted) return;
     std::string line = "Przekonwertowano plik \"" + platform::PathForText(path) + "\" z wersji " +
                        std::to_string(outcome.fromVersion) + " do " + std::to_string(outcome.toVersion);

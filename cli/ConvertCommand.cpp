@@ -72,7 +72,6 @@ int ConvertReport::ExitCode() const { return Count(FileStatus::Failed) == 0 ? kE
 
 TQWZSaveParams ParamsFromOptions(const Options& o) {
     TQWZSaveParams p;
-    p.TargetVersion = o.target;
     for (size_t i = 0; i < kKeepFlagCount; ++i)
         if (kKeepFlags[i].dropName) p.*kKeepFlags[i].member = !o.drop[i];
     p.KeepOriginal = !o.noBackup;

@@ -29,10 +29,12 @@ bool Skip(ConversionOutcome& r) {
     return false;
 }
 
+// The version at or below which a file that loses nothing is left as it is.
+int LeaveUpTo(const ConversionRequest& request) { return request.leaveUpTo.value_or(request.target); }
+
 // A file that keeps everything and is already at or below the version asked
-// for (by the request or by the parameters' own target) is skipped from its
-// header alone, whatever its size: nothing of it would change. False when
-// the rest of the file has to be read to decide.
+// for is skipped from its header alone, whatever its size: nothing of it
+// would change. False when the rest of the file has to be read to decide.
 bool SkippedByHeader(platform::OriginalFile& original, const ConversionRequest& request, ConversionOutcome& r) {
     if (!request.params.KeepsEverything()) return false;
     uint8_t header[4] = {};
@@ -42,7 +44,7 @@ bool SkippedByHeader(platform::OriginalFile& original, const ConversionRequest& 
         got != sizeof header || std::memcmp(header, "QWZ", 3) != 0 || !IsReadableVersion(header[3]))
         return false;
     const int version = header[3];
-    if (request.target < version && request.params.TargetVersion < version) return false;
+    if (LeaveUpTo(request) < version) return false;
     r.fromVersion = version;
     r.sizeBefore = original.state().size;
     Skip(r);
@@ -59,7 +61,8 @@ bool Decide(const ConversionRequest& request, const LoadResult& load, KlasaQwz& 
     if (!load.ok) return Fail(r, load.reason);
     r.fromVersion = doc.Version;
 
-    if ((request.target >= r.fromVersion && params.KeepsEverything()) || !NeedsConversion(doc, params))
+    const int leaveUpTo = LeaveUpTo(request);
+    if ((leaveUpTo >= r.fromVersion && params.KeepsEverything()) || !NeedsConversion(doc, params, leaveUpTo))
         return Skip(r);
     // A damaged block ends the tail and everything after it is unread:
     // writing the document would drop that data without a word.
@@ -149,9 +152,12 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
 
 void Convert(const std::filesystem::path& path, const ConversionRequest& request, platform::FileOps& ops,
              ConversionOutcome& r) {
-    // A negative target would reach the writer as its low byte: -52 is 204.
-    if (request.target < 0) {
-        Fail(r, "nieprawidłowa wersja docelowa " + std::to_string(request.target));
+    // Only a version with a writer of its own: any other would be written
+    // as another (201 as 202, 999 refused by the writer, 0 as the file's own,
+    // -52 as its low byte 204).
+    if (const VersionLayout* layout = FindVersion(request.target); !layout || !layout->write) {
+        Fail(r, "nieobsługiwana wersja docelowa " + std::to_string(request.target) + " (zapisywane: " +
+                    VersionListText(WrittenVersions()) + ")");
         return;
     }
 

@@ -460,8 +460,10 @@ void TMForm::FilesDropped(HDROP drop) {
 void TMForm::RunBatchOf(const std::vector<std::filesystem::path>& files,
                         const std::map<std::filesystem::path, std::string>& refused) {
     if (files.empty()) return;
-    TQWZSaveParamsPtr params = GetSaveParams();
-    WriteSaveParams(ReadChoices(), *params);
+    // The process's save parameters still hold the choices of the last
+    // batch; the conversions are given them as a request of their own.
+    const BatchChoices choices = ReadChoices();
+    WriteSaveParams(choices, *GetSaveParams());
 
     batchRunning_ = true;
     UpdateButtons();
@@ -471,14 +473,13 @@ void TMForm::RunBatchOf(const std::vector<std::filesystem::path>& files,
     ShowWindow(progress, SW_SHOW);
 
     BatchHooks hooks;
-    const TQWZSaveParams chosen = *params;
-    hooks.Convert = [&chosen, &refused](const std::filesystem::path& path, int target) {
+    hooks.Convert = [&refused](const std::filesystem::path& path, const ConversionRequest& request) {
         if (auto r = refused.find(path); r != refused.end()) {
             ConversionOutcome outcome;
             outcome.reason = r->second;
             return outcome;
         }
-        return ConvertAndReport(path, target, chosen);
+        return ConvertAndReport(path, request);
     };
     hooks.BeforeFile = [&](size_t h) {
         SendMessageW(progress, PBM_SETPOS, WPARAM(h), 0);
@@ -488,7 +489,7 @@ void TMForm::RunBatchOf(const std::vector<std::filesystem::path>& files,
         PumpPendingMessages();
         return !closeRequested_;
     };
-    BatchSummary summary = RunBatch(files, params->TargetVersion, hooks);
+    BatchSummary summary = RunBatch(files, RequestFromChoices(choices), hooks);
 
     ShowWindow(progress, SW_HIDE);
     SetWindowTextW(hwnd_, kCaption);
