@@ -99,6 +99,7 @@ ConvertReport RunConvert(const Options& options, const Progress& progress) {
         FileOutcome& o = report.files[i];
         o.path = e.path;
         if (!e.error.empty()) {
+            o.code = e.code;
             o.reason = e.error;
             return;
         }
@@ -116,6 +117,7 @@ nlohmann::ordered_json ConvertToJson(const ConvertReport& r) {
         nlohmann::ordered_json j;
         PutPath(j, "file", o.path);
         j["status"] = StatusKey(o.status);
+        j["code"] = platform::StatusCodeName(o.code);
         if (!o.reason.empty()) j["reason"] = o.reason;
         if (o.fromVersion) j["from_version"] = o.fromVersion;
         if (o.status == FileStatus::Converted) {

@@ -18,22 +18,30 @@ LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
     LoadOutcome r;
     // What is at the name is told as the conversion tells it.
     switch (platform::SystemFileOps().Examine(path, true, nullptr)) {
-    case platform::NameKind::Missing: r.reason = "plik nie istnieje"; return r;
+    case platform::NameKind::Missing:
+        r.code = platform::StatusCode::NotFound;
+        r.reason = "plik nie istnieje";
+        return r;
     case platform::NameKind::Regular: break;
-    default: r.reason = "to nie jest zwykły plik"; return r;
+    default:
+        r.code = platform::StatusCode::NotRegularFile;
+        r.reason = "to nie jest zwykły plik";
+        return r;
     }
     try {
         // The whole file is one allocation: too large for the memory left
         // is a reason like any other, and the next file is still tried.
         std::vector<uint8_t> bytes;
-        std::string error;
+        platform::Reason error;
         if (!platform::ReadWholeFile(path, bytes, &error)) {
-            r.reason = error.empty() ? "nie można odczytać pliku" : error;
+            r.code = error.code;
+            r.reason = error.empty() ? "nie można odczytać pliku" : error.str();
             return r;
         }
         DebugCapture capture(r.notes);
         LoadResult load = LoadQwzBytes(std::move(bytes), doc);
         if (!load.ok) {
+            r.code = load.code;
             r.reason = load.reason;
             r.hasOffset = load.hasOffset;
             r.offset = load.offset;
@@ -41,10 +49,13 @@ LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
             return r;
         }
     } catch (const std::bad_alloc&) {
+        r.code = platform::StatusCode::OutOfMemory;
         r.reason = "za mało pamięci, by wczytać plik";
         return r;
     } catch (const std::exception& e) {
-        r.reason = ExceptionText(e);
+        const platform::Reason why = ExceptionReason(e);
+        r.code = why.code;
+        r.reason = why.str();
         return r;
     }
     // What the tail reader skipped, in the user's words rather than the

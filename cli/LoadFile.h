@@ -4,6 +4,7 @@
 
 #include "document/Klasaqwz.h"
 #include "platform/DebugOutput.h"
+#include "platform/StatusCode.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -27,6 +28,7 @@ private:
 
 struct LoadOutcome {
     bool ok = false;
+    platform::StatusCode code = platform::StatusCode::Readable;  // why not, for programs
     std::string reason;              // why the file could not be read, in Polish
     bool hasOffset = false;          // a format error: where and what
     size_t offset = 0;

@@ -19,10 +19,11 @@ const char* StatusKey(RestoreStatus s) {
     return "failed";
 }
 
-RestoreResult PathResult(const fs::path& path, RestoreStatus status, std::string reason) {
+RestoreResult PathResult(const fs::path& path, RestoreStatus status, platform::StatusCode code, std::string reason) {
     RestoreResult r;
     r.file = path;
     r.status = status;
+    r.code = code;
     r.reason = std::move(reason);
     return r;
 }
@@ -46,7 +47,7 @@ RestoreReport RunRestore(const Options& options, const Progress& progress) {
     auto endFolder = [&] {
         if (looked != 0 && withBackup == 0)
             report.files.push_back(
-                PathResult(folder, RestoreStatus::Skipped, "folder nie zawiera kopii zapasowych *_org.qwz"));
+                PathResult(folder, RestoreStatus::Skipped, platform::StatusCode::NoBackup, "folder nie zawiera kopii zapasowych *_org.qwz"));
         looked = withBackup = 0;
     };
     for (size_t i = 0; i < entries.size(); ++i) {
@@ -58,7 +59,7 @@ RestoreReport RunRestore(const Options& options, const Progress& progress) {
         if (progress) progress(i + 1, entries.size(), e.path);
         // A missing path named may still have its backup beside it.
         if (!e.error.empty() && !e.missing) {
-            report.files.push_back(PathResult(e.path, RestoreStatus::Failed, e.error));
+            report.files.push_back(PathResult(e.path, RestoreStatus::Failed, e.code, e.error));
             continue;
         }
         RestoreResult r = RestoreQwz(e.path, !options.dryRun);
@@ -80,6 +81,7 @@ nlohmann::ordered_json RestoreToJson(const RestoreReport& report) {
         nlohmann::ordered_json j;
         PutPath(j, "file", r.file);
         j["status"] = StatusKey(r.status);
+        j["code"] = platform::StatusCodeName(r.code);
         if (!r.reason.empty()) j["reason"] = r.reason;
         if (!r.backup.empty()) PutPath(j, "backup", r.backup);
         files.push_back(std::move(j));

@@ -17,14 +17,19 @@
 namespace qwz {
 namespace {
 
-bool Fail(ConversionOutcome& r, std::string reason) {
+using platform::Reason;
+using platform::StatusCode;
+
+bool Fail(ConversionOutcome& r, const Reason& reason) {
     r.status = ConversionStatus::Failed;
-    r.reason = std::move(reason);
+    r.code = reason.code;
+    r.reason = reason.str();
     return false;
 }
 
 bool Skip(ConversionOutcome& r) {
     r.status = ConversionStatus::Skipped;
+    r.code = StatusCode::UpToDate;
     r.reason = "już w wersji " + std::to_string(r.fromVersion) + ", nic do zmiany";
     return false;
 }
@@ -39,7 +44,7 @@ bool SkippedByHeader(platform::OriginalFile& original, const ConversionRequest& 
     if (!request.params.KeepsEverything()) return false;
     uint8_t header[4] = {};
     size_t got = 0;
-    std::string ignored;
+    Reason ignored;
     if (!original.ops().ReadAt(original.handle(), 0, header, sizeof header, got, ignored) ||
         got != sizeof header || std::memcmp(header, "QWZ", 3) != 0 || !IsReadableVersion(header[3]))
         return false;
@@ -58,7 +63,7 @@ bool SkippedByHeader(platform::OriginalFile& original, const ConversionRequest& 
 // it saves.
 bool Decide(const ConversionRequest& request, const LoadResult& load, KlasaQwz& doc, ConversionOutcome& r) {
     const TQWZSaveParams& params = request.params;
-    if (!load.ok) return Fail(r, load.reason);
+    if (!load.ok) return Fail(r, Reason(load.code, load.reason));
     r.fromVersion = doc.Version;
 
     const int leaveUpTo = LeaveUpTo(request);
@@ -66,7 +71,8 @@ bool Decide(const ConversionRequest& request, const LoadResult& load, KlasaQwz& 
         return Skip(r);
     // A damaged block ends the tail and everything after it is unread:
     // writing the document would drop that data without a word.
-    if (!doc.GetDefinition()->TailDamage.empty()) return Fail(r, doc.GetDefinition()->TailDamage);
+    if (!doc.GetDefinition()->TailDamage.empty())
+        return Fail(r, Reason(StatusCode::Damaged, doc.GetDefinition()->TailDamage));
     // The save is the document's last use.
     doc.ReleaseMeshesWhenWritten = true;
     return true;
@@ -102,7 +108,7 @@ struct OriginalCut {};
 // makes it and asks whether it could be).
 void Replace(const std::filesystem::path& path, const ConversionRequest& request, platform::OriginalFile& original,
              platform::FileView& view, KlasaQwz& doc, ConversionOutcome& r) {
-    std::string reason;
+    Reason reason;
 
     platform::ReplaceOptions options;
     if (request.params.KeepOriginal) options.backup = BackupPath(path);
@@ -119,16 +125,17 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
         // The new file is written as it is made, a batch of meshes at a
         // time; the file read back is walked, not loaded: a second full
         // document of a large file would cost as much memory as the first.
-        options.verify = [&r](const uint8_t* back, size_t size, std::string& why) {
+        options.verify = [&r](const uint8_t* back, size_t size, Reason& why) {
             KlasaQwz check;
             try {
                 // The file read back is not needed after the walk.
                 if (check.WalkBytes(back, size, true) == r.toVersion) return true;
-                why = "zapisany plik nie daje się odczytać jako wersja " + std::to_string(r.toVersion);
+                why = Reason(StatusCode::VerifyFailed,
+                             "zapisany plik nie daje się odczytać jako wersja " + std::to_string(r.toVersion));
             } catch (const std::bad_alloc&) {
-                why = "za mało pamięci, by sprawdzić zapisany plik";
+                why = Reason(StatusCode::OutOfMemory, "za mało pamięci, by sprawdzić zapisany plik");
             } catch (const std::exception& e) {
-                why = "zapisany plik nie daje się odczytać: " + ExceptionText(e);
+                why = Reason(StatusCode::VerifyFailed, "zapisany plik nie daje się odczytać: " + ExceptionText(e));
             }
             return false;
         };
@@ -146,6 +153,7 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
         }
     }
     r.status = ConversionStatus::Converted;
+    r.code = StatusCode::Converted;
     r.reason.clear();
     r.backup = options.backup;
 }
@@ -156,8 +164,9 @@ void Convert(const std::filesystem::path& path, const ConversionRequest& request
     // as another (201 as 202, 999 refused by the writer, 0 as the file's own,
     // -52 as its low byte 204).
     if (const VersionLayout* layout = FindVersion(request.target); !layout || !layout->write) {
-        Fail(r, "nieobsługiwana wersja docelowa " + std::to_string(request.target) + " (zapisywane: " +
-                    VersionListText(WrittenVersions()) + ")");
+        Fail(r, Reason(StatusCode::UnsupportedTarget, "nieobsługiwana wersja docelowa " +
+                                                          std::to_string(request.target) + " (zapisywane: " +
+                                                          VersionListText(WrittenVersions()) + ")"));
         return;
     }
 
@@ -167,6 +176,7 @@ void Convert(const std::filesystem::path& path, const ConversionRequest& request
         platform::FileState state;
         if (ops.Examine(path, true, &state) == platform::NameKind::Regular) r.sizeBefore = state.size;
         r.status = ConversionStatus::Skipped;
+        r.code = StatusCode::IsBackup;
         r.reason = "to kopia zapasowa pliku " + platform::PathForMessage(original.filename()) + ", zostaje bez zmian";
         return;
     }
@@ -175,7 +185,7 @@ void Convert(const std::filesystem::path& path, const ConversionRequest& request
     // plan made), so that no other conversion of it runs meanwhile and any
     // change to it is seen.
     platform::OriginalFile original(ops);
-    std::string reason;
+    Reason reason;
     if (!original.Open(path, reason)) {
         Fail(r, reason);
         return;
@@ -193,7 +203,7 @@ void Convert(const std::filesystem::path& path, const ConversionRequest& request
     // What is read through the view is the file's only while no other
     // program cut or changed the file meanwhile.
     const auto changedMeanwhile = [&] {
-        std::string ignored;
+        Reason ignored;
         return seen && (!view.Intact() || !original.Unchanged(ignored));
     };
     KlasaQwz doc;
@@ -238,9 +248,9 @@ ConversionOutcome ConvertQwz(const std::filesystem::path& path, const Conversion
     try {
         Convert(path, request, ops, r);
     } catch (const std::exception& e) {
-        Fail(r, ExceptionText(e));
+        Fail(r, ExceptionReason(e));
     } catch (...) {
-        Fail(r, "nieoczekiwany błąd");
+        Fail(r, Reason(StatusCode::Unexpected, "nieoczekiwany błąd"));
     }
     return r;
 }

@@ -10,6 +10,7 @@
 #include "engine/Dropped.h"
 #include "model/Qwzsaveparams.h"
 #include "platform/FileOps.h"
+#include "platform/StatusCode.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -36,6 +37,7 @@ struct ConversionRequest {
 
 struct ConversionOutcome {
     ConversionStatus status = ConversionStatus::Failed;
+    platform::StatusCode code = platform::StatusCode::Unexpected;  // what became of the file, for programs
     std::string reason;            // failed: why; skipped: why nothing changes (Polish)
     int fromVersion = 0;           // the file's version; 0 when it has none
     int toVersion = 0;             // converted: the version written

@@ -3,6 +3,8 @@
 // files (any letter case), sub-folders only when asked.
 #pragma once
 
+#include "platform/StatusCode.h"
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,6 +16,7 @@ struct WalkEntry {
     std::string error;             // non-empty: the path cannot be used (the reason, in Polish)
     std::filesystem::path folder;  // the folder named through which it was found; empty: named itself
     bool missing = false;          // a path named that nothing has (`error` says so)
+    platform::StatusCode code = platform::StatusCode::Readable;  // with `error`: what it is, for programs
 };
 
 // The extension is ".qwz" in any letter case.

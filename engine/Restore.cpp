@@ -17,35 +17,44 @@ using platform::FolderOf;
 using platform::FileState;
 using platform::NameKind;
 using platform::PathForMessage;
+using platform::Reason;
+using platform::StatusCode;
 using NativeString = fs::path::string_type;
 
-RestoreResult& Finish(RestoreResult& r, RestoreStatus status, std::string reason = {}) {
+// A failure's code comes with its reason; the others are the status's own.
+RestoreResult& Finish(RestoreResult& r, RestoreStatus status, Reason reason = {}) {
     r.status = status;
-    r.reason = std::move(reason);
+    r.code = status == RestoreStatus::Restored  ? StatusCode::Restored
+             : status == RestoreStatus::Skipped ? StatusCode::NoBackup
+                                                : reason.code;
+    r.reason = reason.str();
     return r;
 }
 
-std::string NotRegular(const fs::path& backup, NameKind kind) {
+Reason NotRegular(const fs::path& backup, NameKind kind) {
     const std::string name = "kopia zapasowa " + PathForMessage(backup);
     switch (kind) {
-    case NameKind::Link: return name + " jest dowiązaniem symbolicznym, nie zwykłym plikiem; niczego nie zmieniono";
-    case NameKind::Folder: return name + " jest folderem, nie plikiem; niczego nie zmieniono";
-    default: return name + " nie jest zwykłym plikiem; niczego nie zmieniono";
+    case NameKind::Link:
+        return {StatusCode::NotRegularFile,
+                name + " jest dowiązaniem symbolicznym, nie zwykłym plikiem; niczego nie zmieniono"};
+    case NameKind::Folder: return {StatusCode::NotRegularFile, name + " jest folderem, nie plikiem; niczego nie zmieniono"};
+    default: return {StatusCode::NotRegularFile, name + " nie jest zwykłym plikiem; niczego nie zmieniono"};
     }
 }
 
-std::string FileChanged(const fs::path& file) {
-    return "plik " + PathForMessage(file) +
-           " zmienił się w trakcie przywracania (zapisuje go inny program?); nie został zastąpiony";
+Reason FileChanged(const fs::path& file) {
+    return {StatusCode::Changed, "plik " + PathForMessage(file) +
+                                     " zmienił się w trakcie przywracania (zapisuje go inny program?); nie został zastąpiony"};
 }
 
-std::string BackupChanged(const fs::path& backup) {
-    return "kopia zapasowa " + PathForMessage(backup) + " zmieniła się w trakcie przywracania; niczego nie zmieniono";
+Reason BackupChanged(const fs::path& backup) {
+    return {StatusCode::Changed,
+            "kopia zapasowa " + PathForMessage(backup) + " zmieniła się w trakcie przywracania; niczego nie zmieniono"};
 }
 
-std::string FileAppeared(const fs::path& file, const fs::path& backup) {
-    return "plik " + PathForMessage(file) + " pojawił się w trakcie przywracania; kopia zapasowa " +
-           PathForMessage(backup) + " została na swoim miejscu";
+Reason FileAppeared(const fs::path& file, const fs::path& backup) {
+    return {StatusCode::Changed, "plik " + PathForMessage(file) + " pojawił się w trakcie przywracania; kopia zapasowa " +
+                                     PathForMessage(backup) + " została na swoim miejscu"};
 }
 
 // The backup takes the free name of the missing file, by a step that
@@ -53,7 +62,7 @@ std::string FileAppeared(const fs::path& file, const fs::path& backup) {
 // file system has no such rename, a second name and then the backup's name
 // removed.
 RestoreResult& MoveToFreeName(RestoreResult& r, platform::FileOps& ops) {
-    std::string error;
+    Reason error;
     switch (ops.RenameNoReplace(r.backup, r.file, error)) {
     case platform::NoReplace::Done: return Finish(r, RestoreStatus::Restored);
     case platform::NoReplace::NameTaken: return Finish(r, RestoreStatus::Failed, FileAppeared(r.file, r.backup));
@@ -91,14 +100,14 @@ RestoreResult RestoreQwz(const fs::path& path, bool write, platform::FileOps& op
     if (backupKind == NameKind::Missing) {
         if (fileThere) return Finish(r, RestoreStatus::Skipped, "brak kopii zapasowej " + PathForMessage(backup));
         return Finish(r, RestoreStatus::Failed,
-                      "nie ma takiego pliku ani jego kopii zapasowej " + PathForMessage(backup));
+                      {StatusCode::NotFound, "nie ma takiego pliku ani jego kopii zapasowej " + PathForMessage(backup)});
     }
     r.backup = backup;
     if (backupKind != NameKind::Regular) return Finish(r, RestoreStatus::Failed, NotRegular(backup, backupKind));
 
     // The user's file is held first, then its backup: every restore takes
     // the two locks in that order, and a conversion of either file waits.
-    std::string reason, error, ignored;
+    Reason reason, error, ignored;
     platform::OriginalFile held(ops);
     if (fileThere) {
         if (!held.Open(file, reason)) return Finish(r, RestoreStatus::Failed, reason);

@@ -12,7 +12,7 @@
 namespace qwz::platform {
 namespace {
 
-std::string Reason(const char* what, const std::filesystem::path& path) {
+Reason StepFailure(const char* what, const std::filesystem::path& path) {
     unsigned long code = LastSystemError();
     return std::string(what) + " " + PathForMessage(path) + ": " + SystemReason(code);
 }
@@ -73,7 +73,7 @@ public:
     }
 
     // Open files do not stop a rename here.
-    bool IsInUse(const std::filesystem::path&, std::string&) override { return false; }
+    bool IsInUse(const std::filesystem::path&, Reason&) override { return false; }
 
     size_t NameLimit(const std::filesystem::path& folder) override {
         long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
@@ -92,7 +92,7 @@ public:
         return true;
     }
 
-    bool OpenToRead(const std::filesystem::path& path, FileHandle& file, std::string& error) override {
+    bool OpenToRead(const std::filesystem::path& path, FileHandle& file, Reason& error) override {
         // Without O_NONBLOCK a FIFO put under the name would hold the open
         // until a writer came.
         int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -104,7 +104,7 @@ public:
         struct stat st {};
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             ::close(fd);
-            error = "to nie jest zwykły plik";
+            error = Reason(StatusCode::NotRegularFile, "to nie jest zwykły plik");
             return false;
         }
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
@@ -112,7 +112,7 @@ public:
         return true;
     }
 
-    LockResult TryLock(FileHandle file, std::string& error) override {
+    LockResult TryLock(FileHandle file, Reason& error) override {
         // An advisory lock of the open file: every conversion asks for it;
         // two opens of one file exclude each other, even in one process.
         for (;;) {
@@ -127,7 +127,7 @@ public:
         }
     }
 
-    bool StateOf(FileHandle file, FileState& state, std::string& error) override {
+    bool StateOf(FileHandle file, FileState& state, Reason& error) override {
         struct stat st {};
         if (::fstat(int(file.value), &st) != 0) {
             error = "nie można odczytać stanu pliku: " + SystemReason(LastSystemError());
@@ -138,7 +138,7 @@ public:
     }
 
     bool ReadAt(FileHandle file, uint64_t offset, uint8_t* data, size_t size, size_t& got,
-                std::string& error) override {
+                Reason& error) override {
         for (;;) {
             ssize_t n = ::pread(int(file.value), data, size, off_t(offset));
             if (n < 0 && errno == EINTR) continue;
@@ -152,13 +152,13 @@ public:
     }
 
     bool CreateNew(const std::filesystem::path& path, const std::filesystem::path& like,
-                   FileHandle& file, bool& exists, std::string& error) override {
+                   FileHandle& file, bool& exists, Reason& error) override {
         struct stat st {};
         mode_t mode = ::stat(like.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0666;
         int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd < 0) {
             exists = errno == EEXIST;
-            error = Reason("nie można utworzyć pliku", path);
+            error = StepFailure("nie można utworzyć pliku", path);
             return false;
         }
         exists = false;
@@ -174,7 +174,7 @@ public:
     }
 
     bool Write(FileHandle file, const uint8_t* data, size_t size, size_t& written,
-               std::string& error) override {
+               Reason& error) override {
         for (;;) {
             ssize_t n = ::write(int(file.value), data, size);
             if (n < 0 && errno == EINTR) continue;
@@ -188,7 +188,7 @@ public:
         }
     }
 
-    bool Flush(FileHandle file, std::string& error) override {
+    bool Flush(FileHandle file, Reason& error) override {
         if (::fsync(int(file.value)) == 0) return true;
         error = "nie można zapisać pliku na dysk: " + SystemReason(LastSystemError());
         return false;
@@ -208,7 +208,7 @@ public:
 #endif
     }
 
-    bool Close(FileHandle& file, std::string& error) override {
+    bool Close(FileHandle& file, Reason& error) override {
         int fd = int(file.value);
         file.value = -1;
         // A failed close must not be retried: the descriptor is gone.
@@ -218,10 +218,10 @@ public:
     }
 
     NoReplace Link(const std::filesystem::path& existing, const std::filesystem::path& newName,
-                   std::string& error) override {
+                   Reason& error) override {
         if (::link(existing.c_str(), newName.c_str()) == 0) return NoReplace::Done;
         int code = errno;
-        error = Reason("nie można utworzyć kopii zapasowej", newName);
+        error = StepFailure("nie można utworzyć kopii zapasowej", newName);
         switch (code) {
         case EEXIST: return NoReplace::NameTaken;
         // File systems without hard links (or that refuse them to this user)
@@ -232,10 +232,10 @@ public:
     }
 
     NoReplace RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to,
-                              std::string& error) override {
+                              Reason& error) override {
         if (RenameNoReplaceCall(from.c_str(), to.c_str()) == 0) return NoReplace::Done;
         int code = errno;
-        error = Reason("nie można zmienić nazwy pliku na", to);
+        error = StepFailure("nie można zmienić nazwy pliku na", to);
         switch (code) {
         case EEXIST: return NoReplace::NameTaken;
         case EINVAL: case ENOSYS: case EOPNOTSUPP:
@@ -247,27 +247,27 @@ public:
     }
 
     bool RenameReplace(const std::filesystem::path& from, const std::filesystem::path& to,
-                       std::string& error) override {
+                       Reason& error) override {
         if (::rename(from.c_str(), to.c_str()) == 0) return true;
-        error = Reason("nie można zastąpić pliku", to);
+        error = StepFailure("nie można zastąpić pliku", to);
         return false;
     }
 
-    bool SyncFolder(const std::filesystem::path& folder, std::string& error) override {
+    bool SyncFolder(const std::filesystem::path& folder, Reason& error) override {
         int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) {
-            error = Reason("nie można otworzyć folderu", folder);
+            error = StepFailure("nie można otworzyć folderu", folder);
             return false;
         }
         bool ok = ::fsync(fd) == 0;
-        if (!ok) error = Reason("nie można zapisać na dysk folderu", folder);
+        if (!ok) error = StepFailure("nie można zapisać na dysk folderu", folder);
         ::close(fd);
         return ok;
     }
 
-    bool Remove(const std::filesystem::path& path, std::string& error) override {
+    bool Remove(const std::filesystem::path& path, Reason& error) override {
         if (::unlink(path.c_str()) == 0) return true;
-        error = Reason("nie można usunąć pliku", path);
+        error = StepFailure("nie można usunąć pliku", path);
         return false;
     }
 };

@@ -49,7 +49,7 @@ TEST(InterruptedReplace, LeftoverTemporaryFilesOfThatFileAreRemovedOthersStay) {
     dir.write("hala.qwz.0badf00d.tmp", {5});
     const fs::path other = TemporaryNameBeside(dir.path() / "inna.qwz", 7).filename();
     dir.write(other, {6});
-    std::string reason;
+    platform::Reason reason;
     ASSERT_TRUE(ReplaceFileSafely(target, kNew, {}, reason)) << reason;
     EXPECT_EQ(TempDir::read(target), kNew);
     EXPECT_EQ(Listing(dir.path()),
@@ -65,7 +65,7 @@ TEST(InterruptedReplace, ABackupNameLinkedToTheOriginalItselfIsTakenOver) {
     fs::create_hard_link(target, backup);
     ReplaceOptions options;
     options.backup = backup;
-    std::string reason;
+    platform::Reason reason;
     ASSERT_TRUE(ReplaceFileSafely(target, kNew, options, reason)) << reason;
     EXPECT_EQ(TempDir::read(target), kNew);
     EXPECT_EQ(TempDir::read(backup), kOld);
@@ -91,7 +91,7 @@ TEST(InterruptedReplace, ARunListsEachFolderOnceAndEachFileTakesItsOwnLeftovers)
     test::FaultyFileOps ops;
     int listings = 0;
     ops.before = [&](const std::string& step) { listings += step == "ListFolder"; };
-    std::string reason;
+    platform::Reason reason;
     {
         LeftoverIndex index;
         LeftoverIndex::Scope scope(index);
