@@ -34,23 +34,40 @@ size_t CountPathErrors(const std::vector<CheckEntry>& entries) {
         std::count_if(entries.begin(), entries.end(), [](const CheckEntry& e) { return !e.pathError.empty(); }));
 }
 
+int CheckReport::ExitCode() const { return CountDamaged(files) + CountPathErrors(files) == 0 ? kExitOk : kExitFailed; }
+
+CheckReport RunCheck(const Options& options, const FileHooks<CheckEntry>& hooks) {
+    CheckReport report;
+    const std::vector<WalkEntry> entries = CollectFiles(options.paths, options.recursive);
+    size_t i = 0;
+    for (; i < entries.size() && !(hooks.stop && hooks.stop()); ++i) {
+        if (hooks.started) hooks.started(i + 1, entries.size(), entries[i].path);
+        report.files.push_back(CheckFile(entries[i]));
+        if (hooks.done) hooks.done(report.files.back());
+    }
+    report.notStarted = entries.size() - i;
+    return report;
+}
+
+nlohmann::ordered_json CheckEntryToJson(const CheckEntry& e) {
+    nlohmann::ordered_json j;
+    PutPath(j, "file", e.path);
+    j["ok"] = !e.Damaged() && e.pathError.empty();
+    // A file read whole whose reader stopped early is damaged too.
+    j["code"] = platform::StatusCodeName(!e.pathError.empty() ? e.pathCode
+                                         : !e.load.ok         ? e.load.code
+                                         : e.Damaged()        ? platform::StatusCode::Damaged
+                                                              : platform::StatusCode::Readable);
+    if (e.version != 0) j["version"] = e.version;
+    if (!e.pathError.empty()) j["error"] = {{"reason", e.pathError}};
+    else if (!e.load.ok) j["error"] = LoadFailureToJson(e.load);
+    if (!e.load.notes.empty()) j["notes"] = e.load.notes;
+    return j;
+}
+
 nlohmann::ordered_json CheckToJson(const std::vector<CheckEntry>& entries) {
     nlohmann::ordered_json files = nlohmann::ordered_json::array();
-    for (const CheckEntry& e : entries) {
-        nlohmann::ordered_json j;
-        PutPath(j, "file", e.path);
-        j["ok"] = !e.Damaged() && e.pathError.empty();
-        // A file read whole whose reader stopped early is damaged too.
-        j["code"] = platform::StatusCodeName(!e.pathError.empty() ? e.pathCode
-                                             : !e.load.ok         ? e.load.code
-                                             : e.Damaged()        ? platform::StatusCode::Damaged
-                                                                  : platform::StatusCode::Readable);
-        if (e.version != 0) j["version"] = e.version;
-        if (!e.pathError.empty()) j["error"] = {{"reason", e.pathError}};
-        else if (!e.load.ok) j["error"] = LoadFailureToJson(e.load);
-        if (!e.load.notes.empty()) j["notes"] = e.load.notes;
-        files.push_back(std::move(j));
-    }
+    for (const CheckEntry& e : entries) files.push_back(CheckEntryToJson(e));
     const size_t failed = CountPathErrors(entries);
     return {{"format", kJsonFormat},
             {"files", std::move(files)},

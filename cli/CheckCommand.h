@@ -3,6 +3,8 @@
 #pragma once
 
 #include "engine/FileWalk.h"
+#include "cli/CommandLine.h"
+#include "cli/FileHooks.h"
 #include "cli/LoadFile.h"
 
 #include <nlohmann/json.hpp>
@@ -31,6 +33,18 @@ CheckEntry CheckFile(const WalkEntry& walked);
 size_t CountDamaged(const std::vector<CheckEntry>& entries);
 size_t CountPathErrors(const std::vector<CheckEntry>& entries);
 
+struct CheckReport {
+    std::vector<CheckEntry> files;  // those checked, in the order walked
+    size_t notStarted = 0;          // files walked but never started (the run was stopped)
+    int ExitCode() const;           // 0 when every file is whole, else 1
+};
+
+// Walks the paths and checks every file; each entry reaches hooks.done as
+// soon as it is made.
+CheckReport RunCheck(const Options& options, const FileHooks<CheckEntry>& hooks);
+
+// One file's entry of the JSON report.
+nlohmann::ordered_json CheckEntryToJson(const CheckEntry& entry);
 nlohmann::ordered_json CheckToJson(const std::vector<CheckEntry>& entries);
 // One line per file.
 std::string CheckLine(const CheckEntry& entry);

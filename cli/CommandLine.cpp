@@ -2,12 +2,13 @@
 
 #include "platform/ProgramVersion.h"
 #include "cli/Text.h"
+#include "cli/HelpFormatter.h"
+#include "cli/ParseError.h"
 #include "format/VersionTable.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <regex>
 #include <sstream>
 #include <string_view>
 
@@ -16,9 +17,11 @@ namespace {
 
 constexpr const char* kTryHelp = "Pomoc: qwz --help";
 
-// Polish labels for the parts of the help text that CLI11 writes itself.
-void PolishFormatter(CLI::App& app) {
-    auto fmt = app.get_formatter();
+// The help laid out for `columns`, with Polish labels for the parts of it
+// that CLI11 writes itself.
+void PolishFormatter(CLI::App& app, size_t columns) {
+    auto fmt = std::make_shared<HelpFormatter>(columns, 34);
+    app.formatter(fmt);
     fmt->label("Usage", "Użycie");
     fmt->label("OPTIONS", "OPCJE");
     fmt->label("SUBCOMMAND", "POLECENIE");
@@ -28,7 +31,6 @@ void PolishFormatter(CLI::App& app) {
     fmt->label("REQUIRED", "WYMAGANE");
     fmt->label("TEXT", "TEKST");
     fmt->label("INT", "LICZBA");
-    fmt->column_width(34);
 }
 
 // Applies one --drop value, a list of names with commas between them and
@@ -69,164 +71,148 @@ std::string DropNames(bool words) {
     return text;
 }
 
-ParsedCommandLine UsageError(const std::string& message) {
+// `command`: the command the error belongs to, whose help it points at.
+ParsedCommandLine UsageError(const std::string& message, const std::string& command = {}) {
     ParsedCommandLine r;
     r.exitCode = kExitUsage;
-    r.err = "qwz: " + message + "\n" + kTryHelp + "\n";
+    r.err = "qwz: " + message + "\n" + (command.empty() ? kTryHelp : "Pomoc: qwz " + command + " --help") + "\n";
     return r;
 }
 
-std::smatch Match(const std::string& text, const char* pattern) {
-    std::smatch m;
-    std::regex_match(text, m, std::regex(pattern));
-    return m;
+const char* CommandName(Command c) {
+    switch (c) {
+    case Command::Info: return "info";
+    case Command::Check: return "check";
+    case Command::Convert: return "convert";
+    case Command::Restore: return "restore";
+    case Command::None: break;
+    }
+    return "";
 }
 
-// An argument that the parser did not expect: a command that does not
-// exist, an option that the command does not have (or that stands before
-// the command's name), or a word where none is taken.
-std::string UnexpectedArgument(const CLI::App& app) {
-    const std::vector<std::string> extra = app.remaining(true);
-    if (extra.empty()) return "nieoczekiwany argument";
-    const std::string& first = extra.front();
-    const bool beforeCommand = !app.remaining(false).empty();
-    const std::vector<const CLI::App*> commands = app.get_subcommands([](const CLI::App*) { return true; });
-    if (first.size() > 1 && first[0] == '-') {
-        if (beforeCommand) {
-            const std::string name = first.substr(0, first.find('='));
-            for (const CLI::App* command : commands)
-                if (command->get_option_no_throw(name))
-                    return "opcja " + name + " stoi przed nazwą polecenia; podaj ją po niej";
-            return "nieznana opcja: " + first;
-        }
-        return "nieznana opcja polecenia " + app.get_subcommands().front()->get_name() + ": " + first;
-    }
-    if (app.get_subcommands().empty()) {
-        std::string names;
-        for (const CLI::App* command : commands) names += (names.empty() ? "" : ", ") + command->get_name();
-        return "nieznane polecenie: " + first + "; dostępne: " + names;
-    }
-    return "nieoczekiwany argument: " + first;
-}
-
-// CLI11's own messages are English; each kind of its errors is said in
-// Polish instead, with only the names taken from its text, whose shape
-// each kind fixes. Nothing of the English text is ever shown.
-std::string PolishParseError(const CLI::ParseError& e, const CLI::App& app) {
-    const std::string what = e.what();
-    std::smatch m;
-    if (dynamic_cast<const CLI::ExtrasError*>(&e)) return UnexpectedArgument(app);
-    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e)) {
-        if (!(m = Match(what, "(\\S+): \\d+ required (.*) missing")).empty())
-            return "opcja " + m.str(1) + " wymaga wartości (" + m.str(2) + ")";
-        if (!(m = Match(what, "(\\S+): At Most 1 required but received \\d+")).empty())
-            return "opcję " + m.str(1) + " można podać tylko raz";
-        if (!(m = Match(what, "(\\S+): At (Most|least) (\\d+) required but received (\\d+)")).empty())
-            return "opcja " + m.str(1) + (m.str(2) == "Most" ? " przyjmuje najwyżej " : " wymaga co najmniej ") +
-                   m.str(3) + " wartości, podano " + m.str(4);
-        if (!(m = Match(what, "Expected (exactly|at least) (\\d+) arguments to (\\S+), got (\\d+)")).empty())
-            return "opcja " + m.str(3) + (m.str(1) == "exactly" ? " wymaga dokładnie " : " wymaga co najmniej ") +
-                   m.str(2) + " wartości, podano " + m.str(4);
-        if (!(m = Match(what, "(\\S+) was given a disallowed flag override")).empty())
-            return "przełącznik " + m.str(1) + " nie przyjmuje wartości";
-        return "opcja ma niewłaściwą liczbę wartości";
-    }
-    if (dynamic_cast<const CLI::ConversionError*>(&e)) {
-        if (!(m = Match(what, "Could not convert: (\\S+) = (.*)")).empty() ||
-            !(m = Match(what, "(\\S+): (too many inputs for a flag|Should be true/false or a number)")).empty())
-            return "przełącznik " + m.str(1) + " nie przyjmuje wartości";
-        if (!(m = Match(what, "The value (.*) is not an allowed value for (\\S+)")).empty())
-            return "niedozwolona wartość \"" + m.str(1) + "\" opcji " + m.str(2);
-        return "niewłaściwa wartość opcji";
-    }
-    if (dynamic_cast<const CLI::ValidationError*>(&e)) {
-        if (!(m = Match(what, "(\\S+): .*")).empty()) return "niewłaściwa wartość opcji " + m.str(1);
-        return "niewłaściwa wartość opcji";
-    }
-    if (dynamic_cast<const CLI::RequiredError*>(&e)) {
-        if (!(m = Match(what, "(\\S+) is required")).empty()) return "brak wymaganej opcji " + m.str(1);
-        return "brak wymaganego argumentu";
-    }
-    if (dynamic_cast<const CLI::RequiresError*>(&e) && !(m = Match(what, "(\\S+) requires (\\S+)")).empty())
-        return "opcja " + m.str(1) + " wymaga opcji " + m.str(2);
-    if (dynamic_cast<const CLI::ExcludesError*>(&e) && !(m = Match(what, "(\\S+) excludes (\\S+)")).empty())
-        return "opcji " + m.str(1) + " nie można podać razem z " + m.str(2);
-    if (dynamic_cast<const CLI::InvalidError*>(&e)) return "za dużo argumentów";
-    return "błędny wiersz poleceń";
-}
-
-}  // namespace
-
-ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
-    CLI::App app("qwz — sprawdzanie plików QWZ i zapis w starszych wersjach formatu", "qwz");
-    PolishFormatter(app);
-    // A path such as /projekty/hall.qwz is a path, not a Windows-style option.
-    app.allow_windows_style_options(false);
-    app.option_defaults()->group("Opcje");
-    app.set_help_flag("-h,--help", "Pokazuje tę pomoc i kończy działanie");
+// The command line's definition, with the variables it fills.
+struct Definition {
+    CLI::App app{"qwz — sprawdzanie plików QWZ i zapis w starszych wersjach formatu", "qwz"};
+    CLI::App* help = nullptr;
+    CLI::App* info = nullptr;
+    CLI::App* check = nullptr;
+    CLI::App* convert = nullptr;
+    CLI::App* restore = nullptr;
     bool showVersion = false;
-    app.add_flag("--version", showVersion, "Pokazuje wersję programu");
-    app.footer("Kody wyjścia: 0 — wszystko w porządku, 1 — któryś plik się nie powiódł "
-               "albo jest uszkodzony, 2 — błędny wiersz poleceń.");
+    std::string helpTopic, target, jobs;
+    std::vector<std::string> drops, paths;
+    Options options;
+};
 
-    std::vector<std::string> infoPaths, checkPaths, convertPaths, restorePaths;
-    bool infoJson = false, checkJson = false, convertJson = false, restoreJson = false;
-    std::string target;
-    std::vector<std::string> drops;
-    ParsedCommandLine r;
+// The options every command that reads files takes.
+void AddWalkOptions(CLI::App* command, Definition& d, const char* pathsText) {
+    command->add_option("ŚCIEŻKI", d.paths, pathsText)->type_name("");
+    command->add_flag("--recursive", d.options.recursive, "Wchodzi także do podfolderów");
+}
 
-    CLI::App* info = app.add_subcommand("info", "Pokazuje zawartość plików (w folderach: ich plików *.qwz): "
-                                                "wersję, punkt odniesienia, skalę wierzchołków, grupy, siatki "
-                                                "i bloki danych dodatkowych");
-    info->add_option("ŚCIEŻKI", infoPaths, "Pliki QWZ i foldery")->type_name("");
-    info->add_flag("--recursive", r.options.recursive, "Wchodzi także do podfolderów");
-    info->add_flag("--json", infoJson, "Wynik w formacie JSON");
+void AddReportOptions(CLI::App* command, Definition& d) {
+    command->add_flag("--json", d.options.json, "Wynik w formacie JSON: jeden dokument na końcu");
+    command->add_flag("--json-lines", d.options.jsonLines,
+                      "Wynik w formacie JSON, obiekt w wierszu: każdy plik, gdy jest gotowy, a na końcu "
+                      "podsumowanie (dokument --json bez \"files\")");
+    command->add_flag("-q,--quiet", d.options.quiet, "Tylko błędy i podsumowanie");
+}
 
-    CLI::App* check = app.add_subcommand("check", "Czyta każdy plik (w folderach: ich pliki *.qwz) w całości "
-                                                  "i zgłasza uszkodzenia (gdzie i co); kod wyjścia 1, gdy któryś "
-                                                  "jest uszkodzony");
-    check->add_option("ŚCIEŻKI", checkPaths, "Pliki QWZ i foldery")->type_name("");
-    check->add_flag("--recursive", r.options.recursive, "Wchodzi także do podfolderów");
-    check->add_flag("--json", checkJson, "Wynik w formacie JSON");
-
-    CLI::App* convert = app.add_subcommand(
+void DefineCommands(Definition& d) {
+    CLI::App& app = d.app;
+    d.help = app.add_subcommand("help", "Pokazuje pomoc programu albo podanego polecenia");
+    d.help->add_option("POLECENIE", d.helpTopic, "info, check, convert albo restore")->type_name("");
+    d.info = app.add_subcommand("info", "Pokazuje zawartość plików (w folderach: ich plików *.qwz): "
+                                        "wersję, punkt odniesienia, skalę wierzchołków, grupy, siatki "
+                                        "i bloki danych dodatkowych");
+    AddWalkOptions(d.info, d, "Pliki QWZ i foldery");
+    AddReportOptions(d.info, d);
+    d.check = app.add_subcommand("check", "Czyta każdy plik (w folderach: ich pliki *.qwz) w całości "
+                                          "i zgłasza uszkodzenia (gdzie i co); kod wyjścia 1, gdy któryś "
+                                          "jest uszkodzony");
+    AddWalkOptions(d.check, d, "Pliki QWZ i foldery");
+    AddReportOptions(d.check, d);
+    d.convert = app.add_subcommand(
         "convert", "Zapisuje pliki i foldery (ich pliki *.qwz) w podanej wersji formatu, "
                    "na miejscu, z kopią oryginału pod nazwą *_org.qwz; w folderach pomija "
                    "kopie *_org.qwz leżące obok swoich oryginałów");
-    const std::vector<int> written = WrittenVersions();
-    convert->add_option("--to", target, "Wersja docelowa: " + VersionListText(written, " albo "))
+    d.convert->add_option("--to", d.target, "Wersja docelowa: " + VersionListText(WrittenVersions(), " albo "))
         ->type_name("WERSJA");
     // One list per --drop (what follows it is a path); --drop may be given
     // again for more.
-    convert->add_option("--drop", drops, "Czego nie zachowywać, po przecinku: " + DropNames(true))
+    d.convert->add_option("--drop", d.drops, "Czego nie zachowywać, po przecinku: " + DropNames(true))
         ->expected(1)
         ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
         ->type_name("RODZAJ[,RODZAJ...]");
-    convert->add_flag("--no-backup", r.options.noBackup, "Bez kopii oryginału (*_org.qwz)");
-    convert->add_flag("--recursive", r.options.recursive, "Wchodzi także do podfolderów");
-    convert->add_flag("--dry-run", r.options.dryRun,
-                      "Niczego nie zapisuje; mówi, co stałoby się z każdym plikiem i co zostałoby usunięte");
-    convert->add_flag("--json", convertJson, "Wynik w formacie JSON");
-    convert->add_option("ŚCIEŻKI", convertPaths, "Pliki QWZ i foldery")->type_name("");
-
-    CLI::App* restore = app.add_subcommand(
+    d.convert->add_flag("--no-backup", d.options.noBackup, "Bez kopii oryginału (*_org.qwz)");
+    d.convert->add_flag("--dry-run", d.options.dryRun,
+                        "Niczego nie zapisuje; mówi, co stałoby się z każdym plikiem i co zostałoby usunięte");
+    d.convert->add_option("-j,--jobs", d.jobs, "Ile plików naraz (od 1 do 256); domyślnie tyle, ile procesorów")
+        ->type_name("N");
+    AddReportOptions(d.convert, d);
+    AddWalkOptions(d.convert, d, "Pliki QWZ i foldery");
+    d.restore = app.add_subcommand(
         "restore", "Przywraca oryginały: kopia NAZWA_org.qwz wraca pod nazwę NAZWA.qwz, a plik "
                    "przekonwertowany znika; w folderach każdy plik z kopią obok siebie i każda kopia "
                    "bez swojego pliku");
-    restore->add_flag("--recursive", r.options.recursive, "Wchodzi także do podfolderów");
-    restore->add_flag("--dry-run", r.options.dryRun, "Niczego nie zmienia; mówi, co stałoby się z każdym plikiem");
-    restore->add_flag("--json", restoreJson, "Wynik w formacie JSON");
-    restore->add_option("ŚCIEŻKI", restorePaths, "Pliki QWZ, ich kopie *_org.qwz i foldery")->type_name("");
-    for (CLI::App* sub : {info, check, convert, restore}) {
+    d.restore->add_flag("--dry-run", d.options.dryRun, "Niczego nie zmienia; mówi, co stałoby się z każdym plikiem");
+    AddReportOptions(d.restore, d);
+    AddWalkOptions(d.restore, d, "Pliki QWZ, ich kopie *_org.qwz i foldery");
+    for (CLI::App* sub : {d.help, d.info, d.check, d.convert, d.restore}) {
         sub->group("Polecenia");
         sub->set_help_flag("-h,--help", "Pokazuje tę pomoc i kończy działanie")->group("Opcje");
     }
+}
 
-    // After "--" that follows the command's name every argument is a path,
-    // whatever it looks like. The parser takes it so only while no path
-    // came before it, so the split is made here.
-    std::vector<std::string> options = args, marked;
+void Define(Definition& d, size_t helpColumns) {
+    CLI::App& app = d.app;
+    PolishFormatter(app, helpColumns);
+    // A path such as /projekty/hall.qwz is a path, not a Windows-style option.
+    app.allow_windows_style_options(false);
+    app.option_defaults()->group("Opcje");
+    app.set_help_flag("-h,--help", "Pokazuje tę pomoc i kończy działanie");
+    app.add_flag("--version", d.showVersion, "Pokazuje wersję programu");
+    app.footer("Kody wyjścia: 0 — wszystko w porządku, 1 — któryś plik się nie powiódł albo jest uszkodzony, "
+               "2 — błędny wiersz poleceń, 3 — nie można zapisać wyniku na standardowe wyjście, "
+               "130 — przerwane klawiszami Ctrl+C (SIGINT), 143 — przerwane sygnałem SIGTERM.");
+    DefineCommands(d);
+}
+
+// The command the words name (the first word that is one), for the help an
+// error points at; empty when none does.
+std::string CommandNamed(const Definition& d, const std::vector<std::string>& words) {
+    for (const std::string& w : words)
+        for (const CLI::App* command : {d.info, d.check, d.convert, d.restore})
+            if (w == command->get_name()) return w;
+    return {};
+}
+
+// "--name=value" where the parser would take the value wrongly: a switch
+// given a value (even "true"), or an option whose value after "=" is empty
+// (the parser would take the next word instead). Empty when none.
+std::string RefusedValue(const Definition& d, const std::vector<std::string>& words) {
+    for (const std::string& w : words) {
+        const size_t eq = w.find('=');
+        if (w.rfind("--", 0) != 0 || eq == std::string::npos) continue;
+        const std::string name = w.substr(0, eq);
+        const std::vector<const CLI::App*> scopes{&d.app, d.help, d.info, d.check, d.convert, d.restore};
+        for (const CLI::App* scope : scopes) {
+            const CLI::Option* option = scope->get_option_no_throw(name);
+            if (!option) continue;
+            if (option->get_expected_max() == 0) return "przełącznik " + name + " nie przyjmuje wartości";
+            if (eq + 1 == w.size()) return "pusta wartość opcji " + name + " po znaku =";
+            break;
+        }
+    }
+    return {};
+}
+
+// After "--" that follows the command's name every argument is a path,
+// whatever it looks like. The parser takes it so only while no path came
+// before it, so the split is made here: `options` keeps what comes before.
+std::vector<std::string> SplitMarkedPaths(std::vector<std::string>& options) {
+    std::vector<std::string> marked;
     const auto named = std::find_if(options.begin(), options.end(),
                                     [](const std::string& a) { return a.empty() || a[0] != '-'; });
     if (named != options.end()) {
@@ -236,63 +222,102 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             options.erase(mark, options.end());
         }
     }
-    try {
-        std::vector<std::string> reversed(options.rbegin(), options.rend());
-        app.parse(reversed);
-    } catch (const CLI::CallForHelp&) {
-        ParsedCommandLine help;
-        help.out = app.help();
-        return help;
-    } catch (const CLI::ParseError& e) {
-        return UsageError(PolishParseError(e, app));
-    }
+    return marked;
+}
 
-    if (showVersion) {
-        ParsedCommandLine v;
-        v.out = std::string("qwz ") + ProgramVersion() + "\n";
-        return v;
-    }
+ParsedCommandLine HelpText(const std::string& text) {
+    ParsedCommandLine help;
+    help.out = text;
+    return help;
+}
 
+// `qwz help [COMMAND]`, taken before the parser, which would read a
+// command's name after it as that command.
+ParsedCommandLine HelpCommand(const Definition& d, const std::vector<std::string>& topics) {
+    if (topics.empty()) return HelpText(d.app.help());
+    if (topics.size() > 1) return UsageError("podaj jedno polecenie, nie " + std::to_string(topics.size()), "help");
+    for (const CLI::App* command : {d.info, d.check, d.convert, d.restore, d.help})
+        if (command->get_name() == topics[0]) return HelpText(command->help("qwz"));
+    return UsageError("nieznane polecenie: " + topics[0] + "; dostępne: info, check, convert, restore");
+}
+
+// The convert options that the parser leaves as text.
+ParsedCommandLine ConvertValues(const Definition& d, Options& o) {
+    const std::vector<int> written = WrittenVersions();
+    if (d.target.empty())
+        return UsageError("podaj wersję docelową: --to " + VersionListText(written, " albo "), "convert");
+    const auto chosen = std::find_if(written.begin(), written.end(),
+                                     [&d](int v) { return d.target == std::to_string(v); });
+    if (chosen == written.end())
+        return UsageError("nieobsługiwana wersja docelowa \"" + d.target + "\"; dozwolone: " +
+                          VersionListText(written), "convert");
+    o.target = *chosen;
+    for (const std::string& drop : d.drops) {
+        const std::string error = ApplyDrops(o.drop, drop, DropNames(false));
+        if (!error.empty()) return UsageError(error, "convert");
+    }
+    if (!d.jobs.empty()) {
+        const bool digits = d.jobs.size() <= 3 && d.jobs.find_first_not_of("0123456789") == std::string::npos;
+        const unsigned n = digits ? unsigned(std::stoul(d.jobs)) : 0;
+        if (n < 1 || n > 256)
+            return UsageError("niedozwolona wartość \"" + d.jobs + "\" opcji --jobs; dozwolone: od 1 do 256",
+                              "convert");
+        o.jobs = n;
+    }
+    ParsedCommandLine ok;
+    ok.run = true;
+    return ok;
+}
+
+// The command parsed, its options checked and its paths taken.
+ParsedCommandLine Chosen(Definition& d, const std::vector<std::string>& marked) {
+    ParsedCommandLine r;
+    r.options = d.options;
     Options& o = r.options;
-    std::vector<std::string>* paths = nullptr;
-    if (info->parsed()) {
-        o.command = Command::Info;
-        o.json = infoJson;
-        paths = &infoPaths;
-    } else if (check->parsed()) {
-        o.command = Command::Check;
-        o.json = checkJson;
-        paths = &checkPaths;
-    } else if (convert->parsed()) {
-        o.command = Command::Convert;
-        o.json = convertJson;
-        paths = &convertPaths;
-        if (target.empty()) return UsageError("podaj wersję docelową: --to " + VersionListText(written, " albo "));
-        const auto chosen = std::find_if(written.begin(), written.end(),
-                                         [&target](int v) { return target == std::to_string(v); });
-        if (chosen == written.end())
-            return UsageError("nieobsługiwana wersja docelowa \"" + target + "\"; dozwolone: " +
-                              VersionListText(written));
-        o.target = *chosen;
-        for (const std::string& d : drops) {
-            const std::string error = ApplyDrops(o.drop, d, DropNames(false));
-            if (!error.empty()) return UsageError(error);
-        }
-    } else if (restore->parsed()) {
-        o.command = Command::Restore;
-        o.json = restoreJson;
-        paths = &restorePaths;
-    } else {
-        return UsageError("podaj polecenie: info, check, convert albo restore");
+    const std::pair<CLI::App*, Command> commands[] = {
+        {d.info, Command::Info}, {d.check, Command::Check}, {d.convert, Command::Convert}, {d.restore, Command::Restore}};
+    for (const auto& [app, command] : commands)
+        if (app->parsed()) o.command = command;
+    if (o.command == Command::None) return UsageError("podaj polecenie: info, check, convert albo restore");
+    const std::string name = CommandName(o.command);
+    if (o.json && o.jsonLines) return UsageError("opcji --json nie można podać razem z --json-lines", name);
+    if (o.command == Command::Convert) {
+        ParsedCommandLine values = ConvertValues(d, o);
+        if (!values.run) return values;
     }
-    paths->insert(paths->end(), marked.begin(), marked.end());
-    if (paths->empty()) return UsageError("podaj co najmniej jeden plik");
-    for (const std::string& p : *paths) {
-        if (p.empty()) return UsageError("pusta ścieżka");
+    d.paths.insert(d.paths.end(), marked.begin(), marked.end());
+    if (d.paths.empty()) return UsageError("podaj co najmniej jeden plik", name);
+    for (const std::string& p : d.paths) {
+        if (p.empty()) return UsageError("pusta ścieżka", name);
         o.paths.push_back(PathFromUtf8(p));
     }
     r.run = true;
     return r;
+}
+
+}  // namespace
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, size_t helpColumns) {
+    Definition d;
+    Define(d, helpColumns);
+    std::vector<std::string> options = args;
+    const std::vector<std::string> marked = SplitMarkedPaths(options);
+    if (!options.empty() && options[0] == "help" &&
+        std::none_of(options.begin() + 1, options.end(), [](const std::string& w) { return w.rfind('-', 0) == 0; }))
+        return HelpCommand(d, std::vector<std::string>(options.begin() + 1, options.end()));
+    if (const std::string refused = RefusedValue(d, options); !refused.empty())
+        return UsageError(refused, CommandNamed(d, options));
+    try {
+        std::vector<std::string> reversed(options.rbegin(), options.rend());
+        d.app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        return HelpText(d.app.help());
+    } catch (const CLI::ParseError& e) {
+        return UsageError(PolishParseError(e, d.app), CommandNamed(d, options));
+    }
+    if (d.showVersion) return HelpText(std::string("qwz ") + ProgramVersion() + "\n");
+    if (d.help->parsed()) return HelpCommand(d, d.helpTopic.empty() ? std::vector<std::string>{} : std::vector{d.helpTopic});
+    return Chosen(d, marked);
 }
 
 }  // namespace qwz::cli

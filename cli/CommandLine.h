@@ -18,19 +18,24 @@ using DropSet = std::bitset<kKeepFlagCount>;
 struct Options {
     Command command = Command::None;
     std::vector<std::filesystem::path> paths;
-    bool json = false;
+    bool json = false;       // one JSON document at the end
+    bool jsonLines = false;  // one JSON object a line: each file as it is done, then the rest
+    bool quiet = false;      // text: only the failures and the summary
     bool recursive = false;  // folders: their sub-folders too
     bool dryRun = false;     // convert, restore: nothing written
     // convert only
     int target = 0;
     DropSet drop;
     bool noBackup = false;
+    unsigned jobs = 0;  // files converted at once; 0: one per processor
 };
 
 // Exit codes of the tool.
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitOutput = 3;  // standard output could not be written
+// A signal that stopped the run: 128 + its number (platform::InterruptExitCode).
 
 struct ParsedCommandLine {
     bool run = false;     // false: print `out` / `err` and exit with exitCode
@@ -40,7 +45,8 @@ struct ParsedCommandLine {
     Options options;
 };
 
-// Parses the arguments after the program name (UTF-8).
-ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args);
+// Parses the arguments after the program name (UTF-8). Help is wrapped to
+// `helpColumns` columns.
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args, size_t helpColumns = 80);
 
 }  // namespace qwz::cli

@@ -1,6 +1,7 @@
 #include "cli/ConvertCommand.h"
 
 #include "engine/FileWalk.h"
+#include "cli/InOrder.h"
 #include "cli/LoadFile.h"
 #include "cli/Text.h"
 #include "engine/ConvertEach.h"
@@ -78,7 +79,7 @@ TQWZSaveParams ParamsFromOptions(const Options& o) {
     return p;
 }
 
-ConvertReport RunConvert(const Options& options, const Progress& progress) {
+ConvertReport RunConvert(const Options& options, const FileHooks<FileOutcome>& hooks) {
     ConvertReport report;
     report.dryRun = options.dryRun;
     report.target = options.target;
@@ -90,45 +91,54 @@ ConvertReport RunConvert(const Options& options, const Progress& progress) {
     std::vector<fs::path> paths;
     for (const WalkEntry& e : entries) paths.push_back(e.path);
     report.files.resize(entries.size());
+    InOrder done(entries.size(), [&](size_t i) {
+        if (hooks.done) hooks.done(report.files[i]);
+    });
     const auto start = [&](size_t i) {
-        if (progress) progress(i + 1, entries.size(), entries[i].path);
+        if (hooks.stop && hooks.stop()) return false;
+        if (hooks.started) hooks.started(i + 1, entries.size(), entries[i].path);
         return true;
     };
-    ConvertEach(paths, start, [&](size_t i) {
+    const size_t started = ConvertEach(paths, options.jobs, start, [&](size_t i) {
         const WalkEntry& e = entries[i];
         FileOutcome& o = report.files[i];
         o.path = e.path;
         if (!e.error.empty()) {
             o.code = e.code;
             o.reason = e.error;
-            return;
+        } else {
+            // The readers' and writers' own debug lines are not the report's.
+            std::vector<std::string> lines;
+            DebugCapture capture(lines);
+            static_cast<ConversionOutcome&>(o) = ConvertQwz(e.path, request);
         }
-        // The readers' and writers' own debug lines are not the report's.
-        std::vector<std::string> lines;
-        DebugCapture capture(lines);
-        static_cast<ConversionOutcome&>(o) = ConvertQwz(e.path, request);
+        done.Done(i);
     });
+    report.files.resize(started);
+    report.notStarted = entries.size() - started;
     return report;
+}
+
+nlohmann::ordered_json OutcomeToJson(const FileOutcome& o) {
+    nlohmann::ordered_json j;
+    PutPath(j, "file", o.path);
+    j["status"] = StatusKey(o.status);
+    j["code"] = platform::StatusCodeName(o.code);
+    if (!o.reason.empty()) j["reason"] = o.reason;
+    if (o.fromVersion) j["from_version"] = o.fromVersion;
+    if (o.status == FileStatus::Converted) {
+        j["to_version"] = o.toVersion;
+        if (!o.backup.empty()) PutPath(j, "backup", o.backup);
+        j["dropped"] = DroppedJson(o.dropped);
+        j["bytes"] = o.sizeAfter;
+    }
+    if (o.status != FileStatus::Failed) j["size_before"] = o.sizeBefore;
+    return j;
 }
 
 nlohmann::ordered_json ConvertToJson(const ConvertReport& r) {
     nlohmann::ordered_json files = nlohmann::ordered_json::array();
-    for (const FileOutcome& o : r.files) {
-        nlohmann::ordered_json j;
-        PutPath(j, "file", o.path);
-        j["status"] = StatusKey(o.status);
-        j["code"] = platform::StatusCodeName(o.code);
-        if (!o.reason.empty()) j["reason"] = o.reason;
-        if (o.fromVersion) j["from_version"] = o.fromVersion;
-        if (o.status == FileStatus::Converted) {
-            j["to_version"] = o.toVersion;
-            if (!o.backup.empty()) PutPath(j, "backup", o.backup);
-            j["dropped"] = DroppedJson(o.dropped);
-            j["bytes"] = o.sizeAfter;
-        }
-        if (o.status != FileStatus::Failed) j["size_before"] = o.sizeBefore;
-        files.push_back(std::move(j));
-    }
+    for (const FileOutcome& o : r.files) files.push_back(OutcomeToJson(o));
     return {{"format", kJsonFormat},
             {"dry_run", r.dryRun},
             {"target", r.target},

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "cli/CommandLine.h"
+#include "cli/FileHooks.h"
 #include "engine/Conversion.h"
 #include "model/KeepFlags.h"
 #include "model/Qwzsaveparams.h"
@@ -30,7 +31,8 @@ struct FileOutcome : ConversionOutcome {
 struct ConvertReport {
     bool dryRun = false;
     int target = 0;
-    std::vector<FileOutcome> files;
+    std::vector<FileOutcome> files;  // those started, in the order walked
+    size_t notStarted = 0;           // files walked but never started (the run was stopped)
 
     size_t Count(FileStatus s) const;
     int ExitCode() const;  // 0 when nothing failed, else 1
@@ -39,12 +41,13 @@ struct ConvertReport {
 // The save parameters the options ask for.
 TQWZSaveParams ParamsFromOptions(const Options& options);
 
-// Called before each file: its 1-based number, the count, the path.
-using Progress = std::function<void(size_t index, size_t count, const std::filesystem::path& path)>;
+// Walks the paths and converts (or plans) every file, several at once;
+// each outcome reaches hooks.done in the files' order as soon as it and
+// those before it are done.
+ConvertReport RunConvert(const Options& options, const FileHooks<FileOutcome>& hooks);
 
-// Walks the paths and converts (or plans) every file.
-ConvertReport RunConvert(const Options& options, const Progress& progress);
-
+// One file's entry of the JSON report.
+nlohmann::ordered_json OutcomeToJson(const FileOutcome& outcome);
 nlohmann::ordered_json ConvertToJson(const ConvertReport& report);
 std::string OutcomeLine(const FileOutcome& outcome, bool dryRun);
 std::string SummaryLine(const ConvertReport& report);

@@ -79,6 +79,21 @@ FileInfo BuildFileInfo(const WalkEntry& walked) {
     return info;
 }
 
+InfoReport RunInfo(const Options& options, const FileHooks<FileInfo>& hooks) {
+    InfoReport report;
+    const std::vector<WalkEntry> entries = CollectFiles(options.paths, options.recursive);
+    size_t i = 0;
+    for (; i < entries.size() && !(hooks.stop && hooks.stop()); ++i) {
+        if (hooks.started) hooks.started(i + 1, entries.size(), entries[i].path);
+        const FileInfo info = BuildFileInfo(entries[i]);
+        ++report.files;
+        if (!info.load.ok) ++report.failed;
+        if (hooks.done) hooks.done(info);
+    }
+    report.notStarted = entries.size() - i;
+    return report;
+}
+
 nlohmann::ordered_json LoadFailureToJson(const LoadOutcome& load) {
     nlohmann::ordered_json j;
     j["reason"] = load.reason;

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "engine/FileWalk.h"
+#include "cli/CommandLine.h"
+#include "cli/FileHooks.h"
 #include "cli/LoadFile.h"
 #include "document/Klasaqwz.h"
 
@@ -66,6 +68,17 @@ FileInfo DescribeDocument(KlasaQwz& doc);
 FileInfo BuildFileInfo(const std::filesystem::path& path);
 // The same for a file the walk found; a path it could not use fails with its reason.
 FileInfo BuildFileInfo(const WalkEntry& walked);
+
+struct InfoReport {
+    size_t files = 0;       // files described
+    size_t failed = 0;      // among them, those that could not be read
+    size_t notStarted = 0;  // files walked but never started (the run was stopped)
+    int ExitCode() const { return failed == 0 ? kExitOk : kExitFailed; }
+};
+
+// Walks the paths and describes every file; each description reaches
+// hooks.done as soon as it is made (the report keeps only the counts).
+InfoReport RunInfo(const Options& options, const FileHooks<FileInfo>& hooks);
 
 nlohmann::ordered_json InfoToJson(const FileInfo& info);
 std::string InfoToText(const FileInfo& info);

@@ -2,6 +2,7 @@
 // everything else in RunCli.
 #include "cli/Run.h"
 #include "platform/Console.h"
+#include "platform/Interrupt.h"
 
 #include <string>
 #include <vector>
@@ -14,16 +15,23 @@ namespace {
 
 class ProgramConsole : public qwz::cli::Console {
 public:
-    void Out(std::string_view utf8) override {
-        qwz::platform::WriteConsoleText(qwz::platform::ConsoleStream::Out, utf8);
+    std::string Out(std::string_view utf8) override {
+        return qwz::platform::WriteConsoleText(qwz::platform::ConsoleStream::Out, utf8);
     }
     void Err(std::string_view utf8) override {
-        qwz::platform::WriteConsoleText(qwz::platform::ConsoleStream::Err, utf8);
+        // Where standard error cannot be written there is nowhere to say so.
+        (void)qwz::platform::WriteConsoleText(qwz::platform::ConsoleStream::Err, utf8);
     }
-    bool ErrIsTerminal() const override { return qwz::platform::IsTerminal(qwz::platform::ConsoleStream::Err); }
+    size_t ErrColumns() const override { return qwz::platform::TerminalColumns(qwz::platform::ConsoleStream::Err); }
+    size_t OutColumns() const override { return qwz::platform::TerminalColumns(qwz::platform::ConsoleStream::Out); }
+    int StopSignal() const override { return qwz::platform::InterruptSignal(); }
 };
 
 int Run(std::vector<std::string> args) {
+    // Ctrl-C and SIGTERM let the files under way finish; a reader that has
+    // gone makes the next write fail rather than end the process unheard.
+    qwz::platform::CatchInterrupts();
+    qwz::platform::IgnoreBrokenPipe();
     ProgramConsole console;
     return qwz::cli::RunCli(args, console);
 }

@@ -36,9 +36,13 @@ size_t RestoreReport::Count(RestoreStatus s) const {
 
 int RestoreReport::ExitCode() const { return Count(RestoreStatus::Failed) == 0 ? kExitOk : kExitFailed; }
 
-RestoreReport RunRestore(const Options& options, const Progress& progress) {
+RestoreReport RunRestore(const Options& options, const FileHooks<RestoreResult>& hooks) {
     RestoreReport report;
     report.dryRun = options.dryRun;
+    const auto add = [&](RestoreResult r) {
+        report.files.push_back(std::move(r));
+        if (hooks.done) hooks.done(report.files.back());
+    };
     // The walk skips backups beside their files, so a folder gives the
     // files by their own names and the backups left without them.
     const std::vector<WalkEntry> entries = CollectFiles(options.paths, options.recursive);
@@ -46,20 +50,20 @@ RestoreReport RunRestore(const Options& options, const Progress& progress) {
     size_t looked = 0, withBackup = 0;
     auto endFolder = [&] {
         if (looked != 0 && withBackup == 0)
-            report.files.push_back(
-                PathResult(folder, RestoreStatus::Skipped, platform::StatusCode::NoBackup, "folder nie zawiera kopii zapasowych *_org.qwz"));
+            add(PathResult(folder, RestoreStatus::Skipped, platform::StatusCode::NoBackup, "folder nie zawiera kopii zapasowych *_org.qwz"));
         looked = withBackup = 0;
     };
-    for (size_t i = 0; i < entries.size(); ++i) {
+    size_t i = 0;
+    for (; i < entries.size() && !(hooks.stop && hooks.stop()); ++i) {
         const WalkEntry& e = entries[i];
         if (e.folder != folder) {
             endFolder();
             folder = e.folder;
         }
-        if (progress) progress(i + 1, entries.size(), e.path);
+        if (hooks.started) hooks.started(i + 1, entries.size(), e.path);
         // A missing path named may still have its backup beside it.
         if (!e.error.empty() && !e.missing) {
-            report.files.push_back(PathResult(e.path, RestoreStatus::Failed, e.code, e.error));
+            add(PathResult(e.path, RestoreStatus::Failed, e.code, e.error));
             continue;
         }
         RestoreResult r = RestoreQwz(e.path, !options.dryRun);
@@ -69,23 +73,27 @@ RestoreReport RunRestore(const Options& options, const Progress& progress) {
             if (r.status == RestoreStatus::Skipped && r.backup.empty()) continue;
             ++withBackup;
         }
-        report.files.push_back(std::move(r));
+        add(std::move(r));
     }
-    endFolder();
+    report.notStarted = entries.size() - i;
+    // A folder cut short by a stop is not judged on the files it did not get to.
+    if (i == entries.size() || entries[i].folder != folder) endFolder();
     return report;
+}
+
+nlohmann::ordered_json RestoreResultToJson(const RestoreResult& r) {
+    nlohmann::ordered_json j;
+    PutPath(j, "file", r.file);
+    j["status"] = StatusKey(r.status);
+    j["code"] = platform::StatusCodeName(r.code);
+    if (!r.reason.empty()) j["reason"] = r.reason;
+    if (!r.backup.empty()) PutPath(j, "backup", r.backup);
+    return j;
 }
 
 nlohmann::ordered_json RestoreToJson(const RestoreReport& report) {
     nlohmann::ordered_json files = nlohmann::ordered_json::array();
-    for (const RestoreResult& r : report.files) {
-        nlohmann::ordered_json j;
-        PutPath(j, "file", r.file);
-        j["status"] = StatusKey(r.status);
-        j["code"] = platform::StatusCodeName(r.code);
-        if (!r.reason.empty()) j["reason"] = r.reason;
-        if (!r.backup.empty()) PutPath(j, "backup", r.backup);
-        files.push_back(std::move(j));
-    }
+    for (const RestoreResult& r : report.files) files.push_back(RestoreResultToJson(r));
     return {{"format", kJsonFormat},
             {"dry_run", report.dryRun},
             {"files", std::move(files)},

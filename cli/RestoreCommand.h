@@ -17,6 +17,7 @@ namespace qwz::cli {
 struct RestoreReport {
     bool dryRun = false;
     std::vector<RestoreResult> files;
+    size_t notStarted = 0;  // files walked but never started (the run was stopped)
 
     size_t Count(RestoreStatus s) const;
     int ExitCode() const;  // 0 when nothing failed, else 1
@@ -26,8 +27,11 @@ struct RestoreReport {
 // named is always restored (or said why not); in a folder, each file with
 // its backup beside it and each backup without its file, and a folder
 // holding *.qwz files but no backup is one skipped entry that says so.
-RestoreReport RunRestore(const Options& options, const Progress& progress);
+// Each entry reaches hooks.done as soon as it is made.
+RestoreReport RunRestore(const Options& options, const FileHooks<RestoreResult>& hooks);
 
+// One entry of the JSON report.
+nlohmann::ordered_json RestoreResultToJson(const RestoreResult& result);
 nlohmann::ordered_json RestoreToJson(const RestoreReport& report);
 std::string RestoreLine(const RestoreResult& result, bool dryRun);
 std::string RestoreSummaryLine(const RestoreReport& report);

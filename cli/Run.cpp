@@ -3,108 +3,170 @@
 #include "cli/CheckCommand.h"
 #include "cli/CommandLine.h"
 #include "cli/ConvertCommand.h"
-#include "engine/FileWalk.h"
 #include "cli/InfoCommand.h"
+#include "cli/Reporter.h"
 #include "cli/RestoreCommand.h"
 #include "cli/Text.h"
+#include "platform/Interrupt.h"
 
 #include <nlohmann/json.hpp>
+
+#include <csignal>
+#include <functional>
 
 namespace qwz::cli {
 namespace {
 
-std::string Dump(const nlohmann::ordered_json& j) {
+using nlohmann::ordered_json;
+
+std::string Dump(const ordered_json& j) {
     // Replacement characters rather than an exception should some text not
     // be UTF-8 (a reader's debug line is 8-bit text).
-    return j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    return j.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
 }
 
-int RunInfo(const Options& o, Console& console) {
-    int code = kExitOk;
-    nlohmann::ordered_json files = nlohmann::ordered_json::array();
-    for (const WalkEntry& walked : CollectFiles(o.paths, o.recursive)) {
-        FileInfo info = BuildFileInfo(walked);
-        if (!info.load.ok) code = kExitFailed;
-        if (o.json) files.push_back(InfoToJson(info));
-        else console.Out(InfoToText(info));
-    }
-    if (o.json) console.Out(Dump({{"format", kJsonFormat}, {"files", std::move(files)}}));
-    return code;
-}
-
-int RunCheck(const Options& o, Console& console) {
-    std::vector<CheckEntry> entries;
-    for (const WalkEntry& walked : CollectFiles(o.paths, o.recursive)) {
-        entries.push_back(CheckFile(walked));
-        if (!o.json) console.Out(CheckLine(entries.back()));
-    }
-    if (o.json) console.Out(Dump(CheckToJson(entries)));
-    else console.Out(CheckSummaryLine(entries));
-    return CountDamaged(entries) + CountPathErrors(entries) == 0 ? kExitOk : kExitFailed;
-}
-
-// One line on standard error, rewritten in place for each file.
-class ProgressLine {
-public:
-    explicit ProgressLine(Console& console) : console_(console) {}
-    void Show(size_t index, size_t count, const std::filesystem::path& path) {
-        std::string text = "[" + std::to_string(index) + "/" + std::to_string(count) + "] " + PathForText(path);
-        std::string line = "\r" + text;
-        if (text.size() < shown_) line += std::string(shown_ - text.size(), ' ');
-        shown_ = text.size();
-        console_.Err(line);
-    }
-    void Clear() {
-        if (shown_ != 0) console_.Err("\r" + std::string(shown_, ' ') + "\r");
-        shown_ = 0;
-    }
-
-private:
-    Console& console_;
-    size_t shown_ = 0;
+// A command that works through files, as the printing sees it.
+template <class Entry, class Report>
+struct FileCommand {
+    std::function<Report(const Options&, const FileHooks<Entry>&)> run;
+    std::function<ordered_json(const Entry&)> entryJson;
+    std::function<std::string(const Entry&)> text;
+    std::function<bool(const Entry&)> error;   // its text goes to standard error
+    std::function<bool(const Entry&)> failed;  // it counts against success
+    // The JSON document; `files` holds the entries' JSON when collectJson.
+    std::function<ordered_json(const Report&, ordered_json&& files)> document;
+    bool collectJson = false;
+    std::function<std::string(const Report&)> summary;  // empty: no summary line
 };
 
-// A command that walks files and reports each (convert, restore): the
-// progress line on a terminal, then a line per file and a summary, or JSON.
-template <class Report, class Run, class ToJson, class Line, class Summary>
-int RunFileCommand(const Options& o, Console& console, Run run, ToJson toJson, Line line, Summary summary) {
-    ProgressLine progress(console);
-    Progress onFile;
-    if (console.ErrIsTerminal())
-        onFile = [&progress](size_t i, size_t n, const std::filesystem::path& p) { progress.Show(i, n, p); };
-    const Report report = run(o, onFile);
-    progress.Clear();
-    if (o.json) {
-        console.Out(Dump(toJson(report)));
-    } else {
-        for (const auto& f : report.files) console.Out(line(f, report.dryRun));
-        console.Out(summary(report));
+std::string SignalName(int signal) {
+    if (signal == SIGINT) return "SIGINT";
+    if (signal == SIGTERM) return "SIGTERM";
+    return "sygnał " + std::to_string(signal);
+}
+
+// How the run ended beyond its files: the stop and the output's failure
+// said on standard error, and the exit code that tells them apart.
+int EndOfRun(Reporter& reporter, int signal, int commandCode) {
+    const std::string outFailure = reporter.OutFailure();
+    if (!outFailure.empty())
+        reporter.Err("qwz: nie można zapisać wyniku na standardowe wyjście: " + outFailure + "\n");
+    if (signal != 0) return platform::InterruptExitCode(signal);
+    return outFailure.empty() ? commandCode : kExitOutput;
+}
+
+// Each file's part printed as soon as it is known, in the files' order,
+// then what was left undone when the run was stopped, then the summary or
+// the document (with --json-lines: the document without its files).
+template <class Entry, class Report>
+int RunFiles(const Options& o, Console& console, const FileCommand<Entry, Report>& c) {
+    Reporter reporter(console, o);
+    ordered_json files = ordered_json::array();
+    FileHooks<Entry> hooks;
+    hooks.stop = [&reporter] { return reporter.Stopping(); };
+    hooks.started = [&reporter](size_t i, size_t n, const std::filesystem::path& p) { reporter.Started(i, n, p); };
+    hooks.done = [&](const Entry& e) {
+        if (o.jsonLines) reporter.JsonLine(c.entryJson(e));
+        else if (o.json && c.collectJson) files.push_back(c.entryJson(e));
+        else if (!o.json) reporter.FileText(c.text(e), c.error(e), c.failed(e));
+    };
+    const Report report = c.run(o, hooks);
+    reporter.EndProgress();
+    const int signal = console.StopSignal();
+    if (signal != 0)
+        reporter.Err("qwz: przerwano (" + SignalName(signal) + ") — rozpoczęte pliki dokończono, nierozpoczęte: " +
+                     std::to_string(report.notStarted) + "\n");
+    if (o.json || o.jsonLines) {
+        ordered_json j = c.document(report, std::move(files));
+        if (signal != 0) {
+            j["interrupted"] = true;
+            j["not_started"] = report.notStarted;
+        }
+        if (o.jsonLines) {
+            j.erase("files");
+            reporter.JsonLine(j);
+        } else {
+            reporter.Out(Dump(j));
+        }
+    } else if (c.summary) {
+        reporter.Out(c.summary(report));
     }
-    return report.ExitCode();
+    return EndOfRun(reporter, signal, report.ExitCode());
+}
+
+int RunInfoCommand(const Options& o, Console& console) {
+    FileCommand<FileInfo, InfoReport> c;
+    c.run = RunInfo;
+    c.entryJson = InfoToJson;
+    c.text = InfoToText;
+    c.error = c.failed = [](const FileInfo& f) { return !f.load.ok; };
+    c.collectJson = true;
+    c.document = [](const InfoReport&, ordered_json&& files) {
+        return ordered_json{{"format", kJsonFormat}, {"files", std::move(files)}};
+    };
+    return RunFiles(o, console, c);
+}
+
+int RunCheckCommand(const Options& o, Console& console) {
+    FileCommand<CheckEntry, CheckReport> c;
+    c.run = RunCheck;
+    c.entryJson = CheckEntryToJson;
+    c.text = CheckLine;
+    // A damaged file is what the check found: a result, on standard output.
+    c.error = [](const CheckEntry& e) { return !e.pathError.empty(); };
+    c.failed = [](const CheckEntry& e) { return e.Damaged() || !e.pathError.empty(); };
+    c.document = [](const CheckReport& r, ordered_json&&) { return CheckToJson(r.files); };
+    c.summary = [](const CheckReport& r) { return CheckSummaryLine(r.files); };
+    return RunFiles(o, console, c);
 }
 
 int RunConvertCommand(const Options& o, Console& console) {
-    return RunFileCommand<ConvertReport>(o, console, RunConvert, ConvertToJson, OutcomeLine, SummaryLine);
+    FileCommand<FileOutcome, ConvertReport> c;
+    c.run = RunConvert;
+    c.entryJson = OutcomeToJson;
+    c.text = [&o](const FileOutcome& f) { return OutcomeLine(f, o.dryRun); };
+    c.error = c.failed = [](const FileOutcome& f) { return f.status == FileStatus::Failed; };
+    c.document = [](const ConvertReport& r, ordered_json&&) { return ConvertToJson(r); };
+    c.summary = SummaryLine;
+    return RunFiles(o, console, c);
 }
 
 int RunRestoreCommand(const Options& o, Console& console) {
-    return RunFileCommand<RestoreReport>(o, console, RunRestore, RestoreToJson, RestoreLine, RestoreSummaryLine);
+    FileCommand<RestoreResult, RestoreReport> c;
+    c.run = RunRestore;
+    c.entryJson = RestoreResultToJson;
+    c.text = [&o](const RestoreResult& r) { return RestoreLine(r, o.dryRun); };
+    c.error = c.failed = [](const RestoreResult& r) { return r.status == RestoreStatus::Failed; };
+    c.document = [](const RestoreReport& r, ordered_json&&) { return RestoreToJson(r); };
+    c.summary = RestoreSummaryLine;
+    return RunFiles(o, console, c);
+}
+
+// Help, the version or a usage error: printed, and a help that cannot be
+// written is an error like any other output.
+int PrintParsed(const ParsedCommandLine& parsed, Console& console) {
+    if (!parsed.out.empty()) {
+        const std::string failure = console.Out(parsed.out);
+        if (!failure.empty()) {
+            console.Err("qwz: nie można zapisać wyniku na standardowe wyjście: " + failure + "\n");
+            return kExitOutput;
+        }
+    }
+    if (!parsed.err.empty()) console.Err(parsed.err);
+    return parsed.exitCode;
 }
 
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, Console& console) {
-    ParsedCommandLine parsed = ParseCommandLine(args);
-    if (!parsed.run) {
-        if (!parsed.out.empty()) console.Out(parsed.out);
-        if (!parsed.err.empty()) console.Err(parsed.err);
-        return parsed.exitCode;
-    }
+    const size_t columns = console.OutColumns();
+    ParsedCommandLine parsed = ParseCommandLine(args, columns != 0 ? columns : 80);
+    if (!parsed.run) return PrintParsed(parsed, console);
     const Options& o = parsed.options;
     try {
         switch (o.command) {
-        case Command::Info: return RunInfo(o, console);
-        case Command::Check: return RunCheck(o, console);
+        case Command::Info: return RunInfoCommand(o, console);
+        case Command::Check: return RunCheckCommand(o, console);
         case Command::Convert: return RunConvertCommand(o, console);
         case Command::Restore: return RunRestoreCommand(o, console);
         case Command::None: break;

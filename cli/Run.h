@@ -1,6 +1,7 @@
 // The whole tool behind main(): parse, run the command, print its report.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,15 +12,21 @@ namespace qwz::cli {
 class Console {
 public:
     virtual ~Console() = default;
-    virtual void Out(std::string_view utf8) = 0;
+    // Returns why the text could not be written (Polish); empty when it was.
+    virtual std::string Out(std::string_view utf8) = 0;
     virtual void Err(std::string_view utf8) = 0;
-    // Standard error is a terminal: a progress line is worth showing there.
-    virtual bool ErrIsTerminal() const = 0;
+    // The width of the terminal that standard error (output) shows in; 0
+    // when it is not a terminal.
+    virtual size_t ErrColumns() const = 0;
+    virtual size_t OutColumns() const = 0;
+    // The signal that asked the run to stop (SIGINT, SIGTERM); 0 while none has.
+    virtual int StopSignal() const = 0;
 };
 
 // Runs the tool on the arguments after the program name (UTF-8) and
 // returns the exit code: 0 success, 1 a file failed or is damaged, 2 a
-// usage error.
+// usage error, 3 standard output could not be written, 128 + the signal
+// when one stopped the run.
 int RunCli(const std::vector<std::string>& args, Console& console);
 
 }  // namespace qwz::cli

@@ -27,5 +27,8 @@ inline constexpr uint64_t kConvertAloneFrom = uint64_t(16) << 20;
 // which no further file is started.
 size_t ConvertEach(const std::vector<std::filesystem::path>& files, const std::function<bool(size_t)>& start,
                    const std::function<void(size_t)>& convert);
+// The same on up to `threads` threads (0: one per processor).
+size_t ConvertEach(const std::vector<std::filesystem::path>& files, size_t threads,
+                   const std::function<bool(size_t)>& start, const std::function<void(size_t)>& convert);
 
 }  // namespace qwz

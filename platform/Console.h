@@ -4,6 +4,8 @@
 // (its code page) are left as the user had them.
 #pragma once
 
+#include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace qwz::platform {
@@ -12,10 +14,15 @@ enum class ConsoleStream { Out, Err };
 
 // Writes UTF-8 text: to a Windows console as wide characters, everywhere
 // else as the bytes given. Flushed at once, so the two streams interleave in
-// the order written.
-void WriteConsoleText(ConsoleStream stream, std::string_view utf8);
+// the order written. Returns why the text could not be written in full (a
+// full disk, a pipe whose reader has gone), in Polish; empty when it was.
+std::string WriteConsoleText(ConsoleStream stream, std::string_view utf8);
 
 // The stream is an interactive terminal (not a pipe or a file).
 bool IsTerminal(ConsoleStream stream);
+
+// The width in columns of the terminal the stream shows in; 0 when it is
+// not a terminal or the terminal does not say.
+size_t TerminalColumns(ConsoleStream stream);
 
 }  // namespace qwz::platform

@@ -1,6 +1,8 @@
 #include "platform/Console.h"
+#include "platform/SystemError.h"
 #include "platform/win32/WideText.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <io.h>
 #include <windows.h>
@@ -19,7 +21,7 @@ bool IsConsoleHandle(HANDLE h) {
 
 }  // namespace
 
-void WriteConsoleText(ConsoleStream stream, std::string_view utf8) {
+std::string WriteConsoleText(ConsoleStream stream, std::string_view utf8) {
     std::FILE* f = stream == ConsoleStream::Out ? stdout : stderr;
     HANDLE h = HandleOf(stream);
     if (IsConsoleHandle(h)) {
@@ -31,16 +33,26 @@ void WriteConsoleText(ConsoleStream stream, std::string_view utf8) {
         while (left > 0) {
             DWORD chunk = left > 8192 ? 8192 : DWORD(left);
             DWORD written = 0;
-            if (!WriteConsoleW(h, p, chunk, &written, nullptr) || written == 0) break;
+            if (!WriteConsoleW(h, p, chunk, &written, nullptr)) return SystemReason(LastSystemError());
+            if (written == 0) return ErrnoReason(EIO);
             p += written;
             left -= written;
         }
-        return;
+        return {};
     }
-    std::fwrite(utf8.data(), 1, utf8.size(), f);
-    std::fflush(f);
+    errno = 0;
+    const bool written = std::fwrite(utf8.data(), 1, utf8.size(), f) == utf8.size();
+    if (std::fflush(f) == 0 && written && !std::ferror(f)) return {};
+    return ErrnoReason(errno != 0 ? errno : EIO);
 }
 
 bool IsTerminal(ConsoleStream stream) { return IsConsoleHandle(HandleOf(stream)); }
+
+size_t TerminalColumns(ConsoleStream stream) {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!IsTerminal(stream) || !GetConsoleScreenBufferInfo(HandleOf(stream), &info)) return 0;
+    const int columns = info.srWindow.Right - info.srWindow.Left + 1;
+    return columns > 0 ? size_t(columns) : 0;
+}
 
 }  // namespace qwz::platform

@@ -99,7 +99,7 @@ FileOutcome ConvertOrPlan(const fs::path& file, bool dryRun) {
     o.target = 203;
     o.dryRun = dryRun;
     o.paths = {file};
-    ConvertReport r = RunConvert(o, nullptr);
+    ConvertReport r = RunConvert(o, {});
     EXPECT_EQ(r.files.size(), 1u);
     return r.files.empty() ? FileOutcome{} : r.files[0];
 }
@@ -162,9 +162,9 @@ TEST(BackupName, ThePlanIsWhatTheConversionDoes) {
                 for (size_t i = 0; i < kKeepFlagCount; ++i)
                     if (kKeepFlags[i].dropName && name == kKeepFlags[i].dropName) o.drop[i] = true;
             o.dryRun = true;
-            const FileOutcome planned = RunConvert(o, nullptr).files.at(0);
+            const FileOutcome planned = RunConvert(o, {}).files.at(0);
             o.dryRun = false;
-            const FileOutcome done = RunConvert(o, nullptr).files.at(0);
+            const FileOutcome done = RunConvert(o, {}).files.at(0);
             EXPECT_EQ(planned.status, done.status);
             EXPECT_EQ(planned.reason, done.reason);
             EXPECT_EQ(planned.fromVersion, done.fromVersion);

@@ -38,6 +38,12 @@ TEST(CommandLine, ConvertOptionsBecomeTheirValues) {
     EXPECT_FALSE(ParamsFromOptions(plain.options).KeepArcs);
     EXPECT_EQ(plain.options.paths, (std::vector<fs::path>{"x", "y"})) << "a path after --drop is a path";
 
+    ParsedCommandLine streamed = ParseCommandLine({"convert", "--to", "203", "-j", "3", "-q", "--json-lines", "a"});
+    ASSERT_TRUE(streamed.run) << streamed.err;
+    EXPECT_EQ(streamed.options.jobs, 3u);
+    EXPECT_TRUE(streamed.options.quiet && streamed.options.jsonLines && !streamed.options.json);
+    EXPECT_EQ(o.jobs, 0u) << "one per processor unless asked";
+
     ParsedCommandLine marked = ParseCommandLine({"info", "x", "--", "--json", "--"});
     ASSERT_TRUE(marked.run) << marked.err;
     EXPECT_FALSE(marked.options.json);

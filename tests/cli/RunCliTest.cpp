@@ -5,8 +5,10 @@
 // allocations of the calling thread can be made to fail.
 #include "SceneFile.h"
 #include "cli/CheckCommand.h"
+#include "cli/ProgressLine.h"
 #include "cli/Run.h"
 #include "cli/Text.h"
+#include "cli/TextWidth.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -39,35 +41,62 @@ namespace fs = std::filesystem;
 namespace qwz::cli {
 namespace {
 
+// A console whose standard error is a terminal `columns` wide (0: none),
+// whose standard output fails after `outFailsAfter` writes (unless 0), and
+// which reports a stop signal from the `stopAfter`th write to standard
+// output on (unless 0).
 class CapturedConsole : public Console {
 public:
-    explicit CapturedConsole(bool terminal) : terminal_(terminal) {}
-    void Out(std::string_view s) override { out.append(s); }
+    explicit CapturedConsole(size_t columns = 0) : columns_(columns) {}
+    std::string Out(std::string_view s) override {
+        ++outWrites;
+        if (outFailsAfter != 0 && outWrites > outFailsAfter) return "brak miejsca na dysku";
+        out.append(s);
+        return {};
+    }
     void Err(std::string_view s) override { err.append(s); }
-    bool ErrIsTerminal() const override { return terminal_; }
+    size_t ErrColumns() const override { return columns_; }
+    size_t OutColumns() const override { return 0; }
+    int StopSignal() const override { return stopAfter != 0 && outWrites >= stopAfter ? signal : 0; }
     std::string out, err;
+    size_t outWrites = 0, outFailsAfter = 0, stopAfter = 0;
+    int signal = 2;
 
 private:
-    bool terminal_;
+    size_t columns_;
 };
 
-TEST(RunCli, ProgressLineOnlyOnATerminalAndClearedAtTheEnd) {
+// The progress line: only on a terminal, never as wide as it (a long
+// Polish name shortened in the middle by columns, not bytes), at most a few
+// times a second, blanked before other text and at the end.
+TEST(RunCli, ProgressLineFitsTheTerminalAndIsClearedAtTheEnd) {
+    std::string written;
+    ProgressLine line([&written](const std::string& s) { written += s; }, 24, std::chrono::milliseconds(200));
+    const ProgressLine::Clock::time_point t0{};
+    line.Show(1, 3, PathFromUtf8("źdźbło/żółć-ściana-łąka.qwz"), t0);
+    EXPECT_EQ(written, "\r[1/3] źdźbło/ż…łąka.qwz") << "23 columns, 38 bytes";
+    line.Show(2, 3, "b.qwz", t0 + std::chrono::milliseconds(100));
+    EXPECT_EQ(written, "\r[1/3] źdźbło/ż…łąka.qwz") << "too soon after the last";
+    line.Show(3, 3, "c.qwz", t0 + std::chrono::milliseconds(300));
+    EXPECT_EQ(written, "\r[1/3] źdźbło/ż…łąka.qwz\r[3/3] c.qwz" + std::string(12, ' '));
+    line.Clear();
+    line.Redraw();
+    EXPECT_EQ(written.substr(written.size() - 25), "\r" + std::string(11, ' ') + "\r" + "\r[3/3] c.qwz");
+    EXPECT_EQ(ShortenMiddle("家家家家.qwz", 7), "家…qwz");
+    EXPECT_EQ(DisplayWidth("Łódź e\xCC\x81 \xFF"), 8u) << "a combining mark takes no column, a stray byte one";
+
     test::TempDir dir;
     const fs::path a = dir.write("dlugi-plik.qwz", test::BuildVersion204(test::FullScene()));
-    const fs::path b = dir.write("b.qwz", test::BuildVersion204(test::FullScene()));
-    const std::vector<std::string> args{"convert", "--to", "203", "--dry-run", PathToUtf8(a), PathToUtf8(b)};
-
-    CapturedConsole terminal(true);
+    const std::vector<std::string> args{"convert", "--to", "203", "--dry-run", PathToUtf8(a), PathToUtf8(a)};
+    CapturedConsole terminal(40);
     EXPECT_EQ(RunCli(args, terminal), 0) << terminal.out;
-    const std::string first = "[1/2] " + PathToUtf8(a);
-    const std::string second = "[2/2] " + PathToUtf8(b);
-    // The shorter second line blanks what is left of the first one, and the
-    // last write leaves the line empty for the shell.
-    const std::string pad(first.size() - second.size(), ' ');
-    EXPECT_EQ(terminal.err, "\r" + first + "\r" + second + pad + "\r" + std::string(second.size(), ' ') + "\r");
+    const std::string first = "[1/1] " + ShortenMiddle(PathToUtf8(a), 33);
+    EXPECT_EQ(terminal.err.substr(0, first.size() + 1), "\r" + first);
+    const std::string blank = "\r" + std::string(DisplayWidth(first), ' ') + "\r";
+    EXPECT_EQ(terminal.err.substr(terminal.err.size() - blank.size()), blank) << "left empty for the shell";
     EXPECT_EQ(terminal.out.find('\r'), std::string::npos);
 
-    CapturedConsole pipe(false);
+    CapturedConsole pipe;
     EXPECT_EQ(RunCli(args, pipe), 0);
     EXPECT_EQ(pipe.err, "");
     EXPECT_EQ(pipe.out, terminal.out);
@@ -93,13 +122,13 @@ TEST(RunCli, ReadsThatStopEarlyOrCannotStartAreReportedAsDamage) {
                                 " — wersja 204, odczyt przerwany: uszkodzony blok dodatkowych danych na bajcie " +
                                 std::to_string(at) + "; nie odczytano 11 bajtów do końca pliku\n");
 
-    CapturedConsole console(false);
+    CapturedConsole console;
     EXPECT_EQ(RunCli({"info", PathToUtf8(unknown)}, console), 1);
-    EXPECT_EQ(console.out, PathToUtf8(unknown) +
+    EXPECT_EQ(console.err, PathToUtf8(unknown) +
                                "\n  błąd: nieobsługiwana wersja formatu 205 (obsługiwane: 201, 202, 203, 204)\n");
 
     // The folder gives its files, the one named before it only once.
-    CapturedConsole check(false);
+    CapturedConsole check;
     EXPECT_EQ(RunCli({"check", PathToUtf8(unknown), PathToUtf8(dir.path())}, check), 1);
     EXPECT_NE(check.out.find(CheckLine(e)), std::string::npos) << check.out;
     EXPECT_NE(check.out.find("\nSprawdzone pliki: 2; uszkodzone: 2\n"), std::string::npos) << check.out;
@@ -114,11 +143,12 @@ TEST(RunCli, ControlCharactersInANameKeepTheReportOneLinePerFile) {
     for (const char* command : {"check", "info", "convert", "restore"}) {
         std::vector<std::string> args{command, name};
         if (command == std::string("convert")) args = {command, "--to", "203", name};
-        CapturedConsole console(false);
+        CapturedConsole console;
         EXPECT_EQ(RunCli(args, console), 1) << command;
-        EXPECT_EQ(std::count(console.out.begin(), console.out.end(), '\n'), 2) << console.out;
-        EXPECT_NE(console.out.find(shown), std::string::npos) << console.out;
-        EXPECT_EQ(console.out.find('\x1b'), std::string::npos) << command;
+        const std::string all = console.out + console.err;
+        EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 2) << all;
+        EXPECT_NE(console.err.find(shown), std::string::npos) << console.err;
+        EXPECT_EQ(all.find('\x1b'), std::string::npos) << command;
     }
 }
 
@@ -137,10 +167,13 @@ TEST(RunCli, NoMemoryForAFileIsItsReasonAndTheRunGoesOn) {
         for (bool json : {false, true}) {
             std::vector<std::string> args{command, PathToUtf8(large), PathToUtf8(small), PathToUtf8(huge)};
             if (json) args.insert(args.begin() + 1, "--json");
-            CapturedConsole console(false);
+            CapturedConsole captured;
             failingFrom = 1 << 20;
-            const int code = RunCli(args, console);
+            const int code = RunCli(args, captured);
             failingFrom = 0;
+            struct {
+                std::string out, err;
+            } console{captured.out + captured.err, captured.err};
             EXPECT_EQ(code, 1) << command;
             EXPECT_NE(console.out.find("za mało pamięci, by wczytać plik"), std::string::npos) << console.out;
             EXPECT_EQ((console.out + console.err).find("bad_alloc"), std::string::npos) << console.err;
@@ -150,6 +183,78 @@ TEST(RunCli, NoMemoryForAFileIsItsReasonAndTheRunGoesOn) {
 #endif
             const char* read = json ? "\"version\": 204" : command == std::string("check") ? "(wersja 204)" : "wersja: 204";
             EXPECT_NE(console.out.find(read), std::string::npos) << "the small file is read: " << console.out;
+        }
+    }
+}
+
+// Each file's result is written as soon as it is done, so a stop that the
+// written lines bring about (here the console reports a signal from the
+// second write on, or refuses the second write) comes after exactly those
+// files: no further file is started, the summary says what was done, and
+// the exit code says why the run ended.
+TEST(RunCli, ResultsAreWrittenAsFilesFinishAndAStopStartsNoFurtherFile) {
+    struct Row {
+        std::vector<std::string> args;  // before the folder
+        size_t stopAfter, outFailsAfter;
+        int exitCode;
+        size_t resultLines;   // per-file lines on standard output
+        const char* summary;  // its start, or the last JSON line's
+        const char* err;
+    };
+    const Row rows[] = {
+        {{"convert", "--to", "203", "-j", "1"}, 2, 0, 130, 2, "Pliki: 2; przekonwertowane 2, pominięte 0, błędy 0",
+         "qwz: przerwano (SIGINT) — rozpoczęte pliki dokończono, nierozpoczęte: 4\n"},
+        {{"convert", "--to", "203", "-j", "1", "--json-lines"}, 2, 0, 130, 2,
+         R"({"format":1,"dry_run":false,"target":203,"summary":{"files":2,"converted":2,"skipped":0,"failed":0},)"
+         R"("interrupted":true,"not_started":4})",
+         "qwz: przerwano (SIGINT) — rozpoczęte pliki dokończono, nierozpoczęte: 4\n"},
+        {{"convert", "--to", "203", "-j", "1"}, 0, 1, 3, 1, "",
+         "qwz: nie można zapisać wyniku na standardowe wyjście: brak miejsca na dysku\n"},
+        {{"check", "-q"}, 0, 0, 0, 0, "Sprawdzone pliki: 6; uszkodzone: 0", ""},
+        {{"check", "--json-lines"}, 3, 0, 130, 3,
+         R"({"format":1,"checked":3,"damaged":0,"failed":0,"interrupted":true,"not_started":3})",
+         "qwz: przerwano (SIGINT) — rozpoczęte pliki dokończono, nierozpoczęte: 3\n"},
+        {{"info", "--json-lines"}, 1, 0, 130, 1, R"({"format":1,"interrupted":true,"not_started":5})",
+         "qwz: przerwano (SIGINT) — rozpoczęte pliki dokończono, nierozpoczęte: 5\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.args[0] + " " + row.args.back());
+        test::TempDir dir;
+        for (char name = 'a'; name < 'g'; ++name)
+            dir.write(std::string(1, name) + ".qwz", test::BuildVersion204(test::FullScene()));
+        std::vector<std::string> args = row.args;
+        args.push_back(PathToUtf8(dir.path()));
+        CapturedConsole console;
+        console.stopAfter = row.stopAfter;
+        console.outFailsAfter = row.outFailsAfter;
+        EXPECT_EQ(RunCli(args, console), row.exitCode);
+        EXPECT_EQ(console.err, row.err);
+        const std::vector<std::string> lines = [&] {
+            std::vector<std::string> v;
+            for (size_t at = 0, nl; (nl = console.out.find('\n', at)) != std::string::npos; at = nl + 1)
+                v.push_back(console.out.substr(at, nl - at));
+            return v;
+        }();
+        ASSERT_EQ(lines.size(), row.resultLines + (row.summary[0] ? 1 : 0)) << console.out;
+        for (size_t i = 0; i < row.resultLines; ++i) {
+            // As text, or as a JSON string (backslashes doubled on Windows).
+            const std::string path = PathToUtf8(dir.path() / (std::string(1, char('a' + i)) + ".qwz"));
+            const std::string quoted = nlohmann::json(path).dump();
+            EXPECT_TRUE(lines[i].find(path) != std::string::npos || lines[i].find(quoted) != std::string::npos)
+                << "in the files' order: " << lines[i];
+        }
+        if (row.summary[0]) {
+            EXPECT_EQ(lines.back().rfind(row.summary, 0), 0u) << lines.back();
+        }
+        if (row.args[0] == "convert") {
+            // The files converted are those reported; no other was touched.
+            size_t converted = 0;
+            for (const auto& e : fs::directory_iterator(dir.path())) {
+                const std::string name = e.path().filename().string();
+                EXPECT_TRUE(name.size() == 5 || name.find("_org.qwz") == 1) << "left behind: " << name;
+                if (name.size() == 5 && test::TempDir::read(e.path())[3] == 203) ++converted;
+            }
+            EXPECT_EQ(converted, row.exitCode == 3 ? 2u : row.resultLines);
         }
     }
 }

@@ -3,6 +3,7 @@
 #include "RunProgram.h"
 #include "SceneFile.h"
 #include "cli/Text.h"
+#include "cli/TextWidth.h"
 #include "engine/BackupName.h"
 #include "support/TempDir.h"
 
@@ -14,6 +15,13 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+extern char** environ;
 #endif
 
 namespace fs = std::filesystem;
@@ -128,6 +136,18 @@ TEST(Tool, UsageErrorsExitWithTwoAndSayWhyInPolish) {
         {{"convert", "x.qwz", "--to"}, "opcja --to wymaga wartości (WERSJA)\n"},
         {{"convert", "--to", "203", "--drop"}, "opcja --drop wymaga wartości (RODZAJ[,RODZAJ...])\n"},
         {{"check", "--json=tak", "x.qwz"}, "przełącznik --json nie przyjmuje wartości\n"},
+        {{"check", "--json=true", "x.qwz"}, "przełącznik --json nie przyjmuje wartości\nPomoc: qwz check --help\n"},
+        {{"info", "--recursive=no", "x.qwz"}, "przełącznik --recursive nie przyjmuje wartości\n"},
+        {{"convert", "--to", "203", "--drop=", "x.qwz"},
+         "pusta wartość opcji --drop po znaku =\nPomoc: qwz convert --help\n"},
+        {{"convert", "--to=", "203", "x.qwz"}, "pusta wartość opcji --to po znaku =\n"},
+        {{"convert", "--to", "203", "-j", "0", "x.qwz"}, "niedozwolona wartość \"0\" opcji --jobs; dozwolone: od 1 do 256\n"},
+        {{"convert", "--to", "203", "--jobs", "2x", "x.qwz"}, "niedozwolona wartość \"2x\" opcji --jobs"},
+        {{"restore", "--json", "--json-lines", "x.qwz"},
+         "opcji --json nie można podać razem z --json-lines\nPomoc: qwz restore --help\n"},
+        {{"info", "--frobnicate", "x.qwz"}, "Pomoc: qwz info --help\n"},
+        {{"help", "convrt"}, "nieznane polecenie: convrt; dostępne: info, check, convert, restore\nPomoc: qwz --help\n"},
+        {{"help", "info", "check"}, "podaj jedno polecenie, nie 2\n"},
     };
     for (const Case& c : cases) {
         ProgramResult r = Qwz(c.args);
@@ -142,10 +162,24 @@ TEST(Tool, UsageErrorsExitWithTwoAndSayWhyInPolish) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("Użycie: qwz convert"), std::string::npos) << help.out;
     EXPECT_NE(help.out.find("--dry-run"), std::string::npos);
-    for (const char* says : {"Wersja docelowa: 202, 203 albo 204\n", "--drop RODZAJ[,RODZAJ...] ",
-                             "po przecinku: lines (linie), polylines (polilinie), arcs (łuki), circles (okręgi i "
-                             "światła), uv, zones (strefy skalowania), other (inne dane dodatkowe)\n"})
+    for (const char* says : {"Wersja docelowa: 202, 203 albo 204\n", "--drop RODZAJ[,RODZAJ...] "})
         EXPECT_NE(help.out.find(says), std::string::npos) << says;
+    // Not a terminal: wrapped to 80 columns, each continued line under the
+    // start of its description, the words in their order.
+    std::string joined;
+    for (const std::string& line : Lines(help.out)) {
+        EXPECT_LE(qwz::cli::DisplayWidth(line), 80u) << line;
+        joined += (line.rfind(std::string(34, ' '), 0) == 0 ? " " + line.substr(34) : "\n" + line);
+    }
+    EXPECT_NE(joined.find("po przecinku: lines (linie), polylines (polilinie), arcs (łuki), circles (okręgi i "
+                          "światła), uv, zones (strefy skalowania), other (inne dane dodatkowe)\n"),
+              std::string::npos)
+        << help.out;
+    EXPECT_NE(joined.find("\n  ŚCIEŻKI ...                     Pliki QWZ i foldery\n"), std::string::npos)
+        << "aligned by columns, not bytes";
+    ProgramResult named = Qwz({"help", "convert"});
+    EXPECT_EQ(named.exitCode, 0);
+    EXPECT_EQ(named.out, help.out) << "qwz help COMMAND is COMMAND --help";
 }
 
 TEST(Tool, ConvertsFoldersAndDescendsOnlyWhenAsked) {
@@ -311,9 +345,9 @@ TEST(Tool, EveryCommandWalksFoldersAndSaysWhenOneHoldsNoQwzFile) {
         args.push_back(PathToUtf8(root));
         ProgramResult flat = Qwz(args);
         EXPECT_EQ(flat.exitCode, 1);
-        EXPECT_NE(flat.out.find("folder nie zawiera plików *.qwz (podfoldery przeszukuje opcja --recursive)\n"),
+        EXPECT_NE(flat.err.find("folder nie zawiera plików *.qwz (podfoldery przeszukuje opcja --recursive)\n"),
                   std::string::npos)
-            << flat.out;
+            << flat.err;
 
         args.insert(args.begin() + 1, {"--recursive", "--json"});
         args.push_back(PathToUtf8(empty));
@@ -377,10 +411,10 @@ TEST(Tool, RestorePutsTheKeptOriginalsOfATreeBack) {
               (std::vector<std::string>{
                   "pominięty: " + PathToUtf8(plain) + " — brak kopii zapasowej \"" +
                       PathToUtf8(BackupPath(plain)) + "\"",
-                  "błąd: " + PathToUtf8(missing) + " — nie ma takiego pliku ani jego kopii zapasowej \"" +
-                      PathToUtf8(BackupPath(missing)) + "\"",
                   "pominięty: " + PathToUtf8(root) + " — folder nie zawiera kopii zapasowych *_org.qwz",
                   "Pliki: 3; przywrócone 0, pominięte 2, błędy 1"}));
+    EXPECT_EQ(named.err, "błąd: " + PathToUtf8(missing) + " — nie ma takiego pliku ani jego kopii zapasowej \"" +
+                             PathToUtf8(BackupPath(missing)) + "\"\n");
 }
 
 TEST(Tool, DamagedFileFailsAloneAndIsNamedWithItsReason) {
@@ -396,18 +430,21 @@ TEST(Tool, DamagedFileFailsAloneAndIsNamedWithItsReason) {
 
     ProgramResult r = Qwz({"convert", "--to", "203", PathToUtf8(root), PathToUtf8(missing)});
     EXPECT_EQ(r.exitCode, 1);
+    // Results on standard output, failures on standard error, each in order.
     std::vector<std::string> lines = Lines(r.out);
-    ASSERT_EQ(lines.size(), 6u) << r.out;
+    ASSERT_EQ(lines.size(), 3u) << r.out;
     EXPECT_EQ(lines[0].rfind("przekonwertowany: " + PathToUtf8(good1), 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1].rfind("przekonwertowany: " + PathToUtf8(good2), 0), 0u) << lines[1];
+    EXPECT_EQ(lines[2], "Pliki: 5; przekonwertowane 2, pominięte 0, błędy 3");
+    std::vector<std::string> errors = Lines(r.err);
+    ASSERT_EQ(errors.size(), 3u) << r.err;
     const std::string badLine = "błąd: " + PathToUtf8(bad) + " — ";
-    ASSERT_EQ(lines[1].rfind(badLine, 0), 0u) << lines[1];
-    EXPECT_GT(lines[1].size(), badLine.size() + 5) << "no reason given";
+    ASSERT_EQ(errors[0].rfind(badLine, 0), 0u) << errors[0];
+    EXPECT_GT(errors[0].size(), badLine.size() + 5) << "no reason given";
     const std::string junkLine = "błąd: " + PathToUtf8(junk) + " — ";
-    EXPECT_EQ(lines[2].rfind(junkLine, 0), 0u) << lines[2];
-    EXPECT_GT(lines[2].size(), junkLine.size() + 5) << "no reason given";
-    EXPECT_EQ(lines[3].rfind("przekonwertowany: " + PathToUtf8(good2), 0), 0u) << lines[3];
-    EXPECT_EQ(lines[4], "błąd: " + PathToUtf8(missing) + " — nie ma takiego pliku ani folderu");
-    EXPECT_EQ(lines[5], "Pliki: 5; przekonwertowane 2, pominięte 0, błędy 3");
+    EXPECT_EQ(errors[1].rfind(junkLine, 0), 0u) << errors[1];
+    EXPECT_GT(errors[1].size(), junkLine.size() + 5) << "no reason given";
+    EXPECT_EQ(errors[2], "błąd: " + PathToUtf8(missing) + " — nie ma takiego pliku ani folderu");
     EXPECT_EQ(VersionByte(good1), 203);
     EXPECT_EQ(VersionByte(good2), 203);
     EXPECT_EQ(TempDir::read(bad), damaged);
@@ -491,6 +528,128 @@ TEST(Tool, NamesThatAreNotUtf8ComeBackExactlyFromJson) {
     EXPECT_EQ(TempDir::read(FromBase64(f["backup_base64"])), original);
     EXPECT_EQ(VersionByte(file), 203);
 }
+// qwz with its standard output on `out` (a descriptor of this process) and
+// its standard error in `err`; returns its process id.
+pid_t SpawnQwz(const std::vector<std::string>& args, int out, const fs::path& err) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out, 1);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<std::string> storage{ToolPath().string()};
+    storage.insert(storage.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : storage) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_EQ(rc, 0);
+    return pid;
+}
+
+int ExitCodeOf(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string TextOf(const fs::path& p) {
+    const std::vector<uint8_t> bytes = TempDir::read(p);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// A write to standard output that fails (a full disk, a reader that has
+// gone) is an error of its own, said on standard error.
+TEST(Tool, StandardOutputThatCannotBeWrittenEndsTheRunWithItsOwnCode) {
+    TempDir dir;
+    const fs::path file = dir.write("a.qwz", BuildVersion204(FullScene()));
+    struct Row {
+        std::vector<std::string> args;
+        bool fullDisk;  // else a pipe with no reader
+        const char* reason;
+    };
+    const Row rows[] = {
+        {{"info", PathToUtf8(file)}, true, "brak miejsca na dysku"},
+        {{"--help"}, true, "brak miejsca na dysku"},
+        {{"check", "--json", PathToUtf8(file)}, true, "brak miejsca na dysku"},
+        {{"check", PathToUtf8(file)}, false, "połączenie zostało zerwane"},
+        {{"convert", "--to", "203", "--dry-run", "--json-lines", PathToUtf8(file)}, false,
+         "połączenie zostało zerwane"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.args[0]);
+        int out = -1;
+        int ends[2] = {-1, -1};
+        if (row.fullDisk) {
+            out = open("/dev/full", O_WRONLY);
+        } else {
+            ASSERT_EQ(pipe(ends), 0);
+            close(ends[0]);
+            out = ends[1];
+        }
+        ASSERT_GE(out, 0);
+        const pid_t pid = SpawnQwz(row.args, out, dir.path() / "err.txt");
+        close(out);
+        EXPECT_EQ(ExitCodeOf(pid), 3);
+        EXPECT_EQ(TextOf(dir.path() / "err.txt"),
+                  std::string("qwz: nie można zapisać wyniku na standardowe wyjście: ") + row.reason + "\n");
+    }
+    EXPECT_EQ(VersionByte(file), 204);
+}
+
+// A real SIGINT in the middle of a batch: the files under way finish, no
+// new one starts, the report names exactly the files converted, and the
+// disk holds no temporary file and no backup of a file left as it was.
+TEST(Tool, InterruptedBatchReportsWhatWasDoneAndLeavesNothingBehind) {
+    TempDir dir;
+    const fs::path root = dir.path() / "partia";
+    fs::create_directories(root);
+    const std::vector<uint8_t> full = BuildVersion204(FullScene());
+    constexpr size_t kFiles = 400;
+    for (size_t i = 0; i < kFiles; ++i) dir.write(root / ("plik" + std::to_string(1000 + i) + ".qwz"), full);
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    const pid_t pid = SpawnQwz({"convert", "--to", "203", "-j", "2", PathToUtf8(root)}, ends[1],
+                               dir.path() / "err.txt");
+    close(ends[1]);
+    std::string out;
+    char buffer[4096];
+    bool sent = false;
+    for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) > 0;) {
+        out.append(buffer, size_t(n));
+        // The first line is printed while the batch runs: stop it there.
+        if (!sent && out.find('\n') != std::string::npos) sent = kill(pid, SIGINT) == 0;
+    }
+    close(ends[0]);
+    EXPECT_EQ(ExitCodeOf(pid), 130);
+    ASSERT_TRUE(sent);
+    std::vector<std::string> lines = Lines(out);
+    ASSERT_GE(lines.size(), 2u) << out;
+    const size_t done = lines.size() - 1;
+    ASSERT_LT(done, kFiles) << "the stop came after the last file";
+    for (size_t i = 0; i < done; ++i)
+        EXPECT_EQ(lines[i].rfind("przekonwertowany: " + PathToUtf8(root / ("plik" + std::to_string(1000 + i))), 0), 0u)
+            << lines[i];
+    const std::string n = std::to_string(done);
+    EXPECT_EQ(lines.back(), "Pliki: " + n + "; przekonwertowane " + n + ", pominięte 0, błędy 0");
+    EXPECT_EQ(TextOf(dir.path() / "err.txt"), "qwz: przerwano (SIGINT) — rozpoczęte pliki dokończono, nierozpoczęte: " +
+                                                   std::to_string(kFiles - done) + "\n");
+    size_t converted = 0, backups = 0;
+    for (const auto& e : fs::directory_iterator(root)) {
+        const std::string name = e.path().filename().string();
+        const bool backup = name.size() == 16 && name.substr(8) == "_org.qwz";
+        ASSERT_TRUE(backup || (name.size() == 12 && name.substr(8) == ".qwz")) << "left behind: " << name;
+        if (backup) {
+            ++backups;
+            EXPECT_EQ(VersionByte(root / (name.substr(0, 8) + ".qwz")), 203) << "a backup of a file not converted";
+        } else if (VersionByte(e.path()) == 203) {
+            ++converted;
+        }
+    }
+    EXPECT_EQ(converted, done);
+    EXPECT_EQ(backups, done);
+}
+
 #endif
 
 #ifdef _WIN32
