@@ -215,7 +215,9 @@ private_peak() {
       pids="$pids $next"
     done
     for p in $pids; do
-      sum=$(( sum + $(awk '/^RssAnon:/ { print $2; exit } END { if (!NR) print 0 }' "/proc/$p/status" 2>/dev/null || echo 0) ))
+      # A process that ended meanwhile counts nothing.
+      local kb; kb=$(awk '/^RssAnon:/ { print $2; exit }' "/proc/$p/status" 2>/dev/null || true)
+      sum=$(( sum + ${kb:-0} ))
     done
     [ "$sum" -gt "$peak" ] && peak=$sum
     sleep 0.005
