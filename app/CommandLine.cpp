@@ -15,12 +15,12 @@ bool IsSwitch(const std::string& arg, char letter) {
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
-bool IsHelp(const std::string& arg) {
-    if (arg == "/?" || IsSwitch(arg, 'h')) return true;
-    constexpr std::string_view kLong = "--help";
-    return std::equal(arg.begin(), arg.end(), kLong.begin(), kLong.end(),
+bool IsLongSwitch(const std::string& arg, std::string_view name) {
+    return std::equal(arg.begin(), arg.end(), name.begin(), name.end(),
                       [](char a, char b) { return AsciiLower(a) == b; });
 }
+
+bool IsHelp(const std::string& arg) { return arg == "/?" || IsSwitch(arg, 'h') || IsLongSwitch(arg, "--help"); }
 
 // A target version: optional "+", then decimal digits only. A negative
 // number would reach the writer as its low byte (-52 becomes 204) and so
@@ -54,6 +54,10 @@ CommandLineAction ParseCommandLine(const std::vector<std::string>& args) {
         }
         if (IsHelp(arg)) {
             action.kind = CommandLineAction::Help;
+            return action;
+        }
+        if (IsLongSwitch(arg, "--version")) {
+            action.kind = CommandLineAction::Version;
             return action;
         }
         if (IsSwitch(arg, 'v')) {

@@ -1,5 +1,6 @@
 // The program's command line: "-r", "-u", "-v" N and a file path, read from
-// the first argument on, and "-h", "--help" or "/?" for how to use it. Only
+// the first argument on, "-h", "--help" or "/?" for how to use it and
+// "--version" for the program's version. Only
 // the first action counts; what follows it is ignored.
 #pragma once
 
@@ -15,6 +16,7 @@ struct CommandLineAction {
         Unregister,  // "-u"
         Convert,     // a file path
         Help,        // "-h", "--help", "/?": how to use the program
+        Version,     // "--version": the program's name and version
     };
     Kind kind = OpenWindow;
     int target = 203;  // the version for Convert
@@ -27,7 +29,7 @@ constexpr int kDefaultTarget = 203;
 
 // Decides what to do from the arguments after the program name (UTF-8).
 // Switches are compared whole and without regard to case (so a file named
-// "-h" or "--help" is given as "./-h"). After "-v" a
+// "-h", "--help" or "--version" is given as "./-h"). After "-v" a
 // whole non-negative decimal number sets the target; anything else (a word,
 // a negative number, a number too large) leaves it as it was.
 CommandLineAction ParseCommandLine(const std::vector<std::string>& args);

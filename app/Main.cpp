@@ -2,12 +2,14 @@
 // convert, after any "-v" N), or the main window when there is none. The exit
 // code is always 0. "-h", "--help" and "/?" show how to use the program: the
 // usage text on Linux, the window on Windows (where the window is what a
-// start without an action shows).
+// start without an action shows). "--version" prints the name and version
+// on Linux and shows them in a message on Windows, which has no console.
 #include "app/CommandLine.h"
 #include "app/ConvertFile.h"
 #include "app/Functions.h"
 #include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
+#include "platform/ProgramVersion.h"
 
 #include <exception>
 #include <new>
@@ -60,6 +62,7 @@ void PrintUsage() {
         "  qwz-downgrader -r                     dodaj polecenie menu kontekstowego\n"
         "  qwz-downgrader -u                     usuń polecenie menu kontekstowego\n"
         "  qwz-downgrader -h | --help | /?       pokaż tę pomoc\n"
+        "  qwz-downgrader --version              pokaż wersję programu\n"
         "\n"
         "Plik w wersji docelowej lub starszej zostaje bez zmian. Program zawsze kończy się\n"
         "kodem 0; co się stało z plikiem, podaje w jednym wierszu na standardowym wyjściu błędów.\n",
@@ -101,6 +104,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         // The path goes on as the wide text it came as, so any name opens.
         ConvertFile(std::filesystem::path(wide[action.pathArg]), action.target);
         break;
+    case CommandLineAction::Version:
+        platform::ShowMessage(std::string("QWZ Downgrader ") + ProgramVersion(), "QWZ Downgrader",
+                              platform::MessageIcon::Information);
+        break;
     case CommandLineAction::OpenWindow:
     case CommandLineAction::Help:
         try {
@@ -129,6 +136,7 @@ int main(int argc, char** argv) {
     case CommandLineAction::Convert: Convert(std::filesystem::path(action.path), action.target); break;
     case CommandLineAction::OpenWindow:
     case CommandLineAction::Help: PrintUsage(); break;
+    case CommandLineAction::Version: std::printf("qwz-downgrader %s\n", ProgramVersion()); break;
     }
     return 0;
 }

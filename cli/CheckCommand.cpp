@@ -13,6 +13,9 @@ CheckEntry CheckFile(const std::filesystem::path& path) {
     KlasaQwz doc;
     e.load = LoadDocument(path, doc);
     if (e.load.ok) e.version = doc.Version;
+    // A FIFO, a device or a missing name gave no bytes to judge: an error
+    // of the path, as for a folder without files, not damage.
+    if (e.load.noFile) e.pathError = e.load.reason;
     return e;
 }
 

@@ -1,6 +1,7 @@
 #include "cli/InfoCommand.h"
 
 #include "cli/Text.h"
+#include "model/KeepFlags.h"
 
 namespace qwz::cli {
 namespace {
@@ -20,6 +21,13 @@ std::vector<GroupEntry> Groups(const std::vector<std::string>& names, const std:
 }
 
 std::string Quoted(const std::string& s) { return "\"" + platform::EscapeControl(s) + "\""; }
+
+// A block kind in the user's words: those of the keep flag its blocks
+// answer to, as the window's boxes and --drop name it.
+const char* KindWords(const TKontenerQwz& block) {
+    const size_t row = KeepFlagIndex(block.KeptBy());
+    return row < kKeepFlagCount && kKeepFlags[row].words ? kKeepFlags[row].words : "inne dane dodatkowe";
+}
 
 }  // namespace
 
@@ -55,7 +63,7 @@ FileInfo DescribeDocument(KlasaQwz& doc) {
     }
     for (const auto& [kind, blocks] : def.Containers) {
         if (blocks.empty()) continue;
-        info.tail.push_back({int(kind), BlockTypeName(int(kind)), blocks.size()});
+        info.tail.push_back({int(kind), BlockTypeName(int(kind)), KindWords(*blocks.front()), blocks.size()});
     }
     return info;
 }
@@ -160,7 +168,7 @@ std::string InfoToText(const FileInfo& info) {
     for (const TailEntry& t : info.tail) blocks += t.blocks;
     s += "  bloki danych dodatkowych: " + std::to_string(blocks) + "\n";
     for (const TailEntry& t : info.tail)
-        s += "    rodzaj " + std::to_string(t.kind) + " (" + t.type + "): " + std::to_string(t.blocks) + "\n";
+        s += "    rodzaj " + std::to_string(t.kind) + " (" + t.words + "): " + std::to_string(t.blocks) + "\n";
     for (const std::string& n : info.load.notes) s += "  uwaga: " + platform::EscapeControl(n) + "\n";
     return s;
 }

@@ -41,7 +41,8 @@ struct MeshEntry {
 
 struct TailEntry {
     int kind = 0;          // the block kind byte
-    const char* type = ""; // "uv16", "uv", "zones" or "other"
+    const char* type = ""; // "uv16", "uv", "zones" or "other" (JSON)
+    const char* words = ""; // the Polish words of its keep flag (text)
     uint64_t blocks = 0;
 };
 

@@ -21,11 +21,13 @@ LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
     case platform::NameKind::Missing:
         r.code = platform::StatusCode::NotFound;
         r.reason = "plik nie istnieje";
+        r.noFile = true;
         return r;
     case platform::NameKind::Regular: break;
     default:
         r.code = platform::StatusCode::NotRegularFile;
         r.reason = "to nie jest zwykły plik";
+        r.noFile = true;
         return r;
     }
     try {

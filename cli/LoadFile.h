@@ -30,6 +30,8 @@ struct LoadOutcome {
     bool ok = false;
     platform::StatusCode code = platform::StatusCode::Readable;  // why not, for programs
     std::string reason;              // why the file could not be read, in Polish
+    bool noFile = false;             // the name holds no regular file (missing, a FIFO, a device...):
+                                     // nothing was read, so nothing can be called damaged
     bool hasOffset = false;          // a format error: where and what
     size_t offset = 0;
     std::string field;

@@ -158,8 +158,13 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
     r.backup = options.backup;
 }
 
-void Convert(const std::filesystem::path& path, const ConversionRequest& request, platform::FileOps& ops,
+void Convert(const std::filesystem::path& named, const ConversionRequest& request, platform::FileOps& ops,
              ConversionOutcome& r) {
+    // A symbolic link stands for the file it leads to: that file is
+    // converted in place, its backup beside it, and the link stays a link.
+    std::filesystem::path path = named;
+    if (std::filesystem::path target; ops.LinkTarget(named, target)) path = target;
+
     // Only a version with a writer of its own: any other would be written
     // as another (201 as 202, 999 refused by the writer, 0 as the file's own,
     // -52 as its low byte 204).

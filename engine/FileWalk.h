@@ -28,7 +28,10 @@ bool HasQwzExtension(const std::filesystem::path& path);
 // not listed; one without its original is. A path that does not exist, a
 // folder that cannot be read, and a folder named that holds no *.qwz file
 // (none of its sub-folders either, when they are walked) are listed with
-// their reasons.
+// their reasons. A symbolic link to a file stands for that file, here as
+// in a conversion and a restore: a folder's links to files are listed (the
+// file a link and its target lead to is listed once, where the system
+// shows links), links to folders are not followed.
 std::vector<WalkEntry> CollectFiles(const std::vector<std::filesystem::path>& paths, bool recursive);
 
 }  // namespace qwz

@@ -82,7 +82,11 @@ RestoreResult& MoveToFreeName(RestoreResult& r, platform::FileOps& ops) {
 
 }  // namespace
 
-RestoreResult RestoreQwz(const fs::path& path, bool write, platform::FileOps& ops) {
+RestoreResult RestoreQwz(const fs::path& named, bool write, platform::FileOps& ops) {
+    // A symbolic link named stands for the file it leads to, as in a
+    // conversion; a backup name that is a link is never followed.
+    fs::path path = named;
+    if (fs::path target; ops.LinkTarget(named, target)) path = target;
     RestoreResult r;
     r.file = path;
     fs::path backup = BackupPath(path);
@@ -95,7 +99,9 @@ RestoreResult RestoreQwz(const fs::path& path, bool write, platform::FileOps& op
     const fs::path& file = r.file;
 
     FileState judged;
-    const NameKind backupKind = ops.Examine(backup, false, &judged);
+    NameKind backupKind = ops.Examine(backup, false, &judged);
+    if (fs::path ignoredTarget; backupKind == NameKind::Regular && ops.LinkTarget(backup, ignoredTarget))
+        backupKind = NameKind::Link;
     const bool fileThere = ops.Examine(file, false, nullptr) != NameKind::Missing;
     if (backupKind == NameKind::Missing) {
         if (fileThere) return Finish(r, RestoreStatus::Skipped, "brak kopii zapasowej " + PathForMessage(backup));
@@ -141,10 +147,10 @@ RestoreResult RestoreQwz(const fs::path& path, bool write, platform::FileOps& op
     if (!kept.Unchanged(reason)) return Finish(r, RestoreStatus::Failed, BackupChanged(backup));
     if (fileThere && !held.Unchanged(reason)) return Finish(r, RestoreStatus::Failed, FileChanged(file));
     // Where an open file cannot be replaced or moved, both are let go just
-    // before the one step.
+    // before the one step, their locks kept until it is done.
     if (!ops.CanReplaceOpenFile()) {
-        held.Close();
-        kept.Close();
+        held.LetGoOfFile();
+        kept.LetGoOfFile();
     }
     if (fileThere) {
         if (!ops.RenameReplace(backup, file, error)) return Finish(r, RestoreStatus::Failed, error);

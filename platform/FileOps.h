@@ -56,9 +56,25 @@ enum class NoReplace {
 
 // The outcome of trying to take the conversion lock of a file.
 enum class LockResult {
-    Locked,  // this conversion holds it until the file is closed
+    Locked,  // this conversion holds it until Unlock
     Held,    // another conversion holds it
     Failed,
+};
+
+// The conversion lock of a file as TryLock took it. Where the lock is the
+// open file's own (POSIX), it needs nothing here and ends when the file is
+// closed, which is never before the replacement there. Where a file must be
+// closed to be replaced (Windows), the lock lives apart from it and ends
+// only at Unlock, so that the replacement happens under it.
+struct FileLock {
+    intptr_t value = -1;
+};
+
+// Whether another program opens the held file for writing.
+enum class Writers {
+    Unknown,  // the system cannot tell (or does not let this user ask)
+    Watched,  // none has it open for writing now; one that opens it is seen
+    Present,  // one has it open for writing already
 };
 
 // Every step fills `error` with a short Polish reason (the step, the file
@@ -70,6 +86,14 @@ public:
     // What `path` holds; `follow` follows a symbolic link at the name.
     // `state` is filled for a regular file.
     virtual NameKind Examine(const std::filesystem::path& path, bool follow, FileState* state) = 0;
+    // When the name itself is a symbolic link, the path of what it leads
+    // to in the end (absolute); false when it is none, or leads nowhere.
+    // Under Wine a link of the host system is seen only this way.
+    virtual bool LinkTarget(const std::filesystem::path& path, std::filesystem::path& target) {
+        (void)path;
+        (void)target;
+        return false;
+    }
     // Whether the user marked the file read-only (a read-only original is
     // refused, never fought).
     virtual bool IsReadOnly(const std::filesystem::path& path) = 0;
@@ -90,9 +114,25 @@ public:
     // system can enforce that (Windows).
     virtual bool OpenToRead(const std::filesystem::path& path, FileHandle& file,
                             Reason& error) = 0;
-    // Takes the conversion lock of an open file without waiting. The lock
-    // belongs to this open file and ends when it is closed.
-    virtual LockResult TryLock(FileHandle file, Reason& error) = 0;
+    // Takes the conversion lock of an open file without waiting, into
+    // `lock` (see FileLock).
+    virtual LockResult TryLock(FileHandle file, FileLock& lock, Reason& error) = 0;
+    // Ends a lock that TryLock took (and nothing where the lock ends with
+    // the file).
+    virtual void Unlock(FileLock& lock) { lock.value = -1; }
+    // Starts watching for other programs that open the file for writing
+    // (Linux: a read lease, which the system refuses while one has the file
+    // open for writing and breaks when one opens it).
+    virtual Writers WatchWriters(FileHandle file) {
+        (void)file;
+        return Writers::Unknown;
+    }
+    // Whether a program opened the watched file for writing since
+    // WatchWriters said Watched.
+    virtual bool WriterCame(FileHandle file) {
+        (void)file;
+        return false;
+    }
     // The state of an open file.
     virtual bool StateOf(FileHandle file, FileState& state, Reason& error) = 0;
     // Reads up to `size` bytes at `offset`; `got` is 0 at the end of the file.
@@ -143,13 +183,22 @@ public:
     // Moves a file over another in one step (the target may exist).
     virtual bool RenameReplace(const std::filesystem::path& from, const std::filesystem::path& to,
                                Reason& error) = 0;
+    // Swaps the files of two names in one step (Linux); Unsupported where
+    // the system or the file system cannot, and nothing changed.
+    virtual NoReplace Exchange(const std::filesystem::path& a, const std::filesystem::path& b,
+                               Reason& error) {
+        (void)a;
+        (void)b;
+        (void)error;
+        return NoReplace::Unsupported;
+    }
     // Makes the names in a folder durable (POSIX); nothing to do on Windows.
     virtual bool SyncFolder(const std::filesystem::path& folder, Reason& error) = 0;
     // Removes a file.
     virtual bool Remove(const std::filesystem::path& path, Reason& error) = 0;
     // Whether a file can be replaced by a rename while it is open here
     // (POSIX); where it cannot (Windows), the original is closed just
-    // before the final rename.
+    // before the final rename, its lock kept.
     virtual bool CanReplaceOpenFile() const { return true; }
 };
 

@@ -32,11 +32,22 @@ Reason ChangedDuringConversion(const std::filesystem::path& path) {
                                            "nie został zastąpiony");
 }
 
+std::string OpenForWriting(const std::filesystem::path& path) {
+    return "plik " + PathForMessage(path) +
+           " jest otwarty do zapisu w innym programie; nie został zastąpiony";
+}
+
 OriginalFile::~OriginalFile() { Close(); }
 
-void OriginalFile::Close() {
+void OriginalFile::LetGoOfFile() {
     Reason ignored;
     if (file_.open()) ops_.Close(file_, ignored);
+}
+
+void OriginalFile::Close() {
+    LetGoOfFile();
+    ops_.Unlock(lock_);
+    writers_ = Writers::Unknown;
 }
 
 bool OriginalFile::Open(const std::filesystem::path& path, Reason& reason,
@@ -52,7 +63,7 @@ bool OriginalFile::Open(const std::filesystem::path& path, Reason& reason,
         }
         Reason error;
         if (!ops_.OpenToRead(path, file_, error)) return Fail(reason, error);
-        const LockResult lock = ops_.TryLock(file_, error);
+        const LockResult lock = ops_.TryLock(file_, lock_, error);
         if (lock == LockResult::Failed) {
             Close();
             return Fail(reason, error);
@@ -76,6 +87,7 @@ bool OriginalFile::Open(const std::filesystem::path& path, Reason& reason,
         }
         if (ops_.Examine(path, true, &named) == NameKind::Regular && named.SameFile(held)) {
             state_ = held;
+            writers_ = ops_.WatchWriters(file_);
             return true;
         }
         Close();
@@ -155,13 +167,19 @@ bool OriginalFile::See(FileView& view, Reason& reason) {
 }
 
 bool OriginalFile::Unchanged(Reason& reason) {
-    FileState held, named;
+    FileState held = state_, named;
     Reason error;
-    if (!ops_.StateOf(file_, held, error)) return Fail(reason, error);
+    if (file_.open() && !ops_.StateOf(file_, held, error)) return Fail(reason, error);
     if (ops_.Examine(path_, true, &named) != NameKind::Regular || !(named == state_) ||
         !(held == state_))
         return Fail(reason, ChangedDuringConversion(path_));
     return true;
+}
+
+bool OriginalFile::Unwritten(Reason& reason) {
+    const bool written = writers_ == Writers::Present ||
+                         (writers_ == Writers::Watched && file_.open() && ops_.WriterCame(file_));
+    return !written || Fail(reason, OpenForWriting(path_));
 }
 
 }  // namespace qwz::platform

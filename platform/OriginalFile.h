@@ -45,24 +45,42 @@ public:
     // view.Intact() and Unchanged().
     bool See(FileView& view, Reason& reason);
 
-    // Whether the file at the name is still the one that was read, unchanged.
-    // False with a reason when it is not.
+    // Whether the file at the name is still the one that was read, unchanged
+    // (asked of the name alone once the file is let go). False with a reason
+    // when it is not.
     bool Unchanged(Reason& reason);
 
-    // Closes the file, which ends the lock.
+    // Whether no other program has had the file open for writing since it
+    // was opened, where the system can tell (see FileOps::WatchWriters).
+    // False with a reason when one has.
+    bool Unwritten(Reason& reason);
+
+    // Closes the file but keeps its lock, for a system where an open file
+    // cannot be replaced: its replacement still happens under the lock.
+    void LetGoOfFile();
+
+    // Closes the file and ends the lock.
     void Close();
 
     const std::filesystem::path& path() const { return path_; }
     FileHandle handle() const { return file_; }
     const FileState& state() const { return state_; }
+    // What the system said of writers when the file was opened.
+    Writers writers() const { return writers_; }
     FileOps& ops() const { return ops_; }
 
 private:
     FileOps& ops_;
     std::filesystem::path path_;
     FileHandle file_;
+    FileLock lock_;
     FileState state_;
+    Writers writers_ = Writers::Unknown;
 };
+
+// The text that says another program opened a file for writing while it
+// was converted.
+std::string OpenForWriting(const std::filesystem::path& path);
 
 // The text that says a file changed while it was converted.
 Reason ChangedDuringConversion(const std::filesystem::path& path);

@@ -385,8 +385,11 @@ BackupJudgement JudgeBackupName(const std::filesystem::path& backup, const FileS
     case NameKind::Missing: j.free = true; break;
     case NameKind::Regular:
         // Only a second name of the very file being converted is the backup
-        // a stopped conversion left; any other file is an earlier backup.
-        if (st.SameFile(original) && st.links >= 2) j.adopted = true;
+        // a stopped conversion left; any other file is an earlier backup. A
+        // link that looked like a file (under Wine) is a link.
+        if (std::filesystem::path target; ops.LinkTarget(backup, target))
+            j.refusal = BackupTaken(backup, " jako dowiązanie symboliczne");
+        else if (st.SameFile(original) && st.links >= 2) j.adopted = true;
         else j.refusal = BackupTaken(backup);
         break;
     case NameKind::Link: j.refusal = BackupTaken(backup, " jako dowiązanie symboliczne"); break;
@@ -437,6 +440,35 @@ void RemoveStaleTemporaries(const std::filesystem::path& target, FileOps& ops) {
     }
 }
 
+namespace {
+
+// Whether the file at the backup name is a complete copy of the original
+// that a conversion of it left when it was stopped between its backup copy
+// and its last step: the same bytes, and a temporary file of the
+// original's beside it. Fills `copy` with the backup's state.
+bool LeftByStoppedCopy(OriginalFile& original, const std::filesystem::path& backup, FileState& copy) {
+    FileOps& ops = original.ops();
+    if (ops.Examine(backup, false, &copy) != NameKind::Regular || copy.SameFile(original.state()) ||
+        copy.size != original.state().size)
+        return false;
+    std::vector<std::filesystem::path> names;
+    if (!ops.ListFolder(FolderOf(original.path()), names) ||
+        std::none_of(names.begin(), names.end(),
+                     [&](const std::filesystem::path& n) { return IsTemporaryNameOf(n, original.path()); }))
+        return false;
+    FileHandle file;
+    Reason error;
+    if (!ops.OpenToRead(backup, file, error)) return false;
+    FileState opened;
+    const bool same = ops.StateOf(file, opened, error) && opened == copy &&
+                      SameContent(ops, original.handle(), file, copy.size, error);
+    Reason ignored;
+    ops.Close(file, ignored);
+    return same;
+}
+
+}  // namespace
+
 bool CanReplace(OriginalFile& original, const std::filesystem::path& backup, Reason& reason,
                 BackupJudgement* judged) {
     reason.clear();
@@ -445,13 +477,66 @@ bool CanReplace(OriginalFile& original, const std::filesystem::path& backup, Rea
     if (ops.IsReadOnly(target))
         return Fail(reason, Reason(StatusCode::ReadOnly, "plik " + PathForMessage(target) + " jest tylko do odczytu"));
     if (ops.IsInUse(target, reason)) return false;
+    // One that opens it later is seen at the last step.
+    if (original.writers() == Writers::Present) return Fail(reason, OpenForWriting(target));
     if (backup.empty()) return true;
     BackupJudgement j = JudgeBackupName(backup, original.state(), ops);
+    if (!j.free && !j.adopted && LeftByStoppedCopy(original, backup, j.copy)) {
+        j.refusal.clear();
+        j.adopted = j.leftCopy = true;
+    }
     if (judged) *judged = j;
     return j.refusal.empty() || Fail(reason, j.refusal);
 }
 
 namespace {
+
+// The new file takes the original's name in one step. Where two names can
+// be swapped, they are, and the file swapped out must be the very file
+// that was read, unchanged, and not opened for writing meanwhile; if not,
+// it is swapped back and nothing is replaced. The original's name then
+// always holds one of the two files, and no program's save that came
+// between the last look and the step is replaced unseen.
+bool PutInPlace(OriginalFile& original, TemporaryFile& temp, Reason& reason) {
+    FileOps& ops = original.ops();
+    const std::filesystem::path& target = original.path();
+    Reason error;
+    switch (ops.Exchange(temp.path, target, error)) {
+    case NoReplace::Done: break;
+    case NoReplace::Unsupported:
+        if (!ops.CanReplaceOpenFile()) {
+            // Closed to be replaced, its lock kept: no other conversion
+            // starts before this one ends. A last look at the name sees
+            // what another program did with the file up to that moment.
+            original.LetGoOfFile();
+            if (!original.Unchanged(reason)) return false;
+        }
+        if (!ops.RenameReplace(temp.path, target, error)) return Fail(reason, error);
+        temp.handedOver = true;
+        return true;
+    case NoReplace::NameTaken:
+    case NoReplace::Failed: return Fail(reason, error);
+    }
+    // The temporary name now holds what had the original's name.
+    FileState out;
+    Reason why;
+    if (ops.Examine(temp.path, false, &out) == NameKind::Regular && out == original.state() &&
+        original.Unwritten(why)) {
+        temp.handedOver = true;
+        // The original is kept under the backup name where one was asked
+        // for; a name of it that cannot be removed is a leftover like any.
+        RemoveWithRetries(ops, temp.path, error);
+        return true;
+    }
+    if (ops.Exchange(temp.path, target, error) != NoReplace::Done) {
+        // Both files are kept: the new one in place, the one swapped out
+        // under the temporary name.
+        temp.handedOver = true;
+        return Fail(reason, ChangedDuringConversion(target) + "; jego treść jest teraz w pliku " +
+                                PathForMessage(temp.path));
+    }
+    return Fail(reason, why.empty() ? ChangedDuringConversion(target) : why);
+}
 
 // Either the bytes in memory or the maker of the file.
 bool Replace(OriginalFile& original, const std::vector<uint8_t>* bytes, const FileMaker* make,
@@ -461,11 +546,17 @@ bool Replace(OriginalFile& original, const std::vector<uint8_t>* bytes, const Fi
     BackupJudgement judged;
     if (!CanReplace(original, options.backup, reason, &judged)) return false;
 
+    MadeBackup made(ops, target, original.state());
+    if (judged.leftCopy) {
+        // Taken over: removed again unless this conversion completes, as
+        // its temporary file is (the next run would not know it).
+        made.path = options.backup;
+        made.identity = judged.copy;
+    }
     RemoveStaleTemporaries(target, ops);
     TemporaryFile temp(ops);
     if (!WriteTemporary(target, bytes, make, options, temp, reason, ops)) return false;
 
-    MadeBackup made(ops, target, original.state());
     Reason ignored;
     if (!options.backup.empty() && judged.free) {
         if (!MakeBackup(original, options.backup, made, reason)) return false;
@@ -476,12 +567,8 @@ bool Replace(OriginalFile& original, const std::vector<uint8_t>* bytes, const Fi
 
     // Nothing may have written the original, or put another file under its
     // name, since it was read.
-    if (!original.Unchanged(reason)) return false;
-    if (!ops.CanReplaceOpenFile()) original.Close();
-
-    Reason error;
-    if (!ops.RenameReplace(temp.path, target, error)) return Fail(reason, error);
-    temp.handedOver = true;
+    if (!original.Unchanged(reason) || !original.Unwritten(reason)) return false;
+    if (!PutInPlace(original, temp, reason)) return false;
     made.kept = true;
 
     // The new names are in place; a folder that cannot be synced leaves them

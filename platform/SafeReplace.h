@@ -6,9 +6,13 @@
 // backup name is made to hold the original without replacing anything that
 // already has that name (a second name for the same file, or a checked copy
 // where the file system has no links), and is made durable; then, if the
-// original is still the file that was read, unchanged, the temporary file
-// takes its name in one step. At every moment the user's name holds a
-// complete file. Any failure removes what this replacement made (its
+// original is still the file that was read, unchanged, and no other program
+// opened it for writing meanwhile (where the system tells), the temporary
+// file takes its name in one step: a swap of the two names where the system
+// has one, checked after it and undone when what was swapped out is not the
+// file that was read. Where an open file cannot be replaced (Windows), the
+// original is closed for that step but its lock is kept until the step is
+// done. At every moment the user's name holds a complete file. Any failure removes what this replacement made (its
 // temporary file, its backup) and nothing else.
 #pragma once
 
@@ -42,9 +46,12 @@ struct ReplaceOptions {
 // What the backup name holds, judged without following a link at it.
 struct BackupJudgement {
     bool free = false;     // nothing has the name: the backup can be made
-    bool adopted = false;  // a second name of the original itself, which a
-                           // conversion stopped part-way left: the backup is there
-    Reason refusal;        // otherwise why the conversion is refused
+    bool adopted = false;  // a second name of the original itself, or a
+                           // complete copy of it, which a conversion stopped
+                           // part-way left: the backup is there
+    bool leftCopy = false; // adopted, and a copy: `copy` is it
+    FileState copy;
+    Reason refusal;   // otherwise why the conversion is refused
 };
 // `original` is the state of the file to be converted.
 BackupJudgement JudgeBackupName(const std::filesystem::path& backup, const FileState& original,
@@ -75,9 +82,14 @@ bool ReplaceFileSafely(OriginalFile& original, const FileMaker& make, const Repl
                        Reason& reason);
 
 // What ReplaceFileSafely refuses before it writes anything: a read-only
-// original, one that another program holds (Windows), and a backup name
-// that is taken (`backup` empty: none is kept). A dry run asks this to
-// decide as the real conversion would.
+// original, one that another program holds (Windows) or has open for
+// writing (Linux), and a backup name that is taken (`backup` empty: none is
+// kept). A backup name that holds a copy of the original with the same
+// bytes, beside a temporary file of the original's, is what a conversion
+// stopped between its backup copy and its last step left (on a file system
+// without links): it is taken over as this conversion's backup, and removed
+// again should this one not complete. A dry run asks this to decide as the
+// real conversion would.
 bool CanReplace(OriginalFile& original, const std::filesystem::path& backup, Reason& reason,
                 BackupJudgement* judged = nullptr);
 

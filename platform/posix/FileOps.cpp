@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -48,6 +49,47 @@ int RenameNoReplaceCall(const char* from, const char* to) {
 #endif
 }
 
+// renameat2 with RENAME_EXCHANGE.
+int ExchangeCall(const char* a, const char* b) {
+#if defined(__linux__)
+#ifndef RENAME_EXCHANGE
+#define RENAME_EXCHANGE (1 << 1)
+#endif
+    return ::renameat2(AT_FDCWD, a, AT_FDCWD, b, RENAME_EXCHANGE);
+#else
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+#if defined(F_SETLEASE) && defined(F_SETSIG)
+// A program opening a leased file for writing waits until the lease is
+// given up (or for the system's lease-break time). It is given up at once:
+// the lease is there to tell that such a program came, which F_GETLEASE
+// says from then on, not to hold the program up. fcntl may be called here.
+void GiveUpLease(int, siginfo_t* info, void*) {
+    const int saved = errno;
+    if (info && info->si_fd >= 0) ::fcntl(info->si_fd, F_SETLEASE, F_UNLCK);
+    errno = saved;
+}
+
+// The signal of a broken lease reaches GiveUpLease, unless the program
+// has a handler of its own for it: then no lease is taken.
+bool LeaseSignalReady() {
+    static const bool ready = [] {
+        struct sigaction now {};
+        if (::sigaction(SIGIO, nullptr, &now) != 0) return false;
+        if ((now.sa_flags & SA_SIGINFO) || (now.sa_handler != SIG_DFL && now.sa_handler != SIG_IGN)) return false;
+        struct sigaction mine {};
+        mine.sa_sigaction = GiveUpLease;
+        mine.sa_flags = SA_SIGINFO | SA_RESTART;
+        sigemptyset(&mine.sa_mask);
+        return ::sigaction(SIGIO, &mine, nullptr) == 0;
+    }();
+    return ready;
+}
+#endif
+
 class PosixFileOps final : public FileOps {
 public:
     PosixFileOps() {
@@ -63,6 +105,18 @@ public:
             return NameKind::Missing;
         if (state) *state = StateFrom(st);
         return KindOf(st.st_mode);
+    }
+
+    bool LinkTarget(const std::filesystem::path& path, std::filesystem::path& target) override {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
+        // The system's own resolution: ".." after a linked folder is the
+        // folder it really is in.
+        char* resolved = ::realpath(path.c_str(), nullptr);
+        if (!resolved) return false;
+        target = resolved;
+        std::free(resolved);
+        return true;
     }
 
     bool IsReadOnly(const std::filesystem::path& path) override {
@@ -112,7 +166,7 @@ public:
         return true;
     }
 
-    LockResult TryLock(FileHandle file, Reason& error) override {
+    LockResult TryLock(FileHandle file, FileLock&, Reason& error) override {
         // An advisory lock of the open file: every conversion asks for it;
         // two opens of one file exclude each other, even in one process.
         for (;;) {
@@ -125,6 +179,29 @@ public:
             error = "nie można zablokować pliku: " + SystemReason(LastSystemError());
             return LockResult::Failed;
         }
+    }
+
+    Writers WatchWriters(FileHandle file) override {
+#if defined(F_SETLEASE) && defined(F_SETSIG)
+        // Only the file's owner (or the super-user) may lease it; elsewhere
+        // (network file systems) the system says it cannot.
+        const int fd = int(file.value);
+        if (!LeaseSignalReady() || ::fcntl(fd, F_SETSIG, SIGIO) != 0) return Writers::Unknown;
+        if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) return Writers::Watched;
+        return errno == EAGAIN ? Writers::Present : Writers::Unknown;
+#else
+        (void)file;
+        return Writers::Unknown;
+#endif
+    }
+
+    bool WriterCame(FileHandle file) override {
+#if defined(F_GETLEASE)
+        return ::fcntl(int(file.value), F_GETLEASE) != F_RDLCK;
+#else
+        (void)file;
+        return false;
+#endif
     }
 
     bool StateOf(FileHandle file, FileState& state, Reason& error) override {
@@ -251,6 +328,14 @@ public:
         if (::rename(from.c_str(), to.c_str()) == 0) return true;
         error = StepFailure("nie można zastąpić pliku", to);
         return false;
+    }
+
+    NoReplace Exchange(const std::filesystem::path& a, const std::filesystem::path& b,
+                       Reason& error) override {
+        if (ExchangeCall(a.c_str(), b.c_str()) == 0) return NoReplace::Done;
+        const int code = errno;
+        error = StepFailure("nie można zastąpić pliku", b);
+        return code == EINVAL || code == ENOSYS || code == EOPNOTSUPP ? NoReplace::Unsupported : NoReplace::Failed;
     }
 
     bool SyncFolder(const std::filesystem::path& folder, Reason& error) override {

@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <cwchar>
+#include <string>
+
 namespace qwz::platform {
 namespace {
 
@@ -18,6 +21,34 @@ bool IsNameTaken(DWORD code) { return code == ERROR_ALREADY_EXISTS || code == ER
 // The conversion lock is one byte far past the end of any file: locking it
 // excludes a second conversion without keeping anyone from reading the file.
 constexpr DWORD kLockOffsetHigh = 0x7FFFFFF0;
+
+// The byte lock ends when the file is closed, and the file has to be closed
+// before it can be replaced. A named mutex of the file (its volume and
+// index, whatever name it is reached by) outlasts that: a conversion holds
+// both, and the mutex until its replacement is done. The system gives a
+// mutex whose holder ended up to the next one that asks.
+HANDLE TakeFileMutex(const BY_HANDLE_FILE_INFORMATION& info, bool& held) {
+    wchar_t name[80];
+    for (const wchar_t* space : {L"Global\\", L"Local\\"}) {
+        swprintf(name, sizeof name / sizeof *name, L"%lsqwz-conversion-%08lx-%08lx%08lx", space,
+                 info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow);
+        HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
+        if (!mutex) {
+            // Made by another user's conversion, which holds it or waits.
+            if (GetLastError() == ERROR_ACCESS_DENIED) {
+                held = true;
+                return nullptr;
+            }
+            continue;
+        }
+        const DWORD got = WaitForSingleObject(mutex, 0);
+        if (got == WAIT_OBJECT_0 || got == WAIT_ABANDONED) return mutex;
+        CloseHandle(mutex);
+        held = got == WAIT_TIMEOUT;
+        return nullptr;
+    }
+    return nullptr;
+}
 
 FileState StateFrom(const BY_HANDLE_FILE_INFORMATION& info) {
     FileState s;
@@ -59,6 +90,33 @@ public:
         if (type != FILE_TYPE_DISK) return NameKind::Other;
         if (state) *state = StateFrom(info);
         return NameKind::Regular;
+    }
+
+    // A link is a reparse point here; a link of the host system under Wine
+    // looks like the file it leads to, but the file's own final name is
+    // the one it has where it really is.
+    bool LinkTarget(const std::filesystem::path& path, std::filesystem::path& target) override {
+        HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        std::wstring final(MAX_PATH, L'\0');
+        DWORD n = GetFinalPathNameByHandleW(h, final.data(), DWORD(final.size()), FILE_NAME_NORMALIZED);
+        if (n >= final.size()) {
+            final.resize(n + 1);
+            n = GetFinalPathNameByHandleW(h, final.data(), DWORD(final.size()), FILE_NAME_NORMALIZED);
+        }
+        CloseHandle(h);
+        if (n == 0 || n >= final.size()) return false;
+        final.resize(n);
+        if (final.rfind(L"\\\\?\\UNC\\", 0) == 0) final = L"\\\\" + final.substr(8);
+        else if (final.rfind(L"\\\\?\\", 0) == 0) final = final.substr(4);
+        const std::wstring named = path.filename().native(), real = std::filesystem::path(final).filename().native();
+        const bool sameName = CompareStringOrdinal(named.c_str(), int(named.size()), real.c_str(), int(real.size()),
+                                                   TRUE) == CSTR_EQUAL;
+        if (sameName && Examine(path, false, nullptr) != NameKind::Link) return false;
+        target = final;
+        return true;
     }
 
     bool IsReadOnly(const std::filesystem::path& path) override {
@@ -126,17 +184,45 @@ public:
         return true;
     }
 
-    LockResult TryLock(FileHandle file, Reason& error) override {
+    LockResult TryLock(FileHandle file, FileLock& lock, Reason& error) override {
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!GetFileInformationByHandle(AsHandle(file), &info)) {
+            error = "nie można zablokować pliku: " + SystemReason(LastSystemError());
+            return LockResult::Failed;
+        }
+        bool held = false;
+        HANDLE mutex = TakeFileMutex(info, held);
+        if (held) return LockResult::Held;
         OVERLAPPED at{};
         at.OffsetHigh = kLockOffsetHigh;
-        if (LockFileEx(AsHandle(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
-            return LockResult::Locked;
-        DWORD code = GetLastError();
-        if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING) return LockResult::Held;
-        // File systems without locks convert without one.
-        if (code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_FUNCTION) return LockResult::Locked;
-        error = "nie można zablokować pliku: " + SystemReason(code);
-        return LockResult::Failed;
+        LockResult result = LockResult::Locked;
+        if (!LockFileEx(AsHandle(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+            const DWORD code = GetLastError();
+            if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING) {
+                result = LockResult::Held;
+            } else if (code != ERROR_NOT_SUPPORTED && code != ERROR_INVALID_FUNCTION) {
+                // File systems without locks convert without one.
+                error = "nie można zablokować pliku: " + SystemReason(code);
+                result = LockResult::Failed;
+            }
+        }
+        if (result != LockResult::Locked) {
+            if (mutex) {
+                ReleaseMutex(mutex);
+                CloseHandle(mutex);
+            }
+            return result;
+        }
+        lock.value = mutex ? reinterpret_cast<intptr_t>(mutex) : -1;
+        return LockResult::Locked;
+    }
+
+    void Unlock(FileLock& lock) override {
+        if (lock.value == -1) return;
+        HANDLE mutex = reinterpret_cast<HANDLE>(lock.value);
+        lock.value = -1;
+        ReleaseMutex(mutex);
+        CloseHandle(mutex);
     }
 
     bool StateOf(FileHandle file, FileState& state, Reason& error) override {

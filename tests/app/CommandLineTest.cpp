@@ -56,6 +56,13 @@ TEST(CommandLine, OnlyTheFirstActionCounts) {
         EXPECT_EQ(ParseCommandLine(Args{"-v", "202", h, "x.qwz"}).kind, CommandLineAction::Help);
     }
     EXPECT_EQ(ParseCommandLine(Args{"x.qwz", "--help"}).kind, CommandLineAction::Convert);
+    for (const char* v : {"--version", "--VERSION"}) {
+        SCOPED_TRACE(v);
+        EXPECT_EQ(ParseCommandLine(Args{"-v", "202", v, "-r"}).kind, CommandLineAction::Version);
+    }
+    EXPECT_EQ(ParseCommandLine(Args{"-u", "--version"}).kind, CommandLineAction::Unregister);
+    // "-v" takes "--version" as its number, so it is no action
+    EXPECT_EQ(ParseCommandLine(Args{"-v", "--version"}).kind, CommandLineAction::OpenWindow);
     // -r always registers for 203
     a = ParseCommandLine(Args{"-v", "202", "-R"});
     EXPECT_EQ(a.kind, CommandLineAction::Register);
@@ -63,7 +70,8 @@ TEST(CommandLine, OnlyTheFirstActionCounts) {
 }
 
 TEST(CommandLine, SwitchesAreComparedWhole) {
-    for (const char* s : {"-rr", "-r ", "--r", "r", "/r", "-", "-x", "-ver", "--helpme", "-help", "/h", "?"}) {
+    for (const char* s : {"-rr", "-r ", "--r", "r", "/r", "-", "-x", "-ver", "--helpme", "-help", "/h", "?",
+                          "-version", "--versions", "--v"}) {
         SCOPED_TRACE(s);
         CommandLineAction a = ParseCommandLine(Args{s});
         EXPECT_EQ(a.kind, CommandLineAction::Convert);

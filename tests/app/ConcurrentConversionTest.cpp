@@ -57,12 +57,19 @@ enum class Action {
     Rewrite,        // another program rewrites it in place, same size
     Cut,            // another program cuts it short
     PutAnother,     // another program puts a new file under its name
+    OpenToWrite,    // another program opens it for writing and keeps it open
 };
+
+const char* const kChanged = "zmienił się w trakcie konwersji";
+const char* const kWriterCame = "jest otwarty do zapisu w innym programie";
 
 struct TimingCase {
     const char* name;
     const char* pauseAt;  // the first conversion stops before this step, once
     Action action;
+    bool noExchange = false;     // names cannot be swapped: the new file is moved into place
+    const char* says = kChanged;  // the first one's reason when another program got at the file
+    bool backupStays = false;     // the original's last copy: the backup made of it stays
 };
 
 const TimingCase kCases[] = {
@@ -75,6 +82,21 @@ const TimingCase kCases[] = {
     // Loaded, not yet made: the meshes are read from it after the cut.
     {"the file is cut short once loaded", "CreateNew", Action::Cut},
     {"another file is put under its name", "Link", Action::PutAnother},
+    // The last moment before the new file takes the name: where an open
+    // file cannot be replaced (Windows) the original is closed by then, and
+    // only its lock keeps a second conversion out.
+    {"a second conversion gives up while the first moves its file into place", "RenameReplace",
+     Action::SecondGivesUp, true},
+    {"a second conversion gives up while the first swaps its file into place", "Exchange", Action::SecondGivesUp},
+    // Another program's save after the last look: what is swapped out is not
+    // the file that was read, and is swapped back.
+    {"another file is put under its name at the last step", "Exchange", Action::PutAnother, false, kChanged, true},
+    {"the file is rewritten in place at the last step", "Exchange", Action::Rewrite},
+    // A program that opens the file for writing and has not changed it yet.
+    {"the file is opened for writing at the last step", "Exchange", Action::OpenToWrite, false, kWriterCame},
+#ifndef _WIN32
+    {"the file is open for writing from the start", "OpenToRead", Action::OpenToWrite, false, kWriterCame},
+#endif
 };
 
 bool WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes, std::ios::openmode mode) {
@@ -102,6 +124,7 @@ TEST(ConcurrentConversion, ForcedTimingNeverLosesTheOriginal) {
 
         Pause pause;
         FaultyFileOps first;
+        first.noExchange = c.noExchange;
         first.mapping = true;  // seen in place where the system can, as by a user's conversion
         bool paused = false;
         first.before = [&](const std::string& step) {
@@ -120,6 +143,7 @@ TEST(ConcurrentConversion, ForcedTimingNeverLosesTheOriginal) {
         int secondResult = -1;
         std::string secondReason;
         std::vector<uint8_t> changed;  // what another program made of the file
+        std::fstream writer;           // held open by another program
         switch (c.action) {
         case Action::SecondGivesUp:
         case Action::SecondWaits: {
@@ -157,6 +181,10 @@ TEST(ConcurrentConversion, ForcedTimingNeverLosesTheOriginal) {
             if (ec) changed.clear();
             break;
         }
+        case Action::OpenToWrite:
+            writer.open(file, std::ios::binary | std::ios::in | std::ios::out);
+            if (writer.is_open()) changed = original;
+            break;
         case Action::PutAnother: {
             changed = test::Empty203();
             const fs::path other = dir.write("other.qwz", changed);
@@ -178,9 +206,14 @@ TEST(ConcurrentConversion, ForcedTimingNeverLosesTheOriginal) {
         // converted (Windows), nothing changed and the conversion completes.
         if (!changed.empty()) {
             EXPECT_EQ(firstResult, kConversionFailed);
-            EXPECT_NE(firstReason.find("zmienił się w trakcie konwersji"), std::string::npos) << firstReason;
+            EXPECT_NE(firstReason.find(c.says), std::string::npos) << firstReason;
             EXPECT_EQ(TempDir::read(file), changed);
-            EXPECT_EQ(Listing(dir.path()), (std::set<fs::path>{"a.qwz"}));
+            if (c.backupStays) {
+                EXPECT_EQ(TempDir::read(backup), original);
+                EXPECT_EQ(Listing(dir.path()), (std::set<fs::path>{"a.qwz", "a_org.qwz"}));
+            } else {
+                EXPECT_EQ(Listing(dir.path()), (std::set<fs::path>{"a.qwz"}));
+            }
             continue;
         }
         EXPECT_EQ(firstResult, kConverted) << firstReason;

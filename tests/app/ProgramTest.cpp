@@ -291,6 +291,9 @@ TEST_F(Program, WithoutAnActionItPrintsHowToUseIt) {
         EXPECT_EQ(asked.output, run.output) << help;
         EXPECT_TRUE(asked.lines.empty()) << help;
     }
+    ProgramRun version = Run({"--version", "x.qwz"});
+    EXPECT_EQ(version.output, std::string("qwz-downgrader ") + QWZ_VERSION_STRING + "\n");
+    EXPECT_TRUE(version.lines.empty());
 }
 
 // A folder in which the user may not create files. The tests may run as the

@@ -19,6 +19,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 extern char** environ;
@@ -113,6 +114,11 @@ TEST(Tool, InfoJsonShowsWhatTheFileHolds) {
     EXPECT_NE(text.out.find("punkt odniesienia: 12.5, -3.25, 0.1"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("\"Ściany\", atrybut 2, rekordy 0"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("\"Bryłą\", atrybut 11, wierzchołki 5, ściany 2"), std::string::npos) << text.out;
+    // block kinds in the words of their keep flags
+    EXPECT_NE(text.out.find("    rodzaj 3 (strefy skalowania): 1\n    rodzaj 5 (UV): 1\n"
+                            "    rodzaj 9 (inne dane dodatkowe): 2\n"),
+              std::string::npos)
+        << text.out;
 }
 
 TEST(Tool, UsageErrorsExitWithTwoAndSayWhyInPolish) {
@@ -500,6 +506,32 @@ TEST(Tool, NamesOutsideTheAnsiCodePageSurviveTheRoundTrip) {
 }
 
 #ifndef _WIN32
+// What is no regular file gives no bytes to judge: `check` names it as an
+// error of its own, counted as failed, never as damaged, whatever it is.
+TEST(Tool, CheckCallsWhatIsNoRegularFileAnErrorNotDamage) {
+    TempDir dir;
+    const fs::path fifo = dir.path() / "kolejka.qwz";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path link = dir.path() / "nic.qwz";
+    fs::create_symlink("/dev/null", link);
+    const fs::path good = dir.write("dobry.qwz", BuildVersion204(LinesOnly()));
+    for (const fs::path& odd : {fifo, fs::path("/dev/null"), fs::path("/dev/zero"), link}) {
+        SCOPED_TRACE(odd.string());
+        ProgramResult r = Qwz({"check", PathToUtf8(good), PathToUtf8(odd)});
+        EXPECT_EQ(r.exitCode, 1);
+        const std::string said = r.out + r.err;
+        EXPECT_NE(said.find("błąd: " + PathToUtf8(odd) + " — to nie jest zwykły plik\n"), std::string::npos) << said;
+        EXPECT_EQ(said.find("uszkodzony"), std::string::npos) << said;
+
+        json j = ParseOut(Qwz({"check", "--json", PathToUtf8(good), PathToUtf8(odd)}));
+        EXPECT_EQ(j["checked"], 1);
+        EXPECT_EQ(j["damaged"], 0);
+        EXPECT_EQ(j["failed"], 1);
+        EXPECT_EQ(j["files"][1]["ok"], false);
+        EXPECT_EQ(j["files"][1]["error"], json({{"reason", "to nie jest zwykły plik"}}));
+    }
+}
+
 std::string FromBase64(const std::string& text) {
     const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Makes the Debian package with cpack and installs it with dpkg into a
-# scratch root (a dpkg database of its own), then works with what it
-# installed: qwz --version and a conversion by the installed programs, the
-# manual pages against the programs' help, the bash completion against what
-# qwz accepts, the desktop entry, MIME type and copyright file. Removing
-# the package must leave no file behind.
+# Makes the Debian package with cpack, which lintian must find free of
+# errors, and installs it with dpkg into a scratch root (a dpkg database of
+# its own), then works with what it installed: --version and a conversion
+# by the installed programs, the manual pages against the programs' help,
+# the bash completions against what the programs accept, the desktop entry,
+# MIME type and the documentation folder. Removing the package must leave
+# no file behind.
 # usage: package-test.sh BUILD_DIR SCRATCH_DIR VERSION SAMPLE.qwz
 set -euo pipefail
 build=$1 scratch=$2 version=$3 sample=$4
@@ -17,6 +18,11 @@ deb=$scratch/out/qwz-downgrader_${version}_amd64.deb
 [ -f "$deb" ] || fail "no $deb (made: $(ls "$scratch/out"))"
 [ "$(dpkg-deb -f "$deb" Package Architecture | tr '\n' ' ')" = "Package: qwz-downgrader Architecture: amd64 " ] ||
   fail "control: $(dpkg-deb -f "$deb")"
+
+# Lintian's errors fail the package; its warnings are shown.
+command -v lintian >/dev/null || fail "lintian is not installed (bash scripts/setup.sh installs it)"
+lintian --fail-on error "$deb" >"$scratch/lintian.log" 2>&1 || { cat "$scratch/lintian.log" >&2; fail "lintian"; }
+grep -E '^[EW]:' "$scratch/lintian.log" >&2 || true
 
 root=$scratch/root
 mkdir -p "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/info" "$root/var/log"
@@ -37,6 +43,7 @@ for program in "$qwz" "$downgrader"; do
 done
 [ -z "$(dpkg-deb -f "$deb" Depends)" ] || fail "Depends: $(dpkg-deb -f "$deb" Depends)"
 [ "$("$qwz" --version)" = "qwz $version" ] || fail "qwz --version: $("$qwz" --version)"
+[ "$("$downgrader" --version)" = "qwz-downgrader $version" ] || fail "qwz-downgrader --version: $("$downgrader" --version)"
 cp "$sample" "$scratch/work/hall.qwz"
 said=$("$downgrader" "$scratch/work/hall.qwz" 2>&1)
 [ "$said" = "Przekonwertowano plik \"$scratch/work/hall.qwz\" z wersji 204 do 203, oryginał: \"$scratch/work/hall_org.qwz\"" ] ||
@@ -45,11 +52,16 @@ cmp -s "$sample" "$scratch/work/hall_org.qwz" || fail "the original was not kept
 "$qwz" check "$scratch/work/hall.qwz" >/dev/null || fail "the converted file does not check"
 [ "$(od -An -tu1 -j3 -N1 "$scratch/work/hall.qwz" | tr -d ' ')" = 203 ] || fail "not written as version 203"
 
-# The manual pages: every command and option the help names.
+# The manual pages: their sections, and every command and option the help names.
+manual() { MANWIDTH=250 man -l "$root/usr/share/man/man1/$1.1.gz" 2>/dev/null; }
 for page in qwz qwz-downgrader; do
   [ -f "$root/usr/share/man/man1/$page.1.gz" ] || fail "no manual page $page(1)"
+  for section in NAZWA SKŁADNIA OPIS OPCJE "KOD WYJŚCIA" PLIKI PRZYKŁADY "ZOBACZ TAKŻE" "CO TRACI KONWERSJA"; do
+    manual "$page" | grep -qx "$section" || fail "$page(1) has no section $section"
+  done
+  manual "$page" | grep -qF '~qwz-<skrót>-<znacznik>.tmp' || fail "$page(1) does not name the temporary files"
 done
-manual() { MANWIDTH=250 man -l "$root/usr/share/man/man1/$1.1.gz" 2>/dev/null; }
+manual qwz | grep -qx "WYNIK JSON" || fail "qwz(1) has no section on the JSON"
 options_of() { grep -oE -- '(^|[ ,|])--?[a-z][a-z-]*' | grep -oE -- '--?[a-z][a-z-]*' | sort -u; }
 for option in $("$downgrader" --help | options_of); do
   manual qwz-downgrader | grep -qF -- "$option" || fail "qwz-downgrader(1) lacks $option"
@@ -63,7 +75,7 @@ for command in $commands; do
   done
 done
 
-# The bash completion offers what qwz takes.
+# The bash completions offer what the programs take.
 complete_words() {
   COMP_WORDS=("$@"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); COMPREPLY=()
   _qwz
@@ -83,13 +95,33 @@ kinds=$(complete_words qwz convert --to 203 --drop "")
 [ "$(echo "$kinds" | wc -l)" -ge 7 ] || fail "--drop offers: $kinds"
 for k in $kinds; do takes --to 203 --drop "$k" || fail "--drop $k is offered but refused"; done
 [ "$(complete_words qwz convert --drop lines,po)" = lines,polylines ] || fail "--drop does not go on after a comma"
+# a list offers only what it does not hold yet, after "=" too
+after=$(complete_words qwz convert --drop = "lines,uv,")
+[ "$(echo "$after" | wc -l)" -eq $(($(echo "$kinds" | wc -l) - 2)) ] || fail "--drop=lines,uv, offers: $after"
+if echo "$after" | grep -qE '^lines,uv,(lines|uv)$'; then fail "--drop=lines,uv, offers again: $after"; fi
+echo "$after" | grep -qx "lines,uv,zones" || fail "--drop=lines,uv, offers: $after"
+[ "$(complete_words qwz convert --to = "")" = "$versions" ] || fail "--to= offers: $(complete_words qwz convert --to = "")"
+# shellcheck disable=SC1091
+source "$root/usr/share/bash-completion/completions/qwz-downgrader"
+complete_downgrader() {
+  COMP_WORDS=("$@"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); COMPREPLY=()
+  _qwz_downgrader
+  printf '%s\n' "${COMPREPLY[@]}"
+}
+[ "$(complete_downgrader qwz-downgrader -v "")" = "$versions" ] || fail "qwz-downgrader -v offers: $(complete_downgrader qwz-downgrader -v "")"
+for option in $("$downgrader" --help | options_of); do
+  complete_downgrader qwz-downgrader "${option:0:2}" | grep -qx -- "$option" || fail "qwz-downgrader completion lacks $option"
+done
 
 # The Explorer command's counterpart for every user, and the copyright.
 desktop=$root/usr/share/applications/qwz-downgrader-downgrade.desktop
 if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$desktop" || fail "desktop entry"; fi
 grep -qx 'Exec="qwz-downgrader" -v 203 %f' "$desktop" || fail "desktop entry: $(grep Exec "$desktop")"
 grep -q 'glob pattern="\*.qwz"' "$root/usr/share/mime/packages/qwz-downgrader.xml" || fail "MIME type"
-grep -q '^License:' "$root/usr/share/doc/qwz-downgrader/copyright" || fail "copyright"
+doc=$root/usr/share/doc/qwz-downgrader
+grep -q '^License:' "$doc/copyright" || fail "copyright"
+zcat "$doc/changelog.gz" | head -n 1 | grep -q "^qwz-downgrader ($version) " || fail "changelog: $(zcat "$doc/changelog.gz" | head -n 1)"
+cmp -s "$doc/README.md" "$(dirname "$sample")/../README.md" || fail "README.md in $doc"
 
 pkg --purge qwz-downgrader
 left=$(find "$root" -path "$root/var" -prune -o ! -type d -print)

@@ -10,6 +10,11 @@
 
 #include <set>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 namespace qwz::platform {
 namespace {
 
@@ -79,6 +84,92 @@ TEST(InterruptedReplace, ABackupNameLinkedToTheOriginalItselfIsTakenOver) {
     EXPECT_EQ(TempDir::read(other), kOld);
 }
 
+// On a file system without links the backup is a copy. A conversion
+// stopped between that copy and its last step leaves the original, a
+// complete copy under the backup name and its temporary file: the next
+// conversion takes that copy over as its backup (and removes it again
+// should it fail itself). A backup name holding other bytes, or one with no
+// temporary file of the original's beside it, is an earlier backup all the
+// same.
+struct LeftCopyRow {
+    const char* name;
+    std::vector<uint8_t> atBackup;
+    bool temporaryBeside;
+    bool checkFails;  // the next conversion fails itself
+    bool converts;
+    std::set<fs::path> after;  // besides the temporary names
+};
+
+TEST(InterruptedReplace, ACopyLeftByAStoppedConversionIsTakenOverNothingElse) {
+    const LeftCopyRow rows[] = {
+        {"a copy left with its temporary file", kOld, true, false, true, {"hala.qwz", "hala_org.qwz"}},
+        {"taken over, then the conversion fails", kOld, true, true, false, {"hala.qwz"}},
+        {"other bytes beside a temporary file", {'o', 'l', 'D'}, true, false, false, {"hala.qwz", "hala_org.qwz"}},
+        {"the same bytes, no temporary file", kOld, false, false, false, {"hala.qwz", "hala_org.qwz"}},
+    };
+    for (const LeftCopyRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        const fs::path target = dir.write("hala.qwz", kOld);
+        const fs::path backup = dir.write("hala_org.qwz", row.atBackup);
+        if (row.temporaryBeside) dir.write(TemporaryNameBeside(target, 7).filename(), kNew);
+        test::FaultyFileOps ops;
+        ops.noLinks = true;
+        ReplaceOptions options;
+        options.backup = backup;
+        options.verify = [&](const uint8_t*, size_t, platform::Reason& why) {
+            why = "nie daje się odczytać";
+            return !row.checkFails;
+        };
+        platform::Reason reason;
+        EXPECT_EQ(ReplaceFileSafely(target, kNew, options, reason, ops), row.converts) << reason;
+        if (!row.converts && !row.checkFails) {
+            EXPECT_NE(reason.find("już istnieje"), std::string::npos) << reason;
+        }
+        EXPECT_EQ(TempDir::read(target), row.converts ? kNew : kOld);
+        if (fs::exists(backup)) {
+            EXPECT_EQ(TempDir::read(backup), row.atBackup);
+        }
+        std::set<fs::path> left = Listing(dir.path());
+        std::erase_if(left, [&](const fs::path& n) { return IsTemporaryNameOf(n, target) && !row.converts; });
+        EXPECT_EQ(left, row.after);
+    }
+}
+
+#ifndef _WIN32
+// The same, from a conversion really stopped there: a process that ends
+// at the moment its new file would take the name.
+TEST(InterruptedReplace, AConversionKilledAfterItsBackupCopyIsFinishedByTheNext) {
+    TempDir dir;
+    const fs::path target = dir.write("hala.qwz", kOld);
+    ReplaceOptions options;
+    options.backup = dir.path() / "hala_org.qwz";
+    const pid_t child = fork();
+    if (child == 0) {
+        test::FaultyFileOps ops;
+        ops.noLinks = true;
+        ops.before = [](const std::string& step) {
+            if (step == "Exchange" || step == "RenameReplace") _exit(0);
+        };
+        platform::Reason reason;
+        ReplaceFileSafely(target, kNew, options, reason, ops);
+        _exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "not stopped at its last step";
+    ASSERT_EQ(Listing(dir.path()).size(), 3u) << "the original, the copy and the temporary file";
+    EXPECT_EQ(TempDir::read(options.backup), kOld);
+
+    test::FaultyFileOps ops;
+    ops.noLinks = true;
+    platform::Reason reason;
+    ASSERT_TRUE(ReplaceFileSafely(target, kNew, options, reason, ops)) << reason;
+    EXPECT_EQ(TempDir::read(target), kNew);
+    EXPECT_EQ(TempDir::read(options.backup), kOld);
+    EXPECT_EQ(Listing(dir.path()), (std::set<fs::path>{"hala.qwz", "hala_org.qwz"}));
+}
+#endif
 
 // The conversions of one run list a folder once; each takes only its own
 // file's leftovers, and one left after the listing waits for a later run.

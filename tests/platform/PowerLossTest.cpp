@@ -68,7 +68,7 @@ public:
         file.value = intptr_t(it->second);
         return true;
     }
-    LockResult TryLock(FileHandle, Reason&) override { return LockResult::Locked; }
+    LockResult TryLock(FileHandle, FileLock&, Reason&) override { return LockResult::Locked; }
     bool StateOf(FileHandle file, FileState& state, Reason&) override {
         state = StateOf(uint64_t(file.value));
         return true;

@@ -23,6 +23,9 @@ public:
     // Link answers Unsupported every time, as on a file system without hard
     // links, so the backup is made as a copy instead.
     bool noLinks = false;
+    // Exchange answers Unsupported, as on a file system that cannot swap
+    // two names, so the new file is moved over the original instead.
+    bool noExchange = false;
     // Each write writes at most this many bytes (a short write).
     size_t shortWrite = 0;
     // Every byte read comes back with its lowest bit flipped, as from a
@@ -47,6 +50,10 @@ public:
         Hook("Examine");
         return real().Examine(path, follow, state);
     }
+    bool LinkTarget(const std::filesystem::path& path, std::filesystem::path& target) override {
+        Hook("LinkTarget");
+        return real().LinkTarget(path, target);
+    }
     bool IsReadOnly(const std::filesystem::path& path) override {
         Hook("IsReadOnly");
         return real().IsReadOnly(path);
@@ -69,10 +76,14 @@ public:
         if (Inject("OpenToRead", error)) return false;
         return real().OpenToRead(path, file, error);
     }
-    platform::LockResult TryLock(platform::FileHandle file, Reason& error) override {
+    platform::LockResult TryLock(platform::FileHandle file, platform::FileLock& lock,
+                                 Reason& error) override {
         if (Inject("TryLock", error)) return platform::LockResult::Failed;
-        return real().TryLock(file, error);
+        return real().TryLock(file, lock, error);
     }
+    void Unlock(platform::FileLock& lock) override { real().Unlock(lock); }
+    platform::Writers WatchWriters(platform::FileHandle file) override { return real().WatchWriters(file); }
+    bool WriterCame(platform::FileHandle file) override { return real().WriterCame(file); }
     bool StateOf(platform::FileHandle file, platform::FileState& state, Reason& error) override {
         Hook("StateOf");
         return real().StateOf(file, state, error);
@@ -135,6 +146,12 @@ public:
                        Reason& error) override {
         if (Inject("RenameReplace", error)) return false;
         return real().RenameReplace(from, to, error);
+    }
+    platform::NoReplace Exchange(const std::filesystem::path& a, const std::filesystem::path& b,
+                                 Reason& error) override {
+        if (Inject("Exchange", error)) return platform::NoReplace::Failed;
+        if (noExchange) return platform::NoReplace::Unsupported;
+        return real().Exchange(a, b, error);
     }
     bool SyncFolder(const std::filesystem::path& folder, Reason& error) override {
         if (Inject("SyncFolder", error)) return false;

@@ -1,0 +1,73 @@
+#include "api/ReadDocument.h"
+
+#include "api/Remarks.h"
+#include "engine/ExceptionText.h"
+#include "engine/LoadQwz.h"
+#include "platform/FileOps.h"
+#include "platform/FileRead.h"
+
+#include <exception>
+#include <new>
+
+namespace qwz::api {
+
+CheckResult ReadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
+    CheckResult r;
+    switch (platform::SystemFileOps().Examine(path, true, nullptr)) {
+    case platform::NameKind::Missing: r.status = CheckStatus::NoFile; r.reason = "plik nie istnieje"; return r;
+    case platform::NameKind::Regular: break;
+    default: r.status = CheckStatus::NoFile; r.reason = "to nie jest zwykły plik"; return r;
+    }
+    std::vector<uint8_t> bytes;
+    try {
+        std::string error;
+        if (!platform::ReadWholeFile(path, bytes, &error)) {
+            r.reason = error.empty() ? "nie można odczytać pliku" : error;
+            return r;
+        }
+    } catch (const std::bad_alloc&) {
+        r.reason = "za mało pamięci, by wczytać plik";
+        return r;
+    }
+    return ReadDocument(std::move(bytes), doc);
+}
+
+CheckResult ReadDocument(std::vector<uint8_t>&& bytes, KlasaQwz& doc) {
+    CheckResult r;
+    try {
+        std::vector<std::string> said;
+        LoadResult load;
+        {
+            CallRemarks remarks(said);
+            load = LoadQwzBytes(std::move(bytes), doc);
+        }
+        if (!load.ok) {
+            r.status = CheckStatus::Damaged;
+            r.reason = load.reason;
+            r.hasOffset = load.hasOffset;
+            r.offset = load.offset;
+            r.field = load.field;
+            return r;
+        }
+        r.version = doc.Version;
+        // A reader that stopped early says so in the document, in the
+        // user's words: the rest of the file would be lost by a save.
+        const std::string& stopped = doc.GetDefinition()->TailDamage;
+        if (!stopped.empty()) {
+            r.status = CheckStatus::Damaged;
+            r.reason = stopped;
+            r.notes = {stopped};
+            return r;
+        }
+    } catch (const std::bad_alloc&) {
+        r.reason = "za mało pamięci, by wczytać plik";
+        return r;
+    } catch (const std::exception& e) {
+        r.reason = ExceptionText(e);
+        return r;
+    }
+    r.status = CheckStatus::Sound;
+    return r;
+}
+
+}  // namespace qwz::api

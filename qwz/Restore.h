@@ -1,0 +1,29 @@
+// Undoing a conversion: the kept original NAME_org.qwz goes back under
+// NAME.qwz in one step and the converted file is discarded. At every
+// moment the user's name holds one complete file.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace qwz::api {
+
+struct RestoreRequest {
+    bool dryRun = false;  // the same checks, nothing changed
+};
+
+enum class RestoreStatus { Restored, Skipped, Failed };
+
+struct RestoreResult {
+    RestoreStatus status = RestoreStatus::Failed;
+    std::string code;              // the stable name of the outcome, as in ConvertResult
+    std::string reason;            // skipped, failed: why; restored: a note or empty (Polish, UTF-8)
+    std::filesystem::path file;    // the user's name, which gets the original back
+    std::filesystem::path backup;  // what has the backup name; empty when nothing has it
+};
+
+// Restores the original of `path`, a converted file or its backup named
+// as such. Never throws.
+RestoreResult Restore(const std::filesystem::path& path, const RestoreRequest& request = {});
+
+}  // namespace qwz::api
