@@ -35,7 +35,14 @@ void WriteSaveParams(const BatchChoices& choices, TQWZSaveParams& params) {
     for (size_t i = 0; i < kKeepFlagCount; ++i) params.*kKeepFlags[i].member = choices.Ticked[i];
 }
 
-BatchSummary RunBatch(const std::vector<std::filesystem::path>& files, int target,
+ConversionRequest RequestFromChoices(const BatchChoices& choices) {
+    ConversionRequest request;
+    request.target = WrittenVersions().at(size_t(choices.VersionIndex));
+    for (size_t i = 0; i < kKeepFlagCount; ++i) request.params.*kKeepFlags[i].member = choices.Ticked[i];
+    return request;
+}
+
+BatchSummary RunBatch(const std::vector<std::filesystem::path>& files, const ConversionRequest& request,
                       const BatchHooks& hooks) {
     BatchSummary summary;
     summary.Chosen = files.size();
@@ -45,7 +52,7 @@ BatchSummary RunBatch(const std::vector<std::filesystem::path>& files, int targe
     const size_t started = ConvertEach(files, start, [&](size_t h) {
         ConversionOutcome& outcome = outcomes[h];
         try {
-            outcome = hooks.Convert(files[h], target);
+            outcome = hooks.Convert(files[h], request);
         } catch (const std::bad_alloc&) {
             outcome.reason = "za mało pamięci";
         } catch (const std::exception& e) {

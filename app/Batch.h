@@ -1,7 +1,7 @@
 // The batch of the main window without the window: the save parameters
-// written from the controls, the files converted on every core through an
-// injected conversion, the results counted in the files' order, and the
-// summary text.
+// and the conversion request made from the controls, the files converted on
+// every core through an injected conversion, the results counted in the
+// files' order, and the summary text.
 #pragma once
 
 #include "model/KeepFlags.h"
@@ -31,6 +31,10 @@ struct BatchChoices {
 // from its check box.
 void WriteSaveParams(const BatchChoices& choices, TQWZSaveParams& params);
 
+// The request the batch converts every file with: the written version at
+// the index, and what the boxes keep.
+ConversionRequest RequestFromChoices(const BatchChoices& choices);
+
 struct FailedFile {
     std::string Name;    // file name without its folder, UTF-8
     std::string Reason;  // as the conversion gave it; may be empty
@@ -46,9 +50,9 @@ struct BatchSummary {
 };
 
 struct BatchHooks {
-    // Converts one file to `target` and says what happened. Called on
+    // Converts one file as `request` asks and says what happened. Called on
     // worker threads, for several files at once.
-    std::function<ConversionOutcome(const std::filesystem::path& path, int target)> Convert;
+    std::function<ConversionOutcome(const std::filesystem::path& path, const ConversionRequest& request)> Convert;
     // Called on the batch's own thread before each file is started, in
     // order, with its index (progress, pending messages); false stops the
     // batch before that file.
@@ -58,7 +62,7 @@ struct BatchHooks {
 // Converts the files, several at once on every core, and counts and names
 // them in the files' order. A failure, or an exception from Convert, counts
 // as an error with its reason; the batch always goes on.
-BatchSummary RunBatch(const std::vector<std::filesystem::path>& files, int target,
+BatchSummary RunBatch(const std::vector<std::filesystem::path>& files, const ConversionRequest& request,
                       const BatchHooks& hooks);
 
 // Failed files named in the summary; the others are only counted.

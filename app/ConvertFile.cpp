@@ -1,9 +1,13 @@
 #include "app/ConvertFile.h"
 
 #include "engine/Conversion.h"
+#include "format/VersionTable.h"
 #include "model/Qwzsaveparams.h"
 #include "platform/DebugOutput.h"
 #include "platform/PathText.h"
+
+#include <algorithm>
+#include <vector>
 
 namespace qwz {
 namespace {
@@ -25,11 +29,19 @@ int ConvertFile(const std::filesystem::path& path, int target) {
     return ConvertFile(path, target, platform::SystemFileOps());
 }
 
-ConversionOutcome ConvertAndReport(const std::filesystem::path& path, int target, const TQWZSaveParams& params,
-                                   platform::FileOps& ops, WarningBox box) {
+ConversionRequest RequestFor(int target, const TQWZSaveParams& params) {
+    const std::vector<int> written = WrittenVersions();
     ConversionRequest request;
-    request.target = target;
     request.params = params;
+    if (target < 0) request.target = target;
+    else if (target == 0) request.target = written.back();  // min(file, newest): the file's own
+    else request.target = std::clamp(target, written.front(), written.back());
+    request.leaveUpTo = params.KeepsEverything() ? std::max(target, int(params.TargetVersion)) : params.TargetVersion;
+    return request;
+}
+
+ConversionOutcome ConvertAndReport(const std::filesystem::path& path, const ConversionRequest& request,
+                                   platform::FileOps& ops, WarningBox box) {
     ConversionOutcome result = ConvertQwz(path, request, ops);
     ReportWarnings(result.warnings, box);
     LastFailure().clear();
@@ -47,7 +59,7 @@ ConversionOutcome ConvertAndReport(const std::filesystem::path& path, int target
 }
 
 int ConvertFile(const std::filesystem::path& path, int target, platform::FileOps& ops) {
-    switch (ConvertAndReport(path, target, *GetSaveParams(), ops).status) {
+    switch (ConvertAndReport(path, RequestFor(target, *GetSaveParams()), ops).status) {
     case ConversionStatus::Converted: return kConverted;
     case ConversionStatus::Skipped: return kSkipped;
     case ConversionStatus::Failed: break;

@@ -80,7 +80,7 @@ void Convert(const std::filesystem::path& path, int target) {
     std::vector<std::pair<std::string, bool>> said;
     const platform::DebugSink previous = platform::SetThreadDebugSink(
         [&said](std::string_view text, bool wide) { said.emplace_back(std::string(text), wide); });
-    const ConversionOutcome outcome = ConvertAndReport(path, target, *GetSaveParams());
+    const ConversionOutcome outcome = ConvertAndReport(path, RequestFor(target, *GetSaveParams()));
     platform::SetThreadDebugSink(previous);
     if (outcome.status == ConversionStatus::Converted) {
         std::string line = "Przekonwertowano plik \"" + platform::PathForText(path) + "\" z wersji " +

@@ -24,6 +24,7 @@ CheckEntry CheckFile(const WalkEntry& walked) {
     CheckEntry e;
     e.path = walked.path;
     e.pathError = walked.error;
+    e.pathCode = walked.code;
     return e;
 }
 
@@ -55,7 +56,11 @@ nlohmann::ordered_json CheckEntryToJson(const CheckEntry& e) {
     nlohmann::ordered_json j;
     PutPath(j, "file", e.path);
     j["ok"] = !e.Damaged() && e.pathError.empty();
-    // The file's stable result code belongs here, beside "ok".
+    // A file read whole whose reader stopped early is damaged too.
+    j["code"] = platform::StatusCodeName(!e.pathError.empty() ? e.pathCode
+                                         : !e.load.ok         ? e.load.code
+                                         : e.Damaged()        ? platform::StatusCode::Damaged
+                                                              : platform::StatusCode::Readable);
     if (e.version != 0) j["version"] = e.version;
     if (!e.pathError.empty()) j["error"] = {{"reason", e.pathError}};
     else if (!e.load.ok) j["error"] = LoadFailureToJson(e.load);

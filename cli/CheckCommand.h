@@ -19,6 +19,7 @@ struct CheckEntry {
     std::filesystem::path path;
     std::string pathError;  // the path gave no file to check (missing, not a regular file, a folder
                             // without *.qwz files): why
+    platform::StatusCode pathCode = platform::StatusCode::Readable;  // and what it is, for programs
     int version = 0;        // 0 when the header could not be read
     LoadOutcome load;       // reason, offset and field of the damage
 

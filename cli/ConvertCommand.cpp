@@ -73,7 +73,6 @@ int ConvertReport::ExitCode() const { return Count(FileStatus::Failed) == 0 ? kE
 
 TQWZSaveParams ParamsFromOptions(const Options& o) {
     TQWZSaveParams p;
-    p.TargetVersion = o.target;
     for (size_t i = 0; i < kKeepFlagCount; ++i)
         if (kKeepFlags[i].dropName) p.*kKeepFlags[i].member = !o.drop[i];
     p.KeepOriginal = !o.noBackup;
@@ -105,6 +104,7 @@ ConvertReport RunConvert(const Options& options, const FileHooks<FileOutcome>& h
         FileOutcome& o = report.files[i];
         o.path = e.path;
         if (!e.error.empty()) {
+            o.code = e.code;
             o.reason = e.error;
         } else if (e.keptBackup) {
             static_cast<ConversionOutcome&>(o) = KeptBackupSkip(e);
@@ -122,7 +122,7 @@ nlohmann::ordered_json OutcomeToJson(const FileOutcome& o) {
     nlohmann::ordered_json j;
     PutPath(j, "file", o.path);
     j["status"] = StatusKey(o.status);
-    // The file's stable result code belongs here, beside its status.
+    j["code"] = platform::StatusCodeName(o.code);
     if (!o.reason.empty()) j["reason"] = o.reason;
     if (o.fromVersion) j["from_version"] = o.fromVersion;
     if (o.status == FileStatus::Converted) {

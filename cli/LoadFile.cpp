@@ -12,17 +12,26 @@ LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
     LoadOutcome r;
     // What is at the name is told as the conversion tells it.
     switch (platform::SystemFileOps().Examine(path, true, nullptr)) {
-    case platform::NameKind::Missing: r.reason = "plik nie istnieje"; r.noFile = true; return r;
+    case platform::NameKind::Missing:
+        r.code = platform::StatusCode::NotFound;
+        r.reason = "plik nie istnieje";
+        r.noFile = true;
+        return r;
     case platform::NameKind::Regular: break;
-    default: r.reason = "to nie jest zwykły plik"; r.noFile = true; return r;
+    default:
+        r.code = platform::StatusCode::NotRegularFile;
+        r.reason = "to nie jest zwykły plik";
+        r.noFile = true;
+        return r;
     }
     try {
         // The whole file is one allocation: too large for the memory left
         // is a reason like any other, and the next file is still tried.
         std::vector<uint8_t> bytes;
-        std::string error;
+        platform::Reason error;
         if (!platform::ReadWholeFile(path, bytes, &error)) {
-            r.reason = error.empty() ? "nie można odczytać pliku" : error;
+            r.code = error.code;
+            r.reason = error.empty() ? "nie można odczytać pliku" : error.str();
             return r;
         }
         ReadResult read;
@@ -31,6 +40,7 @@ LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
         for (const Warning& w : read.warnings)
             if (w.kind == Warning::Kind::DamagedTail) r.notes.push_back(w.text);
         if (!load.ok) {
+            r.code = load.code;
             r.reason = load.reason;
             r.hasOffset = load.hasOffset;
             r.offset = load.offset;
@@ -38,10 +48,13 @@ LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
             return r;
         }
     } catch (const std::bad_alloc&) {
+        r.code = platform::StatusCode::OutOfMemory;
         r.reason = "za mało pamięci, by wczytać plik";
         return r;
     } catch (const std::exception& e) {
-        r.reason = ExceptionText(e);
+        const platform::Reason why = ExceptionReason(e);
+        r.code = why.code;
+        r.reason = why.str();
         return r;
     }
     r.ok = true;

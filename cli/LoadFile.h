@@ -3,6 +3,8 @@
 #pragma once
 
 #include "document/Klasaqwz.h"
+#include "platform/DebugOutput.h"
+#include "platform/StatusCode.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -13,6 +15,7 @@ namespace qwz::cli {
 
 struct LoadOutcome {
     bool ok = false;
+    platform::StatusCode code = platform::StatusCode::Readable;  // why not, for programs
     std::string reason;              // why the file could not be read, in Polish
     bool noFile = false;             // the name holds no regular file (missing, a FIFO, a device...):
                                      // nothing was read, so nothing can be called damaged

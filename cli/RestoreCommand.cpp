@@ -19,10 +19,11 @@ const char* StatusKey(RestoreStatus s) {
     return "failed";
 }
 
-RestoreResult PathResult(const fs::path& path, RestoreStatus status, std::string reason) {
+RestoreResult PathResult(const fs::path& path, RestoreStatus status, platform::StatusCode code, std::string reason) {
     RestoreResult r;
     r.file = path;
     r.status = status;
+    r.code = code;
     r.reason = std::move(reason);
     return r;
 }
@@ -49,7 +50,7 @@ RestoreReport RunRestore(const Options& options, const FileHooks<RestoreResult>&
     size_t looked = 0, withBackup = 0;
     auto endFolder = [&] {
         if (looked != 0 && withBackup == 0)
-            add(PathResult(folder, RestoreStatus::Skipped, "folder nie zawiera kopii zapasowych *_org.qwz"));
+            add(PathResult(folder, RestoreStatus::Skipped, platform::StatusCode::NoBackup, "folder nie zawiera kopii zapasowych *_org.qwz"));
         looked = withBackup = 0;
     };
     size_t i = 0;
@@ -62,7 +63,7 @@ RestoreReport RunRestore(const Options& options, const FileHooks<RestoreResult>&
         if (hooks.started) hooks.started(i + 1, entries.size(), e.path);
         // A missing path named may still have its backup beside it.
         if (!e.error.empty() && !e.missing) {
-            add(PathResult(e.path, RestoreStatus::Failed, e.error));
+            add(PathResult(e.path, RestoreStatus::Failed, e.code, e.error));
             continue;
         }
         RestoreResult r = RestoreQwz(e.path, RestoreRequest{!options.dryRun, options.keepNewer});
@@ -84,7 +85,7 @@ nlohmann::ordered_json RestoreResultToJson(const RestoreResult& r) {
     nlohmann::ordered_json j;
     PutPath(j, "file", r.file);
     j["status"] = StatusKey(r.status);
-    // The file's stable result code belongs here, beside its status.
+    j["code"] = platform::StatusCodeName(r.code);
     if (!r.reason.empty()) j["reason"] = r.reason;
     if (!r.backup.empty()) PutPath(j, "backup", r.backup);
     if (!r.kept.empty()) PutPath(j, "kept", r.kept);

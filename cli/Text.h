@@ -35,6 +35,7 @@ constexpr int kJsonFormat = 1;
 void PutPath(nlohmann::ordered_json& j, const std::string& key, const std::filesystem::path& path);
 
 using qwz::ExceptionText;
+using qwz::ExceptionReason;
 
 // A name as stored in a file (8-bit text in code page 1250, the code page of
 // the program's Polish users) as UTF-8. Bytes the code page leaves undefined

@@ -19,32 +19,39 @@
 namespace qwz {
 namespace {
 
-bool Fail(ConversionOutcome& r, std::string reason) {
+using platform::Reason;
+using platform::StatusCode;
+
+bool Fail(ConversionOutcome& r, const Reason& reason) {
     r.status = ConversionStatus::Failed;
-    r.reason = std::move(reason);
+    r.code = reason.code;
+    r.reason = reason.str();
     return false;
 }
 
 bool Skip(ConversionOutcome& r) {
     r.status = ConversionStatus::Skipped;
+    r.code = StatusCode::UpToDate;
     r.reason = "już w wersji " + std::to_string(r.fromVersion) + ", nic do zmiany";
     return false;
 }
 
+// The version at or below which a file that loses nothing is left as it is.
+int LeaveUpTo(const ConversionRequest& request) { return request.leaveUpTo.value_or(request.target); }
+
 // A file that keeps everything and is already at or below the version asked
-// for (by the request or by the parameters' own target) is skipped from its
-// header alone, whatever its size: nothing of it would change. False when
-// the rest of the file has to be read to decide.
+// for is skipped from its header alone, whatever its size: nothing of it
+// would change. False when the rest of the file has to be read to decide.
 bool SkippedByHeader(platform::OriginalFile& original, const ConversionRequest& request, ConversionOutcome& r) {
     if (!request.params.KeepsEverything()) return false;
     uint8_t header[4] = {};
     size_t got = 0;
-    std::string ignored;
+    Reason ignored;
     if (!original.ops().ReadAt(original.handle(), 0, header, sizeof header, got, ignored) ||
         got != sizeof header || std::memcmp(header, "QWZ", 3) != 0 || !IsReadableVersion(header[3]))
         return false;
     const int version = header[3];
-    if (request.target < version && request.params.TargetVersion < version) return false;
+    if (LeaveUpTo(request) < version) return false;
     r.fromVersion = version;
     r.sizeBefore = original.state().size;
     Skip(r);
@@ -65,14 +72,15 @@ const Warning* TailDamage(const Warnings& warnings) {
 // for its one save.
 bool Decide(const ConversionRequest& request, const LoadResult& load, KlasaQwz& doc, ConversionOutcome& r) {
     const TQWZSaveParams& params = request.params;
-    if (!load.ok) return Fail(r, load.reason);
+    if (!load.ok) return Fail(r, Reason(load.code, load.reason));
     r.fromVersion = doc.Version;
 
-    if ((request.target >= r.fromVersion && params.KeepsEverything()) || !NeedsConversion(doc, params))
+    const int leaveUpTo = LeaveUpTo(request);
+    if ((leaveUpTo >= r.fromVersion && params.KeepsEverything()) || !NeedsConversion(doc, params, leaveUpTo))
         return Skip(r);
     // A damaged block ends the tail and everything after it is unread:
     // writing the document would drop that data without a word.
-    if (const Warning* damage = TailDamage(r.warnings)) return Fail(r, damage->text);
+    if (const Warning* damage = TailDamage(r.warnings)) return Fail(r, Reason(StatusCode::Damaged, damage->text));
     return true;
 }
 
@@ -106,7 +114,7 @@ struct OriginalCut {};
 // makes it and asks whether it could be).
 void Replace(const std::filesystem::path& path, const ConversionRequest& request, platform::OriginalFile& original,
              platform::FileView& view, KlasaQwz& doc, const MeshSource& meshes, ConversionOutcome& r) {
-    std::string reason;
+    Reason reason;
 
     platform::ReplaceOptions options;
     if (request.params.KeepOriginal) options.backup = BackupPath(path);
@@ -123,7 +131,7 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
         // The new file is written as it is made, a batch of meshes at a
         // time; the file read back is walked, not loaded: a second full
         // document of a large file would cost as much memory as the first.
-        options.verify = [&r](const uint8_t* back, size_t size, std::string& why) {
+        options.verify = [&r](const uint8_t* back, size_t size, Reason& why) {
             KlasaQwz check;
             try {
                 // The file read back is not needed after the walk.
@@ -131,11 +139,12 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
                 const uint8_t version = check.WalkBytes(back, size, true, &read);
                 r.warnings.insert(r.warnings.end(), read.warnings.begin(), read.warnings.end());
                 if (version == r.toVersion) return true;
-                why = "zapisany plik nie daje się odczytać jako wersja " + std::to_string(r.toVersion);
+                why = Reason(StatusCode::VerifyFailed,
+                             "zapisany plik nie daje się odczytać jako wersja " + std::to_string(r.toVersion));
             } catch (const std::bad_alloc&) {
-                why = "za mało pamięci, by sprawdzić zapisany plik";
+                why = Reason(StatusCode::OutOfMemory, "za mało pamięci, by sprawdzić zapisany plik");
             } catch (const std::exception& e) {
-                why = "zapisany plik nie daje się odczytać: " + ExceptionText(e);
+                why = Reason(StatusCode::VerifyFailed, "zapisany plik nie daje się odczytać: " + ExceptionText(e));
             }
             return false;
         };
@@ -155,14 +164,16 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
         }
         // Beside a kept original, what took its place: a restore discards
         // only this very file, never work saved under the name afterwards.
-        if (!options.backup.empty() && !KeepRecord(path, options.backup, {r.sizeAfter, digest}, original.ops(), reason))
-            reason = "przekonwertowany, ale bez zapisu konwersji (" + reason +
+        std::string unrecorded;
+        if (!options.backup.empty() && !KeepRecord(path, options.backup, {r.sizeAfter, digest}, original.ops(), unrecorded))
+            reason = "przekonwertowany, ale bez zapisu konwersji (" + unrecorded +
                      "); qwz restore przywróci kopię tylko z opcją --keep-newer";
         else
             reason.clear();
     }
     r.status = ConversionStatus::Converted;
-    r.reason = request.write ? reason : std::string();
+    r.code = StatusCode::Converted;
+    r.reason = request.write ? reason.str() : std::string();
     r.backup = options.backup;
 }
 
@@ -174,6 +185,7 @@ bool SkippedAsBackup(const std::filesystem::path& path, platform::FileOps& ops, 
     platform::FileState state;
     if (ops.Examine(path, true, &state) == platform::NameKind::Regular) r.sizeBefore = state.size;
     r.status = ConversionStatus::Skipped;
+    r.code = StatusCode::IsBackup;
     r.reason = "to kopia zapasowa pliku " + platform::PathForMessage(original.filename()) + ", zostaje bez zmian";
     return true;
 }
@@ -197,7 +209,7 @@ bool LoadOriginal(platform::OriginalFile& original, const platform::FileView& vi
         view.LetGo(view.data(), view.size());
     } else {
         std::vector<uint8_t> bytes;
-        std::string reason;
+        Reason reason;
         if (!original.Read(bytes, reason)) return Fail(r, reason);
         load = LoadQwzBytes(std::move(bytes), doc, options, &read);
     }
@@ -212,9 +224,13 @@ void Convert(const std::filesystem::path& named, const ConversionRequest& reques
     std::filesystem::path path = named;
     if (std::filesystem::path target; ops.LinkTarget(named, target)) path = target;
 
-    // A negative target would reach the writer as its low byte: -52 is 204.
-    if (request.target < 0) {
-        Fail(r, "nieprawidłowa wersja docelowa " + std::to_string(request.target));
+    // Only a version with a writer of its own: any other would be written
+    // as another (201 as 202, 999 refused by the writer, 0 as the file's own,
+    // -52 as its low byte 204).
+    if (const VersionLayout* layout = FindVersion(request.target); !layout || !layout->write) {
+        Fail(r, Reason(StatusCode::UnsupportedTarget, "nieobsługiwana wersja docelowa " +
+                                                          std::to_string(request.target) + " (zapisywane: " +
+                                                          VersionListText(WrittenVersions()) + ")"));
         return;
     }
 
@@ -224,7 +240,7 @@ void Convert(const std::filesystem::path& named, const ConversionRequest& reques
     // plan made), so that no other conversion of it runs meanwhile and any
     // change to it is seen.
     platform::OriginalFile original(ops);
-    std::string reason;
+    Reason reason;
     if (!original.Open(path, reason)) {
         Fail(r, reason);
         return;
@@ -242,7 +258,7 @@ void Convert(const std::filesystem::path& named, const ConversionRequest& reques
     // What is read through the view is the file's only while no other
     // program cut or changed the file meanwhile.
     const auto changedMeanwhile = [&] {
-        std::string ignored;
+        Reason ignored;
         return seen && (!view.Intact() || !original.Unchanged(ignored));
     };
     KlasaQwz doc;
@@ -275,9 +291,9 @@ ConversionOutcome ConvertQwz(const std::filesystem::path& path, const Conversion
     try {
         Convert(path, request, ops, r);
     } catch (const std::exception& e) {
-        Fail(r, ExceptionText(e));
+        Fail(r, ExceptionReason(e));
     } catch (...) {
-        Fail(r, "nieoczekiwany błąd");
+        Fail(r, Reason(StatusCode::Unexpected, "nieoczekiwany błąd"));
     }
     return r;
 }

@@ -11,9 +11,11 @@
 #include "model/Qwzsaveparams.h"
 #include "model/Warnings.h"
 #include "platform/FileOps.h"
+#include "platform/StatusCode.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace qwz {
@@ -21,14 +23,22 @@ namespace qwz {
 enum class ConversionStatus { Converted, Skipped, Failed };
 
 struct ConversionRequest {
-    int target = 0;         // the version asked for
-    TQWZSaveParams params;  // what to keep; its TargetVersion is what the decision compares
-                            // (0, as from the command line: every newer file is converted)
+    // The version asked for: one the version table writes (202, 203, 204);
+    // any other is refused. A file is never written above its own version.
+    int target = 0;
+    TQWZSaveParams params;  // what to keep; its TargetVersion is not read
     bool write = true;      // false: a dry run, which writes nothing
+    // Files at or below this version that lose nothing are left as they
+    // are; unset: the target. Below the target only for the program's
+    // command line, whose number below the oldest layout written still
+    // rewrites the newer files in that layout ("-v 201": a 202 file is
+    // written again as 202).
+    std::optional<int> leaveUpTo;
 };
 
 struct ConversionOutcome {
     ConversionStatus status = ConversionStatus::Failed;
+    platform::StatusCode code = platform::StatusCode::Unexpected;  // what became of the file, for programs
     std::string reason;            // failed: why; skipped: why nothing changes (Polish)
     int fromVersion = 0;           // the file's version; 0 when it has none
     int toVersion = 0;             // converted: the version written

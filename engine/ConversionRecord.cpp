@@ -24,7 +24,7 @@ constexpr int kTemporaryNameAttempts = 8;
 // The user's file is read for its digest this much at a time.
 constexpr size_t kDigestChunk = size_t(8) << 20;
 
-bool WriteAll(platform::FileOps& ops, platform::FileHandle file, const std::string& text, std::string& error) {
+bool WriteAll(platform::FileOps& ops, platform::FileHandle file, const std::string& text, platform::Reason& error) {
     const auto* data = reinterpret_cast<const uint8_t*>(text.data());
     for (size_t done = 0; done < text.size();) {
         size_t written = 0;
@@ -58,7 +58,7 @@ bool Parse(const std::string& text, ConversionRecord& record) {
 // The digest of the open file's first `size` bytes; false with `error` when
 // a read fails, and with `got` short of `size` when the file ends sooner.
 bool Digest(platform::FileOps& ops, platform::FileHandle file, uint64_t size, uint64_t& digest, uint64_t& got,
-            std::string& error) {
+            platform::Reason& error) {
     platform::ContentHash hash;
     std::vector<uint8_t> chunk(size_t(std::min<uint64_t>(size, kDigestChunk)));
     for (got = 0; got < size;) {
@@ -95,7 +95,7 @@ std::string RecordText(const ConversionRecord& record) {
 bool KeepRecord(const fs::path& file, const fs::path& backup, const ConversionRecord& record,
                 platform::FileOps& ops, std::string& reason) {
     const fs::path name = RecordPath(backup);
-    std::string error, ignored;
+    platform::Reason error, ignored;
     platform::FileHandle handle;
     fs::path temp;
     std::random_device random;
@@ -121,7 +121,7 @@ bool KeepRecord(const fs::path& file, const fs::path& backup, const ConversionRe
 
 void DropRecord(const fs::path& backup, platform::FileOps& ops) {
     const fs::path name = RecordPath(backup);
-    std::string ignored;
+    platform::Reason ignored;
     if (ops.Examine(name, false, nullptr) == platform::NameKind::Regular) ops.Remove(name, ignored);
 }
 
@@ -134,7 +134,7 @@ RecordVerdict JudgeAgainstRecord(const fs::path& file, platform::FileHandle held
     if (kind == platform::NameKind::Missing)
         return NotSame("brak zapisu konwersji " + PathForMessage(name) + ": " + unknown);
     std::vector<uint8_t> bytes;
-    std::string error;
+    platform::Reason error;
     ConversionRecord record;
     if (kind != platform::NameKind::Regular || state.size > kLargestRecord || !ops.ReadAll(name, bytes, error) ||
         !Parse(std::string(bytes.begin(), bytes.end()), record))

@@ -1,6 +1,8 @@
 // A caught exception as a reason for the user.
 #pragma once
 
+#include "platform/StatusCode.h"
+
 #include <exception>
 #include <string>
 
@@ -10,5 +12,8 @@ namespace qwz {
 // translator, and otherwise a general text; never the English what() of
 // the C++ library.
 std::string ExceptionText(const std::exception& e);
+// The same text with the code of what happened: a damaged file, content
+// that does not fit the layout, memory, the system's error, or the program's.
+platform::Reason ExceptionReason(const std::exception& e);
 
 }  // namespace qwz

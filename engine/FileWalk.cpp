@@ -21,7 +21,7 @@ fs::path Identity(const fs::path& p) {
     return ec ? fs::absolute(p, ec) : c;
 }
 
-std::string FolderReason(const std::error_code& ec) {
+platform::Reason FolderReason(const std::error_code& ec) {
     return "nie można odczytać folderu (" + platform::SystemReason(ec) + ")";
 }
 
@@ -43,7 +43,10 @@ bool WalkFolder(const fs::path& dir, bool recursive, std::vector<fs::path>& foun
             found.push_back(it->path());
         }
     }
-    if (ec) unreadable.push_back({dir, FolderReason(ec), {}, false});
+    if (ec) {
+        const platform::Reason why = FolderReason(ec);
+        unreadable.push_back({dir, why.str(), {}, false, why.code});
+    }
     if (recursive) {
         std::sort(subfolders.begin(), subfolders.end());
         for (const fs::path& sub : subfolders) WalkFolder(sub, recursive, found, unreadable);
@@ -70,10 +73,10 @@ std::vector<WalkEntry> CollectFiles(const std::vector<fs::path>& paths, bool rec
             // A name that is not there is not an error of fs::status on
             // POSIX; under mingw-w64 it is ENOENT.
             const bool missing = !ec || ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory;
-            out.push_back({arg,
-                           missing ? "nie ma takiego pliku ani folderu"
-                                   : "nie można odczytać ścieżki (" + platform::SystemReason(ec) + ")",
-                           {}, missing});
+            const platform::Reason why =
+                missing ? platform::Reason(platform::StatusCode::NotFound, "nie ma takiego pliku ani folderu")
+                        : "nie można odczytać ścieżki (" + platform::SystemReason(ec) + ")";
+            out.push_back({arg, why.str(), {}, missing, why.code});
             continue;
         }
         if (!fs::is_directory(st)) {
@@ -86,9 +89,10 @@ std::vector<WalkEntry> CollectFiles(const std::vector<fs::path>& paths, bool rec
         // A folder with nothing to work on is most likely a wrong path:
         // said, rather than passed over in silence.
         if (found.empty() && unreadable.empty())
-            out.push_back({arg, std::string("folder nie zawiera plików *.qwz") +
-                                    (subfolders && !recursive ? " (podfoldery przeszukuje opcja --recursive)" : ""),
-                           arg});
+            out.push_back({arg,
+                           std::string("folder nie zawiera plików *.qwz") +
+                               (subfolders && !recursive ? " (podfoldery przeszukuje opcja --recursive)" : ""),
+                           arg, false, platform::StatusCode::NoQwzFiles});
         found = WithoutKeptBackups(found);
         std::sort(found.begin(), found.end());
         for (const fs::path& p : found) {
@@ -106,6 +110,7 @@ std::vector<WalkEntry> CollectFiles(const std::vector<fs::path>& paths, bool rec
 ConversionOutcome KeptBackupSkip(const WalkEntry& entry) {
     ConversionOutcome r;
     r.status = ConversionStatus::Skipped;
+    r.code = platform::StatusCode::IsBackup;
     fs::path original = entry.path.filename();
     original.replace_filename(fs::path(BackupStem(entry.path)) += ".qwz");
     r.reason = "to kopia zapasowa pliku " + platform::PathForMessage(original) +

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/Conversion.h"
+#include "platform/StatusCode.h"
 
 #include <filesystem>
 #include <string>
@@ -16,6 +17,7 @@ struct WalkEntry {
     std::string error;             // non-empty: the path cannot be used (the reason, in Polish)
     std::filesystem::path folder;  // the folder named through which it was found; empty: named itself
     bool missing = false;          // a path named that nothing has (`error` says so)
+    platform::StatusCode code = platform::StatusCode::Readable;  // with `error`: what it is, for programs
     bool keptBackup = false;       // a NAME_org.qwz found in a folder: an original a conversion kept
 };
 

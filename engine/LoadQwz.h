@@ -4,6 +4,7 @@
 #pragma once
 
 #include "document/Klasaqwz.h"
+#include "platform/StatusCode.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +15,7 @@ namespace qwz {
 
 struct LoadResult {
     bool ok = false;
+    platform::StatusCode code = platform::StatusCode::Readable;  // why not, for programs
     std::string reason;      // why the file cannot be read, in Polish
     bool hasOffset = false;  // a damaged file: where, and what was being read
     size_t offset = 0;

@@ -18,35 +18,44 @@ using platform::FolderOf;
 using platform::FileState;
 using platform::NameKind;
 using platform::PathForMessage;
+using platform::Reason;
+using platform::StatusCode;
 using NativeString = fs::path::string_type;
 
-RestoreResult& Finish(RestoreResult& r, RestoreStatus status, std::string reason = {}) {
+// A failure's code comes with its reason; the others are the status's own.
+RestoreResult& Finish(RestoreResult& r, RestoreStatus status, Reason reason = {}) {
     r.status = status;
-    r.reason = std::move(reason);
+    r.code = status == RestoreStatus::Restored  ? StatusCode::Restored
+             : status == RestoreStatus::Skipped ? StatusCode::NoBackup
+                                                : reason.code;
+    r.reason = reason.str();
     return r;
 }
 
-std::string NotRegular(const fs::path& backup, NameKind kind) {
+Reason NotRegular(const fs::path& backup, NameKind kind) {
     const std::string name = "kopia zapasowa " + PathForMessage(backup);
     switch (kind) {
-    case NameKind::Link: return name + " jest dowiązaniem symbolicznym, nie zwykłym plikiem; niczego nie zmieniono";
-    case NameKind::Folder: return name + " jest folderem, nie plikiem; niczego nie zmieniono";
-    default: return name + " nie jest zwykłym plikiem; niczego nie zmieniono";
+    case NameKind::Link:
+        return {StatusCode::NotRegularFile,
+                name + " jest dowiązaniem symbolicznym, nie zwykłym plikiem; niczego nie zmieniono"};
+    case NameKind::Folder: return {StatusCode::NotRegularFile, name + " jest folderem, nie plikiem; niczego nie zmieniono"};
+    default: return {StatusCode::NotRegularFile, name + " nie jest zwykłym plikiem; niczego nie zmieniono"};
     }
 }
 
-std::string FileChanged(const fs::path& file) {
-    return "plik " + PathForMessage(file) +
-           " zmienił się w trakcie przywracania (zapisuje go inny program?); nie został zastąpiony";
+Reason FileChanged(const fs::path& file) {
+    return {StatusCode::Changed, "plik " + PathForMessage(file) +
+                                     " zmienił się w trakcie przywracania (zapisuje go inny program?); nie został zastąpiony"};
 }
 
-std::string BackupChanged(const fs::path& backup) {
-    return "kopia zapasowa " + PathForMessage(backup) + " zmieniła się w trakcie przywracania; niczego nie zmieniono";
+Reason BackupChanged(const fs::path& backup) {
+    return {StatusCode::Changed,
+            "kopia zapasowa " + PathForMessage(backup) + " zmieniła się w trakcie przywracania; niczego nie zmieniono"};
 }
 
-std::string FileAppeared(const fs::path& file, const fs::path& backup) {
-    return "plik " + PathForMessage(file) + " pojawił się w trakcie przywracania; kopia zapasowa " +
-           PathForMessage(backup) + " została na swoim miejscu";
+Reason FileAppeared(const fs::path& file, const fs::path& backup) {
+    return {StatusCode::Changed, "plik " + PathForMessage(file) + " pojawił się w trakcie przywracania; kopia zapasowa " +
+                                     PathForMessage(backup) + " została na swoim miejscu"};
 }
 
 // The backup takes the free name of the missing file, by a step that
@@ -54,7 +63,7 @@ std::string FileAppeared(const fs::path& file, const fs::path& backup) {
 // file system has no such rename, a second name and then the backup's name
 // removed.
 RestoreResult& MoveToFreeName(RestoreResult& r, platform::FileOps& ops) {
-    std::string error;
+    Reason error;
     switch (ops.RenameNoReplace(r.backup, r.file, error)) {
     case platform::NoReplace::Done: return Finish(r, RestoreStatus::Restored);
     case platform::NoReplace::NameTaken: return Finish(r, RestoreStatus::Failed, FileAppeared(r.file, r.backup));
@@ -100,7 +109,7 @@ std::string NoNewerName(const fs::path& file) {
 // The user's newer file gets a free name beside it by a step that never
 // replaces anything: a second name where the file system has links (the
 // user's name still holds it), else a move. `moved` says which.
-bool KeepNewer(RestoreResult& r, platform::FileOps& ops, bool& moved, std::string& error) {
+bool KeepNewer(RestoreResult& r, platform::FileOps& ops, bool& moved, platform::Reason& error) {
     for (int n = 1; n <= kNewerNames; ++n) {
         const fs::path name = NewerName(r.file, n);
         if (ops.Examine(name, false, nullptr) != NameKind::Missing) continue;
@@ -119,7 +128,7 @@ bool KeepNewer(RestoreResult& r, platform::FileOps& ops, bool& moved, std::strin
 // The newer file kept under a free name, then the backup under the user's
 // name. Whatever fails, the newer file and the backup each keep a name.
 RestoreResult& PutBackKeepingNewer(RestoreResult& r, const platform::FileState& newer, platform::FileOps& ops) {
-    std::string error;
+    platform::Reason error;
     bool moved = false;
     if (!KeepNewer(r, ops, moved, error)) {
         r.kept.clear();
@@ -135,7 +144,7 @@ RestoreResult& PutBackKeepingNewer(RestoreResult& r, const platform::FileState& 
     if (!ops.RenameReplace(r.backup, r.file, error)) {
         // The file keeps its name; the second name made for it goes again.
         platform::FileState now;
-        std::string ignored;
+        platform::Reason ignored;
         if (ops.Examine(r.kept, false, &now) == NameKind::Regular && now.SameFile(newer)) ops.Remove(r.kept, ignored);
         r.kept.clear();
         return Finish(r, RestoreStatus::Failed, error);
@@ -149,7 +158,7 @@ RestoreResult& PutBackKeepingNewer(RestoreResult& r, const platform::FileState& 
 // result failed otherwise.
 bool MayDiscard(RestoreResult& r, platform::OriginalFile& held, const RestoreRequest& request,
                 platform::FileOps& ops) {
-    std::string reason;
+    platform::Reason reason;
     if (!held.Unchanged(reason)) {
         Finish(r, RestoreStatus::Failed, FileChanged(r.file));
         return false;
@@ -176,7 +185,7 @@ RestoreResult& DropSecondName(RestoreResult& r, const platform::OriginalFile& he
         "plik już jest oryginałem (kopia była jego drugą nazwą, pozostałą po przerwanej konwersji)";
     if (!write) return Finish(r, RestoreStatus::Restored, note);
     FileState now;
-    std::string error, ignored;
+    platform::Reason error, ignored;
     if (ops.Examine(r.backup, false, &now) != NameKind::Regular || !now.SameFile(held.state()) || now.links < 2)
         return Finish(r, RestoreStatus::Failed, BackupChanged(r.backup));
     if (!ops.Remove(r.backup, error)) return Finish(r, RestoreStatus::Failed, error);
@@ -211,14 +220,14 @@ RestoreResult RestoreQwz(const fs::path& named, const RestoreRequest& request, p
     if (backupKind == NameKind::Missing) {
         if (fileThere) return Finish(r, RestoreStatus::Skipped, "brak kopii zapasowej " + PathForMessage(backup));
         return Finish(r, RestoreStatus::Failed,
-                      "nie ma takiego pliku ani jego kopii zapasowej " + PathForMessage(backup));
+                      {StatusCode::NotFound, "nie ma takiego pliku ani jego kopii zapasowej " + PathForMessage(backup)});
     }
     r.backup = backup;
     if (backupKind != NameKind::Regular) return Finish(r, RestoreStatus::Failed, NotRegular(backup, backupKind));
 
     // The user's file is held first, then its backup: every restore takes
     // the two locks in that order, and a conversion of either file waits.
-    std::string reason, error, ignored;
+    Reason reason, error, ignored;
     platform::OriginalFile held(ops);
     if (fileThere) {
         if (!held.Open(file, reason)) return Finish(r, RestoreStatus::Failed, reason);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "platform/FileOps.h"
+#include "platform/StatusCode.h"
 
 #include <filesystem>
 #include <string>
@@ -22,6 +23,7 @@ enum class RestoreStatus {
 struct RestoreResult {
     std::filesystem::path file;    // the user's name, which gets the original back
     RestoreStatus status = RestoreStatus::Failed;
+    platform::StatusCode code = platform::StatusCode::Unexpected;  // what became of it, for programs
     std::string reason;            // skipped, failed: why (Polish); restored: a note, or empty
     std::filesystem::path backup;  // what has the backup name; empty when nothing has it
     std::filesystem::path kept;    // where the user's newer file is (or would be) kept; empty: nowhere

@@ -281,7 +281,11 @@ float SearchScale(double e) {
 }  // namespace
 
 bool NeedsConversion(const DocumentContent& doc, const TQWZSaveParams& params) {
-    if (params.TargetVersion < int32_t(doc.Version)) return true;
+    return NeedsConversion(doc, params, params.TargetVersion);
+}
+
+bool NeedsConversion(const DocumentContent& doc, const TQWZSaveParams& params, int target) {
+    if (target < int(doc.Version)) return true;
     if (params.KeepsEverything()) return false;
     const DefinicjaObiektu& def = *doc.Definition;
     for (const KeepFlag& flag : kKeepFlags)

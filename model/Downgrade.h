@@ -12,8 +12,10 @@
 namespace qwz {
 
 // Whether a loaded document has to be rewritten under `params`: it is newer
-// than the target, or it holds content that params do not keep.
+// than `target`, or it holds content that params do not keep. The target is
+// the parameters' own TargetVersion unless one is given.
 bool NeedsConversion(const DocumentContent& doc, const TQWZSaveParams& params);
+bool NeedsConversion(const DocumentContent& doc, const TQWZSaveParams& params, int target);
 
 // Smallest and largest face-corner coordinate; widens the bounding box. The
 // meshes are measured through `meshes` (the same source the writer is

@@ -7,7 +7,7 @@
 
 namespace qwz::platform {
 
-bool ReadStart(FileOps& ops, FileHandle file, size_t n, std::vector<uint8_t>& out, std::string& error) {
+bool ReadStart(FileOps& ops, FileHandle file, size_t n, std::vector<uint8_t>& out, Reason& error) {
     out.resize(n);
     size_t got = 0;
     while (got < n) {
@@ -21,19 +21,24 @@ bool ReadStart(FileOps& ops, FileHandle file, size_t n, std::vector<uint8_t>& ou
 }
 
 bool FileOps::ReadAll(const std::filesystem::path& path, std::vector<uint8_t>& out,
-                      std::string& error) {
+                      Reason& error) {
     FileHandle file;
     if (!OpenToRead(path, file, error)) return false;
     FileState state;
     // A file larger than memory is refused before anything is asked of it.
-    bool ok = StateOf(file, state, error) && FitsInMemory(state.size, &error);
+    std::string tooLarge;
+    bool ok = StateOf(file, state, error);
+    if (ok && !FitsInMemory(state.size, &tooLarge)) {
+        error = Reason(StatusCode::OutOfMemory, std::move(tooLarge));
+        ok = false;
+    }
     if (ok) {
         out.clear();
         out.reserve(size_t(state.size));
         AdviseLargeBuffer(out.data(), out.capacity());
         ok = ReadStart(*this, file, size_t(state.size), out, error);
     }
-    std::string ignored;
+    Reason ignored;
     Close(file, ignored);
     return ok;
 }

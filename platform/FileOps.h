@@ -6,6 +6,7 @@
 #pragma once
 
 #include "platform/FileView.h"
+#include "platform/StatusCode.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -98,7 +99,7 @@ public:
     virtual bool IsReadOnly(const std::filesystem::path& path) = 0;
     // Whether another program holds the file so that it cannot be renamed or
     // replaced now (Windows share modes); `reason` says so.
-    virtual bool IsInUse(const std::filesystem::path& path, std::string& reason) = 0;
+    virtual bool IsInUse(const std::filesystem::path& path, Reason& reason) = 0;
     // The longest file name the folder's file system takes, in the units of
     // the system's own names (bytes; UTF-16 units on Windows).
     virtual size_t NameLimit(const std::filesystem::path& folder) = 0;
@@ -112,10 +113,10 @@ public:
     // file is open, other programs may read it but not write it where the
     // system can enforce that (Windows).
     virtual bool OpenToRead(const std::filesystem::path& path, FileHandle& file,
-                            std::string& error) = 0;
+                            Reason& error) = 0;
     // Takes the conversion lock of an open file without waiting, into
     // `lock` (see FileLock).
-    virtual LockResult TryLock(FileHandle file, FileLock& lock, std::string& error) = 0;
+    virtual LockResult TryLock(FileHandle file, FileLock& lock, Reason& error) = 0;
     // Ends a lock that TryLock took (and nothing where the lock ends with
     // the file).
     virtual void Unlock(FileLock& lock) { lock.value = -1; }
@@ -133,10 +134,10 @@ public:
         return false;
     }
     // The state of an open file.
-    virtual bool StateOf(FileHandle file, FileState& state, std::string& error) = 0;
+    virtual bool StateOf(FileHandle file, FileState& state, Reason& error) = 0;
     // Reads up to `size` bytes at `offset`; `got` is 0 at the end of the file.
     virtual bool ReadAt(FileHandle file, uint64_t offset, uint8_t* data, size_t size, size_t& got,
-                        std::string& error) = 0;
+                        Reason& error) = 0;
 
     // Sees the first `size` bytes of an open file in place (FileView), where
     // the system can and the file takes it; false: read the file instead.
@@ -151,13 +152,13 @@ public:
     // access rights of `like` where the system has them. `exists` tells a
     // taken name apart from other failures.
     virtual bool CreateNew(const std::filesystem::path& path, const std::filesystem::path& like,
-                           FileHandle& file, bool& exists, std::string& error) = 0;
+                           FileHandle& file, bool& exists, Reason& error) = 0;
     // Writes some of the bytes (at least one on success); `written` says how
     // many.
     virtual bool Write(FileHandle file, const uint8_t* data, size_t size, size_t& written,
-                       std::string& error) = 0;
+                       Reason& error) = 0;
     // Forces the written bytes to the disk.
-    virtual bool Flush(FileHandle file, std::string& error) = 0;
+    virtual bool Flush(FileHandle file, Reason& error) = 0;
     // A hint that the bytes just written at [offset, offset + size) may go
     // to the disk now, while more is being made, so that the Flush at the
     // end has less left to do (Linux). Nothing is promised by it; nothing
@@ -168,33 +169,33 @@ public:
         (void)size;
     }
     // Closes the file; the handle is invalid afterwards even on failure.
-    virtual bool Close(FileHandle& file, std::string& error) = 0;
+    virtual bool Close(FileHandle& file, Reason& error) = 0;
     // Reads a whole file (OpenToRead, ReadAt, Close).
     virtual bool ReadAll(const std::filesystem::path& path, std::vector<uint8_t>& out,
-                         std::string& error);
+                         Reason& error);
 
     // A second name for an existing file (a hard link); never replaces.
     virtual NoReplace Link(const std::filesystem::path& existing,
-                           const std::filesystem::path& newName, std::string& error) = 0;
+                           const std::filesystem::path& newName, Reason& error) = 0;
     // Moves a file to a name that must be free.
     virtual NoReplace RenameNoReplace(const std::filesystem::path& from,
-                                      const std::filesystem::path& to, std::string& error) = 0;
+                                      const std::filesystem::path& to, Reason& error) = 0;
     // Moves a file over another in one step (the target may exist).
     virtual bool RenameReplace(const std::filesystem::path& from, const std::filesystem::path& to,
-                               std::string& error) = 0;
+                               Reason& error) = 0;
     // Swaps the files of two names in one step (Linux); Unsupported where
     // the system or the file system cannot, and nothing changed.
     virtual NoReplace Exchange(const std::filesystem::path& a, const std::filesystem::path& b,
-                               std::string& error) {
+                               Reason& error) {
         (void)a;
         (void)b;
         (void)error;
         return NoReplace::Unsupported;
     }
     // Makes the names in a folder durable (POSIX); nothing to do on Windows.
-    virtual bool SyncFolder(const std::filesystem::path& folder, std::string& error) = 0;
+    virtual bool SyncFolder(const std::filesystem::path& folder, Reason& error) = 0;
     // Removes a file.
-    virtual bool Remove(const std::filesystem::path& path, std::string& error) = 0;
+    virtual bool Remove(const std::filesystem::path& path, Reason& error) = 0;
     // Whether a file can be replaced by a rename while it is open here
     // (POSIX); where it cannot (Windows), the original is closed just
     // before the final rename, its lock kept.
@@ -203,7 +204,7 @@ public:
 
 // Reads up to `n` bytes from the start of an open file into `out`, which
 // ends up as long as what was read.
-bool ReadStart(FileOps& ops, FileHandle file, size_t n, std::vector<uint8_t>& out, std::string& error);
+bool ReadStart(FileOps& ops, FileHandle file, size_t n, std::vector<uint8_t>& out, Reason& error);
 
 // The operating system's own file system.
 FileOps& SystemFileOps();

@@ -10,16 +10,23 @@ bool IsRegularFile(const std::filesystem::path& path) {
 }
 
 bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& out, std::string* error) {
-    std::string why;
+    Reason why;
+    if (ReadWholeFile(path, out, &why)) return true;
+    if (error) *error = why.str();
+    return false;
+}
+
+bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& out, Reason* error) {
+    Reason why;
     if (SystemFileOps().ReadAll(path, out, why)) return true;
-    if (error) *error = why;
+    if (error) *error = std::move(why);
     return false;
 }
 
 bool ReadFileStart(const std::filesystem::path& path, size_t n, std::vector<uint8_t>& out) {
     FileOps& ops = SystemFileOps();
     FileHandle file;
-    std::string error;
+    Reason error;
     if (!ops.OpenToRead(path, file, error)) return false;
     const bool ok = ReadStart(ops, file, n, out, error);
     ops.Close(file, error);

@@ -2,6 +2,8 @@
 // operations (platform/FileOps.h) like everything else that reads a file.
 #pragma once
 
+#include "platform/StatusCode.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -16,6 +18,8 @@ bool IsRegularFile(const std::filesystem::path& path);
 // a short Polish reason, the system's own reason included.
 bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& out,
                    std::string* error = nullptr);
+// The same with the reason's code.
+bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& out, Reason* error);
 
 // Reads at most `n` bytes from the start of the file; false when it cannot
 // be opened.

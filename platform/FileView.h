@@ -3,11 +3,13 @@
 // of copying it into fresh memory, and its pages are the cache's, not the
 // process's own.
 //
-// Another program may shorten the file while it is seen. Where that would
-// stop the process (POSIX: a signal on touching a page past the new end),
-// the view instead reads zeros from the first such page on and says that it
-// is no longer intact; whoever reads through a view asks Intact() after
-// reading and throws away what was read when it is not.
+// Another program may shorten the file while it is seen, or the disk or
+// network may fail to deliver a page. Where that would stop the process
+// (POSIX: a signal on touching a page past the new end; Windows: an in-page
+// error on a share that went away), the view instead reads zeros from such
+// a page on (Windows: the whole view) and says that it is no longer intact;
+// whoever reads through a view asks Intact() after reading and throws away
+// what was read when it is not.
 #pragma once
 
 #include <cstddef>
@@ -44,10 +46,10 @@ public:
     // the process's own, where the whole file would be more than that.
     static constexpr size_t kBroughtWhole = size_t(64) << 20;
 
-    // Sees the first `size` bytes (more than 0) of the open file `fd`
-    // (POSIX) in place. False when the system cannot: the file is then
-    // read instead.
-    bool Map(intptr_t fd, size_t size);
+    // Sees the first `size` bytes (more than 0) of the open file `file` (a
+    // descriptor on POSIX, a HANDLE on Windows) in place. False when the
+    // system cannot: the file is then read instead.
+    bool Map(intptr_t file, size_t size);
 
 private:
     const uint8_t* data_ = nullptr;

@@ -19,16 +19,17 @@ constexpr size_t kReadChunk = size_t(8) << 20;
 // From this size on a file is read in two halves at once.
 constexpr size_t kTwoHalves = size_t(64) << 20;
 
-bool Fail(std::string& reason, std::string text) {
+bool Fail(Reason& reason, Reason text) {
     reason = std::move(text);
     return false;
 }
 
 }  // namespace
 
-std::string ChangedDuringConversion(const std::filesystem::path& path) {
-    return "plik " + PathForMessage(path) +
-           " zmienił się w trakcie konwersji (zapisuje go inny program?); nie został zastąpiony";
+Reason ChangedDuringConversion(const std::filesystem::path& path) {
+    return Reason(StatusCode::Changed, "plik " + PathForMessage(path) +
+                                           " zmienił się w trakcie konwersji (zapisuje go inny program?); "
+                                           "nie został zastąpiony");
 }
 
 std::string OpenForWriting(const std::filesystem::path& path) {
@@ -39,7 +40,7 @@ std::string OpenForWriting(const std::filesystem::path& path) {
 OriginalFile::~OriginalFile() { Close(); }
 
 void OriginalFile::LetGoOfFile() {
-    std::string ignored;
+    Reason ignored;
     if (file_.open()) ops_.Close(file_, ignored);
 }
 
@@ -49,18 +50,18 @@ void OriginalFile::Close() {
     writers_ = Writers::Unknown;
 }
 
-bool OriginalFile::Open(const std::filesystem::path& path, std::string& reason,
+bool OriginalFile::Open(const std::filesystem::path& path, Reason& reason,
                         std::chrono::milliseconds wait) {
     Close();
     path_ = path;
     const auto deadline = std::chrono::steady_clock::now() + wait;
     for (int replaced = 0;;) {
         switch (ops_.Examine(path, true, nullptr)) {
-        case NameKind::Missing: return Fail(reason, "plik nie istnieje");
+        case NameKind::Missing: return Fail(reason, Reason(StatusCode::NotFound, "plik nie istnieje"));
         case NameKind::Regular: break;
-        default: return Fail(reason, "to nie jest zwykły plik");
+        default: return Fail(reason, Reason(StatusCode::NotRegularFile, "to nie jest zwykły plik"));
         }
-        std::string error;
+        Reason error;
         if (!ops_.OpenToRead(path, file_, error)) return Fail(reason, error);
         const LockResult lock = ops_.TryLock(file_, lock_, error);
         if (lock == LockResult::Failed) {
@@ -72,7 +73,7 @@ bool OriginalFile::Open(const std::filesystem::path& path, std::string& reason,
             // on Windows, and the conversion that holds the lock has to.
             Close();
             if (std::chrono::steady_clock::now() >= deadline)
-                return Fail(reason, "plik jest właśnie konwertowany przez inny program");
+                return Fail(reason, Reason(StatusCode::Locked, "plik jest właśnie konwertowany przez inny program"));
             std::this_thread::sleep_for(kLockPoll);
             continue;
         }
@@ -94,11 +95,12 @@ bool OriginalFile::Open(const std::filesystem::path& path, std::string& reason,
     }
 }
 
-bool OriginalFile::Read(std::vector<uint8_t>& out, std::string& reason) {
-    std::string error;
+bool OriginalFile::Read(std::vector<uint8_t>& out, Reason& reason) {
+    Reason error;
     FileState before;
     if (!ops_.StateOf(file_, before, error)) return Fail(reason, error);
-    if (!FitsInMemory(before.size, &reason)) return false;
+    if (std::string tooLarge; !FitsInMemory(before.size, &tooLarge))
+        return Fail(reason, Reason(StatusCode::OutOfMemory, std::move(tooLarge)));
 
     // A large file is read in two halves at once: fresh pages are had and
     // filled about twice as fast on two cores as on one.
@@ -112,7 +114,7 @@ bool OriginalFile::Read(std::vector<uint8_t>& out, std::string& reason) {
     ForEachInParallel(parts, cost, [&](size_t i) { AdviseLargeBuffer(out.data() + bounds[i], bounds[i + 1] - bounds[i]); });
     out.resize(size);
     size_t got[2] = {0, 0};
-    std::string errors[2];
+    Reason errors[2];
     bool read[2] = {false, parts == 1};
     ForEachInParallel(parts, cost, [&](size_t i) {
         for (size_t at = bounds[i]; at < bounds[i + 1];) {
@@ -144,14 +146,15 @@ bool OriginalFile::Read(std::vector<uint8_t>& out, std::string& reason) {
     return true;
 }
 
-bool OriginalFile::See(FileView& view, std::string& reason) {
+bool OriginalFile::See(FileView& view, Reason& reason) {
     view.Reset();
-    std::string error;
+    Reason error;
     FileState before, after;
     if (!ops_.StateOf(file_, before, error)) return Fail(reason, error);
     // Seen in place, the file takes address space, not memory of the
     // process's own; read instead (false below), Read counts it whole.
-    if (!FitsSeenInPlace(before.size, &reason)) return false;
+    if (std::string tooLarge; !FitsSeenInPlace(before.size, &tooLarge))
+        return Fail(reason, Reason(StatusCode::OutOfMemory, std::move(tooLarge)));
     if (!ops_.MapToRead(file_, before.size, view)) return true;
     if (!ops_.StateOf(file_, after, error)) {
         view.Reset();
@@ -165,9 +168,9 @@ bool OriginalFile::See(FileView& view, std::string& reason) {
     return true;
 }
 
-bool OriginalFile::Unchanged(std::string& reason) {
+bool OriginalFile::Unchanged(Reason& reason) {
     FileState held = state_, named;
-    std::string error;
+    Reason error;
     if (file_.open() && !ops_.StateOf(file_, held, error)) return Fail(reason, error);
     if (ops_.Examine(path_, true, &named) != NameKind::Regular || !(named == state_) ||
         !(held == state_))
@@ -175,7 +178,7 @@ bool OriginalFile::Unchanged(std::string& reason) {
     return true;
 }
 
-bool OriginalFile::Unwritten(std::string& reason) {
+bool OriginalFile::Unwritten(Reason& reason) {
     const bool written = writers_ == Writers::Present ||
                          (writers_ == Writers::Watched && file_.open() && ops_.WriterCame(file_));
     return !written || Fail(reason, OpenForWriting(path_));

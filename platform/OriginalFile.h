@@ -30,30 +30,30 @@ public:
     // may have replaced it meanwhile; then the new file is opened instead).
     // False with a Polish reason when the file is missing, not a regular
     // file, cannot be opened or stays locked.
-    bool Open(const std::filesystem::path& path, std::string& reason,
+    bool Open(const std::filesystem::path& path, Reason& reason,
               std::chrono::milliseconds wait = kLockWait);
 
     // Reads the whole file through the open handle and takes its state.
     // Refuses up front a file that cannot fit in memory, and a file that
     // changed while it was read.
-    bool Read(std::vector<uint8_t>& out, std::string& reason);
+    bool Read(std::vector<uint8_t>& out, Reason& reason);
 
     // Sees the whole file in place (FileView) where the system can, and
     // takes its state, with the refusals of Read. True with `view` empty
     // when the file cannot be seen in place: Read it instead. Another
     // program may still change what the view shows: after using it, ask
     // view.Intact() and Unchanged().
-    bool See(FileView& view, std::string& reason);
+    bool See(FileView& view, Reason& reason);
 
     // Whether the file at the name is still the one that was read, unchanged
     // (asked of the name alone once the file is let go). False with a reason
     // when it is not.
-    bool Unchanged(std::string& reason);
+    bool Unchanged(Reason& reason);
 
     // Whether no other program has had the file open for writing since it
     // was opened, where the system can tell (see FileOps::WatchWriters).
     // False with a reason when one has.
-    bool Unwritten(std::string& reason);
+    bool Unwritten(Reason& reason);
 
     // Closes the file but keeps its lock, for a system where an open file
     // cannot be replaced: its replacement still happens under the lock.
@@ -83,6 +83,6 @@ private:
 std::string OpenForWriting(const std::filesystem::path& path);
 
 // The text that says a file changed while it was converted.
-std::string ChangedDuringConversion(const std::filesystem::path& path);
+Reason ChangedDuringConversion(const std::filesystem::path& path);
 
 }  // namespace qwz::platform

@@ -60,7 +60,7 @@ std::string Hex8(uint32_t v) {
 
 // A file just written can be held for a moment by a virus scanner or an
 // indexer; a few tries keep it from being left behind.
-bool RemoveWithRetries(FileOps& ops, const std::filesystem::path& path, std::string& error) {
+bool RemoveWithRetries(FileOps& ops, const std::filesystem::path& path, Reason& error) {
     for (int attempt = 1;; ++attempt) {
         if (ops.Remove(path, error)) return true;
         if (attempt == kRemoveAttempts) return false;
@@ -74,7 +74,7 @@ class TemporaryFile {
 public:
     explicit TemporaryFile(FileOps& ops) : ops_(ops) {}
     ~TemporaryFile() {
-        std::string ignored;
+        Reason ignored;
         if (file.open()) ops_.Close(file, ignored);
         if (!path.empty() && !handedOver) RemoveWithRetries(ops_, path, ignored);
     }
@@ -99,7 +99,7 @@ public:
     MadeBackup(FileOps& ops, const std::filesystem::path& original, const FileState& state)
         : ops_(ops), original_(original), state_(state) {}
     ~MadeBackup() {
-        std::string ignored;
+        Reason ignored;
         if (path.empty() || kept) return;
         FileState now, named;
         if (ops_.Examine(path, false, &now) != NameKind::Regular || !now.SameFile(identity)) return;
@@ -124,7 +124,7 @@ private:
 // Creates a new temporary file beside `target` under a name no other file
 // has (a taken name is another try), with the target's access rights.
 bool CreateTemporary(FileOps& ops, const std::filesystem::path& target, TemporaryFile& temp,
-                     std::string& error) {
+                     Reason& error) {
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         std::filesystem::path candidate = TemporaryNameBeside(target, NextTag());
         bool exists = false;
@@ -137,21 +137,21 @@ bool CreateTemporary(FileOps& ops, const std::filesystem::path& target, Temporar
     return false;
 }
 
-bool Fail(std::string& reason, std::string text) {
+bool Fail(Reason& reason, Reason text) {
     reason = std::move(text);
     return false;
 }
 
 // Writes all of `size` bytes, carrying on after short writes.
 bool WriteAll(FileOps& ops, FileHandle file, const uint8_t* data, size_t size, size_t chunk,
-              const std::filesystem::path& path, std::string& error) {
+              const std::filesystem::path& path, Reason& error) {
     chunk = std::max<size_t>(chunk, 1);
     for (size_t done = 0; done < size;) {
         size_t written = 0;
         const size_t want = std::min(chunk, size - done);
         if (!ops.Write(file, data + done, want, written, error)) return false;
         if (written == 0 || written > want) {
-            error = "nie można zapisać pliku " + PathForMessage(path);
+            error = Reason(StatusCode::IoError, "nie można zapisać pliku " + PathForMessage(path));
             return false;
         }
         done += written;
@@ -161,7 +161,7 @@ bool WriteAll(FileOps& ops, FileHandle file, const uint8_t* data, size_t size, s
 
 // Whether the open file holds exactly `bytes`, read chunk by chunk; false
 // with `error` set when a read fails.
-bool SameAsMemory(FileOps& ops, FileHandle file, const std::vector<uint8_t>& bytes, std::string& error) {
+bool SameAsMemory(FileOps& ops, FileHandle file, const std::vector<uint8_t>& bytes, Reason& error) {
     std::vector<uint8_t> chunk(std::min(bytes.size(), kCopyChunk) + 1);
     for (uint64_t offset = 0;;) {
         size_t got = 0;
@@ -179,7 +179,7 @@ bool SameAsMemory(FileOps& ops, FileHandle file, const std::vector<uint8_t>& byt
 // enough). Tells whether it holds as many bytes as `written` digested, with
 // the same digest; false with `error` set when a read fails.
 bool ReadBackSame(FileOps& ops, FileHandle file, const ContentHash& written, FileView& view,
-                  std::vector<uint8_t>& back, std::string& error) {
+                  std::vector<uint8_t>& back, Reason& error) {
     const uint64_t size = written.Size();
     if (size > back.max_size() || size >= uint64_t(SIZE_MAX)) return false;
     FileState state;
@@ -209,8 +209,8 @@ struct PartNotWritten {};
 // in memory, or those `make` hands over, written, flushed and read back.
 // `bytes` is null for a made file.
 bool WriteTemporary(const std::filesystem::path& target, const std::vector<uint8_t>* bytes, const FileMaker* make,
-                    const ReplaceOptions& options, TemporaryFile& temp, std::string& reason, FileOps& ops) {
-    std::string error;
+                    const ReplaceOptions& options, TemporaryFile& temp, Reason& reason, FileOps& ops) {
+    Reason error;
     if (!CreateTemporary(ops, target, temp, error)) return Fail(reason, error);
 
     ContentHash written;
@@ -250,10 +250,10 @@ bool WriteTemporary(const std::filesystem::path& target, const std::vector<uint8
     if (!ops.OpenToRead(temp.path, file, error)) return Fail(reason, error);
     const bool same =
         bytes ? SameAsMemory(ops, file, *bytes, error) : ReadBackSame(ops, file, written, view, back, error);
-    std::string ignored;
+    Reason ignored;
     ops.Close(file, ignored);
-    const std::string differs =
-        "plik tymczasowy " + PathForMessage(temp.path) + " różni się od danych, które zostały zapisane";
+    const Reason differs(StatusCode::VerifyFailed, "plik tymczasowy " + PathForMessage(temp.path) +
+                                                       " różni się od danych, które zostały zapisane");
     if (!same) return Fail(reason, !error.empty() ? error : differs);
     if (options.digest) {
         if (bytes) {
@@ -276,13 +276,13 @@ bool WriteTemporary(const std::filesystem::path& target, const std::vector<uint8
     return true;
 }
 
-std::string BackupTaken(const std::filesystem::path& backup, const char* what = "") {
-    return "kopia zapasowa " + PathForMessage(backup) + " już istnieje" + what +
-           " (usuń ją lub przenieś, aby przekonwertować plik ponownie)";
+Reason BackupTaken(const std::filesystem::path& backup, const char* what = "") {
+    return Reason(StatusCode::BackupExists, "kopia zapasowa " + PathForMessage(backup) + " już istnieje" + what +
+                                                " (usuń ją lub przenieś, aby przekonwertować plik ponownie)");
 }
 
 // Compares two open files chunk by chunk.
-bool SameContent(FileOps& ops, FileHandle a, FileHandle b, uint64_t size, std::string& error) {
+bool SameContent(FileOps& ops, FileHandle a, FileHandle b, uint64_t size, Reason& error) {
     std::vector<uint8_t> x(std::min<uint64_t>(size, kCopyChunk) + 1), y(x.size());
     for (uint64_t offset = 0;;) {
         size_t gotA = 0, gotB = 0;
@@ -300,9 +300,9 @@ bool SameContent(FileOps& ops, FileHandle a, FileHandle b, uint64_t size, std::s
 // that refuses a taken name, so that the backup name never holds part of a
 // copy.
 bool CopyBackup(OriginalFile& original, const std::filesystem::path& backup, MadeBackup& made,
-                std::string& reason) {
+                Reason& reason) {
     FileOps& ops = original.ops();
-    std::string error;
+    Reason error;
     TemporaryFile copy(ops);
     if (!CreateTemporary(ops, original.path(), copy, error)) return Fail(reason, error);
     FileState identity;
@@ -326,11 +326,12 @@ bool CopyBackup(OriginalFile& original, const std::filesystem::path& backup, Mad
     FileHandle back;
     if (!ops.OpenToRead(copy.path, back, error)) return Fail(reason, error);
     const bool same = SameContent(ops, original.handle(), back, copied, error);
-    std::string ignored;
+    Reason ignored;
     ops.Close(back, ignored);
     if (!same)
-        return Fail(reason, error.empty() ? "kopia zapasowa " + PathForMessage(backup) +
-                                                " różni się od oryginału"
+        return Fail(reason, error.empty() ? Reason(StatusCode::VerifyFailed, "kopia zapasowa " +
+                                                                                 PathForMessage(backup) +
+                                                                                 " różni się od oryginału")
                                           : error);
 
     switch (ops.RenameNoReplace(copy.path, backup, error)) {
@@ -349,9 +350,9 @@ bool CopyBackup(OriginalFile& original, const std::filesystem::path& backup, Mad
 // a checked copy where the file system has no links. Neither replaces
 // anything that has the name: their refusal is the test.
 bool MakeBackup(OriginalFile& original, const std::filesystem::path& backup, MadeBackup& made,
-                std::string& reason) {
+                Reason& reason) {
     FileOps& ops = original.ops();
-    std::string error;
+    Reason error;
     switch (ops.Link(original.path(), backup, error)) {
     case NoReplace::Done: {
         // The name is linked, not the open file: should another file have
@@ -384,8 +385,8 @@ BackupJudgement JudgeBackupName(const std::filesystem::path& backup, const FileS
                                 FileOps& ops) {
     BackupJudgement j;
     if (backup.filename().native().size() > ops.NameLimit(FolderOf(backup))) {
-        j.refusal = "nazwa kopii zapasowej " + PathForMessage(backup) +
-                    " jest za długa dla tego systemu plików";
+        j.refusal = Reason(StatusCode::TooLarge, "nazwa kopii zapasowej " + PathForMessage(backup) +
+                                                     " jest za długa dla tego systemu plików");
         return j;
     }
     FileState st;
@@ -443,7 +444,7 @@ void RemoveStaleTemporaries(const std::filesystem::path& target, FileOps& ops) {
             if (IsTemporaryNameOf(name, target)) paths.push_back(target.parent_path() / name);
     }
     for (const std::filesystem::path& path : paths) {
-        std::string ignored;
+        Reason ignored;
         if (ops.Examine(path, false, nullptr) == NameKind::Regular) ops.Remove(path, ignored);
     }
 }
@@ -465,25 +466,25 @@ bool LeftByStoppedCopy(OriginalFile& original, const std::filesystem::path& back
                      [&](const std::filesystem::path& n) { return IsTemporaryNameOf(n, original.path()); }))
         return false;
     FileHandle file;
-    std::string error;
+    Reason error;
     if (!ops.OpenToRead(backup, file, error)) return false;
     FileState opened;
     const bool same = ops.StateOf(file, opened, error) && opened == copy &&
                       SameContent(ops, original.handle(), file, copy.size, error);
-    std::string ignored;
+    Reason ignored;
     ops.Close(file, ignored);
     return same;
 }
 
 }  // namespace
 
-bool CanReplace(OriginalFile& original, const std::filesystem::path& backup, std::string& reason,
+bool CanReplace(OriginalFile& original, const std::filesystem::path& backup, Reason& reason,
                 BackupJudgement* judged) {
     reason.clear();
     FileOps& ops = original.ops();
     const std::filesystem::path& target = original.path();
     if (ops.IsReadOnly(target))
-        return Fail(reason, "plik " + PathForMessage(target) + " jest tylko do odczytu");
+        return Fail(reason, Reason(StatusCode::ReadOnly, "plik " + PathForMessage(target) + " jest tylko do odczytu"));
     if (ops.IsInUse(target, reason)) return false;
     // One that opens it later is seen at the last step.
     if (original.writers() == Writers::Present) return Fail(reason, OpenForWriting(target));
@@ -505,10 +506,10 @@ namespace {
 // it is swapped back and nothing is replaced. The original's name then
 // always holds one of the two files, and no program's save that came
 // between the last look and the step is replaced unseen.
-bool PutInPlace(OriginalFile& original, TemporaryFile& temp, std::string& reason) {
+bool PutInPlace(OriginalFile& original, TemporaryFile& temp, Reason& reason) {
     FileOps& ops = original.ops();
     const std::filesystem::path& target = original.path();
-    std::string error;
+    Reason error;
     switch (ops.Exchange(temp.path, target, error)) {
     case NoReplace::Done: break;
     case NoReplace::Unsupported:
@@ -527,7 +528,7 @@ bool PutInPlace(OriginalFile& original, TemporaryFile& temp, std::string& reason
     }
     // The temporary name now holds what had the original's name.
     FileState out;
-    std::string why;
+    Reason why;
     if (ops.Examine(temp.path, false, &out) == NameKind::Regular && out == original.state() &&
         original.Unwritten(why)) {
         temp.handedOver = true;
@@ -548,7 +549,7 @@ bool PutInPlace(OriginalFile& original, TemporaryFile& temp, std::string& reason
 
 // Either the bytes in memory or the maker of the file.
 bool Replace(OriginalFile& original, const std::vector<uint8_t>* bytes, const FileMaker* make,
-             const ReplaceOptions& options, std::string& reason) {
+             const ReplaceOptions& options, Reason& reason) {
     FileOps& ops = original.ops();
     const std::filesystem::path& target = original.path();
     BackupJudgement judged;
@@ -565,7 +566,7 @@ bool Replace(OriginalFile& original, const std::vector<uint8_t>* bytes, const Fi
     TemporaryFile temp(ops);
     if (!WriteTemporary(target, bytes, make, options, temp, reason, ops)) return false;
 
-    std::string ignored;
+    Reason ignored;
     if (!options.backup.empty() && judged.free) {
         if (!MakeBackup(original, options.backup, made, reason)) return false;
         // The backup is on the disk before the original's name changes, so
@@ -588,17 +589,17 @@ bool Replace(OriginalFile& original, const std::vector<uint8_t>* bytes, const Fi
 }  // namespace
 
 bool ReplaceFileSafely(OriginalFile& original, const std::vector<uint8_t>& bytes, const ReplaceOptions& options,
-                       std::string& reason) {
+                       Reason& reason) {
     return Replace(original, &bytes, nullptr, options, reason);
 }
 
 bool ReplaceFileSafely(OriginalFile& original, const FileMaker& make, const ReplaceOptions& options,
-                       std::string& reason) {
+                       Reason& reason) {
     return Replace(original, nullptr, &make, options, reason);
 }
 
 bool ReplaceFileSafely(const std::filesystem::path& target, const std::vector<uint8_t>& bytes,
-                       const ReplaceOptions& options, std::string& reason, FileOps& ops) {
+                       const ReplaceOptions& options, Reason& reason, FileOps& ops) {
     OriginalFile original(ops);
     if (!original.Open(target, reason)) return false;
     return ReplaceFileSafely(original, bytes, options, reason);

@@ -36,7 +36,7 @@ struct ReplaceOptions {
     // place); returns false with a reason to stop. A made file's bytes are
     // not read after the check, which may give their pages back; the copy
     // in memory is the caller's and stays as it is.
-    std::function<bool(const uint8_t* written, size_t size, std::string& reason)> verify;
+    std::function<bool(const uint8_t* written, size_t size, Reason& reason)> verify;
     // Largest single write; tests make it small to get several writes.
     // Writes of 1 and 2 MB were measured at a quarter of the speed of 4 MB
     // and more into a Linux page cache (ext4), 8 MB as fast as any.
@@ -54,7 +54,7 @@ struct BackupJudgement {
                            // part-way left: the backup is there
     bool leftCopy = false; // adopted, and a copy: `copy` is it
     FileState copy;
-    std::string refusal;   // otherwise why the conversion is refused
+    Reason refusal;   // otherwise why the conversion is refused
 };
 // `original` is the state of the file to be converted.
 BackupJudgement JudgeBackupName(const std::filesystem::path& backup, const FileState& original,
@@ -67,7 +67,7 @@ BackupJudgement JudgeBackupName(const std::filesystem::path& backup, const FileS
 // options.backup. The original stays open (and locked) until its owner
 // closes it.
 bool ReplaceFileSafely(OriginalFile& original, const std::vector<uint8_t>& bytes,
-                       const ReplaceOptions& options, std::string& reason);
+                       const ReplaceOptions& options, Reason& reason);
 
 // Makes a new file a part at a time: hands its bytes, in order, to `part`,
 // and returns memory of the process's that the read-back may use (its
@@ -82,7 +82,7 @@ using FileMaker = std::function<std::vector<uint8_t>(const FilePart& part)>;
 // into memory) must give as many bytes with the same digest, and is what
 // options.verify is handed.
 bool ReplaceFileSafely(OriginalFile& original, const FileMaker& make, const ReplaceOptions& options,
-                       std::string& reason);
+                       Reason& reason);
 
 // What ReplaceFileSafely refuses before it writes anything: a read-only
 // original, one that another program holds (Windows) or has open for
@@ -93,12 +93,12 @@ bool ReplaceFileSafely(OriginalFile& original, const FileMaker& make, const Repl
 // without links): it is taken over as this conversion's backup, and removed
 // again should this one not complete. A dry run asks this to decide as the
 // real conversion would.
-bool CanReplace(OriginalFile& original, const std::filesystem::path& backup, std::string& reason,
+bool CanReplace(OriginalFile& original, const std::filesystem::path& backup, Reason& reason,
                 BackupJudgement* judged = nullptr);
 
 // The same for a file that is opened and locked here first.
 bool ReplaceFileSafely(const std::filesystem::path& target, const std::vector<uint8_t>& bytes,
-                       const ReplaceOptions& options, std::string& reason,
+                       const ReplaceOptions& options, Reason& reason,
                        FileOps& ops = SystemFileOps());
 
 // The name of a temporary file beside `target`. It is short whatever the

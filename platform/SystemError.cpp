@@ -84,17 +84,19 @@ constexpr ErrnoText kErrnoTexts[] = {
 #endif
 };
 
-std::string UnknownReason(long code) { return "nieznany błąd systemu (kod " + std::to_string(code) + ")"; }
+Reason UnknownReason(long code) {
+    return Reason(StatusCode::SystemError, "nieznany błąd systemu (kod " + std::to_string(code) + ")");
+}
 
 }  // namespace
 
-std::string ErrnoReason(int code) {
+Reason ErrnoReason(int code) {
     for (const ErrnoText& row : kErrnoTexts)
-        if (row.code == code) return row.text;
+        if (row.code == code) return Reason(ErrnoCode(code), row.text);
     return UnknownReason(code);
 }
 
-std::string SystemReason(const std::error_code& code) {
+Reason SystemReason(const std::error_code& code) {
     if (code.category() == std::generic_category()) return ErrnoReason(code.value());
     if (code.category() == std::system_category())
         return SystemReason(static_cast<unsigned long>(static_cast<unsigned>(code.value())));

@@ -1,7 +1,10 @@
-// An operating-system error code as a short Polish reason for the user.
-// Every code gives Polish text: a code without its own text gives
-// "nieznany błąd systemu (kod N)", never the system's English message.
+// An operating-system error code as a short Polish reason for the user,
+// with the code's category (StatusCode). Every code gives Polish text: a
+// code without its own text gives "nieznany błąd systemu (kod N)", never
+// the system's English message.
 #pragma once
+
+#include "platform/StatusCode.h"
 
 #include <string>
 #include <system_error>
@@ -9,15 +12,15 @@
 namespace qwz::platform {
 
 // `code` is errno on POSIX and GetLastError() on Windows.
-std::string SystemReason(unsigned long code);
+Reason SystemReason(unsigned long code);
 
 // An errno value of the C runtime, on every platform (under mingw-w64 the C
 // runtime and std::filesystem report errno values too).
-std::string ErrnoReason(int code);
+Reason ErrnoReason(int code);
 
 // A std::error_code: errno values (the generic category) through
 // ErrnoReason, the system's own codes through SystemReason.
-std::string SystemReason(const std::error_code& code);
+Reason SystemReason(const std::error_code& code);
 
 // The calling thread's last error code (errno / GetLastError()).
 unsigned long LastSystemError();

@@ -12,28 +12,37 @@
 #   - a file that needs no conversion (-v 203 on a 203 file): time and
 #     memory of the skip, small and large;
 #   - a folder of 200 files of about 50 KB: `qwz convert --to 203 FOLDER`
-#     against a loop of `dd conv=fsync` over the same files.
+#     against a loop of `dd conv=fsync` over the same files;
+#   - the private memory of each conversion: the largest anonymous resident
+#     memory (RssAnon of /proc/PID/status, sampled while it runs; the pages
+#     of a mapped file are not counted) as a multiple of the file's size, for
+#     the Linux program and, with --wine, for the Windows program under Wine
+#     (the sum over the processes it starts there, wineserver left out).
 # bench/ (qwz_bench) makes the source files.
 #
-#   bash scripts/bench.sh [--small-only] [--runs N] [--programs FOLDER]
+#   bash scripts/bench.sh [--small-only] [--runs N] [--programs FOLDER] [--wine]
 # --small-only leaves out the large files and the growth series (a minute or
 # so); --runs sets the paired runs of each measurement (default 5, at least
 # 3 for the large files); --programs times the
 # qwz-downgrader and qwz found in FOLDER (say, copies of an earlier build)
-# instead of the ones just built.
+# instead of the ones just built. --wine adds the private memory of the
+# Windows build's QwzDowngrader.exe (in FOLDER too with --programs), run by
+# wine in the prefix $QWZ_WINEPREFIX.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 small_only=0
 runs=5
 programs=""
+wine_too=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --small-only) small_only=1 ;;
     --runs) shift; runs="${1:-}"
       [[ "$runs" =~ ^[1-9][0-9]*$ ]] || { echo "bench.sh: --runs takes a whole number above 0" >&2; exit 2; } ;;
     --programs) shift; programs="$(cd "${1:-}" && pwd)" || { echo "bench.sh: --programs takes a folder" >&2; exit 2; } ;;
-    *) echo "usage: bash scripts/bench.sh [--small-only] [--runs N] [--programs FOLDER]" >&2; exit 2 ;;
+    --wine) wine_too=1 ;;
+    *) echo "usage: bash scripts/bench.sh [--small-only] [--runs N] [--programs FOLDER] [--wine]" >&2; exit 2 ;;
   esac
   shift
 done
@@ -220,10 +229,77 @@ printf '  %d KB each: qwz convert %.3fs, dd loop %.3fs, ratio %.2fx (aim: within
   "$(( $(size_of "$work/one.qwz") / 1024 ))" "$(printf '%s\n' "${fa[@]}" | median)" "$(printf '%s\n' "${fb[@]}" | median)" \
   "$fratio" "$(verdict "$(awk -v r="$fratio" 'BEGIN { print (r <= 1.0) }')" "folder")"
 
+# The anonymous resident memory of a process and every process it starts,
+# summed, sampled every few milliseconds while it runs: "PEAK_KB". The
+# pages of a mapped file are the system's cache, not counted; wineserver,
+# shared by every Wine program, is not a child and not counted either.
+private_peak() {
+  "$@" >/dev/null 2>&1 &
+  local top=$! peak=0
+  while kill -0 "$top" 2>/dev/null; do
+    local pids="$top" next="$top" sum=0 p
+    while next=$(ps -o pid= --ppid "$(echo $next | tr ' ' ',')" 2>/dev/null | tr -s ' \n' ' '); [ -n "${next// /}" ]; do
+      pids="$pids $next"
+    done
+    for p in $pids; do
+      # A process that ended meanwhile counts nothing.
+      local kb; kb=$(awk '/^RssAnon:/ { print $2; exit }' "/proc/$p/status" 2>/dev/null || true)
+      sum=$(( sum + ${kb:-0} ))
+    done
+    [ "$sum" -gt "$peak" ] && peak=$sum
+    sleep 0.005
+  done
+  wait "$top" || true
+  echo "$peak"
+}
+
+# private_row LABEL SOURCE TARGET WRITTEN: one run of each program on a
+# fresh copy; the written version is checked as for the timed rows.
+private_row() {
+  local size; size=$(size_of "$2")
+  local cells=()
+  fresh "$2"
+  local kb; kb=$(private_peak "$downgrader" -v "$3" "$work/scene.qwz")
+  [ "$(version_of "$work/scene.qwz")" = "$4" ] || { echo "bench.sh: $1 was not converted" >&2; exit 1; }
+  cells+=("$(awk -v k="$kb" -v s="$size" 'BEGIN { printf "%6.1f MB %5.3fx", k * 1024 / 1e6, k * 1024 / s }')")
+  if [ "$wine_too" = 1 ]; then
+    fresh "$2"
+    kb=$(WINEPREFIX="$wineprefix" WINEDEBUG=-all private_peak wine "$windows_downgrader" -v "$3" "Z:$work/scene.qwz")
+    [ "$(version_of "$work/scene.qwz")" = "$4" ] || { echo "bench.sh: $1 was not converted under Wine" >&2; exit 1; }
+    cells+=("$(awk -v k="$kb" -v s="$size" 'BEGIN { printf "%6.1f MB %5.3fx", k * 1024 / 1e6, k * 1024 / s }')")
+  fi
+  local aim=""
+  if [ "$size" -ge 50000000 ]; then
+    local worst; worst=$(printf '%s\n' "${cells[@]}" | awk '{ if ($3 + 0 > m) m = $3 + 0 } END { print m }')
+    aim="$(verdict "$(awk -v w="$worst" 'BEGIN { print (w <= 0.15) }')" "private memory of $1 at $size bytes")"
+  fi
+  printf '%-12s %6.1f MB | %s | %s\n' "$1" "$(awk -v s="$size" 'BEGIN { print s / 1e6 }')" "$(printf '%s | ' "${cells[@]}" | sed 's/ | $//')" "$aim"
+}
+
+echo
+echo "private memory: largest anonymous resident memory (RssAnon) of one conversion, and as a multiple of the file"
+if [ "$wine_too" = 1 ]; then
+  wineprefix="${QWZ_WINEPREFIX:-$HOME/.wine}"
+  windows_downgrader="${programs:-$root/build/windows/app}/QwzDowngrader.exe"
+  [ -f "$windows_downgrader" ] || { echo "bench.sh: no $windows_downgrader (build the windows preset)" >&2; exit 2; }
+  WINEPREFIX="$wineprefix" WINEDEBUG=-all wineboot -i >/dev/null 2>&1 || true
+  printf '%-12s %9s | %-19s | %-19s |\n' conversion source linux "windows (wine)"
+else
+  printf '%-12s %9s | %-19s |\n' conversion source linux
+fi
+private_row "204 -> 203" "$(make_source 204 4)" 203 203
+private_row "201 -> 202" "$(make_source 201 4)" 200 202
+if [ "$small_only" = 0 ]; then
+  private_row "204 -> 203" "$(make_source 204 64)" 203 203
+  private_row "204 -> 203" "$(make_source 204 272)" 203 203
+  private_row "203 -> 202" "$(make_source 203 255)" 202 202
+fi
+
 echo
 echo "aims"
 echo "  large files within 1.5x the copy, small within 2x; peak within 2x the file; 16x the size within 17x the time;"
-echo "  a skip within 50 ms and 10 MB; a folder of small files within 1x the dd loop"
+echo "  a skip within 50 ms and 10 MB; a folder of small files within 1x the dd loop;"
+echo "  private memory within 0.15x the file from 50 MB on"
 if [ -s "$work/missed" ]; then
   echo "  NOT met: $(paste -sd, "$work/missed" | sed 's/,/, /g')"
 else

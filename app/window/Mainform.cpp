@@ -448,7 +448,10 @@ void TMForm::FilesDropped(HDROP drop) {
     std::vector<std::filesystem::path> files;
     std::map<std::filesystem::path, ConversionOutcome> decided;
     for (WalkEntry& entry : CollectFiles(named, true)) {
-        if (!entry.error.empty()) decided[entry.path].reason = std::move(entry.error);
+        if (!entry.error.empty()) {
+            decided[entry.path].reason = std::move(entry.error);
+            decided[entry.path].code = entry.code;
+        }
         else if (entry.keptBackup) decided[entry.path] = KeptBackupSkip(entry);
         files.push_back(std::move(entry.path));
     }
@@ -462,8 +465,10 @@ void TMForm::FilesDropped(HDROP drop) {
 void TMForm::RunBatchOf(const std::vector<std::filesystem::path>& files,
                         const std::map<std::filesystem::path, ConversionOutcome>& decided) {
     if (files.empty()) return;
-    TQWZSaveParamsPtr params = GetSaveParams();
-    WriteSaveParams(ReadChoices(), *params);
+    // The process's save parameters still hold the choices of the last
+    // batch; the conversions are given them as a request of their own.
+    const BatchChoices choices = ReadChoices();
+    WriteSaveParams(choices, *GetSaveParams());
 
     batchRunning_ = true;
     UpdateButtons();
@@ -473,14 +478,12 @@ void TMForm::RunBatchOf(const std::vector<std::filesystem::path>& files,
     ShowWindow(progress, SW_SHOW);
 
     BatchHooks hooks;
-    const TQWZSaveParams chosen = *params;
     // The files convert on worker threads; the warning box a file asks for
     // is shown here, on the window's thread, before the next file starts.
     WarningBoxes boxes;
-    hooks.Convert = [&chosen, &decided, &boxes](const std::filesystem::path& path, int target) {
+    hooks.Convert = [&decided, &boxes](const std::filesystem::path& path, const ConversionRequest& request) {
         if (auto d = decided.find(path); d != decided.end()) return d->second;
-        ConversionOutcome outcome =
-            ConvertAndReport(path, target, chosen, platform::SystemFileOps(), WarningBox::Leave);
+        ConversionOutcome outcome = ConvertAndReport(path, request, platform::SystemFileOps(), WarningBox::Leave);
         boxes.Add(WarningBoxText(outcome.warnings));
         return outcome;
     };
@@ -493,7 +496,7 @@ void TMForm::RunBatchOf(const std::vector<std::filesystem::path>& files,
         PumpPendingMessages();
         return !closeRequested_;
     };
-    BatchSummary summary = RunBatch(files, params->TargetVersion, hooks);
+    BatchSummary summary = RunBatch(files, RequestFromChoices(choices), hooks);
     boxes.Show(hwnd_);
 
     ShowWindow(progress, SW_HIDE);

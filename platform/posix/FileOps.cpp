@@ -13,7 +13,7 @@
 namespace qwz::platform {
 namespace {
 
-std::string Reason(const char* what, const std::filesystem::path& path) {
+Reason StepFailure(const char* what, const std::filesystem::path& path) {
     unsigned long code = LastSystemError();
     return std::string(what) + " " + PathForMessage(path) + ": " + SystemReason(code);
 }
@@ -127,7 +127,7 @@ public:
     }
 
     // Open files do not stop a rename here.
-    bool IsInUse(const std::filesystem::path&, std::string&) override { return false; }
+    bool IsInUse(const std::filesystem::path&, Reason&) override { return false; }
 
     size_t NameLimit(const std::filesystem::path& folder) override {
         long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
@@ -146,7 +146,7 @@ public:
         return true;
     }
 
-    bool OpenToRead(const std::filesystem::path& path, FileHandle& file, std::string& error) override {
+    bool OpenToRead(const std::filesystem::path& path, FileHandle& file, Reason& error) override {
         // Without O_NONBLOCK a FIFO put under the name would hold the open
         // until a writer came.
         int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -158,7 +158,7 @@ public:
         struct stat st {};
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             ::close(fd);
-            error = "to nie jest zwykły plik";
+            error = Reason(StatusCode::NotRegularFile, "to nie jest zwykły plik");
             return false;
         }
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
@@ -166,7 +166,7 @@ public:
         return true;
     }
 
-    LockResult TryLock(FileHandle file, FileLock&, std::string& error) override {
+    LockResult TryLock(FileHandle file, FileLock&, Reason& error) override {
         // An advisory lock of the open file: every conversion asks for it;
         // two opens of one file exclude each other, even in one process.
         for (;;) {
@@ -204,7 +204,7 @@ public:
 #endif
     }
 
-    bool StateOf(FileHandle file, FileState& state, std::string& error) override {
+    bool StateOf(FileHandle file, FileState& state, Reason& error) override {
         struct stat st {};
         if (::fstat(int(file.value), &st) != 0) {
             error = "nie można odczytać stanu pliku: " + SystemReason(LastSystemError());
@@ -215,7 +215,7 @@ public:
     }
 
     bool ReadAt(FileHandle file, uint64_t offset, uint8_t* data, size_t size, size_t& got,
-                std::string& error) override {
+                Reason& error) override {
         for (;;) {
             ssize_t n = ::pread(int(file.value), data, size, off_t(offset));
             if (n < 0 && errno == EINTR) continue;
@@ -229,13 +229,13 @@ public:
     }
 
     bool CreateNew(const std::filesystem::path& path, const std::filesystem::path& like,
-                   FileHandle& file, bool& exists, std::string& error) override {
+                   FileHandle& file, bool& exists, Reason& error) override {
         struct stat st {};
         mode_t mode = ::stat(like.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0666;
         int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd < 0) {
             exists = errno == EEXIST;
-            error = Reason("nie można utworzyć pliku", path);
+            error = StepFailure("nie można utworzyć pliku", path);
             return false;
         }
         exists = false;
@@ -251,7 +251,7 @@ public:
     }
 
     bool Write(FileHandle file, const uint8_t* data, size_t size, size_t& written,
-               std::string& error) override {
+               Reason& error) override {
         for (;;) {
             ssize_t n = ::write(int(file.value), data, size);
             if (n < 0 && errno == EINTR) continue;
@@ -265,7 +265,7 @@ public:
         }
     }
 
-    bool Flush(FileHandle file, std::string& error) override {
+    bool Flush(FileHandle file, Reason& error) override {
         if (::fsync(int(file.value)) == 0) return true;
         error = "nie można zapisać pliku na dysk: " + SystemReason(LastSystemError());
         return false;
@@ -285,7 +285,7 @@ public:
 #endif
     }
 
-    bool Close(FileHandle& file, std::string& error) override {
+    bool Close(FileHandle& file, Reason& error) override {
         int fd = int(file.value);
         file.value = -1;
         // A failed close must not be retried: the descriptor is gone.
@@ -295,10 +295,10 @@ public:
     }
 
     NoReplace Link(const std::filesystem::path& existing, const std::filesystem::path& newName,
-                   std::string& error) override {
+                   Reason& error) override {
         if (::link(existing.c_str(), newName.c_str()) == 0) return NoReplace::Done;
         int code = errno;
-        error = Reason("nie można utworzyć kopii zapasowej", newName);
+        error = StepFailure("nie można utworzyć kopii zapasowej", newName);
         switch (code) {
         case EEXIST: return NoReplace::NameTaken;
         // File systems without hard links (or that refuse them to this user)
@@ -309,10 +309,10 @@ public:
     }
 
     NoReplace RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to,
-                              std::string& error) override {
+                              Reason& error) override {
         if (RenameNoReplaceCall(from.c_str(), to.c_str()) == 0) return NoReplace::Done;
         int code = errno;
-        error = Reason("nie można zmienić nazwy pliku na", to);
+        error = StepFailure("nie można zmienić nazwy pliku na", to);
         switch (code) {
         case EEXIST: return NoReplace::NameTaken;
         case EINVAL: case ENOSYS: case EOPNOTSUPP:
@@ -324,35 +324,35 @@ public:
     }
 
     bool RenameReplace(const std::filesystem::path& from, const std::filesystem::path& to,
-                       std::string& error) override {
+                       Reason& error) override {
         if (::rename(from.c_str(), to.c_str()) == 0) return true;
-        error = Reason("nie można zastąpić pliku", to);
+        error = StepFailure("nie można zastąpić pliku", to);
         return false;
     }
 
     NoReplace Exchange(const std::filesystem::path& a, const std::filesystem::path& b,
-                       std::string& error) override {
+                       Reason& error) override {
         if (ExchangeCall(a.c_str(), b.c_str()) == 0) return NoReplace::Done;
         const int code = errno;
-        error = Reason("nie można zastąpić pliku", b);
+        error = StepFailure("nie można zastąpić pliku", b);
         return code == EINVAL || code == ENOSYS || code == EOPNOTSUPP ? NoReplace::Unsupported : NoReplace::Failed;
     }
 
-    bool SyncFolder(const std::filesystem::path& folder, std::string& error) override {
+    bool SyncFolder(const std::filesystem::path& folder, Reason& error) override {
         int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) {
-            error = Reason("nie można otworzyć folderu", folder);
+            error = StepFailure("nie można otworzyć folderu", folder);
             return false;
         }
         bool ok = ::fsync(fd) == 0;
-        if (!ok) error = Reason("nie można zapisać na dysk folderu", folder);
+        if (!ok) error = StepFailure("nie można zapisać na dysk folderu", folder);
         ::close(fd);
         return ok;
     }
 
-    bool Remove(const std::filesystem::path& path, std::string& error) override {
+    bool Remove(const std::filesystem::path& path, Reason& error) override {
         if (::unlink(path.c_str()) == 0) return true;
-        error = Reason("nie można usunąć pliku", path);
+        error = StepFailure("nie można usunąć pliku", path);
         return false;
     }
 };

@@ -4,7 +4,9 @@
 
 namespace qwz::platform {
 
-std::string SystemReason(unsigned long code) { return ErrnoReason(int(code)); }
+Reason SystemReason(unsigned long code) { return ErrnoReason(int(code)); }
+
+StatusCode SystemCode(unsigned long code) { return ErrnoCode(int(code)); }
 
 unsigned long LastSystemError() { return static_cast<unsigned long>(errno); }
 

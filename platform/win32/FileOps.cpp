@@ -9,7 +9,7 @@
 namespace qwz::platform {
 namespace {
 
-std::string Reason(const char* what, const std::filesystem::path& path) {
+Reason StepFailure(const char* what, const std::filesystem::path& path) {
     unsigned long code = LastSystemError();
     return std::string(what) + " " + PathForMessage(path) + ": " + SystemReason(code);
 }
@@ -127,7 +127,7 @@ public:
     // Asking for the right to delete, while letting others read, write and
     // delete, fails exactly when someone holds the file without letting it be
     // deleted or renamed.
-    bool IsInUse(const std::filesystem::path& path, std::string& reason) override {
+    bool IsInUse(const std::filesystem::path& path, Reason& reason) override {
         HANDLE h = CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
@@ -136,7 +136,7 @@ public:
         }
         DWORD code = GetLastError();
         if (code != ERROR_SHARING_VIOLATION && code != ERROR_LOCK_VIOLATION) return false;
-        reason = Reason("nie można zastąpić pliku", path);
+        reason = StepFailure("nie można zastąpić pliku", path);
         return true;
     }
 
@@ -167,7 +167,7 @@ public:
     // while it is converted: a program that starts saving it meanwhile is
     // refused by the system, and one that holds it open for writing keeps
     // it from being opened here.
-    bool OpenToRead(const std::filesystem::path& path, FileHandle& file, std::string& error) override {
+    bool OpenToRead(const std::filesystem::path& path, FileHandle& file, Reason& error) override {
         HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
@@ -177,14 +177,14 @@ public:
         }
         if (GetFileType(h) != FILE_TYPE_DISK) {
             CloseHandle(h);
-            error = "to nie jest zwykły plik";
+            error = Reason(StatusCode::NotRegularFile, "to nie jest zwykły plik");
             return false;
         }
         file.value = reinterpret_cast<intptr_t>(h);
         return true;
     }
 
-    LockResult TryLock(FileHandle file, FileLock& lock, std::string& error) override {
+    LockResult TryLock(FileHandle file, FileLock& lock, Reason& error) override {
         BY_HANDLE_FILE_INFORMATION info{};
         if (!GetFileInformationByHandle(AsHandle(file), &info)) {
             error = "nie można zablokować pliku: " + SystemReason(LastSystemError());
@@ -225,7 +225,7 @@ public:
         CloseHandle(mutex);
     }
 
-    bool StateOf(FileHandle file, FileState& state, std::string& error) override {
+    bool StateOf(FileHandle file, FileState& state, Reason& error) override {
         BY_HANDLE_FILE_INFORMATION info{};
         if (!GetFileInformationByHandle(AsHandle(file), &info)) {
             error = "nie można odczytać stanu pliku: " + SystemReason(LastSystemError());
@@ -236,7 +236,7 @@ public:
     }
 
     bool ReadAt(FileHandle file, uint64_t offset, uint8_t* data, size_t size, size_t& got,
-                std::string& error) override {
+                Reason& error) override {
         OVERLAPPED at{};
         at.Offset = DWORD(offset);
         at.OffsetHigh = DWORD(offset >> 32);
@@ -255,12 +255,12 @@ public:
     }
 
     bool CreateNew(const std::filesystem::path& path, const std::filesystem::path&,
-                   FileHandle& file, bool& exists, std::string& error) override {
+                   FileHandle& file, bool& exists, Reason& error) override {
         HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             exists = IsNameTaken(GetLastError());
-            error = Reason("nie można utworzyć pliku", path);
+            error = StepFailure("nie można utworzyć pliku", path);
             return false;
         }
         exists = false;
@@ -269,7 +269,7 @@ public:
     }
 
     bool Write(FileHandle file, const uint8_t* data, size_t size, size_t& written,
-               std::string& error) override {
+               Reason& error) override {
         DWORD n = 0;
         DWORD want = DWORD(std::min<size_t>(size, 1u << 30));
         if (!WriteFile(AsHandle(file), data, want, &n, nullptr) || n == 0) {
@@ -281,13 +281,17 @@ public:
         return true;
     }
 
-    bool Flush(FileHandle file, std::string& error) override {
+    bool Flush(FileHandle file, Reason& error) override {
         if (FlushFileBuffers(AsHandle(file))) return true;
         error = "nie można zapisać pliku na dysk: " + SystemReason(LastSystemError());
         return false;
     }
 
-    bool Close(FileHandle& file, std::string& error) override {
+    bool MapToRead(FileHandle file, uint64_t size, FileView& view) override {
+        return size <= SIZE_MAX && view.Map(file.value, size_t(size));
+    }
+
+    bool Close(FileHandle& file, Reason& error) override {
         HANDLE h = AsHandle(file);
         file.value = -1;
         if (CloseHandle(h)) return true;
@@ -296,10 +300,10 @@ public:
     }
 
     NoReplace Link(const std::filesystem::path& existing, const std::filesystem::path& newName,
-                   std::string& error) override {
+                   Reason& error) override {
         if (CreateHardLinkW(newName.c_str(), existing.c_str(), nullptr)) return NoReplace::Done;
         DWORD code = GetLastError();
-        error = Reason("nie można utworzyć kopii zapasowej", newName);
+        error = StepFailure("nie można utworzyć kopii zapasowej", newName);
         if (IsNameTaken(code)) return NoReplace::NameTaken;
         switch (code) {
         // File systems without hard links (FAT, some network shares)
@@ -311,10 +315,10 @@ public:
     }
 
     NoReplace RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to,
-                              std::string& error) override {
+                              Reason& error) override {
         if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return NoReplace::Done;
         DWORD code = GetLastError();
-        error = Reason("nie można zmienić nazwy pliku na", to);
+        error = StepFailure("nie można zmienić nazwy pliku na", to);
         return IsNameTaken(code) ? NoReplace::NameTaken : NoReplace::Failed;
     }
 
@@ -322,7 +326,7 @@ public:
     // conversion looking at it) cannot be replaced: such a hold lasts a
     // moment, so a few tries are made.
     bool RenameReplace(const std::filesystem::path& from, const std::filesystem::path& to,
-                       std::string& error) override {
+                       Reason& error) override {
         for (int attempt = 1;; ++attempt) {
             if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
                 return true;
@@ -330,16 +334,16 @@ public:
             if (attempt == 5 || (code != ERROR_ACCESS_DENIED && code != ERROR_SHARING_VIOLATION)) break;
             Sleep(20);
         }
-        error = Reason("nie można zastąpić pliku", to);
+        error = StepFailure("nie można zastąpić pliku", to);
         return false;
     }
 
     // MOVEFILE_WRITE_THROUGH has made the names durable already.
-    bool SyncFolder(const std::filesystem::path&, std::string&) override { return true; }
+    bool SyncFolder(const std::filesystem::path&, Reason&) override { return true; }
 
-    bool Remove(const std::filesystem::path& path, std::string& error) override {
+    bool Remove(const std::filesystem::path& path, Reason& error) override {
         if (DeleteFileW(path.c_str())) return true;
-        error = Reason("nie można usunąć pliku", path);
+        error = StepFailure("nie można usunąć pliku", path);
         return false;
     }
 

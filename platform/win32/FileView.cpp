@@ -1,13 +1,131 @@
 #include "platform/FileView.h"
 
-namespace qwz::platform {
+#include <windows.h>
 
-// A view of a file on Windows would stop the process on a read error of
-// the disk or the network (an in-page error) where reading it returns the
-// error: files are read there.
-bool FileView::Map(intptr_t, size_t) { return false; }
-bool FileView::Intact() const { return !cut_; }
-void FileView::Reset() {}
-void FileView::LetGo(const uint8_t*, size_t) const {}
+#include <algorithm>
+#include <atomic>
+
+namespace qwz::platform {
+namespace {
+
+// The ranges of the views open now, watched by a vectored exception
+// handler for the in-page error that reading a view gives when the disk or
+// the network cannot deliver a page (a share that went away). The handler
+// may run on any thread at any moment: it reads the table without a lock,
+// so a range is published with its end before its start and withdrawn
+// start first.
+struct Guarded {
+    std::atomic<uintptr_t> begin{0}, end{0};
+    std::atomic<bool> cut{false};
+    std::atomic<bool> taken{false};
+};
+constexpr int kGuarded = 64;
+Guarded guarded[kGuarded];
+uintptr_t pageSize = 4096;
+
+// The view at the fault's address becomes zeros in the same place: its
+// file view is unmapped and fresh zero pages are reserved where it was, so
+// that the read that failed is done again and finds zeros, and the view
+// says that it is no longer intact. Any other exception goes on to the
+// handlers after this one.
+LONG CALLBACK OnInPageError(EXCEPTION_POINTERS* e) {
+    const EXCEPTION_RECORD& record = *e->ExceptionRecord;
+    if (record.ExceptionCode != EXCEPTION_IN_PAGE_ERROR || record.NumberParameters < 2)
+        return EXCEPTION_CONTINUE_SEARCH;
+    const uintptr_t at = uintptr_t(record.ExceptionInformation[1]);
+    for (Guarded& g : guarded) {
+        const uintptr_t begin = g.begin.load(std::memory_order_acquire);
+        if (begin == 0 || at < begin) continue;
+        const uintptr_t end = g.end.load(std::memory_order_acquire);
+        if (at >= end) continue;
+        // Only the first fault of a view swaps it; a second thread that
+        // faulted on it meanwhile finds the zeros when it tries again.
+        if (g.cut.exchange(true, std::memory_order_acq_rel)) return EXCEPTION_CONTINUE_EXECUTION;
+        void* base = reinterpret_cast<void*>(begin);
+        if (!::UnmapViewOfFile(base)) return EXCEPTION_CONTINUE_SEARCH;
+        if (!::VirtualAlloc(base, end - begin, MEM_RESERVE | MEM_COMMIT, PAGE_READONLY))
+            return EXCEPTION_CONTINUE_SEARCH;
+        return EXCEPTION_CONTINUE_EXECUTION;
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+bool WatchInPageErrors() {
+    static const bool watching = [] {
+        SYSTEM_INFO info;
+        ::GetSystemInfo(&info);
+        pageSize = uintptr_t(info.dwPageSize);
+        return ::AddVectoredExceptionHandler(1, &OnInPageError) != nullptr;
+    }();
+    return watching;
+}
+
+}  // namespace
+
+bool FileView::Map(intptr_t handle, size_t size) {
+    Reset();
+    cut_ = false;
+    if (size == 0 || !WatchInPageErrors()) return false;
+    int slot = 0;
+    for (bool no = false; slot < kGuarded; ++slot, no = false)
+        if (guarded[slot].taken.compare_exchange_strong(no, true)) break;
+    if (slot == kGuarded) return false;  // as many views as are watched: read instead
+    const auto release = [slot] { guarded[slot].taken.store(false); };
+    // The mapping object is needed only to make the view, which keeps the
+    // file's section alive on its own.
+    HANDLE mapping = ::CreateFileMappingW(reinterpret_cast<HANDLE>(handle), nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (!mapping) {
+        release();
+        return false;
+    }
+    void* base = ::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, size);
+    ::CloseHandle(mapping);
+    if (!base) {
+        release();
+        return false;
+    }
+    Guarded& g = guarded[slot];
+    const uintptr_t begin = uintptr_t(base);
+    g.cut.store(false);
+    g.end.store((begin + size + pageSize - 1) & ~(pageSize - 1), std::memory_order_release);
+    g.begin.store(begin, std::memory_order_release);
+    data_ = static_cast<const uint8_t*>(base);
+    size_ = size;
+    // Pages come in as they are read, on every size: there is no call that
+    // brings a whole view in at once everywhere this runs.
+    whole_ = false;
+    guard_ = slot;
+    return true;
+}
+
+bool FileView::Intact() const {
+    return !cut_ && (guard_ < 0 || !guarded[guard_].cut.load(std::memory_order_acquire));
+}
+
+void FileView::LetGo(const uint8_t* from, size_t size) const {
+    if (!data_ || whole_ || from < data_ || from >= data_ + size_) return;
+    const uintptr_t end = uintptr_t(from) + std::min(size, size_t(data_ + size_ - from));
+    const uintptr_t first = (uintptr_t(from) + pageSize - 1) & ~(pageSize - 1);
+    const uintptr_t last = end == uintptr_t(data_ + size_) ? (end + pageSize - 1) & ~(pageSize - 1)
+                                                            : end & ~(pageSize - 1);
+    // Unlocking pages that were never locked takes them out of the working
+    // set at once; read again, they come back from the system's cache.
+    if (last > first) ::VirtualUnlock(reinterpret_cast<void*>(first), last - first);
+}
+
+void FileView::Reset() {
+    if (!data_) return;
+    Guarded& g = guarded[guard_];
+    g.begin.store(0, std::memory_order_release);
+    cut_ = g.cut.load(std::memory_order_acquire);
+    // A view found cut is zero pages of its own by now, not a file's view.
+    if (cut_) ::VirtualFree(const_cast<uint8_t*>(data_), 0, MEM_RELEASE);
+    else ::UnmapViewOfFile(data_);
+    g.end.store(0);
+    g.taken.store(false, std::memory_order_release);
+    data_ = nullptr;
+    size_ = 0;
+    guard_ = -1;
+}
 
 }  // namespace qwz::platform

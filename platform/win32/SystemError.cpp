@@ -118,12 +118,83 @@ constexpr CodeText kSystemTexts[] = {
     {ERROR_FILE_READ_ONLY, "plik jest tylko do odczytu"},
 };
 
+struct CodeCategory {
+    DWORD code;
+    StatusCode category;
+};
+
+// Win32 codes by category; any other is a SystemError.
+constexpr CodeCategory kCategories[] = {
+    {ERROR_FILE_NOT_FOUND, StatusCode::NotFound},
+    {ERROR_PATH_NOT_FOUND, StatusCode::NotFound},
+    {ERROR_INVALID_DRIVE, StatusCode::NotFound},
+    {ERROR_BAD_NETPATH, StatusCode::NotFound},
+    {ERROR_BAD_NET_NAME, StatusCode::NotFound},
+    {ERROR_ACCESS_DENIED, StatusCode::AccessDenied},
+    {ERROR_NETWORK_ACCESS_DENIED, StatusCode::AccessDenied},
+    {ERROR_PRIVILEGE_NOT_HELD, StatusCode::AccessDenied},
+    {ERROR_LOGON_FAILURE, StatusCode::AccessDenied},
+    {ERROR_CANT_ACCESS_FILE, StatusCode::AccessDenied},
+    {ERROR_WRITE_PROTECT, StatusCode::ReadOnly},
+    {ERROR_FILE_READ_ONLY, StatusCode::ReadOnly},
+    {ERROR_DISK_FULL, StatusCode::DiskFull},
+    {ERROR_HANDLE_DISK_FULL, StatusCode::DiskFull},
+    {kErrorDiskQuotaExceeded, StatusCode::DiskFull},
+    {ERROR_DIRECTORY, StatusCode::NotRegularFile},
+    {ERROR_SHARING_VIOLATION, StatusCode::InUse},
+    {ERROR_LOCK_VIOLATION, StatusCode::InUse},
+    {ERROR_DRIVE_LOCKED, StatusCode::InUse},
+    {ERROR_USER_MAPPED_FILE, StatusCode::InUse},
+    {ERROR_DEVICE_IN_USE, StatusCode::InUse},
+    {ERROR_BUSY, StatusCode::InUse},
+    {ERROR_DELETE_PENDING, StatusCode::InUse},
+    {ERROR_NOT_ENOUGH_MEMORY, StatusCode::OutOfMemory},
+    {ERROR_OUTOFMEMORY, StatusCode::OutOfMemory},
+    {ERROR_WORKING_SET_QUOTA, StatusCode::OutOfMemory},
+    {ERROR_COMMITMENT_LIMIT, StatusCode::OutOfMemory},
+    {ERROR_NOT_ENOUGH_QUOTA, StatusCode::OutOfMemory},
+    {ERROR_NO_SYSTEM_RESOURCES, StatusCode::OutOfMemory},
+    {ERROR_FILE_TOO_LARGE, StatusCode::TooLarge},
+    {ERROR_FILENAME_EXCED_RANGE, StatusCode::TooLarge},
+    {kErrorFileSystemLimitation, StatusCode::TooLarge},
+    {ERROR_CRC, StatusCode::IoError},
+    {ERROR_SEEK, StatusCode::IoError},
+    {ERROR_SECTOR_NOT_FOUND, StatusCode::IoError},
+    {ERROR_WRITE_FAULT, StatusCode::IoError},
+    {ERROR_READ_FAULT, StatusCode::IoError},
+    {ERROR_GEN_FAILURE, StatusCode::IoError},
+    {ERROR_NOT_READY, StatusCode::IoError},
+    {ERROR_IO_DEVICE, StatusCode::IoError},
+    {ERROR_DISK_OPERATION_FAILED, StatusCode::IoError},
+    {ERROR_NO_MEDIA_IN_DRIVE, StatusCode::IoError},
+    {ERROR_MEDIA_CHANGED, StatusCode::IoError},
+    {ERROR_DEVICE_NOT_CONNECTED, StatusCode::IoError},
+    {ERROR_FILE_CORRUPT, StatusCode::IoError},
+    {ERROR_DISK_CORRUPT, StatusCode::IoError},
+    {ERROR_REM_NOT_LIST, StatusCode::NetworkError},
+    {ERROR_NETWORK_BUSY, StatusCode::NetworkError},
+    {ERROR_DEV_NOT_EXIST, StatusCode::NetworkError},
+    {ERROR_BAD_NET_RESP, StatusCode::NetworkError},
+    {ERROR_UNEXP_NET_ERR, StatusCode::NetworkError},
+    {ERROR_NETNAME_DELETED, StatusCode::NetworkError},
+    {ERROR_NETWORK_UNREACHABLE, StatusCode::NetworkError},
+    {ERROR_SEM_TIMEOUT, StatusCode::NetworkError},
+    {ERROR_FILE_INVALID, StatusCode::NetworkError},
+    {ERROR_FILE_OFFLINE, StatusCode::NetworkError},
+};
+
 }  // namespace
 
-std::string SystemReason(unsigned long code) {
+StatusCode SystemCode(unsigned long code) {
+    for (const CodeCategory& row : kCategories)
+        if (row.code == code) return row.category;
+    return StatusCode::SystemError;
+}
+
+Reason SystemReason(unsigned long code) {
     for (const CodeText& row : kSystemTexts)
-        if (row.code == code) return row.text;
-    return "nieznany błąd systemu (kod " + std::to_string(code) + ")";
+        if (row.code == code) return Reason(SystemCode(code), row.text);
+    return Reason(StatusCode::SystemError, "nieznany błąd systemu (kod " + std::to_string(code) + ")");
 }
 
 unsigned long LastSystemError() { return GetLastError(); }

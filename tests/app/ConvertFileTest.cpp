@@ -15,6 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::Bytes;
+using test::Empty202;
 using test::Empty203;
 using test::FaultyFileOps;
 using test::Sample204;
@@ -115,7 +116,8 @@ TEST_F(ConvertFileTest, AnUnknownVersionIsAFailureNeverAnEmptiedFile) {
 
 TEST_F(ConvertFileTest, ANegativeTargetNeverReachesTheWriter) {
     std::vector<uint8_t> bytes = Empty203();
-    ExpectRefused(dir.write("a.qwz", bytes), -52, bytes, "nieprawidłowa wersja docelowa -52");
+    ExpectRefused(dir.write("a.qwz", bytes), -52, bytes,
+                  "nieobsługiwana wersja docelowa -52 (zapisywane: 202, 203, 204)");
 }
 
 TEST_F(ConvertFileTest, AFileAlreadyInTheTargetVersionIsSkipped) {
@@ -193,12 +195,12 @@ TEST_F(ConvertFileTest, WarningsComeBackInTheOutcomeAndTheProgramTellsThem) {
     EXPECT_EQ(quiet.warnings[1].kind, Warning::Kind::BadFaceIndex);
     EXPECT_EQ(quiet.warnings[1].text, "indeks ściany 9 >= 4");
 
-    const ConversionOutcome told204 = ConvertAndReport(dir.write("told.qwz", bytes), 204, params);
+    const ConversionOutcome told204 = ConvertAndReport(dir.write("told.qwz", bytes), RequestFor(204, params));
     EXPECT_EQ(told, (std::vector<std::string>{"F: 1, V: 1, Names: 1, Kol: 1", "9 >= 4", "box: 9 >= 4"}));
     // The window shows the box on its own thread: the conversion leaves it.
     told.clear();
     const ConversionOutcome left =
-        ConvertAndReport(dir.write("left.qwz", bytes), 204, params, platform::SystemFileOps(), WarningBox::Leave);
+        ConvertAndReport(dir.write("left.qwz", bytes), RequestFor(204, params), platform::SystemFileOps(), WarningBox::Leave);
     EXPECT_EQ(told, (std::vector<std::string>{"F: 1, V: 1, Names: 1, Kol: 1", "9 >= 4"}));
     EXPECT_EQ(WarningBoxText(left.warnings), "9 >= 4");
     platform::SetMessageSink(boxes);
@@ -225,6 +227,32 @@ TEST_F(ConvertFileTest, TheVersionWrittenIsTheLowerOfTheFilesAndTheTarget) {
     fs::path file = dir.write("old.qwz", v203);
     EXPECT_EQ(ConvertFile(file, 204), kSkipped);  // nothing to drop
     EXPECT_EQ(TempDir::read(file), v203);
+}
+
+// Any number after "-v" keeps its meaning, with the save parameters at their
+// defaults: a file newer than the number is converted, the others are left;
+// a number below the oldest layout written gives that layout (a 202 file is
+// written again as 202), 0 the file's own.
+TEST_F(ConvertFileTest, AnyCommandLineTargetConvertsEveryNewerFileAndLeavesTheRest) {
+    const std::vector<uint8_t> v202 = Empty202();
+    QWZ_REQUIRE_LAYOUTS(v202, 202);
+    struct Row {
+        int target;
+        int result;
+    };
+    for (const Row row : {Row{999, kSkipped}, Row{204, kSkipped}, Row{202, kSkipped}, Row{201, kConverted},
+                          Row{150, kConverted}, Row{0, kConverted}}) {
+        SCOPED_TRACE(row.target);
+        TempDir run;
+        fs::path file = run.write("old.qwz", v202);
+        ASSERT_EQ(ConvertFile(file, row.target), row.result) << LastConversionFailure();
+        if (row.result == kConverted) {
+            EXPECT_EQ(test::VersionOf(TempDir::read(file)), 202);
+            EXPECT_EQ(TempDir::read(run.path() / "old_org.qwz"), v202);
+        } else {
+            EXPECT_EQ(TempDir::read(file), v202);
+        }
+    }
 }
 
 TEST_F(ConvertFileTest, ATakenBackupNameIsAFailureThatChangesNothing) {

@@ -68,7 +68,7 @@ TEST(SymbolicLink, OneRuleForConversionWalkAndRestore) {
         for (const auto& [link, target] : row.links)
             if (!test::MakeSymbolicLink(target, dir.path() / link)) GTEST_SKIP() << "no symbolic links here";
 
-        std::string reason;
+        platform::Reason reason;
         switch (row.run) {
         case Run::ConvertLink:
             EXPECT_EQ(ConvertFile(dir.path() / "alias.qwz", 203), kConverted) << LastConversionFailure();

@@ -104,11 +104,11 @@ TEST(FileWalk, FoldersGiveTheirQwzFilesOnceAndSkipKeptBackups) {
     EXPECT_EQ(OriginalOfKeptBackup(root / "a_ORG.qwz"), root / "A.QwZ");
     EXPECT_EQ(OriginalOfKeptBackup(root / "lone_org.qwz"), fs::path());
     EXPECT_EQ(OriginalOfKeptBackup(root / "folder_org.qwz"), fs::path()) << "folder.qwz is no file";
-    const ConversionOutcome kept = ConvertQwz(root / "b_org.qwz", {203, TQWZSaveParams(), true});
+    const ConversionOutcome kept = ConvertQwz(root / "b_org.qwz", {203, TQWZSaveParams(), true, {}});
     EXPECT_EQ(kept.status, ConversionStatus::Skipped);
     EXPECT_EQ(kept.reason, "to kopia zapasowa pliku \"b.qwz\", zostaje bez zmian");
     EXPECT_FALSE(fs::exists(root / "b_org_org.qwz"));
-    EXPECT_EQ(ConvertQwz(root / "lone_org.qwz", {203, TQWZSaveParams(), true}).status, ConversionStatus::Failed)
+    EXPECT_EQ(ConvertQwz(root / "lone_org.qwz", {203, TQWZSaveParams(), true, {}}).status, ConversionStatus::Failed)
         << "not a QWZ file, but judged as one";
 
     std::vector<WalkEntry> missing = CollectFiles({root / "nope"}, false);

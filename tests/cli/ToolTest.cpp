@@ -375,6 +375,12 @@ TEST(Tool, EveryCommandWalksFoldersAndSaysWhenOneHoldsNoQwzFile) {
         const ordered& none = j["files"][1];
         EXPECT_EQ(none["file"], PathToUtf8(empty));
         EXPECT_EQ(none.contains("error") ? none["error"]["reason"] : none["reason"], "folder nie zawiera plików *.qwz");
+        // Every command names what became of each file by a code too.
+        const char* code = row.command[0] == "restore"   ? "restored"
+                           : row.command[0] == "convert" ? "converted"
+                                                         : "readable";
+        EXPECT_EQ(j["files"][0]["code"], code) << r.out;
+        EXPECT_EQ(none["code"], "no-qwz-files") << r.out;
         EXPECT_EQ(VersionByte(file), row.version);
     }
     EXPECT_EQ(TempDir::read(file), original);
@@ -532,6 +538,9 @@ TEST(Tool, DamagedFileFailsAloneAndIsNamedWithItsReason) {
     EXPECT_LE(e["error"]["offset"].get<size_t>(), damaged.size());
     EXPECT_FALSE(e["error"]["field"].get<std::string>().empty());
     EXPECT_EQ(j["files"][2]["error"]["reason"], "to nie jest plik QWZ (brak znacznika \"QWZ\" na początku)");
+    EXPECT_EQ(j["files"][0]["code"], "readable");
+    EXPECT_EQ(e["code"], "damaged");
+    EXPECT_EQ(j["files"][2]["code"], "not-qwz");
 
     check = Qwz({"check", PathToUtf8(bad)});
     EXPECT_EQ(check.exitCode, 1);

@@ -245,7 +245,7 @@ TEST(Restore, ASecondRestoreOrConversionMeanwhileLosesNothing) {
         const fs::path file = dir.path() / "a.qwz";
         FaultyFileOps first;
         int seen = 0;
-        std::string second = "not run";
+        platform::Reason second = "not run";
         bool written = false;
         first.before = [&](const std::string& step) {
             EXPECT_TRUE(fs::is_regular_file(file)) << "the user's name is empty before " << step;
@@ -277,7 +277,7 @@ TEST(Restore, ASecondRestoreOrConversionMeanwhileLosesNothing) {
         }
         EXPECT_EQ(r.status, row.first) << r.reason;
         EXPECT_NE(r.reason.find(row.firstSays), std::string::npos) << r.reason;
-        if (*row.secondSays) EXPECT_NE(second.find(row.secondSays), std::string::npos) << second;
+        if (*row.secondSays) EXPECT_NE(second.str().find(row.secondSays), std::string::npos) << second;
         else EXPECT_EQ(second, "");
         EXPECT_EQ(Snapshot(dir.path()), row.after);
     }

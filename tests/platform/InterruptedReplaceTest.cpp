@@ -54,7 +54,7 @@ TEST(InterruptedReplace, LeftoverTemporaryFilesOfThatFileAreRemovedOthersStay) {
     dir.write("hala.qwz.0badf00d.tmp", {5});
     const fs::path other = TemporaryNameBeside(dir.path() / "inna.qwz", 7).filename();
     dir.write(other, {6});
-    std::string reason;
+    platform::Reason reason;
     ASSERT_TRUE(ReplaceFileSafely(target, kNew, {}, reason)) << reason;
     EXPECT_EQ(TempDir::read(target), kNew);
     EXPECT_EQ(Listing(dir.path()),
@@ -70,7 +70,7 @@ TEST(InterruptedReplace, ABackupNameLinkedToTheOriginalItselfIsTakenOver) {
     fs::create_hard_link(target, backup);
     ReplaceOptions options;
     options.backup = backup;
-    std::string reason;
+    platform::Reason reason;
     ASSERT_TRUE(ReplaceFileSafely(target, kNew, options, reason)) << reason;
     EXPECT_EQ(TempDir::read(target), kNew);
     EXPECT_EQ(TempDir::read(backup), kOld);
@@ -117,11 +117,11 @@ TEST(InterruptedReplace, ACopyLeftByAStoppedConversionIsTakenOverNothingElse) {
         ops.noLinks = true;
         ReplaceOptions options;
         options.backup = backup;
-        options.verify = [&](const uint8_t*, size_t, std::string& why) {
+        options.verify = [&](const uint8_t*, size_t, platform::Reason& why) {
             why = "nie daje się odczytać";
             return !row.checkFails;
         };
-        std::string reason;
+        platform::Reason reason;
         EXPECT_EQ(ReplaceFileSafely(target, kNew, options, reason, ops), row.converts) << reason;
         if (!row.converts && !row.checkFails) {
             EXPECT_NE(reason.find("już istnieje"), std::string::npos) << reason;
@@ -151,7 +151,7 @@ TEST(InterruptedReplace, AConversionKilledAfterItsBackupCopyIsFinishedByTheNext)
         ops.before = [](const std::string& step) {
             if (step == "Exchange" || step == "RenameReplace") _exit(0);
         };
-        std::string reason;
+        platform::Reason reason;
         ReplaceFileSafely(target, kNew, options, reason, ops);
         _exit(1);
     }
@@ -163,7 +163,7 @@ TEST(InterruptedReplace, AConversionKilledAfterItsBackupCopyIsFinishedByTheNext)
 
     test::FaultyFileOps ops;
     ops.noLinks = true;
-    std::string reason;
+    platform::Reason reason;
     ASSERT_TRUE(ReplaceFileSafely(target, kNew, options, reason, ops)) << reason;
     EXPECT_EQ(TempDir::read(target), kNew);
     EXPECT_EQ(TempDir::read(options.backup), kOld);
@@ -182,7 +182,7 @@ TEST(InterruptedReplace, ARunListsEachFolderOnceAndEachFileTakesItsOwnLeftovers)
     test::FaultyFileOps ops;
     int listings = 0;
     ops.before = [&](const std::string& step) { listings += step == "ListFolder"; };
-    std::string reason;
+    platform::Reason reason;
     {
         LeftoverIndex index;
         LeftoverIndex::Scope scope(index);

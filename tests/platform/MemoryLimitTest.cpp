@@ -140,7 +140,7 @@ TEST(MemoryLimit, TheControlGroupLimitIsReadForEitherVersionFromTheProcesssOwnGr
     ::setrlimit(RLIMIT_DATA, &data);
     OriginalFile original;
     FileView view;
-    std::string reason;
+    Reason reason;
     const bool seen = original.Open(file, reason) && original.See(view, reason) && view.size() == 274 * kMiB;
     std::fprintf(stderr, "%s", seen ? "seen" : reason.c_str());
     std::vector<uint8_t> bytes;

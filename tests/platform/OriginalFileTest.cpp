@@ -30,7 +30,7 @@ TEST(OriginalFile, ReadsEveryByteOfSmallAndLargeFiles) {
         for (size_t i = 0; i < size; ++i) bytes[i] = uint8_t((i * 2654435761u) >> 13);
         const std::filesystem::path path = dir.write("scene.qwz", bytes);
         OriginalFile original;
-        std::string reason;
+        platform::Reason reason;
         ASSERT_TRUE(original.Open(path, reason)) << reason;
         std::vector<uint8_t> read;
         ASSERT_TRUE(original.Read(read, reason)) << reason;
@@ -72,7 +72,7 @@ TEST(FileViewDeathTest, AFaultOutsideEveryViewStillEndsTheProcess) {
     const std::filesystem::path path = dir.write("scene.qwz", std::vector<uint8_t>(3 * 4096, 7));
     OriginalFile original;
     FileView view;
-    std::string reason;
+    platform::Reason reason;
     ASSERT_TRUE(original.Open(path, reason)) << reason;
     ASSERT_TRUE(original.See(view, reason)) << reason;  // the views are watched from now on
     EXPECT_EXIT(

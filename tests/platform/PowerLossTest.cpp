@@ -56,32 +56,32 @@ public:
         return NameKind::Regular;
     }
     bool IsReadOnly(const fs::path&) override { return false; }
-    bool IsInUse(const fs::path&, std::string&) override { return false; }
+    bool IsInUse(const fs::path&, Reason&) override { return false; }
     size_t NameLimit(const fs::path&) override { return 255; }
     bool ListFolder(const fs::path&, std::vector<fs::path>& names) override {
         for (const auto& entry : names_) names.emplace_back(entry.first);
         return true;
     }
-    bool OpenToRead(const fs::path& path, FileHandle& file, std::string& error) override {
+    bool OpenToRead(const fs::path& path, FileHandle& file, Reason& error) override {
         auto it = names_.find(Key(path));
         if (it == names_.end()) return (error = "brak pliku", false);
         file.value = intptr_t(it->second);
         return true;
     }
-    LockResult TryLock(FileHandle, FileLock&, std::string&) override { return LockResult::Locked; }
-    bool StateOf(FileHandle file, FileState& state, std::string&) override {
+    LockResult TryLock(FileHandle, FileLock&, Reason&) override { return LockResult::Locked; }
+    bool StateOf(FileHandle file, FileState& state, Reason&) override {
         state = StateOf(uint64_t(file.value));
         return true;
     }
     bool ReadAt(FileHandle file, uint64_t offset, uint8_t* data, size_t size, size_t& got,
-                std::string&) override {
+                Reason&) override {
         const std::vector<uint8_t>& bytes = files_.at(uint64_t(file.value)).data;
         got = offset < bytes.size() ? std::min<size_t>(size, bytes.size() - offset) : 0;
         std::copy_n(bytes.begin() + long(std::min<uint64_t>(offset, bytes.size())), got, data);
         return true;
     }
     bool CreateNew(const fs::path& path, const fs::path&, FileHandle& file, bool& exists,
-                   std::string& error) override {
+                   Reason& error) override {
         exists = names_.count(Key(path)) != 0;
         if (exists) return (error = "zajęte", false);
         const uint64_t id = next_++;
@@ -91,7 +91,7 @@ public:
         return true;
     }
     bool Write(FileHandle file, const uint8_t* data, size_t size, size_t& written,
-               std::string&) override {
+               Reason&) override {
         File& f = files_.at(uint64_t(file.value));
         f.data.insert(f.data.end(), data, data + size);
         ++f.modified;
@@ -99,38 +99,38 @@ public:
         Step();
         return true;
     }
-    bool Flush(FileHandle file, std::string&) override {
+    bool Flush(FileHandle file, Reason&) override {
         File& f = files_.at(uint64_t(file.value));
         f.durable = f.data;
         Step();
         return true;
     }
-    bool Close(FileHandle& file, std::string&) override {
+    bool Close(FileHandle& file, Reason&) override {
         file.value = -1;
         return true;
     }
-    NoReplace Link(const fs::path& existing, const fs::path& newName, std::string& error) override {
+    NoReplace Link(const fs::path& existing, const fs::path& newName, Reason& error) override {
         if (!links_) return (error = "bez dowiązań", NoReplace::Unsupported);
         if (names_.count(Key(newName))) return NoReplace::NameTaken;
         Change({Op::Name, Key(newName), "", names_.at(Key(existing))});
         return NoReplace::Done;
     }
-    NoReplace RenameNoReplace(const fs::path& from, const fs::path& to, std::string&) override {
+    NoReplace RenameNoReplace(const fs::path& from, const fs::path& to, Reason&) override {
         if (names_.count(Key(to))) return NoReplace::NameTaken;
         Change({Op::Move, Key(to), Key(from), names_.at(Key(from))});
         return NoReplace::Done;
     }
-    bool RenameReplace(const fs::path& from, const fs::path& to, std::string&) override {
+    bool RenameReplace(const fs::path& from, const fs::path& to, Reason&) override {
         Change({Op::Move, Key(to), Key(from), names_.at(Key(from))});
         return true;
     }
-    bool SyncFolder(const fs::path&, std::string&) override {
+    bool SyncFolder(const fs::path&, Reason&) override {
         durable_ = names_;
         pending_.clear();
         Step();
         return true;
     }
-    bool Remove(const fs::path& path, std::string&) override {
+    bool Remove(const fs::path& path, Reason&) override {
         Change({Op::Unname, Key(path), "", 0});
         return true;
     }
@@ -206,7 +206,7 @@ TEST(PowerLoss, AtEveryStepTheNameHoldsTheOriginalOrTheWholeNewFile) {
             ReplaceOptions options;
             if (keep) options.backup = "a_org.qwz";
             options.writeChunk = 1024;
-            std::string reason;
+            Reason reason;
             ASSERT_TRUE(ReplaceFileSafely("a.qwz", converted, options, reason, disk)) << reason;
             const auto now = disk.Now();
             EXPECT_EQ(now.at("a.qwz"), converted);

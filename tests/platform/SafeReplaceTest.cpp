@@ -35,7 +35,7 @@ TEST(SafeReplace, ReplacesTheFileAndKeepsTheOriginalUnderTheBackupName) {
     fs::path target = dir.write("a.qwz", kOld);
     ReplaceOptions options;
     options.backup = dir.path() / "a_org.qwz";
-    std::string reason;
+    platform::Reason reason;
     ASSERT_TRUE(ReplaceFileSafely(target, kNew, options, reason)) << reason;
     EXPECT_EQ(TempDir::read(target), kNew);
     EXPECT_EQ(TempDir::read(options.backup), kOld);
@@ -45,7 +45,7 @@ TEST(SafeReplace, ReplacesTheFileAndKeepsTheOriginalUnderTheBackupName) {
 TEST(SafeReplace, WithoutBackupTheOriginalIsReplacedAndNothingElseIsLeft) {
     TempDir dir;
     fs::path target = dir.write("a.qwz", kOld);
-    std::string reason;
+    platform::Reason reason;
     ASSERT_TRUE(ReplaceFileSafely(target, kNew, {}, reason)) << reason;
     EXPECT_EQ(TempDir::read(target), kNew);
     EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"a.qwz"}));
@@ -62,7 +62,7 @@ TEST(SafeReplace, ATakenBackupNameStopsItAndChangesNothing) {
         ops.noLinks = noLinks;
         ReplaceOptions options;
         options.backup = backup;
-        std::string reason;
+        platform::Reason reason;
         EXPECT_FALSE(ReplaceFileSafely(target, kNew, options, reason, ops));
         EXPECT_NE(reason.find("już istnieje"), std::string::npos) << reason;
         EXPECT_EQ(TempDir::read(target), kOld);
@@ -77,12 +77,12 @@ TEST(SafeReplace, WhatTheCheckOfTheWrittenFileRefusesIsNotPutInPlace) {
     ReplaceOptions options;
     options.backup = dir.path() / "a_org.qwz";
     std::vector<uint8_t> seen;
-    options.verify = [&](const uint8_t* back, size_t size, std::string& why) {
+    options.verify = [&](const uint8_t* back, size_t size, platform::Reason& why) {
         seen.assign(back, back + size);
         why = "nie daje się odczytać";
         return false;
     };
-    std::string reason;
+    platform::Reason reason;
     EXPECT_FALSE(ReplaceFileSafely(target, kNew, options, reason));
     EXPECT_EQ(reason, "nie daje się odczytać");
     EXPECT_EQ(seen, kNew);  // the check saw what is on the disk
@@ -96,7 +96,7 @@ TEST(SafeReplace, AReadOnlyOriginalIsRefused) {
     fs::permissions(target, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     ReplaceOptions options;
     options.backup = dir.path() / "a_org.qwz";
-    std::string reason;
+    platform::Reason reason;
     EXPECT_FALSE(ReplaceFileSafely(target, kNew, options, reason));
     EXPECT_NE(reason.find("tylko do odczytu"), std::string::npos) << reason;
     EXPECT_EQ(TempDir::read(target), kOld);
@@ -109,7 +109,7 @@ TEST(SafeReplace, ShortWritesAreCarriedOnUntilEveryByteIsWritten) {
     fs::path target = dir.write("a.qwz", kOld);
     FaultyFileOps ops;
     ops.shortWrite = 2;
-    std::string reason;
+    platform::Reason reason;
     ASSERT_TRUE(ReplaceFileSafely(target, kNew, {}, reason, ops)) << reason;
     EXPECT_EQ(TempDir::read(target), kNew);
 }
@@ -123,7 +123,7 @@ TEST(SafeReplace, TheNewFileKeepsTheOriginalsAccessRightsAndOwner) {
     if (root) {
         ASSERT_EQ(chown(target.c_str(), 65534, 65534), 0);
     }
-    std::string reason;
+    platform::Reason reason;
     ASSERT_TRUE(ReplaceFileSafely(target, kNew, {}, reason)) << reason;
     struct stat st {};
     ASSERT_EQ(stat(target.c_str(), &st), 0);
@@ -164,7 +164,7 @@ FileMaker MakerOf(const std::vector<uint8_t>& bytes) {
     };
 }
 
-bool Replace(const fs::path& target, bool made, const ReplaceOptions& options, std::string& reason, FileOps& ops) {
+bool Replace(const fs::path& target, bool made, const ReplaceOptions& options, platform::Reason& reason, FileOps& ops) {
     if (!made) return ReplaceFileSafely(target, kNew, options, reason, ops);
     OriginalFile original(ops);
     return original.Open(target, reason) && ReplaceFileSafely(original, MakerOf(kNew), options, reason);
@@ -185,7 +185,7 @@ TEST_P(SafeReplaceFaults, EveryStepFailingLeavesTheOriginalOrACompleteResult) {
         ReplaceOptions options;
         if (c.backup) options.backup = backup;
         options.writeChunk = 8;  // three writes
-        std::string reason;
+        platform::Reason reason;
         bool done = Replace(target, c.made, options, reason, ops);
         if (!ops.failed()) {
             // Past the last step: nothing was injected and it must complete.
@@ -241,8 +241,8 @@ TEST(SafeReplace, ANewFileThatDoesNotReadBackAsWrittenIsNotPutInPlace) {
         ReplaceOptions options;
         options.backup = dir.path() / "a_org.qwz";
         bool checked = false;
-        options.verify = [&](const uint8_t*, size_t, std::string&) { return checked = true; };
-        std::string reason;
+        options.verify = [&](const uint8_t*, size_t, Reason&) { return checked = true; };
+        platform::Reason reason;
         EXPECT_FALSE(Replace(target, made, options, reason, ops));
         EXPECT_NE(reason.find("różni się od danych"), std::string::npos) << reason;
         EXPECT_FALSE(checked) << "a file that differs went on to the check";

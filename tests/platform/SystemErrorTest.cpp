@@ -20,27 +20,36 @@ TEST(SystemError, FailuresOfFileOperationsArePolish) {
     struct Row {
         unsigned long code;
         const char* reason;
+        StatusCode category = StatusCode::SystemError;
     };
     const Row rows[] = {
 #ifdef _WIN32
-        {ERROR_SHARING_VIOLATION, "plik jest używany przez inny program"},
-        {ERROR_LOCK_VIOLATION, "plik jest zablokowany przez inny program"},
-        {ERROR_ACCESS_DENIED, "brak dostępu"},
-        {ERROR_HANDLE_DISK_FULL, "brak miejsca na dysku"},
-        {ERROR_FILE_TOO_LARGE, "plik jest za duży"},
-        {ERROR_NETNAME_DELETED, "zasób sieciowy jest już niedostępny"},
-        {ERROR_USER_MAPPED_FILE, "plik jest używany przez inny program (odwzorowany w pamięci)"},
+        {ERROR_SHARING_VIOLATION, "plik jest używany przez inny program", StatusCode::InUse},
+        {ERROR_LOCK_VIOLATION, "plik jest zablokowany przez inny program", StatusCode::InUse},
+        {ERROR_ACCESS_DENIED, "brak dostępu", StatusCode::AccessDenied},
+        {ERROR_HANDLE_DISK_FULL, "brak miejsca na dysku", StatusCode::DiskFull},
+        {ERROR_DISK_FULL, "brak miejsca na dysku", StatusCode::DiskFull},
+        {ERROR_FILE_NOT_FOUND, "plik nie istnieje", StatusCode::NotFound},
+        {ERROR_FILE_TOO_LARGE, "plik jest za duży", StatusCode::TooLarge},
+        {ERROR_NETNAME_DELETED, "zasób sieciowy jest już niedostępny", StatusCode::NetworkError},
+        {ERROR_USER_MAPPED_FILE, "plik jest używany przez inny program (odwzorowany w pamięci)", StatusCode::InUse},
+        {ERROR_INVALID_NAME, "nieprawidłowa nazwa pliku"},
 #else
-        {EACCES, "brak uprawnień"},
-        {EROFS, "dysk tylko do odczytu"},
-        {EFBIG, "plik jest za duży"},
-        {EWOULDBLOCK, "plik jest chwilowo niedostępny (zablokowany przez inny program)"},
+        {EACCES, "brak uprawnień", StatusCode::AccessDenied},
+        {EROFS, "dysk tylko do odczytu", StatusCode::ReadOnly},
+        {ENOSPC, "brak miejsca na dysku", StatusCode::DiskFull},
+        {ENOENT, "plik lub folder nie istnieje", StatusCode::NotFound},
+        {EFBIG, "plik jest za duży", StatusCode::TooLarge},
+        {EWOULDBLOCK, "plik jest chwilowo niedostępny (zablokowany przez inny program)", StatusCode::InUse},
         {EXDEV, "pliki leżą na różnych dyskach"},
-        {ESTALE, "plik w sieci jest już niedostępny (nieaktualny uchwyt)"},
+        {ESTALE, "plik w sieci jest już niedostępny (nieaktualny uchwyt)", StatusCode::NetworkError},
 #endif
     };
     for (const Row& row : rows) {
         EXPECT_EQ(SystemReason(row.code), row.reason) << row.code;
+        // The category comes from the code, whatever the text says.
+        EXPECT_EQ(SystemReason(row.code).code, row.category) << row.code;
+        EXPECT_EQ(SystemCode(row.code), row.category) << row.code;
         EXPECT_EQ(SystemReason(std::error_code(int(row.code), std::system_category())), row.reason);
     }
     // std::filesystem reports errno values on both platforms.

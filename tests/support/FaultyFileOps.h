@@ -13,6 +13,8 @@
 
 namespace qwz::test {
 
+using platform::Reason;
+
 class FaultyFileOps final : public platform::FileOps {
 public:
     // failAt: the number of the call that fails (0: none fails).
@@ -32,6 +34,8 @@ public:
     // Files are seen in place (MapToRead) as by the system's own steps;
     // otherwise they are read, a call at a time that can fail.
     bool mapping = false;
+    // What the failing step's error is, as the system's steps would tell it.
+    platform::StatusCode injected = platform::StatusCode::DiskFull;
     // Called with the step's name before every call, queries included.
     std::function<void(const std::string& step)> before;
 
@@ -54,7 +58,7 @@ public:
         Hook("IsReadOnly");
         return real().IsReadOnly(path);
     }
-    bool IsInUse(const std::filesystem::path& path, std::string& reason) override {
+    bool IsInUse(const std::filesystem::path& path, Reason& reason) override {
         Hook("IsInUse");
         return real().IsInUse(path, reason);
     }
@@ -68,24 +72,24 @@ public:
         return real().ListFolder(folder, names);
     }
     bool OpenToRead(const std::filesystem::path& path, platform::FileHandle& file,
-                    std::string& error) override {
+                    Reason& error) override {
         if (Inject("OpenToRead", error)) return false;
         return real().OpenToRead(path, file, error);
     }
     platform::LockResult TryLock(platform::FileHandle file, platform::FileLock& lock,
-                                 std::string& error) override {
+                                 Reason& error) override {
         if (Inject("TryLock", error)) return platform::LockResult::Failed;
         return real().TryLock(file, lock, error);
     }
     void Unlock(platform::FileLock& lock) override { real().Unlock(lock); }
     platform::Writers WatchWriters(platform::FileHandle file) override { return real().WatchWriters(file); }
     bool WriterCame(platform::FileHandle file) override { return real().WriterCame(file); }
-    bool StateOf(platform::FileHandle file, platform::FileState& state, std::string& error) override {
+    bool StateOf(platform::FileHandle file, platform::FileState& state, Reason& error) override {
         Hook("StateOf");
         return real().StateOf(file, state, error);
     }
     bool ReadAt(platform::FileHandle file, uint64_t offset, uint8_t* data, size_t size, size_t& got,
-                std::string& error) override {
+                Reason& error) override {
         if (Inject("ReadAt", error)) return false;
         if (!real().ReadAt(file, offset, data, size, got, error)) return false;
         if (flipReads)
@@ -97,12 +101,12 @@ public:
         return mapping && real().MapToRead(file, size, view);
     }
     bool CreateNew(const std::filesystem::path& path, const std::filesystem::path& like,
-                   platform::FileHandle& file, bool& exists, std::string& error) override {
+                   platform::FileHandle& file, bool& exists, Reason& error) override {
         if (Inject("CreateNew", error)) return exists = false;
         return real().CreateNew(path, like, file, exists, error);
     }
     bool Write(platform::FileHandle file, const uint8_t* data, size_t size, size_t& written,
-               std::string& error) override {
+               Reason& error) override {
         if (Inject("Write", error)) return false;
         if (shortWrite && size > shortWrite) size = shortWrite;
         return real().Write(file, data, size, written, error);
@@ -110,50 +114,50 @@ public:
     void StartWriteback(platform::FileHandle file, uint64_t offset, uint64_t size) override {
         real().StartWriteback(file, offset, size);
     }
-    bool Flush(platform::FileHandle file, std::string& error) override {
+    bool Flush(platform::FileHandle file, Reason& error) override {
         if (Inject("Flush", error)) return false;
         return real().Flush(file, error);
     }
-    bool Close(platform::FileHandle& file, std::string& error) override {
+    bool Close(platform::FileHandle& file, Reason& error) override {
         // A failed close still releases the handle, as the system's does.
         bool fail = Inject("Close", error);
-        std::string ignored;
+        Reason ignored;
         bool ok = real().Close(file, fail ? ignored : error);
         return ok && !fail;
     }
     bool ReadAll(const std::filesystem::path& path, std::vector<uint8_t>& out,
-                 std::string& error) override {
+                 Reason& error) override {
         if (Inject("ReadAll", error)) return false;
         return real().ReadAll(path, out, error);
     }
     platform::NoReplace Link(const std::filesystem::path& existing,
-                             const std::filesystem::path& newName, std::string& error) override {
+                             const std::filesystem::path& newName, Reason& error) override {
         if (Inject("Link", error)) return platform::NoReplace::Failed;
         if (noLinks) return platform::NoReplace::Unsupported;
         return real().Link(existing, newName, error);
     }
     platform::NoReplace RenameNoReplace(const std::filesystem::path& from,
                                         const std::filesystem::path& to,
-                                        std::string& error) override {
+                                        Reason& error) override {
         if (Inject("RenameNoReplace", error)) return platform::NoReplace::Failed;
         return real().RenameNoReplace(from, to, error);
     }
     bool RenameReplace(const std::filesystem::path& from, const std::filesystem::path& to,
-                       std::string& error) override {
+                       Reason& error) override {
         if (Inject("RenameReplace", error)) return false;
         return real().RenameReplace(from, to, error);
     }
     platform::NoReplace Exchange(const std::filesystem::path& a, const std::filesystem::path& b,
-                                 std::string& error) override {
+                                 Reason& error) override {
         if (Inject("Exchange", error)) return platform::NoReplace::Failed;
         if (noExchange) return platform::NoReplace::Unsupported;
         return real().Exchange(a, b, error);
     }
-    bool SyncFolder(const std::filesystem::path& folder, std::string& error) override {
+    bool SyncFolder(const std::filesystem::path& folder, Reason& error) override {
         if (Inject("SyncFolder", error)) return false;
         return real().SyncFolder(folder, error);
     }
-    bool Remove(const std::filesystem::path& path, std::string& error) override {
+    bool Remove(const std::filesystem::path& path, Reason& error) override {
         if (Inject("Remove", error)) return false;
         return real().Remove(path, error);
     }
@@ -166,13 +170,13 @@ private:
         if (before) before(step);
     }
 
-    bool Inject(const char* step, std::string& error) {
+    bool Inject(const char* step, Reason& error) {
         Hook(step);
         log_.push_back(step);
         if (int(log_.size()) != failAt_) return false;
         log_.back() += "!";
         failed_ = true;
-        error = std::string("wstrzyknięty błąd: ") + step;
+        error = Reason(injected, std::string("wstrzyknięty błąd: ") + step);
         return true;
     }
 

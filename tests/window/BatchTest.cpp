@@ -25,6 +25,11 @@ TEST(BatchChoicesTest, EveryBoxWritesItsOwnFlagAndTheIndexGivesTheTarget) {
         EXPECT_EQ(p.TargetVersion, 202 + index);
         EXPECT_TRUE(p.KeepsEverything());
         EXPECT_TRUE(p.KeepOriginal);
+        // The request carries the same choices; nothing reads the process's.
+        const ConversionRequest r = RequestFromChoices(c);
+        EXPECT_EQ(r.target, 202 + index);
+        EXPECT_FALSE(r.leaveUpTo.has_value());
+        EXPECT_TRUE(r.params.KeepsEverything() && r.params.KeepOriginal);
     }
     // One box unticked at a time, in the window's order: exactly its flag
     // goes false, so two crossed boxes cannot pass.
@@ -38,7 +43,11 @@ TEST(BatchChoicesTest, EveryBoxWritesItsOwnFlagAndTheIndexGivesTheTarget) {
         c.Ticked[off] = false;
         TQWZSaveParams p;
         WriteSaveParams(c, p);
-        for (size_t f = 0; f < kKeepFlagCount; ++f) EXPECT_EQ(p.*flags[f], f != off) << off << " " << f;
+        const ConversionRequest r = RequestFromChoices(c);
+        for (size_t f = 0; f < kKeepFlagCount; ++f) {
+            EXPECT_EQ(p.*flags[f], f != off) << off << " " << f;
+            EXPECT_EQ(r.params.*flags[f], f != off) << off << " " << f;
+        }
     }
     // A previous batch's values are all overwritten.
     TQWZSaveParams p;
@@ -59,7 +68,8 @@ struct FakeConversion {
     std::vector<std::pair<std::string, size_t>> converted;  // "c1.qwz 204", progress calls before it
     BatchHooks Hooks(size_t stopAt = size_t(-1)) {
         BatchHooks h;
-        h.Convert = [this](const path& p, int target) {
+        h.Convert = [this](const path& p, const ConversionRequest& request) {
+            const int target = request.target;
             std::string name = p.filename().string();
             {
                 std::lock_guard<std::mutex> lock(mutex);
@@ -100,7 +110,9 @@ struct FakeConversion {
 TEST(RunBatchTest, CountsEachResultInOrderWithTheProgressBeforeEveryFile) {
     FakeConversion fake;
     std::vector<path> files = {"dir/c1.qwz", "dir/s1.qwz", "dir/e1.qwz", "dir/c2.qwz", "dir/x1.qwz"};
-    BatchSummary s = RunBatch(files, 204, fake.Hooks());
+    ConversionRequest request;
+    request.target = 204;
+    BatchSummary s = RunBatch(files, request, fake.Hooks());
     EXPECT_EQ(s.Chosen, 5u);
     EXPECT_EQ(s.Converted, 2u);
     EXPECT_EQ(s.Skipped, 1u);
@@ -117,7 +129,9 @@ TEST(RunBatchTest, CountsEachResultInOrderWithTheProgressBeforeEveryFile) {
 TEST(RunBatchTest, ClosingTheWindowStopsBeforeTheNextFile) {
     FakeConversion fake;
     std::vector<path> files = {"c1.qwz", "c2.qwz", "c3.qwz", "c4.qwz"};
-    BatchSummary s = RunBatch(files, 203, fake.Hooks(2));
+    ConversionRequest request;
+    request.target = 203;
+    BatchSummary s = RunBatch(files, request, fake.Hooks(2));
     EXPECT_EQ(s.Converted, 2u);
     EXPECT_EQ(s.NotProcessed, 2u);
     EXPECT_EQ(s.Chosen, 4u);

@@ -1,0 +1,146 @@
+#include "platform/StatusCode.h"
+
+#include <cerrno>
+#include <iterator>
+#include <ostream>
+
+namespace qwz::platform {
+namespace {
+
+struct CodeName {
+    StatusCode code;
+    std::string_view name;
+};
+
+// The published names, in the order of the list.
+constexpr CodeName kNames[] = {
+    {StatusCode::Converted, "converted"},
+    {StatusCode::UpToDate, "up-to-date"},
+    {StatusCode::IsBackup, "is-backup"},
+    {StatusCode::Restored, "restored"},
+    {StatusCode::NoBackup, "no-backup"},
+    {StatusCode::Readable, "readable"},
+    {StatusCode::NotFound, "not-found"},
+    {StatusCode::NotRegularFile, "not-regular-file"},
+    {StatusCode::NotQwz, "not-qwz"},
+    {StatusCode::NoQwzFiles, "no-qwz-files"},
+    {StatusCode::UnsupportedVersion, "unsupported-version"},
+    {StatusCode::Damaged, "damaged"},
+    {StatusCode::UnsupportedTarget, "unsupported-target"},
+    {StatusCode::DoesNotFit, "does-not-fit"},
+    {StatusCode::BackupExists, "backup-exists"},
+    {StatusCode::Locked, "locked"},
+    {StatusCode::InUse, "in-use"},
+    {StatusCode::ReadOnly, "read-only"},
+    {StatusCode::Changed, "changed"},
+    {StatusCode::VerifyFailed, "verify-failed"},
+    {StatusCode::DiskFull, "disk-full"},
+    {StatusCode::AccessDenied, "access-denied"},
+    {StatusCode::OutOfMemory, "out-of-memory"},
+    {StatusCode::TooLarge, "too-large"},
+    {StatusCode::IoError, "io-error"},
+    {StatusCode::NetworkError, "network-error"},
+    {StatusCode::SystemError, "system-error"},
+    {StatusCode::Unexpected, "unexpected"},
+};
+
+constexpr StatusCode kAll[] = {
+    StatusCode::Converted,      StatusCode::UpToDate,     StatusCode::IsBackup,
+    StatusCode::Restored,       StatusCode::NoBackup,     StatusCode::Readable,
+    StatusCode::NotFound,       StatusCode::NotRegularFile, StatusCode::NotQwz,     StatusCode::NoQwzFiles,
+    StatusCode::UnsupportedVersion, StatusCode::Damaged,  StatusCode::UnsupportedTarget,
+    StatusCode::DoesNotFit,     StatusCode::BackupExists, StatusCode::Locked,
+    StatusCode::InUse,          StatusCode::ReadOnly,     StatusCode::Changed,
+    StatusCode::VerifyFailed,   StatusCode::DiskFull,     StatusCode::AccessDenied,
+    StatusCode::OutOfMemory,    StatusCode::TooLarge,     StatusCode::IoError,
+    StatusCode::NetworkError,   StatusCode::SystemError,  StatusCode::Unexpected,
+};
+static_assert(std::size(kAll) == std::size(kNames));
+
+struct ErrnoCategory {
+    int errnoValue;
+    StatusCode code;
+};
+
+// errno values by category; any other is a SystemError.
+constexpr ErrnoCategory kErrnoCategories[] = {
+    {ENOENT, StatusCode::NotFound},
+    {ENOTDIR, StatusCode::NotFound},
+    {EACCES, StatusCode::AccessDenied},
+    {EPERM, StatusCode::AccessDenied},
+    {EROFS, StatusCode::ReadOnly},
+    {ENOSPC, StatusCode::DiskFull},
+#ifdef EDQUOT
+    {EDQUOT, StatusCode::DiskFull},
+#endif
+    {EISDIR, StatusCode::NotRegularFile},
+    {EBUSY, StatusCode::InUse},
+    {ETXTBSY, StatusCode::InUse},
+    {EAGAIN, StatusCode::InUse},
+    {EWOULDBLOCK, StatusCode::InUse},
+    {ENOMEM, StatusCode::OutOfMemory},
+    {ENOBUFS, StatusCode::OutOfMemory},
+    {EFBIG, StatusCode::TooLarge},
+    {EOVERFLOW, StatusCode::TooLarge},
+    {ENAMETOOLONG, StatusCode::TooLarge},
+    {EIO, StatusCode::IoError},
+    {ENXIO, StatusCode::IoError},
+    {ENODEV, StatusCode::IoError},
+#ifdef ENOMEDIUM
+    {ENOMEDIUM, StatusCode::IoError},
+#endif
+#ifdef EREMOTEIO
+    {EREMOTEIO, StatusCode::IoError},
+#endif
+#ifdef ESTALE
+    {ESTALE, StatusCode::NetworkError},
+#endif
+    {ENOTCONN, StatusCode::NetworkError},
+    {ENETDOWN, StatusCode::NetworkError},
+    {ENETUNREACH, StatusCode::NetworkError},
+    {EHOSTUNREACH, StatusCode::NetworkError},
+    {ECONNRESET, StatusCode::NetworkError},
+    {ECONNREFUSED, StatusCode::NetworkError},
+    {ETIMEDOUT, StatusCode::NetworkError},
+#ifdef EHOSTDOWN
+    {EHOSTDOWN, StatusCode::NetworkError},
+#endif
+#ifdef ENOLINK
+    {ENOLINK, StatusCode::NetworkError},
+#endif
+};
+
+}  // namespace
+
+std::string_view StatusCodeName(StatusCode code) {
+    for (const CodeName& row : kNames)
+        if (row.code == code) return row.name;
+    return "unexpected";
+}
+
+std::optional<StatusCode> StatusCodeNamed(std::string_view name) {
+    for (const CodeName& row : kNames)
+        if (row.name == name) return row.code;
+    return std::nullopt;
+}
+
+const StatusCode* AllStatusCodes(size_t& count) {
+    count = std::size(kAll);
+    return kAll;
+}
+
+StatusCode ErrnoCode(int code) {
+    for (const ErrnoCategory& row : kErrnoCategories)
+        if (row.errnoValue == code) return row.code;
+    return StatusCode::SystemError;
+}
+
+Reason operator+(const std::string& text, const Reason& reason) { return Reason(reason.code, text + reason.str()); }
+Reason operator+(const char* text, const Reason& reason) { return Reason(reason.code, text + reason.str()); }
+Reason operator+(const Reason& reason, const std::string& text) { return Reason(reason.code, reason.str() + text); }
+Reason operator+(const Reason& reason, const char* text) { return Reason(reason.code, reason.str() + text); }
+Reason operator+(const Reason& a, const Reason& b) { return Reason(b.code, a.str() + b.str()); }
+bool operator==(const Reason& reason, std::string_view text) { return reason.str().compare(text) == 0; }
+std::ostream& operator<<(std::ostream& out, const Reason& reason) { return out << reason.str(); }
+
+}  // namespace qwz::platform
