@@ -5,27 +5,39 @@
 #include "engine/LoadQwz.h"
 #include "platform/FileOps.h"
 #include "platform/FileRead.h"
+#include "platform/StatusCode.h"
 
 #include <exception>
 #include <new>
+
 
 namespace qwz::api {
 
 CheckResult ReadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
     CheckResult r;
     switch (platform::SystemFileOps().Examine(path, true, nullptr)) {
-    case platform::NameKind::Missing: r.status = CheckStatus::NoFile; r.reason = "plik nie istnieje"; return r;
+    case platform::NameKind::Missing:
+        r.status = CheckStatus::NoFile;
+        r.code = "not-found";
+        r.reason = "plik nie istnieje";
+        return r;
     case platform::NameKind::Regular: break;
-    default: r.status = CheckStatus::NoFile; r.reason = "to nie jest zwykły plik"; return r;
+    default:
+        r.status = CheckStatus::NoFile;
+        r.code = "not-regular-file";
+        r.reason = "to nie jest zwykły plik";
+        return r;
     }
     std::vector<uint8_t> bytes;
     try {
         std::string error;
         if (!platform::ReadWholeFile(path, bytes, &error)) {
+            r.code = "io-error";
             r.reason = error.empty() ? "nie można odczytać pliku" : error;
             return r;
         }
     } catch (const std::bad_alloc&) {
+        r.code = "out-of-memory";
         r.reason = "za mało pamięci, by wczytać plik";
         return r;
     }
@@ -45,6 +57,7 @@ CheckResult ReadDocument(std::vector<uint8_t>&& bytes, KlasaQwz& doc) {
         }
         if (!load.ok) {
             r.status = CheckStatus::Damaged;
+            r.code = std::string(platform::StatusCodeName(load.code));
             r.reason = load.reason;
             r.hasOffset = load.hasOffset;
             r.offset = load.offset;
@@ -59,18 +72,22 @@ CheckResult ReadDocument(std::vector<uint8_t>&& bytes, KlasaQwz& doc) {
             if (w.kind == Warning::Kind::DamagedTail) stopped = w.text;
         if (!stopped.empty()) {
             r.status = CheckStatus::Damaged;
+            r.code = "damaged";
             r.reason = stopped;
             r.notes = {stopped};
             return r;
         }
     } catch (const std::bad_alloc&) {
+        r.code = "out-of-memory";
         r.reason = "za mało pamięci, by wczytać plik";
         return r;
     } catch (const std::exception& e) {
+        r.code = "unexpected";
         r.reason = ExceptionText(e);
         return r;
     }
     r.status = CheckStatus::Sound;
+    r.code = "readable";
     return r;
 }
 

@@ -2,6 +2,7 @@
 
 #include "api/Remarks.h"
 #include "engine/Restore.h"
+#include "platform/StatusCode.h"
 
 #include <string>
 #include <vector>
@@ -11,14 +12,16 @@ namespace qwz::api {
 RestoreResult Restore(const std::filesystem::path& path, const RestoreRequest& request) {
     std::vector<std::string> notes;
     CallRemarks remarks(notes);
-    const qwz::RestoreResult o = RestoreQwz(path, !request.dryRun);
+    const qwz::RestoreResult o = RestoreQwz(path, qwz::RestoreRequest{!request.dryRun, request.keepNewer});
     RestoreResult r;
     switch (o.status) {
     case qwz::RestoreStatus::Restored: r.status = RestoreStatus::Restored; break;
     case qwz::RestoreStatus::Skipped: r.status = RestoreStatus::Skipped; break;
     case qwz::RestoreStatus::Failed: r.status = RestoreStatus::Failed; break;
     }
+    r.code = std::string(platform::StatusCodeName(o.code));
     r.reason = o.reason;
+    r.kept = o.kept;
     r.file = o.file;
     r.backup = o.backup;
     return r;

@@ -9,7 +9,8 @@
 namespace qwz::api {
 
 struct RestoreRequest {
-    bool dryRun = false;  // the same checks, nothing changed
+    bool dryRun = false;     // the same checks, nothing changed
+    bool keepNewer = false;  // a file changed since the conversion is kept under a free name beside it
 };
 
 enum class RestoreStatus { Restored, Skipped, Failed };
@@ -20,6 +21,7 @@ struct RestoreResult {
     std::string reason;            // skipped, failed: why; restored: a note or empty (Polish, UTF-8)
     std::filesystem::path file;    // the user's name, which gets the original back
     std::filesystem::path backup;  // what has the backup name; empty when nothing has it
+    std::filesystem::path kept;    // where a newer file was kept (keepNewer); empty: nowhere
 };
 
 // Restores the original of `path`, a converted file or its backup named

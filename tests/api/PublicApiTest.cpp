@@ -45,6 +45,7 @@ TEST(PublicApi, ConvertsChecksAndRestoresThroughItsOwnTypes) {
     const api::CheckResult sound = api::Check(file);
     EXPECT_EQ(sound.status, api::CheckStatus::Sound) << sound.reason;
     EXPECT_EQ(sound.version, 204);
+    EXPECT_EQ(sound.code, "readable");
 
     api::ConvertRequest request;
     request.target = 203;
@@ -58,6 +59,7 @@ TEST(PublicApi, ConvertsChecksAndRestoresThroughItsOwnTypes) {
     request.dryRun = false;
     const api::ConvertResult done = api::Convert(file, request);
     ASSERT_EQ(done.status, api::ConvertStatus::Converted) << done.reason;
+    EXPECT_EQ(done.code, "converted");
     EXPECT_EQ(done.fromVersion, 204);
     EXPECT_EQ(done.toVersion, 203);
     EXPECT_EQ(done.sizeBefore, original.size());
@@ -77,6 +79,7 @@ TEST(PublicApi, ConvertsChecksAndRestoresThroughItsOwnTypes) {
 
     const api::RestoreResult restored = api::Restore(file);
     EXPECT_EQ(restored.status, api::RestoreStatus::Restored) << restored.reason;
+    EXPECT_EQ(restored.code, "restored");
     EXPECT_EQ(restored.file, file);
     EXPECT_EQ(TempDir::read(file), original);
     EXPECT_EQ(api::Restore(file).status, api::RestoreStatus::Skipped);
@@ -85,7 +88,15 @@ TEST(PublicApi, ConvertsChecksAndRestoresThroughItsOwnTypes) {
     request.keep = {};
     const api::ConvertResult skipped = api::Convert(file, request);
     EXPECT_EQ(skipped.status, api::ConvertStatus::Skipped);
+    EXPECT_EQ(skipped.code, "up-to-date");
     EXPECT_FALSE(skipped.reason.empty());
+
+    // A target the version table cannot write is refused with its code.
+    request.target = 201;
+    const api::ConvertResult refused = api::Convert(file, request);
+    EXPECT_EQ(refused.status, api::ConvertStatus::Failed);
+    EXPECT_EQ(refused.code, "unsupported-target");
+    EXPECT_EQ(TempDir::read(file), original);
 }
 
 TEST(PublicApi, WhatIsNoSoundFileIsToldApart) {
