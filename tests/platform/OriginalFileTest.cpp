@@ -47,6 +47,15 @@ TEST(OriginalFile, ReadsEveryByteOfSmallAndLargeFiles) {
         view.LetGo(view.data() + size / 4 + 100, size / 2);
         view.LetGo(bytes.data(), bytes.size());
         EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), view.data(), view.data() + view.size()));
+#ifdef _WIN32
+        // Windows refuses to cut a file while a view of it is mapped: no
+        // other program can take bytes from under the view there.
+        std::error_code cut;
+        std::filesystem::resize_file(path, size / 3, cut);
+        EXPECT_TRUE(cut);
+        EXPECT_TRUE(view.Intact());
+        continue;
+#endif
         std::filesystem::resize_file(path, size / 3);
         const auto pastTheEnd = [&] {
             uint64_t past = 0;
