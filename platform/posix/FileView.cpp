@@ -1,4 +1,5 @@
 #include "platform/FileView.h"
+#include "platform/PageRange.h"
 
 #include <algorithm>
 #include <atomic>
@@ -103,15 +104,11 @@ bool FileView::Intact() const {
 }
 
 void FileView::LetGo(const uint8_t* from, size_t size) const {
-    if (!data_ || whole_ || from < data_ || from >= data_ + size_) return;
-    const uintptr_t end = uintptr_t(from) + std::min(size, size_t(data_ + size_ - from));
-    const uintptr_t first = (uintptr_t(from) + pageSize - 1) & ~(pageSize - 1);
-    // The view's last page holds the file's end: it goes too.
-    const uintptr_t last = end == uintptr_t(data_ + size_) ? (end + pageSize - 1) & ~(pageSize - 1)
-                                                            : end & ~(pageSize - 1);
+    if (whole_) return;
+    const PageRange pages = PagesCovered(data_, size_, from, size, pageSize);
     // A read-only view holds no page of its own: read again, a page comes
     // from the file (or, past a cut, is zeros once more).
-    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
+    if (pages.size()) ::madvise(reinterpret_cast<void*>(pages.first), pages.size(), MADV_DONTNEED);
 }
 
 void FileView::Reset() {

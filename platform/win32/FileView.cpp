@@ -1,4 +1,5 @@
 #include "platform/FileView.h"
+#include "platform/PageRange.h"
 
 #include <windows.h>
 
@@ -103,14 +104,11 @@ bool FileView::Intact() const {
 }
 
 void FileView::LetGo(const uint8_t* from, size_t size) const {
-    if (!data_ || whole_ || from < data_ || from >= data_ + size_) return;
-    const uintptr_t end = uintptr_t(from) + std::min(size, size_t(data_ + size_ - from));
-    const uintptr_t first = (uintptr_t(from) + pageSize - 1) & ~(pageSize - 1);
-    const uintptr_t last = end == uintptr_t(data_ + size_) ? (end + pageSize - 1) & ~(pageSize - 1)
-                                                            : end & ~(pageSize - 1);
+    if (whole_) return;
+    const PageRange pages = PagesCovered(data_, size_, from, size, pageSize);
     // Unlocking pages that were never locked takes them out of the working
     // set at once; read again, they come back from the system's cache.
-    if (last > first) ::VirtualUnlock(reinterpret_cast<void*>(first), last - first);
+    if (pages.size()) ::VirtualUnlock(reinterpret_cast<void*>(pages.first), pages.size());
 }
 
 void FileView::Reset() {
