@@ -194,29 +194,66 @@ RestoreResult& DropSecondName(RestoreResult& r, const platform::OriginalFile& he
     return Finish(r, RestoreStatus::Restored, note);
 }
 
-}  // namespace
-
-RestoreResult RestoreQwz(const fs::path& named, const RestoreRequest& request, platform::FileOps& ops) {
+// The names a restore works on: the user's file and its backup, from the
+// name given (either of the two, or a link that stands for one). What the
+// backup name holds comes back; `fileThere` says whether the user's name
+// holds anything.
+NameKind FindPair(const fs::path& named, RestoreResult& r, fs::path& backup, FileState& judged, bool& fileThere,
+                  platform::FileOps& ops) {
     // A symbolic link named stands for the file it leads to, as in a
     // conversion; a backup name that is a link is never followed.
     fs::path path = named;
     if (fs::path target; ops.LinkTarget(named, target)) path = target;
-    RestoreResult r;
     r.file = path;
-    fs::path backup = BackupPath(path);
+    backup = BackupPath(path);
     // A name "a_org.qwz" is a backup unless it has a backup of its own.
     const NativeString stem = BackupStem(path);
     if (!stem.empty() && ops.Examine(backup, false, nullptr) == NameKind::Missing) {
         backup = path;
         r.file = OriginalBeside(path, stem, ops);
     }
-    const fs::path& file = r.file;
-
-    FileState judged;
     NameKind backupKind = ops.Examine(backup, false, &judged);
     if (fs::path ignoredTarget; backupKind == NameKind::Regular && ops.LinkTarget(backup, ignoredTarget))
         backupKind = NameKind::Link;
-    const bool fileThere = ops.Examine(file, false, nullptr) != NameKind::Missing;
+    fileThere = ops.Examine(r.file, false, nullptr) != NameKind::Missing;
+    return backupKind;
+}
+
+// The one step that puts the backup back: over the user's file, beside a
+// newer one kept under a free name, or into an empty name. Both files are
+// held and judged by now; the record goes once the step is done.
+RestoreResult& PutBack(RestoreResult& r, platform::OriginalFile& held, platform::OriginalFile& kept, bool fileThere,
+                       platform::FileOps& ops) {
+    Reason error, ignored;
+    // Where an open file cannot be replaced or moved, both are let go just
+    // before the one step, their locks kept until it is done.
+    if (!ops.CanReplaceOpenFile()) {
+        held.LetGoOfFile();
+        kept.LetGoOfFile();
+    }
+    if (fileThere && !r.kept.empty()) {
+        if (PutBackKeepingNewer(r, held.state(), ops).status != RestoreStatus::Restored) return r;
+    } else if (fileThere) {
+        if (!ops.RenameReplace(r.backup, r.file, error)) return Finish(r, RestoreStatus::Failed, error);
+        Finish(r, RestoreStatus::Restored);
+    } else if (MoveToFreeName(r, ops).status != RestoreStatus::Restored) {
+        return r;
+    }
+    // The record described the file now discarded.
+    DropRecord(r.backup, ops);
+    ops.SyncFolder(FolderOf(r.file), ignored);
+    return r;
+}
+
+}  // namespace
+
+RestoreResult RestoreQwz(const fs::path& named, const RestoreRequest& request, platform::FileOps& ops) {
+    RestoreResult r;
+    fs::path backup;
+    FileState judged;
+    bool fileThere = false;
+    const NameKind backupKind = FindPair(named, r, backup, judged, fileThere, ops);
+    const fs::path& file = r.file;
     if (backupKind == NameKind::Missing) {
         if (fileThere) return Finish(r, RestoreStatus::Skipped, "brak kopii zapasowej " + PathForMessage(backup));
         return Finish(r, RestoreStatus::Failed,
@@ -227,7 +264,7 @@ RestoreResult RestoreQwz(const fs::path& named, const RestoreRequest& request, p
 
     // The user's file is held first, then its backup: every restore takes
     // the two locks in that order, and a conversion of either file waits.
-    Reason reason, error, ignored;
+    Reason reason;
     platform::OriginalFile held(ops);
     if (fileThere) {
         if (!held.Open(file, reason)) return Finish(r, RestoreStatus::Failed, reason);
@@ -250,24 +287,7 @@ RestoreResult RestoreQwz(const fs::path& named, const RestoreRequest& request, p
 
     if (!kept.Unchanged(reason)) return Finish(r, RestoreStatus::Failed, BackupChanged(backup));
     if (fileThere && !held.Unchanged(reason)) return Finish(r, RestoreStatus::Failed, FileChanged(file));
-    // Where an open file cannot be replaced or moved, both are let go just
-    // before the one step, their locks kept until it is done.
-    if (!ops.CanReplaceOpenFile()) {
-        held.LetGoOfFile();
-        kept.LetGoOfFile();
-    }
-    if (fileThere && !r.kept.empty()) {
-        if (PutBackKeepingNewer(r, held.state(), ops).status != RestoreStatus::Restored) return r;
-    } else if (fileThere) {
-        if (!ops.RenameReplace(backup, file, error)) return Finish(r, RestoreStatus::Failed, error);
-        Finish(r, RestoreStatus::Restored);
-    } else if (MoveToFreeName(r, ops).status != RestoreStatus::Restored) {
-        return r;
-    }
-    // The record described the file now discarded.
-    DropRecord(backup, ops);
-    ops.SyncFolder(FolderOf(file), ignored);
-    return r;
+    return PutBack(r, held, kept, fileThere, ops);
 }
 
 }  // namespace qwz
