@@ -110,6 +110,29 @@ std::vector<uint8_t> Save(KlasaQwz& doc, const MeshSource& meshes, const Convers
 // Thrown when the view of the original was found cut while it was read.
 struct OriginalCut {};
 
+// The check of the file read back: walked, not loaded (a second full
+// document of a large file would cost as much memory as the first), and it
+// must read as the version written. Its warnings join the result's.
+auto ReadBackCheck(ConversionOutcome& r) {
+    return [&r](const uint8_t* back, size_t size, Reason& why) {
+        KlasaQwz check;
+        try {
+            // The file read back is not needed after the walk.
+            ReadResult read;
+            const uint8_t version = check.WalkBytes(back, size, true, &read);
+            r.warnings.insert(r.warnings.end(), read.warnings.begin(), read.warnings.end());
+            if (version == r.toVersion) return true;
+            why = Reason(StatusCode::VerifyFailed,
+                         "zapisany plik nie daje się odczytać jako wersja " + std::to_string(r.toVersion));
+        } catch (const std::bad_alloc&) {
+            why = Reason(StatusCode::OutOfMemory, "za mało pamięci, by sprawdzić zapisany plik");
+        } catch (const std::exception& e) {
+            why = Reason(StatusCode::VerifyFailed, "zapisany plik nie daje się odczytać: " + ExceptionText(e));
+        }
+        return false;
+    };
+}
+
 // Writes the converted file in place of the original (or, for a dry run,
 // makes it and asks whether it could be).
 void Replace(const std::filesystem::path& path, const ConversionRequest& request, platform::OriginalFile& original,
@@ -129,25 +152,8 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
         }
     } else {
         // The new file is written as it is made, a batch of meshes at a
-        // time; the file read back is walked, not loaded: a second full
-        // document of a large file would cost as much memory as the first.
-        options.verify = [&r](const uint8_t* back, size_t size, Reason& why) {
-            KlasaQwz check;
-            try {
-                // The file read back is not needed after the walk.
-                ReadResult read;
-                const uint8_t version = check.WalkBytes(back, size, true, &read);
-                r.warnings.insert(r.warnings.end(), read.warnings.begin(), read.warnings.end());
-                if (version == r.toVersion) return true;
-                why = Reason(StatusCode::VerifyFailed,
-                             "zapisany plik nie daje się odczytać jako wersja " + std::to_string(r.toVersion));
-            } catch (const std::bad_alloc&) {
-                why = Reason(StatusCode::OutOfMemory, "za mało pamięci, by sprawdzić zapisany plik");
-            } catch (const std::exception& e) {
-                why = Reason(StatusCode::VerifyFailed, "zapisany plik nie daje się odczytać: " + ExceptionText(e));
-            }
-            return false;
-        };
+        // time.
+        options.verify = ReadBackCheck(r);
         // The view is let go once the file is made: the read-back then
         // takes pages the original's had.
         const platform::FileMaker make = [&](const platform::FilePart& part) {
@@ -217,6 +223,16 @@ bool LoadOriginal(platform::OriginalFile& original, const platform::FileView& vi
     return true;
 }
 
+// Only a version with a writer of its own is a target: any other would be
+// written as another (201 as 202, 999 refused by the writer, 0 as the
+// file's own, -52 as its low byte 204).
+bool RefusedTarget(const ConversionRequest& request, ConversionOutcome& r) {
+    if (const VersionLayout* layout = FindVersion(request.target); layout && layout->write) return false;
+    Fail(r, Reason(StatusCode::UnsupportedTarget, "nieobsługiwana wersja docelowa " + std::to_string(request.target) +
+                                                      " (zapisywane: " + VersionListText(WrittenVersions()) + ")"));
+    return true;
+}
+
 void Convert(const std::filesystem::path& named, const ConversionRequest& request, platform::FileOps& ops,
              ConversionOutcome& r) {
     // A symbolic link stands for the file it leads to: that file is
@@ -224,15 +240,7 @@ void Convert(const std::filesystem::path& named, const ConversionRequest& reques
     std::filesystem::path path = named;
     if (std::filesystem::path target; ops.LinkTarget(named, target)) path = target;
 
-    // Only a version with a writer of its own: any other would be written
-    // as another (201 as 202, 999 refused by the writer, 0 as the file's own,
-    // -52 as its low byte 204).
-    if (const VersionLayout* layout = FindVersion(request.target); !layout || !layout->write) {
-        Fail(r, Reason(StatusCode::UnsupportedTarget, "nieobsługiwana wersja docelowa " +
-                                                          std::to_string(request.target) + " (zapisywane: " +
-                                                          VersionListText(WrittenVersions()) + ")"));
-        return;
-    }
+    if (RefusedTarget(request, r)) return;
 
     if (SkippedAsBackup(path, ops, r)) return;
 
