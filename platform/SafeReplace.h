@@ -16,8 +16,10 @@
 // temporary file, its backup) and nothing else.
 #pragma once
 
+#include "platform/BackupCopy.h"
 #include "platform/FileOps.h"
 #include "platform/OriginalFile.h"
+#include "platform/TemporaryFile.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -45,20 +47,6 @@ struct ReplaceOptions {
     // they have been read back and found as written.
     uint64_t* digest = nullptr;
 };
-
-// What the backup name holds, judged without following a link at it.
-struct BackupJudgement {
-    bool free = false;     // nothing has the name: the backup can be made
-    bool adopted = false;  // a second name of the original itself, or a
-                           // complete copy of it, which a conversion stopped
-                           // part-way left: the backup is there
-    bool leftCopy = false; // adopted, and a copy: `copy` is it
-    FileState copy;
-    Reason refusal;   // otherwise why the conversion is refused
-};
-// `original` is the state of the file to be converted.
-BackupJudgement JudgeBackupName(const std::filesystem::path& backup, const FileState& original,
-                                FileOps& ops = SystemFileOps());
 
 // Replaces the held original by `bytes` as described at the top. Returns
 // false with a short Polish reason when it did not happen; the original is
@@ -100,26 +88,5 @@ bool CanReplace(OriginalFile& original, const std::filesystem::path& backup, Rea
 bool ReplaceFileSafely(const std::filesystem::path& target, const std::vector<uint8_t>& bytes,
                        const ReplaceOptions& options, Reason& reason,
                        FileOps& ops = SystemFileOps());
-
-// The name of a temporary file beside `target`. It is short whatever the
-// target's name (so that every name the file system takes can be
-// converted), says whose it is ("~qwz-"), and carries a hash of the target's
-// name, so that leftovers of that file's conversions are found again:
-// "~qwz-<hash>-<tag>.tmp", both eight hexadecimal digits.
-std::filesystem::path TemporaryNameBeside(const std::filesystem::path& target, uint32_t tag);
-
-// "~qwz-<hash>-": how every temporary name of `target` begins.
-std::filesystem::path::string_type TemporaryPrefix(const std::filesystem::path& target);
-
-// Whether `name` is a temporary name that TemporaryNameBeside gives `target`.
-bool IsTemporaryNameOf(const std::filesystem::path& name, const std::filesystem::path& target);
-
-// Removes the temporary files that conversions of `target` left behind when
-// they were stopped (killed, or the machine went down) before they could
-// clean up. Call it only while holding target's conversion lock: then no
-// running conversion owns one of them. They only ever hold converted bytes.
-// Inside a LeftoverIndex::Scope the folder is not listed again: the index
-// says which there are.
-void RemoveStaleTemporaries(const std::filesystem::path& target, FileOps& ops = SystemFileOps());
 
 }  // namespace qwz::platform

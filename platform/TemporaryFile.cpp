@@ -1,0 +1,137 @@
+#include "platform/TemporaryFile.h"
+
+#include "platform/Leftovers.h"
+#include "platform/PathNames.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <thread>
+
+namespace qwz::platform {
+namespace {
+
+constexpr int kTemporaryNameAttempts = 16;
+constexpr int kRemoveAttempts = 3;
+
+uint32_t NextTag() {
+    static std::atomic<uint32_t> counter{0};
+    static const uint32_t seed = [] {
+        std::random_device rd;
+        return uint32_t(rd()) ^
+               uint32_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    }();
+    return seed + 0x9E3779B9u * ++counter;
+}
+
+using NativeString = std::filesystem::path::string_type;
+using NativeChar = NativeString::value_type;
+
+// FNV-1a over the name's code units. Windows names differ in letter case
+// only when they are the same file, so there the ASCII letters are folded.
+uint32_t NameHash(const std::filesystem::path& target) {
+    uint32_t h = 2166136261u;
+    const NativeString name = target.filename().native();
+    for (NativeChar c : name) {
+#ifdef _WIN32
+        if (c >= NativeChar('A') && c <= NativeChar('Z')) c = NativeChar(c - 'A' + 'a');
+#endif
+        for (size_t byte = 0; byte < sizeof c; ++byte) {
+            h ^= uint32_t((uint64_t(c) >> (8 * byte)) & 0xFF);
+            h *= 16777619u;
+        }
+    }
+    return h;
+}
+
+std::string Hex8(uint32_t v) {
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08x", unsigned(v));
+    return hex;
+}
+
+}  // namespace
+
+bool RemoveWithRetries(FileOps& ops, const std::filesystem::path& path, Reason& error) {
+    for (int attempt = 1;; ++attempt) {
+        if (ops.Remove(path, error)) return true;
+        if (attempt == kRemoveAttempts) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+bool CreateTemporary(FileOps& ops, const std::filesystem::path& target, TemporaryFile& temp,
+                     Reason& error) {
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+        std::filesystem::path candidate = TemporaryNameBeside(target, NextTag());
+        bool exists = false;
+        if (ops.CreateNew(candidate, target, temp.file, exists, error)) {
+            temp.path = candidate;
+            return true;
+        }
+        if (!exists) return false;
+    }
+    return false;
+}
+
+bool WriteAll(FileOps& ops, FileHandle file, const uint8_t* data, size_t size, size_t chunk,
+              const std::filesystem::path& path, Reason& error) {
+    chunk = std::max<size_t>(chunk, 1);
+    for (size_t done = 0; done < size;) {
+        size_t written = 0;
+        const size_t want = std::min(chunk, size - done);
+        if (!ops.Write(file, data + done, want, written, error)) return false;
+        if (written == 0 || written > want) {
+            error = Reason(StatusCode::IoError, "nie można zapisać pliku " + PathForMessage(path));
+            return false;
+        }
+        done += written;
+    }
+    return true;
+}
+
+std::filesystem::path TemporaryNameBeside(const std::filesystem::path& target, uint32_t tag) {
+    const std::string name = "~qwz-" + Hex8(NameHash(target)) + "-" + Hex8(tag) + ".tmp";
+    return target.parent_path() / std::filesystem::path(name);
+}
+
+NativeString TemporaryPrefix(const std::filesystem::path& target) {
+    return std::filesystem::path("~qwz-" + Hex8(NameHash(target)) + "-").native();
+}
+
+bool IsTemporaryNameOf(const std::filesystem::path& name, const std::filesystem::path& target) {
+    // Native strings: no conversion that could fail on a name the locale
+    // cannot spell.
+    const NativeString n = name.filename().native();
+    const NativeString prefix = TemporaryPrefix(target);
+    const NativeString tmp = std::filesystem::path(".tmp").native();
+    if (n.size() != prefix.size() + 8 + tmp.size() || n.compare(0, prefix.size(), prefix) != 0 ||
+        n.compare(prefix.size() + 8, tmp.size(), tmp) != 0)
+        return false;
+    return std::all_of(n.begin() + long(prefix.size()), n.begin() + long(prefix.size()) + 8,
+                       [](NativeChar c) {
+                           return (c >= NativeChar('0') && c <= NativeChar('9')) ||
+                                  (c >= NativeChar('a') && c <= NativeChar('f'));
+                       });
+}
+
+void RemoveStaleTemporaries(const std::filesystem::path& target, FileOps& ops) {
+    std::vector<std::filesystem::path> paths;
+    if (LeftoverIndex* index = LeftoverIndex::Current()) {
+        paths = index->Take(target, ops);
+    } else {
+        std::vector<std::filesystem::path> names;
+        if (!ops.ListFolder(FolderOf(target), names)) return;
+        for (const std::filesystem::path& name : names)
+            if (IsTemporaryNameOf(name, target)) paths.push_back(target.parent_path() / name);
+    }
+    for (const std::filesystem::path& path : paths) {
+        Reason ignored;
+        if (ops.Examine(path, false, nullptr) == NameKind::Regular) ops.Remove(path, ignored);
+    }
+}
+
+}  // namespace qwz::platform

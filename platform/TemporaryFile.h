@@ -1,0 +1,70 @@
+// The temporary files of a replacement: the short names they take beside
+// the user's file, which tell whose they are so that leftovers of a
+// stopped conversion are found again, and the file itself, owned until it
+// takes the user's name and removed on every other way out.
+#pragma once
+
+#include "platform/FileOps.h"
+#include "platform/StatusCode.h"
+
+#include <cstdint>
+#include <filesystem>
+
+namespace qwz::platform {
+
+// The name of a temporary file beside `target`. It is short whatever the
+// target's name (so that every name the file system takes can be
+// converted), says whose it is ("~qwz-"), and carries a hash of the target's
+// name, so that leftovers of that file's conversions are found again:
+// "~qwz-<hash>-<tag>.tmp", both eight hexadecimal digits.
+std::filesystem::path TemporaryNameBeside(const std::filesystem::path& target, uint32_t tag);
+
+// "~qwz-<hash>-": how every temporary name of `target` begins.
+std::filesystem::path::string_type TemporaryPrefix(const std::filesystem::path& target);
+
+// Whether `name` is a temporary name that TemporaryNameBeside gives `target`.
+bool IsTemporaryNameOf(const std::filesystem::path& name, const std::filesystem::path& target);
+
+// Removes the temporary files that conversions of `target` left behind when
+// they were stopped (killed, or the machine went down) before they could
+// clean up. Call it only while holding target's conversion lock: then no
+// running conversion owns one of them. They only ever hold converted bytes.
+// Inside a LeftoverIndex::Scope the folder is not listed again: the index
+// says which there are.
+void RemoveStaleTemporaries(const std::filesystem::path& target, FileOps& ops = SystemFileOps());
+
+// Removes a file, trying again a few times: a file just written can be
+// held for a moment by a virus scanner or an indexer.
+bool RemoveWithRetries(FileOps& ops, const std::filesystem::path& path, Reason& error);
+
+// A temporary file, owned until it has taken the original's name: on every
+// other way out it is closed and removed.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(FileOps& ops) : ops_(ops) {}
+    ~TemporaryFile() {
+        Reason ignored;
+        if (file.open()) ops_.Close(file, ignored);
+        if (!path.empty() && !handedOver) RemoveWithRetries(ops_, path, ignored);
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    std::filesystem::path path;
+    FileHandle file;
+    bool handedOver = false;
+
+private:
+    FileOps& ops_;
+};
+
+// Creates a new temporary file beside `target` under a name no other file
+// has (a taken name is another try), with the target's access rights.
+bool CreateTemporary(FileOps& ops, const std::filesystem::path& target, TemporaryFile& temp, Reason& error);
+
+// Writes all of `size` bytes in writes of at most `chunk`, carrying on
+// after short writes; `path` names the file in the reason of a failure.
+bool WriteAll(FileOps& ops, FileHandle file, const uint8_t* data, size_t size, size_t chunk,
+              const std::filesystem::path& path, Reason& error);
+
+}  // namespace qwz::platform
