@@ -87,6 +87,7 @@ private:
     void NoteFocus();
     void RestoreFocus();
 
+    bool CreateControls();
     void Close();
     void ApplyDpi(UINT dpi);
     void UpdateButtons();
@@ -127,19 +128,17 @@ const VersionLayout* TMForm::SelectedVersion() const {
     return FindVersion(written[size_t(index)]);
 }
 
-bool TMForm::Create(HINSTANCE instance) {
-    instance_ = instance;
-    HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
-    HICON smallIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource),
-                                                    IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                    GetSystemMetrics(SM_CYSMICON), 0));
+namespace {
 
+// The window classes of the form and of its panel.
+bool RegisterWindowClasses(HINSTANCE instance) {
     WNDCLASSEXW form{};
     form.cbSize = sizeof form;
     form.lpfnWndProc = &TMForm::FormProc;
     form.hInstance = instance;
-    form.hIcon = icon;
-    form.hIconSm = smallIcon;
+    form.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
+    form.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
+                                                 GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
     form.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     form.lpszClassName = kFormClass;
@@ -152,30 +151,30 @@ bool TMForm::Create(HINSTANCE instance) {
     panel.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     panel.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     panel.lpszClassName = kPanelClass;
-    if (!RegisterClassExW(&panel)) return false;
+    return RegisterClassExW(&panel) != 0;
+}
+
+// Places the window, at the size it has now, in the middle of `work`.
+void CenterIn(HWND hwnd, const RECT& work) {
+    RECT frame;
+    GetWindowRect(hwnd, &frame);
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    SetWindowPos(hwnd, nullptr, work.left + (work.right - work.left - width) / 2,
+                 work.top + (work.bottom - work.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
+bool TMForm::Create(HINSTANCE instance) {
+    instance_ = instance;
+    if (!RegisterWindowClasses(instance)) return false;
 
     // Created hidden with the system DPI's size, then placed in the middle
     // of the primary monitor and sized for that monitor's DPI.
     SIZE size = FrameSize(kClientWidth, kClientHeight, DpiOf(nullptr));
     hwnd_ = CreateWindowExW(kFormExStyle, kFormClass, kCaption, kFormStyle, 0, 0, size.cx, size.cy,
                             nullptr, nullptr, instance, this);
-    if (!hwnd_) return false;
-
-    for (const ControlLayout& c : Controls()) {
-        HWND parent = c.inPanel ? panel_ : hwnd_;
-        DWORD exStyle = c.id == Panel1 ? WS_EX_CONTROLPARENT : 0;
-        HWND control = CreateWindowExW(exStyle, c.className, WithoutMark(c.text).c_str(), c.style, 0, 0, 0, 0,
-                                       parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance,
-                                       nullptr);
-        if (!control) return false;
-        if (c.text.find(L'&') != std::wstring::npos) SetCaptionWithAccessKey(control, c.text);
-        if (c.id == Panel1) panel_ = control;
-        if (IsCheckBox(c)) SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
-    }
-    HWND combo = Control(ComboBox1);
-    for (int version : WrittenVersions())
-        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::to_wstring(version).c_str()));
-    SendMessageW(combo, CB_SETCURSEL, WPARAM(DefaultVersionIndex()), 0);
+    if (!hwnd_ || !CreateControls()) return false;
     DragAcceptFiles(hwnd_, TRUE);
     // Access keys are underlined as the system shows them: from the start
     // when the user asked for it, otherwise once Alt is pressed.
@@ -187,18 +186,31 @@ bool TMForm::Create(HINSTANCE instance) {
     MONITORINFO info{};
     info.cbSize = sizeof info;
     GetMonitorInfoW(monitor, &info);
-    const RECT& work = info.rcWork;
-    SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - size.cx) / 2,
-                 work.top + (work.bottom - work.top - size.cy) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    CenterIn(hwnd_, info.rcWork);
     ApplyDpi(DpiOf(hwnd_));
     // Centre again with the size for the monitor's DPI.
-    RECT frame;
-    GetWindowRect(hwnd_, &frame);
-    int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - width) / 2,
-                 work.top + (work.bottom - work.top - height) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    CenterIn(hwnd_, info.rcWork);
+    return true;
+}
+
+// The controls of the form, with their captions, the boxes ticked and the
+// version list filled with the versions written.
+bool TMForm::CreateControls() {
+    for (const ControlLayout& c : Controls()) {
+        HWND parent = c.inPanel ? panel_ : hwnd_;
+        DWORD exStyle = c.id == Panel1 ? WS_EX_CONTROLPARENT : 0;
+        HWND control = CreateWindowExW(exStyle, c.className, WithoutMark(c.text).c_str(), c.style, 0, 0, 0, 0,
+                                       parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance_,
+                                       nullptr);
+        if (!control) return false;
+        if (c.text.find(L'&') != std::wstring::npos) SetCaptionWithAccessKey(control, c.text);
+        if (c.id == Panel1) panel_ = control;
+        if (IsCheckBox(c)) SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
+    }
+    HWND combo = Control(ComboBox1);
+    for (int version : WrittenVersions())
+        SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::to_wstring(version).c_str()));
+    SendMessageW(combo, CB_SETCURSEL, WPARAM(DefaultVersionIndex()), 0);
     return true;
 }
 
