@@ -65,6 +65,29 @@ bool ReadBackSame(FileOps& ops, FileHandle file, const ContentHash& written, Fil
 // stops there, and the reason is the write's.
 struct PartNotWritten {};
 
+// Writes the parts `make` hands over to the temporary file as they come,
+// each digested into `written` (a large one on another core while it is
+// written). `back` gets what make gives back: memory the read-back may use.
+bool WriteMade(const FileMaker& make, const ReplaceOptions& options, TemporaryFile& temp, ContentHash& written,
+               std::vector<uint8_t>& back, Reason& error, FileOps& ops) {
+    try {
+        back = make([&](const uint8_t* data, size_t size) {
+            const uint64_t offset = written.Size();
+            bool wrote = false;
+            ForEachInParallel(2, size >= kDigestBeside ? kParallelThreshold : 0, [&](size_t i) {
+                if (i == 0) wrote = WriteAll(ops, temp.file, data, size, options.writeChunk, temp.path, error);
+                else written.Add(data, size);
+            });
+            if (!wrote) throw PartNotWritten{};
+            // The part goes to the disk while the next is made.
+            ops.StartWriteback(temp.file, offset, size);
+        });
+    } catch (const PartNotWritten&) {
+        return false;
+    }
+    return true;
+}
+
 // The new bytes complete on disk under a temporary name, checked: the bytes
 // in memory, or those `make` hands over, written, flushed and read back.
 // `bytes` is null for a made file.
@@ -78,24 +101,8 @@ bool WriteTemporary(const std::filesystem::path& target, const std::vector<uint8
     if (bytes) {
         if (!WriteAll(ops, temp.file, bytes->data(), bytes->size(), options.writeChunk, temp.path, error))
             return Fail(reason, error);
-    } else {
-        try {
-            back = (*make)([&](const uint8_t* data, size_t size) {
-                // A large part is digested on another core while it is
-                // written.
-                const uint64_t offset = written.Size();
-                bool wrote = false;
-                ForEachInParallel(2, size >= kDigestBeside ? kParallelThreshold : 0, [&](size_t i) {
-                    if (i == 0) wrote = WriteAll(ops, temp.file, data, size, options.writeChunk, temp.path, error);
-                    else written.Add(data, size);
-                });
-                if (!wrote) throw PartNotWritten{};
-                // The part goes to the disk while the next is made.
-                ops.StartWriteback(temp.file, offset, size);
-            });
-        } catch (const PartNotWritten&) {
-            return Fail(reason, error);
-        }
+    } else if (!WriteMade(*make, options, temp, written, back, error, ops)) {
+        return Fail(reason, error);
     }
     if (!ops.Flush(temp.file, error)) return Fail(reason, error);
     if (!ops.Close(temp.file, error)) return Fail(reason, error);
