@@ -58,8 +58,8 @@ public:
     bool IsReadOnly(const fs::path&) override { return false; }
     bool IsInUse(const fs::path&, Reason&) override { return false; }
     size_t NameLimit(const fs::path&) override { return 255; }
-    bool ListFolder(const fs::path&, std::vector<fs::path>& names) override {
-        for (const auto& entry : names_) names.emplace_back(entry.first);
+    bool ReadFolder(const fs::path&, std::vector<FolderEntry>& entries, Reason&) override {
+        for (const auto& entry : names_) entries.push_back({entry.first, NameKind::Regular});
         return true;
     }
     bool OpenToRead(const fs::path& path, FileHandle& file, Reason& error) override {
