@@ -21,9 +21,9 @@ struct FileHandle {
     bool open() const { return value != -1; }
 };
 
-// Which file (or folder) a name leads to and the state of its content. Two states are
-// equal when they describe the same file with the same size and the same
-// time of last change; the link count is not part of that.
+// Which file (or folder) a name leads to and the state of its content. Two
+// states are equal when they describe the same file with the same size and
+// the same time of last change; the link count is not part of that.
 struct FileState {
     uint64_t device = 0;    // st_dev; the volume's serial number
     uint64_t file = 0;      // st_ino; the file index
@@ -46,7 +46,8 @@ enum class NameKind {
     Other,    // a FIFO, a device, a socket
 };
 
-// A name in a folder and what it holds, a symbolic link not followed.
+// A name in a folder and what it holds, a symbolic link there told as Link
+// (Missing: the name went away while the folder was read).
 struct FolderEntry {
     std::filesystem::path name;  // the file name only
     NameKind kind = NameKind::Other;
