@@ -94,11 +94,10 @@ bool WalkFolder(FileOps& ops, const fs::path& dir, bool recursive, std::vector<f
 // The entry of a path named that has nothing the walk can see.
 WalkEntry NothingAt(FileOps& ops, const fs::path& arg) {
     const platform::Reason system = ops.WhyMissing(arg);
-    const bool missing = system.code == platform::StatusCode::NotFound;
-    const platform::Reason why = missing
-                                     ? platform::Reason(platform::StatusCode::NotFound, "nie ma takiego pliku ani folderu")
-                                     : "nie można odczytać ścieżki (" + system + ")";
-    return {arg, why.str(), {}, missing, why.code};
+    if (system.code == platform::StatusCode::NotFound)
+        return {arg, "nie ma takiego pliku ani folderu", {}, true, platform::StatusCode::NotFound};
+    const platform::Reason why = "nie można odczytać ścieżki (" + system + ")";
+    return {arg, why.str(), {}, false, why.code};
 }
 
 }  // namespace
