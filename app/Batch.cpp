@@ -43,7 +43,7 @@ ConversionRequest RequestFromChoices(const BatchChoices& choices) {
 }
 
 BatchSummary RunBatch(const std::vector<std::filesystem::path>& files, const ConversionRequest& request,
-                      const BatchHooks& hooks) {
+                      const BatchHooks& hooks, platform::FileOps& ops) {
     BatchSummary summary;
     summary.Chosen = files.size();
     // Each file's outcome in its place, counted in batch order afterwards.
@@ -60,7 +60,7 @@ BatchSummary RunBatch(const std::vector<std::filesystem::path>& files, const Con
         } catch (...) {
             outcome.reason = "nieznany błąd";
         }
-    });
+    }, ops);
     summary.NotProcessed = files.size() - started;
     for (size_t h = 0; h < started; ++h) {
         switch (outcomes[h].status) {

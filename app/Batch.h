@@ -61,9 +61,10 @@ struct BatchHooks {
 
 // Converts the files, several at once on every core, and counts and names
 // them in the files' order. A failure, or an exception from Convert, counts
-// as an error with its reason; the batch always goes on.
+// as an error with its reason; the batch always goes on. The files' sizes
+// (which of them convert alone) are asked of `ops`.
 BatchSummary RunBatch(const std::vector<std::filesystem::path>& files, const ConversionRequest& request,
-                      const BatchHooks& hooks);
+                      const BatchHooks& hooks, platform::FileOps& ops = platform::SystemFileOps());
 
 // Failed files named in the summary; the others are only counted.
 constexpr size_t kSummaryFailureLines = 10;

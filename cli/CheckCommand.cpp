@@ -7,11 +7,11 @@
 
 namespace qwz::cli {
 
-CheckEntry CheckFile(const std::filesystem::path& path) {
+CheckEntry CheckFile(const std::filesystem::path& path, platform::FileOps& ops) {
     CheckEntry e;
     e.path = path;
     KlasaQwz doc;
-    e.load = LoadDocument(path, doc);
+    e.load = LoadDocument(path, doc, ops);
     if (e.load.ok) e.version = doc.Version;
     // A FIFO, a device or a missing name gave no bytes to judge: an error
     // of the path, as for a folder without files, not damage.
@@ -19,8 +19,8 @@ CheckEntry CheckFile(const std::filesystem::path& path) {
     return e;
 }
 
-CheckEntry CheckFile(const WalkEntry& walked) {
-    if (walked.error.empty()) return CheckFile(walked.path);
+CheckEntry CheckFile(const WalkEntry& walked, platform::FileOps& ops) {
+    if (walked.error.empty()) return CheckFile(walked.path, ops);
     CheckEntry e;
     e.path = walked.path;
     e.pathError = walked.error;
@@ -39,13 +39,13 @@ size_t CountPathErrors(const std::vector<CheckEntry>& entries) {
 
 int CheckReport::ExitCode() const { return CountDamaged(files) + CountPathErrors(files) == 0 ? kExitOk : kExitFailed; }
 
-CheckReport RunCheck(const Options& options, const FileHooks<CheckEntry>& hooks) {
+CheckReport RunCheck(const Options& options, const FileHooks<CheckEntry>& hooks, platform::FileOps& ops) {
     CheckReport report;
-    const std::vector<WalkEntry> entries = CollectFiles(options.paths, options.recursive);
+    const std::vector<WalkEntry> entries = CollectFiles(options.paths, options.recursive, ops);
     size_t i = 0;
     for (; i < entries.size() && !(hooks.stop && hooks.stop()); ++i) {
         if (hooks.started) hooks.started(i + 1, entries.size(), entries[i].path);
-        report.files.push_back(CheckFile(entries[i]));
+        report.files.push_back(CheckFile(entries[i], ops));
         if (hooks.done) hooks.done(report.files.back());
     }
     report.notStarted = entries.size() - i;

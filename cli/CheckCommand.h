@@ -28,9 +28,9 @@ struct CheckEntry {
     bool Damaged() const { return pathError.empty() && (!load.ok || !load.notes.empty()); }
 };
 
-CheckEntry CheckFile(const std::filesystem::path& path);
+CheckEntry CheckFile(const std::filesystem::path& path, platform::FileOps& ops = platform::SystemFileOps());
 // A file the walk found, checked; a path it could not use, with its reason.
-CheckEntry CheckFile(const WalkEntry& walked);
+CheckEntry CheckFile(const WalkEntry& walked, platform::FileOps& ops = platform::SystemFileOps());
 size_t CountDamaged(const std::vector<CheckEntry>& entries);
 size_t CountPathErrors(const std::vector<CheckEntry>& entries);
 
@@ -40,9 +40,10 @@ struct CheckReport {
     int ExitCode() const;           // 0 when every file is whole, else 1
 };
 
-// Walks the paths and checks every file; each entry reaches hooks.done as
-// soon as it is made.
-CheckReport RunCheck(const Options& options, const FileHooks<CheckEntry>& hooks);
+// Walks the paths and checks every file, through `ops`; each entry reaches
+// hooks.done as soon as it is made.
+CheckReport RunCheck(const Options& options, const FileHooks<CheckEntry>& hooks,
+                     platform::FileOps& ops = platform::SystemFileOps());
 
 // One file's entry of the JSON report.
 nlohmann::ordered_json CheckEntryToJson(const CheckEntry& entry);

@@ -79,7 +79,7 @@ TQWZSaveParams ParamsFromOptions(const Options& o) {
     return p;
 }
 
-ConvertReport RunConvert(const Options& options, const FileHooks<FileOutcome>& hooks) {
+ConvertReport RunConvert(const Options& options, const FileHooks<FileOutcome>& hooks, platform::FileOps& ops) {
     ConvertReport report;
     report.dryRun = options.dryRun;
     report.target = options.target;
@@ -87,7 +87,7 @@ ConvertReport RunConvert(const Options& options, const FileHooks<FileOutcome>& h
     request.target = options.target;
     request.params = ParamsFromOptions(options);
     request.write = !options.dryRun;
-    const std::vector<WalkEntry> entries = CollectFiles(options.paths, options.recursive);
+    const std::vector<WalkEntry> entries = CollectFiles(options.paths, options.recursive, ops);
     std::vector<fs::path> paths;
     for (const WalkEntry& e : entries) paths.push_back(e.path);
     report.files.resize(entries.size());
@@ -107,12 +107,12 @@ ConvertReport RunConvert(const Options& options, const FileHooks<FileOutcome>& h
             o.code = e.code;
             o.reason = e.error;
         } else if (e.keptBackup) {
-            static_cast<ConversionOutcome&>(o) = KeptBackupSkip(e);
+            static_cast<ConversionOutcome&>(o) = KeptBackupSkip(e, ops);
         } else {
-            static_cast<ConversionOutcome&>(o) = ConvertQwz(e.path, request);
+            static_cast<ConversionOutcome&>(o) = ConvertQwz(e.path, request, ops);
         }
         done.Done(i);
-    });
+    }, ops);
     report.files.resize(started);
     report.notStarted = entries.size() - started;
     return report;

@@ -41,10 +41,11 @@ struct ConvertReport {
 // The save parameters the options ask for.
 TQWZSaveParams ParamsFromOptions(const Options& options);
 
-// Walks the paths and converts (or plans) every file, several at once;
-// each outcome reaches hooks.done in the files' order as soon as it and
-// those before it are done.
-ConvertReport RunConvert(const Options& options, const FileHooks<FileOutcome>& hooks);
+// Walks the paths and converts (or plans) every file, several at once,
+// through `ops`; each outcome reaches hooks.done in the files' order as soon
+// as it and those before it are done.
+ConvertReport RunConvert(const Options& options, const FileHooks<FileOutcome>& hooks,
+                         platform::FileOps& ops = platform::SystemFileOps());
 
 // One file's entry of the JSON report.
 nlohmann::ordered_json OutcomeToJson(const FileOutcome& outcome);

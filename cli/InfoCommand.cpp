@@ -68,9 +68,9 @@ FileInfo DescribeDocument(KlasaQwz& doc) {
     return info;
 }
 
-FileInfo BuildFileInfo(const std::filesystem::path& path) {
+FileInfo BuildFileInfo(const std::filesystem::path& path, platform::FileOps& ops) {
     KlasaQwz doc;
-    LoadOutcome load = LoadDocument(path, doc);
+    LoadOutcome load = LoadDocument(path, doc, ops);
     FileInfo info;
     if (load.ok) info = DescribeDocument(doc);
     info.path = path;
@@ -78,8 +78,8 @@ FileInfo BuildFileInfo(const std::filesystem::path& path) {
     return info;
 }
 
-FileInfo BuildFileInfo(const WalkEntry& walked) {
-    if (walked.error.empty()) return BuildFileInfo(walked.path);
+FileInfo BuildFileInfo(const WalkEntry& walked, platform::FileOps& ops) {
+    if (walked.error.empty()) return BuildFileInfo(walked.path, ops);
     FileInfo info;
     info.path = walked.path;
     info.load.reason = walked.error;
@@ -87,13 +87,13 @@ FileInfo BuildFileInfo(const WalkEntry& walked) {
     return info;
 }
 
-InfoReport RunInfo(const Options& options, const FileHooks<FileInfo>& hooks) {
+InfoReport RunInfo(const Options& options, const FileHooks<FileInfo>& hooks, platform::FileOps& ops) {
     InfoReport report;
-    const std::vector<WalkEntry> entries = CollectFiles(options.paths, options.recursive);
+    const std::vector<WalkEntry> entries = CollectFiles(options.paths, options.recursive, ops);
     size_t i = 0;
     for (; i < entries.size() && !(hooks.stop && hooks.stop()); ++i) {
         if (hooks.started) hooks.started(i + 1, entries.size(), entries[i].path);
-        const FileInfo info = BuildFileInfo(entries[i]);
+        const FileInfo info = BuildFileInfo(entries[i], ops);
         ++report.files;
         if (!info.load.ok) ++report.failed;
         if (hooks.done) hooks.done(info);

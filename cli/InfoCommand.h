@@ -66,9 +66,9 @@ const char* BlockTypeName(int kind);
 // The report of a loaded document.
 FileInfo DescribeDocument(KlasaQwz& doc);
 // Loads the file and describes it; load.ok tells whether it could be read.
-FileInfo BuildFileInfo(const std::filesystem::path& path);
+FileInfo BuildFileInfo(const std::filesystem::path& path, platform::FileOps& ops = platform::SystemFileOps());
 // The same for a file the walk found; a path it could not use fails with its reason.
-FileInfo BuildFileInfo(const WalkEntry& walked);
+FileInfo BuildFileInfo(const WalkEntry& walked, platform::FileOps& ops = platform::SystemFileOps());
 
 struct InfoReport {
     size_t files = 0;       // files described
@@ -77,9 +77,11 @@ struct InfoReport {
     int ExitCode() const { return failed == 0 ? kExitOk : kExitFailed; }
 };
 
-// Walks the paths and describes every file; each description reaches
-// hooks.done as soon as it is made (the report keeps only the counts).
-InfoReport RunInfo(const Options& options, const FileHooks<FileInfo>& hooks);
+// Walks the paths and describes every file, through `ops`; each
+// description reaches hooks.done as soon as it is made (the report keeps
+// only the counts).
+InfoReport RunInfo(const Options& options, const FileHooks<FileInfo>& hooks,
+                   platform::FileOps& ops = platform::SystemFileOps());
 
 nlohmann::ordered_json InfoToJson(const FileInfo& info);
 std::string InfoToText(const FileInfo& info);

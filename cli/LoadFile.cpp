@@ -3,15 +3,14 @@
 #include "cli/Text.h"
 #include "engine/LoadQwz.h"
 #include "platform/FileOps.h"
-#include "platform/FileRead.h"
 
 #include <new>
 
 namespace qwz::cli {
-LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
+LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc, platform::FileOps& ops) {
     LoadOutcome r;
     // What is at the name is told as the conversion tells it.
-    switch (platform::SystemFileOps().Examine(path, true, nullptr)) {
+    switch (ops.Examine(path, true, nullptr)) {
     case platform::NameKind::Missing:
         r.code = platform::StatusCode::NotFound;
         r.reason = "plik nie istnieje";
@@ -29,7 +28,7 @@ LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
         // is a reason like any other, and the next file is still tried.
         std::vector<uint8_t> bytes;
         platform::Reason error;
-        if (!platform::ReadWholeFile(path, bytes, &error)) {
+        if (!ops.ReadAll(path, bytes, error)) {
             r.code = error.code;
             r.reason = error.empty() ? "nie można odczytać pliku" : error.str();
             return r;

@@ -4,6 +4,7 @@
 
 #include "document/Klasaqwz.h"
 #include "platform/DebugOutput.h"
+#include "platform/FileOps.h"
 #include "platform/StatusCode.h"
 
 #include <cstddef>
@@ -28,6 +29,8 @@ struct LoadOutcome {
 // Loads `path` into `doc`. Fails for a file that cannot be read, has no
 // "QWZ" at its start, has a version that is not read, or throws while
 // being read. A damaged tail that ended the read early is kept as a note.
-LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc);
+// The file is read through `ops`.
+LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc,
+                         platform::FileOps& ops = platform::SystemFileOps());
 
 }  // namespace qwz::cli

@@ -36,7 +36,7 @@ size_t RestoreReport::Count(RestoreStatus s) const {
 
 int RestoreReport::ExitCode() const { return Count(RestoreStatus::Failed) == 0 ? kExitOk : kExitFailed; }
 
-RestoreReport RunRestore(const Options& options, const FileHooks<RestoreResult>& hooks) {
+RestoreReport RunRestore(const Options& options, const FileHooks<RestoreResult>& hooks, platform::FileOps& ops) {
     RestoreReport report;
     report.dryRun = options.dryRun;
     const auto add = [&](RestoreResult r) {
@@ -45,7 +45,7 @@ RestoreReport RunRestore(const Options& options, const FileHooks<RestoreResult>&
     };
     // The walk skips backups beside their files, so a folder gives the
     // files by their own names and the backups left without them.
-    const std::vector<WalkEntry> entries = CollectFiles(options.paths, options.recursive);
+    const std::vector<WalkEntry> entries = CollectFiles(options.paths, options.recursive, ops);
     fs::path folder;
     size_t looked = 0, withBackup = 0;
     auto endFolder = [&] {
@@ -66,7 +66,7 @@ RestoreReport RunRestore(const Options& options, const FileHooks<RestoreResult>&
             add(PathResult(e.path, RestoreStatus::Failed, e.code, e.error));
             continue;
         }
-        RestoreResult r = RestoreQwz(e.path, RestoreRequest{!options.dryRun, options.keepNewer});
+        RestoreResult r = RestoreQwz(e.path, RestoreRequest{!options.dryRun, options.keepNewer}, ops);
         if (!e.folder.empty()) {
             ++looked;
             // In a folder, a file without a backup is not the restore's business.

@@ -27,8 +27,10 @@ struct RestoreReport {
 // named is always restored (or said why not); in a folder, each file with
 // its backup beside it and each backup without its file, and a folder
 // holding *.qwz files but no backup is one skipped entry that says so.
-// Each entry reaches hooks.done as soon as it is made.
-RestoreReport RunRestore(const Options& options, const FileHooks<RestoreResult>& hooks);
+// Each entry reaches hooks.done as soon as it is made. Everything goes
+// through `ops`.
+RestoreReport RunRestore(const Options& options, const FileHooks<RestoreResult>& hooks,
+                         platform::FileOps& ops = platform::SystemFileOps());
 
 // One entry of the JSON report.
 nlohmann::ordered_json RestoreResultToJson(const RestoreResult& result);

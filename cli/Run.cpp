@@ -94,9 +94,9 @@ int RunFiles(const Options& o, Console& console, const FileCommand<Entry, Report
     return EndOfRun(reporter, signal, report.ExitCode());
 }
 
-int RunInfoCommand(const Options& o, Console& console) {
+int RunInfoCommand(const Options& o, Console& console, platform::FileOps& ops) {
     FileCommand<FileInfo, InfoReport> c;
-    c.run = RunInfo;
+    c.run = [&ops](const Options& options, const FileHooks<FileInfo>& hooks) { return RunInfo(options, hooks, ops); };
     c.entryJson = InfoToJson;
     c.text = InfoToText;
     c.error = c.failed = [](const FileInfo& f) { return !f.load.ok; };
@@ -107,9 +107,9 @@ int RunInfoCommand(const Options& o, Console& console) {
     return RunFiles(o, console, c);
 }
 
-int RunCheckCommand(const Options& o, Console& console) {
+int RunCheckCommand(const Options& o, Console& console, platform::FileOps& ops) {
     FileCommand<CheckEntry, CheckReport> c;
-    c.run = RunCheck;
+    c.run = [&ops](const Options& options, const FileHooks<CheckEntry>& hooks) { return RunCheck(options, hooks, ops); };
     c.entryJson = CheckEntryToJson;
     c.text = CheckLine;
     // A damaged file is what the check found: a result, on standard output.
@@ -120,9 +120,9 @@ int RunCheckCommand(const Options& o, Console& console) {
     return RunFiles(o, console, c);
 }
 
-int RunConvertCommand(const Options& o, Console& console) {
+int RunConvertCommand(const Options& o, Console& console, platform::FileOps& ops) {
     FileCommand<FileOutcome, ConvertReport> c;
-    c.run = RunConvert;
+    c.run = [&ops](const Options& options, const FileHooks<FileOutcome>& hooks) { return RunConvert(options, hooks, ops); };
     c.entryJson = OutcomeToJson;
     c.text = [&o](const FileOutcome& f) { return OutcomeLine(f, o.dryRun); };
     c.error = c.failed = [](const FileOutcome& f) { return f.status == FileStatus::Failed; };
@@ -131,9 +131,9 @@ int RunConvertCommand(const Options& o, Console& console) {
     return RunFiles(o, console, c);
 }
 
-int RunRestoreCommand(const Options& o, Console& console) {
+int RunRestoreCommand(const Options& o, Console& console, platform::FileOps& ops) {
     FileCommand<RestoreResult, RestoreReport> c;
-    c.run = RunRestore;
+    c.run = [&ops](const Options& options, const FileHooks<RestoreResult>& hooks) { return RunRestore(options, hooks, ops); };
     c.entryJson = RestoreResultToJson;
     c.text = [&o](const RestoreResult& r) { return RestoreLine(r, o.dryRun); };
     c.error = c.failed = [](const RestoreResult& r) { return r.status == RestoreStatus::Failed; };
@@ -158,17 +158,17 @@ int PrintParsed(const ParsedCommandLine& parsed, Console& console) {
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args, Console& console) {
+int RunCli(const std::vector<std::string>& args, Console& console, platform::FileOps& ops) {
     const size_t columns = console.OutColumns();
     ParsedCommandLine parsed = ParseCommandLine(args, columns != 0 ? columns : 80);
     if (!parsed.run) return PrintParsed(parsed, console);
     const Options& o = parsed.options;
     try {
         switch (o.command) {
-        case Command::Info: return RunInfoCommand(o, console);
-        case Command::Check: return RunCheckCommand(o, console);
-        case Command::Convert: return RunConvertCommand(o, console);
-        case Command::Restore: return RunRestoreCommand(o, console);
+        case Command::Info: return RunInfoCommand(o, console, ops);
+        case Command::Check: return RunCheckCommand(o, console, ops);
+        case Command::Convert: return RunConvertCommand(o, console, ops);
+        case Command::Restore: return RunRestoreCommand(o, console, ops);
         case Command::None: break;
         }
     } catch (const std::exception& e) {

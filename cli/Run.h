@@ -1,6 +1,8 @@
 // The whole tool behind main(): parse, run the command, print its report.
 #pragma once
 
+#include "platform/FileOps.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -26,7 +28,8 @@ public:
 // Runs the tool on the arguments after the program name (UTF-8) and
 // returns the exit code: 0 success, 1 a file failed or is damaged, 2 a
 // usage error, 3 standard output could not be written, 128 + the signal
-// when one stopped the run.
-int RunCli(const std::vector<std::string>& args, Console& console);
+// when one stopped the run. Every file is seen and changed through `ops`.
+int RunCli(const std::vector<std::string>& args, Console& console,
+           platform::FileOps& ops = platform::SystemFileOps());
 
 }  // namespace qwz::cli

@@ -7,16 +7,17 @@
 namespace qwz {
 
 size_t ConvertEach(const std::vector<std::filesystem::path>& files, const std::function<bool(size_t)>& start,
-                   const std::function<void(size_t)>& convert) {
-    return ConvertEach(files, 0, start, convert);
+                   const std::function<void(size_t)>& convert, platform::FileOps& ops) {
+    return ConvertEach(files, 0, start, convert, ops);
 }
 
 size_t ConvertEach(const std::vector<std::filesystem::path>& files, size_t threads,
-                   const std::function<bool(size_t)>& start, const std::function<void(size_t)>& convert) {
+                   const std::function<bool(size_t)>& start, const std::function<void(size_t)>& convert,
+                   platform::FileOps& ops) {
     platform::LeftoverIndex leftovers;
-    const auto alone = [&files](size_t i) {
+    const auto alone = [&files, &ops](size_t i) {
         platform::FileState state;
-        return platform::SystemFileOps().Examine(files[i], true, &state) == platform::NameKind::Regular &&
+        return ops.Examine(files[i], true, &state) == platform::NameKind::Regular &&
                state.size >= kConvertAloneFrom;
     };
     return platform::ForEachInOrder(files.size(), threads != 0 ? threads : platform::ProcessorCount(), start, alone,

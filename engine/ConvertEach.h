@@ -5,6 +5,8 @@
 // converted one after another.
 #pragma once
 
+#include "platform/FileOps.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -22,13 +24,15 @@ inline constexpr uint64_t kConvertAloneFrom = uint64_t(16) << 20;
 // start(i) is called on the calling thread, in order, just before file i is
 // started; false stops there and no later file is started. The conversions
 // started here share one look per folder for leftover temporary files.
+// The files' sizes are asked of `ops`.
 // Returns the number of files started once all of them have returned. An
 // exception from convert is rethrown here (that of the lowest file), after
 // which no further file is started.
 size_t ConvertEach(const std::vector<std::filesystem::path>& files, const std::function<bool(size_t)>& start,
-                   const std::function<void(size_t)>& convert);
+                   const std::function<void(size_t)>& convert, platform::FileOps& ops = platform::SystemFileOps());
 // The same on up to `threads` threads (0: one per processor).
 size_t ConvertEach(const std::vector<std::filesystem::path>& files, size_t threads,
-                   const std::function<bool(size_t)>& start, const std::function<void(size_t)>& convert);
+                   const std::function<bool(size_t)>& start, const std::function<void(size_t)>& convert,
+                   platform::FileOps& ops = platform::SystemFileOps());
 
 }  // namespace qwz

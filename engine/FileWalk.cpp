@@ -2,9 +2,9 @@
 
 #include "engine/BackupName.h"
 #include "platform/PathNames.h"
-#include "platform/SystemError.h"
 
 #include <algorithm>
+#include <compare>
 #include <set>
 
 namespace fs = std::filesystem;
@@ -13,45 +13,91 @@ namespace qwz {
 namespace {
 
 using platform::AsciiLower;
+using platform::FileOps;
+using platform::NameKind;
 
-// A key by which two spellings of the same file compare equal.
-fs::path Identity(const fs::path& p) {
-    std::error_code ec;
-    fs::path c = fs::weakly_canonical(p, ec);
-    return ec ? fs::absolute(p, ec) : c;
-}
+// Where a file's name is: its folder (as the system tells one folder from
+// another) and its name there, a link at the name followed to where it
+// leads. Two spellings of one name compare equal; two hard links of one
+// file are two names and do not.
+struct NameKey {
+    uint64_t device = 0, folder = 0;
+    fs::path::string_type name;
+    auto operator<=>(const NameKey&) const = default;
+};
 
-platform::Reason FolderReason(const std::error_code& ec) {
-    return "nie można odczytać folderu (" + platform::SystemReason(ec) + ")";
-}
+// The names already listed.
+class Listed {
+public:
+    explicit Listed(FileOps& ops) : ops_(ops) {}
+
+    // True the first time a name is met.
+    bool First(const fs::path& path) { return keys_.insert(KeyOf(path)).second; }
+
+private:
+    NameKey KeyOf(const fs::path& named) {
+        fs::path path = named, target;
+        if (ops_.LinkTarget(path, target)) path = target;
+        const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
+        if (folder != folder_) {
+            folder_ = folder;
+            known_ = ops_.Examine(folder, true, &state_) == NameKind::Folder;
+        }
+        if (!known_) {
+            // A folder the system will not describe: the spelling decides.
+            std::error_code ec;
+            return {0, 0, fs::absolute(path, ec).lexically_normal().native()};
+        }
+        return {state_.device, state_.file, path.filename().native()};
+    }
+
+    FileOps& ops_;
+    std::set<NameKey> keys_;
+    fs::path folder_;  // the folder of the last name, and what the system says of it
+    platform::FileState state_;
+    bool known_ = false;
+};
+
+platform::Reason FolderReason(const platform::Reason& why) { return "nie można odczytać folderu (" + why + ")"; }
 
 // The *.qwz files of one folder and, when asked, of its sub-folders (links
 // to folders are not followed, so no walk can loop). A folder that cannot be
 // read is reported and the walk goes on with the others. Returns whether
 // it has sub-folders.
-bool WalkFolder(const fs::path& dir, bool recursive, std::vector<fs::path>& found,
+bool WalkFolder(FileOps& ops, const fs::path& dir, bool recursive, std::vector<fs::path>& found,
                 std::vector<WalkEntry>& unreadable) {
-    std::error_code ec;
+    std::vector<platform::FolderEntry> entries;
+    platform::Reason why;
+    const bool read = ops.ReadFolder(dir, entries, why);
     std::vector<fs::path> subfolders;
-    fs::directory_iterator it(dir, ec), end;
-    for (; !ec && it != end; it.increment(ec)) {
-        std::error_code typeEc;
-        if (it->is_symlink(typeEc) && it->is_directory(typeEc)) continue;
-        if (it->is_directory(typeEc)) {
-            subfolders.push_back(it->path());
-        } else if (it->is_regular_file(typeEc) && HasQwzExtension(it->path())) {
-            found.push_back(it->path());
+    for (const platform::FolderEntry& entry : entries) {
+        fs::path path = dir / entry.name;
+        if (entry.kind == NameKind::Folder) {
+            subfolders.push_back(std::move(path));
+        } else if (HasQwzExtension(path) &&
+                   (entry.kind == NameKind::Regular ||
+                    (entry.kind == NameKind::Link && ops.Examine(path, true, nullptr) == NameKind::Regular))) {
+            found.push_back(std::move(path));
         }
     }
-    if (ec) {
-        const platform::Reason why = FolderReason(ec);
-        unreadable.push_back({dir, why.str(), {}, false, why.code});
+    if (!read) {
+        const platform::Reason reason = FolderReason(why);
+        unreadable.push_back({dir, reason.str(), {}, false, reason.code});
     }
     if (recursive) {
         std::sort(subfolders.begin(), subfolders.end());
-        for (const fs::path& sub : subfolders) WalkFolder(sub, recursive, found, unreadable);
+        for (const fs::path& sub : subfolders) WalkFolder(ops, sub, recursive, found, unreadable);
     }
     return !subfolders.empty();
+}
+
+// The entry of a path named that has nothing the walk can see.
+WalkEntry NothingAt(FileOps& ops, const fs::path& arg) {
+    const platform::Reason system = ops.WhyMissing(arg);
+    if (system.code == platform::StatusCode::NotFound)
+        return {arg, "nie ma takiego pliku ani folderu", {}, true, platform::StatusCode::NotFound};
+    const platform::Reason why = "nie można odczytać ścieżki (" + system + ")";
+    return {arg, why.str(), {}, false, why.code};
 }
 
 }  // namespace
@@ -60,32 +106,25 @@ bool HasQwzExtension(const fs::path& path) {
     return AsciiLower(path.extension().native()) == fs::path(".qwz").native();
 }
 
-std::vector<WalkEntry> CollectFiles(const std::vector<fs::path>& paths, bool recursive) {
+std::vector<WalkEntry> CollectFiles(const std::vector<fs::path>& paths, bool recursive, FileOps& ops) {
     std::vector<WalkEntry> out;
-    std::set<fs::path> seen;
+    Listed listed(ops);
     auto add = [&](const fs::path& p, const fs::path& folder) {
-        if (seen.insert(Identity(p)).second) out.push_back({p, {}, folder});
+        if (listed.First(p)) out.push_back({p, {}, folder});
     };
     for (const fs::path& arg : paths) {
-        std::error_code ec;
-        fs::file_status st = fs::status(arg, ec);
-        if (!fs::exists(st)) {
-            // A name that is not there is not an error of fs::status on
-            // POSIX; under mingw-w64 it is ENOENT.
-            const bool missing = !ec || ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory;
-            const platform::Reason why =
-                missing ? platform::Reason(platform::StatusCode::NotFound, "nie ma takiego pliku ani folderu")
-                        : "nie można odczytać ścieżki (" + platform::SystemReason(ec) + ")";
-            out.push_back({arg, why.str(), {}, missing, why.code});
+        const NameKind kind = ops.Examine(arg, true, nullptr);
+        if (kind == NameKind::Missing) {
+            out.push_back(NothingAt(ops, arg));
             continue;
         }
-        if (!fs::is_directory(st)) {
+        if (kind != NameKind::Folder) {
             add(arg, {});  // a file named by the user is taken whatever its extension
             continue;
         }
         std::vector<fs::path> found;
         std::vector<WalkEntry> unreadable;
-        const bool subfolders = WalkFolder(arg, recursive, found, unreadable);
+        const bool subfolders = WalkFolder(ops, arg, recursive, found, unreadable);
         // A folder with nothing to work on is most likely a wrong path:
         // said, rather than passed over in silence.
         if (found.empty() && unreadable.empty())
@@ -107,7 +146,7 @@ std::vector<WalkEntry> CollectFiles(const std::vector<fs::path>& paths, bool rec
     return out;
 }
 
-ConversionOutcome KeptBackupSkip(const WalkEntry& entry) {
+ConversionOutcome KeptBackupSkip(const WalkEntry& entry, FileOps& ops) {
     ConversionOutcome r;
     r.status = ConversionStatus::Skipped;
     r.code = platform::StatusCode::IsBackup;
@@ -115,9 +154,8 @@ ConversionOutcome KeptBackupSkip(const WalkEntry& entry) {
     original.replace_filename(fs::path(BackupStem(entry.path)) += ".qwz");
     r.reason = "to kopia zapasowa pliku " + platform::PathForMessage(original) +
                ", którego nie ma obok; zostaje bez zmian (przywraca ją polecenie qwz restore)";
-    std::error_code ec;
-    const uintmax_t size = fs::file_size(entry.path, ec);
-    if (!ec) r.sizeBefore = size;
+    platform::FileState state;
+    if (ops.Examine(entry.path, true, &state) == NameKind::Regular) r.sizeBefore = state.size;
     return r;
 }
 

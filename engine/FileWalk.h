@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/Conversion.h"
+#include "platform/FileOps.h"
 #include "platform/StatusCode.h"
 
 #include <filesystem>
@@ -35,12 +36,14 @@ bool HasQwzExtension(const std::filesystem::path& path);
 // their reasons. A symbolic link to a file stands for that file, here as
 // in a conversion and a restore: a folder's links to files are listed (the
 // file a link and its target lead to is listed once, where the system
-// shows links), links to folders are not followed.
-std::vector<WalkEntry> CollectFiles(const std::vector<std::filesystem::path>& paths, bool recursive);
+// shows links), links to folders are not followed. Two hard links of a
+// file are two names, each listed. Everything is seen through `ops`.
+std::vector<WalkEntry> CollectFiles(const std::vector<std::filesystem::path>& paths, bool recursive,
+                                    platform::FileOps& ops = platform::SystemFileOps());
 
 // What a conversion makes of an entry marked `keptBackup`: skipped, with
 // the reason, the file untouched. Converting it would keep it again as
 // NAME_org_org.qwz; it is the original of a file no longer there.
-ConversionOutcome KeptBackupSkip(const WalkEntry& entry);
+ConversionOutcome KeptBackupSkip(const WalkEntry& entry, platform::FileOps& ops = platform::SystemFileOps());
 
 }  // namespace qwz

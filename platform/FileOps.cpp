@@ -20,6 +20,14 @@ bool ReadStart(FileOps& ops, FileHandle file, size_t n, std::vector<uint8_t>& ou
     return true;
 }
 
+bool FileOps::ListFolder(const std::filesystem::path& folder, std::vector<std::filesystem::path>& names) {
+    std::vector<FolderEntry> entries;
+    Reason ignored;
+    if (!ReadFolder(folder, entries, ignored)) return false;
+    for (FolderEntry& entry : entries) names.push_back(std::move(entry.name));
+    return true;
+}
+
 bool FileOps::ReadAll(const std::filesystem::path& path, std::vector<uint8_t>& out,
                       Reason& error) {
     FileHandle file;

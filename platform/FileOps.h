@@ -21,9 +21,9 @@ struct FileHandle {
     bool open() const { return value != -1; }
 };
 
-// Which file a name leads to and the state of its content. Two states are
-// equal when they describe the same file with the same size and the same
-// time of last change; the link count is not part of that.
+// Which file (or folder) a name leads to and the state of its content. Two
+// states are equal when they describe the same file with the same size and
+// the same time of last change; the link count is not part of that.
 struct FileState {
     uint64_t device = 0;    // st_dev; the volume's serial number
     uint64_t file = 0;      // st_ino; the file index
@@ -44,6 +44,13 @@ enum class NameKind {
     Link,     // a symbolic link (only when the link is not followed)
     Folder,
     Other,    // a FIFO, a device, a socket
+};
+
+// A name in a folder and what it holds, a symbolic link there told as Link
+// (Missing: the name went away while the folder was read).
+struct FolderEntry {
+    std::filesystem::path name;  // the file name only
+    NameKind kind = NameKind::Other;
 };
 
 // The outcome of a step that refuses to replace an existing name.
@@ -84,8 +91,16 @@ public:
     virtual ~FileOps() = default;
 
     // What `path` holds; `follow` follows a symbolic link at the name.
-    // `state` is filled for a regular file.
+    // `state` is filled for a regular file and a folder.
     virtual NameKind Examine(const std::filesystem::path& path, bool follow, FileState* state) = 0;
+    // Why Examine(path, true) found nothing there: the system's reason
+    // alone, with the code NotFound when nothing has the name or a folder
+    // on its way is missing (other codes: a loop of links, no right to
+    // look).
+    virtual Reason WhyMissing(const std::filesystem::path& path) {
+        (void)path;
+        return Reason(StatusCode::NotFound, "plik lub folder nie istnieje");
+    }
     // When the name itself is a symbolic link, the path of what it leads
     // to in the end (absolute); false when it is none, or leads nowhere.
     // Under Wine a link of the host system is seen only this way.
@@ -103,10 +118,14 @@ public:
     // The longest file name the folder's file system takes, in the units of
     // the system's own names (bytes; UTF-16 units on Windows).
     virtual size_t NameLimit(const std::filesystem::path& folder) = 0;
+    // The entries of a folder with what each holds, in no particular
+    // order; false when it cannot be read, with the system's reason alone
+    // in `error` (the entries read before a failure are kept).
+    virtual bool ReadFolder(const std::filesystem::path& folder, std::vector<FolderEntry>& entries,
+                            Reason& error) = 0;
     // The names of the entries of a folder (file names only); false when it
     // cannot be read.
-    virtual bool ListFolder(const std::filesystem::path& folder,
-                            std::vector<std::filesystem::path>& names) = 0;
+    bool ListFolder(const std::filesystem::path& folder, std::vector<std::filesystem::path>& names);
 
     // Opens a regular file for reading; anything else at the name (a
     // folder, a FIFO, a device) is refused without waiting on it. While the

@@ -101,6 +101,7 @@ private:
     const VersionLayout* SelectedVersion() const;
     void PumpPendingMessages();
 
+    platform::FileOps& files_ = platform::SystemFileOps();  // everything the batches do to files
     HINSTANCE instance_ = nullptr;
     HWND hwnd_ = nullptr;
     HWND panel_ = nullptr;
@@ -459,12 +460,12 @@ void TMForm::FilesDropped(HDROP drop) {
     if (batchRunning_ || choosingFiles_ || named.empty()) return;
     std::vector<std::filesystem::path> files;
     std::map<std::filesystem::path, ConversionOutcome> decided;
-    for (WalkEntry& entry : CollectFiles(named, true)) {
+    for (WalkEntry& entry : CollectFiles(named, true, files_)) {
         if (!entry.error.empty()) {
             decided[entry.path].reason = std::move(entry.error);
             decided[entry.path].code = entry.code;
         }
-        else if (entry.keptBackup) decided[entry.path] = KeptBackupSkip(entry);
+        else if (entry.keptBackup) decided[entry.path] = KeptBackupSkip(entry, files_);
         files.push_back(std::move(entry.path));
     }
     RunBatchOf(files, decided);
@@ -493,9 +494,9 @@ void TMForm::RunBatchOf(const std::vector<std::filesystem::path>& files,
     // The files convert on worker threads; the warning box a file asks for
     // is shown here, on the window's thread, before the next file starts.
     WarningBoxes boxes;
-    hooks.Convert = [&decided, &boxes](const std::filesystem::path& path, const ConversionRequest& request) {
+    hooks.Convert = [this, &decided, &boxes](const std::filesystem::path& path, const ConversionRequest& request) {
         if (auto d = decided.find(path); d != decided.end()) return d->second;
-        ConversionOutcome outcome = ConvertAndReport(path, request, platform::SystemFileOps(), WarningBox::Leave);
+        ConversionOutcome outcome = ConvertAndReport(path, request, files_, WarningBox::Leave);
         boxes.Add(WarningBoxText(outcome.warnings));
         return outcome;
     };
@@ -508,7 +509,7 @@ void TMForm::RunBatchOf(const std::vector<std::filesystem::path>& files,
         PumpPendingMessages();
         return !closeRequested_;
     };
-    BatchSummary summary = RunBatch(files, RequestFromChoices(choices), hooks);
+    BatchSummary summary = RunBatch(files, RequestFromChoices(choices), hooks, files_);
     boxes.Show(hwnd_);
 
     ShowWindow(progress, SW_HIDE);

@@ -35,6 +35,23 @@ NameKind KindOf(mode_t mode) {
     return NameKind::Other;
 }
 
+// What a folder's entry holds, a link not followed: from the entry itself
+// where the file system says, else by asking.
+NameKind EntryKind(DIR* dir, const dirent& entry) {
+#ifdef DT_UNKNOWN
+    switch (entry.d_type) {
+    case DT_REG: return NameKind::Regular;
+    case DT_DIR: return NameKind::Folder;
+    case DT_LNK: return NameKind::Link;
+    case DT_UNKNOWN: break;
+    default: return NameKind::Other;
+    }
+#endif
+    struct stat st {};
+    if (::fstatat(::dirfd(dir), entry.d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) return NameKind::Missing;
+    return KindOf(st.st_mode);
+}
+
 // renameat2 with RENAME_NOREPLACE, through the system call where the C
 // library has no wrapper for it.
 int RenameNoReplaceCall(const char* from, const char* to) {
@@ -134,16 +151,31 @@ public:
         return limit > 0 ? size_t(limit) : 255;
     }
 
-    bool ListFolder(const std::filesystem::path& folder,
-                    std::vector<std::filesystem::path>& names) override {
+    Reason WhyMissing(const std::filesystem::path& path) override {
+        struct stat st {};
+        // Found now: it was gone a moment ago.
+        return ErrnoReason(::stat(path.c_str(), &st) == 0 ? ENOENT : errno);
+    }
+
+    bool ReadFolder(const std::filesystem::path& folder, std::vector<FolderEntry>& entries,
+                    Reason& error) override {
         DIR* dir = ::opendir(folder.c_str());
-        if (!dir) return false;
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") names.emplace_back(name);
+        if (!dir) {
+            error = ErrnoReason(errno);
+            return false;
         }
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(dir);
+            if (!entry) break;
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") entries.push_back({name, EntryKind(dir, *entry)});
+        }
+        const int code = errno;
         ::closedir(dir);
-        return true;
+        if (code == 0) return true;
+        error = ErrnoReason(code);
+        return false;
     }
 
     bool OpenToRead(const std::filesystem::path& path, FileHandle& file, Reason& error) override {

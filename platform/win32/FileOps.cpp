@@ -85,7 +85,10 @@ public:
         const DWORD type = GetFileType(h);
         CloseHandle(h);
         if (!ok) return NameKind::Other;
-        if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return NameKind::Folder;
+        if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (state) *state = StateFrom(info);
+            return NameKind::Folder;
+        }
         if (!follow && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) return NameKind::Link;
         if (type != FILE_TYPE_DISK) return NameKind::Other;
         if (state) *state = StateFrom(info);
@@ -150,17 +153,45 @@ public:
         return 255;
     }
 
-    bool ListFolder(const std::filesystem::path& folder,
-                    std::vector<std::filesystem::path>& names) override {
+    Reason WhyMissing(const std::filesystem::path& path) override {
+        DWORD code = GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES ? GetLastError()
+                                                                                : ERROR_FILE_NOT_FOUND;
+        const Reason why = SystemReason(code);
+        return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_INVALID_NAME ||
+                       code == ERROR_DIRECTORY
+                   ? Reason(StatusCode::NotFound, why.str())
+                   : why;
+    }
+
+    // A symbolic link or a junction is a link here; other reparse points
+    // (files of cloud storage, deduplicated files) are what they hold.
+    bool ReadFolder(const std::filesystem::path& folder, std::vector<FolderEntry>& entries,
+                    Reason& error) override {
         WIN32_FIND_DATAW data{};
         HANDLE find = FindFirstFileW((folder / L"*").c_str(), &data);
-        if (find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+        if (find == INVALID_HANDLE_VALUE) {
+            const DWORD code = GetLastError();
+            if (code == ERROR_FILE_NOT_FOUND) return true;
+            error = SystemReason(code);
+            return false;
+        }
         do {
             const std::wstring name = data.cFileName;
-            if (name != L"." && name != L"..") names.emplace_back(name);
+            if (name == L"." || name == L"..") continue;
+            const DWORD attrs = data.dwFileAttributes;
+            const bool link = (attrs & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                              (data.dwReserved0 == IO_REPARSE_TAG_SYMLINK ||
+                               data.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
+            const NameKind kind = link                                 ? NameKind::Link
+                                  : (attrs & FILE_ATTRIBUTE_DIRECTORY) ? NameKind::Folder
+                                                                       : NameKind::Regular;
+            entries.push_back({name, kind});
         } while (FindNextFileW(find, &data));
+        const DWORD code = GetLastError();
         FindClose(find);
-        return true;
+        if (code == ERROR_NO_MORE_FILES) return true;
+        error = SystemReason(code);
+        return false;
     }
 
     // Others may read the file and rename or delete it, but not write it

@@ -7,7 +7,7 @@
 #include "engine/FileWalk.h"
 #include "cli/Text.h"
 #include "bytes/FormatError.h"
-#include "support/TempDir.h"
+#include "support/MemoryFileOps.h"
 
 #include <gtest/gtest.h>
 
@@ -66,14 +66,13 @@ TEST(CommandLine, ConvertOptionsBecomeTheirValues) {
 }
 
 TEST(FileWalk, FoldersGiveTheirQwzFilesOnceAndSkipKeptBackups) {
-    test::TempDir dir;
-    const fs::path root = dir.path();
-    fs::create_directories(root / "sub");
+    test::MemoryFileOps disk;
+    const fs::path root = "/d";
     for (const char* name : {"b.qwz", "A.QwZ", "b_org.qwz", "lone_org.qwz", "c.qwz.txt", "qwz", "sub/d.qwz"})
-        dir.write(name, {'Q'});
-    fs::create_directories(root / "folder.qwz");  // a folder is no file, whatever its name
+        disk.Put(root / name, "Q");
+    disk.MakeFolder(root / "folder.qwz");  // a folder is no file, whatever its name
 
-    std::vector<WalkEntry> flat = CollectFiles({root, root / "b.qwz", root / "c.qwz.txt"}, false);
+    std::vector<WalkEntry> flat = CollectFiles({root, root / "b.qwz", root / "c.qwz.txt"}, false, disk);
     std::vector<fs::path> paths;
     for (const WalkEntry& e : flat) {
         EXPECT_TRUE(e.error.empty()) << e.path;
@@ -86,40 +85,52 @@ TEST(FileWalk, FoldersGiveTheirQwzFilesOnceAndSkipKeptBackups) {
                                             root / "c.qwz.txt"}));
     EXPECT_EQ(flat[2].keptBackup, true);
     EXPECT_EQ(flat[0].keptBackup || flat[1].keptBackup || flat[3].keptBackup, false);
-    const ConversionOutcome lone = KeptBackupSkip(flat[2]);
+    const ConversionOutcome lone = KeptBackupSkip(flat[2], disk);
     EXPECT_EQ(lone.status, ConversionStatus::Skipped);
     EXPECT_EQ(lone.sizeBefore, 1u);
     EXPECT_EQ(lone.reason, "to kopia zapasowa pliku \"lone.qwz\", którego nie ma obok; zostaje bez zmian "
                            "(przywraca ją polecenie qwz restore)");
-    EXPECT_FALSE(CollectFiles({root / "lone_org.qwz"}, false)[0].keptBackup) << "named: as any file";
+    EXPECT_FALSE(CollectFiles({root / "lone_org.qwz"}, false, disk)[0].keptBackup) << "named: as any file";
 
-    std::vector<WalkEntry> deep = CollectFiles({root / "sub" / ".." / "sub", root}, true);
+    std::vector<WalkEntry> deep = CollectFiles({root / "sub" / ".." / "sub", root}, true, disk);
     ASSERT_EQ(deep.size(), 4u);
     EXPECT_EQ(deep[0].path.filename(), "d.qwz");
     EXPECT_EQ(deep[3].path.filename(), "lone_org.qwz") << "sub/d.qwz was already listed";
 
     // Named on its own, a kept backup reaches the conversion, which leaves
     // it alone as the walk does; with its original gone it is converted.
-    EXPECT_EQ(OriginalOfKeptBackup(root / "b_org.qwz"), root / "b.qwz");
-    EXPECT_EQ(OriginalOfKeptBackup(root / "a_ORG.qwz"), root / "A.QwZ");
-    EXPECT_EQ(OriginalOfKeptBackup(root / "lone_org.qwz"), fs::path());
-    EXPECT_EQ(OriginalOfKeptBackup(root / "folder_org.qwz"), fs::path()) << "folder.qwz is no file";
-    const ConversionOutcome kept = ConvertQwz(root / "b_org.qwz", {203, TQWZSaveParams(), true, {}});
+    EXPECT_EQ(OriginalOfKeptBackup(root / "b_org.qwz", disk), root / "b.qwz");
+    EXPECT_EQ(OriginalOfKeptBackup(root / "a_ORG.qwz", disk), root / "A.QwZ");
+    EXPECT_EQ(OriginalOfKeptBackup(root / "lone_org.qwz", disk), fs::path());
+    EXPECT_EQ(OriginalOfKeptBackup(root / "folder_org.qwz", disk), fs::path()) << "folder.qwz is no file";
+    const ConversionOutcome kept = ConvertQwz(root / "b_org.qwz", {203, TQWZSaveParams(), true, {}}, disk);
     EXPECT_EQ(kept.status, ConversionStatus::Skipped);
     EXPECT_EQ(kept.reason, "to kopia zapasowa pliku \"b.qwz\", zostaje bez zmian");
-    EXPECT_FALSE(fs::exists(root / "b_org_org.qwz"));
-    EXPECT_EQ(ConvertQwz(root / "lone_org.qwz", {203, TQWZSaveParams(), true, {}}).status, ConversionStatus::Failed)
+    EXPECT_EQ(disk.Examine(root / "b_org_org.qwz", false, nullptr), platform::NameKind::Missing);
+    EXPECT_EQ(ConvertQwz(root / "lone_org.qwz", {203, TQWZSaveParams(), true, {}}, disk).status,
+              ConversionStatus::Failed)
         << "not a QWZ file, but judged as one";
 
-    std::vector<WalkEntry> missing = CollectFiles({root / "nope"}, false);
-    ASSERT_EQ(missing.size(), 1u);
+    std::vector<WalkEntry> missing = CollectFiles({root / "nope", root / "b.qwz" / "x"}, false, disk);
+    ASSERT_EQ(missing.size(), 2u);
     EXPECT_EQ(missing[0].error, "nie ma takiego pliku ani folderu");
-#ifndef _WIN32
-    fs::create_symlink("loop", root / "loop");
-    std::vector<WalkEntry> looped = CollectFiles({root / "loop"}, false);
+    EXPECT_TRUE(missing[1].missing) << "a file on the way: " << missing[1].error;
+    disk.MakeLink("loop", root / "loop");
+    std::vector<WalkEntry> looped = CollectFiles({root / "loop"}, false, disk);
     ASSERT_EQ(looped.size(), 1u);
     EXPECT_EQ(looped[0].error, "nie można odczytać ścieżki (za dużo dowiązań symbolicznych w ścieżce)");
-#endif
+    EXPECT_FALSE(looped[0].missing);
+
+    // A link stands for its file, which is listed once (under the name
+    // first in order); a second hard name of the file is a name of its own;
+    // links to folders are not followed, and what is no regular file is
+    // not listed.
+    disk.Make("/links", {{"real.qwz", "R"}, {"alias.qwz", "@link:real.qwz"}, {"hard.qwz", "@hard:real.qwz"},
+                         {"up.qwz", "@link:/d/sub"}, {"pipe.qwz", "@fifo"}, {"gone.qwz", "@link:none.qwz"}});
+    std::vector<WalkEntry> linked = CollectFiles({"/links", "/links/real.qwz", "/d/../links/alias.qwz"}, true, disk);
+    paths.clear();
+    for (const WalkEntry& e : linked) paths.push_back(e.path);
+    EXPECT_EQ(paths, (std::vector<fs::path>{fs::path("/links") / "alias.qwz", fs::path("/links") / "hard.qwz"}));
 }
 
 TEST(Text, NamesAreReadInCodePage1250AndFloatsWrittenShortest) {

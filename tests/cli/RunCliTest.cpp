@@ -9,7 +9,7 @@
 #include "cli/Run.h"
 #include "cli/Text.h"
 #include "cli/TextWidth.h"
-#include "support/TempDir.h"
+#include "support/MemoryFileOps.h"
 
 #include <gtest/gtest.h>
 
@@ -40,6 +40,8 @@ namespace fs = std::filesystem;
 
 namespace qwz::cli {
 namespace {
+
+using test::MemoryFileOps;
 
 // A console whose standard error is a terminal `columns` wide (0: none),
 // whose standard output fails after `outFailsAfter` writes (unless 0), and
@@ -85,11 +87,11 @@ TEST(RunCli, ProgressLineFitsTheTerminalAndIsClearedAtTheEnd) {
     EXPECT_EQ(ShortenMiddle("家家家家.qwz", 7), "家…qwz");
     EXPECT_EQ(DisplayWidth("Łódź e\xCC\x81 \xFF"), 8u) << "a combining mark takes no column, a stray byte one";
 
-    test::TempDir dir;
-    const fs::path a = dir.write("dlugi-plik.qwz", test::BuildVersion204(test::FullScene()));
+    test::MemoryFileOps disk;
+    const fs::path a = disk.Put("/katalog/dlugi-plik.qwz", test::BuildVersion204(test::FullScene()));
     const std::vector<std::string> args{"convert", "--to", "203", "--dry-run", PathToUtf8(a), PathToUtf8(a)};
     CapturedConsole terminal(40);
-    EXPECT_EQ(RunCli(args, terminal), 0) << terminal.out;
+    EXPECT_EQ(RunCli(args, terminal, disk), 0) << terminal.out;
     const std::string first = "[1/1] " + ShortenMiddle(PathToUtf8(a), 33);
     EXPECT_EQ(terminal.err.substr(0, first.size() + 1), "\r" + first);
     const std::string blank = "\r" + std::string(DisplayWidth(first), ' ') + "\r";
@@ -97,22 +99,23 @@ TEST(RunCli, ProgressLineFitsTheTerminalAndIsClearedAtTheEnd) {
     EXPECT_EQ(terminal.out.find('\r'), std::string::npos);
 
     CapturedConsole pipe;
-    EXPECT_EQ(RunCli(args, pipe), 0);
+    EXPECT_EQ(RunCli(args, pipe, disk), 0);
     EXPECT_EQ(pipe.err, "");
     EXPECT_EQ(pipe.out, terminal.out);
 }
 
 TEST(RunCli, ReadsThatStopEarlyOrCannotStartAreReportedAsDamage) {
-    test::TempDir dir;
+    test::MemoryFileOps disk;
+    const fs::path dir = "/d";
     // A complete file, then an opaque block that declares no bytes: the
     // reader drops it and ends the tail there, which a conversion would
     // carry out silently.
     std::vector<uint8_t> cut = test::BuildVersion204(test::FullScene());
     for (uint8_t b : {9, 0, 0, 0, 0, 9, 1, 0, 0, 0, 7}) cut.push_back(b);
-    const fs::path stopped = dir.write("stopped.qwz", cut);
-    const fs::path unknown = dir.write("unknown.qwz", test::Bytes().magic(205).zeros(40));
+    const fs::path stopped = disk.Put(dir / "stopped.qwz", cut);
+    const fs::path unknown = disk.Put(dir / "unknown.qwz", test::Bytes().magic(205).zeros(40));
 
-    CheckEntry e = CheckFile(stopped);
+    CheckEntry e = CheckFile(stopped, disk);
     EXPECT_TRUE(e.load.ok);
     EXPECT_TRUE(e.Damaged());
     EXPECT_EQ(e.version, 204);
@@ -123,13 +126,13 @@ TEST(RunCli, ReadsThatStopEarlyOrCannotStartAreReportedAsDamage) {
                                 std::to_string(at) + "; nie odczytano 11 bajtów do końca pliku\n");
 
     CapturedConsole console;
-    EXPECT_EQ(RunCli({"info", PathToUtf8(unknown)}, console), 1);
+    EXPECT_EQ(RunCli({"info", PathToUtf8(unknown)}, console, disk), 1);
     EXPECT_EQ(console.err, PathToUtf8(unknown) +
                                "\n  błąd: nieobsługiwana wersja formatu 205 (obsługiwane: 201, 202, 203, 204)\n");
 
     // The folder gives its files, the one named before it only once.
     CapturedConsole check;
-    EXPECT_EQ(RunCli({"check", PathToUtf8(unknown), PathToUtf8(dir.path())}, check), 1);
+    EXPECT_EQ(RunCli({"check", PathToUtf8(unknown), PathToUtf8(dir)}, check, disk), 1);
     EXPECT_NE(check.out.find(CheckLine(e)), std::string::npos) << check.out;
     EXPECT_NE(check.out.find("\nSprawdzone pliki: 2; uszkodzone: 2\n"), std::string::npos) << check.out;
 }
@@ -155,21 +158,19 @@ TEST(RunCli, ControlCharactersInANameKeepTheReportOneLinePerFile) {
 // A file too large for the memory left, or for any memory, is reported in
 // Polish and the other files are still read.
 TEST(RunCli, NoMemoryForAFileIsItsReasonAndTheRunGoesOn) {
-    test::TempDir dir;
-    const fs::path large = dir.write("duzy.qwz", test::Bytes().magic(204).zeros(1 << 20).vec());
-    const fs::path small = dir.write("maly.qwz", test::BuildVersion204(test::FullScene()));
-    // Larger than any memory (sparse: it takes no disk): refused before it is read.
-    const fs::path huge = dir.write("ogromny.qwz", test::Bytes().magic(204).zeros(64).vec());
-#ifndef _WIN32
-    fs::resize_file(huge, uintmax_t(1) << 40);
-#endif
+    test::MemoryFileOps disk;
+    const fs::path large = disk.Put("/d/duzy.qwz", test::Bytes().magic(204).zeros(1 << 20).vec());
+    const fs::path small = disk.Put("/d/maly.qwz", test::BuildVersion204(test::FullScene()));
+    // Larger than any memory (sparse: it takes none): refused before it is read.
+    const fs::path huge = disk.Put("/d/ogromny.qwz", test::Bytes().magic(204).zeros(64).vec());
+    disk.Grow(huge, uint64_t(1) << 40);
     for (const char* command : {"check", "info"}) {
         for (bool json : {false, true}) {
             std::vector<std::string> args{command, PathToUtf8(large), PathToUtf8(small), PathToUtf8(huge)};
             if (json) args.insert(args.begin() + 1, "--json");
             CapturedConsole captured;
             failingFrom = 1 << 20;
-            const int code = RunCli(args, captured);
+            const int code = RunCli(args, captured, disk);
             failingFrom = 0;
             struct {
                 std::string out, err;
@@ -177,10 +178,8 @@ TEST(RunCli, NoMemoryForAFileIsItsReasonAndTheRunGoesOn) {
             EXPECT_EQ(code, 1) << command;
             EXPECT_NE(console.out.find("za mało pamięci, by wczytać plik"), std::string::npos) << console.out;
             EXPECT_EQ((console.out + console.err).find("bad_alloc"), std::string::npos) << console.err;
-#ifndef _WIN32
             EXPECT_NE(console.out.find("plik jest za duży, by zmieścić go w pamięci"), std::string::npos)
                 << console.out;
-#endif
             const char* read = json ? "\"version\": 204" : command == std::string("check") ? "(wersja 204)" : "wersja: 204";
             EXPECT_NE(console.out.find(read), std::string::npos) << "the small file is read: " << console.out;
         }
@@ -219,15 +218,16 @@ TEST(RunCli, ResultsAreWrittenAsFilesFinishAndAStopStartsNoFurtherFile) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.args[0] + " " + row.args.back());
-        test::TempDir dir;
+        test::MemoryFileOps disk;
+        const fs::path dir = "/d";
         for (char name = 'a'; name < 'g'; ++name)
-            dir.write(std::string(1, name) + ".qwz", test::BuildVersion204(test::FullScene()));
+            disk.Put(dir / (std::string(1, name) + ".qwz"), test::BuildVersion204(test::FullScene()));
         std::vector<std::string> args = row.args;
-        args.push_back(PathToUtf8(dir.path()));
+        args.push_back(PathToUtf8(dir));
         CapturedConsole console;
         console.stopAfter = row.stopAfter;
         console.outFailsAfter = row.outFailsAfter;
-        EXPECT_EQ(RunCli(args, console), row.exitCode);
+        EXPECT_EQ(RunCli(args, console, disk), row.exitCode);
         EXPECT_EQ(console.err, row.err);
         const std::vector<std::string> lines = [&] {
             std::vector<std::string> v;
@@ -238,7 +238,7 @@ TEST(RunCli, ResultsAreWrittenAsFilesFinishAndAStopStartsNoFurtherFile) {
         ASSERT_EQ(lines.size(), row.resultLines + (row.summary[0] ? 1 : 0)) << console.out;
         for (size_t i = 0; i < row.resultLines; ++i) {
             // As text, or as a JSON string (backslashes doubled on Windows).
-            const std::string path = PathToUtf8(dir.path() / (std::string(1, char('a' + i)) + ".qwz"));
+            const std::string path = PathToUtf8(dir / (std::string(1, char('a' + i)) + ".qwz"));
             const std::string quoted = nlohmann::json(path).dump();
             EXPECT_TRUE(lines[i].find(path) != std::string::npos || lines[i].find(quoted) != std::string::npos)
                 << "in the files' order: " << lines[i];
@@ -249,14 +249,61 @@ TEST(RunCli, ResultsAreWrittenAsFilesFinishAndAStopStartsNoFurtherFile) {
         if (row.args[0] == "convert") {
             // The files converted are those reported; no other was touched.
             size_t converted = 0;
-            for (const auto& e : fs::directory_iterator(dir.path())) {
-                const std::string name = e.path().filename().string();
+            for (const auto& [name, bytes] : disk.Snapshot(dir)) {
                 EXPECT_TRUE(name.size() == 5 || name.find("_org.qwz") == 1) << "left behind: " << name;
-                if (name.size() == 5 && test::TempDir::read(e.path())[3] == 203) ++converted;
+                if (name.size() == 5 && uint8_t(bytes[3]) == 203) ++converted;
             }
             EXPECT_EQ(converted, row.exitCode == 3 ? 2u : row.resultLines);
         }
     }
+}
+
+// A tree converted and then restored by the tool, all in memory: each
+// command's report, and what became of every name. The walk goes into the
+// sub-folder, passes over what is no *.qwz regular file, skips a kept
+// backup left without its file (which the restore then puts back under
+// that file's name), and a FIFO named is refused without waiting on it.
+TEST(RunCli, ATreeConvertedAndRestoredComesBackAsItWas) {
+    test::MemoryFileOps disk;
+    const std::vector<uint8_t> scene = test::BuildVersion204(test::FullScene());
+    const std::string original(scene.begin(), scene.end()), lone = "kept by an earlier run";
+    const MemoryFileOps::Folder before{{"a.qwz", original}, {"junk.qwz", "not QWZ"}, {"lone_org.qwz", lone},
+                                       {"notes.txt", "text"}, {"pipe.qwz", "@fifo"}, {"sub", "@folder"}};
+    disk.Make("/w", before);
+    disk.Put("/w/sub/b.qwz", original);
+    const auto path = [](const char* name) { return PathToUtf8(fs::path("/w") / name); };
+    const std::string subB = PathToUtf8(fs::path("/w") / "sub" / "b.qwz");
+
+    CapturedConsole convert;
+    EXPECT_EQ(RunCli({"convert", "--to", "203", "--recursive", "-j", "1", "/w", path("pipe.qwz")}, convert, disk), 1);
+    const std::string converted = " (204 → 203), kopia: ";
+    EXPECT_EQ(convert.out.substr(0, convert.out.find('\n')),
+              "przekonwertowany: " + path("a.qwz") + converted + path("a_org.qwz") + "; nic nie usunięto");
+    EXPECT_NE(convert.out.find("\npominięty: " + path("lone_org.qwz") + " — to kopia zapasowa pliku \"lone.qwz\""),
+              std::string::npos)
+        << convert.out;
+    EXPECT_NE(convert.out.find("\nprzekonwertowany: " + subB + converted), std::string::npos) << convert.out;
+    EXPECT_NE(convert.out.find("\nPliki: 5; przekonwertowane 2, pominięte 1, błędy 2\n"), std::string::npos)
+        << convert.out;
+    EXPECT_EQ(convert.err, "błąd: " + path("junk.qwz") + " — to nie jest plik QWZ (brak znacznika \"QWZ\" na początku)\n" +
+                               "błąd: " + path("pipe.qwz") + " — to nie jest zwykły plik\n");
+    MemoryFileOps::Folder after = disk.Snapshot("/w");
+    EXPECT_EQ(after.size(), before.size() + 2) << "a backup and its record, nothing else";
+    EXPECT_TRUE(after["a_org.qwz"] == original) << "the original kept";
+    EXPECT_EQ(uint8_t(after["a.qwz"].at(3)), 203);
+    EXPECT_EQ(disk.Snapshot("/w/sub").size(), 3u);
+
+    CapturedConsole restore;
+    EXPECT_EQ(RunCli({"restore", "--recursive", "/w"}, restore, disk), 0) << restore.err;
+    EXPECT_EQ(restore.out, "przywrócony: " + path("a.qwz") + " z kopii " + path("a_org.qwz") + "\n" +
+                               "przywrócony: " + path("lone.qwz") + " z kopii " + path("lone_org.qwz") + "\n" +
+                               "przywrócony: " + subB + " z kopii " + PathToUtf8(fs::path("/w") / "sub" / "b_org.qwz") +
+                               "\nPliki: 3; przywrócone 3, pominięte 0, błędy 0\n");
+    MemoryFileOps::Folder restored = before;
+    restored.erase("lone_org.qwz");
+    restored["lone.qwz"] = lone;
+    EXPECT_EQ(disk.Snapshot("/w"), restored);
+    EXPECT_EQ(disk.Snapshot("/w/sub"), (MemoryFileOps::Folder{{"b.qwz", original}}));
 }
 
 }  // namespace

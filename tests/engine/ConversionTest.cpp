@@ -2,7 +2,7 @@
 #include "engine/Conversion.h"
 #include "support/Bytes.h"
 #include "support/FaultyFileOps.h"
-#include "support/TempDir.h"
+#include "support/MemoryFileOps.h"
 
 #include <gtest/gtest.h>
 
@@ -13,43 +13,44 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::Bytes;
-using test::TempDir;
+using test::MemoryFileOps;
 
 // A library caller asks for a version; one without a writer of its own is
 // refused with the same reason, before the file is even opened, and the
 // file stays as it was.
 TEST(ConvertQwz, ATargetTheVersionTableCannotWriteIsRefused) {
-    TempDir dir;
+    MemoryFileOps disk;
     const std::vector<uint8_t> bytes = Bytes().magic(204).zeros(40);
-    const fs::path file = dir.write("a.qwz", bytes);
+    const fs::path file = disk.Put("/d/a.qwz", bytes);
     for (int target : {999, 205, 201, 0, -52}) {
         SCOPED_TRACE(target);
         for (bool write : {true, false}) {
             ConversionRequest request;
             request.target = target;
             request.write = write;
-            const ConversionOutcome r = ConvertQwz(file, request);
+            const ConversionOutcome r = ConvertQwz(file, request, disk);
             EXPECT_EQ(r.status, ConversionStatus::Failed);
             EXPECT_EQ(r.code, platform::StatusCode::UnsupportedTarget);
             EXPECT_EQ(r.reason, "nieobsługiwana wersja docelowa " + std::to_string(target) +
                                     " (zapisywane: 202, 203, 204)");
-            EXPECT_EQ(TempDir::read(file), bytes);
+            EXPECT_EQ(disk.Read(file), bytes);
         }
     }
-    EXPECT_FALSE(fs::exists(dir.path() / "a_org.qwz"));
+    EXPECT_EQ(disk.Snapshot("/d").size(), 1u) << "no backup, no record, no temporary file";
 }
 
 // What became of a file is a code decided where it became known, never
 // read from the Polish reason: a row per code a conversion gives.
 TEST(ConvertQwz, EveryOutcomeCarriesItsCode) {
     using platform::StatusCode;
-    TempDir dir;
+    MemoryFileOps disk;
+    const fs::path dir = "/d";
     const std::vector<uint8_t> sample = test::Sample204();
-    fs::create_directory(dir.path() / "folder.qwz");
-    dir.write("taken.qwz", sample);
-    dir.write("taken_org.qwz", Bytes().magic(204).vec());
-    dir.write("kept.qwz", sample);
-    dir.write("kept_org.qwz", sample);
+    disk.MakeFolder(dir / "folder.qwz");
+    disk.Put(dir / "taken.qwz", sample);
+    disk.Put(dir / "taken_org.qwz", Bytes().magic(204).vec());
+    disk.Put(dir / "kept.qwz", sample);
+    disk.Put(dir / "kept_org.qwz", sample);
     struct Row {
         const char* name;
         std::vector<uint8_t> bytes;  // empty: nothing written under the name here
@@ -70,18 +71,18 @@ TEST(ConvertQwz, EveryOutcomeCarriesItsCode) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        if (!row.bytes.empty()) dir.write(row.name, row.bytes);
+        if (!row.bytes.empty()) disk.Put(dir / row.name, row.bytes);
         ConversionRequest request;
         request.target = row.target;
         request.params.KeepLines = row.keepLines;
-        const ConversionOutcome r = ConvertQwz(dir.path() / row.name, request);
+        const ConversionOutcome r = ConvertQwz(dir / row.name, request, disk);
         EXPECT_EQ(platform::StatusCodeName(r.code), platform::StatusCodeName(row.code)) << r.reason;
     }
     // A step of the system's failing gives that step's category (the fake's
     // steps fail as a full disk would).
     for (int failAt = 1;; ++failAt) {
-        const fs::path file = dir.write("disk.qwz", sample);
-        test::FaultyFileOps ops(failAt);
+        const fs::path file = disk.Put(dir / "disk.qwz", sample);
+        test::FaultyFileOps ops(failAt, disk);
         ConversionRequest request;
         request.target = 203;
         const ConversionOutcome r = ConvertQwz(file, request, ops);
@@ -90,7 +91,8 @@ TEST(ConvertQwz, EveryOutcomeCarriesItsCode) {
         if (r.status == ConversionStatus::Failed) {
             EXPECT_EQ(r.code, StatusCode::DiskFull) << r.reason;
         }
-        fs::remove(dir.path() / "disk_org.qwz");
+        platform::Reason ignored;
+        disk.Remove(dir / "disk_org.qwz", ignored);
     }
 }
 

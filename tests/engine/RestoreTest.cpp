@@ -1,11 +1,13 @@
 // Putting kept backups back: one row per situation a folder can be in, each
 // run as a dry run and then for real, with the folder compared before and
-// after; then a second restore or conversion of the same file, or another
+// after (on the file system in memory); then, on the real disk, with its
+// locks, a second restore or conversion of the same file, or another
 // program's write, forced into the middle of one.
 #include "engine/Restore.h"
 #include "platform/ContentHash.h"
 #include "platform/SafeReplace.h"
 #include "support/FaultyFileOps.h"
+#include "support/MemoryFileOps.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -19,12 +21,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::FaultyFileOps;
+using test::MemoryFileOps;
 using test::TempDir;
 using enum RestoreStatus;
 
 // What a folder holds: each name with a regular file's content, "@folder",
 // or "@link:TARGET". A row writes "@hard:NAME" for a second name of NAME.
-using Folder = std::map<std::string, std::string>;
+using Folder = MemoryFileOps::Folder;
 
 const std::string kConverted = "converted bytes";
 const std::string kOriginal = "the original's bytes";
@@ -40,29 +43,14 @@ std::string Record(const std::string& bytes) {
 }
 const std::string kRecord = Record(kConverted);
 
+// The regular files of a folder on the disk.
 Folder Snapshot(const fs::path& dir) {
     Folder f;
     for (const auto& e : fs::directory_iterator(dir)) {
-        const std::string name = e.path().filename().string();
-        if (e.is_symlink()) f[name] = "@link:" + fs::read_symlink(e.path()).string();
-        else if (e.is_directory()) f[name] = "@folder";
-        else {
-            const std::vector<uint8_t> bytes = TempDir::read(e.path());
-            f[name] = std::string(bytes.begin(), bytes.end());
-        }
+        const std::vector<uint8_t> bytes = TempDir::read(e.path());
+        f[e.path().filename().string()] = std::string(bytes.begin(), bytes.end());
     }
     return f;
-}
-
-void Make(const TempDir& dir, const Folder& folder) {
-    for (const auto& [name, what] : folder) {
-        const fs::path p = dir.path() / name;
-        if (what == "@folder") fs::create_directory(p);
-        else if (what.rfind("@link:", 0) == 0) fs::create_symlink(what.substr(6), p);
-        else if (what.rfind("@hard:", 0) != 0) dir.write(name, {what.begin(), what.end()});
-    }
-    for (const auto& [name, what] : folder)
-        if (what.rfind("@hard:", 0) == 0) fs::create_hard_link(dir.path() / what.substr(6), dir.path() / name);
 }
 
 struct Row {
@@ -86,12 +74,10 @@ const Row kRows[] = {
      "a.qwz", Skipped, "a.qwz", "", "brak kopii zapasowej \"", {{"a.qwz", kConverted}, {"b_org.qwz", kOriginal}}},
     {"the backup name is a folder", {{"a.qwz", kConverted}, {"a_org.qwz", "@folder"}},
      "a.qwz", Failed, "a.qwz", "a_org.qwz", "jest folderem", {{"a.qwz", kConverted}, {"a_org.qwz", "@folder"}}},
-#ifndef _WIN32
     {"the backup name is a symbolic link",
      {{"a.qwz", kConverted}, {"a_org.qwz", "@link:other.qwz"}, {"other.qwz", kOriginal}},
      "a.qwz", Failed, "a.qwz", "a_org.qwz", "dowiązaniem symbolicznym",
      {{"a.qwz", kConverted}, {"a_org.qwz", "@link:other.qwz"}, {"other.qwz", kOriginal}}},
-#endif
     {"a stopped conversion left a second name of the file",
      {{"a.qwz", kOriginal}, {"a_org.qwz", "@hard:a.qwz"}, {"a_org.qwz.txt", Record("older")}},
      "a.qwz", Restored, "a.qwz", "a_org.qwz", "już jest oryginałem", {{"a.qwz", kOriginal}}},
@@ -141,25 +127,25 @@ TEST(Restore, EachSituationDecidedAlikeInADryRunAndForReal) {
         for (const bool links : {true, false}) {
             if (!links && !row.keepNewer) continue;
             SCOPED_TRACE(std::string(row.name) + (links ? "" : ", without links"));
-            TempDir dir;
-            Make(dir, row.before);
-            const Folder before = Snapshot(dir.path());
-            const fs::path given = dir.path() / row.given;
-            FaultyFileOps ops;
-            ops.noLinks = !links;
+            MemoryFileOps disk;
+            const fs::path dir = "/d";
+            disk.Make(dir, row.before);
+            disk.hardLinks = links;
+            const Folder before = disk.Snapshot(dir);
+            const fs::path given = dir / row.given;
 
-            const RestoreResult dry = RestoreQwz(given, RestoreRequest{false, row.keepNewer}, ops);
-            EXPECT_EQ(Snapshot(dir.path()), before) << "a dry run changed the folder";
-            const RestoreResult real = RestoreQwz(given, RestoreRequest{true, row.keepNewer}, ops);
+            const RestoreResult dry = RestoreQwz(given, RestoreRequest{false, row.keepNewer}, disk);
+            EXPECT_EQ(disk.Snapshot(dir), before) << "a dry run changed the folder";
+            const RestoreResult real = RestoreQwz(given, RestoreRequest{true, row.keepNewer}, disk);
             for (const RestoreResult* r : {&dry, &real}) {
                 EXPECT_EQ(r->status, row.status) << r->reason;
-                EXPECT_EQ(r->file, dir.path() / row.file);
-                EXPECT_EQ(r->backup, *row.backup ? dir.path() / row.backup : fs::path());
-                EXPECT_EQ(r->kept, *row.kept ? dir.path() / row.kept : fs::path());
+                EXPECT_EQ(r->file, dir / row.file);
+                EXPECT_EQ(r->backup, *row.backup ? dir / row.backup : fs::path());
+                EXPECT_EQ(r->kept, *row.kept ? dir / row.kept : fs::path());
                 if (*row.says) EXPECT_NE(r->reason.find(row.says), std::string::npos) << r->reason;
                 else EXPECT_EQ(r->reason, "");
             }
-            EXPECT_EQ(Snapshot(dir.path()), row.after);
+            EXPECT_EQ(disk.Snapshot(dir), row.after);
         }
     }
 }
@@ -170,11 +156,11 @@ TEST(Restore, EachSituationDecidedAlikeInADryRunAndForReal) {
 TEST(Restore, KeepingTheNewerFileLosesNothingWhateverStepFails) {
     for (int failAt = 1;; ++failAt) {
         SCOPED_TRACE(failAt);
-        TempDir dir;
-        Make(dir, {{"a.qwz", kEdited}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}});
-        FaultyFileOps ops(failAt);
-        const RestoreResult r = RestoreQwz(dir.path() / "a.qwz", RestoreRequest{true, true}, ops);
-        const Folder after = Snapshot(dir.path());
+        MemoryFileOps disk;
+        disk.Make("/d", {{"a.qwz", kEdited}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}});
+        FaultyFileOps ops(failAt, disk);
+        const RestoreResult r = RestoreQwz("/d/a.qwz", RestoreRequest{true, true}, ops);
+        const Folder after = disk.Snapshot("/d");
         std::multiset<std::string> contents;
         for (const auto& [name, bytes] : after) contents.insert(bytes);
         EXPECT_TRUE(contents.count(kEdited)) << r.reason;
@@ -192,16 +178,14 @@ TEST(Restore, KeepingTheNewerFileLosesNothingWhateverStepFails) {
 }
 
 TEST(Restore, AReadOnlyFileIsRefusedAndKept) {
-    TempDir dir;
-    Make(dir, {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}});
-    fs::permissions(dir.path() / "a.qwz", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                    fs::perm_options::remove);
-    const RestoreResult r = RestoreQwz(dir.path() / "a.qwz", true);
+    MemoryFileOps disk;
+    const Folder folder{{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}};
+    disk.Make("/d", folder);
+    disk.SetReadOnly("/d/a.qwz");
+    const RestoreResult r = RestoreQwz("/d/a.qwz", true, disk);
     EXPECT_EQ(r.status, Failed);
     EXPECT_NE(r.reason.find("jest tylko do odczytu"), std::string::npos) << r.reason;
-    fs::permissions(dir.path() / "a.qwz", fs::perms::owner_write, fs::perm_options::add);
-    EXPECT_EQ(Snapshot(dir.path()),
-              (Folder{{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}}));
+    EXPECT_EQ(disk.Snapshot("/d"), folder);
 }
 
 // A second restore, or a conversion, of the same file forced into the
@@ -241,7 +225,8 @@ TEST(Restore, ASecondRestoreOrConversionMeanwhileLosesNothing) {
     for (const TimingRow& row : kTimingRows) {
         SCOPED_TRACE(row.name);
         TempDir dir;
-        Make(dir, {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}});
+        for (const auto& [name, bytes] : Folder{{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}})
+            dir.write(name, {bytes.begin(), bytes.end()});
         const fs::path file = dir.path() / "a.qwz";
         FaultyFileOps first;
         int seen = 0;

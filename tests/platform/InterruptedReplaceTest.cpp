@@ -181,7 +181,7 @@ TEST(InterruptedReplace, ARunListsEachFolderOnceAndEachFileTakesItsOwnLeftovers)
     dir.write("a.qwz.0badf00d.tmp", {3});
     test::FaultyFileOps ops;
     int listings = 0;
-    ops.before = [&](const std::string& step) { listings += step == "ListFolder"; };
+    ops.before = [&](const std::string& step) { listings += step == "ReadFolder"; };
     platform::Reason reason;
     {
         LeftoverIndex index;

@@ -1,4 +1,5 @@
-// Test-only file-system steps that pass every call to the system's own and
+// Test-only file-system steps that pass every call to another FileOps (the
+// system's own unless given) and
 // can make one chosen call fail, to show that a replacement survives a
 // failure at each step, or pause before a step (the `before` hook), to
 // force the timing of two conversions or of a change to the file. Calls
@@ -18,7 +19,8 @@ using platform::Reason;
 class FaultyFileOps final : public platform::FileOps {
 public:
     // failAt: the number of the call that fails (0: none fails).
-    explicit FaultyFileOps(int failAt = 0) : failAt_(failAt) {}
+    explicit FaultyFileOps(int failAt = 0, platform::FileOps& inner = platform::SystemFileOps())
+        : failAt_(failAt), inner_(inner) {}
 
     // Link answers Unsupported every time, as on a file system without hard
     // links, so the backup is made as a copy instead.
@@ -50,6 +52,10 @@ public:
         Hook("Examine");
         return real().Examine(path, follow, state);
     }
+    Reason WhyMissing(const std::filesystem::path& path) override {
+        Hook("WhyMissing");
+        return real().WhyMissing(path);
+    }
     bool LinkTarget(const std::filesystem::path& path, std::filesystem::path& target) override {
         Hook("LinkTarget");
         return real().LinkTarget(path, target);
@@ -66,10 +72,10 @@ public:
         Hook("NameLimit");
         return real().NameLimit(folder);
     }
-    bool ListFolder(const std::filesystem::path& folder,
-                    std::vector<std::filesystem::path>& names) override {
-        Hook("ListFolder");
-        return real().ListFolder(folder, names);
+    bool ReadFolder(const std::filesystem::path& folder, std::vector<platform::FolderEntry>& entries,
+                    Reason& error) override {
+        Hook("ReadFolder");
+        return real().ReadFolder(folder, entries, error);
     }
     bool OpenToRead(const std::filesystem::path& path, platform::FileHandle& file,
                     Reason& error) override {
@@ -164,7 +170,7 @@ public:
     bool CanReplaceOpenFile() const override { return real().CanReplaceOpenFile(); }
 
 private:
-    static platform::FileOps& real() { return platform::SystemFileOps(); }
+    platform::FileOps& real() const { return inner_; }
 
     void Hook(const char* step) {
         if (before) before(step);
@@ -181,6 +187,7 @@ private:
     }
 
     int failAt_;
+    platform::FileOps& inner_;
     bool failed_ = false;
     std::vector<std::string> log_;
 };
