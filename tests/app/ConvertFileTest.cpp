@@ -4,6 +4,7 @@
 #include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
 #include "support/FaultyFileOps.h"
+#include "support/MemoryFileOps.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@ using test::Bytes;
 using test::Empty202;
 using test::Empty203;
 using test::FaultyFileOps;
+using test::MemoryFileOps;
 using test::Sample204;
 using test::TempDir;
 
@@ -26,10 +28,19 @@ std::string U8(const fs::path& p) {
     return std::string(s.begin(), s.end());
 }
 
-std::set<std::string> Listing(const fs::path& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.insert(U8(entry.path().filename()));
-    return names;
+// The names in a folder and the bytes of a file, through any file system.
+std::set<std::string> NamesIn(platform::FileOps& ops, const fs::path& folder) {
+    std::vector<fs::path> names;
+    EXPECT_TRUE(ops.ListFolder(folder, names));
+    std::set<std::string> out;
+    for (const fs::path& name : names) out.insert(U8(name.filename()));
+    return out;
+}
+std::vector<uint8_t> BytesOf(platform::FileOps& ops, const fs::path& file) {
+    std::vector<uint8_t> bytes;
+    platform::Reason error;
+    EXPECT_TRUE(ops.ReadAll(file, bytes, error)) << error.str();
+    return bytes;
 }
 
 TEST(BackupPath, TheExtensionFromTheLastDotOfTheNameIsReplaced) {
@@ -43,12 +54,14 @@ TEST(BackupPath, TheExtensionFromTheLastDotOfTheNameIsReplaced) {
     EXPECT_EQ(BackupPath(fs::path(u8"ściana_żółta.qwz")), fs::path(u8"ściana_żółta_org.qwz"));
 }
 
-// Each test starts from the command line's save parameters and collects the
-// debug lines.
+// Each test starts from the command line's save parameters, collects the
+// debug lines and works in a folder of a file system in memory: the disk
+// adds nothing to what is tested here.
 class ConvertFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         *GetSaveParams() = TQWZSaveParams();
+        disk.MakeFolder(dir);
         previous_ = platform::SetDebugSink(
             [this](std::string_view text, bool) { lines.emplace_back(text); });
     }
@@ -61,13 +74,13 @@ protected:
     // one debug line naming the file and the reason.
     void ExpectRefused(const fs::path& file, int target, const std::vector<uint8_t>& bytes,
                        const std::string& reasonPart) {
-        std::set<std::string> before = Listing(dir.path());
+        std::set<std::string> before = Listing();
         lines.clear();
-        EXPECT_EQ(ConvertFile(file, target), kConversionFailed);
+        EXPECT_EQ(Convert(file, target), kConversionFailed);
         EXPECT_NE(LastConversionFailure().find(reasonPart), std::string::npos)
             << LastConversionFailure();
-        EXPECT_EQ(TempDir::read(file), bytes);
-        EXPECT_EQ(Listing(dir.path()), before);
+        EXPECT_EQ(disk.Read(file), bytes);
+        EXPECT_EQ(Listing(), before);
         // The version 204 writer's own summary line ("F: ...") is not the
         // conversion's.
         std::vector<std::string> own;
@@ -77,7 +90,12 @@ protected:
         EXPECT_EQ(own[0], "Nie przekonwertowano pliku \"" + U8(file) + "\": " + LastConversionFailure());
     }
 
-    TempDir dir;
+    fs::path Put(const std::string& name, const std::vector<uint8_t>& bytes) { return disk.Put(dir / name, bytes); }
+    int Convert(const fs::path& file, int target) { return ConvertFile(file, target, disk); }
+    std::set<std::string> Listing() { return NamesIn(disk, dir); }
+
+    MemoryFileOps disk;
+    const fs::path dir = "/plans";
     std::vector<std::string> lines;
 
 private:
@@ -85,20 +103,20 @@ private:
 };
 
 TEST_F(ConvertFileTest, WhatIsNotAConvertibleFileIsLeftAlone) {
-    fs::path missing = dir.path() / "missing.qwz";
-    EXPECT_EQ(ConvertFile(missing, 203), kConversionFailed);
+    fs::path missing = dir / "missing.qwz";
+    EXPECT_EQ(Convert(missing, 203), kConversionFailed);
     EXPECT_EQ(LastConversionFailure(), "plik nie istnieje");
-    EXPECT_TRUE(Listing(dir.path()).empty());
+    EXPECT_TRUE(Listing().empty());
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], "Nie przekonwertowano pliku \"" + U8(missing) + "\": plik nie istnieje");
 
     std::vector<uint8_t> noMagic = Bytes().u8('Q').u8('W').u8('X').u8(204).zeros(32);
-    ExpectRefused(dir.write("nomagic.qwz", noMagic), 203, noMagic, "to nie jest plik QWZ");
+    ExpectRefused(Put("nomagic.qwz", noMagic), 203, noMagic, "to nie jest plik QWZ");
     std::vector<uint8_t> tiny = Bytes().u8('Q').u8('W').u8('Z');
-    ExpectRefused(dir.write("tiny.qwz", tiny), 203, tiny, "plik urwany na bajcie 3");
+    ExpectRefused(Put("tiny.qwz", tiny), 203, tiny, "plik urwany na bajcie 3");
     lines.clear();
-    fs::create_directory(dir.path() / "folder.qwz");
-    EXPECT_EQ(ConvertFile(dir.path() / "folder.qwz", 203), kConversionFailed);
+    disk.MakeFolder(dir / "folder.qwz");
+    EXPECT_EQ(Convert(dir / "folder.qwz", 203), kConversionFailed);
     EXPECT_EQ(LastConversionFailure(), "to nie jest zwykły plik");
     EXPECT_EQ(lines.size(), 1u);
 }
@@ -109,34 +127,34 @@ TEST_F(ConvertFileTest, AnUnknownVersionIsAFailureNeverAnEmptiedFile) {
     for (int version : {205, 255, 200, 7}) {
         SCOPED_TRACE(version);
         std::vector<uint8_t> bytes = Bytes().magic(unsigned(version)).zeros(40);
-        fs::path file = dir.write("v" + std::to_string(version) + ".qwz", bytes);
+        fs::path file = Put("v" + std::to_string(version) + ".qwz", bytes);
         ExpectRefused(file, 203, bytes, "nieobsługiwana wersja formatu " + std::to_string(version));
     }
 }
 
 TEST_F(ConvertFileTest, ANegativeTargetNeverReachesTheWriter) {
     std::vector<uint8_t> bytes = Empty203();
-    ExpectRefused(dir.write("a.qwz", bytes), -52, bytes,
+    ExpectRefused(Put("a.qwz", bytes), -52, bytes,
                   "nieobsługiwana wersja docelowa -52 (zapisywane: 202, 203, 204)");
 }
 
 TEST_F(ConvertFileTest, AFileAlreadyInTheTargetVersionIsSkipped) {
     std::vector<uint8_t> bytes = Sample204();
     QWZ_REQUIRE_LAYOUTS(bytes, 204);
-    fs::path file = dir.write("hall.qwz", bytes);
-    EXPECT_EQ(ConvertFile(file, 204), kSkipped);
-    EXPECT_EQ(ConvertFile(file, 250), kSkipped);
+    fs::path file = Put("hall.qwz", bytes);
+    EXPECT_EQ(Convert(file, 204), kSkipped);
+    EXPECT_EQ(Convert(file, 250), kSkipped);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "Plik \"" + U8(file) + "\" jest już w odpowiedniej wersji");
-    EXPECT_EQ(TempDir::read(file), bytes);
-    EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"hall.qwz"}));
+    EXPECT_EQ(disk.Read(file), bytes);
+    EXPECT_EQ(Listing(), (std::set<std::string>{"hall.qwz"}));
     EXPECT_EQ(LastConversionFailure(), "");
 
     // Decided from the header alone: nothing after the version byte is read.
     const std::vector<uint8_t> cut = Bytes().magic(203).zeros(3);
-    const fs::path header = dir.write("header.qwz", cut);
-    EXPECT_EQ(ConvertFile(header, 203), kSkipped);
-    EXPECT_EQ(TempDir::read(header), cut);
+    const fs::path header = Put("header.qwz", cut);
+    EXPECT_EQ(Convert(header, 203), kSkipped);
+    EXPECT_EQ(disk.Read(header), cut);
 }
 
 TEST_F(ConvertFileTest, DroppingContentRewritesTheFileAndKeepsTheOriginal) {
@@ -144,28 +162,28 @@ TEST_F(ConvertFileTest, DroppingContentRewritesTheFileAndKeepsTheOriginal) {
     QWZ_REQUIRE_LAYOUTS(bytes, 204);
     GetSaveParams()->TargetVersion = 204;
     GetSaveParams()->KeepLines = false;
-    fs::path file = dir.write("hall.qwz", bytes);
-    ASSERT_EQ(ConvertFile(file, 204), kConverted) << LastConversionFailure();
-    EXPECT_EQ(TempDir::read(dir.path() / "hall_org.qwz"), bytes);
-    std::vector<uint8_t> now = TempDir::read(file);
+    fs::path file = Put("hall.qwz", bytes);
+    ASSERT_EQ(Convert(file, 204), kConverted) << LastConversionFailure();
+    EXPECT_EQ(disk.Read(dir / "hall_org.qwz"), bytes);
+    std::vector<uint8_t> now = disk.Read(file);
     KlasaQwz doc;
     ASSERT_EQ(doc.LoadBytes(now.data(), now.size()), 204);
     EXPECT_TRUE(doc.GetDefinition()->LineNames.empty());
     EXPECT_EQ(doc.GetDefinition()->MeshNames.size(), 1u);
-    EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"hall.qwz", "hall_org.qwz", "hall_org.qwz.txt"}));
+    EXPECT_EQ(Listing(), (std::set<std::string>{"hall.qwz", "hall_org.qwz", "hall_org.qwz.txt"}));
 
     // Without KeepOriginal: replaced, no backup.
     GetSaveParams()->KeepOriginal = false;
-    fs::path other = dir.write("other.qwz", bytes);
-    ASSERT_EQ(ConvertFile(other, 204), kConverted) << LastConversionFailure();
-    EXPECT_EQ(TempDir::read(other), now);
-    EXPECT_FALSE(fs::exists(dir.path() / "other_org.qwz"));
+    fs::path other = Put("other.qwz", bytes);
+    ASSERT_EQ(Convert(other, 204), kConverted) << LastConversionFailure();
+    EXPECT_EQ(disk.Read(other), now);
+    EXPECT_EQ(disk.Examine(dir / "other_org.qwz", false, nullptr), platform::NameKind::Missing);
 
     // The longest name the file system takes converts too: the temporary
     // file's name does not grow with it.
-    fs::path longest = dir.write(std::string(251, 'n') + ".qwz", bytes);
-    ASSERT_EQ(ConvertFile(longest, 204), kConverted) << LastConversionFailure();
-    EXPECT_EQ(TempDir::read(longest), now);
+    fs::path longest = Put(std::string(251, 'n') + ".qwz", bytes);
+    ASSERT_EQ(Convert(longest, 204), kConverted) << LastConversionFailure();
+    EXPECT_EQ(disk.Read(longest), now);
 }
 
 // The engine speaks to no one: what the readers and writers report comes
@@ -186,7 +204,7 @@ TEST_F(ConvertFileTest, WarningsComeBackInTheOutcomeAndTheProgramTellsThem) {
     ConversionRequest request;
     request.target = 204;
     request.params = params;
-    const ConversionOutcome quiet = ConvertQwz(dir.write("quiet.qwz", bytes), request);
+    const ConversionOutcome quiet = ConvertQwz(Put("quiet.qwz", bytes), request, disk);
     ASSERT_EQ(quiet.status, ConversionStatus::Converted) << quiet.reason;
     EXPECT_TRUE(told.empty()) << told.front();
     ASSERT_EQ(quiet.warnings.size(), 2u);
@@ -195,16 +213,16 @@ TEST_F(ConvertFileTest, WarningsComeBackInTheOutcomeAndTheProgramTellsThem) {
     EXPECT_EQ(quiet.warnings[1].kind, Warning::Kind::BadFaceIndex);
     EXPECT_EQ(quiet.warnings[1].text, "indeks ściany 9 >= 4");
 
-    const ConversionOutcome told204 = ConvertAndReport(dir.write("told.qwz", bytes), RequestFor(204, params));
+    const ConversionOutcome told204 = ConvertAndReport(Put("told.qwz", bytes), RequestFor(204, params), disk);
     EXPECT_EQ(told, (std::vector<std::string>{"F: 1, V: 1, Names: 1, Kol: 1", "9 >= 4", "box: 9 >= 4"}));
     // The window shows the box on its own thread: the conversion leaves it.
     told.clear();
     const ConversionOutcome left =
-        ConvertAndReport(dir.write("left.qwz", bytes), RequestFor(204, params), platform::SystemFileOps(), WarningBox::Leave);
+        ConvertAndReport(Put("left.qwz", bytes), RequestFor(204, params), disk, WarningBox::Leave);
     EXPECT_EQ(told, (std::vector<std::string>{"F: 1, V: 1, Names: 1, Kol: 1", "9 >= 4"}));
     EXPECT_EQ(WarningBoxText(left.warnings), "9 >= 4");
     platform::SetMessageSink(boxes);
-    EXPECT_EQ(TempDir::read(dir.path() / "told.qwz"), TempDir::read(dir.path() / "quiet.qwz"));
+    EXPECT_EQ(disk.Read(dir / "told.qwz"), disk.Read(dir / "quiet.qwz"));
 }
 
 TEST_F(ConvertFileTest, TheVersionWrittenIsTheLowerOfTheFilesAndTheTarget) {
@@ -213,20 +231,19 @@ TEST_F(ConvertFileTest, TheVersionWrittenIsTheLowerOfTheFilesAndTheTarget) {
     // 202 is the oldest layout written: 201 and below come out as 202.
     for (int target : {203, 202, 201, 150}) {
         SCOPED_TRACE(target);
-        TempDir run;
-        fs::path file = run.write("hall.qwz", bytes);
-        ASSERT_EQ(ConvertFile(file, target), kConverted) << LastConversionFailure();
-        EXPECT_EQ(test::VersionOf(TempDir::read(file)), std::max(target, 202));
-        EXPECT_EQ(TempDir::read(run.path() / "hall_org.qwz"), bytes);
+        fs::path file = Put(std::to_string(target) + ".qwz", bytes);
+        ASSERT_EQ(Convert(file, target), kConverted) << LastConversionFailure();
+        EXPECT_EQ(test::VersionOf(disk.Read(file)), std::max(target, 202));
+        EXPECT_EQ(disk.Read(BackupPath(file)), bytes);
     }
     // Never above the file's own version: a 203 file asked for 204 while
     // dropping lines stays 203.
     std::vector<uint8_t> v203 = Empty203();
     GetSaveParams()->TargetVersion = 204;
     GetSaveParams()->KeepLines = false;
-    fs::path file = dir.write("old.qwz", v203);
-    EXPECT_EQ(ConvertFile(file, 204), kSkipped);  // nothing to drop
-    EXPECT_EQ(TempDir::read(file), v203);
+    fs::path file = Put("old.qwz", v203);
+    EXPECT_EQ(Convert(file, 204), kSkipped);  // nothing to drop
+    EXPECT_EQ(disk.Read(file), v203);
 }
 
 // Any number after "-v" keeps its meaning, with the save parameters at their
@@ -243,14 +260,13 @@ TEST_F(ConvertFileTest, AnyCommandLineTargetConvertsEveryNewerFileAndLeavesTheRe
     for (const Row row : {Row{999, kSkipped}, Row{204, kSkipped}, Row{202, kSkipped}, Row{201, kConverted},
                           Row{150, kConverted}, Row{0, kConverted}}) {
         SCOPED_TRACE(row.target);
-        TempDir run;
-        fs::path file = run.write("old.qwz", v202);
-        ASSERT_EQ(ConvertFile(file, row.target), row.result) << LastConversionFailure();
+        fs::path file = Put("old" + std::to_string(row.target) + ".qwz", v202);
+        ASSERT_EQ(Convert(file, row.target), row.result) << LastConversionFailure();
         if (row.result == kConverted) {
-            EXPECT_EQ(test::VersionOf(TempDir::read(file)), 202);
-            EXPECT_EQ(TempDir::read(run.path() / "old_org.qwz"), v202);
+            EXPECT_EQ(test::VersionOf(disk.Read(file)), 202);
+            EXPECT_EQ(disk.Read(BackupPath(file)), v202);
         } else {
-            EXPECT_EQ(TempDir::read(file), v202);
+            EXPECT_EQ(disk.Read(file), v202);
         }
     }
 }
@@ -260,11 +276,11 @@ TEST_F(ConvertFileTest, ATakenBackupNameIsAFailureThatChangesNothing) {
     QWZ_REQUIRE_LAYOUTS(bytes, 204);
     GetSaveParams()->TargetVersion = 204;
     GetSaveParams()->KeepLines = false;
-    fs::path file = dir.write("hall.qwz", bytes);
+    fs::path file = Put("hall.qwz", bytes);
     std::vector<uint8_t> earlier = Bytes().magic(204).zeros(20);
-    dir.write("hall_org.qwz", earlier);
+    Put("hall_org.qwz", earlier);
     ExpectRefused(file, 204, bytes, "już istnieje");
-    EXPECT_EQ(TempDir::read(dir.path() / "hall_org.qwz"), earlier);
+    EXPECT_EQ(disk.Read(dir / "hall_org.qwz"), earlier);
 }
 
 TEST_F(ConvertFileTest, ADamagedFileIsAFailureAndLeftUntouched) {
@@ -274,7 +290,7 @@ TEST_F(ConvertFileTest, ADamagedFileIsAFailureAndLeftUntouched) {
     for (size_t cut : {size_t(70), bytes.size() - 20, bytes.size() - 2}) {
         SCOPED_TRACE(cut);
         std::vector<uint8_t> part(bytes.begin(), bytes.begin() + long(cut));
-        ExpectRefused(dir.write("cut" + std::to_string(cut) + ".qwz", part), 203, part, "na bajcie");
+        ExpectRefused(Put("cut" + std::to_string(cut) + ".qwz", part), 203, part, "na bajcie");
     }
 }
 
@@ -286,12 +302,12 @@ TEST_F(ConvertFileTest, ADamagedExtraDataBlockIsAFailureNotASilentLoss) {
     const size_t at = bytes.size();
     const std::vector<uint8_t> damaged = {9, 0, 0, 0, 0, 7, 200, 1, 0, 0, 0, 0xEE};
     bytes.insert(bytes.end(), damaged.begin(), damaged.end());
-    const fs::path file = dir.write("tail.qwz", bytes);
-    EXPECT_EQ(ConvertFile(file, 203), kConversionFailed);
+    const fs::path file = Put("tail.qwz", bytes);
+    EXPECT_EQ(Convert(file, 203), kConversionFailed);
     EXPECT_EQ(LastConversionFailure(), "uszkodzony blok dodatkowych danych na bajcie " +
                                            std::to_string(at) + "; nie odczytano 12 bajtów do końca pliku");
-    EXPECT_EQ(TempDir::read(file), bytes);
-    EXPECT_FALSE(fs::exists(BackupPath(file)));
+    EXPECT_EQ(disk.Read(file), bytes);
+    EXPECT_EQ(disk.Examine(BackupPath(file), false, nullptr), platform::NameKind::Missing);
 }
 
 TEST_F(ConvertFileTest, AReadOnlyFileIsAFailureWithAReason) {
@@ -299,11 +315,9 @@ TEST_F(ConvertFileTest, AReadOnlyFileIsAFailureWithAReason) {
     QWZ_REQUIRE_LAYOUTS(bytes, 204);
     GetSaveParams()->TargetVersion = 204;
     GetSaveParams()->KeepLines = false;
-    fs::path file = dir.write("hall.qwz", bytes);
-    fs::permissions(file, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                    fs::perm_options::remove);
+    fs::path file = Put("hall.qwz", bytes);
+    disk.SetReadOnly(file);
     ExpectRefused(file, 204, bytes, "tylko do odczytu");
-    fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
 }
 
 // Every file-system step of one conversion is made to fail in turn. After
@@ -332,39 +346,43 @@ TEST_P(ConvertFileFaults, EveryFileSystemStepFailingLeavesTheOriginalSafe) {
     int points = 0;
     std::set<std::string> steps;
     for (int failAt = 1; failAt < 100; ++failAt) {
-        TempDir run;
-        fs::path file = run.write("hall.qwz", bytes);
-        FaultyFileOps ops(failAt);
+        // In memory, or on the disk where files are seen in place.
+        MemoryFileOps memory;
+        TempDir real;
+        platform::FileOps& base = c.mapping ? platform::SystemFileOps() : memory;
+        const fs::path folder = c.mapping ? real.path() : fs::path("/plans");
+        const fs::path file = c.mapping ? real.write("hall.qwz", bytes) : memory.Put(folder / "hall.qwz", bytes);
+        FaultyFileOps ops(failAt, base);
         ops.noLinks = c.noLinks;
         ops.mapping = c.mapping;
         ops.shortWrite = 64;  // several writes
         int result = ConvertFile(file, c.target, ops);
         if (!ops.failed()) {
             ASSERT_EQ(result, kConverted) << LastConversionFailure();
-            EXPECT_EQ(Listing(run.path()), converted);
+            EXPECT_EQ(NamesIn(base, folder), converted);
             break;
         }
         ++points;
         steps.insert(ops.log()[size_t(failAt - 1)]);
         SCOPED_TRACE("failed step " + std::to_string(failAt) + " " + ops.log()[size_t(failAt - 1)]);
         if (result == kConverted) {
-            std::vector<uint8_t> now = TempDir::read(file);
+            std::vector<uint8_t> now = BytesOf(base, file);
             KlasaQwz doc;
             EXPECT_EQ(doc.LoadBytes(now.data(), now.size()), c.target);
             if (c.keepOriginal) {
-                EXPECT_EQ(TempDir::read(run.path() / "hall_org.qwz"), bytes);
+                EXPECT_EQ(BytesOf(base, folder / "hall_org.qwz"), bytes);
             }
             // A step of the record failed once the new file was in place:
             // the conversion stands, without a record (a restore then asks).
             std::set<std::string> withoutRecord = converted;
             withoutRecord.erase("hall_org.qwz.txt");
-            const std::set<std::string> listing = Listing(run.path());
+            const std::set<std::string> listing = NamesIn(base, folder);
             EXPECT_TRUE(listing == converted || listing == withoutRecord);
         } else {
             EXPECT_EQ(result, kConversionFailed);
             EXPECT_FALSE(LastConversionFailure().empty());
-            EXPECT_EQ(TempDir::read(file), bytes);
-            EXPECT_EQ(Listing(run.path()), (std::set<std::string>{"hall.qwz"}));
+            EXPECT_EQ(BytesOf(base, file), bytes);
+            EXPECT_EQ(NamesIn(base, folder), (std::set<std::string>{"hall.qwz"}));
         }
     }
     std::string names;
