@@ -123,10 +123,13 @@ struct MeshRoom {
 // about this many bytes at a time: the room is zero-filled as it is laid
 // out, so laying out all of it first would make the whole new file present
 // while every mesh is still in memory. A save that hands its file over a
-// part at a time holds one batch of it.
-constexpr size_t kMeshBatchBytes = size_t(8) << 20;
-// The batch for meshes of `total` bytes in all: an eighth of them, from 1 MB
-// up to kMeshBatchBytes, so that a small file is not held whole either.
+// part at a time holds one batch of it, which is most of a conversion's own
+// memory: a few meshes' worth is enough to keep every core busy and to
+// write in parts large enough for the disk.
+constexpr size_t kMeshBatchBytes = size_t(2) << 20;
+// The batch for meshes of `total` bytes in all: an eighth of them, from
+// 256 KB up to kMeshBatchBytes, so that a small file is not held whole
+// either.
 inline size_t MeshBatchBytes(uint64_t total) {
     return size_t(std::clamp<uint64_t>(total / 8, uint64_t(1) << 18, kMeshBatchBytes));
 }
