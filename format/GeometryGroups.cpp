@@ -115,9 +115,10 @@ void ReadGroup(ByteReader& in, GeometryGroup<Record> group, const GroupText& tex
 // A writer that hands its bytes over a part at a time holds about this much
 // of the groups at most: the groups of a large file are not held twice.
 constexpr size_t kGroupPart = size_t(2) << 20;
-// Record lists at least this large go over from the document's memory as
-// they lie rather than through the writer's buffer.
-constexpr size_t kCarriedRecords = size_t(1) << 20;
+// Record lists at least this large go over from where they lie rather than
+// through the writer's buffer, which then holds a group part and less than
+// one such list.
+constexpr size_t kCarriedRecords = size_t(256) << 10;
 
 template <class Record>
 void WriteRecords(ByteWriter& out, const std::vector<Record>& records) {

@@ -142,6 +142,11 @@ struct MeshBatch {
     uint64_t cost = 0;
     size_t bytes = 0;
 
+    // Whether a mesh of `meshBytes` would take the batch past `batchBytes`:
+    // then the batch is run before that mesh is laid out, so that the part
+    // of the new file held is one batch, or one mesh larger than a batch.
+    bool Full(size_t meshBytes, size_t batchBytes) const { return bytes > 0 && bytes + meshBytes > batchBytes; }
+
     template <class Encode>
     void Run(size_t end, const Encode& encode) {
         const size_t from = first;
