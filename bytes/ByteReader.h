@@ -16,6 +16,8 @@ public:
     ByteReader(const uint8_t* data, size_t size) : begin_(data), p_(data), end_(data + size), behind_(data) {}
 
     size_t offset() const { return size_t(p_ - begin_); }
+    // The byte at the cursor, where the next read starts.
+    const uint8_t* here() const { return p_; }
     size_t remaining() const { return size_t(end_ - p_); }
     bool atEnd() const { return p_ == end_; }
 

@@ -103,9 +103,10 @@ void KlasaQwz::Write(int target, const TQWZSaveParams& params, ByteWriter& out, 
 std::vector<uint8_t> KlasaQwz::SaveBytes(int target, const TQWZSaveParams& params, Warnings* warnings,
                                          const MeshSource* meshes) {
     // The loaded file's buffer, when there is one, holds the new file: its
-    // memory is already the process's. Not while meshes are read from it.
+    // memory is already the process's. Not while meshes or records are read
+    // from it.
     std::vector<uint8_t> bytes;
-    if (!meshes) {
+    if (!meshes && !GetDefinition()->RecordsInBytesLeft()) {
         bytes = std::move(spare_);
         spare_ = {};
         bytes.clear();

@@ -38,14 +38,14 @@ public:
     // (for a large file, touching fresh memory costs as much as encoding).
     // Built meshes' and decoded UV records' bytes are given back to the
     // system as they are decoded: the buffer's content is not kept, only its
-    // room. Meshes left in the bytes stay in the buffer, which then holds
-    // them until the document goes.
+    // room. Meshes and records left in the bytes stay in the buffer, which
+    // then holds them until the document goes.
     uint8_t LoadBuffer(std::vector<uint8_t>&& bytes, int maxVersion = 0, const ReadOptions& options = {},
                        ReadResult* result = nullptr);
     // Checks a file's bytes as LoadBytes reads them, every section walked
     // and every count held against the bytes, without building the meshes'
-    // vertex and face lists or the UV records (ReadOptions::Meshes::
-    // NamesOnly): what it accepts, LoadBytes loads. Returns the version byte
+    // vertex and face lists or keeping the group and UV records
+    // (ReadOptions::Meshes::NamesOnly): what it accepts, LoadBytes loads. Returns the version byte
     // (0: no magic); a damaged file throws FormatError. The content left is
     // for looking at, not for saving. `giveBack`: the bytes are not needed
     // after the walk, and the pages walked past are given back as it goes.

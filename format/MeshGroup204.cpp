@@ -188,10 +188,18 @@ void WriteMeshGroup204(const DefinicjaObiektu& def, const MeshSource& meshes, By
     // the meshes are encoded into that room in parallel, a batch at a time.
     MeshBatch batch;
     const size_t batchBytes = MeshBatchBytes(MeshGroup204Size(def, meshes));
+    // Everything before the meshes is final: a part held from the groups
+    // does not stay beside the first batch.
+    out.flush();
     out.i32(int32_t(m));
     for (size_t i = 0; i < m; ++i) {
         const uint32_t v = vertexCounts[i];
         const size_t f = meshes.FaceCount(i);
+        const size_t meshBytes = size_t(v) * kVertexSize + f * (1 + 4 * IndexWidth(v));
+        if (batch.Full(meshBytes, batchBytes)) {
+            batch.Run(i, encode);
+            out.flush();  // everything before this mesh is final
+        }
         WriteNameField(out, def.MeshNames[i]);
         out.i32(def.MeshAttributes[i]);
         out.i32(int32_t(v));
@@ -205,11 +213,7 @@ void WriteMeshGroup204(const DefinicjaObiektu& def, const MeshSource& meshes, By
         places[i].flags = out.size();
         out.grow(f * (1 + 4 * IndexWidth(v)));
         batch.cost += v + f;
-        batch.bytes += size_t(v) * kVertexSize + f * (1 + 4 * IndexWidth(v));
-        if (batch.bytes >= batchBytes) {
-            batch.Run(i + 1, encode);
-            out.flush();  // everything before the next mesh is final
-        }
+        batch.bytes += meshBytes;
     }
     batch.Run(m, encode);
     out.flush();

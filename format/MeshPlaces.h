@@ -123,10 +123,13 @@ struct MeshRoom {
 // about this many bytes at a time: the room is zero-filled as it is laid
 // out, so laying out all of it first would make the whole new file present
 // while every mesh is still in memory. A save that hands its file over a
-// part at a time holds one batch of it.
-constexpr size_t kMeshBatchBytes = size_t(8) << 20;
-// The batch for meshes of `total` bytes in all: an eighth of them, from 1 MB
-// up to kMeshBatchBytes, so that a small file is not held whole either.
+// part at a time holds one batch of it, which is most of a conversion's own
+// memory: a few meshes' worth is enough to keep every core busy and to
+// write in parts large enough for the disk.
+constexpr size_t kMeshBatchBytes = size_t(2) << 20;
+// The batch for meshes of `total` bytes in all: an eighth of them, from
+// 256 KB up to kMeshBatchBytes, so that a small file is not held whole
+// either.
 inline size_t MeshBatchBytes(uint64_t total) {
     return size_t(std::clamp<uint64_t>(total / 8, uint64_t(1) << 18, kMeshBatchBytes));
 }
@@ -138,6 +141,11 @@ struct MeshBatch {
     size_t first = 0;
     uint64_t cost = 0;
     size_t bytes = 0;
+
+    // Whether a mesh of `meshBytes` would take the batch past `batchBytes`:
+    // then the batch is run before that mesh is laid out, so that the part
+    // of the new file held is one batch, or one mesh larger than a batch.
+    bool Full(size_t meshBytes, size_t batchBytes) const { return bytes > 0 && bytes + meshBytes > batchBytes; }
 
     template <class Encode>
     void Run(size_t end, const Encode& encode) {

@@ -425,9 +425,17 @@ void WriteQuantisedMeshes(const DocumentContent& doc, const MeshSource& meshes, 
     MeshBatch batch;
     const size_t batchBytes = MeshBatchBytes(QuantisedMeshesSize(def, meshes, layout));
     const auto encode = [&writer](size_t m) { writer.Encode(m); };
+    // Everything before the meshes is final: a part held from the groups
+    // does not stay beside the first batch.
+    out.flush();
     out.le(count, size_t(layout.meshCountWidth));
     for (size_t m = 0; m < count; ++m) {
         const size_t v = writer.VertexCount(m), f = meshes.FaceCount(m);
+        const size_t meshBytes = 6 * v + (1 + 4 * iw) * f;
+        if (batch.Full(meshBytes, batchBytes)) {
+            batch.Run(m, encode);
+            out.flush();  // everything before this mesh is final
+        }
         WriteNameField(out, def.MeshNames[m]);
         out.i32(def.MeshAttributes[m]);
         out.zeros(kMeaninglessFiller);
@@ -443,11 +451,7 @@ void WriteQuantisedMeshes(const DocumentContent& doc, const MeshSource& meshes, 
         room.flags = out.size();
         out.grow((1 + 4 * iw) * f);
         batch.cost += v + f;
-        batch.bytes += 6 * v + (1 + 4 * iw) * f;
-        if (batch.bytes >= batchBytes) {
-            batch.Run(m + 1, encode);
-            out.flush();  // everything before the next mesh is final
-        }
+        batch.bytes += meshBytes;
     }
     batch.Run(count, encode);
     out.flush();

@@ -11,11 +11,11 @@ namespace qwz {
 
 struct ReadOptions {
     enum class Meshes {
-        Build,         // every mesh's vertex and face lists built, the UV records decoded
-        LeaveInBytes,  // meshes and UV records left in the bytes read (ReadResult::meshes),
-                       // which must outlive them: for a document saved once
+        Build,         // every mesh's vertex and face lists built, the group and UV records decoded
+        LeaveInBytes,  // meshes (ReadResult::meshes), group records and UV records left in the
+                       // bytes read, which must outlive them: for a document saved once
         NamesOnly,     // every section walked and every count held against the bytes, but
-                       // no vertex, face or UV record built: a read that checks a file
+                       // no vertex, face, group or UV record kept: a read that checks a file
     };
     Meshes meshes = Meshes::Build;
     // The bytes are not needed after the read: the pages read past are given

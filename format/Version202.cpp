@@ -19,7 +19,7 @@ void ReadVersion202(DocumentContent& doc, ByteReader& in, const ReadOptions& opt
     DefinicjaObiektu& def = *doc.GetDefinition();
     def.Clear();
     ReadOldHeader(doc, in);
-    ReadGeometryGroups(def, in);
+    ReadGeometryGroups(def, in, options.meshes);
 
     doc.VertexScale = 10.0f;
     for (int i = 0; i < 3; ++i) {

@@ -19,7 +19,7 @@ void ReadVersion203(DocumentContent& doc, ByteReader& in, const ReadOptions& opt
     def.Clear();
     ReadOldHeader(doc, in);
     for (int i = 0; i < 3; ++i) def.RefPoint[i] = float(doc.RefTenths[i] * 0.1);  // until the scale block
-    ReadGeometryGroups(def, in);
+    ReadGeometryGroups(def, in, options.meshes);
 
     doc.VertexScale = in.f32("skala wierzchołków");
     for (int i = 0; i < 3; ++i) {

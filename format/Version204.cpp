@@ -45,7 +45,7 @@ void ReadVersion204(DocumentContent& doc, ByteReader& in, const ReadOptions& opt
         def.RefPoint[axis] = value;
         doc.RefTenths[axis] = ReferenceTenths(value);
     }
-    ReadGeometryGroups(def, in);
+    ReadGeometryGroups(def, in, options.meshes);
     ReadMeshGroup204(def, in, options, result);
     ReadExtraTail(def, in, UvRecordsFor(options), result.warnings);
     doc.VertexScale = 1.0f;

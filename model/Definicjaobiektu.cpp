@@ -25,6 +25,10 @@ void DefinicjaObiektu::Clear() {
     Circles.clear();
     Lines.clear();
     Arcs.clear();
+    PolyBytes.clear();
+    CircleBytes.clear();
+    LineBytes.clear();
+    ArcBytes.clear();
     UVs.clear();
 }
 

@@ -15,19 +15,24 @@
 namespace qwz {
 
 // A view of one geometry kind's three parallel lists, so that the group
-// code is written once for all four kinds.
+// code is written once for all four kinds; and of the records its names
+// left in the bytes read, when a load left them there (then every record
+// list is empty, and `inBytes` runs parallel to the names).
 template <class Record>
 struct GeometryGroup {
     std::vector<std::string>& names;
     std::vector<int32_t>& attributes;
     std::vector<std::vector<Record>>& records;
+    std::vector<RecordsInBytes>& inBytes;
 
     size_t Count() const { return names.size(); }
-    // New names are empty, new attributes 0, new record lists empty.
+    // New names are empty, new attributes 0, new record lists empty; no
+    // record is left in bytes.
     void Resize(size_t n) const {
         names.resize(n);
         attributes.resize(n, 0);
         records.resize(n);
+        inBytes.clear();
     }
 };
 
@@ -61,6 +66,13 @@ public:
     std::vector<vcLine> Lines;
     std::vector<vcArc> Arcs;
     std::vector<vcFN> FaceNormals;  // never filled by this system
+    // Per name, the records a load for a single save left in the file's
+    // bytes (ReadOptions::Meshes::LeaveInBytes); empty otherwise. Then the
+    // record lists above are empty and the writers carry these as they lie.
+    std::vector<RecordsInBytes> PolyBytes;
+    std::vector<RecordsInBytes> CircleBytes;
+    std::vector<RecordsInBytes> LineBytes;
+    std::vector<RecordsInBytes> ArcBytes;
 
     std::vector<int32_t> MeshAttributes;
     std::vector<int32_t> LineAttributes;
@@ -91,13 +103,17 @@ public:
         }
         return corner;
     }
+    // Whether any group's records are left in the bytes read.
+    bool RecordsInBytesLeft() const {
+        return !PolyBytes.empty() || !CircleBytes.empty() || !LineBytes.empty() || !ArcBytes.empty();
+    }
     // Appends a mesh named `name` with attribute -1 and no vertices or faces.
     void AddMesh(const std::string& name);
 
-    GeometryGroup<CCircle> CircleGroup() { return {CircleNames, CircleAttributes, Circles}; }
-    GeometryGroup<CLine> LineGroup() { return {LineNames, LineAttributes, Lines}; }
-    GeometryGroup<CPoly> PolyGroup() { return {PolyNames, PolyAttributes, Polys}; }
-    GeometryGroup<CArc> ArcGroup() { return {ArcNames, ArcAttributes, Arcs}; }
+    GeometryGroup<CCircle> CircleGroup() { return {CircleNames, CircleAttributes, Circles, CircleBytes}; }
+    GeometryGroup<CLine> LineGroup() { return {LineNames, LineAttributes, Lines, LineBytes}; }
+    GeometryGroup<CPoly> PolyGroup() { return {PolyNames, PolyAttributes, Polys, PolyBytes}; }
+    GeometryGroup<CArc> ArcGroup() { return {ArcNames, ArcAttributes, Arcs, ArcBytes}; }
 };
 
 using DefinicjaObiektuPtr = boost::shared_ptr<DefinicjaObiektu>;

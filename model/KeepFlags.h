@@ -20,16 +20,18 @@ enum class KeepKind {
     Backup,     // no content: the original kept under the backup name
 };
 
-// The names and records of one geometry group.
+// The names and records of one geometry group, its records in the record
+// lists or left in the bytes read.
 struct GroupSize {
     uint64_t names = 0;
     uint64_t records = 0;
 };
 
-template <auto Names, auto Records>
+template <auto Names, auto Records, auto InBytes>
 GroupSize SizeOfGroup(const DefinicjaObiektu& def) {
     GroupSize size{(def.*Names).size(), 0};
     for (const auto& list : def.*Records) size.records += list.size();
+    for (const RecordsInBytes& left : def.*InBytes) size.records += left.count;
     return size;
 }
 
@@ -48,13 +50,14 @@ struct KeepFlag {
 // In the order of the window's boxes (their tab order) and of --drop's names.
 inline constexpr KeepFlag kKeepFlags[] = {
     {&TQWZSaveParams::KeepLines, KeepKind::Group, "lines", "lines", "linie", L"Linie", 108, 1,
-     SizeOfGroup<&DefinicjaObiektu::LineNames, &DefinicjaObiektu::Lines>},
+     SizeOfGroup<&DefinicjaObiektu::LineNames, &DefinicjaObiektu::Lines, &DefinicjaObiektu::LineBytes>},
     {&TQWZSaveParams::KeepPolylines, KeepKind::Group, "polylines", "polylines", "polilinie", L"Polilinie", 109,
-     2, SizeOfGroup<&DefinicjaObiektu::PolyNames, &DefinicjaObiektu::Polys>},
+     2, SizeOfGroup<&DefinicjaObiektu::PolyNames, &DefinicjaObiektu::Polys, &DefinicjaObiektu::PolyBytes>},
     {&TQWZSaveParams::KeepArcs, KeepKind::Group, "arcs", "arcs", "łuki", L"Łuki", 110, 3,
-     SizeOfGroup<&DefinicjaObiektu::ArcNames, &DefinicjaObiektu::Arcs>},
+     SizeOfGroup<&DefinicjaObiektu::ArcNames, &DefinicjaObiektu::Arcs, &DefinicjaObiektu::ArcBytes>},
     {&TQWZSaveParams::KeepCircles, KeepKind::Group, "circles", "circles", "okręgi i światła",
-     L"Okręgi / światła", 111, 0, SizeOfGroup<&DefinicjaObiektu::CircleNames, &DefinicjaObiektu::Circles>},
+     L"Okręgi / światła", 111, 0,
+     SizeOfGroup<&DefinicjaObiektu::CircleNames, &DefinicjaObiektu::Circles, &DefinicjaObiektu::CircleBytes>},
     {&TQWZSaveParams::KeepUV, KeepKind::TailBlock, "uv", "uv", "UV", L"UV", 112, 4, nullptr},
     {&TQWZSaveParams::KeepScalingZones, KeepKind::TailBlock, "zones", "zones", "strefy skalowania",
      L"Strefy skalowania", 113, 5, nullptr},

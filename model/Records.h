@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -35,6 +36,16 @@ struct CPoly {
     uint8_t flag = 0;
     std::array<uint8_t, 24> header{};
     std::vector<std::pair<CpunktD, double>> points;
+};
+
+// One name's records left in the bytes of the file they were read from:
+// `count` records as the file lays them out (the layout a writer gives
+// them too), `size` bytes from `bytes` on. A load for a single save leaves
+// them there; the bytes must outlive the document.
+struct RecordsInBytes {
+    const uint8_t* bytes = nullptr;
+    size_t size = 0;
+    uint32_t count = 0;
 };
 
 struct CuvF {  // UV of one face: per corner u then v

@@ -4,6 +4,7 @@
 #include "support/Bytes.h"
 #include "support/LargeMeshes.h"
 #include "support/OldLayoutSamples.h"
+#include "support/Reported.h"
 #include "support/RichSample204.h"
 #include "support/TempDir.h"
 
@@ -114,6 +115,42 @@ TEST(KlasaQwz, TheWalkAcceptsWhatTheLoadAcceptsWithTheSameError) {
         ASSERT_EQ(loaded.LoadBytes(file.data(), file.size()), version);
         ASSERT_EQ(walked.WalkBytes(file.data(), file.size(), true), version);
         EXPECT_EQ(walked.GetDefinition()->MeshNames, loaded.GetDefinition()->MeshNames) << version;
+    }
+    platform::SetDebugSink(oldDebug);
+}
+
+// A save that hands its file over a batch of meshes at a time, from meshes
+// and records left in the bytes read (as a conversion's), gives the bytes of
+// a whole save of the built document: batches of one mesh, a mesh larger
+// than a batch, record lists carried and copied, for every layout written.
+TEST(KlasaQwz, AStreamedSaveFromTheBytesReadGivesTheWholeSavesBytes) {
+    platform::DebugSink oldDebug = platform::SetDebugSink([](std::string_view, bool) {});
+    KlasaQwz source;
+    DefinicjaObiektu& def = *source.GetDefinition();
+    test::AddMeshes(def, test::kShapesFor202, 300.0f, 21);
+    def.LineGroup().Resize(3);
+    def.Lines[0].resize(9000);  // 432 KB: carried
+    def.Lines[2].resize(5);
+    for (size_t k = 0; k < def.Lines[0].size(); ++k) def.Lines[0][k].bytes[k % 48] = uint8_t(k);
+    const std::vector<uint8_t> file = source.SaveBytes(204, TQWZSaveParams{});
+    for (const int target : {204, 203, 202}) {
+        KlasaQwz built;
+        ASSERT_EQ(built.LoadBytes(file.data(), file.size()), 204);
+        const std::vector<uint8_t> expected = built.SaveBytes(target, TQWZSaveParams{});
+
+        KlasaQwz lazy;
+        ReadResult left;
+        ASSERT_EQ(lazy.LoadBytes(file.data(), file.size(), 0, test::LeaveInBytes(), &left), 204);
+        ASSERT_TRUE(left.meshes);
+        std::vector<uint8_t> streamed;
+        size_t parts = 0;
+        Warnings warnings;
+        lazy.SaveStreamed(target, TQWZSaveParams{}, [&](const uint8_t* data, size_t size) {
+            streamed.insert(streamed.end(), data, data + size);
+            ++parts;
+        }, *left.meshes, warnings);
+        EXPECT_GT(parts, test::kShapesFor202.size()) << target;
+        EXPECT_TRUE(streamed == expected) << target;
     }
     platform::SetDebugSink(oldDebug);
 }

@@ -6,6 +6,7 @@
 #include "document/Klasaqwz.h"
 
 #include "support/LargeMeshes.h"
+#include "support/Reported.h"
 
 #include <gtest/gtest.h>
 
@@ -90,6 +91,30 @@ TEST(LoadBuffer, TheNextFileIsTheSameAsFromFreshMemory) {
         EXPECT_TRUE(lazy.SaveBytes(c.target, TQWZSaveParams{}, nullptr, left.meshes.get()) == expected);
         EXPECT_TRUE(lazy.SaveBytes(c.target, TQWZSaveParams{}, nullptr, left.meshes.get()) == expected);
     }
+}
+
+// A file that ends after its groups has no meshes to read from the
+// buffer, but its records left there: a save must neither write over them
+// nor free them by growing the buffer (a larger 203 file) before they are
+// written.
+TEST(LoadBuffer, RecordsLeftInTheBufferAreNotWrittenOver) {
+    KlasaQwz source;
+    DefinicjaObiektu& def = *source.GetDefinition();
+    def.LineGroup().Resize(2);
+    def.Lines[0].resize(40);
+    for (size_t k = 0; k < 40; ++k) def.Lines[0][k].bytes[k] = uint8_t(k + 1);
+    def.Lines[1].resize(1);
+    std::vector<uint8_t> file = source.SaveBytes(204, TQWZSaveParams{});
+    // Cut where the mesh group would start.
+    file.resize(16 + 4 + 2 * 40 + 41 * 48 + 3 * 4);
+    const std::vector<uint8_t> expected = ViaLoadBytes(file, 203);
+
+    KlasaQwz lazy;
+    ReadResult left;
+    ASSERT_EQ(lazy.LoadBuffer(std::vector<uint8_t>(file), 0, test::LeaveInBytes(), &left), 204);
+    ASSERT_FALSE(left.meshes);
+    ASSERT_TRUE(lazy.GetDefinition()->RecordsInBytesLeft());
+    EXPECT_TRUE(lazy.SaveBytes(203, TQWZSaveParams{}, nullptr, left.meshes.get()) == expected);
 }
 
 TEST(LoadBuffer, EachLoadReplacesTheKeptBuffer) {
