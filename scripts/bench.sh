@@ -50,7 +50,7 @@ large_runs=$(( runs < 3 ? 3 : runs ))
 
 source scripts/quiet-build.sh
 bash scripts/setup.sh
-quiet_build bench linux --target qwz-downgrader qwz qwz_bench
+quiet_build bench linux --target qwz-downgrader qwz_tool qwz_bench
 bin="$root/build/linux"
 downgrader="${programs:-$bin/app}/qwz-downgrader"
 qwz="${programs:-$bin/cli}/qwz"
