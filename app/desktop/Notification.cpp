@@ -2,6 +2,10 @@
 
 #include "app/desktop/RunTool.h"
 
+#include <cstdlib>
+#include <string>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qwz {
@@ -24,6 +28,18 @@ std::string BodyText(const std::string& text) {
     return out;
 }
 
+// Whether this session has a message bus that a notification could reach:
+// its address given, or the bus of the user's runtime folder. Without one
+// (a script over ssh, a service, a build machine) no sender is started:
+// each start would cost the conversion tens of milliseconds for nothing.
+bool SessionBusThere() {
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (address && *address) return true;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    struct stat st {};
+    return runtime && *runtime && stat((std::string(runtime) + "/bus").c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
+}
+
 }  // namespace
 
 std::string VariantString(const std::string& text) {
@@ -36,7 +52,7 @@ std::string VariantString(const std::string& text) {
 }
 
 void NotifyDesktop(const std::string& text) {
-    if (isatty(STDERR_FILENO)) return;
+    if (isatty(STDERR_FILENO) || !SessionBusThere()) return;
     const std::string body = BodyText(text);
     const ToolRun sent = RunTool({"notify-send", "--app-name=" + std::string(kTitle), "--icon=" + std::string(kIcon),
                                   kTitle, body},

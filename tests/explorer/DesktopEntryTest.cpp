@@ -281,7 +281,8 @@ TEST(DesktopEntry, ProgramRegistersAndEachCommandConvertsTheFilesChosen) {
     fs::permissions(bin / "notify-send", fs::perms::owner_all);
     const std::vector<std::string> env = {"HOME=" + home.string(), "XDG_DATA_HOME=", "XDG_CONFIG_HOME=",
                                           "XDG_CONFIG_DIRS=/nonexistent",
-                                          "PATH=" + bin.string() + ":/usr/bin:/bin"};
+                                          "PATH=" + bin.string() + ":/usr/bin:/bin",
+                                          "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (dir.path() / "bus").string()};
     const auto before = Snapshot(home);
     const fs::path err = dir.path() / "err.txt";
     ASSERT_EQ(RunProgram({program.string(), "-r"}, env, err), 0);
@@ -301,6 +302,14 @@ TEST(DesktopEntry, ProgramRegistersAndEachCommandConvertsTheFilesChosen) {
     const std::string line = "Przekonwertowano plik \"" + a.string() + "\" z wersji 204 do 203, oryginał: \"" +
                              (dir.path() / "hall 1_org.qwz").string() + "\"";
     EXPECT_EQ(ReadText(err), line + "\n");
+    EXPECT_EQ(ReadText(dir.path() / "notified"), line + "\n");
+    // Without a session bus, as over ssh or in a script's service, nothing
+    // is sent (and no sender started): the line on standard error is all.
+    std::vector<std::string> noBus = env;
+    noBus.back() = "DBUS_SESSION_BUS_ADDRESS=";
+    noBus.push_back("XDG_RUNTIME_DIR=" + dir.path().string());
+    EXPECT_EQ(RunProgram({program.string(), "-v", "203", a.string()}, noBus, err), 0);
+    EXPECT_NE(ReadText(err).find("jest już w odpowiedniej wersji"), std::string::npos) << ReadText(err);
     EXPECT_EQ(ReadText(dir.path() / "notified"), line + "\n");
 
     // Nautilus: its script in the folder shown, with the chosen names; a
