@@ -13,12 +13,9 @@ uint64_t Sum(uint64_t a, uint64_t b) { return a > UINT64_MAX - b ? UINT64_MAX : 
 
 bool Fits(const MemoryNeed& need, const MemoryLimits& limits, uint64_t fileSize, std::string* reason) {
     const uint64_t ownLimit = std::min({limits.physical, limits.data, limits.group, limits.addressSpace});
-    // What is seen in place takes address space as the work's own does, but
-    // not the machine's memory: its pages are the system's cache of the
-    // file, read in as they are used and taken back when memory is short,
-    // so a file larger than the machine's memory converts as long as what
-    // the work holds itself (about one mesh at a time) fits.
-    const uint64_t allLimit = limits.addressSpace;
+    // What is seen in place is held in the machine's memory, as the system's
+    // cache, beside the work's own, and takes address space as that does.
+    const uint64_t allLimit = std::min(limits.physical, limits.addressSpace);
     uint64_t available = 0;  // the room there is for what does not fit
     if (need.own > ownLimit) available = ownLimit;
     else if (Sum(need.own, need.seen) > allLimit) available = allLimit - need.own;

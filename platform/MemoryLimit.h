@@ -20,10 +20,10 @@ MemoryLimits SystemMemoryLimits();
 
 // What a piece of work must hold at once: memory of its own, which every
 // limit counts, and bytes of a file seen in place through a read-only
-// mapping. Those take address space, but they are not the process's own:
-// their pages are the system's cache of the file, which neither the data
-// limit nor a control group counts, and which the system takes back when
-// memory is short, so they need not fit in the machine's memory either.
+// mapping. Those take address space and the machine's memory, but they are
+// not the process's own: their pages are the system's cache of the file,
+// which neither the data limit counts nor a control group keeps from being
+// taken back when it is short.
 struct MemoryNeed {
     uint64_t own = 0;
     uint64_t seen = 0;
