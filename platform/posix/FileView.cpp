@@ -1,5 +1,6 @@
 #include "platform/FileView.h"
 #include "platform/PageRange.h"
+#include "platform/ViewGuards.h"
 
 #include <algorithm>
 #include <atomic>
@@ -10,17 +11,6 @@
 namespace qwz::platform {
 namespace {
 
-// The ranges of the views open now, watched by the handler of SIGBUS (the
-// signal a page past a file's end gives). The handler may run on any
-// thread at any moment: it reads the table without a lock, so a range is
-// published with its end before its start and withdrawn start first.
-struct Guarded {
-    std::atomic<uintptr_t> begin{0}, end{0};
-    std::atomic<bool> cut{false};
-    std::atomic<bool> taken{false};
-};
-constexpr int kGuarded = 64;
-Guarded guarded[kGuarded];
 uintptr_t pageSize = 4096;
 struct sigaction previous;
 
@@ -38,21 +28,21 @@ void Chain(int signal, siginfo_t* info, void* context) {
     ::signal(signal, SIG_DFL);
 }
 
+// The handler of SIGBUS, the signal a page of a view past its file's end
+// gives; a fault of no view's goes on to the handler before it.
 void OnBusError(int signal, siginfo_t* info, void* context) {
     const uintptr_t at = uintptr_t(info->si_addr);
-    for (Guarded& g : guarded) {
-        const uintptr_t begin = g.begin.load(std::memory_order_acquire);
-        if (begin == 0 || at < begin) continue;
-        const uintptr_t end = g.end.load(std::memory_order_acquire);
-        if (at >= end) continue;
+    uintptr_t begin = 0, end = 0;
+    if (ViewGuard* g = ViewGuardAt(at, begin, end)) {
         // The file ends before this page: zeros from here to the view's end
         // instead, in the same place, and the view marked as cut.
         const uintptr_t page = at & ~(pageSize - 1);
         void* zeros = ::mmap(reinterpret_cast<void*>(page), end - page, PROT_READ,
                              MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
-        if (zeros == MAP_FAILED) break;
-        g.cut.store(true, std::memory_order_release);
-        return;
+        if (zeros != MAP_FAILED) {
+            g->cut.store(true, std::memory_order_release);
+            return;
+        }
     }
     Chain(signal, info, context);
 }
@@ -75,23 +65,17 @@ bool FileView::Map(intptr_t fd, size_t size) {
     Reset();
     cut_ = false;
     if (size == 0 || !WatchBusErrors()) return false;
-    int slot = 0;
-    for (bool no = false; slot < kGuarded; ++slot, no = false)
-        if (guarded[slot].taken.compare_exchange_strong(no, true)) break;
-    if (slot == kGuarded) return false;  // as many views as are watched: read instead
+    const int slot = TakeViewGuard();
+    if (slot < 0) return false;  // as many views as are watched: read instead
     // Brought in whole: every page at once, one call instead of a fault per
     // few pages. Else the pages come in as they are read.
     const bool whole = size >= kBroughtWhole;
     void* base = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | (whole ? MAP_POPULATE : 0), int(fd), 0);
     if (base == MAP_FAILED) {
-        guarded[slot].taken.store(false);
+        ReleaseViewGuard(slot);
         return false;
     }
-    Guarded& g = guarded[slot];
-    const uintptr_t begin = uintptr_t(base);
-    g.cut.store(false);
-    g.end.store((begin + size + pageSize - 1) & ~(pageSize - 1), std::memory_order_release);
-    g.begin.store(begin, std::memory_order_release);
+    PublishViewGuard(slot, uintptr_t(base), size, pageSize);
     data_ = static_cast<const uint8_t*>(base);
     size_ = size;
     whole_ = whole;
@@ -100,7 +84,7 @@ bool FileView::Map(intptr_t fd, size_t size) {
 }
 
 bool FileView::Intact() const {
-    return !cut_ && (guard_ < 0 || !guarded[guard_].cut.load(std::memory_order_acquire));
+    return !cut_ && (guard_ < 0 || !ViewGuardCut(guard_));
 }
 
 void FileView::LetGo(const uint8_t* from, size_t size) const {
@@ -113,12 +97,9 @@ void FileView::LetGo(const uint8_t* from, size_t size) const {
 
 void FileView::Reset() {
     if (!data_) return;
-    Guarded& g = guarded[guard_];
-    g.begin.store(0, std::memory_order_release);
-    cut_ = g.cut.load(std::memory_order_acquire);
+    cut_ = WithdrawViewGuard(guard_);
     ::munmap(const_cast<uint8_t*>(data_), size_);
-    g.end.store(0);
-    g.taken.store(false, std::memory_order_release);
+    ReleaseViewGuard(guard_);
     data_ = nullptr;
     size_ = 0;
     guard_ = -1;

@@ -1,5 +1,6 @@
 #include "platform/FileView.h"
 #include "platform/PageRange.h"
+#include "platform/ViewGuards.h"
 
 #include <windows.h>
 
@@ -9,19 +10,9 @@
 namespace qwz::platform {
 namespace {
 
-// The ranges of the views open now, watched by a vectored exception
-// handler for the in-page error that reading a view gives when the disk or
-// the network cannot deliver a page (a share that went away). The handler
-// may run on any thread at any moment: it reads the table without a lock,
-// so a range is published with its end before its start and withdrawn
-// start first.
-struct Guarded {
-    std::atomic<uintptr_t> begin{0}, end{0};
-    std::atomic<bool> cut{false};
-    std::atomic<bool> taken{false};
-};
-constexpr int kGuarded = 64;
-Guarded guarded[kGuarded];
+// The system's page size, read when the handler of in-page errors (the
+// fault of a page the disk or the network cannot deliver, as from a share
+// that went away) is installed.
 uintptr_t pageSize = 4096;
 
 // The view at the fault's address becomes zeros in the same place: its
@@ -34,21 +25,17 @@ LONG CALLBACK OnInPageError(EXCEPTION_POINTERS* e) {
     if (record.ExceptionCode != EXCEPTION_IN_PAGE_ERROR || record.NumberParameters < 2)
         return EXCEPTION_CONTINUE_SEARCH;
     const uintptr_t at = uintptr_t(record.ExceptionInformation[1]);
-    for (Guarded& g : guarded) {
-        const uintptr_t begin = g.begin.load(std::memory_order_acquire);
-        if (begin == 0 || at < begin) continue;
-        const uintptr_t end = g.end.load(std::memory_order_acquire);
-        if (at >= end) continue;
-        // Only the first fault of a view swaps it; a second thread that
-        // faulted on it meanwhile finds the zeros when it tries again.
-        if (g.cut.exchange(true, std::memory_order_acq_rel)) return EXCEPTION_CONTINUE_EXECUTION;
-        void* base = reinterpret_cast<void*>(begin);
-        if (!::UnmapViewOfFile(base)) return EXCEPTION_CONTINUE_SEARCH;
-        if (!::VirtualAlloc(base, end - begin, MEM_RESERVE | MEM_COMMIT, PAGE_READONLY))
-            return EXCEPTION_CONTINUE_SEARCH;
-        return EXCEPTION_CONTINUE_EXECUTION;
-    }
-    return EXCEPTION_CONTINUE_SEARCH;
+    uintptr_t begin = 0, end = 0;
+    ViewGuard* g = ViewGuardAt(at, begin, end);
+    if (!g) return EXCEPTION_CONTINUE_SEARCH;
+    // Only the first fault of a view swaps it; a second thread that
+    // faulted on it meanwhile finds the zeros when it tries again.
+    if (g->cut.exchange(true, std::memory_order_acq_rel)) return EXCEPTION_CONTINUE_EXECUTION;
+    void* base = reinterpret_cast<void*>(begin);
+    if (!::UnmapViewOfFile(base)) return EXCEPTION_CONTINUE_SEARCH;
+    if (!::VirtualAlloc(base, end - begin, MEM_RESERVE | MEM_COMMIT, PAGE_READONLY))
+        return EXCEPTION_CONTINUE_SEARCH;
+    return EXCEPTION_CONTINUE_EXECUTION;
 }
 
 bool WatchInPageErrors() {
@@ -67,11 +54,9 @@ bool FileView::Map(intptr_t handle, size_t size) {
     Reset();
     cut_ = false;
     if (size == 0 || !WatchInPageErrors()) return false;
-    int slot = 0;
-    for (bool no = false; slot < kGuarded; ++slot, no = false)
-        if (guarded[slot].taken.compare_exchange_strong(no, true)) break;
-    if (slot == kGuarded) return false;  // as many views as are watched: read instead
-    const auto release = [slot] { guarded[slot].taken.store(false); };
+    const int slot = TakeViewGuard();
+    if (slot < 0) return false;  // as many views as are watched: read instead
+    const auto release = [slot] { ReleaseViewGuard(slot); };
     // The mapping object is needed only to make the view, which keeps the
     // file's section alive on its own.
     HANDLE mapping = ::CreateFileMappingW(reinterpret_cast<HANDLE>(handle), nullptr, PAGE_READONLY, 0, 0, nullptr);
@@ -85,11 +70,7 @@ bool FileView::Map(intptr_t handle, size_t size) {
         release();
         return false;
     }
-    Guarded& g = guarded[slot];
-    const uintptr_t begin = uintptr_t(base);
-    g.cut.store(false);
-    g.end.store((begin + size + pageSize - 1) & ~(pageSize - 1), std::memory_order_release);
-    g.begin.store(begin, std::memory_order_release);
+    PublishViewGuard(slot, uintptr_t(base), size, pageSize);
     data_ = static_cast<const uint8_t*>(base);
     size_ = size;
     // Pages come in as they are read, on every size: there is no call that
@@ -100,7 +81,7 @@ bool FileView::Map(intptr_t handle, size_t size) {
 }
 
 bool FileView::Intact() const {
-    return !cut_ && (guard_ < 0 || !guarded[guard_].cut.load(std::memory_order_acquire));
+    return !cut_ && (guard_ < 0 || !ViewGuardCut(guard_));
 }
 
 void FileView::LetGo(const uint8_t* from, size_t size) const {
@@ -113,14 +94,11 @@ void FileView::LetGo(const uint8_t* from, size_t size) const {
 
 void FileView::Reset() {
     if (!data_) return;
-    Guarded& g = guarded[guard_];
-    g.begin.store(0, std::memory_order_release);
-    cut_ = g.cut.load(std::memory_order_acquire);
+    cut_ = WithdrawViewGuard(guard_);
     // A view found cut is zero pages of its own by now, not a file's view.
     if (cut_) ::VirtualFree(const_cast<uint8_t*>(data_), 0, MEM_RELEASE);
     else ::UnmapViewOfFile(data_);
-    g.end.store(0);
-    g.taken.store(false, std::memory_order_release);
+    ReleaseViewGuard(guard_);
     data_ = nullptr;
     size_ = 0;
     guard_ = -1;
