@@ -52,28 +52,20 @@ NameKind EntryKind(DIR* dir, const dirent& entry) {
     return KindOf(st.st_mode);
 }
 
-// renameat2 with RENAME_NOREPLACE, through the system call where the C
-// library has no wrapper for it.
-int RenameNoReplaceCall(const char* from, const char* to) {
-#if defined(__linux__)
 #ifndef RENAME_NOREPLACE
 #define RENAME_NOREPLACE (1 << 0)
 #endif
-    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
-#else
-    errno = ENOSYS;
-    return -1;
-#endif
-}
-
-// renameat2 with RENAME_EXCHANGE.
-int ExchangeCall(const char* a, const char* b) {
-#if defined(__linux__)
 #ifndef RENAME_EXCHANGE
 #define RENAME_EXCHANGE (1 << 1)
 #endif
-    return ::renameat2(AT_FDCWD, a, AT_FDCWD, b, RENAME_EXCHANGE);
+
+// renameat2 with `flags` (RENAME_NOREPLACE, RENAME_EXCHANGE); ENOSYS where
+// the system has no such call.
+int RenameCall(const char* from, const char* to, unsigned flags) {
+#if defined(__linux__)
+    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, flags);
 #else
+    (void)from, (void)to, (void)flags;
     errno = ENOSYS;
     return -1;
 #endif
@@ -342,7 +334,7 @@ public:
 
     NoReplace RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to,
                               Reason& error) override {
-        if (RenameNoReplaceCall(from.c_str(), to.c_str()) == 0) return NoReplace::Done;
+        if (RenameCall(from.c_str(), to.c_str(), RENAME_NOREPLACE) == 0) return NoReplace::Done;
         int code = errno;
         error = StepFailure("nie można zmienić nazwy pliku na", to);
         switch (code) {
@@ -364,7 +356,7 @@ public:
 
     NoReplace Exchange(const std::filesystem::path& a, const std::filesystem::path& b,
                        Reason& error) override {
-        if (ExchangeCall(a.c_str(), b.c_str()) == 0) return NoReplace::Done;
+        if (RenameCall(a.c_str(), b.c_str(), RENAME_EXCHANGE) == 0) return NoReplace::Done;
         const int code = errno;
         error = StepFailure("nie można zastąpić pliku", b);
         return code == EINVAL || code == ENOSYS || code == EOPNOTSUPP ? NoReplace::Unsupported : NoReplace::Failed;
