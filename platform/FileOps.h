@@ -30,6 +30,9 @@ struct FileState {
     uint64_t size = 0;
     int64_t modified = 0;   // in the system's own units
     uint64_t links = 0;     // names the file has
+    // Bytes the disk holds of it (st_blocks; Windows: its allocation size),
+    // fewer than its size where it has holes; 0 where not known.
+    uint64_t allocated = 0;
 
     bool SameFile(const FileState& o) const { return device == o.device && file == o.file; }
     bool operator==(const FileState& o) const {

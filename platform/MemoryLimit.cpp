@@ -13,12 +13,11 @@ uint64_t Sum(uint64_t a, uint64_t b) { return a > UINT64_MAX - b ? UINT64_MAX : 
 
 bool Fits(const MemoryNeed& need, const MemoryLimits& limits, uint64_t fileSize, std::string* reason) {
     const uint64_t ownLimit = std::min({limits.physical, limits.data, limits.group, limits.addressSpace});
-    // What is seen in place is held in the machine's memory, as the system's
-    // cache, beside the work's own, and takes address space as that does.
-    const uint64_t allLimit = std::min(limits.physical, limits.addressSpace);
+    const uint64_t ownAndHoles = Sum(need.own, need.holes);
     uint64_t available = 0;  // the room there is for what does not fit
     if (need.own > ownLimit) available = ownLimit;
-    else if (Sum(need.own, need.seen) > allLimit) available = allLimit - need.own;
+    else if (Sum(need.own, need.seen) > limits.addressSpace) available = limits.addressSpace - need.own;
+    else if (ownAndHoles > limits.physical) available = limits.physical - need.own;
     else return true;
     if (reason)
         *reason = "plik jest za duży, by zmieścić go w pamięci (" + Megabytes(fileSize) + ", dostępne " +
@@ -35,8 +34,8 @@ bool FitsInMemory(uint64_t size, std::string* reason) {
     return Fits({size, 0}, SystemMemoryLimits(), size, reason);
 }
 
-bool FitsSeenInPlace(uint64_t size, std::string* reason) {
-    return Fits({0, size}, SystemMemoryLimits(), size, reason);
+bool FitsSeenInPlace(uint64_t size, uint64_t allocated, std::string* reason) {
+    return Fits({0, size, size > allocated ? size - allocated : 0}, SystemMemoryLimits(), size, reason);
 }
 
 }  // namespace qwz::platform

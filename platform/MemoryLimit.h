@@ -20,13 +20,19 @@ MemoryLimits SystemMemoryLimits();
 
 // What a piece of work must hold at once: memory of its own, which every
 // limit counts, and bytes of a file seen in place through a read-only
-// mapping. Those take address space and the machine's memory, but they are
-// not the process's own: their pages are the system's cache of the file,
-// which neither the data limit counts nor a control group keeps from being
-// taken back when it is short.
+// mapping. Those take address space, but they are not the process's own:
+// their pages are the system's cache of the file, which neither the data
+// limit nor a control group counts and which the system drops and reads
+// again when memory is short, so a file the disk holds whole need not fit
+// in the machine's memory. Its holes (`holes`: bytes of `seen` the disk
+// does not hold, as in a sparse file) are counted against the machine's
+// memory as memory of the work's own would be: no scene is written with
+// holes, and walking terabytes of them would take minutes before the file
+// is found damaged.
 struct MemoryNeed {
     uint64_t own = 0;
     uint64_t seen = 0;
+    uint64_t holes = 0;
 };
 
 // Whether `need` can fit within `limits`; when it cannot, `reason` says so
@@ -42,7 +48,8 @@ uint64_t MemoryLimit();
 // Whether a file of `size` bytes can be held in memory of the process's own.
 bool FitsInMemory(uint64_t size, std::string* reason);
 
-// Whether a file of `size` bytes can be seen in place (mapped read-only).
-bool FitsSeenInPlace(uint64_t size, std::string* reason);
+// Whether a file of `size` bytes, of which the disk holds `allocated`, can
+// be seen in place (mapped read-only).
+bool FitsSeenInPlace(uint64_t size, uint64_t allocated, std::string* reason);
 
 }  // namespace qwz::platform

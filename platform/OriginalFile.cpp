@@ -153,7 +153,7 @@ bool OriginalFile::See(FileView& view, Reason& reason) {
     if (!ops_.StateOf(file_, before, error)) return Fail(reason, error);
     // Seen in place, the file takes address space, not memory of the
     // process's own; read instead (false below), Read counts it whole.
-    if (std::string tooLarge; !FitsSeenInPlace(before.size, &tooLarge))
+    if (std::string tooLarge; !FitsSeenInPlace(before.size, before.allocated, &tooLarge))
         return Fail(reason, Reason(StatusCode::OutOfMemory, std::move(tooLarge)));
     if (!ops_.MapToRead(file_, before.size, view)) return true;
     if (!ops_.StateOf(file_, after, error)) {

@@ -25,6 +25,7 @@ FileState StateFrom(const struct stat& st) {
     s.size = st.st_size > 0 ? uint64_t(st.st_size) : 0;
     s.modified = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     s.links = uint64_t(st.st_nlink);
+    s.allocated = st.st_blocks > 0 ? uint64_t(st.st_blocks) * 512 : 0;
     return s;
 }
 

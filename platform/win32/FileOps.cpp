@@ -263,6 +263,11 @@ public:
             return false;
         }
         state = StateFrom(info);
+        // What the disk holds of it is asked only of an open file: that is
+        // where it counts (how a view of the file is counted against memory).
+        FILE_STANDARD_INFO standard{};
+        if (GetFileInformationByHandleEx(AsHandle(file), FileStandardInfo, &standard, sizeof standard))
+            state.allocated = uint64_t(standard.AllocationSize.QuadPart);
         return true;
     }
 

@@ -1,6 +1,6 @@
 // What the check before a file is read counts: memory of the work's own
 // against every limit, and a file seen in place against the address space
-// only; and the control group's limit found from the system's files, given
+// only, its holes against the machine's memory as well; and the control group's limit found from the system's files, given
 // here as the system would lay them out.
 #include "platform/GroupMemoryLimit.h"
 #include "platform/MemoryLimit.h"
@@ -42,8 +42,13 @@ const FitsRow kFitsRows[] = {
      "plik jest za duży, by zmieścić go w pamięci (274 MB, dostępne 100 MB)"},
     {"a file read under less physical memory", {274 * kMiB, 0}, {256 * kMiB, kNone, kNone, kNone},
      "plik jest za duży, by zmieścić go w pamięci (274 MB, dostępne 256 MB)"},
-    {"a file seen in place beyond the machine's memory", {9 * kMiB, 1024 * 1024 * kMiB},
-     {24 * 1024 * kMiB, kNone, kNone, kNone}, "plik jest za duży, by zmieścić go w pamięci (1048576 MB, dostępne 24567 MB)"},
+    {"a file the disk holds, seen in place, beyond the machine's memory", {9 * kMiB, 1024 * 1024 * kMiB, 0},
+     {24 * 1024 * kMiB, kNone, kNone, kNone}, ""},
+    {"a sparse file seen in place, its holes beyond the machine's memory",
+     {9 * kMiB, 1024 * 1024 * kMiB, 1024 * 1024 * kMiB - 4096}, {24 * 1024 * kMiB, kNone, kNone, kNone},
+     "plik jest za duży, by zmieścić go w pamięci (1048576 MB, dostępne 24567 MB)"},
+    {"own memory beyond the machine's, the file seen in place", {30 * 1024 * kMiB, 1024 * kMiB, 0},
+     {24 * 1024 * kMiB, kNone, kNone, kNone}, "plik jest za duży, by zmieścić go w pamięci (30720 MB, dostępne 24576 MB)"},
     {"a file seen in place beyond the address space", {0, 274 * kMiB}, {kNone, 256 * kMiB, kNone, kNone},
      "plik jest za duży, by zmieścić go w pamięci (274 MB, dostępne 256 MB)"},
     {"own memory and the view together beyond the address space", {9 * kMiB, 274 * kMiB},
@@ -51,7 +56,7 @@ const FitsRow kFitsRows[] = {
     {"no limits at all", {kNone, kNone}, {}, ""},
 };
 
-TEST(MemoryLimit, OwnMemoryCountsAgainstEveryLimitAndAFileSeenInPlaceOnlyAsAddressSpace) {
+TEST(MemoryLimit, OwnMemoryCountsAgainstEveryLimitAndAFileSeenInPlaceOnlyAsAddressSpaceAndItsHoles) {
     for (const FitsRow& row : kFitsRows) {
         SCOPED_TRACE(row.name);
         std::string reason;

@@ -120,6 +120,7 @@ FileState MemoryFileOps::StateOfNode(uint64_t id) const {
     state.size = node.kind == NameKind::Regular ? SizeOf(node) : 0;
     state.modified = node.modified;
     state.links = node.names;
+    state.allocated = node.kind == NameKind::Regular ? node.data.size() : 0;
     return state;
 }
 
