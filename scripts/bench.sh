@@ -156,9 +156,10 @@ row() {  # LABEL SOURCE TARGET WRITTEN RUNS TIME_AIM
   local size conv copy ratio peak private
   read -r size conv copy ratio peak private < <(measure "$2" "$3" "$4" "$5")
   local mem; mem=$(awk -v p="$peak" -v s="$size" 'BEGIN { print p * 1024 / s }')
-  printf '%-12s %6.1f MB | %7.3fs %7.3fs %6.2fx | %5.0f MB %5.2fx %5.1f MB | %-7s %-7s\n' "$1" \
+  # A run too short to be sampled at all shows "-", not a figure.
+  printf '%-12s %6.1f MB | %7.3fs %7.3fs %6.2fx | %5.0f MB %5.2fx %8s | %-7s %-7s\n' "$1" \
     "$(awk -v s="$size" 'BEGIN { print s / 1e6 }')" "$conv" "$copy" "$ratio" "$(awk -v p="$peak" 'BEGIN { print p * 1024 / 1e6 }')" "$mem" \
-    "$(awk -v p="$private" 'BEGIN { print p * 1024 / 1e6 }')" \
+    "$(awk -v p="$private" 'BEGIN { if (p > 0) printf "%5.1f MB", p * 1024 / 1e6; else print "-" }')" \
     "$(verdict "$(awk -v r="$ratio" -v a="$6" 'BEGIN { print (r <= a) }')" "time of $1 at $size bytes")" \
     "$(verdict "$(awk -v m="$mem" 'BEGIN { print (m <= 2.0) }')" "memory of $1 at $size bytes")"
 }
