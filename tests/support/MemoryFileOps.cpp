@@ -205,16 +205,6 @@ void MemoryFileOps::Grow(const Path& path, uint64_t size) {
     if (found.node != 0) nodes_.at(found.node).zerosTo = size;
 }
 
-void MemoryFileOps::Append(const Path& path, const std::string& text) {
-    std::lock_guard lock(mutex_);
-    const Found found = Resolve(path, true);
-    if (found.node == 0) return;
-    Node& file = nodes_.at(found.node);
-    file.data.insert(file.data.end(), text.begin(), text.end());
-    file.durable = file.data;
-    file.modified = ++clock_;
-}
-
 void MemoryFileOps::Make(const Path& folder, const Folder& content) {
     std::lock_guard lock(mutex_);
     MakeFolder(folder);

@@ -49,8 +49,6 @@ public:
     // The file reads as its bytes and then zeros up to `size`, which take
     // no memory (a sparse file).
     void Grow(const Path& path, uint64_t size);
-    // Another program appends to the file.
-    void Append(const Path& path, const std::string& text);
     void Make(const Path& folder, const Folder& content);
     // The bytes of the regular file at the path (links followed); empty
     // when there is none.
