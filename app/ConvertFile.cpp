@@ -34,7 +34,7 @@ ConversionRequest RequestFor(int target, const TQWZSaveParams& params) {
     ConversionRequest request;
     request.params = params;
     if (target < 0) request.target = target;
-    else if (target == 0) request.target = written.back();  // min(file, newest): the file's own
+    else if (target == 0) request.ownVersion = true;
     else request.target = std::clamp(target, written.front(), written.back());
     request.leaveUpTo = params.KeepsEverything() ? std::max(target, int(params.TargetVersion)) : params.TargetVersion;
     return request;

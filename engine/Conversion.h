@@ -34,6 +34,11 @@ struct ConversionRequest {
     // rewrites the newer files in that layout ("-v 201": a 202 file is
     // written again as 202).
     std::optional<int> leaveUpTo;
+    // Instead of the target, the file's own version (the program's "-v 0"):
+    // the file is written again in its own layout, or, where that layout
+    // cannot hold what the file has (a mesh of more than 32767 vertices or
+    // faces, or extra data, in a 201 or 202 file), in the oldest that can.
+    bool ownVersion = false;
 };
 
 struct ConversionOutcome {

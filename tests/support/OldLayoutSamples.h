@@ -5,6 +5,8 @@
 #include "support/Bytes.h"
 
 #include <cstdint>
+#include <initializer_list>
+#include <string>
 #include <vector>
 
 namespace qwz::test {
@@ -121,6 +123,23 @@ inline Bytes Rich201() {
     b.u8(2);
     RichMeshes(b, 2, 0x55, 0x66);
     return b;
+}
+
+// A version 202 or 201 file of meshes with these vertex counts (each
+// vertex at the origin, one face on vertex 0): what those layouts store
+// but their writer cannot hold above 32767.
+inline std::vector<uint8_t> OldFileWithMeshes(int version, std::initializer_list<unsigned> vertexCounts) {
+    Bytes b;
+    if (version == 202) b.magic(202).i16(15).i16(-22).i16(5).i32(0).i32(0).i32(0).i32(0);
+    else b.magic(201).i16(100).i16(-50).i16(0).i32(0);
+    b.f32(10.0f).f32(1.5f).f32(-2.25f).f32(0.5f);
+    b.u8(uint8_t(vertexCounts.size()));
+    for (unsigned n : vertexCounts) {
+        Filler(b.name("M" + std::to_string(n), 0).i32(1), 0).u16(uint16_t(n));
+        for (unsigned v = 0; v < n; ++v) b.i16(0).i16(0).i16(0);
+        b.u16(1).u8(0).u16(0).u16(0).u16(0).u16(0);
+    }
+    return b.vec();
 }
 
 }  // namespace qwz::test
