@@ -2,7 +2,9 @@
 
 #include "platform/PathNames.h"
 
+#include <algorithm>
 #include <set>
+#include <string>
 #include <utility>
 
 namespace fs = std::filesystem;
@@ -82,6 +84,22 @@ std::vector<fs::path> WithoutKeptBackups(const std::vector<fs::path>& found) {
         out.push_back(p);
     }
     return out;
+}
+
+void RemoveEarlierRecord(const std::filesystem::path& backup, platform::FileOps& ops) {
+    // A record is a few lines; anything much larger is not one.
+    constexpr uint64_t kLargestRecord = 4096;
+    static const std::string kFirstLine = "qwz-record 1\n";
+    std::filesystem::path record = backup;
+    record += ".txt";
+    platform::FileState state;
+    std::vector<uint8_t> text;
+    platform::Reason ignored;
+    if (ops.Examine(record, false, &state) != platform::NameKind::Regular || state.size > kLargestRecord ||
+        !ops.ReadAll(record, text, ignored) || text.size() < kFirstLine.size() ||
+        !std::equal(kFirstLine.begin(), kFirstLine.end(), text.begin()))
+        return;
+    ops.Remove(record, ignored);
 }
 
 }  // namespace qwz

@@ -33,6 +33,12 @@ std::filesystem::path OriginalBeside(const std::filesystem::path& backup,
 std::filesystem::path OriginalOfKeptBackup(const std::filesystem::path& path,
                                            platform::FileOps& ops = platform::SystemFileOps());
 
+// Removes the record that earlier releases kept beside a backup
+// ("NAME_org.qwz.txt", opening with the line "qwz-record 1"), when there is
+// one: a restore that puts the backup back takes it along. A text file of
+// that name that is not such a record is the user's and stays.
+void RemoveEarlierRecord(const std::filesystem::path& backup, platform::FileOps& ops);
+
 // The same judgement over the *.qwz files found in folders, by their names
 // alone: each kept backup whose original is among `found` is left out.
 std::vector<std::filesystem::path> WithoutKeptBackups(const std::vector<std::filesystem::path>& found);

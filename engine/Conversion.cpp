@@ -2,7 +2,6 @@
 
 #include "document/Klasaqwz.h"
 #include "engine/BackupName.h"
-#include "engine/ConversionRecord.h"
 #include "engine/ExceptionText.h"
 #include "engine/LoadQwz.h"
 #include "format/VersionTable.h"
@@ -36,8 +35,11 @@ bool Skip(ConversionOutcome& r) {
     return false;
 }
 
-// The version at or below which a file that loses nothing is left as it is.
-int LeaveUpTo(const ConversionRequest& request) { return request.leaveUpTo.value_or(request.target); }
+// The version at or below which a file that loses nothing is left as it is
+// (none for the file's own version).
+int LeaveUpTo(const ConversionRequest& request) {
+    return request.leaveUpTo.value_or(request.ownVersion ? 0 : request.target);
+}
 
 // A file that keeps everything and is already at or below the version asked
 // for is skipped from its header alone, whatever its size: nothing of it
@@ -94,7 +96,10 @@ std::vector<uint8_t> Save(KlasaQwz& doc, const MeshSource& meshes, const Convers
     // written is written by its writer, while the document keeps the
     // lower number.
     int written = 0;
-    doc.SaveStreamed(std::min(r.fromVersion, request.target), request.params, [&](const uint8_t* data, size_t n) {
+    // The file's own version is asked of the document as its automatic
+    // target, which moves to the layout that holds what the file has.
+    const int target = request.ownVersion ? 0 : std::min(r.fromVersion, request.target);
+    doc.SaveStreamed(target, request.params, [&](const uint8_t* data, size_t n) {
         if (size < 4 && size + n >= 4) written = data[3 - size];
         size += n;
         part(data, n);
@@ -162,20 +167,11 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
             view.Reset();
             return spare;
         };
-        uint64_t digest = 0;
-        options.digest = &digest;
         if (!platform::ReplaceFileSafely(original, make, options, reason)) {
             Fail(r, reason);
             return;
         }
-        // Beside a kept original, what took its place: a restore discards
-        // only this very file, never work saved under the name afterwards.
-        std::string unrecorded;
-        if (!options.backup.empty() && !KeepRecord(path, options.backup, {r.sizeAfter, digest}, original.ops(), unrecorded))
-            reason = "przekonwertowany, ale bez zapisu konwersji (" + unrecorded +
-                     "); qwz restore przywróci kopię tylko z opcją --keep-newer";
-        else
-            reason.clear();
+        reason.clear();
     }
     r.status = ConversionStatus::Converted;
     r.code = StatusCode::Converted;
@@ -223,10 +219,11 @@ bool LoadOriginal(platform::OriginalFile& original, const platform::FileView& vi
     return true;
 }
 
-// Only a version with a writer of its own is a target: any other would be
-// written as another (201 as 202, 999 refused by the writer, 0 as the
-// file's own, -52 as its low byte 204).
+// Only a version with a writer of its own (or the file's own) is a target:
+// any other would be written as another (201 as 202, 999 refused by the
+// writer, 0 as the file's own, -52 as its low byte 204).
 bool RefusedTarget(const ConversionRequest& request, ConversionOutcome& r) {
+    if (request.ownVersion) return false;
     if (const VersionLayout* layout = FindVersion(request.target); layout && layout->write) return false;
     Fail(r, Reason(StatusCode::UnsupportedTarget, "nieobsługiwana wersja docelowa " + std::to_string(request.target) +
                                                       " (zapisywane: " + VersionListText(WrittenVersions()) + ")"));
@@ -253,6 +250,9 @@ void Convert(const std::filesystem::path& named, const ConversionRequest& reques
         Fail(r, reason);
         return;
     }
+    // What a stopped conversion of this file left beside it goes now, under
+    // the lock, whether or not this run rewrites the file.
+    if (request.write) platform::RemoveStaleTemporaries(path, ops);
     if (SkippedByHeader(original, request, r)) return;
     // The file is seen in place where the system can (read into memory
     // otherwise): then its pages are the system's cache, not fresh memory

@@ -1,10 +1,11 @@
 #include "engine/Restore.h"
 
 #include "engine/BackupName.h"
-#include "engine/ConversionRecord.h"
+#include "engine/ConvertedFrom.h"
 #include "platform/OriginalFile.h"
 #include "platform/PathNames.h"
 #include "platform/SafeReplace.h"
+#include "platform/TemporaryFile.h"
 
 #include <vector>
 
@@ -156,14 +157,20 @@ RestoreResult& PutBackKeepingNewer(RestoreResult& r, const platform::FileState& 
 // conversion wrote, unchanged since it was opened here. When it is not and
 // the request keeps it, r.kept says where it would go. False with the
 // result failed otherwise.
-bool MayDiscard(RestoreResult& r, platform::OriginalFile& held, const RestoreRequest& request,
-                platform::FileOps& ops) {
+bool MayDiscard(RestoreResult& r, platform::OriginalFile& held, platform::OriginalFile& kept,
+                const RestoreRequest& request, platform::FileOps& ops) {
     platform::Reason reason;
+    const FileState opened = held.state();
     if (!held.Unchanged(reason)) {
         Finish(r, RestoreStatus::Failed, FileChanged(r.file));
         return false;
     }
-    const RecordVerdict verdict = JudgeAgainstRecord(r.file, held.handle(), held.state().size, r.backup, ops);
+    const ConvertedVerdict verdict = JudgeAgainstOriginal(held, kept);
+    // What was judged must be the file as it was held, not a later write.
+    if (!(held.state() == opened) || !held.Unchanged(reason)) {
+        Finish(r, RestoreStatus::Failed, FileChanged(r.file));
+        return false;
+    }
     if (verdict.same) return true;
     if (!request.keepNewer) {
         Finish(r, RestoreStatus::Failed,
@@ -189,7 +196,7 @@ RestoreResult& DropSecondName(RestoreResult& r, const platform::OriginalFile& he
     if (ops.Examine(r.backup, false, &now) != NameKind::Regular || !now.SameFile(held.state()) || now.links < 2)
         return Finish(r, RestoreStatus::Failed, BackupChanged(r.backup));
     if (!ops.Remove(r.backup, error)) return Finish(r, RestoreStatus::Failed, error);
-    DropRecord(r.backup, ops);
+    RemoveEarlierRecord(r.backup, ops);
     ops.SyncFolder(FolderOf(r.file), ignored);
     return Finish(r, RestoreStatus::Restored, note);
 }
@@ -221,7 +228,8 @@ NameKind FindPair(const fs::path& named, RestoreResult& r, fs::path& backup, Fil
 
 // The one step that puts the backup back: over the user's file, beside a
 // newer one kept under a free name, or into an empty name. Both files are
-// held and judged by now; the record goes once the step is done.
+// held and judged by now; a record of an earlier release beside the backup
+// goes once the step is done.
 RestoreResult& PutBack(RestoreResult& r, platform::OriginalFile& held, platform::OriginalFile& kept, bool fileThere,
                        platform::FileOps& ops) {
     Reason error, ignored;
@@ -239,8 +247,8 @@ RestoreResult& PutBack(RestoreResult& r, platform::OriginalFile& held, platform:
     } else if (MoveToFreeName(r, ops).status != RestoreStatus::Restored) {
         return r;
     }
-    // The record described the file now discarded.
-    DropRecord(r.backup, ops);
+    // An earlier release's record described the file now discarded.
+    RemoveEarlierRecord(r.backup, ops);
     ops.SyncFolder(FolderOf(r.file), ignored);
     return r;
 }
@@ -268,6 +276,9 @@ RestoreResult RestoreQwz(const fs::path& named, const RestoreRequest& request, p
     platform::OriginalFile held(ops);
     if (fileThere) {
         if (!held.Open(file, reason)) return Finish(r, RestoreStatus::Failed, reason);
+        // What a stopped conversion of the file left beside it goes, under
+        // its lock, as in any run that holds it.
+        if (request.write) platform::RemoveStaleTemporaries(file, ops);
         if (!platform::CanReplace(held, {}, reason)) return Finish(r, RestoreStatus::Failed, reason);
     }
     if (fileThere && judged.SameFile(held.state())) return DropSecondName(r, held, request.write, ops);
@@ -281,7 +292,7 @@ RestoreResult RestoreQwz(const fs::path& named, const RestoreRequest& request, p
         return Finish(r, RestoreStatus::Failed, BackupChanged(backup));
     // Only the file the conversion wrote is discarded; a conversion of the
     // backup, which would have to finish first, cannot run while it is held.
-    if (fileThere && !MayDiscard(r, held, request, ops)) return r;
+    if (fileThere && !MayDiscard(r, held, kept, request, ops)) return r;
     const std::string keptNote = "nowszy plik zostanie zachowany jako " + PathForMessage(r.kept);
     if (!request.write) return Finish(r, RestoreStatus::Restored, r.kept.empty() ? "" : keptNote);
 

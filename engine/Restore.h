@@ -3,7 +3,8 @@
 // discarded. At every moment the user's name holds one complete file and
 // neither the original nor the backup is lost; nor is work saved into the
 // user's name after the conversion: only the very file the conversion
-// wrote (as its record says, ConversionRecord.h) is ever discarded.
+// wrote (the backup converted again gives it byte for byte,
+// ConvertedFrom.h) is ever discarded.
 #pragma once
 
 #include "platform/FileOps.h"
@@ -47,11 +48,12 @@ struct RestoreRequest {
 // under its name by a move that refuses to replace anything.
 //
 // The user's file is discarded only while it is the file the conversion
-// wrote, as the record beside the backup says. A file changed since (or one
-// without a readable record) is refused with what changed, unless the
-// request keeps it: then it first gets a free name beside it ("NAME
-// (nowszy).qwz", "NAME (nowszy 2).qwz", ...). The record goes once the
-// backup is back.
+// wrote: the backup converted again, to the file's version and without
+// what the file lacks, gives it byte for byte. A file changed since (or one
+// that cannot be told) is refused with what changed, unless the request
+// keeps it: then it first gets a free name beside it ("NAME (nowszy).qwz",
+// "NAME (nowszy 2).qwz", ...). The record an earlier release kept beside
+// the backup ("NAME_org.qwz.txt") goes once the backup is back.
 //
 // A dry run changes nothing: the same checks decide the same result as a
 // real run at that moment.

@@ -33,9 +33,9 @@ struct LinkRow {
 
 const LinkRow kRows[] = {
     {"a link named converts the file it leads to", Run::ConvertLink, {{"real.qwz", 204}}, {{"alias.qwz", "real.qwz"}},
-     {{"real.qwz", 203}, {"real_org.qwz", 0}, {"real_org.qwz.txt", -1}}, ""},
+     {{"real.qwz", 203}, {"real_org.qwz", 0}}, ""},
     {"a folder walk meets the file and its link: converted once", Run::WalkFolder, {{"real.qwz", 204}},
-     {{"alias.qwz", "real.qwz"}}, {{"real.qwz", 203}, {"real_org.qwz", 0}, {"real_org.qwz.txt", -1}}, ""},
+     {{"alias.qwz", "real.qwz"}}, {{"real.qwz", 203}, {"real_org.qwz", 0}}, ""},
     {"a link named restores the file it leads to", Run::RestoreLink, {{"real.qwz", 204}},
      {{"alias.qwz", "real.qwz"}}, {{"real.qwz", 0}}, ""},
     {"a backup name that is a link is not followed", Run::RestoreBesideALinkedBackup,

@@ -4,8 +4,11 @@
 // locks, a second restore or conversion of the same file, or another
 // program's write, forced into the middle of one.
 #include "engine/Restore.h"
-#include "platform/ContentHash.h"
+#include "engine/Conversion.h"
 #include "platform/SafeReplace.h"
+#include "platform/TemporaryFile.h"
+#include "support/OldLayoutSamples.h"
+#include "support/RichSample204.h"
 #include "support/FaultyFileOps.h"
 #include "support/MemoryFileOps.h"
 #include "support/TempDir.h"
@@ -29,19 +32,39 @@ using enum RestoreStatus;
 // or "@link:TARGET". A row writes "@hard:NAME" for a second name of NAME.
 using Folder = MemoryFileOps::Folder;
 
-const std::string kConverted = "converted bytes";
-const std::string kOriginal = "the original's bytes";
-const std::string kEdited = "converted bytez";  // saved in place after the conversion
+std::string Text(const std::vector<uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
 
-// A conversion's record of having written `bytes`, made here by hand.
-std::string Record(const std::string& bytes) {
-    platform::ContentHash hash;
-    hash.Add(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    char digest[17];
-    std::snprintf(digest, sizeof digest, "%016llx", static_cast<unsigned long long>(hash.Value()));
-    return "qwz-record 1\nsize " + std::to_string(bytes.size()) + "\ndigest " + digest + "\n";
+// What converting `original` to `target` writes, without what `dropped`
+// names: the engine's own conversion, on a file system in memory (empty
+// when it did not convert).
+// Target 0: the file's own version.
+std::string ConvertedFrom(const std::string& original, int target, std::vector<KeepMember> dropped = {}) {
+    MemoryFileOps disk;
+    disk.Make("/c", {{"f.qwz", original}});
+    ConversionRequest request;
+    request.target = target;
+    request.ownVersion = target == 0;
+    request.params.KeepOriginal = false;
+    for (KeepMember member : dropped) request.params.*member = false;
+    if (ConvertQwz("/c/f.qwz", request, disk).status != ConversionStatus::Converted) return {};
+    return disk.Snapshot("/c").at("f.qwz");
 }
-const std::string kRecord = Record(kConverted);
+
+const std::string kOriginal = Text(test::RichSample204().File());
+const std::string kConverted = ConvertedFrom(kOriginal, 203);
+// Saved in place after the conversion: one byte of the last block changed.
+const std::string kEdited = [] {
+    std::string edited = kConverted;
+    if (!edited.empty()) edited.back() = char(edited.back() ^ 1);
+    return edited;
+}();
+// What an earlier release kept beside a backup.
+const std::string kRecord = "qwz-record 1\nsize 15\ndigest 0123456789abcdef\n";
+// What a conversion of "a.qwz" stopped before its end leaves beside it.
+const std::string kLeftover = platform::TemporaryNameBeside("a.qwz", 7).filename().string();
+// A 202 file with a mesh its layout cannot hold, written again as 203 by a
+// conversion to its own version.
+const std::string kLarge202 = Text(test::OldFileWithMeshes(202, {32768}));
 
 // The regular files of a folder on the disk.
 Folder Snapshot(const fs::path& dir) {
@@ -68,8 +91,33 @@ struct Row {
 
 const Row kRows[] = {
     {"the backup takes the converted file's name",
-     {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}, {"b.qwz", "b"}},
+     {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"b.qwz", "b"}},
      "a.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}, {"b.qwz", "b"}}},
+    // What the conversion kept and wrote is told from the two files alone.
+    {"a conversion that dropped lines and circles",
+     {{"a.qwz", ConvertedFrom(kOriginal, 204, {&TQWZSaveParams::KeepLines, &TQWZSaveParams::KeepCircles})},
+      {"a_org.qwz", kOriginal}},
+     "a.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}},
+    {"a conversion that dropped UV data and scaling zones",
+     {{"a.qwz", ConvertedFrom(kOriginal, 203, {&TQWZSaveParams::KeepUV, &TQWZSaveParams::KeepScalingZones})},
+      {"a_org.qwz", kOriginal}},
+     "a.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}},
+    {"a conversion to 202, which has no extra data",
+     {{"a.qwz", ConvertedFrom(kOriginal, 202, {&TQWZSaveParams::KeepArcs})}, {"a_org.qwz", kOriginal}},
+     "a.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}},
+    {"a conversion to the file's own version, which moved to 203",
+     {{"a.qwz", ConvertedFrom(kLarge202, 0)}, {"a_org.qwz", kLarge202}},
+     "a.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kLarge202}}},
+    {"a conversion of another original",
+     {{"a.qwz", ConvertedFrom(Text(test::Rich202()), 202, {&TQWZSaveParams::KeepLines})}, {"a_org.qwz", kOriginal}},
+     "a.qwz", Failed, "a.qwz", "a_org.qwz", "zmieniono po konwersji (ma ",
+     {{"a.qwz", ConvertedFrom(Text(test::Rich202()), 202, {&TQWZSaveParams::KeepLines})}, {"a_org.qwz", kOriginal}}},
+    {"a file that is no QWZ file", {{"a.qwz", "notatki"}, {"a_org.qwz", kOriginal}},
+     "a.qwz", Failed, "a.qwz", "a_org.qwz", "(nie jest plikiem QWZ, jaki zapisuje konwersja)",
+     {{"a.qwz", "notatki"}, {"a_org.qwz", kOriginal}}},
+    {"a backup that cannot be converted again", {{"a.qwz", kConverted}, {"a_org.qwz", "QWZ\xcc"}},
+     "a.qwz", Failed, "a.qwz", "a_org.qwz", "nie da się przekonwertować ponownie (",
+     {{"a.qwz", kConverted}, {"a_org.qwz", "QWZ\xcc"}}},
     {"no backup beside the file", {{"a.qwz", kConverted}, {"b_org.qwz", kOriginal}},
      "a.qwz", Skipped, "a.qwz", "", "brak kopii zapasowej \"", {{"a.qwz", kConverted}, {"b_org.qwz", kOriginal}}},
     {"the backup name is a folder", {{"a.qwz", kConverted}, {"a_org.qwz", "@folder"}},
@@ -79,18 +127,26 @@ const Row kRows[] = {
      "a.qwz", Failed, "a.qwz", "a_org.qwz", "dowiązaniem symbolicznym",
      {{"a.qwz", kConverted}, {"a_org.qwz", "@link:other.qwz"}, {"other.qwz", kOriginal}}},
     {"a stopped conversion left a second name of the file",
-     {{"a.qwz", kOriginal}, {"a_org.qwz", "@hard:a.qwz"}, {"a_org.qwz.txt", Record("older")}},
+     {{"a.qwz", kOriginal}, {"a_org.qwz", "@hard:a.qwz"}, {"a_org.qwz.txt", kRecord}},
      "a.qwz", Restored, "a.qwz", "a_org.qwz", "już jest oryginałem", {{"a.qwz", kOriginal}}},
-    {"the file is missing and its backup is there", {{"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}},
+    {"the file is missing and its backup is there", {{"a_org.qwz", kOriginal}},
      "a.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}},
-    {"the path given is the backup", {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}},
+    {"the path given is the backup", {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}},
      "a_org.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}},
     {"the backup given finds its file in another letter case",
-     {{"A.QWZ", kConverted}, {"A_org.qwz", kOriginal}, {"A_org.qwz.txt", kRecord}},
+     {{"A.QWZ", kConverted}, {"A_org.qwz", kOriginal}},
      "A_org.qwz", Restored, "A.QWZ", "A_org.qwz", "", {{"A.QWZ", kOriginal}}},
     {"a file named like a backup that has a backup of its own",
-     {{"a.qwz", "a"}, {"a_org.qwz", kConverted}, {"a_org_org.qwz", kOriginal}, {"a_org_org.qwz.txt", kRecord}},
+     {{"a.qwz", "a"}, {"a_org.qwz", kConverted}, {"a_org_org.qwz", kOriginal}},
      "a_org.qwz", Restored, "a_org.qwz", "a_org_org.qwz", "", {{"a.qwz", "a"}, {"a_org.qwz", kOriginal}}},
+    // Earlier releases kept a record beside the backup: it goes with the
+    // backup; a text file of that name that is not one is the user's.
+    {"an earlier release's record goes with its backup",
+     {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}},
+     "a.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}},
+    {"a text file beside the backup that is no record stays",
+     {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", "qwz-record 2\nnotatki"}},
+     "a.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}, {"a_org.qwz.txt", "qwz-record 2\nnotatki"}}},
     // Work saved under the user's name after the conversion exists nowhere
     // else: it is never discarded.
     {"the file was saved in place after the conversion",
@@ -98,29 +154,28 @@ const Row kRows[] = {
      "a.qwz", Failed, "a.qwz", "a_org.qwz", "zmieniono po konwersji (ta sama wielkość, inna treść",
      {{"a.qwz", kEdited}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}}},
     {"the file was saved longer after the conversion",
-     {{"a.qwz", kConverted + " and more"}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}},
-     "a_org.qwz", Failed, "a.qwz", "a_org.qwz", "(ma 24 B, konwersja zapisała 15 B); niczego nie zmieniono",
-     {{"a.qwz", kConverted + " and more"}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}}},
-    {"no record of what the conversion wrote", {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}},
-     "a.qwz", Failed, "a.qwz", "a_org.qwz", "brak zapisu konwersji \"",
-     {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}}},
-    {"a record that is not one",
-     {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", "qwz-record 1\nsize 15\n"}},
-     "a.qwz", Failed, "a.qwz", "a_org.qwz", "jest nieczytelny: nie wiadomo, czy plik",
-     {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", "qwz-record 1\nsize 15\n"}}},
+     {{"a.qwz", kConverted + " and more"}, {"a_org.qwz", kOriginal}},
+     "a_org.qwz", Failed, "a.qwz", "a_org.qwz", ", konwersja kopii zapasowej daje ",
+     {{"a.qwz", kConverted + " and more"}, {"a_org.qwz", kOriginal}}},
     {"the newer file kept beside", {{"a.qwz", kEdited}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}},
      "a.qwz", Restored, "a.qwz", "a_org.qwz", "zachowany jako \"",
      {{"a.qwz", kOriginal}, {"a (nowszy).qwz", kEdited}}, true, "a (nowszy).qwz"},
-    {"the newer file kept under the first free name, without a record",
+    {"the newer file kept under the first free name",
      {{"A.QWZ", kEdited}, {"A_org.qwz", kOriginal}, {"A (nowszy).QWZ", "x"}},
      "A.QWZ", Restored, "A.QWZ", "A_org.qwz", "zachowany jako \"",
      {{"A.QWZ", kOriginal}, {"A (nowszy).QWZ", "x"}, {"A (nowszy 2).QWZ", kEdited}}, true, "A (nowszy 2).QWZ"},
     {"nothing to keep when the file is the one written",
-     {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}},
+     {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}},
      "a.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}, true},
+    // A stopped conversion's temporary file goes in any run that holds
+    // the file.
+    {"a stopped conversion's temporary file goes",
+     {{"a.qwz", kEdited}, {"a_org.qwz", kOriginal}, {kLeftover, "x"}},
+     "a.qwz", Failed, "a.qwz", "a_org.qwz", "zmieniono po konwersji", {{"a.qwz", kEdited}, {"a_org.qwz", kOriginal}}},
 };
 
 TEST(Restore, EachSituationDecidedAlikeInADryRunAndForReal) {
+    ASSERT_FALSE(kConverted.empty());
     for (const Row& row : kRows) {
         // A newer file is kept by a second name, or where the file system
         // has no links, by a move.
@@ -216,7 +271,7 @@ const TimingRow kTimingRows[] = {
     {"the file is written while the first one holds it", "IsInUse", 1, Meanwhile::Write, Failed,
      "zmienił się w trakcie przywracania", "",
      {{"a.qwz", kConverted + "!"}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}}},
-    {"the file is written while it is held against its record", "ReadAt", 1, Meanwhile::Write, Failed,
+    {"the file is written while it is judged against its backup", "MapToRead", 1, Meanwhile::Write, Failed,
      "zmienił się w trakcie przywracania", "",
      {{"a.qwz", kConverted + "!"}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}}},
 };
