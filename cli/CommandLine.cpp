@@ -178,7 +178,8 @@ void Define(Definition& d, size_t helpColumns) {
     app.add_flag("--version", d.showVersion, "Pokazuje wersję programu");
     app.footer("Kody wyjścia: 0 — wszystko w porządku, 1 — któryś plik się nie powiódł albo jest uszkodzony, "
                "2 — błędny wiersz poleceń, 3 — nie można zapisać wyniku na standardowe wyjście, "
-               "130 — przerwane klawiszami Ctrl+C (SIGINT), 143 — przerwane sygnałem SIGTERM.");
+               "130 — przerwane klawiszami Ctrl+C (SIGINT), 141 — odbiorca zamknął standardowe wyjście (SIGPIPE), "
+               "143 — przerwane sygnałem SIGTERM.");
     DefineCommands(d);
 }
 

@@ -25,15 +25,22 @@ public:
     size_t ErrColumns() const override { return qwz::platform::TerminalColumns(qwz::platform::ConsoleStream::Err); }
     size_t OutColumns() const override { return qwz::platform::TerminalColumns(qwz::platform::ConsoleStream::Out); }
     int StopSignal() const override { return qwz::platform::InterruptSignal(); }
+    bool OutGone() const override { return qwz::platform::ConsoleReaderGone(qwz::platform::ConsoleStream::Out); }
 };
 
 int Run(std::vector<std::string> args) {
     // Ctrl-C and SIGTERM let the files under way finish; a reader that has
-    // gone makes the next write fail rather than end the process unheard.
+    // gone makes the next write fail rather than end the process at once.
     qwz::platform::CatchInterrupts();
     qwz::platform::IgnoreBrokenPipe();
     ProgramConsole console;
-    return qwz::cli::RunCli(args, console);
+    const int code = qwz::cli::RunCli(args, console);
+    // Once the report is written and every file finished or undone, the
+    // process ends as the signal would have ended it, so that a calling
+    // shell loop stops too (a closed pipe ends it as SIGPIPE does).
+    if (const int signal = qwz::platform::InterruptSignal(); signal != 0) qwz::platform::EndAsKilledBy(signal);
+    if (console.OutGone()) qwz::platform::EndAsKilledBy(qwz::platform::BrokenPipeSignal());
+    return code;
 }
 
 }  // namespace

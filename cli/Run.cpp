@@ -47,11 +47,14 @@ std::string SignalName(int signal) {
 
 // How the run ended beyond its files: the stop and the output's failure
 // said on standard error, and the exit code that tells them apart.
-int EndOfRun(Reporter& reporter, int signal, int commandCode) {
+int EndOfRun(Reporter& reporter, const Console& console, int signal, int commandCode) {
     const std::string outFailure = reporter.OutFailure();
-    if (!outFailure.empty())
+    // A reader that closed the pipe chose to stop: nothing to tell it.
+    const bool gone = !outFailure.empty() && console.OutGone();
+    if (!outFailure.empty() && !gone)
         reporter.Err("qwz: nie można zapisać wyniku na standardowe wyjście: " + outFailure + "\n");
     if (signal != 0) return platform::InterruptExitCode(signal);
+    if (gone) return platform::InterruptExitCode(platform::BrokenPipeSignal());
     return outFailure.empty() ? commandCode : kExitOutput;
 }
 
@@ -91,7 +94,7 @@ int RunFiles(const Options& o, Console& console, const FileCommand<Entry, Report
     } else if (c.summary) {
         reporter.Out(c.summary(report));
     }
-    return EndOfRun(reporter, signal, report.ExitCode());
+    return EndOfRun(reporter, console, signal, report.ExitCode());
 }
 
 int RunInfoCommand(const Options& o, Console& console, platform::FileOps& ops) {
@@ -147,6 +150,7 @@ int RunRestoreCommand(const Options& o, Console& console, platform::FileOps& ops
 int PrintParsed(const ParsedCommandLine& parsed, Console& console) {
     if (!parsed.out.empty()) {
         const std::string failure = console.Out(parsed.out);
+        if (!failure.empty() && console.OutGone()) return platform::InterruptExitCode(platform::BrokenPipeSignal());
         if (!failure.empty()) {
             console.Err("qwz: nie można zapisać wyniku na standardowe wyjście: " + failure + "\n");
             return kExitOutput;

@@ -23,12 +23,16 @@ public:
     virtual size_t OutColumns() const = 0;
     // The signal that asked the run to stop (SIGINT, SIGTERM); 0 while none has.
     virtual int StopSignal() const = 0;
+    // Whether the reader of standard output closed it (a pipe to `head`):
+    // the run then stops as asked, and ends quietly.
+    virtual bool OutGone() const { return false; }
 };
 
 // Runs the tool on the arguments after the program name (UTF-8) and
 // returns the exit code: 0 success, 1 a file failed or is damaged, 2 a
 // usage error, 3 standard output could not be written, 128 + the signal
-// when one stopped the run. Every file is seen and changed through `ops`.
+// when one stopped the run (141, SIGPIPE's, when the reader of standard
+// output closed it: nothing is said then). Every file is seen and changed through `ops`.
 int RunCli(const std::vector<std::string>& args, Console& console,
            platform::FileOps& ops = platform::SystemFileOps());
 

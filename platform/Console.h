@@ -18,6 +18,12 @@ enum class ConsoleStream { Out, Err };
 // full disk, a pipe whose reader has gone), in Polish; empty when it was.
 std::string WriteConsoleText(ConsoleStream stream, std::string_view utf8);
 
+// Whether a write to the stream failed because its reader closed it (a
+// pipe whose reader ended, as `head` does once it has its lines): the
+// reader chose to stop, and the program ends quietly, as a closed pipe ends
+// a program.
+bool ConsoleReaderGone(ConsoleStream stream);
+
 // The stream is an interactive terminal (not a pipe or a file).
 bool IsTerminal(ConsoleStream stream);
 

@@ -1,6 +1,7 @@
 #include "platform/Console.h"
 #include "platform/SystemError.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <sys/ioctl.h>
@@ -8,6 +9,9 @@
 
 namespace qwz::platform {
 namespace {
+
+// Per stream (output, error): a write found its reader gone.
+std::atomic<bool> readerGone[2];
 
 int DescriptorOf(ConsoleStream stream) { return stream == ConsoleStream::Out ? STDOUT_FILENO : STDERR_FILENO; }
 
@@ -20,8 +24,11 @@ std::string WriteConsoleText(ConsoleStream stream, std::string_view utf8) {
     // A full disk shows only when the buffer is flushed; the stream keeps
     // its error, so a write after a failed one fails too.
     if (std::fflush(f) == 0 && written && !std::ferror(f)) return {};
+    if (errno == EPIPE) readerGone[stream == ConsoleStream::Out ? 0 : 1] = true;
     return ErrnoReason(errno != 0 ? errno : EIO);
 }
+
+bool ConsoleReaderGone(ConsoleStream stream) { return readerGone[stream == ConsoleStream::Out ? 0 : 1]; }
 
 bool IsTerminal(ConsoleStream stream) { return isatty(DescriptorOf(stream)) == 1; }
 

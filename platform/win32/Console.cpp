@@ -2,6 +2,7 @@
 #include "platform/SystemError.h"
 #include "platform/win32/WideText.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <io.h>
@@ -9,6 +10,9 @@
 
 namespace qwz::platform {
 namespace {
+
+// Per stream (output, error): a write found its reader gone.
+std::atomic<bool> readerGone[2];
 
 HANDLE HandleOf(ConsoleStream stream) {
     return GetStdHandle(stream == ConsoleStream::Out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
@@ -43,8 +47,11 @@ std::string WriteConsoleText(ConsoleStream stream, std::string_view utf8) {
     errno = 0;
     const bool written = std::fwrite(utf8.data(), 1, utf8.size(), f) == utf8.size();
     if (std::fflush(f) == 0 && written && !std::ferror(f)) return {};
+    if (errno == EPIPE) readerGone[stream == ConsoleStream::Out ? 0 : 1] = true;
     return ErrnoReason(errno != 0 ? errno : EIO);
 }
+
+bool ConsoleReaderGone(ConsoleStream stream) { return readerGone[stream == ConsoleStream::Out ? 0 : 1]; }
 
 bool IsTerminal(ConsoleStream stream) { return IsConsoleHandle(HandleOf(stream)); }
 

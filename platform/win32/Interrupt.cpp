@@ -29,4 +29,9 @@ int InterruptExitCode(int signal) { return 128 + signal; }
 
 void IgnoreBrokenPipe() {}
 
+// Windows has no SIGPIPE; its POSIX number gives the usual exit code 141.
+int BrokenPipeSignal() { return 13; }
+
+void EndAsKilledBy(int) {}
+
 }  // namespace qwz::platform
