@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
-# Installs the build into a scratch prefix and builds programs outside the
-# project against it, once with find_package(qwz) and once with pkg-config,
+# Installs the build into a scratch prefix (or takes PREFIX, where the
+# Debian packages were installed) and builds programs outside the project
+# against it, once with find_package(qwz) and once with pkg-config,
 # each with its own folder platform/ on its include path and no C++
 # standard of its own. They convert a copy of the bundled sample through
 # the public API only, and must write nothing to the standard streams but
 # their result.
-# usage: install-test.sh BUILD_DIR SOURCE_DIR SCRATCH_DIR
+# usage: install-test.sh BUILD_DIR SOURCE_DIR SCRATCH_DIR [PREFIX]
 set -euo pipefail
-build=$1 source=$2 scratch=$3
+build=$1 source=$2 scratch=$3 prefix=${4:-}
 fail() { echo "install: $*" >&2; exit 1; }
 rm -rf "$scratch"
 mkdir -p "$scratch"
-cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
-prefix=$scratch/prefix
+if [ -z "$prefix" ]; then
+  cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
+  prefix=$scratch/prefix
+fi
 consumer=$source/tests/packaging/consumer
 
 # Only the public headers are installed, and each one stands alone.

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Makes the Debian package with cpack, which lintian must find free of
-# errors, and installs it with dpkg into a scratch root (a dpkg database of
-# its own), then works with what it installed: --version and a conversion
+# Makes the Debian packages with cpack (the programs, and the library's
+# -dev package), which lintian must find free of errors, and installs them
+# with dpkg into a scratch root (a dpkg database of its own), then works
+# with what they installed: programs outside the project built against the
+# library through CMake and pkg-config, --version and a conversion
 # by the installed programs, the manual pages against the programs' help,
 # the bash completions against what the programs accept, the file managers'
 # commands, the MIME type (which no application opens, so that opening a
-# .qwz file changes nothing) and the documentation folder. Removing the package must leave
+# .qwz file changes nothing) and the documentation folder. Removing the packages must leave
 # no file behind.
 # usage: package-test.sh BUILD_DIR SCRATCH_DIR VERSION SAMPLE.qwz
 set -euo pipefail
@@ -19,10 +21,14 @@ deb=$scratch/out/qwz-downgrader_${version}_amd64.deb
 [ -f "$deb" ] || fail "no $deb (made: $(ls "$scratch/out"))"
 [ "$(dpkg-deb -f "$deb" Package Architecture | tr '\n' ' ')" = "Package: qwz-downgrader Architecture: amd64 " ] ||
   fail "control: $(dpkg-deb -f "$deb")"
+dev=$scratch/out/libqwz-dev_${version}_amd64.deb
+[ -f "$dev" ] || fail "no $dev (made: $(ls "$scratch/out"))"
+[ "$(dpkg-deb -f "$dev" Package Section | tr '\n' ' ')" = "Package: libqwz-dev Section: libdevel " ] ||
+  fail "control: $(dpkg-deb -f "$dev")"
 
 # Lintian's errors fail the package; its warnings are shown.
 command -v lintian >/dev/null || fail "lintian is not installed (bash scripts/setup.sh installs it)"
-lintian --fail-on error "$deb" >"$scratch/lintian.log" 2>&1 || { cat "$scratch/lintian.log" >&2; fail "lintian"; }
+lintian --fail-on error "$deb" "$dev" >"$scratch/lintian.log" 2>&1 || { cat "$scratch/lintian.log" >&2; fail "lintian"; }
 grep -E '^[EW]:' "$scratch/lintian.log" >&2 || true
 
 root=$scratch/root
@@ -33,16 +39,24 @@ pkg() {
   dpkg --root="$root" --log=/dev/null --force-not-root --force-depends --force-script-chrootless "$@" \
     >"$scratch/dpkg.log" 2>&1 || { cat "$scratch/dpkg.log" >&2; fail "dpkg $*"; }
 }
-pkg -i "$deb"
+pkg -i "$deb" "$dev"
 qwz=$root/usr/bin/qwz
 downgrader=$root/usr/bin/qwz-downgrader
 
-# The programs, from where the package put them. They carry their runtimes,
-# so the package depends on no library.
+# The programs, from where the package put them. They link the C library
+# dynamically and carry the C++ runtime; the package's dependencies are
+# computed from what they link.
 for program in "$qwz" "$downgrader"; do
-  if readelf -d "$program" | grep -q NEEDED; then fail "$program needs a shared library"; fi
+  needed=$(readelf -d "$program" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p' | sort | tr '\n' ' ')
+  echo "$needed" | grep -q 'libc.so.6' || fail "$program does not link the C library dynamically: $needed"
+  if echo "$needed" | grep -q 'libstdc++'; then fail "$program needs the shared C++ runtime: $needed"; fi
 done
-[ -z "$(dpkg-deb -f "$deb" Depends)" ] || fail "Depends: $(dpkg-deb -f "$deb" Depends)"
+dpkg-deb -f "$deb" Depends | grep -qE '(^|, )libc6 \(>= [0-9.]+\)' || fail "Depends: $(dpkg-deb -f "$deb" Depends)"
+
+# The library from its -dev package: only the public headers, and programs
+# outside the project built against it with CMake and with pkg-config.
+bash "$(dirname "$0")/install-test.sh" "$build" "$(dirname "$sample")/.." "$scratch/consumer" "$root/usr" ||
+  fail "the library of $(basename "$dev")"
 [ "$("$qwz" --version)" = "qwz $version" ] || fail "qwz --version: $("$qwz" --version)"
 [ "$("$downgrader" --version)" = "qwz-downgrader $version" ] || fail "qwz-downgrader --version: $("$downgrader" --version)"
 cp "$sample" "$scratch/work/hall.qwz"
@@ -151,7 +165,7 @@ grep -q '^License:' "$doc/copyright" || fail "copyright"
 zcat "$doc/changelog.gz" | head -n 1 | grep -q "^qwz-downgrader ($version) " || fail "changelog: $(zcat "$doc/changelog.gz" | head -n 1)"
 cmp -s "$doc/README.md" "$(dirname "$sample")/../README.md" || fail "README.md in $doc"
 
-pkg --purge qwz-downgrader
+pkg --purge qwz-downgrader libqwz-dev
 left=$(find "$root" -path "$root/var" -prune -o ! -type d -print)
 [ -z "$left" ] || fail "left after removal: $left"
-echo "package: $(basename "$deb") installed, used and removed"
+echo "package: $(basename "$deb") and $(basename "$dev") installed, used and removed"
