@@ -15,6 +15,8 @@
 #include <cstring>
 #include <exception>
 #include <new>
+#include <string>
+#include <vector>
 
 namespace qwz {
 namespace {
@@ -164,6 +166,8 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
         };
         uint64_t digest = 0;
         options.digest = &digest;
+        std::vector<std::string> notCarried;
+        options.notCarried = &notCarried;
         if (!platform::ReplaceFileSafely(original, make, options, reason)) {
             Fail(r, reason);
             return;
@@ -176,6 +180,11 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
                      "); qwz restore przywróci kopię tylko z opcją --keep-newer";
         else
             reason.clear();
+        if (!notCarried.empty()) {
+            std::string note = "nowy plik nie dostał wszystkiego, co system plików wiedział o oryginale: ";
+            for (size_t i = 0; i < notCarried.size(); ++i) note += (i ? "; " : "") + notCarried[i];
+            reason = reason.empty() ? Reason(note) : reason + "; " + note;
+        }
     }
     r.status = ConversionStatus::Converted;
     r.code = StatusCode::Converted;
