@@ -111,9 +111,8 @@ public:
         if (Inject("CreateNew", error)) return exists = false;
         return real().CreateNew(path, like, file, exists, error);
     }
-    void CarryIdentity(platform::FileHandle from, platform::FileHandle to,
-                       std::vector<std::string>& notCarried) override {
-        real().CarryIdentity(from, to, notCarried);
+    void CarryIdentity(platform::FileHandle from, platform::FileHandle to, std::vector<std::string>& missed) override {
+        real().CarryIdentity(from, to, missed);
     }
     bool Write(platform::FileHandle file, const uint8_t* data, size_t size, size_t& written,
                Reason& error) override {
