@@ -86,6 +86,7 @@ void Convert(const std::filesystem::path& path, int target) {
         std::string line = "Przekonwertowano plik \"" + platform::PathForText(path) + "\" z wersji " +
                            std::to_string(outcome.fromVersion) + " do " + std::to_string(outcome.toVersion);
         if (!outcome.backup.empty()) line += ", oryginał: \"" + platform::PathForText(outcome.backup) + "\"";
+        if (!outcome.reason.empty()) line += "; " + outcome.reason;
         said.emplace_back(line, true);
     }
     for (const auto& [text, wide] : said) {

@@ -159,6 +159,7 @@ std::string OutcomeLine(const FileOutcome& o, bool dryRun) {
             s += o.dropped.Any() ? "; usunięte zostałyby: " + DroppedText(o.dropped) : "; nic nie zostałoby usunięte";
         else
             s += o.dropped.Any() ? "; usunięte: " + DroppedText(o.dropped) : "; nic nie usunięto";
+        if (!o.reason.empty()) s += "; " + platform::EscapeControl(o.reason);
         return s + "\n";
     }
     case FileStatus::Skipped:

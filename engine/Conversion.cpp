@@ -14,6 +14,8 @@
 #include <cstring>
 #include <exception>
 #include <new>
+#include <string>
+#include <vector>
 
 namespace qwz {
 namespace {
@@ -167,11 +169,18 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
             view.Reset();
             return spare;
         };
+        std::vector<std::string> notCarried;
+        options.notCarried = &notCarried;
         if (!platform::ReplaceFileSafely(original, make, options, reason)) {
             Fail(r, reason);
             return;
         }
         reason.clear();
+        if (!notCarried.empty()) {
+            std::string note = "nowy plik nie dostał wszystkiego, co system plików wiedział o oryginale: ";
+            for (size_t i = 0; i < notCarried.size(); ++i) note += (i ? "; " : "") + notCarried[i];
+            reason = Reason(StatusCode::Converted, note);
+        }
     }
     r.status = ConversionStatus::Converted;
     r.code = StatusCode::Converted;

@@ -44,7 +44,9 @@ struct ConversionRequest {
 struct ConversionOutcome {
     ConversionStatus status = ConversionStatus::Failed;
     platform::StatusCode code = platform::StatusCode::Unexpected;  // what became of the file, for programs
-    std::string reason;            // failed: why; skipped: why nothing changes (Polish)
+    std::string reason;            // failed: why; skipped: why nothing changes; converted: what the
+                                   // new file did not get of the original's besides its content,
+                                   // empty when nothing (Polish)
     int fromVersion = 0;           // the file's version; 0 when it has none
     int toVersion = 0;             // converted: the version written
     Dropped dropped;               // converted: what was left out

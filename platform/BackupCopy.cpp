@@ -44,7 +44,10 @@ bool CopyBackup(OriginalFile& original, const std::filesystem::path& backup, Mad
     FileOps& ops = original.ops();
     Reason error;
     TemporaryFile copy(ops);
-    if (!CreateTemporary(ops, original.path(), copy, error)) return Fail(reason, error);
+    // The copy carries the original's identity as the new file does; what
+    // the system refuses to carry it refuses to both, and the new file's
+    // result says so.
+    if (!CreateTemporary(ops, original.path(), original.handle(), copy, error)) return Fail(reason, error);
     FileState identity;
     if (!ops.StateOf(copy.file, identity, error)) return Fail(reason, error);
 

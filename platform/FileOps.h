@@ -170,11 +170,25 @@ public:
         return false;
     }
 
-    // Creates a new file that must not exist yet, for writing, with the
-    // access rights of `like` where the system has them. `exists` tells a
-    // taken name apart from other failures.
+    // Creates a new file that must not exist yet, for writing, to stand for
+    // `like`. Where the system has access rights, no one but its creator has
+    // any on it until CarryIdentity gives it those of the file it stands
+    // for. `exists` tells a taken name apart from other failures.
     virtual bool CreateNew(const std::filesystem::path& path, const std::filesystem::path& like,
                            FileHandle& file, bool& exists, Reason& error) = 0;
+    // Gives the new file `to` what the system keeps of `from` beside its
+    // bytes: POSIX its permission bits, group, owner, extended attributes
+    // and access control list; Windows its attributes (hidden, system,
+    // archive, not indexed) and the access list of its security descriptor.
+    // At no moment does anyone have more rights on `to` than on `from`.
+    // What the system refuses to carry (an owner without the privilege to
+    // give it, an attribute this user may not set) is added to `notCarried`,
+    // one Polish phrase each.
+    virtual void CarryIdentity(FileHandle from, FileHandle to, std::vector<std::string>& notCarried) {
+        (void)from;
+        (void)to;
+        (void)notCarried;
+    }
     // Writes some of the bytes (at least one on success); `written` says how
     // many.
     virtual bool Write(FileHandle file, const uint8_t* data, size_t size, size_t& written,

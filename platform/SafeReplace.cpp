@@ -91,10 +91,11 @@ bool WriteMade(const FileMaker& make, const ReplaceOptions& options, TemporaryFi
 // The new bytes complete on disk under a temporary name, checked: the bytes
 // in memory, or those `make` hands over, written, flushed and read back.
 // `bytes` is null for a made file.
-bool WriteTemporary(const std::filesystem::path& target, const std::vector<uint8_t>* bytes, const FileMaker* make,
+bool WriteTemporary(OriginalFile& original, const std::vector<uint8_t>* bytes, const FileMaker* make,
                     const ReplaceOptions& options, TemporaryFile& temp, Reason& reason, FileOps& ops) {
     Reason error;
-    if (!CreateTemporary(ops, target, temp, error)) return Fail(reason, error);
+    if (!CreateTemporary(ops, original.path(), original.handle(), temp, error, options.notCarried))
+        return Fail(reason, error);
 
     ContentHash written;
     std::vector<uint8_t> back;
@@ -231,7 +232,7 @@ bool Replace(OriginalFile& original, const std::vector<uint8_t>* bytes, const Fi
     }
     RemoveStaleTemporaries(target, ops);
     TemporaryFile temp(ops);
-    if (!WriteTemporary(target, bytes, make, options, temp, reason, ops)) return false;
+    if (!WriteTemporary(original, bytes, make, options, temp, reason, ops)) return false;
 
     Reason ignored;
     if (!options.backup.empty() && judged.free) {

@@ -46,6 +46,10 @@ struct ReplaceOptions {
     // When given, gets the digest (ContentHash) of the new file's bytes once
     // they have been read back and found as written.
     uint64_t* digest = nullptr;
+    // When given, gets what the new file could not be given of what the
+    // system keeps of the original beside its bytes (its owner, an extended
+    // attribute: FileOps::CarryIdentity), one Polish phrase each.
+    std::vector<std::string>* notCarried = nullptr;
 };
 
 // Replaces the held original by `bytes` as described at the top. Returns

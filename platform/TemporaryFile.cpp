@@ -63,13 +63,18 @@ bool RemoveWithRetries(FileOps& ops, const std::filesystem::path& path, Reason& 
     }
 }
 
-bool CreateTemporary(FileOps& ops, const std::filesystem::path& target, TemporaryFile& temp,
-                     Reason& error) {
+bool CreateTemporary(FileOps& ops, const std::filesystem::path& target, FileHandle like, TemporaryFile& temp,
+                     Reason& error, std::vector<std::string>* notCarried) {
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         std::filesystem::path candidate = TemporaryNameBeside(target, NextTag());
         bool exists = false;
         if (ops.CreateNew(candidate, target, temp.file, exists, error)) {
             temp.path = candidate;
+            // Before a byte is written: the file is never open to anyone
+            // the original is not.
+            std::vector<std::string> missed;
+            ops.CarryIdentity(like, temp.file, missed);
+            if (notCarried) notCarried->insert(notCarried->end(), missed.begin(), missed.end());
             return true;
         }
         if (!exists) return false;

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace qwz::platform {
 
@@ -59,8 +61,11 @@ private:
 };
 
 // Creates a new temporary file beside `target` under a name no other file
-// has (a taken name is another try), with the target's access rights.
-bool CreateTemporary(FileOps& ops, const std::filesystem::path& target, TemporaryFile& temp, Reason& error);
+// has (a taken name is another try), and gives it what the system keeps of
+// the open file `like` beside its bytes (FileOps::CarryIdentity); what it
+// could not carry is added to `notCarried` where given.
+bool CreateTemporary(FileOps& ops, const std::filesystem::path& target, FileHandle like, TemporaryFile& temp,
+                     Reason& error, std::vector<std::string>* notCarried = nullptr);
 
 // Writes all of `size` bytes in writes of at most `chunk`, carrying on
 // after short writes; `path` names the file in the reason of a failure.

@@ -37,7 +37,9 @@ struct ConvertResult {
     // conversion's list of result codes (listed in the README); empty
     // where the conversion gives none. Never a translation of `reason`.
     std::string code;
-    std::string reason;               // failed: why; skipped: why nothing changes (Polish, UTF-8)
+    std::string reason;               // failed: why; skipped: why nothing changes; converted: what the
+                                      // new file did not get of the original's besides its content,
+                                      // empty when nothing (Polish, UTF-8)
     int fromVersion = 0;              // the file's version; 0 when it has none
     int toVersion = 0;                // converted: the version written
     std::uint64_t sizeBefore = 0;     // the file's size when it was read

@@ -8,7 +8,11 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+
+#include <string>
+#include <vector>
 
 namespace qwz::platform {
 namespace {
@@ -70,6 +74,65 @@ int RenameCall(const char* from, const char* to, unsigned flags) {
     errno = ENOSYS;
     return -1;
 #endif
+}
+
+// A file's access control list, as the system keeps it in an extended
+// attribute: a 4-byte version, then 8-byte entries of a 2-byte tag, 2-byte
+// rights (rwx, as in a mode) and a 4-byte user or group number, each
+// little-endian. With a list, a file's mode shows the list's mask as its
+// group bits: the most any named user or group gets, not what the owning
+// group gets, which is the list's own entry.
+constexpr const char* kAccessList = "system.posix_acl_access";
+constexpr unsigned kOwningGroupEntry = 0x04;
+
+// Cuts the rights of the owning group's entry of `list` to `allowed` and
+// returns them (7 when the list has no such entry).
+unsigned CutOwningGroup(std::string& list, unsigned allowed) {
+    unsigned rights = 7;
+    for (size_t at = 4; at + 8 <= list.size(); at += 8) {
+        const unsigned tag = uint8_t(list[at]) | unsigned(uint8_t(list[at + 1])) << 8;
+        if (tag != kOwningGroupEntry) continue;
+        rights = uint8_t(list[at + 2]) & allowed;
+        list[at + 2] = char(rights);
+        list[at + 3] = 0;
+    }
+    return rights;
+}
+
+// The names of an open file's extended attributes; none where its file
+// system keeps none.
+std::vector<std::string> AttributeNames(int fd) {
+    for (;;) {
+        const ssize_t size = ::flistxattr(fd, nullptr, 0);
+        if (size <= 0) return {};
+        std::string list(size_t(size), '\0');
+        const ssize_t got = ::flistxattr(fd, list.data(), list.size());
+        if (got < 0 && errno == ERANGE) continue;  // one was added meanwhile
+        if (got < 0) return {};
+        std::vector<std::string> names;
+        for (size_t at = 0; at < size_t(got);) {
+            const size_t end = list.find('\0', at);
+            if (end == std::string::npos || end >= size_t(got)) break;
+            if (end > at) names.push_back(list.substr(at, end - at));
+            at = end + 1;
+        }
+        return names;
+    }
+}
+
+// The value of an open file's extended attribute; false with errno set
+// when it has none or it cannot be read.
+bool AttributeValue(int fd, const std::string& name, std::string& value) {
+    for (;;) {
+        const ssize_t size = ::fgetxattr(fd, name.c_str(), nullptr, 0);
+        if (size < 0) return false;
+        value.assign(size_t(size), '\0');
+        const ssize_t got = ::fgetxattr(fd, name.c_str(), value.data(), value.size());
+        if (got < 0 && errno == ERANGE) continue;  // it grew meanwhile
+        if (got < 0) return false;
+        value.resize(size_t(got));
+        return true;
+    }
 }
 
 #if defined(F_SETLEASE) && defined(F_SETSIG)
@@ -253,26 +316,92 @@ public:
         }
     }
 
-    bool CreateNew(const std::filesystem::path& path, const std::filesystem::path& like,
-                   FileHandle& file, bool& exists, Reason& error) override {
-        struct stat st {};
-        mode_t mode = ::stat(like.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0666;
-        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    bool CreateNew(const std::filesystem::path& path, const std::filesystem::path&, FileHandle& file,
+                   bool& exists, Reason& error) override {
+        // Open to its creator alone until CarryIdentity gives it the rights
+        // of the file it stands for.
+        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0) {
             exists = errno == EEXIST;
             error = StepFailure("nie można utworzyć pliku", path);
             return false;
         }
         exists = false;
-        // The new file keeps the original's access rights, whatever the umask,
-        // and its owner where the system lets us (the super-user converting
-        // someone else's file); where it does not, the file stays ours.
-        if (::stat(like.c_str(), &st) == 0) {
-            [[maybe_unused]] int ignored = ::fchown(fd, st.st_uid, st.st_gid);
-        }
-        ::fchmod(fd, mode);
         file.value = fd;
         return true;
+    }
+
+    // The new file is open to its creator alone until the last step, which
+    // gives it the original's mode; each step before narrows or keeps.
+    void CarryIdentity(FileHandle from, FileHandle to, std::vector<std::string>& notCarried) override {
+        const int source = int(from.value), target = int(to.value);
+        struct stat was {}, now {};
+        if (!from.open() || ::fstat(source, &was) != 0 || ::fstat(target, &now) != 0) {
+            notCarried.push_back("nie przeniesiono praw dostępu: " + SystemReason(LastSystemError()).str());
+            return;
+        }
+        mode_t mode = was.st_mode & 07777;
+        const unsigned others = mode & 07;
+
+        // The group apart from the owner: a member of the file's group may
+        // give it that group, only the super-user another owner. A group
+        // that cannot be given leaves the file in ours, whose members get
+        // no more than anyone else got.
+        const bool group = was.st_gid == now.st_gid || ::fchown(target, uid_t(-1), was.st_gid) == 0;
+        if (!group)
+            notCarried.push_back("grupą pliku jest grupa użytkownika, który go przekonwertował, a nie grupa "
+                                 "oryginału (nr " + std::to_string(was.st_gid) + ")");
+        const bool owner = was.st_uid == now.st_uid || ::fchown(target, was.st_uid, gid_t(-1)) == 0;
+        if (!owner)
+            notCarried.push_back("właścicielem pliku jest użytkownik, który go przekonwertował, a nie właściciel "
+                                 "oryginału (nr " + std::to_string(was.st_uid) + ")");
+
+        std::string list;
+        bool hasList = false;
+        for (const std::string& name : AttributeNames(source)) {
+            std::string value, already;
+            if (!AttributeValue(source, name, value)) {
+                if (errno != ENODATA) notCarried.push_back("nie przeniesiono atrybutu rozszerzonego " + name + ": " +
+                                                           SystemReason(LastSystemError()).str());
+                continue;
+            }
+            if (name == kAccessList) {
+                list = std::move(value);
+                hasList = true;
+                continue;
+            }
+            // One the system gave the new file already (a security label)
+            // needs no right to set.
+            if (AttributeValue(target, name, already) && already == value) continue;
+            if (::fsetxattr(target, name.c_str(), value.data(), value.size(), 0) != 0)
+                notCarried.push_back("nie przeniesiono atrybutu rozszerzonego " + name + ": " +
+                                     SystemReason(LastSystemError()).str());
+        }
+
+        // The access list before the mode: set after it, the list would
+        // replace the mask the mode gives; the mode after it keeps the mask
+        // the original shows as its group bits.
+        bool listCarried = false;
+        unsigned groupRights = (mode >> 3) & 07;
+        if (hasList) {
+            groupRights &= CutOwningGroup(list, group ? 07 : others);
+            listCarried = ::fsetxattr(target, kAccessList, list.data(), list.size(), 0) == 0;
+            if (!listCarried)
+                notCarried.push_back("nie przeniesiono listy kontroli dostępu (ACL): " +
+                                     SystemReason(LastSystemError()).str());
+        } else {
+            // One inherited from the folder would give what the original
+            // does not; it is the new file's own, which its owner may drop.
+            ::fremovexattr(target, kAccessList);
+        }
+        if (!listCarried) {
+            if (!group) groupRights &= others;
+            mode = (mode & ~mode_t(070)) | mode_t(groupRights << 3);
+        }
+        if (!group) mode &= ~mode_t(S_ISGID);
+        if (!owner) mode &= ~mode_t(S_ISUID);
+        if (::fchmod(target, mode) != 0)
+            notCarried.push_back("nie przeniesiono praw dostępu: " + SystemReason(LastSystemError()).str());
     }
 
     bool Write(FileHandle file, const uint8_t* data, size_t size, size_t& written,

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+
 #include <cwchar>
 #include <string>
 
@@ -292,7 +294,8 @@ public:
 
     bool CreateNew(const std::filesystem::path& path, const std::filesystem::path&,
                    FileHandle& file, bool& exists, Reason& error) override {
-        HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        // WRITE_DAC: CarryIdentity gives it the original's access list.
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | WRITE_DAC, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) {
             exists = IsNameTaken(GetLastError());
@@ -302,6 +305,43 @@ public:
         exists = false;
         file.value = reinterpret_cast<intptr_t>(h);
         return true;
+    }
+
+    // Set on the new file itself, before it takes the name: ReplaceFileW,
+    // which would carry them, is not used (see above).
+    void CarryIdentity(FileHandle from, FileHandle to, std::vector<std::string>& notCarried) override {
+        constexpr DWORD kCarried = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+        BY_HANDLE_FILE_INFORMATION info{};
+        FILE_BASIC_INFO basic{};  // times left as they are
+        if (GetFileInformationByHandle(AsHandle(from), &info)) {
+            basic.FileAttributes = info.dwFileAttributes & kCarried;
+            if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        }
+        if (basic.FileAttributes == 0 ||
+            !SetFileInformationByHandle(AsHandle(to), FileBasicInfo, &basic, sizeof basic))
+            notCarried.push_back("nie przeniesiono atrybutów pliku (ukryty, systemowy, archiwalny, nieindeksowany): " +
+                                 SystemReason(LastSystemError()).str());
+
+        // The access list as it is, inherited entries inherited again from
+        // the same folder unless the original's list is protected from them.
+        PACL list = nullptr;
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        DWORD code = GetSecurityInfo(AsHandle(from), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                     &list, nullptr, &descriptor);
+        if (code == ERROR_SUCCESS) {
+            SECURITY_DESCRIPTOR_CONTROL control = 0;
+            DWORD revision = 0;
+            GetSecurityDescriptorControl(descriptor, &control, &revision);
+            const SECURITY_INFORMATION what =
+                DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                           : UNPROTECTED_DACL_SECURITY_INFORMATION);
+            code = SetSecurityInfo(AsHandle(to), SE_FILE_OBJECT, what, nullptr, nullptr, list, nullptr);
+            LocalFree(descriptor);
+        }
+        // A file system without access lists (FAT) keeps none to carry.
+        if (code != ERROR_SUCCESS && code != ERROR_NOT_SUPPORTED && code != ERROR_INVALID_FUNCTION)
+            notCarried.push_back("nie przeniesiono listy kontroli dostępu: " + SystemReason(code).str());
     }
 
     bool Write(FileHandle file, const uint8_t* data, size_t size, size_t& written,

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <map>
 
@@ -22,6 +23,7 @@
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 extern char** environ;
 #endif
@@ -491,6 +493,79 @@ TEST(Tool, RestoreNeverDiscardsWorkSavedAfterTheConversion) {
         EXPECT_EQ(plain.exitCode, 0) << plain.out;
         EXPECT_EQ(TempDir::read(file), original);
         EXPECT_EQ(Snapshot(dir.path()).files.size(), 2u) << "the backup is left";
+    }
+}
+
+// What the file system keeps of a file beside its bytes: its attributes
+// (Windows); its mode, owner, group and extended attributes, the access
+// list among them (POSIX).
+std::string IdentityOf(const fs::path& file) {
+#ifdef _WIN32
+    return std::to_string(GetFileAttributesW(file.c_str()));
+#else
+    struct stat st {};
+    stat(file.c_str(), &st);
+    std::map<std::string, std::string> attributes;
+    char names[4096], value[4096];
+    const ssize_t n = listxattr(file.c_str(), names, sizeof names);
+    for (ssize_t at = 0; at < n; at += ssize_t(strlen(names + at)) + 1)
+        attributes[names + at].assign(value, size_t(std::max(getxattr(file.c_str(), names + at, value, 4096), 0l)));
+    return testing::PrintToString(std::make_tuple(st.st_mode, st.st_uid, st.st_gid, attributes));
+#endif
+}
+
+#ifndef _WIN32
+// Gives `file` an attribute, an access list (u::rw-, u:daemon:rw-, g::`group`,
+// m::rw-, o::r--), an owner and a group; false where none can be kept.
+bool Dress(const fs::path& file, unsigned group, uid_t uid, gid_t gid) {
+    const std::vector<uint8_t> list = Bytes().u32(2).u16(0x01).u16(6).u32(~0u).u16(0x02).u16(6).u32(1).u16(0x04)
+                                          .u16(group).u32(~0u).u16(0x10).u16(6).u32(~0u).u16(0x20).u16(4).u32(~0u);
+    return setxattr(file.c_str(), "user.project", "hala", 4, 0) == 0 &&
+           setxattr(file.c_str(), "system.posix_acl_access", list.data(), list.size(), 0) == 0 &&
+           chown(file.c_str(), uid, gid) == 0;
+}
+#endif
+
+// The new file carries what the file system keeps of the original, and restore gives back the
+// backup as it was. What the user may not give (owner; a group not its own, left others' rights) is said.
+TEST(Tool, TheConvertedFileKeepsWhatTheFileSystemKeepsOfIt) {
+    struct Row { std::vector<std::string> as; bool owner, group; };  // qwz run by `as`; what the new file keeps
+    std::vector<Row> rows = {{{}, true, true}};
+#ifndef _WIN32
+    const gid_t group = geteuid() == 0 ? 100 : gid_t(-1);
+    if (geteuid() == 0 && fs::exists("/usr/bin/setpriv"))
+        for (const char* groups : {"--groups=100", "--clear-groups"})
+            rows.push_back({{"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", groups, "--", ToolPath().string()},
+                            false, groups[2] == 'g'});
+#endif
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.as.empty() ? "" : row.as[3]);
+        TempDir dir;
+        const fs::path file = dir.write("hala.qwz", BuildVersion204(FullScene()));
+        const fs::path like = dir.write("jak.qwz", {});  // as the new file should be
+#ifdef _WIN32
+        for (const fs::path& f : {file, like}) SetFileAttributesW(f.c_str(), FILE_ATTRIBUTE_HIDDEN);
+        ASSERT_TRUE(GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+#else
+        fs::permissions(dir.path(), fs::perms::all);
+        if (!Dress(file, 6, uid_t(-1), group)) GTEST_SKIP() << "no extended attributes or ACLs: " << strerror(errno);
+        ASSERT_TRUE(Dress(like, row.group ? 6 : 4, row.owner ? uid_t(-1) : 65534, row.group ? group : 65534));
+#endif
+        auto qwz = [&](std::vector<std::string> args) {
+            if (!row.as.empty()) args.insert(args.begin(), row.as.begin() + 1, row.as.end());
+            return row.as.empty() ? Qwz(args) : RunProgram(row.as[0], args);
+        };
+        const std::string before = IdentityOf(file), expected = IdentityOf(like);
+        const std::string reason =
+            ParseOut(qwz({"convert", "--json", "--to", "203", PathToUtf8(file)}))["files"][0].value("reason", "");
+        EXPECT_EQ(reason.empty(), row.owner && row.group) << reason;
+        EXPECT_EQ(std::make_pair(reason.find("(nr 0)") != reason.npos, reason.find("(nr 100)") != reason.npos),
+                  std::make_pair(!row.owner, !row.group)) << reason;
+        EXPECT_EQ(IdentityOf(file), expected);
+        const std::string kept = IdentityOf(dir.path() / "hala_org.qwz");
+        EXPECT_TRUE(kept == before || (!row.owner && kept == expected)) << "nor a copy (no link): " << kept;
+        EXPECT_EQ(qwz({"restore", PathToUtf8(file)}).exitCode, 0);
+        EXPECT_EQ(IdentityOf(file), kept);
     }
 }
 

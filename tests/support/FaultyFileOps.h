@@ -111,6 +111,9 @@ public:
         if (Inject("CreateNew", error)) return exists = false;
         return real().CreateNew(path, like, file, exists, error);
     }
+    void CarryIdentity(platform::FileHandle from, platform::FileHandle to, std::vector<std::string>& missed) override {
+        real().CarryIdentity(from, to, missed);
+    }
     bool Write(platform::FileHandle file, const uint8_t* data, size_t size, size_t& written,
                Reason& error) override {
         if (Inject("Write", error)) return false;
