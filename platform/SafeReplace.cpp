@@ -205,7 +205,7 @@ Reason KeptBeside(FileOps& ops, const std::filesystem::path& from, const std::fi
                   const std::string& label, const std::string& what) {
     std::filesystem::path kept = KeepBeside(ops, from, target, label);
     if (kept.empty()) kept = from;
-    return why + "; " + what + " jest teraz w pliku " + PathForMessage(kept);
+    return Reason(StatusCode::Changed, why.str() + "; " + what + " jest teraz w pliku " + PathForMessage(kept));
 }
 
 // The original moved aside goes back under its name, which must be free;
