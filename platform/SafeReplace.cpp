@@ -254,8 +254,11 @@ bool MoveInPlace(OriginalFile& original, TemporaryFile& temp, const std::filesys
     switch (ops.RenameNoReplace(temp.path, target, error)) {
     case NoReplace::Done:
         temp.handedOver = true;
-        // The original is kept under the backup name where one was asked
-        // for; a name of it that cannot be removed is a leftover like any.
+        // The new name is on the disk before the name aside goes, so that
+        // no power loss keeps the one gone without the other there. The
+        // original is kept under the backup name where one was asked for;
+        // a name of it that cannot be removed is a leftover like any.
+        ops.SyncFolder(FolderOf(target), error);
         RemoveWithRetries(ops, aside, error);
         return true;
     case NoReplace::NameTaken: return Fail(reason, PutBack(ops, aside, target, backup, ChangedDuringConversion(target)));

@@ -146,8 +146,9 @@ std::filesystem::path OriginalLeftAside(const std::filesystem::path& target, Fil
 }
 
 std::filesystem::path NameBeside(const std::filesystem::path& file, const std::string& label, int n) {
+    const std::string suffix = n == 1 ? " (" + label + ")" : " (" + label + " " + std::to_string(n) + ")";
     std::filesystem::path name = file.stem();
-    name += n == 1 ? " (" + label + ")" : " (" + label + " " + std::to_string(n) + ")";
+    name += std::filesystem::path(std::u8string(suffix.begin(), suffix.end()));  // UTF-8, on Windows too
     name += file.extension();
     return std::filesystem::path(file).replace_filename(name);
 }

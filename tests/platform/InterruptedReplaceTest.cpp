@@ -43,6 +43,12 @@ TEST(InterruptedReplace, TemporaryNamesAreRecognisedExactly) {
     // What other programs name their temporary files is never taken for ours.
     EXPECT_FALSE(IsTemporaryNameOf("hala.qwz.0badf00d.tmp", target));
     EXPECT_FALSE(IsTemporaryNameOf("hala.qwz.notes.tmp", target));
+    // The original moved aside for a moment has a name of its own.
+    const fs::path aside = AsideNameBeside(target);
+    EXPECT_TRUE(IsAsideNameOf(aside, target));
+    EXPECT_FALSE(IsTemporaryNameOf(aside, target));
+    EXPECT_FALSE(IsAsideNameOf(stem + "00000000.tmp", target));
+    EXPECT_FALSE(IsAsideNameOf(AsideNameBeside("hala2.qwz"), target));
 }
 
 TEST(InterruptedReplace, LeftoverTemporaryFilesOfThatFileAreRemovedOthersStay) {
@@ -170,6 +176,47 @@ TEST(InterruptedReplace, AConversionKilledAfterItsBackupCopyIsFinishedByTheNext)
     EXPECT_EQ(Listing(dir.path()), (std::set<fs::path>{"hala.qwz", "hala_org.qwz"}));
 }
 #endif
+
+// Where an open file cannot be replaced (Windows), the original is moved
+// aside for a moment. A conversion stopped then leaves it there: with the
+// name empty the next conversion puts it back (and converts it); with the
+// new file in place, the name aside goes where the file has another (its
+// backup), and is kept under a clear name where it has none.
+struct AsideRow {
+    const char* name;
+    bool converted;  // the new file had taken the name
+    bool backup;     // the original is also the backup
+    std::set<fs::path> after;
+};
+
+TEST(InterruptedReplace, AnOriginalLeftAsideIsPutBackOrKeptNeverLost) {
+    const AsideRow rows[] = {
+        {"the name empty", false, false, {"hala.qwz", "hala_org.qwz"}},
+        {"the name empty, the backup made", false, true, {"hala.qwz", "hala_org.qwz"}},
+        {"converted, the backup made", true, true, {"hala.qwz", "hala_org.qwz"}},
+        {"converted, no backup", true, false, {"hala.qwz", fs::path(u8"hala (oryginał).qwz")}},
+    };
+    for (const AsideRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        const fs::path target = dir.path() / "hala.qwz", backup = dir.path() / "hala_org.qwz";
+        const fs::path aside = dir.write(AsideNameBeside(target).filename(), kOld);
+        dir.write(TemporaryNameBeside(target, 7).filename(), kNew);
+        if (row.backup) fs::create_hard_link(aside, backup);
+        if (row.converted) dir.write("hala.qwz", kNew);
+        ReplaceOptions options;
+        if (!row.converted) options.backup = backup;
+        platform::Reason reason;
+        ASSERT_TRUE(ReplaceFileSafely(target, kNew, options, reason)) << reason;
+        EXPECT_EQ(TempDir::read(target), kNew);
+        EXPECT_EQ(Listing(dir.path()), row.after);
+        for (const fs::path& name : row.after) {
+            if (name != "hala.qwz") {
+                EXPECT_EQ(TempDir::read(dir.path() / name), kOld) << name;
+            }
+        }
+    }
+}
 
 // The conversions of one run list a folder once; each takes only its own
 // file's leftovers, and one left after the listing waits for a later run.

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 namespace qwz::platform {
@@ -18,12 +19,20 @@ using test::MemoryFileOps;
 
 TEST(PowerLoss, AtEveryStepTheNameHoldsTheOriginalOrTheWholeNewFile) {
     const std::vector<uint8_t> original(3000, 'o'), converted(5000, 'n');
-    for (const bool links : {true, false}) {
+    // With the steps of Linux, those of a simpler file system, and those of
+    // Windows, where the original is moved aside before the new file moves in.
+    struct System {
+        const char* name;
+        bool links, exchange, moveAside;
+    };
+    for (const System& system : {System{"link", true, true, false}, System{"copy", false, false, false},
+                                 System{"moved aside", true, false, true}}) {
         for (const bool keep : {true, false}) {
-            SCOPED_TRACE(std::string(links ? "backup by link" : "backup by copy") + (keep ? "" : ", none kept"));
+            SCOPED_TRACE(std::string(system.name) + (keep ? "" : ", none kept"));
             MemoryFileOps disk;
-            disk.hardLinks = links;
-            disk.exchange = links;  // with the steps of Linux, and with those of a simpler file system
+            disk.hardLinks = system.links;
+            disk.exchange = system.exchange;
+            disk.renameHeld = system.moveAside;
             disk.Put("a.qwz", original);
             int steps = 0, states = 0;
             disk.afterStep = [&] {
@@ -31,7 +40,14 @@ TEST(PowerLoss, AtEveryStepTheNameHoldsTheOriginalOrTheWholeNewFile) {
                 for (const auto& state : disk.StatesAfterPowerLoss("/")) {
                     ++states;
                     auto file = state.find("a.qwz");
-                    ASSERT_NE(file, state.end()) << "step " << steps << ": the user's name is empty";
+                    if (file == state.end()) {
+                        // Only while the original is aside, which the next run puts back.
+                        const auto aside = std::find_if(state.begin(), state.end(),
+                                                        [](const auto& e) { return IsAsideNameOf(e.first, "a.qwz"); });
+                        ASSERT_TRUE(aside != state.end() && aside->second == original)
+                            << "step " << steps << ": the user's name is empty";
+                        continue;
+                    }
                     EXPECT_TRUE(file->second == original || file->second == converted)
                         << "step " << steps << ": a file of " << file->second.size() << " bytes";
                     auto backup = state.find("a_org.qwz");
@@ -54,8 +70,8 @@ TEST(PowerLoss, AtEveryStepTheNameHoldsTheOriginalOrTheWholeNewFile) {
             if (keep) {
                 EXPECT_EQ(disk.Read("a_org.qwz"), original);
             }
-            std::printf("[ power    ] %s%s: %d steps, %d states after a power loss\n",
-                        links ? "link" : "copy", keep ? "" : " (no backup)", steps, states);
+            std::printf("[ power    ] %s%s: %d steps, %d states after a power loss\n", system.name,
+                        keep ? "" : " (no backup)", steps, states);
         }
     }
 }
