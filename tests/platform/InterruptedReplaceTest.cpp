@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -43,12 +44,7 @@ TEST(InterruptedReplace, TemporaryNamesAreRecognisedExactly) {
     // What other programs name their temporary files is never taken for ours.
     EXPECT_FALSE(IsTemporaryNameOf("hala.qwz.0badf00d.tmp", target));
     EXPECT_FALSE(IsTemporaryNameOf("hala.qwz.notes.tmp", target));
-    // The original moved aside for a moment has a name of its own.
-    const fs::path aside = AsideNameBeside(target);
-    EXPECT_TRUE(IsAsideNameOf(aside, target));
-    EXPECT_FALSE(IsTemporaryNameOf(aside, target));
-    EXPECT_FALSE(IsAsideNameOf(stem + "00000000.tmp", target));
-    EXPECT_FALSE(IsAsideNameOf(AsideNameBeside("hala2.qwz"), target));
+    EXPECT_TRUE(IsAsideNameOf(AsideNameBeside(target), target) && !IsTemporaryNameOf(AsideNameBeside(target), target));
 }
 
 TEST(InterruptedReplace, LeftoverTemporaryFilesOfThatFileAreRemovedOthersStay) {
@@ -177,44 +173,26 @@ TEST(InterruptedReplace, AConversionKilledAfterItsBackupCopyIsFinishedByTheNext)
 }
 #endif
 
-// Where an open file cannot be replaced (Windows), the original is moved
-// aside for a moment. A conversion stopped then leaves it there: with the
-// name empty the next conversion puts it back (and converts it); with the
-// new file in place, the name aside goes where the file has another (its
-// backup), and is kept under a clear name where it has none.
-struct AsideRow {
-    const char* name;
-    bool converted;  // the new file had taken the name
-    bool backup;     // the original is also the backup
-    std::set<fs::path> after;
-};
-
+// A conversion stopped while the original was aside (Windows) leaves it
+// there: the next one puts it back under an empty name, and beside the new
+// file drops that name where the original has another, else keeps it.
 TEST(InterruptedReplace, AnOriginalLeftAsideIsPutBackOrKeptNeverLost) {
-    const AsideRow rows[] = {
-        {"the name empty", false, false, {"hala.qwz", "hala_org.qwz"}},
-        {"the name empty, the backup made", false, true, {"hala.qwz", "hala_org.qwz"}},
-        {"converted, the backup made", true, true, {"hala.qwz", "hala_org.qwz"}},
-        {"converted, no backup", true, false, {"hala.qwz", fs::path(u8"hala (oryginał).qwz")}},
-    };
-    for (const AsideRow& row : rows) {
-        SCOPED_TRACE(row.name);
+    // {the new file had taken the name, the original is also the backup, where it is then}
+    const std::tuple<bool, bool, fs::path> rows[] = {
+        {false, false, "hala_org.qwz"}, {true, true, "hala_org.qwz"}, {true, false, fs::path(u8"hala (oryginał).qwz")}};
+    for (const auto& [converted, backedUp, kept] : rows) {
+        SCOPED_TRACE(::testing::Message() << "converted " << converted << ", backup " << backedUp);
         TempDir dir;
         const fs::path target = dir.path() / "hala.qwz", backup = dir.path() / "hala_org.qwz";
         const fs::path aside = dir.write(AsideNameBeside(target).filename(), kOld);
-        dir.write(TemporaryNameBeside(target, 7).filename(), kNew);
-        if (row.backup) fs::create_hard_link(aside, backup);
-        if (row.converted) dir.write("hala.qwz", kNew);
+        if (backedUp) fs::create_hard_link(aside, backup);
+        if (converted) dir.write("hala.qwz", kNew);
         ReplaceOptions options;
-        if (!row.converted) options.backup = backup;
+        if (!converted) options.backup = backup;
         platform::Reason reason;
         ASSERT_TRUE(ReplaceFileSafely(target, kNew, options, reason)) << reason;
-        EXPECT_EQ(TempDir::read(target), kNew);
-        EXPECT_EQ(Listing(dir.path()), row.after);
-        for (const fs::path& name : row.after) {
-            if (name != "hala.qwz") {
-                EXPECT_EQ(TempDir::read(dir.path() / name), kOld) << name;
-            }
-        }
+        EXPECT_EQ(Listing(dir.path()), (std::set<fs::path>{"hala.qwz", kept}));
+        EXPECT_EQ(TempDir::read(dir.path() / kept), kOld);
     }
 }
 

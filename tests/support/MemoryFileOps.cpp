@@ -332,7 +332,7 @@ bool MemoryFileOps::OpenToRead(const Path& path, FileHandle& file, Reason& error
         return false;
     }
     file.value = nextHandle_++;
-    handles_[file.value] = {found.node, 0, false, found.folder, found.name};
+    handles_[file.value] = {found.node, 0, false, path};
     return true;
 }
 
@@ -389,7 +389,7 @@ bool MemoryFileOps::CreateNew(const Path& path, const Path& like, FileHandle& fi
     const uint64_t id = NewNode(NameKind::Regular);
     nodes_.at(id).readOnly = original && original->readOnly;
     file.value = nextHandle_++;
-    handles_[file.value] = {id, 0, true, found.folder, found.name};
+    handles_[file.value] = {id, 0, true, path};
     Rename({{found.folder, {{found.name, id}}}});
     return true;
 }
@@ -483,23 +483,14 @@ bool MemoryFileOps::RenameReplace(const Path& from, const Path& to, Reason& erro
     return true;
 }
 
+// The name the file was opened by moves, while it still leads to the file.
 NoReplace MemoryFileOps::RenameHeld(FileHandle file, const Path& to, Reason& error) {
     std::lock_guard lock(mutex_);
-    const char* what = "nie można zmienić nazwy pliku na";
-    if (!renameHeld) return (error = Refuse(what, to, EINVAL), NoReplace::Unsupported);
     const Handle* handle = HandleOf(file);
-    const Found target = Resolve(to, false);
-    if (target.node != 0) return (error = Refuse(what, to, EEXIST), NoReplace::NameTaken);
-    if (!handle || target.folder == 0) return (error = Refuse(what, to, ENOENT), NoReplace::Failed);
-    // The name it was opened by, when that still leads to it.
-    const auto& from = nodes_.at(handle->folder).entries;
-    const auto named = from.find(handle->name);
-    if (named == from.end() || named->second != handle->node) return (error = Refuse(what, to, ENOENT), NoReplace::Failed);
-    if (handle->folder == target.folder)
-        Rename({{target.folder, {{handle->name, 0}, {target.name, handle->node}}}});
-    else
-        Rename({{target.folder, {{target.name, handle->node}}}, {handle->folder, {{handle->name, 0}}}});
-    return NoReplace::Done;
+    if (renameHeld && handle && Resolve(handle->path, false).node == handle->node)
+        return RenameNoReplace(handle->path, to, error);
+    error = Refuse("nie można zmienić nazwy pliku na", to, renameHeld ? ENOENT : EINVAL);
+    return renameHeld ? NoReplace::Failed : NoReplace::Unsupported;
 }
 
 NoReplace MemoryFileOps::Exchange(const Path& a, const Path& b, Reason& error) {

@@ -32,9 +32,8 @@ public:
     // What the file system can do.
     bool hardLinks = true;  // false: Link is Unsupported (FAT, some shares)
     bool exchange = true;   // false: Exchange is Unsupported
-    // true: as on Windows, an open file is not replaced by a rename, and
-    // RenameHeld moves it by its handle (the name it was opened by)
-    bool renameHeld = false;
+    bool renameHeld = false;  // true: as on Windows, RenameHeld moves an open file, none is replaced
+
     size_t nameLimit = 255;
     // Called after every step that changes the disk: a write, a flush, a
     // name made, moved or removed, a folder synced.
@@ -110,8 +109,7 @@ private:
         uint64_t node;
         uint64_t position;
         bool write;
-        uint64_t folder;  // where it was opened, and by which name
-        Key name;
+        Path path;  // the name it was opened by
     };
     // A name change in one folder: each name given the node (0: removed).
     struct NameChange {
