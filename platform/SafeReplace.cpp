@@ -199,22 +199,31 @@ bool StillAsWritten(FileOps& ops, const std::filesystem::path& path, const Writt
 }
 
 // `why`, and where the file at `from` is kept now that it is not removed:
-// under a free name beside the original (never one that a later run takes
-// for its own leftover), or where it is when it cannot be moved.
+// under a free name beside the original, else (a name too long) under a
+// name aside, which no later run removes while it is the file's only one.
 Reason KeptBeside(FileOps& ops, const std::filesystem::path& from, const std::filesystem::path& target, Reason why,
                   const std::string& label, const std::string& what) {
     std::filesystem::path kept = KeepBeside(ops, from, target, label);
-    if (kept.empty()) kept = from;
+    if (kept.empty()) {
+        const std::filesystem::path aside = AsideNameBeside(target);
+        Reason error;
+        kept = !IsAsideNameOf(from, target) && ops.RenameNoReplace(from, aside, error) == NoReplace::Done ? aside : from;
+    }
     return Reason(StatusCode::Changed, why.str() + "; " + what + " jest teraz w pliku " + PathForMessage(kept));
 }
 
 // The original moved aside goes back under its name, which must be free;
 // where it is taken (another program saved under it), the original stays
 // beside: as its backup when that is a name of it, else under a free name.
+// Where it cannot be moved, it stays aside, which the next run puts back.
 Reason PutBack(FileOps& ops, const std::filesystem::path& aside, const std::filesystem::path& target,
                const std::filesystem::path& backup, Reason why) {
     Reason error;
-    if (ops.RenameNoReplace(aside, target, error) == NoReplace::Done) return why;
+    switch (ops.RenameNoReplace(aside, target, error)) {
+    case NoReplace::Done: return why;
+    case NoReplace::NameTaken: break;
+    default: return why + "; oryginał jest teraz w pliku " + PathForMessage(aside);
+    }
     FileState held, kept;
     if (!backup.empty() && ops.Examine(aside, false, &held) == NameKind::Regular &&
         ops.Examine(backup, false, &kept) == NameKind::Regular && kept.SameFile(held) &&
