@@ -297,7 +297,9 @@ void Convert(const std::filesystem::path& named, const ConversionRequest& reques
         if (!changedMeanwhile()) throw;
         Fail(r, platform::ChangedDuringConversion(path));
     }
-    if (r.status == ConversionStatus::Failed && changedMeanwhile()) Fail(r, platform::ChangedDuringConversion(path));
+    // A reason that says so already may say where another program's file is kept.
+    if (r.status == ConversionStatus::Failed && r.code != platform::StatusCode::Changed && changedMeanwhile())
+        Fail(r, platform::ChangedDuringConversion(path));
 }
 
 }  // namespace

@@ -228,13 +228,24 @@ public:
         (void)error;
         return NoReplace::Unsupported;
     }
+    // Moves the open file `file` itself (not whatever its name leads to by
+    // now) to the name `to`, which must be free; the file stays open.
+    // Unsupported where the system cannot (POSIX: Exchange does the job
+    // there), and nothing changed.
+    virtual NoReplace RenameHeld(FileHandle file, const std::filesystem::path& to, Reason& error) {
+        (void)file;
+        (void)to;
+        (void)error;
+        return NoReplace::Unsupported;
+    }
     // Makes the names in a folder durable (POSIX); nothing to do on Windows.
     virtual bool SyncFolder(const std::filesystem::path& folder, Reason& error) = 0;
     // Removes a file.
     virtual bool Remove(const std::filesystem::path& path, Reason& error) = 0;
     // Whether a file can be replaced by a rename while it is open here
-    // (POSIX); where it cannot (Windows), the original is closed just
-    // before the final rename, its lock kept.
+    // (POSIX); where it cannot (Windows), the original is moved aside by
+    // RenameHeld, or else closed just before the final rename, its lock
+    // kept.
     virtual bool CanReplaceOpenFile() const { return true; }
 };
 

@@ -29,7 +29,7 @@ std::vector<std::filesystem::path> LeftoverIndex::Take(const std::filesystem::pa
     const auto own = folder->second.find(prefix);
     if (own == folder->second.end()) return taken;
     for (const std::filesystem::path& name : own->second)
-        if (IsTemporaryNameOf(name, target)) taken.push_back(target.parent_path() / name);
+        if (IsTemporaryNameOf(name, target) || IsAsideNameOf(name, target)) taken.push_back(target.parent_path() / name);
     folder->second.erase(own);
     return taken;
 }

@@ -25,9 +25,9 @@ public:
     LeftoverIndex(const LeftoverIndex&) = delete;
     LeftoverIndex& operator=(const LeftoverIndex&) = delete;
 
-    // The temporary names of `target` in its folder (IsTemporaryNameOf),
-    // full paths, each handed out once. Lists the folder through `ops` at
-    // the first question about it.
+    // The temporary names of `target` in its folder (IsTemporaryNameOf and
+    // IsAsideNameOf), full paths, each handed out once. Lists the folder
+    // through `ops` at the first question about it.
     std::vector<std::filesystem::path> Take(const std::filesystem::path& target, FileOps& ops);
 
     // While a Scope lives, the conversions on its thread share `index`:

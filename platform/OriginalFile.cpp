@@ -3,6 +3,7 @@
 #include "platform/LargeBuffer.h"
 #include "platform/MemoryLimit.h"
 #include "platform/Parallel.h"
+#include "platform/TemporaryFile.h"
 
 #include <algorithm>
 #include <thread>
@@ -57,7 +58,25 @@ bool OriginalFile::Open(const std::filesystem::path& path, Reason& reason,
     const auto deadline = std::chrono::steady_clock::now() + wait;
     for (int replaced = 0;;) {
         switch (ops_.Examine(path, true, nullptr)) {
-        case NameKind::Missing: return Fail(reason, Reason(StatusCode::NotFound, "plik nie istnieje"));
+        case NameKind::Missing: {
+            // A conversion stopped between moving the file aside and putting
+            // its new file under the name left it beside: it goes back,
+            // under its lock, so that a conversion still at that moment is
+            // waited for instead.
+            const std::filesystem::path aside = OriginalLeftAside(path, ops_);
+            Reason error;
+            if (aside.empty() || !ops_.OpenToRead(aside, file_, error))
+                return Fail(reason, Reason(StatusCode::NotFound, "plik nie istnieje"));
+            const LockResult lock = ops_.TryLock(file_, lock_, error);
+            const bool back = lock == LockResult::Locked && ops_.RenameNoReplace(aside, path, error) == NoReplace::Done;
+            Close();
+            if (back) continue;
+            if (lock != LockResult::Held) return Fail(reason, Reason(StatusCode::NotFound, "plik nie istnieje"));
+            if (std::chrono::steady_clock::now() >= deadline)
+                return Fail(reason, Reason(StatusCode::Locked, "plik jest właśnie konwertowany przez inny program"));
+            std::this_thread::sleep_for(kLockPoll);
+            continue;
+        }
         case NameKind::Regular: break;
         default: return Fail(reason, Reason(StatusCode::NotRegularFile, "to nie jest zwykły plik"));
         }

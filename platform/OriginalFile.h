@@ -28,6 +28,8 @@ public:
     // `wait` for a conversion that holds it. Once the lock is taken, the
     // name must still lead to the locked file (a conversion that held it
     // may have replaced it meanwhile; then the new file is opened instead).
+    // An empty name gets back the original that a conversion stopped while
+    // it was aside left beside it (OriginalLeftAside).
     // False with a Polish reason when the file is missing, not a regular
     // file, cannot be opened or stays locked.
     bool Open(const std::filesystem::path& path, Reason& reason,

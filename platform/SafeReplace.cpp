@@ -61,6 +61,14 @@ bool ReadBackSame(FileOps& ops, FileHandle file, const ContentHash& written, Fil
     return read.Value() == written.Value();
 }
 
+// The temporary file as this replacement wrote it: its bytes (in memory,
+// or for a made file their digest) and its state once flushed.
+struct Written {
+    const std::vector<uint8_t>* bytes = nullptr;
+    ContentHash digest;
+    FileState state;
+};
+
 // Thrown by the part writer of a made file when a write fails: the making
 // stops there, and the reason is the write's.
 struct PartNotWritten {};
@@ -92,12 +100,13 @@ bool WriteMade(const FileMaker& make, const ReplaceOptions& options, TemporaryFi
 // in memory, or those `make` hands over, written, flushed and read back.
 // `bytes` is null for a made file.
 bool WriteTemporary(OriginalFile& original, const std::vector<uint8_t>* bytes, const FileMaker* make,
-                    const ReplaceOptions& options, TemporaryFile& temp, Reason& reason, FileOps& ops) {
+                    const ReplaceOptions& options, TemporaryFile& temp, Written& wrote, Reason& reason, FileOps& ops) {
     Reason error;
     if (!CreateTemporary(ops, original.path(), original.handle(), temp, error, options.notCarried))
         return Fail(reason, error);
 
-    ContentHash written;
+    wrote.bytes = bytes;
+    ContentHash& written = wrote.digest;
     std::vector<uint8_t> back;
     if (bytes) {
         if (!WriteAll(ops, temp.file, bytes->data(), bytes->size(), options.writeChunk, temp.path, error))
@@ -106,6 +115,7 @@ bool WriteTemporary(OriginalFile& original, const std::vector<uint8_t>* bytes, c
         return Fail(reason, error);
     }
     if (!ops.Flush(temp.file, error)) return Fail(reason, error);
+    if (!ops.StateOf(temp.file, wrote.state, error)) return Fail(reason, error);
     if (!ops.Close(temp.file, error)) return Fail(reason, error);
 
     // Read back from the disk: compared piece by piece with the bytes in
@@ -168,26 +178,122 @@ bool CanReplace(OriginalFile& original, const std::filesystem::path& backup, Rea
 
 namespace {
 
+// Whether the file at `path` is still the very file this replacement
+// wrote: the same file with the same size and time of last change, open
+// for writing by no program (where the system tells), with the same bytes.
+bool StillAsWritten(FileOps& ops, const std::filesystem::path& path, const Written& wrote) {
+    FileState now;
+    if (ops.Examine(path, false, &now) != NameKind::Regular || !(now == wrote.state)) return false;
+    FileHandle file;
+    Reason error;
+    if (!ops.OpenToRead(path, file, error)) return false;
+    bool same = ops.StateOf(file, now, error) && now == wrote.state && ops.WatchWriters(file) != Writers::Present;
+    {
+        FileView view;
+        std::vector<uint8_t> back;
+        same = same && (wrote.bytes ? SameAsMemory(ops, file, *wrote.bytes, error)
+                                    : ReadBackSame(ops, file, wrote.digest, view, back, error));
+    }
+    same = same && !ops.WriterCame(file) && ops.StateOf(file, now, error) && now == wrote.state;
+    ops.Close(file, error);
+    return same;
+}
+
+// `why`, and where the file at `from` is kept now that it is not removed:
+// under a free name beside the original, else (a name too long) under a
+// name aside, which no later run removes while it is the file's only one.
+Reason KeptBeside(FileOps& ops, const std::filesystem::path& from, const std::filesystem::path& target, Reason why,
+                  const std::string& label, const std::string& what) {
+    std::filesystem::path kept = KeepBeside(ops, from, target, label);
+    if (kept.empty()) {
+        const std::filesystem::path aside = AsideNameBeside(target);
+        Reason error;
+        kept = !IsAsideNameOf(from, target) && ops.RenameNoReplace(from, aside, error) == NoReplace::Done ? aside : from;
+    }
+    return Reason(StatusCode::Changed, why.str() + "; " + what + " jest teraz w pliku " + PathForMessage(kept));
+}
+
+// The original moved aside goes back under its name, which must be free;
+// where it is taken (another program saved under it), the original stays
+// beside: as its backup when that is a name of it, else under a free name.
+// Where it cannot be moved, it stays aside, which the next run puts back.
+Reason PutBack(FileOps& ops, const std::filesystem::path& aside, const std::filesystem::path& target,
+               const std::filesystem::path& backup, Reason why) {
+    Reason error;
+    switch (ops.RenameNoReplace(aside, target, error)) {
+    case NoReplace::Done: return why;
+    case NoReplace::NameTaken: break;
+    default: return why + "; oryginał jest teraz w pliku " + PathForMessage(aside);
+    }
+    FileState held, kept;
+    if (!backup.empty() && ops.Examine(aside, false, &held) == NameKind::Regular &&
+        ops.Examine(backup, false, &kept) == NameKind::Regular && kept.SameFile(held) &&
+        RemoveWithRetries(ops, aside, error))
+        return why + "; oryginał jest teraz w pliku " + PathForMessage(backup);
+    return KeptBeside(ops, aside, target, why, "oryginał", "oryginał");
+}
+
+// Where an open file cannot be replaced (Windows): the original, open and
+// locked, is moved by its handle to a name of its own beside it, and the
+// new file then takes the freed name by a move that refuses to replace. A
+// program that saved under the name between the two keeps its save: the
+// move fails and the original goes back (or stays beside). Where the
+// system cannot move an open file, it is closed, its lock kept, and the
+// new file moved over it after a last look at the name.
+bool MoveInPlace(OriginalFile& original, TemporaryFile& temp, const std::filesystem::path& backup, Reason& reason) {
+    FileOps& ops = original.ops();
+    const std::filesystem::path& target = original.path();
+    Reason error;
+    std::filesystem::path aside;
+    NoReplace moved = NoReplace::NameTaken;
+    for (int attempt = 0; attempt < 16 && moved == NoReplace::NameTaken; ++attempt)
+        moved = ops.RenameHeld(original.handle(), aside = AsideNameBeside(target), error);
+    if (moved == NoReplace::Unsupported) {
+        original.LetGoOfFile();
+        if (!original.Unchanged(reason)) return false;
+        if (!ops.RenameReplace(temp.path, target, error)) return Fail(reason, error);
+        temp.handedOver = true;
+        return true;
+    }
+    if (moved != NoReplace::Done) return Fail(reason, error);
+    // What moved is the file that was read, unchanged: the name led to it
+    // at the last look, and the move took the open file itself.
+    FileState out;
+    if (ops.Examine(aside, false, &out) != NameKind::Regular || !(out == original.state()))
+        return Fail(reason, PutBack(ops, aside, target, backup, ChangedDuringConversion(target)));
+    switch (ops.RenameNoReplace(temp.path, target, error)) {
+    case NoReplace::Done:
+        temp.handedOver = true;
+        // The new name is on the disk before the name aside goes, so that
+        // no power loss keeps the one gone without the other there. The
+        // original is kept under the backup name where one was asked for;
+        // a name of it that cannot be removed is a leftover like any.
+        ops.SyncFolder(FolderOf(target), error);
+        RemoveWithRetries(ops, aside, error);
+        return true;
+    case NoReplace::NameTaken: return Fail(reason, PutBack(ops, aside, target, backup, ChangedDuringConversion(target)));
+    default: return Fail(reason, PutBack(ops, aside, target, backup, error));
+    }
+}
+
 // The new file takes the original's name in one step. Where two names can
 // be swapped, they are, and the file swapped out must be the very file
 // that was read, unchanged, and not opened for writing meanwhile; if not,
 // it is swapped back and nothing is replaced. The original's name then
 // always holds one of the two files, and no program's save that came
-// between the last look and the step is replaced unseen.
-bool PutInPlace(OriginalFile& original, TemporaryFile& temp, Reason& reason) {
+// between the last look and the step is replaced unseen. What the swap
+// back puts under the temporary name is removed only while it is the file
+// written here: a save under the original's name, or writes into the new
+// file there, that came between the two swaps are kept beside.
+bool PutInPlace(OriginalFile& original, TemporaryFile& temp, const Written& wrote, const std::filesystem::path& backup,
+                Reason& reason) {
     FileOps& ops = original.ops();
     const std::filesystem::path& target = original.path();
     Reason error;
     switch (ops.Exchange(temp.path, target, error)) {
     case NoReplace::Done: break;
     case NoReplace::Unsupported:
-        if (!ops.CanReplaceOpenFile()) {
-            // Closed to be replaced, its lock kept: no other conversion
-            // starts before this one ends. A last look at the name sees
-            // what another program did with the file up to that moment.
-            original.LetGoOfFile();
-            if (!original.Unchanged(reason)) return false;
-        }
+        if (!ops.CanReplaceOpenFile()) return MoveInPlace(original, temp, backup, reason);
         if (!ops.RenameReplace(temp.path, target, error)) return Fail(reason, error);
         temp.handedOver = true;
         return true;
@@ -205,14 +311,16 @@ bool PutInPlace(OriginalFile& original, TemporaryFile& temp, Reason& reason) {
         RemoveWithRetries(ops, temp.path, error);
         return true;
     }
+    if (why.empty()) why = ChangedDuringConversion(target);
     if (ops.Exchange(temp.path, target, error) != NoReplace::Done) {
         // Both files are kept: the new one in place, the one swapped out
-        // under the temporary name.
+        // beside it.
         temp.handedOver = true;
-        return Fail(reason, ChangedDuringConversion(target) + "; jego treść jest teraz w pliku " +
-                                PathForMessage(temp.path));
+        return Fail(reason, KeptBeside(ops, temp.path, target, ChangedDuringConversion(target), "nowszy", "jego treść"));
     }
-    return Fail(reason, why.empty() ? ChangedDuringConversion(target) : why);
+    if (StillAsWritten(ops, temp.path, wrote)) return Fail(reason, why);
+    temp.handedOver = true;
+    return Fail(reason, KeptBeside(ops, temp.path, target, why, "nowszy", "plik zapisany pod jego nazwą w trakcie zamiany"));
 }
 
 // Either the bytes in memory or the maker of the file.
@@ -232,7 +340,8 @@ bool Replace(OriginalFile& original, const std::vector<uint8_t>* bytes, const Fi
     }
     RemoveStaleTemporaries(target, ops);
     TemporaryFile temp(ops);
-    if (!WriteTemporary(original, bytes, make, options, temp, reason, ops)) return false;
+    Written wrote;
+    if (!WriteTemporary(original, bytes, make, options, temp, wrote, reason, ops)) return false;
 
     Reason ignored;
     if (!options.backup.empty() && judged.free) {
@@ -245,7 +354,7 @@ bool Replace(OriginalFile& original, const std::vector<uint8_t>* bytes, const Fi
     // Nothing may have written the original, or put another file under its
     // name, since it was read.
     if (!original.Unchanged(reason) || !original.Unwritten(reason)) return false;
-    if (!PutInPlace(original, temp, reason)) return false;
+    if (!PutInPlace(original, temp, wrote, options.backup, reason)) return false;
     made.kept = true;
 
     // The new names are in place; a folder that cannot be synced leaves them

@@ -11,9 +11,12 @@
 // file takes its name in one step: a swap of the two names where the system
 // has one, checked after it and undone when what was swapped out is not the
 // file that was read. Where an open file cannot be replaced (Windows), the
-// original is closed for that step but its lock is kept until the step is
-// done. At every moment the user's name holds a complete file. Any failure removes what this replacement made (its
-// temporary file, its backup) and nothing else.
+// original, still open and locked, is moved aside by its handle and the new
+// file moved into the freed name by a step that refuses to replace. At every
+// moment the user's name, or a clearly named file beside it, holds each of
+// the user's complete files. Any failure removes what this replacement made
+// (its temporary file, its backup) and nothing else: a file another program
+// saved or wrote while the names changed is kept beside the original.
 #pragma once
 
 #include "platform/BackupCopy.h"

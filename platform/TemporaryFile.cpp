@@ -107,12 +107,15 @@ NativeString TemporaryPrefix(const std::filesystem::path& target) {
     return std::filesystem::path("~qwz-" + Hex8(NameHash(target)) + "-").native();
 }
 
-bool IsTemporaryNameOf(const std::filesystem::path& name, const std::filesystem::path& target) {
+namespace {
+
+// Whether `name` is "~qwz-<hash of target>-<8 hex digits><extension>".
+bool IsNameOf(const std::filesystem::path& name, const std::filesystem::path& target, const char* extension) {
     // Native strings: no conversion that could fail on a name the locale
     // cannot spell.
     const NativeString n = name.filename().native();
     const NativeString prefix = TemporaryPrefix(target);
-    const NativeString tmp = std::filesystem::path(".tmp").native();
+    const NativeString tmp = std::filesystem::path(extension).native();
     if (n.size() != prefix.size() + 8 + tmp.size() || n.compare(0, prefix.size(), prefix) != 0 ||
         n.compare(prefix.size() + 8, tmp.size(), tmp) != 0)
         return false;
@@ -123,6 +126,57 @@ bool IsTemporaryNameOf(const std::filesystem::path& name, const std::filesystem:
                        });
 }
 
+}  // namespace
+
+bool IsTemporaryNameOf(const std::filesystem::path& name, const std::filesystem::path& target) {
+    return IsNameOf(name, target, ".tmp");
+}
+
+std::filesystem::path AsideNameBeside(const std::filesystem::path& target) {
+    const std::string name = "~qwz-" + Hex8(NameHash(target)) + "-" + Hex8(NextTag()) + ".org";
+    return target.parent_path() / std::filesystem::path(name);
+}
+
+bool IsAsideNameOf(const std::filesystem::path& name, const std::filesystem::path& target) {
+    return IsNameOf(name, target, ".org");
+}
+
+std::filesystem::path OriginalLeftAside(const std::filesystem::path& target, FileOps& ops) {
+    std::vector<std::filesystem::path> names;
+    if (!ops.ListFolder(FolderOf(target), names)) return {};
+    for (const std::filesystem::path& name : names)
+        if (IsAsideNameOf(name, target) && ops.Examine(target.parent_path() / name, false, nullptr) == NameKind::Regular)
+            return target.parent_path() / name;
+    return {};
+}
+
+std::filesystem::path NameBeside(const std::filesystem::path& file, const std::string& label, int n) {
+    const std::string suffix = n == 1 ? " (" + label + ")" : " (" + label + " " + std::to_string(n) + ")";
+    std::filesystem::path name = file.stem();
+    name += std::filesystem::path(std::u8string(suffix.begin(), suffix.end()));  // UTF-8, on Windows too
+    name += file.extension();
+    return std::filesystem::path(file).replace_filename(name);
+}
+
+std::filesystem::path KeepBeside(FileOps& ops, const std::filesystem::path& from, const std::filesystem::path& file,
+                                 const std::string& label) {
+    constexpr int kNames = 100;
+    for (int n = 1; n <= kNames; ++n) {
+        const std::filesystem::path name = NameBeside(file, label, n);
+        Reason error;
+        NoReplace done = ops.RenameNoReplace(from, name, error);
+        if (done == NoReplace::Unsupported) {
+            // A second name, then the first one removed: the file has a
+            // name at every moment.
+            done = ops.Link(from, name, error);
+            if (done == NoReplace::Done) RemoveWithRetries(ops, from, error);
+        }
+        if (done == NoReplace::Done) return name;
+        if (done != NoReplace::NameTaken) return {};
+    }
+    return {};
+}
+
 void RemoveStaleTemporaries(const std::filesystem::path& target, FileOps& ops) {
     std::vector<std::filesystem::path> paths;
     if (LeftoverIndex* index = LeftoverIndex::Current()) {
@@ -131,11 +185,14 @@ void RemoveStaleTemporaries(const std::filesystem::path& target, FileOps& ops) {
         std::vector<std::filesystem::path> names;
         if (!ops.ListFolder(FolderOf(target), names)) return;
         for (const std::filesystem::path& name : names)
-            if (IsTemporaryNameOf(name, target)) paths.push_back(target.parent_path() / name);
+            if (IsTemporaryNameOf(name, target) || IsAsideNameOf(name, target)) paths.push_back(target.parent_path() / name);
     }
     for (const std::filesystem::path& path : paths) {
         Reason ignored;
-        if (ops.Examine(path, false, nullptr) == NameKind::Regular) ops.Remove(path, ignored);
+        FileState state;
+        if (ops.Examine(path, false, &state) != NameKind::Regular) continue;
+        if (!IsAsideNameOf(path, target) || state.links >= 2) ops.Remove(path, ignored);
+        else KeepBeside(ops, path, target, "oryginał");
     }
 }
 

@@ -27,10 +27,34 @@ std::filesystem::path::string_type TemporaryPrefix(const std::filesystem::path& 
 // Whether `name` is a temporary name that TemporaryNameBeside gives `target`.
 bool IsTemporaryNameOf(const std::filesystem::path& name, const std::filesystem::path& target);
 
+// The name the original itself is moved to for a moment where an open file
+// cannot be replaced (Windows): "~qwz-<hash>-<tag>.org" beside `target`,
+// with a fresh tag each call. Only the original ever has such a name, so a
+// later run can tell it from a temporary file: it puts it back under the
+// target's name when that name is empty, and never removes it while it is
+// the file's only name.
+std::filesystem::path AsideNameBeside(const std::filesystem::path& target);
+bool IsAsideNameOf(const std::filesystem::path& name, const std::filesystem::path& target);
+
+// The original that a conversion stopped between moving it aside and putting
+// the new file under its name left beside `target` (the first found), or
+// empty.
+std::filesystem::path OriginalLeftAside(const std::filesystem::path& target, FileOps& ops);
+
+// Moves the file at `from` to the first free name of "NAME (LABEL).EXT",
+// "NAME (LABEL 2).EXT", ... beside `file` (NAME.EXT), by steps that never
+// replace anything, and returns that name; empty when none could be had.
+// None of those names is a backup's name or a temporary file's.
+std::filesystem::path KeepBeside(FileOps& ops, const std::filesystem::path& from, const std::filesystem::path& file,
+                                 const std::string& label);
+std::filesystem::path NameBeside(const std::filesystem::path& file, const std::string& label, int n);
+
 // Removes the temporary files that conversions of `target` left behind when
 // they were stopped (killed, or the machine went down) before they could
 // clean up. Call it only while holding target's conversion lock: then no
 // running conversion owns one of them. They only ever hold converted bytes.
+// An original left aside (AsideNameBeside) goes when the file has another
+// name (its backup); as its only name it is kept as "NAME (oryginał).EXT".
 // Inside a LeftoverIndex::Scope the folder is not listed again: the index
 // says which there are.
 void RemoveStaleTemporaries(const std::filesystem::path& target, FileOps& ops = SystemFileOps());

@@ -4,9 +4,11 @@
 #include <windows.h>
 
 #include <aclapi.h>
+#include <cstring>
 
 #include <cwchar>
 #include <string>
+#include <vector>
 
 namespace qwz::platform {
 namespace {
@@ -412,6 +414,37 @@ public:
         }
         error = StepFailure("nie można zastąpić pliku", to);
         return false;
+    }
+
+    // A second handle of the same open file (never of whatever its name
+    // leads to by now) with the right to rename it; the file's other
+    // handles let it be renamed. A holder that does not is a sharing
+    // violation, as for a move by name.
+    NoReplace RenameHeld(FileHandle file, const std::filesystem::path& to, Reason& error) override {
+        HANDLE h = ReOpenFile(AsHandle(file), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+        if (h == INVALID_HANDLE_VALUE) {
+            const DWORD code = GetLastError();
+            error = StepFailure("nie można zmienić nazwy pliku na", to);
+            return code == ERROR_INVALID_PARAMETER || code == ERROR_NOT_SUPPORTED || code == ERROR_CALL_NOT_IMPLEMENTED
+                       ? NoReplace::Unsupported
+                       : NoReplace::Failed;
+        }
+        std::error_code ec;
+        const std::wstring name = std::filesystem::absolute(to, ec).native();
+        std::vector<uint8_t> buffer(sizeof(FILE_RENAME_INFO) + (name.size() + 1) * sizeof(wchar_t));
+        auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+        info->ReplaceIfExists = FALSE;
+        info->RootDirectory = nullptr;
+        info->FileNameLength = DWORD(name.size() * sizeof(wchar_t));
+        std::memcpy(info->FileName, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
+        const bool renamed =
+            !ec && SetFileInformationByHandle(h, FileRenameInfo, info, DWORD(buffer.size()));
+        const DWORD code = renamed ? ERROR_SUCCESS : ec ? ERROR_INVALID_NAME : GetLastError();
+        CloseHandle(h);
+        if (renamed) return NoReplace::Done;
+        SetLastError(code);
+        error = StepFailure("nie można zmienić nazwy pliku na", to);
+        return IsNameTaken(code) ? NoReplace::NameTaken : NoReplace::Failed;
     }
 
     // MOVEFILE_WRITE_THROUGH has made the names durable already.

@@ -70,7 +70,12 @@ struct TimingCase {
     bool noExchange = false;     // names cannot be swapped: the new file is moved into place
     const char* says = kChanged;  // the first one's reason when another program got at the file
     bool backupStays = false;     // the original's last copy: the backup made of it stays
+    // At the step's next call (the swap back) another program saves again or writes into the file:
+    enum { Nothing, Saves, Writes } then = Nothing;
 };
+
+// The step that moves the new file into the name where it cannot be swapped in.
+const char* const kMoveIn = platform::SystemFileOps().CanReplaceOpenFile() ? "RenameReplace" : "RenameNoReplace";
 
 const TimingCase kCases[] = {
     // The backup is made and the temporary file written: the moment a second
@@ -83,10 +88,9 @@ const TimingCase kCases[] = {
     {"the file is cut short once loaded", "CreateNew", Action::Cut},
     {"another file is put under its name", "Link", Action::PutAnother},
     // The last moment before the new file takes the name: where an open
-    // file cannot be replaced (Windows) the original is closed by then, and
-    // only its lock keeps a second conversion out.
-    {"a second conversion gives up while the first moves its file into place", "RenameReplace",
-     Action::SecondGivesUp, true},
+    // file cannot be replaced (Windows) the original is aside by then, and
+    // its lock keeps a second conversion out.
+    {"a second conversion gives up while the first moves its file into place", kMoveIn, Action::SecondGivesUp, true},
     {"a second conversion gives up while the first swaps its file into place", "Exchange", Action::SecondGivesUp},
     // Another program's save after the last look: what is swapped out is not
     // the file that was read, and is swapped back.
@@ -96,6 +100,11 @@ const TimingCase kCases[] = {
     {"the file is opened for writing at the last step", "Exchange", Action::OpenToWrite, false, kWriterCame},
 #ifndef _WIN32
     {"the file is open for writing from the start", "OpenToRead", Action::OpenToWrite, false, kWriterCame},
+    {"a second save comes before the swap back", "Exchange", Action::PutAnother, false, kChanged, true, TimingCase::Saves},
+    {"a write into the new file comes before the swap back", "Exchange", Action::PutAnother, false, kChanged, true,
+     TimingCase::Writes},
+#else
+    {"another file is put under its name once the original is aside", kMoveIn, Action::PutAnother, true, kChanged, true},
 #endif
 };
 
@@ -126,11 +135,11 @@ TEST(ConcurrentConversion, ForcedTimingNeverLosesTheOriginal) {
         FaultyFileOps first;
         first.noExchange = c.noExchange;
         first.mapping = true;  // seen in place where the system can, as by a user's conversion
-        bool paused = false;
+        Pause again;
+        int paused = 0;
         first.before = [&](const std::string& step) {
-            if (step != c.pauseAt || paused) return;
-            paused = true;
-            pause.Reach();
+            if (step != c.pauseAt || paused == (c.then == TimingCase::Nothing ? 1 : 2)) return;
+            (++paused == 1 ? pause : again).Reach();
         };
         int firstResult = -1;
         std::string firstReason;
@@ -197,6 +206,16 @@ TEST(ConcurrentConversion, ForcedTimingNeverLosesTheOriginal) {
             break;
         }
         }
+        std::vector<uint8_t> newer;
+        if (c.then != TimingCase::Nothing) {
+            pause.Release();
+            again.AwaitReached();
+            newer = c.then == TimingCase::Saves ? std::vector<uint8_t>{'n', 'e', 'w'} : TempDir::read(file);
+            newer.back() ^= 0xFF;
+            if (c.then == TimingCase::Saves) fs::rename(dir.write("other.qwz", newer), file);
+            else EXPECT_TRUE(WriteFile(file, newer, std::ios::in | std::ios::out));
+            again.Release();
+        }
         if (running.joinable()) {
             pause.Release();
             running.join();
@@ -208,6 +227,11 @@ TEST(ConcurrentConversion, ForcedTimingNeverLosesTheOriginal) {
             EXPECT_EQ(firstResult, kConversionFailed);
             EXPECT_NE(firstReason.find(c.says), std::string::npos) << firstReason;
             EXPECT_EQ(TempDir::read(file), changed);
+            if (!newer.empty()) {
+                EXPECT_NE(firstReason.find("a (nowszy).qwz"), std::string::npos) << firstReason;
+                EXPECT_EQ(TempDir::read(dir.path() / "a (nowszy).qwz"), newer);
+                fs::remove(dir.path() / "a (nowszy).qwz");
+            }
             if (c.backupStays) {
                 EXPECT_EQ(TempDir::read(backup), original);
                 EXPECT_EQ(Listing(dir.path()), (std::set<fs::path>{"a.qwz", "a_org.qwz"}));

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -43,6 +44,7 @@ TEST(InterruptedReplace, TemporaryNamesAreRecognisedExactly) {
     // What other programs name their temporary files is never taken for ours.
     EXPECT_FALSE(IsTemporaryNameOf("hala.qwz.0badf00d.tmp", target));
     EXPECT_FALSE(IsTemporaryNameOf("hala.qwz.notes.tmp", target));
+    EXPECT_TRUE(IsAsideNameOf(AsideNameBeside(target), target) && !IsTemporaryNameOf(AsideNameBeside(target), target));
 }
 
 TEST(InterruptedReplace, LeftoverTemporaryFilesOfThatFileAreRemovedOthersStay) {
@@ -170,6 +172,29 @@ TEST(InterruptedReplace, AConversionKilledAfterItsBackupCopyIsFinishedByTheNext)
     EXPECT_EQ(Listing(dir.path()), (std::set<fs::path>{"hala.qwz", "hala_org.qwz"}));
 }
 #endif
+
+// A conversion stopped while the original was aside (Windows) leaves it
+// there: the next one puts it back under an empty name, and beside the new
+// file drops that name where the original has another, else keeps it.
+TEST(InterruptedReplace, AnOriginalLeftAsideIsPutBackOrKeptNeverLost) {
+    // {the new file had taken the name, the original is also the backup, where it is then}
+    const std::tuple<bool, bool, fs::path> rows[] = {
+        {false, false, "hala_org.qwz"}, {true, true, "hala_org.qwz"}, {true, false, fs::path(u8"hala (oryginał).qwz")}};
+    for (const auto& [converted, backedUp, kept] : rows) {
+        SCOPED_TRACE(::testing::Message() << "converted " << converted << ", backup " << backedUp);
+        TempDir dir;
+        const fs::path target = dir.path() / "hala.qwz", backup = dir.path() / "hala_org.qwz";
+        const fs::path aside = dir.write(AsideNameBeside(target).filename(), kOld);
+        if (backedUp) fs::create_hard_link(aside, backup);
+        if (converted) dir.write("hala.qwz", kNew);
+        ReplaceOptions options;
+        if (!converted) options.backup = backup;
+        platform::Reason reason;
+        ASSERT_TRUE(ReplaceFileSafely(target, kNew, options, reason)) << reason;
+        EXPECT_EQ(Listing(dir.path()), (std::set<fs::path>{"hala.qwz", kept}));
+        EXPECT_EQ(TempDir::read(dir.path() / kept), kOld);
+    }
+}
 
 // The conversions of one run list a folder once; each takes only its own
 // file's leftovers, and one left after the listing waits for a later run.

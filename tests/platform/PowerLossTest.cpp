@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 namespace qwz::platform {
@@ -18,12 +19,15 @@ using test::MemoryFileOps;
 
 TEST(PowerLoss, AtEveryStepTheNameHoldsTheOriginalOrTheWholeNewFile) {
     const std::vector<uint8_t> original(3000, 'o'), converted(5000, 'n');
-    for (const bool links : {true, false}) {
+    // With the steps of Linux, of a simpler file system, and of Windows.
+    for (const char* system : {"link", "copy", "moved aside"}) {
+        const bool links = system != std::string("copy");
         for (const bool keep : {true, false}) {
-            SCOPED_TRACE(std::string(links ? "backup by link" : "backup by copy") + (keep ? "" : ", none kept"));
+            SCOPED_TRACE(std::string(system) + (keep ? "" : ", none kept"));
             MemoryFileOps disk;
             disk.hardLinks = links;
-            disk.exchange = links;  // with the steps of Linux, and with those of a simpler file system
+            disk.exchange = system == std::string("link");
+            disk.renameHeld = system == std::string("moved aside");
             disk.Put("a.qwz", original);
             int steps = 0, states = 0;
             disk.afterStep = [&] {
@@ -31,7 +35,12 @@ TEST(PowerLoss, AtEveryStepTheNameHoldsTheOriginalOrTheWholeNewFile) {
                 for (const auto& state : disk.StatesAfterPowerLoss("/")) {
                     ++states;
                     auto file = state.find("a.qwz");
-                    ASSERT_NE(file, state.end()) << "step " << steps << ": the user's name is empty";
+                    if (file == state.end()) {  // only while the original is aside, which the next run puts back
+                        EXPECT_TRUE(std::any_of(state.begin(), state.end(), [&](const auto& e) {
+                            return IsAsideNameOf(e.first, "a.qwz") && e.second == original;
+                        })) << "step " << steps << ": the user's name is empty";
+                        continue;
+                    }
                     EXPECT_TRUE(file->second == original || file->second == converted)
                         << "step " << steps << ": a file of " << file->second.size() << " bytes";
                     auto backup = state.find("a_org.qwz");
@@ -55,7 +64,7 @@ TEST(PowerLoss, AtEveryStepTheNameHoldsTheOriginalOrTheWholeNewFile) {
                 EXPECT_EQ(disk.Read("a_org.qwz"), original);
             }
             std::printf("[ power    ] %s%s: %d steps, %d states after a power loss\n",
-                        links ? "link" : "copy", keep ? "" : " (no backup)", steps, states);
+                        system, keep ? "" : " (no backup)", steps, states);
         }
     }
 }

@@ -162,6 +162,11 @@ public:
         if (noExchange) return platform::NoReplace::Unsupported;
         return real().Exchange(a, b, error);
     }
+    platform::NoReplace RenameHeld(platform::FileHandle file, const std::filesystem::path& to,
+                                   Reason& error) override {
+        if (Inject("RenameHeld", error)) return platform::NoReplace::Failed;
+        return real().RenameHeld(file, to, error);
+    }
     bool SyncFolder(const std::filesystem::path& folder, Reason& error) override {
         if (Inject("SyncFolder", error)) return false;
         return real().SyncFolder(folder, error);

@@ -332,7 +332,7 @@ bool MemoryFileOps::OpenToRead(const Path& path, FileHandle& file, Reason& error
         return false;
     }
     file.value = nextHandle_++;
-    handles_[file.value] = {found.node, 0, false};
+    handles_[file.value] = {found.node, 0, false, path};
     return true;
 }
 
@@ -389,7 +389,7 @@ bool MemoryFileOps::CreateNew(const Path& path, const Path& like, FileHandle& fi
     const uint64_t id = NewNode(NameKind::Regular);
     nodes_.at(id).readOnly = original && original->readOnly;
     file.value = nextHandle_++;
-    handles_[file.value] = {id, 0, true};
+    handles_[file.value] = {id, 0, true, path};
     Rename({{found.folder, {{found.name, id}}}});
     return true;
 }
@@ -481,6 +481,16 @@ bool MemoryFileOps::RenameReplace(const Path& from, const Path& to, Reason& erro
     if (source.folder == target.folder) Rename({{target.folder, {{source.name, 0}, {target.name, source.node}}}});
     else Rename({{target.folder, {{target.name, source.node}}}, {source.folder, {{source.name, 0}}}});
     return true;
+}
+
+// The name the file was opened by moves, while it still leads to the file.
+NoReplace MemoryFileOps::RenameHeld(FileHandle file, const Path& to, Reason& error) {
+    std::lock_guard lock(mutex_);
+    const Handle* handle = HandleOf(file);
+    if (renameHeld && handle && Resolve(handle->path, false).node == handle->node)
+        return RenameNoReplace(handle->path, to, error);
+    error = Refuse("nie można zmienić nazwy pliku na", to, renameHeld ? ENOENT : EINVAL);
+    return renameHeld ? NoReplace::Failed : NoReplace::Unsupported;
 }
 
 NoReplace MemoryFileOps::Exchange(const Path& a, const Path& b, Reason& error) {

@@ -32,6 +32,8 @@ public:
     // What the file system can do.
     bool hardLinks = true;  // false: Link is Unsupported (FAT, some shares)
     bool exchange = true;   // false: Exchange is Unsupported
+    bool renameHeld = false;  // true: as on Windows, RenameHeld moves an open file, none is replaced
+
     size_t nameLimit = 255;
     // Called after every step that changes the disk: a write, a flush, a
     // name made, moved or removed, a folder synced.
@@ -83,6 +85,8 @@ public:
     platform::NoReplace RenameNoReplace(const Path& from, const Path& to, platform::Reason& error) override;
     bool RenameReplace(const Path& from, const Path& to, platform::Reason& error) override;
     platform::NoReplace Exchange(const Path& a, const Path& b, platform::Reason& error) override;
+    platform::NoReplace RenameHeld(platform::FileHandle file, const Path& to, platform::Reason& error) override;
+    bool CanReplaceOpenFile() const override { return !renameHeld; }
     bool SyncFolder(const Path& folder, platform::Reason& error) override;
     bool Remove(const Path& path, platform::Reason& error) override;
 
@@ -105,6 +109,7 @@ private:
         uint64_t node;
         uint64_t position;
         bool write;
+        Path path;  // the name it was opened by
     };
     // A name change in one folder: each name given the node (0: removed).
     struct NameChange {
