@@ -3,16 +3,23 @@
 #include "support/Bytes.h"
 #include "support/FaultyFileOps.h"
 #include "support/MemoryFileOps.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace qwz {
 namespace {
 
 namespace fs = std::filesystem;
 using test::Bytes;
+using test::TempDir;
 using test::MemoryFileOps;
 
 // A library caller asks for a version; one without a writer of its own is
@@ -95,6 +102,45 @@ TEST(ConvertQwz, EveryOutcomeCarriesItsCode) {
         disk.Remove(dir / "disk_org.qwz", ignored);
     }
 }
+
+#ifndef _WIN32
+// A conversion killed after its new file took the name, at the steps that
+// are left (the check of what was swapped out, its removal): the next run
+// of the file finds it up to date and still takes away the temporary file
+// the killed one left.
+TEST(ConvertQwz, WhatAKilledConversionLeftGoesWithTheNextRunThatHoldsTheFile) {
+    for (const char* killedAt : {"Examine", "Remove"}) {
+        SCOPED_TRACE(killedAt);
+        TempDir dir;
+        const fs::path file = dir.write("hala.qwz", test::Sample204());
+        ConversionRequest request;
+        request.target = 203;
+        const pid_t child = fork();
+        if (child == 0) {
+            test::FaultyFileOps ops;
+            bool exchanged = false;
+            ops.before = [&](const std::string& step) {
+                if (exchanged && step == killedAt) _exit(0);
+                exchanged = exchanged || step == "Exchange";
+            };
+            ConvertQwz(file, request, ops);
+            _exit(1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "not killed after its last step";
+        ASSERT_EQ(test::VersionOf(TempDir::read(file)), 203);
+        ASSERT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3)
+            << "the file, its backup and the temporary name";
+
+        const ConversionOutcome next = ConvertQwz(file, request);
+        EXPECT_EQ(next.code, platform::StatusCode::UpToDate) << next.reason;
+        std::set<std::string> left;
+        for (const auto& e : fs::directory_iterator(dir.path())) left.insert(e.path().filename().string());
+        EXPECT_EQ(left, (std::set<std::string>{"hala.qwz", "hala_org.qwz"}));
+    }
+}
+#endif
 
 TEST(StatusCodes, NamesAreStableLowerCaseAndFindTheirCode) {
     size_t count = 0;
