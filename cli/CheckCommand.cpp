@@ -15,7 +15,10 @@ CheckEntry CheckFile(const std::filesystem::path& path, platform::FileOps& ops) 
     if (e.load.ok) e.version = doc.Version;
     // A FIFO, a device or a missing name gave no bytes to judge: an error
     // of the path, as for a folder without files, not damage.
-    if (e.load.noFile) e.pathError = e.load.reason;
+    if (e.load.noFile) {
+        e.pathError = e.load.reason;
+        e.pathCode = e.load.code;
+    }
     return e;
 }
 

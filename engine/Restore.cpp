@@ -23,7 +23,8 @@ using platform::Reason;
 using platform::StatusCode;
 using NativeString = fs::path::string_type;
 
-// A failure's code comes with its reason; the others are the status's own.
+// A failure's code comes with its reason; the others are the status's own
+// (a restore or skip has at most a note).
 RestoreResult& Finish(RestoreResult& r, RestoreStatus status, Reason reason = {}) {
     r.status = status;
     r.code = status == RestoreStatus::Restored  ? StatusCode::Restored
@@ -63,6 +64,10 @@ Reason FileAppeared(const fs::path& file, const fs::path& backup) {
 // refuses to replace whatever has the name by then: a rename, or where the
 // file system has no such rename, a second name and then the backup's name
 // removed.
+RestoreResult& Finish(RestoreResult& r, RestoreStatus status, const std::string& note) {
+    return Finish(r, status, Reason(status == RestoreStatus::Skipped ? StatusCode::NoBackup : StatusCode::Restored, note));
+}
+
 RestoreResult& MoveToFreeName(RestoreResult& r, platform::FileOps& ops) {
     Reason error;
     switch (ops.RenameNoReplace(r.backup, r.file, error)) {
@@ -102,9 +107,9 @@ fs::path FreeNewerName(const fs::path& file, platform::FileOps& ops) {
     return {};
 }
 
-std::string NoNewerName(const fs::path& file) {
-    return "nie ma wolnej nazwy, pod którą można zachować nowszy plik " + PathForMessage(file) +
-           "; niczego nie zmieniono";
+Reason NoNewerName(const fs::path& file) {
+    return {StatusCode::Changed, "nie ma wolnej nazwy, pod którą można zachować nowszy plik " + PathForMessage(file) +
+           "; niczego nie zmieniono"};
 }
 
 // The user's newer file gets a free name beside it by a step that never

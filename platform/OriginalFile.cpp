@@ -33,9 +33,9 @@ Reason ChangedDuringConversion(const std::filesystem::path& path) {
                                            "nie został zastąpiony");
 }
 
-std::string OpenForWriting(const std::filesystem::path& path) {
-    return "plik " + PathForMessage(path) +
-           " jest otwarty do zapisu w innym programie; nie został zastąpiony";
+Reason OpenForWriting(const std::filesystem::path& path) {
+    return {StatusCode::InUse,
+            "plik " + PathForMessage(path) + " jest otwarty do zapisu w innym programie; nie został zastąpiony"};
 }
 
 OriginalFile::~OriginalFile() { Close(); }

@@ -82,7 +82,7 @@ private:
 
 // The text that says another program opened a file for writing while it
 // was converted.
-std::string OpenForWriting(const std::filesystem::path& path);
+Reason OpenForWriting(const std::filesystem::path& path);
 
 // The text that says a file changed while it was converted.
 Reason ChangedDuringConversion(const std::filesystem::path& path);

@@ -139,7 +139,11 @@ Reason operator+(const std::string& text, const Reason& reason) { return Reason(
 Reason operator+(const char* text, const Reason& reason) { return Reason(reason.code, text + reason.str()); }
 Reason operator+(const Reason& reason, const std::string& text) { return Reason(reason.code, reason.str() + text); }
 Reason operator+(const Reason& reason, const char* text) { return Reason(reason.code, reason.str() + text); }
-Reason operator+(const Reason& a, const Reason& b) { return Reason(b.code, a.str() + b.str()); }
+Reason operator+(const Reason& a, const Reason& b) {
+    // What the joined reason is about is the first's, unless the first
+    // only says a step failed somewhere in the system.
+    return Reason(a.code != StatusCode::SystemError ? a.code : b.code, a.str() + b.str());
+}
 bool operator==(const Reason& reason, std::string_view text) { return reason.str().compare(text) == 0; }
 std::ostream& operator<<(std::ostream& out, const Reason& reason) { return out << reason.str(); }
 

@@ -62,17 +62,16 @@ StatusCode SystemCode(unsigned long code);
 // The category of an errno value of the C runtime, on every platform.
 StatusCode ErrnoCode(int code);
 
-// A short Polish reason with the code of what it tells. It stands for its
-// text wherever text is taken, and joining it with more text keeps the
-// code: "nie można zapisać pliku: " + reason is a Reason with reason's code.
-// Text alone (a plain string) is a SystemError until it is given a code;
-// assigned to a plain string a Reason is text only.
+// A short Polish reason with the code of what it tells. It is never built
+// from text alone: every reason names its code where it is made. It stands
+// for its text wherever text is taken, and joining it with more text keeps
+// the code: "nie można zapisać pliku: " + reason is a Reason with reason's
+// code; two reasons joined keep the first's code unless that is only
+// SystemError. Assigned to a plain string a Reason is text only.
 class Reason {
 public:
     Reason() = default;
     Reason(StatusCode c, std::string text) : text_(std::move(text)), code(c) {}
-    Reason(std::string text) : text_(std::move(text)) {}  // NOLINT: text stands for a reason
-    Reason(const char* text) : text_(text) {}             // NOLINT
 
     operator const std::string&() const { return text_; }  // NOLINT: a reason is read as its text
     const std::string& str() const { return text_; }
@@ -99,7 +98,7 @@ Reason operator+(const std::string& text, const Reason& reason);
 Reason operator+(const char* text, const Reason& reason);
 Reason operator+(const Reason& reason, const std::string& text);
 Reason operator+(const Reason& reason, const char* text);
-Reason operator+(const Reason& a, const Reason& b);  // the code of the later
+Reason operator+(const Reason& a, const Reason& b);  // the first's code, or else the second's
 bool operator==(const Reason& reason, std::string_view text);
 std::ostream& operator<<(std::ostream& out, const Reason& reason);
 

@@ -470,8 +470,8 @@ public:
         switch (code) {
         case EEXIST: return NoReplace::NameTaken;
         case EINVAL: case ENOSYS: case EOPNOTSUPP:
-            error = "system plików nie pozwala bezpiecznie zachować kopii zapasowej " +
-                    PathForMessage(to);
+            error = Reason(StatusCode::SystemError,
+                           "system plików nie pozwala bezpiecznie zachować kopii zapasowej " + PathForMessage(to));
             return NoReplace::Unsupported;
         default: return NoReplace::Failed;
         }

@@ -83,14 +83,14 @@ TEST(SymbolicLink, OneRuleForConversionWalkAndRestore) {
             break;
         case Run::RestoreLink:
         case Run::RestoreBesideALinkedBackup: {
-            // A restore puts back only what a conversion wrote (and recorded).
+            // A restore puts back only what a conversion wrote.
             if (row.run == Run::RestoreLink) {
                 ASSERT_EQ(ConvertFile(dir.path() / "real.qwz", 203), kConverted) << LastConversionFailure();
             }
             const RestoreResult r =
                 RestoreQwz(dir.path() / (row.run == Run::RestoreLink ? "alias.qwz" : "a.qwz"), true);
             EXPECT_EQ(r.status, *row.says ? RestoreStatus::Failed : RestoreStatus::Restored) << r.reason;
-            reason = r.reason;
+            reason = platform::Reason(r.code, r.reason);
             break;
         }
         }

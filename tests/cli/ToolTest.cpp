@@ -674,6 +674,7 @@ TEST(Tool, CheckCallsWhatIsNoRegularFileAnErrorNotDamage) {
         EXPECT_EQ(j["damaged"], 0);
         EXPECT_EQ(j["failed"], 1);
         EXPECT_EQ(j["files"][1]["ok"], false);
+        EXPECT_EQ(j["files"][1]["code"], "not-regular-file") << "as info and convert say";
         EXPECT_EQ(j["files"][1]["error"], json({{"reason", "to nie jest zwykły plik"}}));
     }
 }

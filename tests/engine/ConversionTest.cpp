@@ -58,6 +58,8 @@ TEST(ConvertQwz, EveryOutcomeCarriesItsCode) {
     disk.Put(dir / "taken_org.qwz", Bytes().magic(204).vec());
     disk.Put(dir / "kept.qwz", sample);
     disk.Put(dir / "kept_org.qwz", sample);
+    disk.MakeFifo(dir / "pipe.qwz");
+    disk.SetReadOnly(disk.Put(dir / "readonly.qwz", sample));
     struct Row {
         const char* name;
         std::vector<uint8_t> bytes;  // empty: nothing written under the name here
@@ -68,6 +70,8 @@ TEST(ConvertQwz, EveryOutcomeCarriesItsCode) {
     const Row rows[] = {
         {"missing.qwz", {}, 203, true, StatusCode::NotFound},
         {"folder.qwz", {}, 203, true, StatusCode::NotRegularFile},
+        {"pipe.qwz", {}, 203, true, StatusCode::NotRegularFile},
+        {"readonly.qwz", {}, 203, true, StatusCode::ReadOnly},
         {"junk.qwz", Bytes().u8('X').zeros(9).vec(), 203, true, StatusCode::NotQwz},
         {"future.qwz", Bytes().magic(205).zeros(9).vec(), 203, true, StatusCode::UnsupportedVersion},
         {"cut.qwz", Bytes().magic(204).zeros(6).vec(), 203, true, StatusCode::Damaged},

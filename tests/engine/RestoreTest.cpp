@@ -27,6 +27,7 @@ using test::FaultyFileOps;
 using test::MemoryFileOps;
 using test::TempDir;
 using enum RestoreStatus;
+using platform::StatusCode;
 
 // What a folder holds: each name with a regular file's content, "@folder",
 // or "@link:TARGET". A row writes "@hard:NAME" for a second name of NAME.
@@ -81,6 +82,7 @@ struct Row {
     Folder before;
     const char* given;   // the path restored, in the folder
     RestoreStatus status;
+    StatusCode code;     // what became of it, for programs
     const char* file;    // the user's name in the result
     const char* backup;  // the backup in the result; "" none
     const char* says;    // part of the reason; "" when there is none
@@ -92,86 +94,86 @@ struct Row {
 const Row kRows[] = {
     {"the backup takes the converted file's name",
      {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"b.qwz", "b"}},
-     "a.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}, {"b.qwz", "b"}}},
+     "a.qwz", Restored, StatusCode::Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}, {"b.qwz", "b"}}},
     // What the conversion kept and wrote is told from the two files alone.
     {"a conversion that dropped lines and circles",
      {{"a.qwz", ConvertedFrom(kOriginal, 204, {&TQWZSaveParams::KeepLines, &TQWZSaveParams::KeepCircles})},
       {"a_org.qwz", kOriginal}},
-     "a.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}},
+     "a.qwz", Restored, StatusCode::Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}},
     {"a conversion that dropped UV data and scaling zones",
      {{"a.qwz", ConvertedFrom(kOriginal, 203, {&TQWZSaveParams::KeepUV, &TQWZSaveParams::KeepScalingZones})},
       {"a_org.qwz", kOriginal}},
-     "a.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}},
+     "a.qwz", Restored, StatusCode::Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}},
     {"a conversion to 202, which has no extra data",
      {{"a.qwz", ConvertedFrom(kOriginal, 202, {&TQWZSaveParams::KeepArcs})}, {"a_org.qwz", kOriginal}},
-     "a.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}},
+     "a.qwz", Restored, StatusCode::Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}},
     {"a conversion to the file's own version, which moved to 203",
      {{"a.qwz", ConvertedFrom(kLarge202, 0)}, {"a_org.qwz", kLarge202}},
-     "a.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kLarge202}}},
+     "a.qwz", Restored, StatusCode::Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kLarge202}}},
     {"a conversion of another original",
      {{"a.qwz", ConvertedFrom(Text(test::Rich202()), 202, {&TQWZSaveParams::KeepLines})}, {"a_org.qwz", kOriginal}},
-     "a.qwz", Failed, "a.qwz", "a_org.qwz", "zmieniono po konwersji (ma ",
+     "a.qwz", Failed, StatusCode::Changed, "a.qwz", "a_org.qwz", "zmieniono po konwersji (ma ",
      {{"a.qwz", ConvertedFrom(Text(test::Rich202()), 202, {&TQWZSaveParams::KeepLines})}, {"a_org.qwz", kOriginal}}},
     {"a file that is no QWZ file", {{"a.qwz", "notatki"}, {"a_org.qwz", kOriginal}},
-     "a.qwz", Failed, "a.qwz", "a_org.qwz", "(nie jest plikiem QWZ, jaki zapisuje konwersja)",
+     "a.qwz", Failed, StatusCode::Changed, "a.qwz", "a_org.qwz", "(nie jest plikiem QWZ, jaki zapisuje konwersja)",
      {{"a.qwz", "notatki"}, {"a_org.qwz", kOriginal}}},
     {"a backup that cannot be converted again", {{"a.qwz", kConverted}, {"a_org.qwz", "QWZ\xcc"}},
-     "a.qwz", Failed, "a.qwz", "a_org.qwz", "nie da się przekonwertować ponownie (",
+     "a.qwz", Failed, StatusCode::Damaged, "a.qwz", "a_org.qwz", "nie da się przekonwertować ponownie (",
      {{"a.qwz", kConverted}, {"a_org.qwz", "QWZ\xcc"}}},
     {"no backup beside the file", {{"a.qwz", kConverted}, {"b_org.qwz", kOriginal}},
-     "a.qwz", Skipped, "a.qwz", "", "brak kopii zapasowej \"", {{"a.qwz", kConverted}, {"b_org.qwz", kOriginal}}},
+     "a.qwz", Skipped, StatusCode::NoBackup, "a.qwz", "", "brak kopii zapasowej \"", {{"a.qwz", kConverted}, {"b_org.qwz", kOriginal}}},
     {"the backup name is a folder", {{"a.qwz", kConverted}, {"a_org.qwz", "@folder"}},
-     "a.qwz", Failed, "a.qwz", "a_org.qwz", "jest folderem", {{"a.qwz", kConverted}, {"a_org.qwz", "@folder"}}},
+     "a.qwz", Failed, StatusCode::NotRegularFile, "a.qwz", "a_org.qwz", "jest folderem", {{"a.qwz", kConverted}, {"a_org.qwz", "@folder"}}},
     {"the backup name is a symbolic link",
      {{"a.qwz", kConverted}, {"a_org.qwz", "@link:other.qwz"}, {"other.qwz", kOriginal}},
-     "a.qwz", Failed, "a.qwz", "a_org.qwz", "dowiązaniem symbolicznym",
+     "a.qwz", Failed, StatusCode::NotRegularFile, "a.qwz", "a_org.qwz", "dowiązaniem symbolicznym",
      {{"a.qwz", kConverted}, {"a_org.qwz", "@link:other.qwz"}, {"other.qwz", kOriginal}}},
     {"a stopped conversion left a second name of the file",
      {{"a.qwz", kOriginal}, {"a_org.qwz", "@hard:a.qwz"}, {"a_org.qwz.txt", kRecord}},
-     "a.qwz", Restored, "a.qwz", "a_org.qwz", "już jest oryginałem", {{"a.qwz", kOriginal}}},
+     "a.qwz", Restored, StatusCode::Restored, "a.qwz", "a_org.qwz", "już jest oryginałem", {{"a.qwz", kOriginal}}},
     {"the file is missing and its backup is there", {{"a_org.qwz", kOriginal}},
-     "a.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}},
+     "a.qwz", Restored, StatusCode::Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}},
     {"the path given is the backup", {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}},
-     "a_org.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}},
+     "a_org.qwz", Restored, StatusCode::Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}},
     {"the backup given finds its file in another letter case",
      {{"A.QWZ", kConverted}, {"A_org.qwz", kOriginal}},
-     "A_org.qwz", Restored, "A.QWZ", "A_org.qwz", "", {{"A.QWZ", kOriginal}}},
+     "A_org.qwz", Restored, StatusCode::Restored, "A.QWZ", "A_org.qwz", "", {{"A.QWZ", kOriginal}}},
     {"a file named like a backup that has a backup of its own",
      {{"a.qwz", "a"}, {"a_org.qwz", kConverted}, {"a_org_org.qwz", kOriginal}},
-     "a_org.qwz", Restored, "a_org.qwz", "a_org_org.qwz", "", {{"a.qwz", "a"}, {"a_org.qwz", kOriginal}}},
+     "a_org.qwz", Restored, StatusCode::Restored, "a_org.qwz", "a_org_org.qwz", "", {{"a.qwz", "a"}, {"a_org.qwz", kOriginal}}},
     // Earlier releases kept a record beside the backup: it goes with the
     // backup; a text file of that name that is not one is the user's.
     {"an earlier release's record goes with its backup",
      {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}},
-     "a.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}},
+     "a.qwz", Restored, StatusCode::Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}},
     {"a text file beside the backup that is no record stays",
      {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", "qwz-record 2\nnotatki"}},
-     "a.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}, {"a_org.qwz.txt", "qwz-record 2\nnotatki"}}},
+     "a.qwz", Restored, StatusCode::Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}, {"a_org.qwz.txt", "qwz-record 2\nnotatki"}}},
     // Work saved under the user's name after the conversion exists nowhere
     // else: it is never discarded.
     {"the file was saved in place after the conversion",
      {{"a.qwz", kEdited}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}},
-     "a.qwz", Failed, "a.qwz", "a_org.qwz", "zmieniono po konwersji (ta sama wielkość, inna treść",
+     "a.qwz", Failed, StatusCode::Changed, "a.qwz", "a_org.qwz", "zmieniono po konwersji (ta sama wielkość, inna treść",
      {{"a.qwz", kEdited}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}}},
     {"the file was saved longer after the conversion",
      {{"a.qwz", kConverted + " and more"}, {"a_org.qwz", kOriginal}},
-     "a_org.qwz", Failed, "a.qwz", "a_org.qwz", ", konwersja kopii zapasowej daje ",
+     "a_org.qwz", Failed, StatusCode::Changed, "a.qwz", "a_org.qwz", ", konwersja kopii zapasowej daje ",
      {{"a.qwz", kConverted + " and more"}, {"a_org.qwz", kOriginal}}},
     {"the newer file kept beside", {{"a.qwz", kEdited}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}},
-     "a.qwz", Restored, "a.qwz", "a_org.qwz", "zachowany jako \"",
+     "a.qwz", Restored, StatusCode::Restored, "a.qwz", "a_org.qwz", "zachowany jako \"",
      {{"a.qwz", kOriginal}, {"a (nowszy).qwz", kEdited}}, true, "a (nowszy).qwz"},
     {"the newer file kept under the first free name",
      {{"A.QWZ", kEdited}, {"A_org.qwz", kOriginal}, {"A (nowszy).QWZ", "x"}},
-     "A.QWZ", Restored, "A.QWZ", "A_org.qwz", "zachowany jako \"",
+     "A.QWZ", Restored, StatusCode::Restored, "A.QWZ", "A_org.qwz", "zachowany jako \"",
      {{"A.QWZ", kOriginal}, {"A (nowszy).QWZ", "x"}, {"A (nowszy 2).QWZ", kEdited}}, true, "A (nowszy 2).QWZ"},
     {"nothing to keep when the file is the one written",
      {{"a.qwz", kConverted}, {"a_org.qwz", kOriginal}},
-     "a.qwz", Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}, true},
+     "a.qwz", Restored, StatusCode::Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kOriginal}}, true},
     // A stopped conversion's temporary file goes in any run that holds
     // the file.
     {"a stopped conversion's temporary file goes",
      {{"a.qwz", kEdited}, {"a_org.qwz", kOriginal}, {kLeftover, "x"}},
-     "a.qwz", Failed, "a.qwz", "a_org.qwz", "zmieniono po konwersji", {{"a.qwz", kEdited}, {"a_org.qwz", kOriginal}}},
+     "a.qwz", Failed, StatusCode::Changed, "a.qwz", "a_org.qwz", "zmieniono po konwersji", {{"a.qwz", kEdited}, {"a_org.qwz", kOriginal}}},
 };
 
 TEST(Restore, EachSituationDecidedAlikeInADryRunAndForReal) {
@@ -194,6 +196,7 @@ TEST(Restore, EachSituationDecidedAlikeInADryRunAndForReal) {
             const RestoreResult real = RestoreQwz(given, RestoreRequest{true, row.keepNewer}, disk);
             for (const RestoreResult* r : {&dry, &real}) {
                 EXPECT_EQ(r->status, row.status) << r->reason;
+                EXPECT_EQ(r->code, row.code) << r->reason;
                 EXPECT_EQ(r->file, dir / row.file);
                 EXPECT_EQ(r->backup, *row.backup ? dir / row.backup : fs::path());
                 EXPECT_EQ(r->kept, *row.kept ? dir / row.kept : fs::path());
@@ -285,13 +288,17 @@ TEST(Restore, ASecondRestoreOrConversionMeanwhileLosesNothing) {
         const fs::path file = dir.path() / "a.qwz";
         FaultyFileOps first;
         int seen = 0;
-        platform::Reason second = "not run";
+        platform::Reason second(platform::StatusCode::Unexpected, "not run");
         bool written = false;
         first.before = [&](const std::string& step) {
             EXPECT_TRUE(fs::is_regular_file(file)) << "the user's name is empty before " << step;
             if (step != row.step || ++seen != row.occurrence) return;
             switch (row.action) {
-            case Meanwhile::Restore: second = RestoreQwz(file, true).reason; break;
+            case Meanwhile::Restore: {
+                const RestoreResult other = RestoreQwz(file, true);
+                second = platform::Reason(other.code, other.reason);
+                break;
+            }
             case Meanwhile::Convert: {
                 platform::ReplaceOptions options;
                 options.backup = dir.path() / "a_org.qwz";

@@ -120,7 +120,7 @@ TEST(InterruptedReplace, ACopyLeftByAStoppedConversionIsTakenOverNothingElse) {
         ReplaceOptions options;
         options.backup = backup;
         options.verify = [&](const uint8_t*, size_t, platform::Reason& why) {
-            why = "nie daje się odczytać";
+            why = platform::Reason(platform::StatusCode::VerifyFailed, "nie daje się odczytać");
             return !row.checkFails;
         };
         platform::Reason reason;

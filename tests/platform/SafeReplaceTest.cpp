@@ -79,7 +79,7 @@ TEST(SafeReplace, WhatTheCheckOfTheWrittenFileRefusesIsNotPutInPlace) {
     std::vector<uint8_t> seen;
     options.verify = [&](const uint8_t* back, size_t size, platform::Reason& why) {
         seen.assign(back, back + size);
-        why = "nie daje się odczytać";
+        why = Reason(StatusCode::VerifyFailed, "nie daje się odczytać");
         return false;
     };
     platform::Reason reason;
