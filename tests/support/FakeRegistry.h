@@ -51,6 +51,15 @@ public:
         it->second.defaultValue = value;
     }
 
+    void SetStringValue(Root root, const std::string& key, const std::string& name,
+                        const std::string& value) override {
+        Refuse("set", root, key);
+        auto it = keys_.find({root, Fold(key)});
+        if (it == keys_.end()) throw platform::RegistryError("no key " + key, 2);
+        log.push_back("set " + key + " " + name);
+        it->second.named[name] = value;
+    }
+
     bool HasOwnValue(Root root, const std::string& key) override {
         const Key* k = Find(root, key);
         return k && (k->defaultValue || !k->named.empty());
@@ -72,6 +81,15 @@ public:
             log.push_back("delete " + path);
             keys_.erase({root, path});
         }
+    }
+
+    void DeleteIfEmpty(Root root, const std::string& key) override {
+        const std::string folded = Fold(key);
+        const Key* k = Find(root, key);
+        if (!k || k->defaultValue || !k->named.empty()) return;
+        for (const auto& [id, other] : keys_)
+            if (id.first == root && id.second.starts_with(folded + "\\")) return;
+        DeleteTree(root, key);
     }
 
     // Test set-up and inspection.
