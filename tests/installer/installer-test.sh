@@ -3,9 +3,13 @@
 # all users (/S /AllUsers) and once for the current user only
 # (/S /CurrentUser), and checks after each install that the files, the
 # Start-menu shortcut, the installed-programs entry, the user's PATH and
-# the Explorer command are in place (machine-wide, or for the user alone);
-# then runs that install's uninstaller silently and checks that all of it
-# is gone again and nothing else changed. Also looks into the portable zip.
+# the Explorer command are in place (machine-wide, or for the user alone),
+# with another program's ProgID on .qwz as on a user's machine: the Part's
+# verb, the verb under SystemFileAssociations with its drop target and
+# class, and for all users the machine's PATH; then runs that install's
+# uninstaller silently and checks that all of it is gone again and nothing
+# else changed (the ProgID and its verb above all). Also looks into the
+# portable zip.
 # Usage: installer-test.sh SETUP.EXE PREFIX WITH_CLI(0|1) [PORTABLE.zip]
 set -uo pipefail
 setup=$1
@@ -31,6 +35,15 @@ path_is() { [ "$(path_value)" = "$1" ]; }
 reg_value_contains() {  # reg_value_contains KEY TEXT: the default value holds TEXT
   wine reg query "$1" /ve </dev/null 2>/dev/null | tr -d '\r' | grep -qF -- "$2"
 }
+value_is() {  # value_is KEY NAME TYPE DATA: the named value (empty NAME: the default one) is exactly that
+  local got
+  if [ -z "$2" ]; then got=$(wine reg query "$1" /ve </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^ *(Default) *//p')
+  else got=$(wine reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *//p"); fi
+  [ "$got" = "$3    $4" ]
+}
+machine_path() {
+  wine reg query "$machine_env" /v Path </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^ *Path *//p'
+}
 default_value_set() {  # the key's default value is set (to anything)
   wine reg query "$1" /ve </dev/null 2>/dev/null | tr -d '\r' | grep 'REG_SZ' | grep -vq '(value not set)'
 }
@@ -50,6 +63,26 @@ QWZ_WINEPREFIX=$WINEPREFIX "$run" cmd /c exit 0 </dev/null >/dev/null 2>&1
 built_exe="$(dirname "$setup")/app/QwzDowngrader.exe"
 uninstall_sub='Software\Microsoft\Windows\CurrentVersion\Uninstall\QwzDowngrader'
 user_classes='HKCU\Software\Classes\.qwz'
+machine_env='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
+selection_verb='Software\Classes\SystemFileAssociations\.qwz\shell\downgrade'
+selection_class='Software\Classes\CLSID\{42F136F0-9B26-4AEC-8DA2-6D7635E01D65}'
+menu_text='Dostosuj do starszych wersji programu'
+# The verb for any owner of .qwz and any selection, under ROOT (HKLM, HKCU),
+# for the program in FOLDER.
+selection_verb_in() {  # selection_verb_in ROOT FOLDER
+  value_is "$1\\$selection_verb" "" REG_SZ "$menu_text" &&
+  value_is "$1\\$selection_verb" MultiSelectModel REG_SZ Player &&
+  value_is "$1\\$selection_verb\DropTarget" CLSID REG_SZ '{42F136F0-9B26-4AEC-8DA2-6D7635E01D65}' &&
+  value_is "$1\\$selection_class\LocalServer32" "" REG_SZ "\"$2\QwzDowngrader.exe\" -v 203"
+}
+# Another program owns .qwz, as the CAD program does wherever it is installed.
+progid_intact() {
+  value_is 'HKLM\Software\Classes\.qwz' "" REG_SZ CadScene.Document &&
+  value_is 'HKLM\Software\Classes\CadScene.Document\shell\open\command' "" REG_SZ 'cad.exe "%1"'
+}
+wine reg add 'HKLM\Software\Classes\.qwz' /ve /d CadScene.Document /f </dev/null >/dev/null 2>&1
+wine reg add 'HKLM\Software\Classes\CadScene.Document\shell\open\command' /ve /d 'cad.exe "%1"' /f </dev/null >/dev/null 2>&1
+machine_path_before=$(machine_path)
 
 # Asks for the highest rights the user has, never for administrator ones:
 # a user without them installs for himself without being asked.
@@ -67,7 +100,9 @@ check "program installed" test -f "$dir/QwzDowngrader.exe"
 check "program is the one built" cmp "$dir/QwzDowngrader.exe" "$built_exe"
 if [ "$with_cli" = 1 ]; then
   check "console tool installed" test -f "$dir/qwz.exe"
-  check "its folder on the user's PATH" path_is 'C:\Narzedzia;C:\Program Files\QWZ Downgrader'
+  check "its folder on the machine's PATH, still REG_EXPAND_SZ" \
+    test "$(machine_path)" = "${machine_path_before};C:\Program Files\QWZ Downgrader"
+  check "the user's PATH untouched" path_is 'C:\Narzedzia'
 fi
 check "uninstaller installed" test -f "$dir/Uninstall.exe"
 check "Start-menu shortcut for all users" test -f "$lnk"
@@ -78,6 +113,10 @@ check "the uninstall string names its mode" \
 check "Explorer verb menu text" reg_value_contains 'HKCR\.qwz\shell\downgrade' "Dostosuj do starszych wersji programu"
 check "Explorer verb runs the installed program" reg_value_contains 'HKCR\.qwz\shell\downgrade\command' \
   '"C:\Program Files\QWZ Downgrader\QwzDowngrader.exe" -v 203 "%1"'
+check "the verb for any owner and any selection, machine-wide" selection_verb_in HKLM 'C:\Program Files\QWZ Downgrader'
+check "none of it for the installing user" absent reg_has "HKCU\\$selection_verb"
+check "no class for the installing user" absent reg_has "HKCU\\$selection_class"
+check "the ProgID on .qwz and its verb untouched" progid_intact
 
 echo "== uninstall for all users"
 wine 'C:\Program Files\QWZ Downgrader\Uninstall.exe' /S /AllUsers </dev/null >/dev/null 2>&1
@@ -91,13 +130,17 @@ check "Start-menu shortcut removed" absent test -e "$lnk"
 check "installed-programs entry removed" absent reg_has "HKLM\\$uninstall_sub"
 check "Explorer verb removed" absent reg_has 'HKCR\.qwz\shell\downgrade'
 check ".qwz\\shell stays" reg_has 'HKCR\.qwz\shell'
+check "the verb for any owner removed" absent reg_has 'HKLM\Software\Classes\SystemFileAssociations\.qwz'
+check "its class removed" absent reg_has "HKLM\\$selection_class"
+check "the machine's PATH as it was" test "$(machine_path)" = "$machine_path_before"
+check "the ProgID on .qwz and its verb untouched" progid_intact
 
 echo "== install for the current user only"
 local_app_data=$(winpath LOCALAPPDATA)
 user_dir_win="$local_app_data\\Programs\\QWZ Downgrader"
 user_dir=$(winepath -u "$user_dir_win" 2>/dev/null)
 user_lnk="$(winepath -u "$(winpath APPDATA)" 2>/dev/null)/Microsoft/Windows/Start Menu/Programs/QWZ Downgrader.lnk"
-wine reg delete 'HKLM\Software\Classes\.qwz' /f </dev/null >/dev/null 2>&1
+wine reg delete 'HKLM\Software\Classes\.qwz\shell' /f </dev/null >/dev/null 2>&1
 wine "$(winepath -w "$setup" 2>/dev/null)" /S /CurrentUser </dev/null >/dev/null 2>&1
 check "program in the user's programs folder ($user_dir_win)" test -f "$user_dir/QwzDowngrader.exe"
 check "program is the one built" cmp "$user_dir/QwzDowngrader.exe" "$built_exe"
@@ -117,6 +160,10 @@ check "it runs the user's program" reg_value_contains "$user_classes\\shell\\dow
   "\"$user_dir_win\\QwzDowngrader.exe\" -v 203 \"%1\""
 check ".qwz of the user holds no value of its own" absent default_value_set "$user_classes"
 check "no machine-wide verb" absent reg_has 'HKLM\Software\Classes\.qwz\shell\downgrade'
+check "the user's verb for any owner and any selection" selection_verb_in HKCU "$user_dir_win"
+check "none of it for the machine" absent reg_has "HKLM\\$selection_verb"
+check "the machine's PATH untouched" test "$(machine_path)" = "$machine_path_before"
+check "the ProgID on .qwz and its verb untouched" progid_intact
 
 echo "== uninstall for the current user only"
 wine "$user_dir_win\\Uninstall.exe" /S /CurrentUser </dev/null >/dev/null 2>&1
@@ -128,13 +175,16 @@ check "the user's PATH as it was" path_is 'C:\Narzedzia'
 check "Start-menu shortcut removed" absent test -e "$user_lnk"
 check "installed-programs entry removed" absent reg_has "HKCU\\$uninstall_sub"
 check "the user's Explorer verb removed, .qwz with it" absent reg_has "$user_classes"
+check "the user's verb for any owner removed" absent reg_has 'HKCU\Software\Classes\SystemFileAssociations\.qwz'
+check "its class removed" absent reg_has "HKCU\\$selection_class"
+check "the ProgID on .qwz and its verb untouched" progid_intact
 
 if [ -n "$portable" ]; then
   echo "== portable zip"
-  listing=$(cd "$(dirname "$portable")" && cmake -E tar tf "$portable" 2>/dev/null | sort | tr '\n' ' ')
-  expected="QwzDowngrader.exe "
-  [ "$with_cli" = 1 ] && expected="QwzDowngrader.exe qwz.exe "
-  check "the zip holds the programs alone ($listing)" test "$listing" = "$expected"
+  listing=$(cd "$(dirname "$portable")" && cmake -E tar tf "$portable" 2>/dev/null | LC_ALL=C sort | tr '\n' ' ')
+  expected="LICENCJA-mingw-w64.txt LICENCJA.txt QwzDowngrader.exe README.md "
+  [ "$with_cli" = 1 ] && expected="LICENCJA-mingw-w64.txt LICENCJA.txt QwzDowngrader.exe README.md qwz.exe "
+  check "the zip holds the programs, the README and the licences ($listing)" test "$listing" = "$expected"
 fi
 
 wineserver -k >/dev/null 2>&1 || true
