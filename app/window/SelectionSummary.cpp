@@ -74,42 +74,46 @@ HWND ShowSelectionSummary(const BatchSummary& summary) {
     HFONT font = MessageFont();
     const std::wstring text = SelectionSummaryText(summary);
 
-    // The text's height at the window's width, up to a height past which
-    // it scrolls.
     const int margin = m.Px(10), textWidth = m.Px(420), buttonW = m.Px(88), buttonH = m.Px(26);
-    RECT measured{0, 0, textWidth - GetSystemMetrics(SM_CXVSCROLL), 0};
-    if (HDC dc = GetDC(nullptr)) {
-        HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
-        DrawTextW(dc, text.c_str(), int(text.size()), &measured, DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL);
-        SelectObject(dc, old);
-        ReleaseDC(nullptr, dc);
-    }
-    const int textHeight = std::clamp(int(measured.bottom) + m.Px(8), m.Px(60), m.Px(320));
-
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     const DWORD exStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
-    RECT frame{0, 0, margin * 2 + textWidth, margin * 3 + textHeight + buttonH};
-    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-
-    HWND hwnd = CreateWindowExW(exStyle, kClass, kSelectionSummaryCaption, style, work.right - width - m.Px(16),
-                                work.bottom - height - m.Px(16), width, height, nullptr, nullptr, instance, nullptr);
+    HWND hwnd = CreateWindowExW(exStyle, kClass, kSelectionSummaryCaption, style, 0, 0, textWidth, textWidth, nullptr,
+                                nullptr, instance, nullptr);
     if (!hwnd) {
         if (font) DeleteObject(font);
         return nullptr;
     }
     SetPropW(hwnd, L"font", font);
-    HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", text.c_str(),
+    HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", nullptr,
                                 WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY |
                                     ES_AUTOVSCROLL,
-                                margin, margin, textWidth, textHeight, hwnd, HMENU(INT_PTR(kTextId)), instance, nullptr);
+                                margin, margin, textWidth, m.Px(60), hwnd, HMENU(INT_PTR(kTextId)), instance, nullptr);
     HWND button = CreateWindowExW(0, L"BUTTON", L"Zamknij", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
-                                  margin + textWidth - buttonW, margin * 2 + textHeight, buttonW, buttonH, hwnd,
-                                  HMENU(INT_PTR(IDCANCEL)), instance, nullptr);
+                                  0, 0, buttonW, buttonH, hwnd, HMENU(INT_PTR(IDCANCEL)), instance, nullptr);
     for (HWND child : {edit, button})
         if (font && child) SendMessageW(child, WM_SETFONT, WPARAM(font), FALSE);
+    SetWindowTextW(edit, text.c_str());
+
+    // As tall as the lines the edit control itself makes of the text, up to
+    // a height past which it scrolls.
+    int lineHeight = m.Px(14);
+    if (HDC dc = GetDC(edit)) {
+        HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
+        TEXTMETRICW tm{};
+        if (GetTextMetricsW(dc, &tm)) lineHeight = tm.tmHeight;
+        SelectObject(dc, old);
+        ReleaseDC(edit, dc);
+    }
+    const int lines = int(SendMessageW(edit, EM_GETLINECOUNT, 0, 0));
+    const int textHeight = std::clamp(lines * lineHeight + m.Px(8), m.Px(60), m.Px(320));
+    MoveWindow(edit, margin, margin, textWidth, textHeight, FALSE);
+    MoveWindow(button, margin + textWidth - buttonW, margin * 2 + textHeight, buttonW, buttonH, FALSE);
+    RECT frame{0, 0, margin * 2 + textWidth, margin * 3 + textHeight + buttonH};
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    MoveWindow(hwnd, work.right - width - m.Px(16), work.bottom - height - m.Px(16), width, height, FALSE);
     SetTimer(hwnd, 1, kCloseAfterMs, nullptr);
     // Above the other windows, without taking the keyboard from the user.
     ShowWindow(hwnd, SW_SHOWNOACTIVATE);

@@ -12,8 +12,15 @@
 #include <set>
 
 #ifndef _WIN32
+#include "platform/ConversionSlot.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <thread>
 #endif
 
 namespace qwz {
@@ -287,7 +294,7 @@ TEST_F(Program, WithoutAnActionItPrintsHowToUseIt) {
     EXPECT_TRUE(run.lines.empty());
     EXPECT_NE(Run({"-v", "202"}).output.find("Użycie:"), std::string::npos);
     // asked for, before any file; "--help" is no file to convert
-    for (const char* help : {"-h", "--help", "/?"}) {
+    for (const char* help : {"-h", "--help", "/?", "-Embedding"}) {
         ProgramRun asked = Run({help, "x.qwz"});
         EXPECT_EQ(asked.output, run.output) << help;
         EXPECT_TRUE(asked.lines.empty()) << help;
@@ -295,6 +302,33 @@ TEST_F(Program, WithoutAnActionItPrintsHowToUseIt) {
     ProgramRun version = Run({"--version", "x.qwz"});
     EXPECT_EQ(version.output, std::string("qwz-downgrader ") + QWZ_VERSION_STRING + "\n");
     EXPECT_TRUE(version.lines.empty());
+}
+
+// Every conversion takes one of the machine's slots, shared with every
+// other run: while all of them are held elsewhere, a run started on a file
+// waits, and it ends only once its file is converted.
+TEST_F(Program, AConversionWaitsForAFreeSlotAndEndsAfterIt) {
+    std::vector<uint8_t> bytes = Sample204();
+    QWZ_REQUIRE_LAYOUTS(bytes, 203);
+    fs::path a = Put("a.qwz", bytes);
+    std::vector<int> held;
+    for (size_t i = 0; i < platform::ConversionSlotCount(); ++i) {
+        const int fd = open(platform::ConversionSlotName(i).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(flock(fd, LOCK_EX), 0);  // another run of the machine may hold it a moment
+        held.push_back(fd);
+    }
+    std::atomic<bool> ended{false};
+    std::thread run([&] {
+        Run({"-v", "203", Utf8Of(a)});
+        ended = true;
+    });
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_FALSE(ended);
+    EXPECT_EQ(TempDir::read(a), bytes);
+    for (int fd : held) close(fd);
+    run.join();
+    ExpectConvertedTo203(a, bytes);
 }
 
 // A folder in which the user may not create files. The tests may run as the
