@@ -2,9 +2,9 @@
 # Runs QwzDowngrader-setup.exe silently in a fresh Wine prefix, once for
 # all users (/S /AllUsers) and once for the current user only
 # (/S /CurrentUser), and checks after each install that the files, the
-# Start-menu shortcut, the installed-programs entry, the user's PATH and
+# Start-menu shortcut, the installed-programs entry, the PATH and
 # the Explorer command are in place (machine-wide, or for the user alone),
-# with another program's ProgID on .qwz as on a user's machine: the Part's
+# with another program's ProgID on .qwz as on a user's machine: the .qwz
 # verb, the verb under SystemFileAssociations with its drop target and
 # class, and for all users the machine's PATH; then runs that install's
 # uninstaller silently and checks that all of it is gone again and nothing
