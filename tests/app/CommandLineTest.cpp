@@ -63,12 +63,9 @@ TEST(CommandLine, OnlyTheFirstActionCounts) {
     EXPECT_EQ(ParseCommandLine(Args{"-u", "--version"}).kind, CommandLineAction::Unregister);
     // "-v" takes "--version" as its number, so it is no action
     EXPECT_EQ(ParseCommandLine(Args{"-v", "--version"}).kind, CommandLineAction::OpenWindow);
-    // COM's start of the Explorer command's server keeps the version before it
-    for (const char* e : {"-Embedding", "/Embedding", "-EMBEDDING"}) {
-        SCOPED_TRACE(e);
+    for (const char* e : {"-Embedding", "/Embedding", "-EMBEDDING"}) {  // COM starts the Explorer command's server
         a = ParseCommandLine(Args{"-v", "202", e, "x.qwz"});
-        EXPECT_EQ(a.kind, CommandLineAction::Embedding);
-        EXPECT_EQ(a.target, 202);
+        EXPECT_TRUE(a.kind == CommandLineAction::Embedding && a.target == 202) << e;
     }
     // -r always registers for 203
     a = ParseCommandLine(Args{"-v", "202", "-R"});

@@ -14,13 +14,11 @@
 #ifndef _WIN32
 #include "platform/ConversionSlot.h"
 
-#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <thread>
+#include <future>
 #endif
 
 namespace qwz {
@@ -304,30 +302,21 @@ TEST_F(Program, WithoutAnActionItPrintsHowToUseIt) {
     EXPECT_TRUE(version.lines.empty());
 }
 
-// Every conversion takes one of the machine's slots, shared with every
-// other run: while all of them are held elsewhere, a run started on a file
-// waits, and it ends only once its file is converted.
+// A run waits while every conversion slot is held, and ends once its file is done.
 TEST_F(Program, AConversionWaitsForAFreeSlotAndEndsAfterIt) {
     std::vector<uint8_t> bytes = Sample204();
     QWZ_REQUIRE_LAYOUTS(bytes, 203);
     fs::path a = Put("a.qwz", bytes);
     std::vector<int> held;
     for (size_t i = 0; i < platform::ConversionSlotCount(); ++i) {
-        const int fd = open(platform::ConversionSlotName(i).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(flock(fd, LOCK_EX), 0);  // another run of the machine may hold it a moment
-        held.push_back(fd);
+        held.push_back(open(platform::ConversionSlotName(i).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+        ASSERT_EQ(flock(held.back(), LOCK_EX), 0);  // waits while another run holds it
     }
-    std::atomic<bool> ended{false};
-    std::thread run([&] {
-        Run({"-v", "203", Utf8Of(a)});
-        ended = true;
-    });
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    EXPECT_FALSE(ended);
+    auto run = std::async(std::launch::async, [&] { Run({"-v", "203", Utf8Of(a)}); });
+    EXPECT_EQ(run.wait_for(std::chrono::seconds(1)), std::future_status::timeout);
     EXPECT_EQ(TempDir::read(a), bytes);
     for (int fd : held) close(fd);
-    run.join();
+    run.get();
     ExpectConvertedTo203(a, bytes);
 }
 

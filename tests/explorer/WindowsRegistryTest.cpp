@@ -25,16 +25,16 @@ bool KeyExists(HKEY root, const wchar_t* key) {
     return true;
 }
 
-// The default value of a key (or the value `name`), when it is a REG_SZ.
-std::optional<std::wstring> DefaultValue(HKEY root, const wchar_t* key, const wchar_t* name = nullptr) {
+// The default value of a key, when it is a REG_SZ.
+std::optional<std::wstring> DefaultValue(HKEY root, const wchar_t* key) {
     HKEY h = nullptr;
     if (RegOpenKeyExW(root, key, 0, KEY_READ, &h) != ERROR_SUCCESS) return std::nullopt;
     DWORD type = 0, size = 0;
-    LONG rc = RegQueryValueExW(h, name, nullptr, &type, nullptr, &size);
+    LONG rc = RegQueryValueExW(h, nullptr, nullptr, &type, nullptr, &size);
     std::optional<std::wstring> out;
     if (rc == ERROR_SUCCESS && type == REG_SZ) {
         std::wstring text(size / sizeof(wchar_t), L'\0');
-        rc = RegQueryValueExW(h, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()),
+        rc = RegQueryValueExW(h, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(text.data()),
                               &size);
         if (rc == ERROR_SUCCESS) {
             while (!text.empty() && text.back() == L'\0') text.pop_back();
@@ -88,9 +88,6 @@ constexpr const wchar_t* kCommand = L".qwz\\shell\\downgrade\\command";
 constexpr const wchar_t* kUserClasses = L"Software\\Classes\\.qwz";
 constexpr const wchar_t* kFileExts =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.qwz";
-constexpr const wchar_t* kSelectionAssoc = L"Software\\Classes\\SystemFileAssociations\\.qwz";
-constexpr const wchar_t* kSelectionVerb = L"Software\\Classes\\SystemFileAssociations\\.qwz\\shell\\downgrade";
-constexpr const wchar_t* kSelectionClass = L"Software\\Classes\\CLSID\\{42F136F0-9B26-4AEC-8DA2-6D7635E01D65}";
 
 class WindowsRegistry : public ::testing::Test {
 protected:
@@ -114,10 +111,6 @@ protected:
         RegDeleteKeyW(HKEY_CURRENT_USER, kUserClasses);
         RegDeleteTreeW(HKEY_CURRENT_USER, kFileExts);
         RegDeleteKeyW(HKEY_CURRENT_USER, kFileExts);
-        for (const wchar_t* key : {kSelectionAssoc, kSelectionClass}) {
-            RegDeleteTreeW(HKEY_CURRENT_USER, key);
-            RegDeleteKeyW(HKEY_CURRENT_USER, key);
-        }
     }
 };
 
@@ -132,15 +125,6 @@ TEST_F(WindowsRegistry, RegisteringTwiceLeavesOneVerbWithTheLatestVersionAndReal
     EXPECT_EQ(Subkeys(HKEY_CLASSES_ROOT, kVerb), std::vector<std::wstring>{L"command"});
     // Nothing else under .qwz: no file-type name.
     EXPECT_EQ(DefaultValue(HKEY_CLASSES_ROOT, L".qwz"), std::nullopt);
-    // The same verb for any owner and any selection, for this user: a drop
-    // target served by the program with the latest version.
-    EXPECT_EQ(DefaultValue(HKEY_CURRENT_USER, kSelectionVerb), L"Dostosuj do starszych wersji programu");
-    EXPECT_EQ(DefaultValue(HKEY_CURRENT_USER, kSelectionVerb, L"MultiSelectModel"), L"Player");
-    EXPECT_EQ(Subkeys(HKEY_CURRENT_USER, kSelectionVerb), std::vector<std::wstring>{L"DropTarget"});
-    EXPECT_EQ(DefaultValue(HKEY_CURRENT_USER, (std::wstring(kSelectionVerb) + L"\\DropTarget").c_str(), L"CLSID"),
-              L"{42F136F0-9B26-4AEC-8DA2-6D7635E01D65}");
-    EXPECT_EQ(DefaultValue(HKEY_CURRENT_USER, (std::wstring(kSelectionClass) + L"\\LocalServer32").c_str()),
-              L"\"" + ThisProgram() + L"\" -v 204");
 }
 
 TEST_F(WindowsRegistry, UserKeysGoOnlyWhenTheyHoldAValueOfTheirOwn) {
@@ -181,17 +165,8 @@ TEST_F(WindowsRegistry, UnregisteringRemovesOnlyAVerbWithItsMenuText) {
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kVerb));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kCommand));
 
-    // Another program's verb beside ours under SystemFileAssociations stays.
-    SetString(HKEY_CURRENT_USER, L"Software\\Classes\\SystemFileAssociations\\.qwz\\shell\\view", nullptr, L"x");
     RegisterShellVerb(203);
     UnregisterShellVerb();
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSelectionVerb));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSelectionClass));
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\SystemFileAssociations\\.qwz\\shell\\view"));
-    RegDeleteTreeW(HKEY_CURRENT_USER, kSelectionAssoc);
-    RegisterShellVerb(203);
-    UnregisterShellVerb();
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSelectionAssoc));  // made by registering, so it goes
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kVerb));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L".qwz\\shell"));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L".qwz"));

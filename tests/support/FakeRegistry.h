@@ -51,13 +51,11 @@ public:
         it->second.defaultValue = value;
     }
 
-    void SetStringValue(Root root, const std::string& key, const std::string& name,
-                        const std::string& value) override {
+    void SetStringValue(Root root, const std::string& key, const std::string& name, const std::string& value) override {
         Refuse("set", root, key);
-        auto it = keys_.find({root, Fold(key)});
-        if (it == keys_.end()) throw platform::RegistryError("no key " + key, 2);
-        log.push_back("set " + key + " " + name);
-        it->second.named[name] = value;
+        Key* k = Find(root, key);
+        if (!k) throw platform::RegistryError("no key " + key, 2);
+        k->named[name] = value;
     }
 
     bool HasOwnValue(Root root, const std::string& key) override {
@@ -84,12 +82,10 @@ public:
     }
 
     void DeleteIfEmpty(Root root, const std::string& key) override {
-        const std::string folded = Fold(key);
         const Key* k = Find(root, key);
-        if (!k || k->defaultValue || !k->named.empty()) return;
-        for (const auto& [id, other] : keys_)
-            if (id.first == root && id.second.starts_with(folded + "\\")) return;
-        DeleteTree(root, key);
+        const auto next = keys_.upper_bound({root, Fold(key)});
+        const bool hasSubkey = next != keys_.end() && next->first.second.starts_with(Fold(key) + "\\");
+        if (k && !k->defaultValue && k->named.empty() && !hasSubkey) DeleteTree(root, key);
     }
 
     // Test set-up and inspection.
