@@ -7,8 +7,8 @@
 #include "app/CommandLine.h"
 #include "app/ConvertFile.h"
 #include "app/Functions.h"
-#include "platform/DebugOutput.h"
 #include "platform/ConversionSlot.h"
+#include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramVersion.h"
 

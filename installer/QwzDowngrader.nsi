@@ -155,13 +155,18 @@ SectionEnd
 ; (HKCU\Environment) otherwise. A PATH too long for NSIS's strings is left
 ; alone rather than cut short.
 Section "qwz.exe w zmiennej PATH"
+  ; The machine's PATH is always there: when it cannot be read (longer than
+  ; NSIS's strings), writing it would lose it. The user's may be missing.
+  ClearErrors
   ${If} $MultiUser.InstallMode == "AllUsers"
     ReadRegStr $0 HKLM "${MACHINE_ENVIRONMENT_KEY}" "Path"
   ${Else}
     ReadRegStr $0 HKCU "Environment" "Path"
+    ClearErrors
   ${EndIf}
   StrLen $1 "$0$INSTDIR"
-  ${If} $1 >= ${NSIS_MAX_STRLEN}
+  ${If} ${Errors}
+  ${OrIf} $1 >= ${NSIS_MAX_STRLEN}
     DetailPrint "Zmienna PATH jest zbyt długa; qwz.exe nie został do niej dodany."
   ${Else}
     ${WordAdd} "$0" ";" "+$INSTDIR" $1
