@@ -75,7 +75,7 @@ BatchSummary RunBatch(const std::vector<std::filesystem::path>& files, const Con
     return summary;
 }
 
-std::string SummaryText(const BatchSummary& s) {
+std::string SummaryText(const BatchSummary& s, size_t failureLines) {
     std::string text = "Przekonwertowano plików " + std::to_string(s.Converted) + " / " +
                        std::to_string(s.Chosen) + "\npominięte: " + std::to_string(s.Skipped) +
                        "\nbłędy: " + std::to_string(s.Errors);
@@ -83,7 +83,7 @@ std::string SummaryText(const BatchSummary& s) {
     text += "\n";
     size_t shown = 0;
     for (const FailedFile& f : s.Failures) {
-        if (shown == kSummaryFailureLines) break;
+        if (shown == failureLines) break;
         text += "\n" + f.Name;
         if (!f.Reason.empty()) text += ": " + f.Reason;
         ++shown;

@@ -70,9 +70,10 @@ BatchSummary RunBatch(const std::vector<std::filesystem::path>& files, const Con
 constexpr size_t kSummaryFailureLines = 10;
 
 // "Przekonwertowano plików C / N\npominięte: S\nbłędy: E", then, after an
-// empty line, one line per failed file (at most ten, then "…" and the
-// number of the others) and a line for files left by closing the window.
-std::string SummaryText(const BatchSummary& summary);
+// empty line, one line per failed file (at most `failureLines`, then "…"
+// and the number of the others) and a line for files left by closing the
+// window.
+std::string SummaryText(const BatchSummary& summary, size_t failureLines = kSummaryFailureLines);
 
 // The files that a multi-select open dialog returned in its buffer: either
 // one full path, or the folder followed by file names; each string ends

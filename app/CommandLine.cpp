@@ -60,6 +60,10 @@ CommandLineAction ParseCommandLine(const std::vector<std::string>& args) {
             action.kind = CommandLineAction::Version;
             return action;
         }
+        if (IsLongSwitch(arg, "-embedding") || IsLongSwitch(arg, "/embedding")) {
+            action.kind = CommandLineAction::Embedding;
+            return action;
+        }
         if (IsSwitch(arg, 'v')) {
             if (i + 1 < args.size()) ParseTarget(args[i + 1], action.target);
             ++i;  // the number (or whatever stands in its place) is used up

@@ -25,7 +25,36 @@ void RemoveIfItHoldsAValue(Registry& registry, const char* key) {
     }
 }
 
+// The per-user verb for any owner of .qwz and any selection, and the class
+// of its drop target.
+void RegisterSelectionVerb(Registry& registry, int version, const std::string& program) {
+    const RegistryRoot user = RegistryRoot::CurrentUser;
+    registry.CreateKey(user, kSelectionDropTargetKey);
+    registry.SetDefaultValue(user, kSelectionVerbKey, kShellVerbText);
+    registry.SetStringValue(user, kSelectionVerbKey, "MultiSelectModel", "Player");
+    registry.SetStringValue(user, kSelectionDropTargetKey, "CLSID", kSelectionServerClsid);
+    registry.CreateKey(user, kSelectionServerCommandKey);
+    registry.SetDefaultValue(user, kSelectionServerKey, "QWZ Downgrader");
+    registry.SetDefaultValue(user, kSelectionServerCommandKey, SelectionServerCommand(program, version));
+}
+
+// As for the machine-wide verb, a verb key without its menu text is not
+// ours; the class key is, whatever it holds. Parents left empty go.
+void UnregisterSelectionVerb(Registry& registry) {
+    const RegistryRoot user = RegistryRoot::CurrentUser;
+    if (registry.HasOwnValue(user, kSelectionVerbKey)) {
+        registry.DeleteTree(user, kSelectionVerbKey);
+        registry.DeleteIfEmpty(user, "Software\\Classes\\SystemFileAssociations\\.qwz\\shell");
+        registry.DeleteIfEmpty(user, "Software\\Classes\\SystemFileAssociations\\.qwz");
+    }
+    registry.DeleteTree(user, kSelectionServerKey);
+}
+
 }  // namespace
+
+std::string SelectionServerCommand(const std::string& program, int version) {
+    return "\"" + program + "\" -v " + std::to_string(version);
+}
 
 std::string ShellVerbCommand(const std::string& program, int version) {
     return "\"" + program + "\" -v " + std::to_string(version) + " \"%1\"";
@@ -39,6 +68,7 @@ void RegisterShellVerbIn(Registry& registry, int version, const std::string& pro
     registry.SetDefaultValue(RegistryRoot::ClassesRoot, kShellVerbCommandKey, command);
     RemoveIfItHoldsAValue(registry, kUserFileExtsKey);
     RemoveIfItHoldsAValue(registry, kUserClassesKey);
+    RegisterSelectionVerb(registry, version, program);
 }
 
 void UnregisterShellVerbIn(Registry& registry) {
@@ -46,6 +76,7 @@ void UnregisterShellVerbIn(Registry& registry) {
     // .qwz\shell stay even when left empty.
     if (registry.HasOwnValue(RegistryRoot::ClassesRoot, kShellVerbKey))
         registry.DeleteTree(RegistryRoot::ClassesRoot, kShellVerbKey);
+    UnregisterSelectionVerb(registry);
 }
 
 #ifdef _WIN32

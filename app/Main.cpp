@@ -7,6 +7,7 @@
 #include "app/CommandLine.h"
 #include "app/ConvertFile.h"
 #include "app/Functions.h"
+#include "platform/ConversionSlot.h"
 #include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramVersion.h"
@@ -19,6 +20,7 @@
 
 #ifdef _WIN32
 #include "app/window/Mainform.h"
+#include "app/window/SelectionServer.h"
 #include "platform/win32/WideText.h"
 
 #include <windows.h>
@@ -80,7 +82,11 @@ void Convert(const std::filesystem::path& path, int target) {
     std::vector<std::pair<std::string, bool>> said;
     const platform::DebugSink previous = platform::SetThreadDebugSink(
         [&said](std::string_view text, bool wide) { said.emplace_back(std::string(text), wide); });
-    const ConversionOutcome outcome = ConvertAndReport(path, RequestFor(target, *GetSaveParams()));
+    ConversionOutcome outcome;
+    {
+        platform::ConversionSlot slot;
+        outcome = ConvertAndReport(path, RequestFor(target, *GetSaveParams()));
+    }
     platform::SetThreadDebugSink(previous);
     if (outcome.status == ConversionStatus::Converted) {
         std::string line = "Przekonwertowano plik \"" + platform::PathForText(path) + "\" z wersji " +
@@ -116,10 +122,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     switch (action.kind) {
     case CommandLineAction::Register: Register(); break;
     case CommandLineAction::Unregister: Unregister(); break;
-    case CommandLineAction::Convert:
-        // The path goes on as the wide text it came as, so any name opens.
+    case CommandLineAction::Convert: {
+        // The process ends only once its own file is done, however long it
+        // waits for its slot. The path goes on as the wide text it came as,
+        // so any name opens.
+        platform::ConversionSlot slot;
         ConvertFile(std::filesystem::path(wide[action.pathArg]), action.target);
         break;
+    }
+    case CommandLineAction::Embedding: ServeSelection(action.target); break;
     case CommandLineAction::Version:
         platform::ShowMessage(std::string("QWZ Downgrader ") + ProgramVersion(), "QWZ Downgrader",
                               platform::MessageIcon::Information);
@@ -151,6 +162,7 @@ int main(int argc, char** argv) {
     case CommandLineAction::Unregister: Unregister(); break;
     case CommandLineAction::Convert: Convert(std::filesystem::path(action.path), action.target); break;
     case CommandLineAction::OpenWindow:
+    case CommandLineAction::Embedding:  // a COM server only on Windows
     case CommandLineAction::Help: PrintUsage(); break;
     case CommandLineAction::Version: std::printf("qwz-downgrader %s\n", ProgramVersion()); break;
     }

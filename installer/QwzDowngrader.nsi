@@ -10,9 +10,16 @@
 ;               HKCU\Software\Classes\.qwz\shell\downgrade (.qwz itself
 ;               holds no value, so a machine-wide registration's clean-up
 ;               of per-user keys leaves it).
+; Both modes also write the verb where Explorer shows it whatever program
+; owns .qwz, for any number of selected files: under
+; Software\Classes\SystemFileAssociations\.qwz\shell\downgrade (HKLM for all
+; users, HKCU for the current user) with a drop target whose class, under
+; Software\Classes\CLSID, is the program started by COM as a local server;
+; .qwz itself and any program's association of it are left alone.
 ; Each mode's uninstaller removes what its install put in place. With
 ; qwz.exe it offers (on by default) to put the program's folder on the
-; current user's PATH; the uninstaller takes it off again. Silently:
+; PATH: the machine's for all users, the current user's otherwise; the
+; uninstaller takes that entry off again and leaves the rest. Silently:
 ; /S /AllUsers or /S /CurrentUser, for the installer and the uninstaller.
 ;
 ; makensis defines, given by installer/CMakeLists.txt:
@@ -31,6 +38,11 @@ ManifestDPIAware true
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\QwzDowngrader"
 !define SHORTCUT "$SMPROGRAMS\${PRODUCT}.lnk"
 !define USER_VERB_KEY "Software\Classes\.qwz\shell\downgrade"
+!define SELECTION_ASSOC_KEY "Software\Classes\SystemFileAssociations\.qwz"
+!define SELECTION_VERB_KEY "${SELECTION_ASSOC_KEY}\shell\downgrade"
+!define SELECTION_CLSID "{42F136F0-9B26-4AEC-8DA2-6D7635E01D65}"
+!define SELECTION_CLASS_KEY "Software\Classes\CLSID\${SELECTION_CLSID}"
+!define MACHINE_ENVIRONMENT_KEY "SYSTEM\CurrentControlSet\Control\Session Manager\Environment"
 
 ; Both modes; an administrator is offered all users first, anyone else
 ; installs for himself without being asked to elevate.
@@ -114,45 +126,85 @@ Section "${PRODUCT}"
 
   ${If} $MultiUser.InstallMode == "AllUsers"
     ; The program writes the Explorer command itself, with its own path,
-    ; and tells the user when it cannot.
+    ; and tells the user when it cannot. Its per-user verb for any owner of
+    ; .qwz is written below for the machine instead.
     ExecWait '"$INSTDIR\QwzDowngrader.exe" -r'
+    DeleteRegKey HKCU "${SELECTION_VERB_KEY}"
+    DeleteRegKey /ifempty HKCU "${SELECTION_ASSOC_KEY}\shell"
+    DeleteRegKey /ifempty HKCU "${SELECTION_ASSOC_KEY}"
+    DeleteRegKey HKCU "${SELECTION_CLASS_KEY}"
   ${Else}
     ; For this user alone: the verb under his own classes, the command line
     ; the program writes for version 203.
     WriteRegStr HKCU "${USER_VERB_KEY}" "" "Dostosuj do starszych wersji programu"
     WriteRegStr HKCU "${USER_VERB_KEY}\command" "" '"$INSTDIR\QwzDowngrader.exe" -v 203 "%1"'
   ${EndIf}
+  ; The verb for any owner of .qwz and any selection, as the program's "-r"
+  ; writes it for a user: the menu text, a drop target, and its class
+  ; started by COM (which adds " -Embedding").
+  WriteRegStr SHCTX "${SELECTION_VERB_KEY}" "" "Dostosuj do starszych wersji programu"
+  WriteRegStr SHCTX "${SELECTION_VERB_KEY}" "MultiSelectModel" "Player"
+  WriteRegStr SHCTX "${SELECTION_VERB_KEY}\DropTarget" "CLSID" "${SELECTION_CLSID}"
+  WriteRegStr SHCTX "${SELECTION_CLASS_KEY}" "" "QWZ Downgrader"
+  WriteRegStr SHCTX "${SELECTION_CLASS_KEY}\LocalServer32" "" '"$INSTDIR\QwzDowngrader.exe" -v 203'
 SectionEnd
 
 !ifdef CLI_EXE
-; The user's own PATH (HKCU\Environment), so that "qwz" runs in any console
-; of that user. A PATH too long for NSIS's strings is left alone rather
-; than cut short.
-Section "qwz.exe w zmiennej PATH (bieżący użytkownik)"
-  ReadRegStr $0 HKCU "Environment" "Path"
+; The PATH of those the install is for, so that "qwz" runs in any new
+; console: the machine's (kept REG_EXPAND_SZ) for all users, the user's own
+; (HKCU\Environment) otherwise. A PATH too long for NSIS's strings is left
+; alone rather than cut short.
+Section "qwz.exe w zmiennej PATH"
+  ; The machine's PATH is always there: when it cannot be read (longer than
+  ; NSIS's strings), writing it would lose it. The user's may be missing.
+  ClearErrors
+  ${If} $MultiUser.InstallMode == "AllUsers"
+    ReadRegStr $0 HKLM "${MACHINE_ENVIRONMENT_KEY}" "Path"
+  ${Else}
+    ReadRegStr $0 HKCU "Environment" "Path"
+    ClearErrors
+  ${EndIf}
   StrLen $1 "$0$INSTDIR"
-  ${If} $1 >= ${NSIS_MAX_STRLEN}
+  ${If} ${Errors}
+  ${OrIf} $1 >= ${NSIS_MAX_STRLEN}
     DetailPrint "Zmienna PATH jest zbyt długa; qwz.exe nie został do niej dodany."
   ${Else}
     ${WordAdd} "$0" ";" "+$INSTDIR" $1
-    WriteRegExpandStr HKCU "Environment" "Path" "$1"
+    ${If} $MultiUser.InstallMode == "AllUsers"
+      WriteRegExpandStr HKLM "${MACHINE_ENVIRONMENT_KEY}" "Path" "$1"
+    ${Else}
+      WriteRegExpandStr HKCU "Environment" "Path" "$1"
+    ${EndIf}
     SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:Environment" /TIMEOUT=5000
   ${EndIf}
 SectionEnd
 !endif
 
 Section "Uninstall"
-  ; The program's folder off the user's PATH, when it is there.
-  ReadRegStr $0 HKCU "Environment" "Path"
+  ; The program's folder off the PATH it was put on, when it is there; the
+  ; rest stays as it is.
+  ${If} $MultiUser.InstallMode == "AllUsers"
+    ReadRegStr $0 HKLM "${MACHINE_ENVIRONMENT_KEY}" "Path"
+  ${Else}
+    ReadRegStr $0 HKCU "Environment" "Path"
+  ${EndIf}
   ${un.WordAdd} "$0" ";" "-$INSTDIR" $1
   ${If} $1 != $0
-    ${If} $1 == ""
+    ${If} $MultiUser.InstallMode == "AllUsers"
+      WriteRegExpandStr HKLM "${MACHINE_ENVIRONMENT_KEY}" "Path" "$1"
+    ${ElseIf} $1 == ""
       DeleteRegValue HKCU "Environment" "Path"
     ${Else}
       WriteRegExpandStr HKCU "Environment" "Path" "$1"
     ${EndIf}
     SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:Environment" /TIMEOUT=5000
   ${EndIf}
+  ; The verb for any owner of .qwz and its class; SystemFileAssociations\.qwz
+  ; only when nothing else is left in it.
+  DeleteRegKey SHCTX "${SELECTION_VERB_KEY}"
+  DeleteRegKey /ifempty SHCTX "${SELECTION_ASSOC_KEY}\shell"
+  DeleteRegKey /ifempty SHCTX "${SELECTION_ASSOC_KEY}"
+  DeleteRegKey SHCTX "${SELECTION_CLASS_KEY}"
   ${If} $MultiUser.InstallMode == "AllUsers"
     ; Removed first, while the program that removes it is still there.
     ExecWait '"$INSTDIR\QwzDowngrader.exe" -u'

@@ -1,6 +1,6 @@
 // The Windows registry, narrowed to what the Explorer command needs: keys
-// under HKEY_CLASSES_ROOT and HKEY_CURRENT_USER, their default (unnamed)
-// REG_SZ value, whether a key holds a value of its own, and removing a key
+// under HKEY_CLASSES_ROOT and HKEY_CURRENT_USER, their REG_SZ values (the
+// default, unnamed one and named ones), whether a key holds a value of its own, and removing a key
 // with everything below it. Key paths and values are UTF-8; the Windows
 // implementation stores them as Unicode.
 //
@@ -41,6 +41,11 @@ public:
     virtual void SetDefaultValue(RegistryRoot root, const std::string& key,
                                  const std::string& value) = 0;
 
+    // Sets the value `name` of the key to `value` (REG_SZ), replacing what
+    // was there. The key must exist. Throws RegistryError.
+    virtual void SetStringValue(RegistryRoot root, const std::string& key, const std::string& name,
+                                const std::string& value) = 0;
+
     // True when at least one value sits directly in the key (the default
     // value counts once it is set); subkeys do not count. A missing key
     // holds nothing. Throws RegistryError when the key cannot be read.
@@ -50,6 +55,10 @@ public:
     // fine. Throws RegistryError at the first key that cannot be deleted;
     // what was deleted before it stays deleted.
     virtual void DeleteTree(RegistryRoot root, const std::string& key) = 0;
+
+    // Deletes the key when it holds neither a value nor a subkey. A missing
+    // key is fine. Throws RegistryError.
+    virtual void DeleteIfEmpty(RegistryRoot root, const std::string& key) = 0;
 };
 
 // The registry the program works on: the one set by UseRegistry, or else

@@ -14,6 +14,7 @@
 #include "format/VersionTable.h"
 #include "model/KeepFlags.h"
 #include "model/Qwzsaveparams.h"
+#include "platform/ConversionSlot.h"
 #include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
 
@@ -496,6 +497,7 @@ void TMForm::RunBatchOf(const std::vector<std::filesystem::path>& files,
     WarningBoxes boxes;
     hooks.Convert = [this, &decided, &boxes](const std::filesystem::path& path, const ConversionRequest& request) {
         if (auto d = decided.find(path); d != decided.end()) return d->second;
+        platform::ConversionSlot slot;
         ConversionOutcome outcome = ConvertAndReport(path, request, files_, WarningBox::Leave);
         boxes.Add(WarningBoxText(outcome.warnings));
         return outcome;

@@ -48,14 +48,12 @@ public:
 
     void SetDefaultValue(RegistryRoot root, const std::string& key,
                          const std::string& value) override {
-        Key k;
-        LONG rc = RegOpenKeyExW(RootKey(root), Utf8ToWide(key).c_str(), 0, KEY_SET_VALUE, k.out());
-        if (rc != ERROR_SUCCESS) Fail("open key for writing", root, key, rc);
-        std::wstring w = Utf8ToWide(value);
-        // REG_SZ: the terminating zero is part of the data.
-        rc = RegSetValueExW(k.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(w.c_str()),
-                            DWORD((w.size() + 1) * sizeof(wchar_t)));
-        if (rc != ERROR_SUCCESS) Fail("set default value of", root, key, rc);
+        SetString(root, key, nullptr, value, "set default value of");
+    }
+
+    void SetStringValue(RegistryRoot root, const std::string& key, const std::string& name,
+                        const std::string& value) override {
+        SetString(root, key, Utf8ToWide(name).c_str(), value, ("set value " + name + " of").c_str());
     }
 
     bool HasOwnValue(RegistryRoot root, const std::string& key) override {
@@ -74,7 +72,36 @@ public:
         DeleteBelow(root, RootKey(root), Utf8ToWide(key), key);
     }
 
+    void DeleteIfEmpty(RegistryRoot root, const std::string& key) override {
+        DWORD subkeys = 0, values = 0;
+        {
+            Key k;
+            LONG rc = RegOpenKeyExW(RootKey(root), Utf8ToWide(key).c_str(), 0, KEY_QUERY_VALUE, k.out());
+            if (rc == ERROR_FILE_NOT_FOUND) return;
+            if (rc != ERROR_SUCCESS) Fail("open key for reading", root, key, rc);
+            rc = RegQueryInfoKeyW(k.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                                  nullptr, nullptr, nullptr, nullptr);
+            if (rc != ERROR_SUCCESS) Fail("count values of", root, key, rc);
+        }
+        if (subkeys > 0 || values > 0) return;
+        LONG rc = RegDeleteKeyW(RootKey(root), Utf8ToWide(key).c_str());
+        if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) Fail("delete key", root, key, rc);
+    }
+
 private:
+    // `name` nullptr is the default value.
+    static void SetString(RegistryRoot root, const std::string& key, const wchar_t* name,
+                          const std::string& value, const char* operation) {
+        Key k;
+        LONG rc = RegOpenKeyExW(RootKey(root), Utf8ToWide(key).c_str(), 0, KEY_SET_VALUE, k.out());
+        if (rc != ERROR_SUCCESS) Fail("open key for writing", root, key, rc);
+        std::wstring w = Utf8ToWide(value);
+        // REG_SZ: the terminating zero is part of the data.
+        rc = RegSetValueExW(k.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(w.c_str()),
+                            DWORD((w.size() + 1) * sizeof(wchar_t)));
+        if (rc != ERROR_SUCCESS) Fail(operation, root, key, rc);
+    }
+
     // Deletes `name` under `parent` after everything below it. `path` is
     // the key's full path, for the error text.
     static void DeleteBelow(RegistryRoot root, HKEY parent, const std::wstring& name,

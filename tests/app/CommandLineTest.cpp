@@ -63,6 +63,10 @@ TEST(CommandLine, OnlyTheFirstActionCounts) {
     EXPECT_EQ(ParseCommandLine(Args{"-u", "--version"}).kind, CommandLineAction::Unregister);
     // "-v" takes "--version" as its number, so it is no action
     EXPECT_EQ(ParseCommandLine(Args{"-v", "--version"}).kind, CommandLineAction::OpenWindow);
+    for (const char* e : {"-Embedding", "/Embedding", "-EMBEDDING"}) {  // COM starts the Explorer command's server
+        a = ParseCommandLine(Args{"-v", "202", e, "x.qwz"});
+        EXPECT_TRUE(a.kind == CommandLineAction::Embedding && a.target == 202) << e;
+    }
     // -r always registers for 203
     a = ParseCommandLine(Args{"-v", "202", "-R"});
     EXPECT_EQ(a.kind, CommandLineAction::Register);
@@ -71,7 +75,7 @@ TEST(CommandLine, OnlyTheFirstActionCounts) {
 
 TEST(CommandLine, SwitchesAreComparedWhole) {
     for (const char* s : {"-rr", "-r ", "--r", "r", "/r", "-", "-x", "-ver", "--helpme", "-help", "/h", "?",
-                          "-version", "--versions", "--v"}) {
+                          "-version", "--versions", "--v", "-Embeddings", "Embedding"}) {
         SCOPED_TRACE(s);
         CommandLineAction a = ParseCommandLine(Args{s});
         EXPECT_EQ(a.kind, CommandLineAction::Convert);

@@ -12,8 +12,13 @@
 #include <set>
 
 #ifndef _WIN32
+#include "platform/ConversionSlot.h"
+
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <future>
 #endif
 
 namespace qwz {
@@ -286,7 +291,7 @@ TEST_F(Program, WithoutAnActionItPrintsHowToUseIt) {
     EXPECT_TRUE(run.lines.empty());
     EXPECT_NE(Run({"-v", "202"}).output.find("Użycie:"), std::string::npos);
     // asked for, before any file; "--help" is no file to convert
-    for (const char* help : {"-h", "--help", "/?"}) {
+    for (const char* help : {"-h", "--help", "/?", "-Embedding"}) {
         ProgramRun asked = Run({help, "x.qwz"});
         EXPECT_EQ(asked.output, run.output) << help;
         EXPECT_TRUE(asked.lines.empty()) << help;
@@ -294,6 +299,24 @@ TEST_F(Program, WithoutAnActionItPrintsHowToUseIt) {
     ProgramRun version = Run({"--version", "x.qwz"});
     EXPECT_EQ(version.output, std::string("qwz-downgrader ") + QWZ_VERSION_STRING + "\n");
     EXPECT_TRUE(version.lines.empty());
+}
+
+// A run waits while every conversion slot is held, and ends once its file is done.
+TEST_F(Program, AConversionWaitsForAFreeSlotAndEndsAfterIt) {
+    std::vector<uint8_t> bytes = Sample204();
+    QWZ_REQUIRE_LAYOUTS(bytes, 203);
+    fs::path a = Put("a.qwz", bytes);
+    std::vector<int> held;
+    for (size_t i = 0; i < platform::ConversionSlotCount(); ++i) {
+        held.push_back(open(platform::ConversionSlotName(i).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+        ASSERT_EQ(flock(held.back(), LOCK_EX), 0);  // waits while another run holds it
+    }
+    auto run = std::async(std::launch::async, [&] { Run({"-v", "203", Utf8Of(a)}); });
+    EXPECT_EQ(run.wait_for(std::chrono::seconds(1)), std::future_status::timeout);
+    EXPECT_EQ(TempDir::read(a), bytes);
+    for (int fd : held) close(fd);
+    run.get();
+    ExpectConvertedTo203(a, bytes);
 }
 
 // A folder in which the user may not create files. The tests may run as the

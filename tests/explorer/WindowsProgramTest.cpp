@@ -3,12 +3,18 @@
 // a file's path.
 #if defined(_WIN32) && defined(QWZ_PROGRAM_FILE)
 
+#include "app/window/SelectionServer.h"
+#include "app/window/SelectionSummary.h"
 #include "explorer/ProgramCatcher.h"
 #include "explorer/SampleFile.h"
+#include "platform/ConversionSlot.h"
+#include "platform/win32/WideText.h"
 #include "support/TempDir.h"
 
 #include <windows.h>
+#include <shlobj.h>
 #include <sddl.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -52,14 +58,20 @@ long RunCommand(std::wstring commandLine) {
     return long(code);
 }
 
-std::wstring CommandValue() {
+std::wstring Value(HKEY root, const std::wstring& key, const wchar_t* name = nullptr) {
     wchar_t buffer[4096];
     DWORD size = sizeof buffer;
-    if (RegGetValueW(HKEY_CLASSES_ROOT, L".qwz\\shell\\downgrade\\command", nullptr, RRF_RT_REG_SZ,
-                     nullptr, buffer, &size) != ERROR_SUCCESS)
+    if (RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
         return {};
     return buffer;
 }
+
+std::wstring CommandValue() { return Value(HKEY_CLASSES_ROOT, L".qwz\\shell\\downgrade\\command"); }
+
+// The verb for any owner of .qwz and any selection, and its class, for the user.
+const std::wstring kSelectionAssoc = L"Software\\Classes\\SystemFileAssociations\\.qwz";
+const std::wstring kSelectionVerb = kSelectionAssoc + L"\\shell\\downgrade";
+const std::wstring kClsid = L"{42F136F0-9B26-4AEC-8DA2-6D7635E01D65}", kSelectionClass = L"Software\\Classes\\CLSID\\" + kClsid;
 
 TEST(WindowsProgram, RegisteredCommandLineConvertsTheClickedFile) {
     RegDeleteTreeW(HKEY_CLASSES_ROOT, L".qwz");
@@ -72,6 +84,10 @@ TEST(WindowsProgram, RegisteredCommandLineConvertsTheClickedFile) {
     std::wstring registered = command.substr(1, command.find(L'"', 1) - 1);
     EXPECT_EQ(CompareStringOrdinal(registered.c_str(), -1, program.c_str(), -1, TRUE), CSTR_EQUAL);
     EXPECT_EQ(command.substr(command.find(L'"', 1)), L"\" -v 203 \"%1\"");
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, kSelectionVerb), L"Dostosuj do starszych wersji programu");
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, kSelectionVerb, L"MultiSelectModel"), L"Player");
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, kSelectionVerb + L"\\DropTarget", L"CLSID"), kClsid);
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, kSelectionClass + L"\\LocalServer32"), L"\"" + registered + L"\" -v 203");
 
     TempDir dir;
     std::filesystem::path file = dir.write("hall 1.qwz", test::Version204File());
@@ -86,6 +102,8 @@ TEST(WindowsProgram, RegisteredCommandLineConvertsTheClickedFile) {
     ASSERT_EQ(RunCommand(L"\"" + program + L"\" -u"), 0);
     EXPECT_EQ(CommandValue(), L"");
     HKEY h = nullptr;
+    for (const std::wstring& gone : {kSelectionAssoc, kSelectionClass})
+        EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, gone.c_str(), 0, KEY_READ, &h), ERROR_SUCCESS);
     EXPECT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, L".qwz\\shell", 0, KEY_READ, &h), ERROR_SUCCESS);
     if (h) RegCloseKey(h);
 }
@@ -265,6 +283,138 @@ TEST_F(WithoutRegistryRights, WindowButtonShowsTheWarningBoxThenTheDebugLine) {
               before.end());
     SetKeyAccess(kVerbKey, L"D:(A;;KA;;;WD)");
     EXPECT_EQ(CommandValue(), L"");
+}
+
+// Drops `files` (of one folder) on the verb's drop target as Explorer does
+// (the shell's data object, DragEnter, Drop, which would never return if it
+// waited for conversions); returns Drop's result and DragEnter's effect.
+std::pair<HRESULT, DWORD> DropOnVerb(const std::vector<std::filesystem::path>& files) {
+    std::pair<HRESULT, DWORD> d{E_FAIL, 0};
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IShellFolder* folder = nullptr;
+    std::vector<PIDLIST_ABSOLUTE> items(files.size());
+    std::vector<PCUITEMID_CHILD> children(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        SHParseDisplayName(files[i].c_str(), nullptr, &items[i], 0, nullptr);
+        children[i] = ILFindLastID(items[i]);
+    }
+    if (items[0]) SHBindToParent(items[0], IID_IShellFolder, reinterpret_cast<void**>(&folder), nullptr);
+    IDataObject* data = nullptr;
+    IDropTarget* target = nullptr;
+    if (folder && SUCCEEDED(d.first = folder->GetUIObjectOf(nullptr, UINT(files.size()), children.data(),
+                                                              IID_IDataObject, nullptr, reinterpret_cast<void**>(&data))) &&
+        SUCCEEDED(d.first = CoCreateInstance(kSelectionServerClass, nullptr, CLSCTX_LOCAL_SERVER, IID_IDropTarget,
+                                              reinterpret_cast<void**>(&target)))) {
+        d.second = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
+        target->DragEnter(data, MK_LBUTTON, POINTL{0, 0}, &d.second);
+        DWORD effect = d.second;
+        d.first = target->Drop(data, MK_LBUTTON, POINTL{0, 0}, &effect);
+    }
+    for (IUnknown* u : std::initializer_list<IUnknown*>{target, data, folder}) if (u) u->Release();
+    for (PIDLIST_ABSOLUTE item : items) CoTaskMemFree(item);
+    CoUninitialize();
+    return d;
+}
+
+// "-r", and its class where Wine's COM looks (HKLM, as for all users).
+void RegisterSelectionServer() {
+    ASSERT_EQ(RunCommand(L"\"" + ProgramFile() + L"\" -r"), 0);
+    const std::wstring command = L"\"" + ProgramFile() + L"\" -v 203";
+    ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, (kSelectionClass + L"\\LocalServer32").c_str(), nullptr, REG_SZ,
+                              command.c_str(), DWORD((command.size() + 1) * 2)), ERROR_SUCCESS);
+}
+
+bool IsConverted(const std::filesystem::path& file) {
+    const std::vector<uint8_t> bytes = TempDir::read(file);
+    return bytes.size() >= 4 && bytes[3] == 203;
+}
+
+// Whether every process of the program ends within five minutes.
+bool ProgramsEnded() {
+    const std::wstring name = std::filesystem::path(ProgramFile()).filename().wstring();
+    for (int wait = 0; wait < 1000; ++wait, Sleep(300)) {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof entry;
+        bool found = false;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more && !found; more = Process32NextW(snapshot, &entry))
+            found = _wcsicmp(entry.szExeFile, name.c_str()) == 0;
+        CloseHandle(snapshot);
+        if (!found) return true;
+    }
+    return false;
+}
+
+// 500 files chosen in Explorer as a script starts forty: while the test holds
+// a slot per processor, nothing converts and nothing ends; then every file
+// converts, each process ends after its own, and the server ends silently.
+TEST(WindowsProgram, SelectionOfFiveHundredAndFortyStartsShareTheCores) {
+    RegisterSelectionServer();
+    TempDir dir;
+    std::vector<std::filesystem::path> selected, started;
+    for (int i = 0; i < 540; ++i)
+        (i < 500 ? selected : started).push_back(dir.write(std::to_string(i) + ".qwz", test::Version204File()));
+    SYSTEM_INFO system{};
+    GetSystemInfo(&system);
+    std::vector<HANDLE> slots;
+    for (size_t i = 0; i < system.dwNumberOfProcessors; ++i) {
+        slots.push_back(CreateMutexW(nullptr, FALSE, platform::Utf8ToWide(platform::ConversionSlotName(i)).c_str()));
+        ASSERT_EQ(WaitForSingleObject(slots.back(), 0), WAIT_OBJECT_0);
+    }
+    std::vector<PROCESS_INFORMATION> processes(started.size());
+    for (size_t i = 0; i < started.size(); ++i) {
+        std::wstring line = L"\"" + ProgramFile() + L"\" -v 203 \"" + started[i].wstring() + L"\"";
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                                   &processes[i]));
+    }
+    EXPECT_EQ(DropOnVerb(selected), std::make_pair(S_OK, DWORD(DROPEFFECT_COPY)));
+    Sleep(2000);
+    for (size_t i = 0; i < 540; ++i) EXPECT_FALSE(IsConverted(dir.path() / (std::to_string(i) + ".qwz"))) << i;
+    for (const auto& p : processes) EXPECT_EQ(WaitForSingleObject(p.hProcess, 0), DWORD(WAIT_TIMEOUT));
+    for (HANDLE m : slots) ReleaseMutex(m), CloseHandle(m);
+
+    for (size_t i = 0; i < processes.size(); ++i) {  // a process that has ended converts nothing more
+        ASSERT_EQ(WaitForSingleObject(processes[i].hProcess, 300000), WAIT_OBJECT_0);
+        EXPECT_TRUE(IsConverted(started[i])) << "ended before its file was converted: " << i;
+        CloseHandle(processes[i].hProcess), CloseHandle(processes[i].hThread);
+    }
+    // Read once the server has ended: a file held open is not replaced.
+    EXPECT_TRUE(ProgramsEnded()) << "the server stayed after its selection";
+    EXPECT_EQ(std::count_if(selected.begin(), selected.end(), IsConverted), 500);
+    EXPECT_EQ(TempDir::read(dir.path() / "499_org.qwz"), test::Version204File());
+}
+
+// Two failures: the summary shows above the other windows, names each with
+// its reason, and closing it ends the server (run under Xvfb).
+TEST(WindowsProgram, SelectionSummaryWindowNamesEveryFailure) {
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) {
+        if (std::getenv("QWZ_REQUIRE_DISPLAY")) FAIL() << "no display";
+        GTEST_SKIP() << "no display for the window";
+    }
+    RegisterSelectionServer();
+    TempDir dir;
+    std::vector<uint8_t> cut = test::Version204File();
+    cut.resize(30);
+    const std::vector<std::filesystem::path> files{dir.write("hala.qwz", test::Version204File()),
+                                                   dir.write("rysunek.qwz", {'P', 'K', 3, 4, 0, 0, 0, 0}),
+                                                   dir.write("uszkodzony.qwz", cut)};
+    ASSERT_EQ(DropOnVerb(files).first, S_OK);
+    HWND summary = nullptr;
+    for (int i = 0; i < 600 && !(summary = FindWindowW(nullptr, kSelectionSummaryCaption)); ++i) Sleep(100);
+    ASSERT_NE(summary, nullptr) << "no summary shown";
+    EXPECT_TRUE(IsWindowVisible(summary) && (GetWindowLongW(summary, GWL_EXSTYLE) & WS_EX_TOPMOST));
+    wchar_t text[4096] = {};
+    SendMessageW(FindWindowExW(summary, nullptr, L"Edit", nullptr), WM_GETTEXT, 4096, LPARAM(text));
+    const std::wstring shown = text;
+    EXPECT_EQ(shown.substr(0, shown.find(L"\r\n\r\n")),
+              L"Przekonwertowano plik\u00f3w 1 / 3\r\npomini\u0119te: 0\r\nb\u0142\u0119dy: 2");
+    for (const wchar_t* failed : {L"\r\nrysunek.qwz: to nie jest plik QWZ", L"\r\nuszkodzony.qwz: "})
+        EXPECT_NE(shown.find(failed), std::wstring::npos) << platform::WideToUtf8(shown);
+    PostMessageW(summary, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(ProgramsEnded()) << "the server outlived its summary";
 }
 
 }  // namespace

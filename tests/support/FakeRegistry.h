@@ -51,6 +51,13 @@ public:
         it->second.defaultValue = value;
     }
 
+    void SetStringValue(Root root, const std::string& key, const std::string& name, const std::string& value) override {
+        Refuse("set", root, key);
+        Key* k = Find(root, key);
+        if (!k) throw platform::RegistryError("no key " + key, 2);
+        k->named[name] = value;
+    }
+
     bool HasOwnValue(Root root, const std::string& key) override {
         const Key* k = Find(root, key);
         return k && (k->defaultValue || !k->named.empty());
@@ -72,6 +79,13 @@ public:
             log.push_back("delete " + path);
             keys_.erase({root, path});
         }
+    }
+
+    void DeleteIfEmpty(Root root, const std::string& key) override {
+        const Key* k = Find(root, key);
+        const auto next = keys_.upper_bound({root, Fold(key)});
+        const bool hasSubkey = next != keys_.end() && next->first.second.starts_with(Fold(key) + "\\");
+        if (k && !k->defaultValue && k->named.empty() && !hasSubkey) DeleteTree(root, key);
     }
 
     // Test set-up and inspection.
