@@ -405,9 +405,14 @@ TEST(WindowsProgram, SelectionSummaryWindowNamesEveryFailure) {
     HWND summary = nullptr;
     for (int i = 0; i < 600 && !(summary = FindWindowW(nullptr, kSelectionSummaryCaption)); ++i) Sleep(100);
     ASSERT_NE(summary, nullptr) << "no summary shown";
-    EXPECT_TRUE(IsWindowVisible(summary) && (GetWindowLongW(summary, GWL_EXSTYLE) & WS_EX_TOPMOST));
+    // Found by its caption as soon as it is made: its text and its showing
+    // follow.
     wchar_t text[4096] = {};
-    SendMessageW(FindWindowExW(summary, nullptr, L"Edit", nullptr), WM_GETTEXT, 4096, LPARAM(text));
+    for (int i = 0; i < 600 && !(IsWindowVisible(summary) && text[0]); ++i) {
+        SendMessageW(FindWindowExW(summary, nullptr, L"Edit", nullptr), WM_GETTEXT, 4096, LPARAM(text));
+        if (!text[0] || !IsWindowVisible(summary)) Sleep(100);
+    }
+    EXPECT_TRUE(IsWindowVisible(summary) && (GetWindowLongW(summary, GWL_EXSTYLE) & WS_EX_TOPMOST));
     const std::wstring shown = text;
     EXPECT_EQ(shown.substr(0, shown.find(L"\r\n\r\n")),
               L"Przekonwertowano plik\u00f3w 1 / 3\r\npomini\u0119te: 0\r\nb\u0142\u0119dy: 2");
