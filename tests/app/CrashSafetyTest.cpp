@@ -94,7 +94,7 @@ TEST(CrashSafety, KilledAtRandomMomentsTheUsersFileIsNeverLost) {
     std::mt19937 random(20261207);
     std::uniform_int_distribution<long> delay(0, std::chrono::duration_cast<std::chrono::microseconds>(
                                                      duration * 3 / 2).count());
-    int keptOriginal = 0, wasConverted = 0, leftTemporary = 0, cleanedAfter = 0;
+    int keptOriginal = 0, wasConverted = 0, leftTemporary = 0;
     const int kills = 200;
     bool fresh = true;
     for (int k = 0; k < kills; ++k) {
@@ -131,20 +131,10 @@ TEST(CrashSafety, KilledAtRandomMomentsTheUsersFileIsNeverLost) {
             ASSERT_EQ(TempDir::read(backup), original) << "kill " << k;
             ++wasConverted;
             fresh = true;
-            if (temporaries > 0) {
-                // The file is converted already: the next run finds it up to
-                // date and still takes away what the killed one left.
-                RunToEnd(file);
-                ASSERT_EQ(TempDir::read(file), converted);
-                ASSERT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
-                                        std::filesystem::directory_iterator()), 2) << "kill " << k;
-                ++cleanedAfter;
-            }
         }
     }
     std::printf("[ kills    ] %d: the original kept %d times, converted %d times, "
-                "a temporary file left %d times (beside a converted file %d times)\n", kills, keptOriginal,
-                wasConverted, leftTemporary, cleanedAfter);
+                "a temporary file left %d times\n", kills, keptOriginal, wasConverted, leftTemporary);
     EXPECT_GT(keptOriginal, 0);
     EXPECT_GT(wasConverted, 0);
 
