@@ -783,6 +783,20 @@ TEST(Tool, StandardOutputThatCannotBeWrittenEndsTheRunWithItsOwnCode) {
     EXPECT_EQ(VersionByte(file), 204);
 }
 
+// Reads what a program prints until it closes its output (then closes
+// `fd`), sending SIGINT to `target` (a process, or a group as -id) once the
+// first line is out: printed while the batch runs, it stops it there.
+std::string ReadInterruptingAtFirstLine(int fd, pid_t target, bool& sent) {
+    std::string out;
+    char buffer[4096];
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) {
+        out.append(buffer, size_t(n));
+        if (!sent && out.find('\n') != std::string::npos) sent = kill(target, SIGINT) == 0;
+    }
+    close(fd);
+    return out;
+}
+
 // Ctrl-C in a shell loop over folders (`for d in A B C; do qwz convert ...
 // "$d"; done`) stops the loop, not only the qwz it hits: qwz finishes its
 // files and its report, then ends killed by the signal, which the shell
@@ -816,14 +830,8 @@ TEST(Tool, InterruptedInAShellLoopTheLoopStopsToo) {
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     close(ends[1]);
-    std::string out;
-    char buffer[4096];
     bool sent = false;
-    for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) > 0;) {
-        out.append(buffer, size_t(n));
-        if (!sent && out.find('\n') != std::string::npos) sent = kill(-pid, SIGINT) == 0;
-    }
-    close(ends[0]);
+    const std::string out = ReadInterruptingAtFirstLine(ends[0], -pid, sent);
     int status = 0;
     waitpid(pid, &status, 0);
     ASSERT_TRUE(sent);
@@ -849,15 +857,8 @@ TEST(Tool, InterruptedBatchReportsWhatWasDoneAndLeavesNothingBehind) {
     const pid_t pid = SpawnQwz({"convert", "--to", "203", "-j", "2", PathToUtf8(root)}, ends[1],
                                dir.path() / "err.txt");
     close(ends[1]);
-    std::string out;
-    char buffer[4096];
     bool sent = false;
-    for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) > 0;) {
-        out.append(buffer, size_t(n));
-        // The first line is printed while the batch runs: stop it there.
-        if (!sent && out.find('\n') != std::string::npos) sent = kill(pid, SIGINT) == 0;
-    }
-    close(ends[0]);
+    const std::string out = ReadInterruptingAtFirstLine(ends[0], pid, sent);
     EXPECT_EQ(ExitCodeOf(pid), 130);
     ASSERT_TRUE(sent);
     std::vector<std::string> lines = Lines(out);
