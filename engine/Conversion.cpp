@@ -1,14 +1,14 @@
 #include "engine/Conversion.h"
 
 #include "document/Klasaqwz.h"
-#include "engine/BackupName.h"
 #include "engine/ExceptionText.h"
 #include "engine/LoadQwz.h"
 #include "format/VersionTable.h"
 #include "model/Downgrade.h"
 #include "model/MeshSource.h"
-#include "platform/OriginalFile.h"
-#include "platform/SafeReplace.h"
+#include "replace/BackupName.h"
+#include "replace/OriginalFile.h"
+#include "replace/SafeReplace.h"
 
 #include <algorithm>
 #include <cstring>
@@ -20,8 +20,6 @@
 namespace qwz {
 namespace {
 
-using platform::Reason;
-using platform::StatusCode;
 
 bool Fail(ConversionOutcome& r, const Reason& reason) {
     r.status = ConversionStatus::Failed;
@@ -46,7 +44,7 @@ int LeaveUpTo(const ConversionRequest& request) {
 // A file that keeps everything and is already at or below the version asked
 // for is skipped from its header alone, whatever its size: nothing of it
 // would change. False when the rest of the file has to be read to decide.
-bool SkippedByHeader(platform::OriginalFile& original, const ConversionRequest& request, ConversionOutcome& r) {
+bool SkippedByHeader(replace::OriginalFile& original, const ConversionRequest& request, ConversionOutcome& r) {
     if (!request.params.KeepsEverything()) return false;
     uint8_t header[4] = {};
     size_t got = 0;
@@ -92,7 +90,7 @@ bool Decide(const ConversionRequest& request, const LoadResult& load, KlasaQwz& 
 // file's version, size and what it leaves out. Returns the loaded file's
 // buffer, whose memory the caller may use again.
 std::vector<uint8_t> Save(KlasaQwz& doc, const MeshSource& meshes, const ConversionRequest& request,
-                          const platform::FilePart& part, const platform::FileView& view, ConversionOutcome& r) {
+                          const replace::FilePart& part, const platform::FileView& view, ConversionOutcome& r) {
     uint64_t size = 0;
     // The version byte of the new file: a target below the oldest layout
     // written is written by its writer, while the document keeps the
@@ -142,18 +140,18 @@ auto ReadBackCheck(ConversionOutcome& r) {
 
 // Writes the converted file in place of the original (or, for a dry run,
 // makes it and asks whether it could be).
-void Replace(const std::filesystem::path& path, const ConversionRequest& request, platform::OriginalFile& original,
+void Replace(const std::filesystem::path& path, const ConversionRequest& request, replace::OriginalFile& original,
              platform::FileView& view, KlasaQwz& doc, const MeshSource& meshes, ConversionOutcome& r) {
     Reason reason;
 
-    platform::ReplaceOptions options;
-    if (request.params.KeepOriginal) options.backup = BackupPath(path);
+    replace::ReplaceOptions options;
+    if (request.params.KeepOriginal) options.backup = replace::BackupPath(path);
     if (!request.write) {
         // The new file is made and counted, not kept; then what the
         // replacement would refuse before writing anything.
         Save(doc, meshes, request, [](const uint8_t*, size_t) {}, view, r);
         if (!view.Intact()) throw OriginalCut{};
-        if (!platform::CanReplace(original, options.backup, reason)) {
+        if (!replace::CanReplace(original, options.backup, reason)) {
             Fail(r, reason);
             return;
         }
@@ -163,7 +161,7 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
         options.verify = ReadBackCheck(r);
         // The view is let go once the file is made: the read-back then
         // takes pages the original's had.
-        const platform::FileMaker make = [&](const platform::FilePart& part) {
+        const replace::FileMaker make = [&](const replace::FilePart& part) {
             std::vector<uint8_t> spare = Save(doc, meshes, request, part, view, r);
             if (!view.Intact()) throw OriginalCut{};
             view.Reset();
@@ -171,7 +169,7 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
         };
         std::vector<std::string> notCarried;
         options.notCarried = &notCarried;
-        if (!platform::ReplaceFileSafely(original, make, options, reason)) {
+        if (!replace::ReplaceFileSafely(original, make, options, reason)) {
             Fail(r, reason);
             return;
         }
@@ -191,7 +189,7 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
 // A kept original is left as it is: converting it again would make a
 // backup of the backup and leave two files that claim to be the original.
 bool SkippedAsBackup(const std::filesystem::path& path, platform::FileOps& ops, ConversionOutcome& r) {
-    const std::filesystem::path original = OriginalOfKeptBackup(path, ops);
+    const std::filesystem::path original = replace::OriginalOfKeptBackup(path, ops);
     if (original.empty()) return false;
     platform::FileState state;
     if (ops.Examine(path, true, &state) == platform::NameKind::Regular) r.sizeBefore = state.size;
@@ -206,7 +204,7 @@ bool SkippedAsBackup(const std::filesystem::path& path, platform::FileOps& ops, 
 // when it is measured and again when it is written. `read` gets them and
 // the result the readers' warnings. False when the file could not be read
 // (the result says why).
-bool LoadOriginal(platform::OriginalFile& original, const platform::FileView& view, KlasaQwz& doc, ReadResult& read,
+bool LoadOriginal(replace::OriginalFile& original, const platform::FileView& view, KlasaQwz& doc, ReadResult& read,
                   LoadResult& load, ConversionOutcome& r) {
     ReadOptions options;
     options.meshes = ReadOptions::Meshes::LeaveInBytes;
@@ -253,7 +251,7 @@ void Convert(const std::filesystem::path& named, const ConversionRequest& reques
     // The original stays open and locked until it has been replaced (or the
     // plan made), so that no other conversion of it runs meanwhile and any
     // change to it is seen.
-    platform::OriginalFile original(ops);
+    replace::OriginalFile original(ops);
     Reason reason;
     if (!original.Open(path, reason)) {
         Fail(r, reason);
@@ -261,7 +259,7 @@ void Convert(const std::filesystem::path& named, const ConversionRequest& reques
     }
     // What a stopped conversion of this file left beside it goes now, under
     // the lock, whether or not this run rewrites the file.
-    if (request.write) platform::RemoveStaleTemporaries(path, ops);
+    if (request.write) replace::RemoveStaleTemporaries(path, ops);
     if (SkippedByHeader(original, request, r)) return;
     // The file is seen in place where the system can (read into memory
     // otherwise): then its pages are the system's cache, not fresh memory
@@ -288,18 +286,18 @@ void Convert(const std::filesystem::path& named, const ConversionRequest& reques
     const MeshSource& meshes = read.meshes ? *read.meshes : built;
     r.sizeBefore = original.state().size;
     if (!Decide(request, load, doc, r)) {
-        if (r.status == ConversionStatus::Failed && changedMeanwhile()) Fail(r, platform::ChangedDuringConversion(path));
+        if (r.status == ConversionStatus::Failed && changedMeanwhile()) Fail(r, replace::ChangedDuringConversion(path));
         return;
     }
     try {
         Replace(path, request, original, view, doc, meshes, r);
     } catch (...) {
         if (!changedMeanwhile()) throw;
-        Fail(r, platform::ChangedDuringConversion(path));
+        Fail(r, replace::ChangedDuringConversion(path));
     }
     // A reason that says so already may say where another program's file is kept.
-    if (r.status == ConversionStatus::Failed && r.code != platform::StatusCode::Changed && changedMeanwhile())
-        Fail(r, platform::ChangedDuringConversion(path));
+    if (r.status == ConversionStatus::Failed && r.code != StatusCode::Changed && changedMeanwhile())
+        Fail(r, replace::ChangedDuringConversion(path));
 }
 
 }  // namespace

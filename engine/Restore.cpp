@@ -1,11 +1,11 @@
 #include "engine/Restore.h"
 
-#include "engine/BackupName.h"
 #include "engine/ConvertedFrom.h"
-#include "platform/OriginalFile.h"
 #include "platform/PathNames.h"
-#include "platform/SafeReplace.h"
-#include "platform/TemporaryFile.h"
+#include "replace/BackupName.h"
+#include "replace/OriginalFile.h"
+#include "replace/SafeReplace.h"
+#include "replace/TemporaryFile.h"
 
 #include <vector>
 
@@ -19,8 +19,6 @@ using platform::FolderOf;
 using platform::FileState;
 using platform::NameKind;
 using platform::PathForMessage;
-using platform::Reason;
-using platform::StatusCode;
 using NativeString = fs::path::string_type;
 
 // A failure's code comes with its reason; the others are the status's own
@@ -115,7 +113,7 @@ Reason NoNewerName(const fs::path& file) {
 // The user's newer file gets a free name beside it by a step that never
 // replaces anything: a second name where the file system has links (the
 // user's name still holds it), else a move. `moved` says which.
-bool KeepNewer(RestoreResult& r, platform::FileOps& ops, bool& moved, platform::Reason& error) {
+bool KeepNewer(RestoreResult& r, platform::FileOps& ops, bool& moved, Reason& error) {
     for (int n = 1; n <= kNewerNames; ++n) {
         const fs::path name = NewerName(r.file, n);
         if (ops.Examine(name, false, nullptr) != NameKind::Missing) continue;
@@ -134,7 +132,7 @@ bool KeepNewer(RestoreResult& r, platform::FileOps& ops, bool& moved, platform::
 // The newer file kept under a free name, then the backup under the user's
 // name. Whatever fails, the newer file and the backup each keep a name.
 RestoreResult& PutBackKeepingNewer(RestoreResult& r, const platform::FileState& newer, platform::FileOps& ops) {
-    platform::Reason error;
+    Reason error;
     bool moved = false;
     if (!KeepNewer(r, ops, moved, error)) {
         r.kept.clear();
@@ -150,7 +148,7 @@ RestoreResult& PutBackKeepingNewer(RestoreResult& r, const platform::FileState& 
     if (!ops.RenameReplace(r.backup, r.file, error)) {
         // The file keeps its name; the second name made for it goes again.
         platform::FileState now;
-        platform::Reason ignored;
+        Reason ignored;
         if (ops.Examine(r.kept, false, &now) == NameKind::Regular && now.SameFile(newer)) ops.Remove(r.kept, ignored);
         r.kept.clear();
         return Finish(r, RestoreStatus::Failed, error);
@@ -162,9 +160,9 @@ RestoreResult& PutBackKeepingNewer(RestoreResult& r, const platform::FileState& 
 // conversion wrote, unchanged since it was opened here. When it is not and
 // the request keeps it, r.kept says where it would go. False with the
 // result failed otherwise.
-bool MayDiscard(RestoreResult& r, platform::OriginalFile& held, platform::OriginalFile& kept,
+bool MayDiscard(RestoreResult& r, replace::OriginalFile& held, replace::OriginalFile& kept,
                 const RestoreRequest& request, platform::FileOps& ops) {
-    platform::Reason reason;
+    Reason reason;
     const FileState opened = held.state();
     if (!held.Unchanged(reason)) {
         Finish(r, RestoreStatus::Failed, FileChanged(r.file));
@@ -191,17 +189,17 @@ bool MayDiscard(RestoreResult& r, platform::OriginalFile& held, platform::Origin
 // A second name of the user's file itself: a conversion stopped before its
 // new file took the name. The file is the original; the extra name goes,
 // and only while it still leads to that file.
-RestoreResult& DropSecondName(RestoreResult& r, const platform::OriginalFile& held, bool write,
+RestoreResult& DropSecondName(RestoreResult& r, const replace::OriginalFile& held, bool write,
                               platform::FileOps& ops) {
     const std::string note =
         "plik już jest oryginałem (kopia była jego drugą nazwą, pozostałą po przerwanej konwersji)";
     if (!write) return Finish(r, RestoreStatus::Restored, note);
     FileState now;
-    platform::Reason error, ignored;
+    Reason error, ignored;
     if (ops.Examine(r.backup, false, &now) != NameKind::Regular || !now.SameFile(held.state()) || now.links < 2)
         return Finish(r, RestoreStatus::Failed, BackupChanged(r.backup));
     if (!ops.Remove(r.backup, error)) return Finish(r, RestoreStatus::Failed, error);
-    RemoveEarlierRecord(r.backup, ops);
+    replace::RemoveEarlierRecord(r.backup, ops);
     ops.SyncFolder(FolderOf(r.file), ignored);
     return Finish(r, RestoreStatus::Restored, note);
 }
@@ -217,12 +215,12 @@ NameKind FindPair(const fs::path& named, RestoreResult& r, fs::path& backup, Fil
     fs::path path = named;
     if (fs::path target; ops.LinkTarget(named, target)) path = target;
     r.file = path;
-    backup = BackupPath(path);
+    backup = replace::BackupPath(path);
     // A name "a_org.qwz" is a backup unless it has a backup of its own.
-    const NativeString stem = BackupStem(path);
+    const NativeString stem = replace::BackupStem(path);
     if (!stem.empty() && ops.Examine(backup, false, nullptr) == NameKind::Missing) {
         backup = path;
-        r.file = OriginalBeside(path, stem, ops);
+        r.file = replace::OriginalBeside(path, stem, ops);
     }
     NameKind backupKind = ops.Examine(backup, false, &judged);
     if (fs::path ignoredTarget; backupKind == NameKind::Regular && ops.LinkTarget(backup, ignoredTarget))
@@ -235,7 +233,7 @@ NameKind FindPair(const fs::path& named, RestoreResult& r, fs::path& backup, Fil
 // newer one kept under a free name, or into an empty name. Both files are
 // held and judged by now; a record of an earlier release beside the backup
 // goes once the step is done.
-RestoreResult& PutBack(RestoreResult& r, platform::OriginalFile& held, platform::OriginalFile& kept, bool fileThere,
+RestoreResult& PutBack(RestoreResult& r, replace::OriginalFile& held, replace::OriginalFile& kept, bool fileThere,
                        platform::FileOps& ops) {
     Reason error, ignored;
     // Where an open file cannot be replaced or moved, both are let go just
@@ -253,7 +251,7 @@ RestoreResult& PutBack(RestoreResult& r, platform::OriginalFile& held, platform:
         return r;
     }
     // An earlier release's record described the file now discarded.
-    RemoveEarlierRecord(r.backup, ops);
+    replace::RemoveEarlierRecord(r.backup, ops);
     ops.SyncFolder(FolderOf(r.file), ignored);
     return r;
 }
@@ -278,19 +276,19 @@ RestoreResult RestoreQwz(const fs::path& named, const RestoreRequest& request, p
     // The user's file is held first, then its backup: every restore takes
     // the two locks in that order, and a conversion of either file waits.
     Reason reason;
-    platform::OriginalFile held(ops);
+    replace::OriginalFile held(ops);
     if (fileThere) {
         if (!held.Open(file, reason)) return Finish(r, RestoreStatus::Failed, reason);
         // What a stopped conversion of the file left beside it goes, under
         // its lock, as in any run that holds it.
-        if (request.write) platform::RemoveStaleTemporaries(file, ops);
-        if (!platform::CanReplace(held, {}, reason)) return Finish(r, RestoreStatus::Failed, reason);
+        if (request.write) replace::RemoveStaleTemporaries(file, ops);
+        if (!replace::CanReplace(held, {}, reason)) return Finish(r, RestoreStatus::Failed, reason);
     }
     if (fileThere && judged.SameFile(held.state())) return DropSecondName(r, held, request.write, ops);
 
     // The backup is opened and locked, so that no conversion of it runs
     // meanwhile, and its name must still lead to that regular file.
-    platform::OriginalFile kept(ops);
+    replace::OriginalFile kept(ops);
     if (!kept.Open(backup, reason)) return Finish(r, RestoreStatus::Failed, reason);
     FileState now;
     if (ops.Examine(backup, false, &now) != NameKind::Regular || !now.SameFile(kept.state()))

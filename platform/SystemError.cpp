@@ -9,6 +9,60 @@
 namespace qwz::platform {
 namespace {
 
+struct ErrnoCategory {
+    int errnoValue;
+    StatusCode code;
+};
+
+// errno values by category; any other is a SystemError.
+constexpr ErrnoCategory kErrnoCategories[] = {
+    {ENOENT, StatusCode::NotFound},
+    {ENOTDIR, StatusCode::NotFound},
+    {EACCES, StatusCode::AccessDenied},
+    {EPERM, StatusCode::AccessDenied},
+    {EROFS, StatusCode::ReadOnly},
+    {ENOSPC, StatusCode::DiskFull},
+#ifdef EDQUOT
+    {EDQUOT, StatusCode::DiskFull},
+#endif
+    {EISDIR, StatusCode::NotRegularFile},
+    {EBUSY, StatusCode::InUse},
+    {ETXTBSY, StatusCode::InUse},
+    {EAGAIN, StatusCode::InUse},
+    {EWOULDBLOCK, StatusCode::InUse},
+    {ENOMEM, StatusCode::OutOfMemory},
+    {ENOBUFS, StatusCode::OutOfMemory},
+    {EFBIG, StatusCode::TooLarge},
+    {EOVERFLOW, StatusCode::TooLarge},
+    {ENAMETOOLONG, StatusCode::TooLarge},
+    {EIO, StatusCode::IoError},
+    {ENXIO, StatusCode::IoError},
+    {ENODEV, StatusCode::IoError},
+#ifdef ENOMEDIUM
+    {ENOMEDIUM, StatusCode::IoError},
+#endif
+#ifdef EREMOTEIO
+    {EREMOTEIO, StatusCode::IoError},
+#endif
+#ifdef ESTALE
+    {ESTALE, StatusCode::NetworkError},
+#endif
+    {ENOTCONN, StatusCode::NetworkError},
+    {ENETDOWN, StatusCode::NetworkError},
+    {ENETUNREACH, StatusCode::NetworkError},
+    {EHOSTUNREACH, StatusCode::NetworkError},
+    {ECONNRESET, StatusCode::NetworkError},
+    {ECONNREFUSED, StatusCode::NetworkError},
+    {ETIMEDOUT, StatusCode::NetworkError},
+#ifdef EHOSTDOWN
+    {EHOSTDOWN, StatusCode::NetworkError},
+#endif
+#ifdef ENOLINK
+    {ENOLINK, StatusCode::NetworkError},
+#endif
+};
+
+
 struct ErrnoText {
     int code;
     const char* text;
@@ -89,6 +143,13 @@ Reason UnknownReason(long code) {
 }
 
 }  // namespace
+
+StatusCode ErrnoCode(int code) {
+    for (const ErrnoCategory& row : kErrnoCategories)
+        if (row.errnoValue == code) return row.code;
+    return StatusCode::SystemError;
+}
+
 
 Reason ErrnoReason(int code) {
     for (const ErrnoText& row : kErrnoTexts)

@@ -1,12 +1,12 @@
-#include "platform/BackupCopy.h"
+#include "replace/BackupCopy.h"
 
 #include "platform/PathNames.h"
-#include "platform/TemporaryFile.h"
+#include "replace/TemporaryFile.h"
 
 #include <algorithm>
 #include <vector>
 
-namespace qwz::platform {
+namespace qwz::replace {
 namespace {
 
 constexpr size_t kCopyChunk = size_t(1) << 20;
@@ -172,4 +172,4 @@ bool LeftByStoppedCopy(OriginalFile& original, const std::filesystem::path& back
     return same;
 }
 
-}  // namespace qwz::platform
+}  // namespace qwz::replace

@@ -1,7 +1,7 @@
-#include "platform/TemporaryFile.h"
+#include "replace/TemporaryFile.h"
 
-#include "platform/Leftovers.h"
 #include "platform/PathNames.h"
+#include "replace/Leftovers.h"
 
 #include <algorithm>
 #include <atomic>
@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-namespace qwz::platform {
+namespace qwz::replace {
 namespace {
 
 constexpr int kTemporaryNameAttempts = 16;
@@ -196,4 +196,4 @@ void RemoveStaleTemporaries(const std::filesystem::path& target, FileOps& ops) {
     }
 }
 
-}  // namespace qwz::platform
+}  // namespace qwz::replace

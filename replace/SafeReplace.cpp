@@ -1,13 +1,13 @@
-#include "platform/SafeReplace.h"
+#include "replace/SafeReplace.h"
 
-#include "platform/ContentHash.h"
 #include "platform/Parallel.h"
 #include "platform/PathNames.h"
+#include "replace/ContentHash.h"
 
 #include <algorithm>
 #include <cstdint>
 
-namespace qwz::platform {
+namespace qwz::replace {
 namespace {
 
 constexpr size_t kCopyChunk = size_t(1) << 20;
@@ -382,4 +382,4 @@ bool ReplaceFileSafely(const std::filesystem::path& target, const std::vector<ui
     return ReplaceFileSafely(original, bytes, options, reason);
 }
 
-}  // namespace qwz::platform
+}  // namespace qwz::replace

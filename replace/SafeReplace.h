@@ -19,10 +19,10 @@
 // saved or wrote while the names changed is kept beside the original.
 #pragma once
 
-#include "platform/BackupCopy.h"
-#include "platform/FileOps.h"
-#include "platform/OriginalFile.h"
-#include "platform/TemporaryFile.h"
+#include "replace/BackupCopy.h"
+#include "replace/OriginalFile.h"
+#include "replace/Seam.h"
+#include "replace/TemporaryFile.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-namespace qwz::platform {
+namespace qwz::replace {
 
 struct ReplaceOptions {
     // Where the original is kept; empty: the original is not kept.
@@ -96,4 +96,4 @@ bool ReplaceFileSafely(const std::filesystem::path& target, const std::vector<ui
                        const ReplaceOptions& options, Reason& reason,
                        FileOps& ops = SystemFileOps());
 
-}  // namespace qwz::platform
+}  // namespace qwz::replace

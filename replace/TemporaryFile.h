@@ -4,15 +4,15 @@
 // takes the user's name and removed on every other way out.
 #pragma once
 
-#include "platform/FileOps.h"
-#include "platform/StatusCode.h"
+#include "bytes/StatusCode.h"
+#include "replace/Seam.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-namespace qwz::platform {
+namespace qwz::replace {
 
 // The name of a temporary file beside `target`. It is short whatever the
 // target's name (so that every name the file system takes can be
@@ -96,4 +96,4 @@ bool CreateTemporary(FileOps& ops, const std::filesystem::path& target, FileHand
 bool WriteAll(FileOps& ops, FileHandle file, const uint8_t* data, size_t size, size_t chunk,
               const std::filesystem::path& path, Reason& error);
 
-}  // namespace qwz::platform
+}  // namespace qwz::replace

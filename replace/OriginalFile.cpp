@@ -1,14 +1,14 @@
-#include "platform/OriginalFile.h"
+#include "replace/OriginalFile.h"
 
 #include "platform/LargeBuffer.h"
 #include "platform/MemoryLimit.h"
 #include "platform/Parallel.h"
-#include "platform/TemporaryFile.h"
+#include "replace/TemporaryFile.h"
 
 #include <algorithm>
 #include <thread>
 
-namespace qwz::platform {
+namespace qwz::replace {
 namespace {
 
 constexpr std::chrono::milliseconds kLockPoll{25};
@@ -203,4 +203,4 @@ bool OriginalFile::Unwritten(Reason& reason) {
     return !written || Fail(reason, OpenForWriting(path_));
 }
 
-}  // namespace qwz::platform
+}  // namespace qwz::replace
