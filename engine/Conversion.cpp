@@ -146,39 +146,29 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
 
     replace::ReplaceOptions options;
     if (request.params.KeepOriginal) options.backup = replace::BackupPath(path);
-    if (!request.write) {
-        // The new file is made and counted, not kept; then what the
-        // replacement would refuse before writing anything.
-        Save(doc, meshes, request, [](const uint8_t*, size_t) {}, view, r);
+    options.write = request.write;
+    // The new file is written as it is made, a batch of meshes at a time
+    // (a dry run makes and counts it, and keeps nothing), then checked.
+    options.verify = ReadBackCheck(r);
+    // The view is let go once the file is made: the read-back then takes
+    // pages the original's had.
+    const replace::FileMaker make = [&](const replace::FilePart& part) {
+        std::vector<uint8_t> spare = Save(doc, meshes, request, part, view, r);
         if (!view.Intact()) throw OriginalCut{};
-        if (!replace::CanReplace(original, options.backup, reason)) {
-            Fail(r, reason);
-            return;
-        }
-    } else {
-        // The new file is written as it is made, a batch of meshes at a
-        // time.
-        options.verify = ReadBackCheck(r);
-        // The view is let go once the file is made: the read-back then
-        // takes pages the original's had.
-        const replace::FileMaker make = [&](const replace::FilePart& part) {
-            std::vector<uint8_t> spare = Save(doc, meshes, request, part, view, r);
-            if (!view.Intact()) throw OriginalCut{};
-            view.Reset();
-            return spare;
-        };
-        std::vector<std::string> notCarried;
-        options.notCarried = &notCarried;
-        if (!replace::ReplaceFileSafely(original, make, options, reason)) {
-            Fail(r, reason);
-            return;
-        }
-        reason.clear();
-        if (!notCarried.empty()) {
-            std::string note = "nowy plik nie dostał wszystkiego, co system plików wiedział o oryginale: ";
-            for (size_t i = 0; i < notCarried.size(); ++i) note += (i ? "; " : "") + notCarried[i];
-            reason = Reason(StatusCode::Converted, note);
-        }
+        view.Reset();
+        return spare;
+    };
+    std::vector<std::string> notCarried;
+    options.notCarried = &notCarried;
+    if (!replace::Replace(original, make, options, reason)) {
+        Fail(r, reason);
+        return;
+    }
+    reason.clear();
+    if (!notCarried.empty()) {
+        std::string note = "nowy plik nie dostał wszystkiego, co system plików wiedział o oryginale: ";
+        for (size_t i = 0; i < notCarried.size(); ++i) note += (i ? "; " : "") + notCarried[i];
+        reason = Reason(StatusCode::Converted, note);
     }
     r.status = ConversionStatus::Converted;
     r.code = StatusCode::Converted;
@@ -253,13 +243,10 @@ void Convert(const std::filesystem::path& named, const ConversionRequest& reques
     // change to it is seen.
     replace::OriginalFile original(ops);
     Reason reason;
-    if (!original.Open(path, reason)) {
+    if (!replace::Hold(original, path, request.write, reason)) {
         Fail(r, reason);
         return;
     }
-    // What a stopped conversion of this file left beside it goes now, under
-    // the lock, whether or not this run rewrites the file.
-    if (request.write) replace::RemoveStaleTemporaries(path, ops);
     if (SkippedByHeader(original, request, r)) return;
     // The file is seen in place where the system can (read into memory
     // otherwise): then its pages are the system's cache, not fresh memory

@@ -375,6 +375,18 @@ bool ReplaceFileSafely(OriginalFile& original, const FileMaker& make, const Repl
     return Replace(original, nullptr, &make, options, reason);
 }
 
+bool Hold(OriginalFile& original, const std::filesystem::path& path, bool write, Reason& reason) {
+    if (!original.Open(path, reason)) return false;
+    if (write) RemoveStaleTemporaries(path, original.ops());
+    return true;
+}
+
+bool Replace(OriginalFile& original, const FileMaker& make, const ReplaceOptions& options, Reason& reason) {
+    if (options.write) return ReplaceFileSafely(original, make, options, reason);
+    make([](const uint8_t*, size_t) {});
+    return CanReplace(original, options.backup, reason);
+}
+
 bool ReplaceFileSafely(const std::filesystem::path& target, const std::vector<uint8_t>& bytes,
                        const ReplaceOptions& options, Reason& reason, FileOps& ops) {
     OriginalFile original(ops);

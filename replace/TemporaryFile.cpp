@@ -158,19 +158,25 @@ std::filesystem::path NameBeside(const std::filesystem::path& file, const std::s
     return std::filesystem::path(file).replace_filename(name);
 }
 
+NoReplace MoveWithoutReplacing(FileOps& ops, const std::filesystem::path& from, const std::filesystem::path& to,
+                               Reason& error) {
+    error.clear();
+    const NoReplace moved = ops.RenameNoReplace(from, to, error);
+    if (moved != NoReplace::Unsupported) return moved;
+    // A second name, then the first one removed.
+    error.clear();
+    const NoReplace linked = ops.Link(from, to, error);
+    if (linked == NoReplace::Done) RemoveWithRetries(ops, from, error);
+    return linked;
+}
+
 std::filesystem::path KeepBeside(FileOps& ops, const std::filesystem::path& from, const std::filesystem::path& file,
                                  const std::string& label) {
     constexpr int kNames = 100;
     for (int n = 1; n <= kNames; ++n) {
         const std::filesystem::path name = NameBeside(file, label, n);
         Reason error;
-        NoReplace done = ops.RenameNoReplace(from, name, error);
-        if (done == NoReplace::Unsupported) {
-            // A second name, then the first one removed: the file has a
-            // name at every moment.
-            done = ops.Link(from, name, error);
-            if (done == NoReplace::Done) RemoveWithRetries(ops, from, error);
-        }
+        const NoReplace done = MoveWithoutReplacing(ops, from, name, error);
         if (done == NoReplace::Done) return name;
         if (done != NoReplace::NameTaken) return {};
     }

@@ -41,6 +41,16 @@ bool IsAsideNameOf(const std::filesystem::path& name, const std::filesystem::pat
 // empty.
 std::filesystem::path OriginalLeftAside(const std::filesystem::path& target, FileOps& ops);
 
+// Gives the file at `from` the name `to` by steps that never replace what
+// has `to`: a rename that refuses a taken name, or where the file system
+// has none, a second name and then `from` removed, so that the file has a
+// name at every moment. NameTaken: `to` is someone's. Done with `error` set:
+// the file has its new name, and `from` still leads to it (it could not be
+// removed). Every move of a user's file or a kept original to a free name
+// takes this one road, in a conversion and in a restore alike.
+NoReplace MoveWithoutReplacing(FileOps& ops, const std::filesystem::path& from, const std::filesystem::path& to,
+                               Reason& error);
+
 // Moves the file at `from` to the first free name of "NAME (LABEL).EXT",
 // "NAME (LABEL 2).EXT", ... beside `file` (NAME.EXT), by steps that never
 // replace anything, and returns that name; empty when none could be had.
