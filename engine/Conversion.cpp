@@ -20,7 +20,6 @@
 namespace qwz {
 namespace {
 
-
 bool Fail(ConversionOutcome& r, const Reason& reason) {
     r.status = ConversionStatus::Failed;
     r.code = reason.code;

@@ -6,16 +6,14 @@
 #include "replace/OriginalFile.h"
 #include "replace/PutBack.h"
 #include "replace/SafeReplace.h"
-#include "replace/TemporaryFile.h"
 
-#include <vector>
+#include <filesystem>
+#include <string>
 
 namespace fs = std::filesystem;
 
 namespace qwz {
 namespace {
-
-using platform::FolderOf;
 
 using platform::FileState;
 using platform::NameKind;

@@ -62,7 +62,6 @@ constexpr ErrnoCategory kErrnoCategories[] = {
 #endif
 };
 
-
 struct ErrnoText {
     int code;
     const char* text;
@@ -149,7 +148,6 @@ StatusCode ErrnoCode(int code) {
         if (row.errnoValue == code) return row.code;
     return StatusCode::SystemError;
 }
-
 
 Reason ErrnoReason(int code) {
     for (const ErrnoText& row : kErrnoTexts)

@@ -77,7 +77,7 @@ bool CopyBackup(OriginalFile& original, const std::filesystem::path& backup, Mad
                                                                                  " różni się od oryginału")
                                           : error);
 
-    switch (ops.RenameNoReplace(copy.path, backup, error)) {
+    switch (MoveWithoutReplacing(ops, copy.path, backup, error)) {
     case NoReplace::Done: break;
     case NoReplace::NameTaken: return Fail(reason, BackupTaken(backup));
     case NoReplace::Unsupported:

@@ -208,7 +208,7 @@ Reason KeptBeside(FileOps& ops, const std::filesystem::path& from, const std::fi
     if (kept.empty()) {
         const std::filesystem::path aside = AsideNameBeside(target);
         Reason error;
-        kept = !IsAsideNameOf(from, target) && ops.RenameNoReplace(from, aside, error) == NoReplace::Done ? aside : from;
+        kept = !IsAsideNameOf(from, target) && MoveWithoutReplacing(ops, from, aside, error) == NoReplace::Done ? aside : from;
     }
     return Reason(StatusCode::Changed, why.str() + "; " + what + " jest teraz w pliku " + PathForMessage(kept));
 }
@@ -220,7 +220,7 @@ Reason KeptBeside(FileOps& ops, const std::filesystem::path& from, const std::fi
 Reason PutBack(FileOps& ops, const std::filesystem::path& aside, const std::filesystem::path& target,
                const std::filesystem::path& backup, Reason why) {
     Reason error;
-    switch (ops.RenameNoReplace(aside, target, error)) {
+    switch (MoveWithoutReplacing(ops, aside, target, error)) {
     case NoReplace::Done: return why;
     case NoReplace::NameTaken: break;
     default: return why + "; oryginał jest teraz w pliku " + PathForMessage(aside);
