@@ -102,21 +102,16 @@ bool WriteMade(const FileMaker& make, const ReplaceOptions& options, TemporaryFi
 bool WriteTemporary(OriginalFile& original, const std::vector<uint8_t>* bytes, const FileMaker* make,
                     const ReplaceOptions& options, TemporaryFile& temp, Written& wrote, Reason& reason, FileOps& ops) {
     Reason error;
-    if (!CreateTemporary(ops, original.path(), original.handle(), temp, error, options.notCarried))
-        return Fail(reason, error);
-
     wrote.bytes = bytes;
     ContentHash& written = wrote.digest;
     std::vector<uint8_t> back;
-    if (bytes) {
-        if (!WriteAll(ops, temp.file, bytes->data(), bytes->size(), options.writeChunk, temp.path, error))
-            return Fail(reason, error);
-    } else if (!WriteMade(*make, options, temp, written, back, error, ops)) {
+    const auto fill = [&](Reason& failed) {
+        return bytes ? WriteAll(ops, temp.file, bytes->data(), bytes->size(), options.writeChunk, temp.path, failed)
+                     : WriteMade(*make, options, temp, written, back, failed, ops);
+    };
+    if (!WriteTemporaryFile(ops, original.path(), original.handle(), temp, fill, wrote.state, error,
+                            options.notCarried))
         return Fail(reason, error);
-    }
-    if (!ops.Flush(temp.file, error)) return Fail(reason, error);
-    if (!ops.StateOf(temp.file, wrote.state, error)) return Fail(reason, error);
-    if (!ops.Close(temp.file, error)) return Fail(reason, error);
 
     // Read back from the disk: compared piece by piece with the bytes in
     // memory (a large file's check holds one piece of it, not a second

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,15 @@ private:
 // could not carry is added to `notCarried` where given.
 bool CreateTemporary(FileOps& ops, const std::filesystem::path& target, FileHandle like, TemporaryFile& temp,
                      Reason& error, std::vector<std::string>* notCarried = nullptr);
+
+// The one way a new file is written beside `target`, the converted file
+// and a copied backup alike: created under a temporary name (CreateTemporary,
+// carrying what the system keeps of `like`), filled by `fill` (false with
+// its reason to stop), flushed to the disk, its state once flushed put in
+// `flushed`, and closed. The caller then reads it back and gives it a name.
+bool WriteTemporaryFile(FileOps& ops, const std::filesystem::path& target, FileHandle like, TemporaryFile& temp,
+                        const std::function<bool(Reason& error)>& fill, FileState& flushed, Reason& error,
+                        std::vector<std::string>* notCarried = nullptr);
 
 // Writes all of `size` bytes in writes of at most `chunk`, carrying on
 // after short writes; `path` names the file in the reason of a failure.
