@@ -20,7 +20,7 @@ ConvertResult Convert(const std::filesystem::path& path, const ConvertRequest& r
     case ConversionStatus::Skipped: r.status = ConvertStatus::Skipped; break;
     case ConversionStatus::Failed: r.status = ConvertStatus::Failed; break;
     }
-    r.code = std::string(platform::StatusCodeName(o.code));
+    r.code = std::string(StatusCodeName(o.code));
     r.reason = o.reason;
     r.fromVersion = o.fromVersion;
     r.toVersion = o.toVersion;

@@ -1,11 +1,11 @@
 #include "api/ReadDocument.h"
 
 #include "api/Remarks.h"
+#include "bytes/StatusCode.h"
 #include "engine/ExceptionText.h"
 #include "engine/LoadQwz.h"
 #include "platform/FileOps.h"
 #include "platform/FileRead.h"
-#include "platform/StatusCode.h"
 
 #include <exception>
 #include <new>
@@ -57,7 +57,7 @@ CheckResult ReadDocument(std::vector<uint8_t>&& bytes, KlasaQwz& doc) {
         }
         if (!load.ok) {
             r.status = CheckStatus::Damaged;
-            r.code = std::string(platform::StatusCodeName(load.code));
+            r.code = std::string(StatusCodeName(load.code));
             r.reason = load.reason;
             r.hasOffset = load.hasOffset;
             r.offset = load.offset;

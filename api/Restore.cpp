@@ -1,8 +1,8 @@
 #include "qwz/Restore.h"
 
 #include "api/Remarks.h"
+#include "bytes/StatusCode.h"
 #include "engine/Restore.h"
-#include "platform/StatusCode.h"
 
 #include <string>
 #include <vector>
@@ -19,7 +19,7 @@ RestoreResult Restore(const std::filesystem::path& path, const RestoreRequest& r
     case qwz::RestoreStatus::Skipped: r.status = RestoreStatus::Skipped; break;
     case qwz::RestoreStatus::Failed: r.status = RestoreStatus::Failed; break;
     }
-    r.code = std::string(platform::StatusCodeName(o.code));
+    r.code = std::string(StatusCodeName(o.code));
     r.reason = o.reason;
     r.kept = o.kept;
     r.file = o.file;

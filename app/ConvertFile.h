@@ -7,10 +7,10 @@
 #pragma once
 
 #include "app/ReportWarnings.h"
-#include "engine/BackupName.h"
 #include "engine/Conversion.h"
 #include "model/Qwzsaveparams.h"
 #include "platform/FileOps.h"
+#include "replace/BackupName.h"
 
 #include <filesystem>
 #include <string>

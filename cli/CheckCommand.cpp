@@ -60,10 +60,10 @@ nlohmann::ordered_json CheckEntryToJson(const CheckEntry& e) {
     PutPath(j, "file", e.path);
     j["ok"] = !e.Damaged() && e.pathError.empty();
     // A file read whole whose reader stopped early is damaged too.
-    j["code"] = platform::StatusCodeName(!e.pathError.empty() ? e.pathCode
+    j["code"] = StatusCodeName(!e.pathError.empty() ? e.pathCode
                                          : !e.load.ok         ? e.load.code
-                                         : e.Damaged()        ? platform::StatusCode::Damaged
-                                                              : platform::StatusCode::Readable);
+                                         : e.Damaged()        ? StatusCode::Damaged
+                                                              : StatusCode::Readable);
     if (e.version != 0) j["version"] = e.version;
     if (!e.pathError.empty()) j["error"] = {{"reason", e.pathError}};
     else if (!e.load.ok) j["error"] = LoadFailureToJson(e.load);

@@ -2,10 +2,10 @@
 // where and what.
 #pragma once
 
-#include "engine/FileWalk.h"
 #include "cli/CommandLine.h"
 #include "cli/FileHooks.h"
 #include "cli/LoadFile.h"
+#include "engine/FileWalk.h"
 
 #include <nlohmann/json.hpp>
 
@@ -19,7 +19,7 @@ struct CheckEntry {
     std::filesystem::path path;
     std::string pathError;  // the path gave no file to check (missing, not a regular file, a folder
                             // without *.qwz files): why
-    platform::StatusCode pathCode = platform::StatusCode::Readable;  // and what it is, for programs
+    StatusCode pathCode = StatusCode::Readable;  // and what it is, for programs
     int version = 0;        // 0 when the header could not be read
     LoadOutcome load;       // reason, offset and field of the damage
 

@@ -1,10 +1,10 @@
 #include "cli/ConvertCommand.h"
 
-#include "engine/FileWalk.h"
 #include "cli/InOrder.h"
 #include "cli/LoadFile.h"
 #include "cli/Text.h"
 #include "engine/ConvertEach.h"
+#include "engine/FileWalk.h"
 
 #include <algorithm>
 
@@ -122,7 +122,7 @@ nlohmann::ordered_json OutcomeToJson(const FileOutcome& o) {
     nlohmann::ordered_json j;
     PutPath(j, "file", o.path);
     j["status"] = StatusKey(o.status);
-    j["code"] = platform::StatusCodeName(o.code);
+    j["code"] = StatusCodeName(o.code);
     if (!o.reason.empty()) j["reason"] = o.reason;
     if (o.fromVersion) j["from_version"] = o.fromVersion;
     if (o.status == FileStatus::Converted) {

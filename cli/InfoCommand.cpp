@@ -115,7 +115,7 @@ nlohmann::ordered_json LoadFailureToJson(const LoadOutcome& load) {
 nlohmann::ordered_json InfoToJson(const FileInfo& info) {
     nlohmann::ordered_json j;
     PutPath(j, "file", info.path);
-    j["code"] = platform::StatusCodeName(info.load.ok ? platform::StatusCode::Readable : info.load.code);
+    j["code"] = StatusCodeName(info.load.ok ? StatusCode::Readable : info.load.code);
     if (!info.load.ok) {
         j["error"] = LoadFailureToJson(info.load);
         return j;

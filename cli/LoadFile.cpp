@@ -12,13 +12,13 @@ LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc, platf
     // What is at the name is told as the conversion tells it.
     switch (ops.Examine(path, true, nullptr)) {
     case platform::NameKind::Missing:
-        r.code = platform::StatusCode::NotFound;
+        r.code = StatusCode::NotFound;
         r.reason = "plik nie istnieje";
         r.noFile = true;
         return r;
     case platform::NameKind::Regular: break;
     default:
-        r.code = platform::StatusCode::NotRegularFile;
+        r.code = StatusCode::NotRegularFile;
         r.reason = "to nie jest zwykły plik";
         r.noFile = true;
         return r;
@@ -27,7 +27,7 @@ LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc, platf
         // The whole file is one allocation: too large for the memory left
         // is a reason like any other, and the next file is still tried.
         std::vector<uint8_t> bytes;
-        platform::Reason error;
+        Reason error;
         if (!ops.ReadAll(path, bytes, error)) {
             r.code = error.code;
             r.reason = error.empty() ? "nie można odczytać pliku" : error.str();
@@ -47,11 +47,11 @@ LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc, platf
             return r;
         }
     } catch (const std::bad_alloc&) {
-        r.code = platform::StatusCode::OutOfMemory;
+        r.code = StatusCode::OutOfMemory;
         r.reason = "za mało pamięci, by wczytać plik";
         return r;
     } catch (const std::exception& e) {
-        const platform::Reason why = ExceptionReason(e);
+        const Reason why = ExceptionReason(e);
         r.code = why.code;
         r.reason = why.str();
         return r;

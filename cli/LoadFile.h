@@ -2,10 +2,10 @@
 // the document's own load, with every failure turned into a reason.
 #pragma once
 
+#include "bytes/StatusCode.h"
 #include "document/Klasaqwz.h"
 #include "platform/DebugOutput.h"
 #include "platform/FileOps.h"
-#include "platform/StatusCode.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -16,7 +16,7 @@ namespace qwz::cli {
 
 struct LoadOutcome {
     bool ok = false;
-    platform::StatusCode code = platform::StatusCode::Readable;  // why not, for programs
+    StatusCode code = StatusCode::Readable;  // why not, for programs
     std::string reason;              // why the file could not be read, in Polish
     bool noFile = false;             // the name holds no regular file (missing, a FIFO, a device...):
                                      // nothing was read, so nothing can be called damaged

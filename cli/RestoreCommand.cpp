@@ -1,7 +1,7 @@
 #include "cli/RestoreCommand.h"
 
-#include "engine/FileWalk.h"
 #include "cli/Text.h"
+#include "engine/FileWalk.h"
 
 #include <algorithm>
 
@@ -19,7 +19,7 @@ const char* StatusKey(RestoreStatus s) {
     return "failed";
 }
 
-RestoreResult PathResult(const fs::path& path, RestoreStatus status, platform::StatusCode code, std::string reason) {
+RestoreResult PathResult(const fs::path& path, RestoreStatus status, StatusCode code, std::string reason) {
     RestoreResult r;
     r.file = path;
     r.status = status;
@@ -50,7 +50,7 @@ RestoreReport RunRestore(const Options& options, const FileHooks<RestoreResult>&
     size_t looked = 0, withBackup = 0;
     auto endFolder = [&] {
         if (looked != 0 && withBackup == 0)
-            add(PathResult(folder, RestoreStatus::Skipped, platform::StatusCode::NoBackup, "folder nie zawiera kopii zapasowych *_org.qwz"));
+            add(PathResult(folder, RestoreStatus::Skipped, StatusCode::NoBackup, "folder nie zawiera kopii zapasowych *_org.qwz"));
         looked = withBackup = 0;
     };
     size_t i = 0;
@@ -85,7 +85,7 @@ nlohmann::ordered_json RestoreResultToJson(const RestoreResult& r) {
     nlohmann::ordered_json j;
     PutPath(j, "file", r.file);
     j["status"] = StatusKey(r.status);
-    j["code"] = platform::StatusCodeName(r.code);
+    j["code"] = StatusCodeName(r.code);
     if (!r.reason.empty()) j["reason"] = r.reason;
     if (!r.backup.empty()) PutPath(j, "backup", r.backup);
     if (!r.kept.empty()) PutPath(j, "kept", r.kept);

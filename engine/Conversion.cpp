@@ -1,14 +1,14 @@
 #include "engine/Conversion.h"
 
 #include "document/Klasaqwz.h"
-#include "engine/BackupName.h"
 #include "engine/ExceptionText.h"
 #include "engine/LoadQwz.h"
 #include "format/VersionTable.h"
 #include "model/Downgrade.h"
 #include "model/MeshSource.h"
-#include "platform/OriginalFile.h"
-#include "platform/SafeReplace.h"
+#include "replace/BackupName.h"
+#include "replace/OriginalFile.h"
+#include "replace/SafeReplace.h"
 
 #include <algorithm>
 #include <cstring>
@@ -19,9 +19,6 @@
 
 namespace qwz {
 namespace {
-
-using platform::Reason;
-using platform::StatusCode;
 
 bool Fail(ConversionOutcome& r, const Reason& reason) {
     r.status = ConversionStatus::Failed;
@@ -46,7 +43,7 @@ int LeaveUpTo(const ConversionRequest& request) {
 // A file that keeps everything and is already at or below the version asked
 // for is skipped from its header alone, whatever its size: nothing of it
 // would change. False when the rest of the file has to be read to decide.
-bool SkippedByHeader(platform::OriginalFile& original, const ConversionRequest& request, ConversionOutcome& r) {
+bool SkippedByHeader(replace::OriginalFile& original, const ConversionRequest& request, ConversionOutcome& r) {
     if (!request.params.KeepsEverything()) return false;
     uint8_t header[4] = {};
     size_t got = 0;
@@ -92,7 +89,7 @@ bool Decide(const ConversionRequest& request, const LoadResult& load, KlasaQwz& 
 // file's version, size and what it leaves out. Returns the loaded file's
 // buffer, whose memory the caller may use again.
 std::vector<uint8_t> Save(KlasaQwz& doc, const MeshSource& meshes, const ConversionRequest& request,
-                          const platform::FilePart& part, const platform::FileView& view, ConversionOutcome& r) {
+                          const replace::FilePart& part, const platform::FileView& view, ConversionOutcome& r) {
     uint64_t size = 0;
     // The version byte of the new file: a target below the oldest layout
     // written is written by its writer, while the document keeps the
@@ -142,45 +139,35 @@ auto ReadBackCheck(ConversionOutcome& r) {
 
 // Writes the converted file in place of the original (or, for a dry run,
 // makes it and asks whether it could be).
-void Replace(const std::filesystem::path& path, const ConversionRequest& request, platform::OriginalFile& original,
+void Replace(const std::filesystem::path& path, const ConversionRequest& request, replace::OriginalFile& original,
              platform::FileView& view, KlasaQwz& doc, const MeshSource& meshes, ConversionOutcome& r) {
     Reason reason;
 
-    platform::ReplaceOptions options;
-    if (request.params.KeepOriginal) options.backup = BackupPath(path);
-    if (!request.write) {
-        // The new file is made and counted, not kept; then what the
-        // replacement would refuse before writing anything.
-        Save(doc, meshes, request, [](const uint8_t*, size_t) {}, view, r);
+    replace::ReplaceOptions options;
+    if (request.params.KeepOriginal) options.backup = replace::BackupPath(path);
+    options.write = request.write;
+    // The new file is written as it is made, a batch of meshes at a time
+    // (a dry run makes and counts it, and keeps nothing), then checked.
+    options.verify = ReadBackCheck(r);
+    // The view is let go once the file is made: the read-back then takes
+    // pages the original's had.
+    const replace::FileMaker make = [&](const replace::FilePart& part) {
+        std::vector<uint8_t> spare = Save(doc, meshes, request, part, view, r);
         if (!view.Intact()) throw OriginalCut{};
-        if (!platform::CanReplace(original, options.backup, reason)) {
-            Fail(r, reason);
-            return;
-        }
-    } else {
-        // The new file is written as it is made, a batch of meshes at a
-        // time.
-        options.verify = ReadBackCheck(r);
-        // The view is let go once the file is made: the read-back then
-        // takes pages the original's had.
-        const platform::FileMaker make = [&](const platform::FilePart& part) {
-            std::vector<uint8_t> spare = Save(doc, meshes, request, part, view, r);
-            if (!view.Intact()) throw OriginalCut{};
-            view.Reset();
-            return spare;
-        };
-        std::vector<std::string> notCarried;
-        options.notCarried = &notCarried;
-        if (!platform::ReplaceFileSafely(original, make, options, reason)) {
-            Fail(r, reason);
-            return;
-        }
-        reason.clear();
-        if (!notCarried.empty()) {
-            std::string note = "nowy plik nie dostał wszystkiego, co system plików wiedział o oryginale: ";
-            for (size_t i = 0; i < notCarried.size(); ++i) note += (i ? "; " : "") + notCarried[i];
-            reason = Reason(StatusCode::Converted, note);
-        }
+        view.Reset();
+        return spare;
+    };
+    std::vector<std::string> notCarried;
+    options.notCarried = &notCarried;
+    if (!replace::Replace(original, make, options, reason)) {
+        Fail(r, reason);
+        return;
+    }
+    reason.clear();
+    if (!notCarried.empty()) {
+        std::string note = "nowy plik nie dostał wszystkiego, co system plików wiedział o oryginale: ";
+        for (size_t i = 0; i < notCarried.size(); ++i) note += (i ? "; " : "") + notCarried[i];
+        reason = Reason(StatusCode::Converted, note);
     }
     r.status = ConversionStatus::Converted;
     r.code = StatusCode::Converted;
@@ -191,7 +178,7 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
 // A kept original is left as it is: converting it again would make a
 // backup of the backup and leave two files that claim to be the original.
 bool SkippedAsBackup(const std::filesystem::path& path, platform::FileOps& ops, ConversionOutcome& r) {
-    const std::filesystem::path original = OriginalOfKeptBackup(path, ops);
+    const std::filesystem::path original = replace::OriginalOfKeptBackup(path, ops);
     if (original.empty()) return false;
     platform::FileState state;
     if (ops.Examine(path, true, &state) == platform::NameKind::Regular) r.sizeBefore = state.size;
@@ -206,7 +193,7 @@ bool SkippedAsBackup(const std::filesystem::path& path, platform::FileOps& ops, 
 // when it is measured and again when it is written. `read` gets them and
 // the result the readers' warnings. False when the file could not be read
 // (the result says why).
-bool LoadOriginal(platform::OriginalFile& original, const platform::FileView& view, KlasaQwz& doc, ReadResult& read,
+bool LoadOriginal(replace::OriginalFile& original, const platform::FileView& view, KlasaQwz& doc, ReadResult& read,
                   LoadResult& load, ConversionOutcome& r) {
     ReadOptions options;
     options.meshes = ReadOptions::Meshes::LeaveInBytes;
@@ -253,15 +240,12 @@ void Convert(const std::filesystem::path& named, const ConversionRequest& reques
     // The original stays open and locked until it has been replaced (or the
     // plan made), so that no other conversion of it runs meanwhile and any
     // change to it is seen.
-    platform::OriginalFile original(ops);
+    replace::OriginalFile original(ops);
     Reason reason;
-    if (!original.Open(path, reason)) {
+    if (!replace::Hold(original, path, request.write, reason)) {
         Fail(r, reason);
         return;
     }
-    // What a stopped conversion of this file left beside it goes now, under
-    // the lock, whether or not this run rewrites the file.
-    if (request.write) platform::RemoveStaleTemporaries(path, ops);
     if (SkippedByHeader(original, request, r)) return;
     // The file is seen in place where the system can (read into memory
     // otherwise): then its pages are the system's cache, not fresh memory
@@ -288,18 +272,18 @@ void Convert(const std::filesystem::path& named, const ConversionRequest& reques
     const MeshSource& meshes = read.meshes ? *read.meshes : built;
     r.sizeBefore = original.state().size;
     if (!Decide(request, load, doc, r)) {
-        if (r.status == ConversionStatus::Failed && changedMeanwhile()) Fail(r, platform::ChangedDuringConversion(path));
+        if (r.status == ConversionStatus::Failed && changedMeanwhile()) Fail(r, replace::ChangedDuringConversion(path));
         return;
     }
     try {
         Replace(path, request, original, view, doc, meshes, r);
     } catch (...) {
         if (!changedMeanwhile()) throw;
-        Fail(r, platform::ChangedDuringConversion(path));
+        Fail(r, replace::ChangedDuringConversion(path));
     }
     // A reason that says so already may say where another program's file is kept.
-    if (r.status == ConversionStatus::Failed && r.code != platform::StatusCode::Changed && changedMeanwhile())
-        Fail(r, platform::ChangedDuringConversion(path));
+    if (r.status == ConversionStatus::Failed && r.code != StatusCode::Changed && changedMeanwhile())
+        Fail(r, replace::ChangedDuringConversion(path));
 }
 
 }  // namespace

@@ -7,11 +7,11 @@
 // at once.
 #pragma once
 
+#include "bytes/StatusCode.h"
 #include "engine/Dropped.h"
 #include "model/Qwzsaveparams.h"
 #include "model/Warnings.h"
 #include "platform/FileOps.h"
-#include "platform/StatusCode.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -43,7 +43,7 @@ struct ConversionRequest {
 
 struct ConversionOutcome {
     ConversionStatus status = ConversionStatus::Failed;
-    platform::StatusCode code = platform::StatusCode::Unexpected;  // what became of the file, for programs
+    StatusCode code = StatusCode::Unexpected;  // what became of the file, for programs
     std::string reason;            // failed: why; skipped: why nothing changes; converted: what the
                                    // new file did not get of the original's besides its content,
                                    // empty when nothing (Polish)

@@ -1,8 +1,8 @@
 #include "engine/ConvertEach.h"
 
 #include "platform/FileOps.h"
-#include "platform/Leftovers.h"
 #include "platform/Parallel.h"
+#include "replace/Leftovers.h"
 
 namespace qwz {
 
@@ -14,7 +14,7 @@ size_t ConvertEach(const std::vector<std::filesystem::path>& files, const std::f
 size_t ConvertEach(const std::vector<std::filesystem::path>& files, size_t threads,
                    const std::function<bool(size_t)>& start, const std::function<void(size_t)>& convert,
                    platform::FileOps& ops) {
-    platform::LeftoverIndex leftovers;
+    replace::LeftoverIndex leftovers;
     const auto alone = [&files, &ops](size_t i) {
         platform::FileState state;
         return ops.Examine(files[i], true, &state) == platform::NameKind::Regular &&
@@ -22,7 +22,7 @@ size_t ConvertEach(const std::vector<std::filesystem::path>& files, size_t threa
     };
     return platform::ForEachInOrder(files.size(), threads != 0 ? threads : platform::ProcessorCount(), start, alone,
                                     [&](size_t i) {
-                                        platform::LeftoverIndex::Scope scope(leftovers);
+                                        replace::LeftoverIndex::Scope scope(leftovers);
                                         convert(i);
                                     });
 }

@@ -14,8 +14,6 @@ namespace qwz {
 namespace {
 
 using platform::PathForMessage;
-using platform::Reason;
-using platform::StatusCode;
 
 // A held file seen in place (or read into memory) and loaded with its
 // meshes left in its bytes.
@@ -30,7 +28,7 @@ struct Loaded {
     size_t size() const { return view.empty() ? copy.size() : view.size(); }
 };
 
-bool See(platform::OriginalFile& file, Loaded& out, Reason& reason) {
+bool See(replace::OriginalFile& file, Loaded& out, Reason& reason) {
     if (!file.See(out.view, reason)) return false;
     if (out.view.empty() && !file.Read(out.copy, reason)) return false;
     ReadOptions options;
@@ -70,7 +68,7 @@ ConvertedVerdict Differs(const std::filesystem::path& file, const std::string& h
 }
 
 // The original cannot be converted again: what the file is stays unknown.
-ConvertedVerdict Unknown(const platform::OriginalFile& file, const platform::OriginalFile& original,
+ConvertedVerdict Unknown(const replace::OriginalFile& file, const replace::OriginalFile& original,
                          const Reason& why) {
     return {false, Reason(why.code, "kopii zapasowej " + PathForMessage(original.path()) +
                                         " nie da się przekonwertować ponownie (" + why.str() +
@@ -80,7 +78,7 @@ ConvertedVerdict Unknown(const platform::OriginalFile& file, const platform::Ori
 
 }  // namespace
 
-ConvertedVerdict JudgeAgainstOriginal(platform::OriginalFile& file, platform::OriginalFile& original) {
+ConvertedVerdict JudgeAgainstOriginal(replace::OriginalFile& file, replace::OriginalFile& original) {
     Reason reason;
     Loaded now;
     if (!See(file, now, reason)) return {false, reason};
@@ -118,7 +116,7 @@ ConvertedVerdict JudgeAgainstOriginal(platform::OriginalFile& file, platform::Or
     }
     // A view cut by another program meanwhile showed zeros, not the file.
     if (!now.view.Intact() || !kept.view.Intact())
-        return {false, Reason(StatusCode::Changed, platform::ChangedDuringConversion(file.path()))};
+        return {false, Reason(StatusCode::Changed, replace::ChangedDuringConversion(file.path()))};
     if (made != size)
         return Differs(file.path(), "ma " + std::to_string(size) + " B, konwersja kopii zapasowej daje " +
                                         std::to_string(made) + " B");

@@ -11,18 +11,18 @@
 // program's.
 #pragma once
 
-#include "platform/OriginalFile.h"
-#include "platform/StatusCode.h"
+#include "bytes/StatusCode.h"
+#include "replace/OriginalFile.h"
 
 namespace qwz {
 
 struct ConvertedVerdict {
     bool same = false;        // the file is the conversion of the original
-    platform::Reason reason;  // otherwise what differs, or why it cannot be told (Polish)
+    Reason reason;  // otherwise what differs, or why it cannot be told (Polish)
 };
 
 // Judges the held user's file against its held kept original. Both are
 // seen in place where the system can, else read; neither is changed.
-ConvertedVerdict JudgeAgainstOriginal(platform::OriginalFile& file, platform::OriginalFile& original);
+ConvertedVerdict JudgeAgainstOriginal(replace::OriginalFile& file, replace::OriginalFile& original);
 
 }  // namespace qwz

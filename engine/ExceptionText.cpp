@@ -10,8 +10,7 @@ namespace qwz {
 
 std::string ExceptionText(const std::exception& e) { return ExceptionReason(e).str(); }
 
-platform::Reason ExceptionReason(const std::exception& e) {
-    using platform::StatusCode;
+Reason ExceptionReason(const std::exception& e) {
     if (dynamic_cast<const std::bad_alloc*>(&e)) return {StatusCode::OutOfMemory, "za mało pamięci"};
     if (auto* format = dynamic_cast<const FormatError*>(&e))  // Polish by its contract
         return {format->kind() == FormatError::Kind::Unwritable ? StatusCode::DoesNotFit : StatusCode::Damaged,

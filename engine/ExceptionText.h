@@ -1,7 +1,7 @@
 // A caught exception as a reason for the user.
 #pragma once
 
-#include "platform/StatusCode.h"
+#include "bytes/StatusCode.h"
 
 #include <exception>
 #include <string>
@@ -14,6 +14,6 @@ namespace qwz {
 std::string ExceptionText(const std::exception& e);
 // The same text with the code of what happened: a damaged file, content
 // that does not fit the layout, memory, the system's error, or the program's.
-platform::Reason ExceptionReason(const std::exception& e);
+Reason ExceptionReason(const std::exception& e);
 
 }  // namespace qwz

@@ -1,7 +1,7 @@
 #include "engine/FileWalk.h"
 
-#include "engine/BackupName.h"
 #include "platform/PathNames.h"
+#include "replace/BackupName.h"
 
 #include <algorithm>
 #include <compare>
@@ -58,7 +58,7 @@ private:
     bool known_ = false;
 };
 
-platform::Reason FolderReason(const platform::Reason& why) { return "nie można odczytać folderu (" + why + ")"; }
+Reason FolderReason(const Reason& why) { return "nie można odczytać folderu (" + why + ")"; }
 
 // The *.qwz files of one folder and, when asked, of its sub-folders (links
 // to folders are not followed, so no walk can loop). A folder that cannot be
@@ -67,7 +67,7 @@ platform::Reason FolderReason(const platform::Reason& why) { return "nie można 
 bool WalkFolder(FileOps& ops, const fs::path& dir, bool recursive, std::vector<fs::path>& found,
                 std::vector<WalkEntry>& unreadable) {
     std::vector<platform::FolderEntry> entries;
-    platform::Reason why;
+    Reason why;
     const bool read = ops.ReadFolder(dir, entries, why);
     std::vector<fs::path> subfolders;
     for (const platform::FolderEntry& entry : entries) {
@@ -81,7 +81,7 @@ bool WalkFolder(FileOps& ops, const fs::path& dir, bool recursive, std::vector<f
         }
     }
     if (!read) {
-        const platform::Reason reason = FolderReason(why);
+        const Reason reason = FolderReason(why);
         unreadable.push_back({dir, reason.str(), {}, false, reason.code});
     }
     if (recursive) {
@@ -93,10 +93,10 @@ bool WalkFolder(FileOps& ops, const fs::path& dir, bool recursive, std::vector<f
 
 // The entry of a path named that has nothing the walk can see.
 WalkEntry NothingAt(FileOps& ops, const fs::path& arg) {
-    const platform::Reason system = ops.WhyMissing(arg);
-    if (system.code == platform::StatusCode::NotFound)
-        return {arg, "nie ma takiego pliku ani folderu", {}, true, platform::StatusCode::NotFound};
-    const platform::Reason why = "nie można odczytać ścieżki (" + system + ")";
+    const Reason system = ops.WhyMissing(arg);
+    if (system.code == StatusCode::NotFound)
+        return {arg, "nie ma takiego pliku ani folderu", {}, true, StatusCode::NotFound};
+    const Reason why = "nie można odczytać ścieżki (" + system + ")";
     return {arg, why.str(), {}, false, why.code};
 }
 
@@ -131,12 +131,12 @@ std::vector<WalkEntry> CollectFiles(const std::vector<fs::path>& paths, bool rec
             out.push_back({arg,
                            std::string("folder nie zawiera plików *.qwz") +
                                (subfolders && !recursive ? " (podfoldery przeszukuje opcja --recursive)" : ""),
-                           arg, false, platform::StatusCode::NoQwzFiles});
-        found = WithoutKeptBackups(found);
+                           arg, false, StatusCode::NoQwzFiles});
+        found = replace::WithoutKeptBackups(found);
         std::sort(found.begin(), found.end());
         for (const fs::path& p : found) {
             add(p, arg);
-            if (out.back().path == p && !BackupStem(p).empty()) out.back().keptBackup = true;
+            if (out.back().path == p && !replace::BackupStem(p).empty()) out.back().keptBackup = true;
         }
         for (WalkEntry& e : unreadable) {
             e.folder = arg;
@@ -149,9 +149,9 @@ std::vector<WalkEntry> CollectFiles(const std::vector<fs::path>& paths, bool rec
 ConversionOutcome KeptBackupSkip(const WalkEntry& entry, FileOps& ops) {
     ConversionOutcome r;
     r.status = ConversionStatus::Skipped;
-    r.code = platform::StatusCode::IsBackup;
+    r.code = StatusCode::IsBackup;
     fs::path original = entry.path.filename();
-    original.replace_filename(fs::path(BackupStem(entry.path)) += ".qwz");
+    original.replace_filename(fs::path(replace::BackupStem(entry.path)) += ".qwz");
     r.reason = "to kopia zapasowa pliku " + platform::PathForMessage(original) +
                ", którego nie ma obok; zostaje bez zmian (przywraca ją polecenie qwz restore)";
     platform::FileState state;

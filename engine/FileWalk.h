@@ -3,9 +3,9 @@
 // files (any letter case), sub-folders only when asked.
 #pragma once
 
+#include "bytes/StatusCode.h"
 #include "engine/Conversion.h"
 #include "platform/FileOps.h"
-#include "platform/StatusCode.h"
 
 #include <filesystem>
 #include <string>
@@ -18,7 +18,7 @@ struct WalkEntry {
     std::string error;             // non-empty: the path cannot be used (the reason, in Polish)
     std::filesystem::path folder;  // the folder named through which it was found; empty: named itself
     bool missing = false;          // a path named that nothing has (`error` says so)
-    platform::StatusCode code = platform::StatusCode::Readable;  // with `error`: what it is, for programs
+    StatusCode code = StatusCode::Readable;  // with `error`: what it is, for programs
     bool keptBackup = false;       // a NAME_org.qwz found in a folder: an original a conversion kept
 };
 

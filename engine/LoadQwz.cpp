@@ -16,12 +16,12 @@ template <typename Load>
 LoadResult LoadChecked(const uint8_t* data, size_t size, const Load& load) {
     LoadResult r;
     if (size < 3 || std::memcmp(data, "QWZ", 3) != 0) {
-        r.code = platform::StatusCode::NotQwz;
+        r.code = StatusCode::NotQwz;
         r.reason = "to nie jest plik QWZ (brak znacznika \"QWZ\" na początku)";
         return r;
     }
     if (size < 4) {
-        r.code = platform::StatusCode::Damaged;
+        r.code = StatusCode::Damaged;
         r.reason = "plik urwany na bajcie 3 (wersja formatu)";
         r.hasOffset = true;
         r.offset = 3;
@@ -32,21 +32,21 @@ LoadResult LoadChecked(const uint8_t* data, size_t size, const Load& load) {
     // A version that is not read loads no content: writing it would empty
     // the file.
     if (!IsReadableVersion(version)) {
-        r.code = platform::StatusCode::UnsupportedVersion;
+        r.code = StatusCode::UnsupportedVersion;
         r.reason = "nieobsługiwana wersja formatu " + std::to_string(version) + " (obsługiwane: " +
                    VersionListText(ReadVersions()) + ")";
         return r;
     }
     try {
         if (load() == 0) {
-            r.code = platform::StatusCode::Unexpected;
+            r.code = StatusCode::Unexpected;
             r.reason = "nie udało się wczytać pliku";
             return r;
         }
     } catch (const FormatError& e) {
         r.reason = e.what();
-        r.code = e.kind() == FormatError::Kind::Unwritable ? platform::StatusCode::DoesNotFit
-                                                            : platform::StatusCode::Damaged;
+        r.code = e.kind() == FormatError::Kind::Unwritable ? StatusCode::DoesNotFit
+                                                            : StatusCode::Damaged;
         if (e.kind() != FormatError::Kind::Unwritable) {
             r.hasOffset = true;
             r.offset = e.offset();
@@ -54,11 +54,11 @@ LoadResult LoadChecked(const uint8_t* data, size_t size, const Load& load) {
         }
         return r;
     } catch (const std::bad_alloc&) {
-        r.code = platform::StatusCode::OutOfMemory;
+        r.code = StatusCode::OutOfMemory;
         r.reason = "za mało pamięci, by wczytać plik";
         return r;
     } catch (const std::exception&) {
-        r.code = platform::StatusCode::Unexpected;
+        r.code = StatusCode::Unexpected;
         r.reason = "nieoczekiwany błąd odczytu";
         return r;
     }

@@ -3,8 +3,8 @@
 // and `qwz info` and the window say the same of the same file.
 #pragma once
 
+#include "bytes/StatusCode.h"
 #include "document/Klasaqwz.h"
-#include "platform/StatusCode.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,7 +15,7 @@ namespace qwz {
 
 struct LoadResult {
     bool ok = false;
-    platform::StatusCode code = platform::StatusCode::Readable;  // why not, for programs
+    StatusCode code = StatusCode::Readable;  // why not, for programs
     std::string reason;      // why the file cannot be read, in Polish
     bool hasOffset = false;  // a damaged file: where, and what was being read
     size_t offset = 0;

@@ -7,8 +7,8 @@
 // ConvertedFrom.h) is ever discarded.
 #pragma once
 
+#include "bytes/StatusCode.h"
 #include "platform/FileOps.h"
-#include "platform/StatusCode.h"
 
 #include <filesystem>
 #include <string>
@@ -24,7 +24,7 @@ enum class RestoreStatus {
 struct RestoreResult {
     std::filesystem::path file;    // the user's name, which gets the original back
     RestoreStatus status = RestoreStatus::Failed;
-    platform::StatusCode code = platform::StatusCode::Unexpected;  // what became of it, for programs
+    StatusCode code = StatusCode::Unexpected;  // what became of it, for programs
     std::string reason;            // skipped, failed: why (Polish); restored: a note, or empty
     std::filesystem::path backup;  // what has the backup name; empty when nothing has it
     std::filesystem::path kept;    // where the user's newer file is (or would be) kept; empty: nowhere
@@ -36,7 +36,7 @@ struct RestoreRequest {
                              // under a free name beside it, and the backup goes back
 };
 
-// Restores the original of `path` from its backup (BackupPath(path)). A
+// Restores the original of `path` from its backup (replace::BackupPath(path)). A
 // path named as a backup ("a_org.qwz" without a backup of its own beside
 // it) restores the file it belongs to ("a.qwz", its extension in any letter
 // case, as found beside it). The user's file is locked as for a conversion,

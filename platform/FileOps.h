@@ -5,8 +5,8 @@
 // of its own that loses what was not yet flushed.
 #pragma once
 
+#include "bytes/StatusCode.h"
 #include "platform/FileView.h"
-#include "platform/StatusCode.h"
 
 #include <cstdint>
 #include <filesystem>

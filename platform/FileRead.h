@@ -2,7 +2,7 @@
 // operations (platform/FileOps.h) like everything else that reads a file.
 #pragma once
 
-#include "platform/StatusCode.h"
+#include "bytes/StatusCode.h"
 
 #include <cstdint>
 #include <filesystem>

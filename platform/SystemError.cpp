@@ -9,78 +9,81 @@
 namespace qwz::platform {
 namespace {
 
+// What each errno value tells, for programs and for the user; a value not
+// listed is a SystemError.
 struct ErrnoText {
     int code;
+    StatusCode category;
     const char* text;
 };
 
 constexpr ErrnoText kErrnoTexts[] = {
-    {EACCES, "brak uprawnień"},
-    {EPERM, "brak uprawnień"},
-    {EROFS, "dysk tylko do odczytu"},
-    {ENOSPC, "brak miejsca na dysku"},
+    {EACCES, StatusCode::AccessDenied, "brak uprawnień"},
+    {EPERM, StatusCode::AccessDenied, "brak uprawnień"},
+    {EROFS, StatusCode::ReadOnly, "dysk tylko do odczytu"},
+    {ENOSPC, StatusCode::DiskFull, "brak miejsca na dysku"},
 #ifdef EDQUOT
-    {EDQUOT, "przekroczony przydział miejsca na dysku"},
+    {EDQUOT, StatusCode::DiskFull, "przekroczony przydział miejsca na dysku"},
 #endif
-    {EEXIST, "plik już istnieje"},
-    {ENOENT, "plik lub folder nie istnieje"},
-    {ENOTDIR, "ścieżka nie prowadzi do folderu"},
-    {EISDIR, "to jest folder"},
-    {ENOTEMPTY, "folder nie jest pusty"},
-    {EBUSY, "plik jest zajęty"},
-    {ETXTBSY, "plik jest zajęty"},
-    {EIO, "błąd wejścia-wyjścia"},
-    {ENAMETOOLONG, "za długa nazwa pliku"},
-    {EMLINK, "za dużo dowiązań do pliku"},
-    {ENOMEM, "za mało pamięci"},
-    {ENOBUFS, "za mało pamięci"},
-    {EFBIG, "plik jest za duży"},
-    {EOVERFLOW, "plik jest za duży"},
-    {EAGAIN, "plik jest chwilowo niedostępny (zablokowany przez inny program)"},
-    {EWOULDBLOCK, "plik jest chwilowo niedostępny (zablokowany przez inny program)"},
-    {EINTR, "operacja została przerwana"},
-    {ELOOP, "za dużo dowiązań symbolicznych w ścieżce"},
-    {EMFILE, "za dużo otwartych plików w programie"},
-    {ENFILE, "za dużo otwartych plików w systemie"},
-    {EXDEV, "pliki leżą na różnych dyskach"},
-    {ENOTSUP, "system plików tego nie obsługuje"},
-    {EOPNOTSUPP, "system plików tego nie obsługuje"},
-    {ENOSYS, "system tego nie obsługuje"},
+    {EEXIST, StatusCode::SystemError, "plik już istnieje"},
+    {ENOENT, StatusCode::NotFound, "plik lub folder nie istnieje"},
+    {ENOTDIR, StatusCode::NotFound, "ścieżka nie prowadzi do folderu"},
+    {EISDIR, StatusCode::NotRegularFile, "to jest folder"},
+    {ENOTEMPTY, StatusCode::SystemError, "folder nie jest pusty"},
+    {EBUSY, StatusCode::InUse, "plik jest zajęty"},
+    {ETXTBSY, StatusCode::InUse, "plik jest zajęty"},
+    {EIO, StatusCode::IoError, "błąd wejścia-wyjścia"},
+    {ENAMETOOLONG, StatusCode::TooLarge, "za długa nazwa pliku"},
+    {EMLINK, StatusCode::SystemError, "za dużo dowiązań do pliku"},
+    {ENOMEM, StatusCode::OutOfMemory, "za mało pamięci"},
+    {ENOBUFS, StatusCode::OutOfMemory, "za mało pamięci"},
+    {EFBIG, StatusCode::TooLarge, "plik jest za duży"},
+    {EOVERFLOW, StatusCode::TooLarge, "plik jest za duży"},
+    {EAGAIN, StatusCode::InUse, "plik jest chwilowo niedostępny (zablokowany przez inny program)"},
+    {EWOULDBLOCK, StatusCode::InUse, "plik jest chwilowo niedostępny (zablokowany przez inny program)"},
+    {EINTR, StatusCode::SystemError, "operacja została przerwana"},
+    {ELOOP, StatusCode::SystemError, "za dużo dowiązań symbolicznych w ścieżce"},
+    {EMFILE, StatusCode::SystemError, "za dużo otwartych plików w programie"},
+    {ENFILE, StatusCode::SystemError, "za dużo otwartych plików w systemie"},
+    {EXDEV, StatusCode::SystemError, "pliki leżą na różnych dyskach"},
+    {ENOTSUP, StatusCode::SystemError, "system plików tego nie obsługuje"},
+    {EOPNOTSUPP, StatusCode::SystemError, "system plików tego nie obsługuje"},
+    {ENOSYS, StatusCode::SystemError, "system tego nie obsługuje"},
 #ifdef ESTALE
-    {ESTALE, "plik w sieci jest już niedostępny (nieaktualny uchwyt)"},
+    {ESTALE, StatusCode::NetworkError, "plik w sieci jest już niedostępny (nieaktualny uchwyt)"},
 #endif
-    {ETIMEDOUT, "upłynął czas oczekiwania"},
-    {ENXIO, "urządzenie nie istnieje lub jest niedostępne"},
-    {ENODEV, "brak takiego urządzenia"},
+    {ETIMEDOUT, StatusCode::NetworkError, "upłynął czas oczekiwania"},
+    {ENXIO, StatusCode::IoError, "urządzenie nie istnieje lub jest niedostępne"},
+    {ENODEV, StatusCode::IoError, "brak takiego urządzenia"},
 #ifdef ENOMEDIUM
-    {ENOMEDIUM, "brak nośnika w napędzie"},
+    {ENOMEDIUM, StatusCode::IoError, "brak nośnika w napędzie"},
 #endif
-    {EINVAL, "nieprawidłowa operacja na pliku"},
-    {EBADF, "nieprawidłowy uchwyt pliku"},
-    {EILSEQ, "nieprawidłowy znak w nazwie"},
-    {ENOLCK, "brak wolnych blokad plików"},
-    {EDEADLK, "blokady plików zablokowałyby się wzajemnie"},
-    {ESPIPE, "plik nie pozwala na zmianę pozycji"},
-    {EPIPE, "połączenie zostało zerwane"},
-    {EFAULT, "nieprawidłowy adres pamięci"},
-    {ECANCELED, "operacja została anulowana"},
-    {ENOTCONN, "brak połączenia z systemem plików"},
-    {ENETDOWN, "sieć jest niedostępna"},
-    {ENETUNREACH, "sieć jest niedostępna"},
-    {EHOSTUNREACH, "serwer jest niedostępny"},
-    {ECONNRESET, "połączenie zostało zerwane"},
-    {ECONNREFUSED, "serwer odmówił połączenia"},
+    {EINVAL, StatusCode::SystemError, "nieprawidłowa operacja na pliku"},
+    {EBADF, StatusCode::SystemError, "nieprawidłowy uchwyt pliku"},
+    {EILSEQ, StatusCode::SystemError, "nieprawidłowy znak w nazwie"},
+    {ENOLCK, StatusCode::SystemError, "brak wolnych blokad plików"},
+    {EDEADLK, StatusCode::SystemError, "blokady plików zablokowałyby się wzajemnie"},
+    {ESPIPE, StatusCode::SystemError, "plik nie pozwala na zmianę pozycji"},
+    {EPIPE, StatusCode::SystemError, "połączenie zostało zerwane"},
+    {EFAULT, StatusCode::SystemError, "nieprawidłowy adres pamięci"},
+    {ECANCELED, StatusCode::SystemError, "operacja została anulowana"},
+    {ENOTCONN, StatusCode::NetworkError, "brak połączenia z systemem plików"},
+    {ENETDOWN, StatusCode::NetworkError, "sieć jest niedostępna"},
+    {ENETUNREACH, StatusCode::NetworkError, "sieć jest niedostępna"},
+    {EHOSTUNREACH, StatusCode::NetworkError, "serwer jest niedostępny"},
+    {ECONNRESET, StatusCode::NetworkError, "połączenie zostało zerwane"},
+    {ECONNREFUSED, StatusCode::NetworkError, "serwer odmówił połączenia"},
 #ifdef EHOSTDOWN
-    {EHOSTDOWN, "serwer jest niedostępny"},
+    {EHOSTDOWN, StatusCode::NetworkError, "serwer jest niedostępny"},
 #endif
 #ifdef ENOLINK
-    {ENOLINK, "połączenie zostało zerwane"},
+    {ENOLINK, StatusCode::NetworkError, "połączenie zostało zerwane"},
 #endif
 #ifdef EREMOTEIO
-    {EREMOTEIO, "błąd wejścia-wyjścia urządzenia zdalnego"},
+    {EREMOTEIO, StatusCode::IoError, "błąd wejścia-wyjścia urządzenia zdalnego"},
 #endif
 #ifdef EUCLEAN
-    {EUCLEAN, "system plików jest uszkodzony"},
+    {EUCLEAN, StatusCode::SystemError, "system plików jest uszkodzony"},
 #endif
 };
 
@@ -90,9 +93,15 @@ Reason UnknownReason(long code) {
 
 }  // namespace
 
+StatusCode ErrnoCode(int code) {
+    for (const ErrnoText& row : kErrnoTexts)
+        if (row.code == code) return row.category;
+    return StatusCode::SystemError;
+}
+
 Reason ErrnoReason(int code) {
     for (const ErrnoText& row : kErrnoTexts)
-        if (row.code == code) return Reason(ErrnoCode(code), row.text);
+        if (row.code == code) return Reason(row.category, row.text);
     return UnknownReason(code);
 }
 

@@ -4,12 +4,19 @@
 // the system's English message.
 #pragma once
 
-#include "platform/StatusCode.h"
+#include "bytes/StatusCode.h"
 
 #include <string>
 #include <system_error>
 
 namespace qwz::platform {
+
+// The category of an operating-system error code: errno on POSIX,
+// GetLastError() on Windows (where the C runtime's errno values are taken by
+// ErrnoCode).
+StatusCode SystemCode(unsigned long code);
+// The category of an errno value of the C runtime, on every platform.
+StatusCode ErrnoCode(int code);
 
 // `code` is errno on POSIX and GetLastError() on Windows.
 Reason SystemReason(unsigned long code);

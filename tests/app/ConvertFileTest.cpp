@@ -3,10 +3,10 @@
 #include "document/Klasaqwz.h"
 #include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
-#include "platform/TemporaryFile.h"
+#include "replace/TemporaryFile.h"
 #include "support/FaultyFileOps.h"
-#include "support/OldLayoutSamples.h"
 #include "support/MemoryFileOps.h"
+#include "support/OldLayoutSamples.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -40,20 +40,20 @@ std::set<std::string> NamesIn(platform::FileOps& ops, const fs::path& folder) {
 }
 std::vector<uint8_t> BytesOf(platform::FileOps& ops, const fs::path& file) {
     std::vector<uint8_t> bytes;
-    platform::Reason error;
+    Reason error;
     EXPECT_TRUE(ops.ReadAll(file, bytes, error)) << error.str();
     return bytes;
 }
 
 TEST(BackupPath, TheExtensionFromTheLastDotOfTheNameIsReplaced) {
-    EXPECT_EQ(BackupPath("hall.qwz"), fs::path("hall_org.qwz"));
-    EXPECT_EQ(BackupPath("hall"), fs::path("hall_org.qwz"));
-    EXPECT_EQ(BackupPath("a.b.QWZ"), fs::path("a.b_org.qwz"));
-    EXPECT_EQ(BackupPath("hall."), fs::path("hall_org.qwz"));
-    EXPECT_EQ(BackupPath(".qwz"), fs::path("_org.qwz"));
+    EXPECT_EQ(replace::BackupPath("hall.qwz"), fs::path("hall_org.qwz"));
+    EXPECT_EQ(replace::BackupPath("hall"), fs::path("hall_org.qwz"));
+    EXPECT_EQ(replace::BackupPath("a.b.QWZ"), fs::path("a.b_org.qwz"));
+    EXPECT_EQ(replace::BackupPath("hall."), fs::path("hall_org.qwz"));
+    EXPECT_EQ(replace::BackupPath(".qwz"), fs::path("_org.qwz"));
     // a dot in a folder name does not count
-    EXPECT_EQ(BackupPath(fs::path("plans.v2") / "hall"), fs::path("plans.v2") / "hall_org.qwz");
-    EXPECT_EQ(BackupPath(fs::path(u8"ściana_żółta.qwz")), fs::path(u8"ściana_żółta_org.qwz"));
+    EXPECT_EQ(replace::BackupPath(fs::path("plans.v2") / "hall"), fs::path("plans.v2") / "hall_org.qwz");
+    EXPECT_EQ(replace::BackupPath(fs::path(u8"ściana_żółta.qwz")), fs::path(u8"ściana_żółta_org.qwz"));
 }
 
 // Each test starts from the command line's save parameters, collects the
@@ -146,7 +146,7 @@ TEST_F(ConvertFileTest, AFileAlreadyInTheTargetVersionIsSkipped) {
     fs::path file = Put("hall.qwz", bytes);
     // What a conversion killed after its last step left beside the file
     // goes all the same.
-    disk.Put(platform::TemporaryNameBeside(file, 7), std::string("left"));
+    disk.Put(replace::TemporaryNameBeside(file, 7), std::string("left"));
     EXPECT_EQ(Convert(file, 204), kSkipped);
     EXPECT_EQ(Convert(file, 250), kSkipped);
     ASSERT_EQ(lines.size(), 2u);
@@ -239,7 +239,7 @@ TEST_F(ConvertFileTest, TheVersionWrittenIsTheLowerOfTheFilesAndTheTarget) {
         fs::path file = Put(std::to_string(target) + ".qwz", bytes);
         ASSERT_EQ(Convert(file, target), kConverted) << LastConversionFailure();
         EXPECT_EQ(test::VersionOf(disk.Read(file)), std::max(target, 202));
-        EXPECT_EQ(disk.Read(BackupPath(file)), bytes);
+        EXPECT_EQ(disk.Read(replace::BackupPath(file)), bytes);
     }
     // Never above the file's own version: a 203 file asked for 204 while
     // dropping lines stays 203.
@@ -283,7 +283,7 @@ TEST_F(ConvertFileTest, AnyCommandLineTargetConvertsEveryNewerFileAndLeavesTheRe
         ASSERT_EQ(Convert(file, row.target), row.result) << LastConversionFailure();
         if (row.result == kConverted) {
             EXPECT_EQ(test::VersionOf(disk.Read(file)), row.written);
-            EXPECT_EQ(disk.Read(BackupPath(file)), row.file);
+            EXPECT_EQ(disk.Read(replace::BackupPath(file)), row.file);
             // What was written reads back with every mesh whole.
             KlasaQwz doc;
             const std::vector<uint8_t> written = disk.Read(file);
@@ -333,7 +333,7 @@ TEST_F(ConvertFileTest, ADamagedExtraDataBlockIsAFailureNotASilentLoss) {
     EXPECT_EQ(LastConversionFailure(), "uszkodzony blok dodatkowych danych na bajcie " +
                                            std::to_string(at) + "; nie odczytano 12 bajtów do końca pliku");
     EXPECT_EQ(disk.Read(file), bytes);
-    EXPECT_EQ(disk.Examine(BackupPath(file), false, nullptr), platform::NameKind::Missing);
+    EXPECT_EQ(disk.Examine(replace::BackupPath(file), false, nullptr), platform::NameKind::Missing);
 }
 
 TEST_F(ConvertFileTest, AReadOnlyFileIsAFailureWithAReason) {

@@ -5,9 +5,9 @@
 // that file removes.
 #ifndef _WIN32
 
+#include "replace/SafeReplace.h"
 #include "support/Bytes.h"
 #include "support/TempDir.h"
-#include "platform/SafeReplace.h"
 
 #include <gtest/gtest.h>
 
@@ -111,7 +111,7 @@ TEST(CrashSafety, KilledAtRandomMomentsTheUsersFileIsNeverLost) {
         int temporaries = 0;
         for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
             if (entry.path() == file || entry.path() == backup) continue;
-            ASSERT_TRUE(platform::IsTemporaryNameOf(entry.path(), file))
+            ASSERT_TRUE(replace::IsTemporaryNameOf(entry.path(), file))
                 << "kill " << k << " left " << entry.path();
             ++temporaries;
         }

@@ -68,7 +68,7 @@ TEST(SymbolicLink, OneRuleForConversionWalkAndRestore) {
         for (const auto& [link, target] : row.links)
             if (!test::MakeSymbolicLink(target, dir.path() / link)) GTEST_SKIP() << "no symbolic links here";
 
-        platform::Reason reason;
+        Reason reason;
         switch (row.run) {
         case Run::ConvertLink:
             EXPECT_EQ(ConvertFile(dir.path() / "alias.qwz", 203), kConverted) << LastConversionFailure();
@@ -90,7 +90,7 @@ TEST(SymbolicLink, OneRuleForConversionWalkAndRestore) {
             const RestoreResult r =
                 RestoreQwz(dir.path() / (row.run == Run::RestoreLink ? "alias.qwz" : "a.qwz"), true);
             EXPECT_EQ(r.status, *row.says ? RestoreStatus::Failed : RestoreStatus::Restored) << r.reason;
-            reason = platform::Reason(r.code, r.reason);
+            reason = Reason(r.code, r.reason);
             break;
         }
         }

@@ -1,12 +1,12 @@
 // The parts of the console tool that need no process: the command line, the
 // file walk and the text of names and numbers.
+#include "bytes/FormatError.h"
 #include "cli/CommandLine.h"
 #include "cli/ConvertCommand.h"
-#include "engine/BackupName.h"
+#include "cli/Text.h"
 #include "engine/Conversion.h"
 #include "engine/FileWalk.h"
-#include "cli/Text.h"
-#include "bytes/FormatError.h"
+#include "replace/BackupName.h"
 #include "support/MemoryFileOps.h"
 
 #include <gtest/gtest.h>
@@ -99,10 +99,10 @@ TEST(FileWalk, FoldersGiveTheirQwzFilesOnceAndSkipKeptBackups) {
 
     // Named on its own, a kept backup reaches the conversion, which leaves
     // it alone as the walk does; with its original gone it is converted.
-    EXPECT_EQ(OriginalOfKeptBackup(root / "b_org.qwz", disk), root / "b.qwz");
-    EXPECT_EQ(OriginalOfKeptBackup(root / "a_ORG.qwz", disk), root / "A.QwZ");
-    EXPECT_EQ(OriginalOfKeptBackup(root / "lone_org.qwz", disk), fs::path());
-    EXPECT_EQ(OriginalOfKeptBackup(root / "folder_org.qwz", disk), fs::path()) << "folder.qwz is no file";
+    EXPECT_EQ(replace::OriginalOfKeptBackup(root / "b_org.qwz", disk), root / "b.qwz");
+    EXPECT_EQ(replace::OriginalOfKeptBackup(root / "a_ORG.qwz", disk), root / "A.QwZ");
+    EXPECT_EQ(replace::OriginalOfKeptBackup(root / "lone_org.qwz", disk), fs::path());
+    EXPECT_EQ(replace::OriginalOfKeptBackup(root / "folder_org.qwz", disk), fs::path()) << "folder.qwz is no file";
     const ConversionOutcome kept = ConvertQwz(root / "b_org.qwz", {203, TQWZSaveParams(), true, {}}, disk);
     EXPECT_EQ(kept.status, ConversionStatus::Skipped);
     EXPECT_EQ(kept.reason, "to kopia zapasowa pliku \"b.qwz\", zostaje bez zmian");

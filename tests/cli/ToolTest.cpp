@@ -4,7 +4,7 @@
 #include "SceneFile.h"
 #include "cli/Text.h"
 #include "cli/TextWidth.h"
-#include "engine/BackupName.h"
+#include "replace/BackupName.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -406,7 +406,7 @@ TEST(Tool, RestorePutsTheKeptOriginalsOfATreeBack) {
     fs::remove(b);
 
     auto line = [](const fs::path& p) {
-        return "przywrócony: " + PathToUtf8(p) + " z kopii " + PathToUtf8(BackupPath(p));
+        return "przywrócony: " + PathToUtf8(p) + " z kopii " + PathToUtf8(replace::BackupPath(p));
     };
     ProgramResult real = Qwz({"restore", "--recursive", PathToUtf8(root)});
     EXPECT_EQ(real.exitCode, 0) << real.err;
@@ -424,11 +424,11 @@ TEST(Tool, RestorePutsTheKeptOriginalsOfATreeBack) {
     EXPECT_EQ(Lines(named.out),
               (std::vector<std::string>{
                   "pominięty: " + PathToUtf8(plain) + " — brak kopii zapasowej \"" +
-                      PathToUtf8(BackupPath(plain)) + "\"",
+                      PathToUtf8(replace::BackupPath(plain)) + "\"",
                   "pominięty: " + PathToUtf8(root) + " — folder nie zawiera kopii zapasowych *_org.qwz",
                   "Pliki: 3; przywrócone 0, pominięte 2, błędy 1"}));
     EXPECT_EQ(named.err, "błąd: " + PathToUtf8(missing) + " — nie ma takiego pliku ani jego kopii zapasowej \"" +
-                             PathToUtf8(BackupPath(missing)) + "\"\n");
+                             PathToUtf8(replace::BackupPath(missing)) + "\"\n");
 }
 
 // Work saved into a converted file in the old release (in place at the

@@ -37,7 +37,7 @@ TEST(ConvertQwz, ATargetTheVersionTableCannotWriteIsRefused) {
             request.write = write;
             const ConversionOutcome r = ConvertQwz(file, request, disk);
             EXPECT_EQ(r.status, ConversionStatus::Failed);
-            EXPECT_EQ(r.code, platform::StatusCode::UnsupportedTarget);
+            EXPECT_EQ(r.code, StatusCode::UnsupportedTarget);
             EXPECT_EQ(r.reason, "nieobsługiwana wersja docelowa " + std::to_string(target) +
                                     " (zapisywane: 202, 203, 204)");
             EXPECT_EQ(disk.Read(file), bytes);
@@ -49,7 +49,6 @@ TEST(ConvertQwz, ATargetTheVersionTableCannotWriteIsRefused) {
 // What became of a file is a code decided where it became known, never
 // read from the Polish reason: a row per code a conversion gives.
 TEST(ConvertQwz, EveryOutcomeCarriesItsCode) {
-    using platform::StatusCode;
     MemoryFileOps disk;
     const fs::path dir = "/d";
     const std::vector<uint8_t> sample = test::Sample204();
@@ -87,7 +86,7 @@ TEST(ConvertQwz, EveryOutcomeCarriesItsCode) {
         request.target = row.target;
         request.params.KeepLines = row.keepLines;
         const ConversionOutcome r = ConvertQwz(dir / row.name, request, disk);
-        EXPECT_EQ(platform::StatusCodeName(r.code), platform::StatusCodeName(row.code)) << r.reason;
+        EXPECT_EQ(StatusCodeName(r.code), StatusCodeName(row.code)) << r.reason;
     }
     // A step of the system's failing gives that step's category (the fake's
     // steps fail as a full disk would).
@@ -102,7 +101,7 @@ TEST(ConvertQwz, EveryOutcomeCarriesItsCode) {
         if (r.status == ConversionStatus::Failed) {
             EXPECT_EQ(r.code, StatusCode::DiskFull) << r.reason;
         }
-        platform::Reason ignored;
+        Reason ignored;
         disk.Remove(dir / "disk_org.qwz", ignored);
     }
 }
@@ -138,7 +137,7 @@ TEST(ConvertQwz, WhatAKilledConversionLeftGoesWithTheNextRunThatHoldsTheFile) {
             << "the file, its backup and the temporary name";
 
         const ConversionOutcome next = ConvertQwz(file, request);
-        EXPECT_EQ(next.code, platform::StatusCode::UpToDate) << next.reason;
+        EXPECT_EQ(next.code, StatusCode::UpToDate) << next.reason;
         std::set<std::string> left;
         for (const auto& e : fs::directory_iterator(dir.path())) left.insert(e.path().filename().string());
         EXPECT_EQ(left, (std::set<std::string>{"hala.qwz", "hala_org.qwz"}));
@@ -148,17 +147,17 @@ TEST(ConvertQwz, WhatAKilledConversionLeftGoesWithTheNextRunThatHoldsTheFile) {
 
 TEST(StatusCodes, NamesAreStableLowerCaseAndFindTheirCode) {
     size_t count = 0;
-    const platform::StatusCode* all = platform::AllStatusCodes(count);
+    const StatusCode* all = AllStatusCodes(count);
     std::set<std::string_view> names;
     for (size_t i = 0; i < count; ++i) {
-        const std::string_view name = platform::StatusCodeName(all[i]);
+        const std::string_view name = StatusCodeName(all[i]);
         EXPECT_EQ(name.find_first_not_of("abcdefghijklmnopqrstuvwxyz-"), std::string_view::npos) << name;
-        EXPECT_EQ(platform::StatusCodeNamed(name), all[i]) << name;
+        EXPECT_EQ(StatusCodeNamed(name), all[i]) << name;
         names.insert(name);
     }
     EXPECT_EQ(names.size(), count);
-    EXPECT_EQ(platform::StatusCodeName(platform::StatusCode::DiskFull), "disk-full");
-    EXPECT_FALSE(platform::StatusCodeNamed("Disk full").has_value());
+    EXPECT_EQ(StatusCodeName(StatusCode::DiskFull), "disk-full");
+    EXPECT_FALSE(StatusCodeNamed("Disk full").has_value());
 }
 
 }  // namespace

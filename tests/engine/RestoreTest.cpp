@@ -3,14 +3,14 @@
 // after (on the file system in memory); then, on the real disk, with its
 // locks, a second restore or conversion of the same file, or another
 // program's write, forced into the middle of one.
-#include "engine/Restore.h"
 #include "engine/Conversion.h"
-#include "platform/SafeReplace.h"
-#include "platform/TemporaryFile.h"
-#include "support/OldLayoutSamples.h"
-#include "support/RichSample204.h"
+#include "engine/Restore.h"
+#include "replace/SafeReplace.h"
+#include "replace/TemporaryFile.h"
 #include "support/FaultyFileOps.h"
 #include "support/MemoryFileOps.h"
+#include "support/OldLayoutSamples.h"
+#include "support/RichSample204.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +27,6 @@ using test::FaultyFileOps;
 using test::MemoryFileOps;
 using test::TempDir;
 using enum RestoreStatus;
-using platform::StatusCode;
 
 // What a folder holds: each name with a regular file's content, "@folder",
 // or "@link:TARGET". A row writes "@hard:NAME" for a second name of NAME.
@@ -62,7 +61,7 @@ const std::string kEdited = [] {
 // What an earlier release kept beside a backup.
 const std::string kRecord = "qwz-record 1\nsize 15\ndigest 0123456789abcdef\n";
 // What a conversion of "a.qwz" stopped before its end leaves beside it.
-const std::string kLeftover = platform::TemporaryNameBeside("a.qwz", 7).filename().string();
+const std::string kLeftover = replace::TemporaryNameBeside("a.qwz", 7).filename().string();
 // A 202 file with a mesh its layout cannot hold, written again as 203 by a
 // conversion to its own version.
 const std::string kLarge202 = Text(test::OldFileWithMeshes(202, {32768}));
@@ -288,7 +287,7 @@ TEST(Restore, ASecondRestoreOrConversionMeanwhileLosesNothing) {
         const fs::path file = dir.path() / "a.qwz";
         FaultyFileOps first;
         int seen = 0;
-        platform::Reason second(platform::StatusCode::Unexpected, "not run");
+        Reason second(StatusCode::Unexpected, "not run");
         bool written = false;
         first.before = [&](const std::string& step) {
             EXPECT_TRUE(fs::is_regular_file(file)) << "the user's name is empty before " << step;
@@ -296,14 +295,14 @@ TEST(Restore, ASecondRestoreOrConversionMeanwhileLosesNothing) {
             switch (row.action) {
             case Meanwhile::Restore: {
                 const RestoreResult other = RestoreQwz(file, true);
-                second = platform::Reason(other.code, other.reason);
+                second = Reason(other.code, other.reason);
                 break;
             }
             case Meanwhile::Convert: {
-                platform::ReplaceOptions options;
+                replace::ReplaceOptions options;
                 options.backup = dir.path() / "a_org.qwz";
                 const std::string bytes = "bytes of another conversion";
-                if (platform::ReplaceFileSafely(file, {bytes.begin(), bytes.end()}, options, second)) second.clear();
+                if (replace::ReplaceFileSafely(file, {bytes.begin(), bytes.end()}, options, second)) second.clear();
                 break;
             }
             case Meanwhile::Write: {

@@ -4,7 +4,7 @@
 // here as the system would lay them out.
 #include "platform/GroupMemoryLimit.h"
 #include "platform/MemoryLimit.h"
-#include "platform/OriginalFile.h"
+#include "replace/OriginalFile.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -143,7 +143,7 @@ TEST(MemoryLimit, TheControlGroupLimitIsReadForEitherVersionFromTheProcesssOwnGr
 [[noreturn]] void SeeAndReadUnderADataLimit(const std::filesystem::path& file) {
     const rlimit data{200 * kMiB, 200 * kMiB};
     ::setrlimit(RLIMIT_DATA, &data);
-    OriginalFile original;
+    replace::OriginalFile original;
     FileView view;
     Reason reason;
     const bool seen = original.Open(file, reason) && original.See(view, reason) && view.size() == 274 * kMiB;

@@ -14,7 +14,6 @@
 
 namespace qwz::test {
 
-using platform::Reason;
 
 class FaultyFileOps final : public platform::FileOps {
 public:
@@ -37,7 +36,7 @@ public:
     // otherwise they are read, a call at a time that can fail.
     bool mapping = false;
     // What the failing step's error is, as the system's steps would tell it.
-    platform::StatusCode injected = platform::StatusCode::DiskFull;
+    StatusCode injected = StatusCode::DiskFull;
     // Called with the step's name before every call, queries included.
     std::function<void(const std::string& step)> before;
 

@@ -12,7 +12,6 @@ using platform::FileHandle;
 using platform::FileState;
 using platform::NameKind;
 using platform::NoReplace;
-using platform::Reason;
 
 namespace {
 
@@ -328,7 +327,7 @@ bool MemoryFileOps::OpenToRead(const Path& path, FileHandle& file, Reason& error
         return false;
     }
     if (nodes_.at(found.node).kind != NameKind::Regular) {
-        error = Reason(platform::StatusCode::NotRegularFile, "to nie jest zwykły plik");
+        error = Reason(StatusCode::NotRegularFile, "to nie jest zwykły plik");
         return false;
     }
     file.value = nextHandle_++;

@@ -62,33 +62,33 @@ public:
     std::vector<std::map<std::string, Bytes>> StatesAfterPowerLoss(const Path& folder) const;
 
     platform::NameKind Examine(const Path& path, bool follow, platform::FileState* state) override;
-    platform::Reason WhyMissing(const Path& path) override;
+    Reason WhyMissing(const Path& path) override;
     bool LinkTarget(const Path& path, Path& target) override;
     bool IsReadOnly(const Path& path) override;
-    bool IsInUse(const Path&, platform::Reason&) override { return false; }
+    bool IsInUse(const Path&, Reason&) override { return false; }
     size_t NameLimit(const Path&) override { return nameLimit; }
     bool ReadFolder(const Path& folder, std::vector<platform::FolderEntry>& entries,
-                    platform::Reason& error) override;
-    bool OpenToRead(const Path& path, platform::FileHandle& file, platform::Reason& error) override;
+                    Reason& error) override;
+    bool OpenToRead(const Path& path, platform::FileHandle& file, Reason& error) override;
     platform::LockResult TryLock(platform::FileHandle file, platform::FileLock& lock,
-                                 platform::Reason& error) override;
-    bool StateOf(platform::FileHandle file, platform::FileState& state, platform::Reason& error) override;
+                                 Reason& error) override;
+    bool StateOf(platform::FileHandle file, platform::FileState& state, Reason& error) override;
     bool ReadAt(platform::FileHandle file, uint64_t offset, uint8_t* data, size_t size, size_t& got,
-                platform::Reason& error) override;
+                Reason& error) override;
     bool CreateNew(const Path& path, const Path& like, platform::FileHandle& file, bool& exists,
-                   platform::Reason& error) override;
+                   Reason& error) override;
     bool Write(platform::FileHandle file, const uint8_t* data, size_t size, size_t& written,
-               platform::Reason& error) override;
-    bool Flush(platform::FileHandle file, platform::Reason& error) override;
-    bool Close(platform::FileHandle& file, platform::Reason& error) override;
-    platform::NoReplace Link(const Path& existing, const Path& newName, platform::Reason& error) override;
-    platform::NoReplace RenameNoReplace(const Path& from, const Path& to, platform::Reason& error) override;
-    bool RenameReplace(const Path& from, const Path& to, platform::Reason& error) override;
-    platform::NoReplace Exchange(const Path& a, const Path& b, platform::Reason& error) override;
-    platform::NoReplace RenameHeld(platform::FileHandle file, const Path& to, platform::Reason& error) override;
+               Reason& error) override;
+    bool Flush(platform::FileHandle file, Reason& error) override;
+    bool Close(platform::FileHandle& file, Reason& error) override;
+    platform::NoReplace Link(const Path& existing, const Path& newName, Reason& error) override;
+    platform::NoReplace RenameNoReplace(const Path& from, const Path& to, Reason& error) override;
+    bool RenameReplace(const Path& from, const Path& to, Reason& error) override;
+    platform::NoReplace Exchange(const Path& a, const Path& b, Reason& error) override;
+    platform::NoReplace RenameHeld(platform::FileHandle file, const Path& to, Reason& error) override;
     bool CanReplaceOpenFile() const override { return !renameHeld; }
-    bool SyncFolder(const Path& folder, platform::Reason& error) override;
-    bool Remove(const Path& path, platform::Reason& error) override;
+    bool SyncFolder(const Path& folder, Reason& error) override;
+    bool Remove(const Path& path, Reason& error) override;
 
 private:
     using Key = Path::string_type;
@@ -139,7 +139,7 @@ private:
     platform::FileState StateOfNode(uint64_t id) const;
     void Rename(const std::vector<NameChange>& changes);
     void Step();
-    platform::Reason Refuse(const char* what, const Path& path, int code) const;
+    Reason Refuse(const char* what, const Path& path, int code) const;
     bool NameTooLong(const Key& name) const { return name.size() > nameLimit; }
 
     std::map<uint64_t, Node> nodes_;

@@ -4,14 +4,14 @@
 // removed again unless the replacement completes.
 #pragma once
 
-#include "platform/FileOps.h"
-#include "platform/OriginalFile.h"
-#include "platform/StatusCode.h"
-#include "platform/TemporaryFile.h"
+#include "bytes/StatusCode.h"
+#include "replace/OriginalFile.h"
+#include "replace/Seam.h"
+#include "replace/TemporaryFile.h"
 
 #include <filesystem>
 
-namespace qwz::platform {
+namespace qwz::replace {
 
 // What the backup name holds, judged without following a link at it.
 struct BackupJudgement {
@@ -70,4 +70,4 @@ bool MakeBackup(OriginalFile& original, const std::filesystem::path& backup, Mad
 // original's beside it. Fills `copy` with the backup's state.
 bool LeftByStoppedCopy(OriginalFile& original, const std::filesystem::path& backup, FileState& copy);
 
-}  // namespace qwz::platform
+}  // namespace qwz::replace

@@ -19,10 +19,10 @@
 // saved or wrote while the names changed is kept beside the original.
 #pragma once
 
-#include "platform/BackupCopy.h"
-#include "platform/FileOps.h"
-#include "platform/OriginalFile.h"
-#include "platform/TemporaryFile.h"
+#include "replace/BackupCopy.h"
+#include "replace/OriginalFile.h"
+#include "replace/Seam.h"
+#include "replace/TemporaryFile.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -30,9 +30,11 @@
 #include <string>
 #include <vector>
 
-namespace qwz::platform {
+namespace qwz::replace {
 
 struct ReplaceOptions {
+    // False: a dry run (Replace), which writes nothing.
+    bool write = true;
     // Where the original is kept; empty: the original is not kept.
     std::filesystem::path backup;
     // Checks the file's bytes once they have been read back from the
@@ -96,4 +98,17 @@ bool ReplaceFileSafely(const std::filesystem::path& target, const std::vector<ui
                        const ReplaceOptions& options, Reason& reason,
                        FileOps& ops = SystemFileOps());
 
-}  // namespace qwz::platform
+// The engine's two steps. Hold: the user's file opened and locked for a
+// conversion or a restore (OriginalFile::Open; the lock lasts until
+// `original` is closed) and, when the run is to write, what stopped runs on
+// it left beside it removed under that lock (RemoveStaleTemporaries),
+// whether or not the file is rewritten after all.
+bool Hold(OriginalFile& original, const std::filesystem::path& path, bool write, Reason& reason);
+
+// Replace: with options.write, the file `make` makes takes the held
+// original's place (ReplaceFileSafely); without, the file is made and
+// thrown away, and what the replacement would refuse before writing is
+// asked (CanReplace), so that a dry run decides as the real run would.
+bool Replace(OriginalFile& original, const FileMaker& make, const ReplaceOptions& options, Reason& reason);
+
+}  // namespace qwz::replace

@@ -1,14 +1,14 @@
-#include "platform/OriginalFile.h"
+#include "replace/OriginalFile.h"
 
 #include "platform/LargeBuffer.h"
 #include "platform/MemoryLimit.h"
 #include "platform/Parallel.h"
-#include "platform/TemporaryFile.h"
+#include "replace/TemporaryFile.h"
 
 #include <algorithm>
 #include <thread>
 
-namespace qwz::platform {
+namespace qwz::replace {
 namespace {
 
 constexpr std::chrono::milliseconds kLockPoll{25};
@@ -68,7 +68,7 @@ bool OriginalFile::Open(const std::filesystem::path& path, Reason& reason,
             if (aside.empty() || !ops_.OpenToRead(aside, file_, error))
                 return Fail(reason, Reason(StatusCode::NotFound, "plik nie istnieje"));
             const LockResult lock = ops_.TryLock(file_, lock_, error);
-            const bool back = lock == LockResult::Locked && ops_.RenameNoReplace(aside, path, error) == NoReplace::Done;
+            const bool back = lock == LockResult::Locked && MoveWithoutReplacing(ops_, aside, path, error) == NoReplace::Done;
             Close();
             if (back) continue;
             if (lock != LockResult::Held) return Fail(reason, Reason(StatusCode::NotFound, "plik nie istnieje"));
@@ -203,4 +203,4 @@ bool OriginalFile::Unwritten(Reason& reason) {
     return !written || Fail(reason, OpenForWriting(path_));
 }
 
-}  // namespace qwz::platform
+}  // namespace qwz::replace

@@ -1,12 +1,12 @@
-#include "platform/BackupCopy.h"
+#include "replace/BackupCopy.h"
 
 #include "platform/PathNames.h"
-#include "platform/TemporaryFile.h"
+#include "replace/TemporaryFile.h"
 
 #include <algorithm>
 #include <vector>
 
-namespace qwz::platform {
+namespace qwz::replace {
 namespace {
 
 constexpr size_t kCopyChunk = size_t(1) << 20;
@@ -47,24 +47,21 @@ bool CopyBackup(OriginalFile& original, const std::filesystem::path& backup, Mad
     // The copy carries the original's identity as the new file does; what
     // the system refuses to carry it refuses to both, and the new file's
     // result says so.
-    if (!CreateTemporary(ops, original.path(), original.handle(), copy, error)) return Fail(reason, error);
-    FileState identity;
-    if (!ops.StateOf(copy.file, identity, error)) return Fail(reason, error);
-
     std::vector<uint8_t> chunk(size_t(std::min<uint64_t>(original.state().size, kCopyChunk)) + 1);
     uint64_t copied = 0;
-    for (;;) {
-        size_t got = 0;
-        if (!ops.ReadAt(original.handle(), copied, chunk.data(), chunk.size(), got, error))
-            return Fail(reason, error);
-        if (got == 0) break;
-        if (!WriteAll(ops, copy.file, chunk.data(), got, kCopyChunk, copy.path, error))
-            return Fail(reason, error);
-        copied += got;
-    }
+    const auto fill = [&](Reason& failed) {
+        for (;;) {
+            size_t got = 0;
+            if (!ops.ReadAt(original.handle(), copied, chunk.data(), chunk.size(), got, failed)) return false;
+            if (got == 0) return true;
+            if (!WriteAll(ops, copy.file, chunk.data(), got, kCopyChunk, copy.path, failed)) return false;
+            copied += got;
+        }
+    };
+    FileState identity;
+    if (!WriteTemporaryFile(ops, original.path(), original.handle(), copy, fill, identity, error))
+        return Fail(reason, error);
     if (copied != original.state().size) return Fail(reason, ChangedDuringConversion(original.path()));
-    if (!ops.Flush(copy.file, error)) return Fail(reason, error);
-    if (!ops.Close(copy.file, error)) return Fail(reason, error);
 
     FileHandle back;
     if (!ops.OpenToRead(copy.path, back, error)) return Fail(reason, error);
@@ -77,7 +74,7 @@ bool CopyBackup(OriginalFile& original, const std::filesystem::path& backup, Mad
                                                                                  " różni się od oryginału")
                                           : error);
 
-    switch (ops.RenameNoReplace(copy.path, backup, error)) {
+    switch (MoveWithoutReplacing(ops, copy.path, backup, error)) {
     case NoReplace::Done: break;
     case NoReplace::NameTaken: return Fail(reason, BackupTaken(backup));
     case NoReplace::Unsupported:
@@ -172,4 +169,4 @@ bool LeftByStoppedCopy(OriginalFile& original, const std::filesystem::path& back
     return same;
 }
 
-}  // namespace qwz::platform
+}  // namespace qwz::replace

@@ -4,7 +4,7 @@
 // not yet made durable by a sync of the folder. In every state that such a
 // loss can leave, the user's name holds the original or the complete new
 // file, and the backup name nothing or the complete original.
-#include "platform/SafeReplace.h"
+#include "replace/SafeReplace.h"
 #include "support/MemoryFileOps.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <map>
 
-namespace qwz::platform {
+namespace qwz::replace {
 namespace {
 
 using test::MemoryFileOps;
@@ -70,4 +70,4 @@ TEST(PowerLoss, AtEveryStepTheNameHoldsTheOriginalOrTheWholeNewFile) {
 }
 
 }  // namespace
-}  // namespace qwz::platform
+}  // namespace qwz::replace

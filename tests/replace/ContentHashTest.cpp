@@ -2,7 +2,7 @@
 // however the stream is cut into parts and whether whole blocks are digested
 // on several cores (each byte then told digested once), different for any
 // changed byte or length.
-#include "platform/ContentHash.h"
+#include "replace/ContentHash.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <set>
 #include <vector>
 
-namespace qwz::platform {
+namespace qwz::replace {
 namespace {
 
 // On every core, each byte must be told digested exactly once.
@@ -59,4 +59,4 @@ TEST(ContentHash, TheSameWhateverThePartsAndDifferentForAnyChange) {
 }
 
 }  // namespace
-}  // namespace qwz::platform
+}  // namespace qwz::replace

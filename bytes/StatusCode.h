@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace qwz::platform {
+namespace qwz {
 
 enum class StatusCode {
     // Done or nothing to do.
@@ -55,13 +55,6 @@ std::optional<StatusCode> StatusCodeNamed(std::string_view name);
 // Every code, in the order of the list.
 const StatusCode* AllStatusCodes(size_t& count);
 
-// The category of an operating-system error code: errno on POSIX,
-// GetLastError() on Windows (where the C runtime's errno values are taken by
-// ErrnoCode).
-StatusCode SystemCode(unsigned long code);
-// The category of an errno value of the C runtime, on every platform.
-StatusCode ErrnoCode(int code);
-
 // A short Polish reason with the code of what it tells. It is never built
 // from text alone: every reason names its code where it is made. It stands
 // for its text wherever text is taken, and joining it with more text keeps
@@ -102,4 +95,4 @@ Reason operator+(const Reason& a, const Reason& b);  // the first's code, or els
 bool operator==(const Reason& reason, std::string_view text);
 std::ostream& operator<<(std::ostream& out, const Reason& reason);
 
-}  // namespace qwz::platform
+}  // namespace qwz

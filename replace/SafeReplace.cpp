@@ -1,13 +1,13 @@
-#include "platform/SafeReplace.h"
+#include "replace/SafeReplace.h"
 
-#include "platform/ContentHash.h"
 #include "platform/Parallel.h"
 #include "platform/PathNames.h"
+#include "replace/ContentHash.h"
 
 #include <algorithm>
 #include <cstdint>
 
-namespace qwz::platform {
+namespace qwz::replace {
 namespace {
 
 constexpr size_t kCopyChunk = size_t(1) << 20;
@@ -102,21 +102,16 @@ bool WriteMade(const FileMaker& make, const ReplaceOptions& options, TemporaryFi
 bool WriteTemporary(OriginalFile& original, const std::vector<uint8_t>* bytes, const FileMaker* make,
                     const ReplaceOptions& options, TemporaryFile& temp, Written& wrote, Reason& reason, FileOps& ops) {
     Reason error;
-    if (!CreateTemporary(ops, original.path(), original.handle(), temp, error, options.notCarried))
-        return Fail(reason, error);
-
     wrote.bytes = bytes;
     ContentHash& written = wrote.digest;
     std::vector<uint8_t> back;
-    if (bytes) {
-        if (!WriteAll(ops, temp.file, bytes->data(), bytes->size(), options.writeChunk, temp.path, error))
-            return Fail(reason, error);
-    } else if (!WriteMade(*make, options, temp, written, back, error, ops)) {
+    const auto fill = [&](Reason& failed) {
+        return bytes ? WriteAll(ops, temp.file, bytes->data(), bytes->size(), options.writeChunk, temp.path, failed)
+                     : WriteMade(*make, options, temp, written, back, failed, ops);
+    };
+    if (!WriteTemporaryFile(ops, original.path(), original.handle(), temp, fill, wrote.state, error,
+                            options.notCarried))
         return Fail(reason, error);
-    }
-    if (!ops.Flush(temp.file, error)) return Fail(reason, error);
-    if (!ops.StateOf(temp.file, wrote.state, error)) return Fail(reason, error);
-    if (!ops.Close(temp.file, error)) return Fail(reason, error);
 
     // Read back from the disk: compared piece by piece with the bytes in
     // memory (a large file's check holds one piece of it, not a second
@@ -208,7 +203,7 @@ Reason KeptBeside(FileOps& ops, const std::filesystem::path& from, const std::fi
     if (kept.empty()) {
         const std::filesystem::path aside = AsideNameBeside(target);
         Reason error;
-        kept = !IsAsideNameOf(from, target) && ops.RenameNoReplace(from, aside, error) == NoReplace::Done ? aside : from;
+        kept = !IsAsideNameOf(from, target) && MoveWithoutReplacing(ops, from, aside, error) == NoReplace::Done ? aside : from;
     }
     return Reason(StatusCode::Changed, why.str() + "; " + what + " jest teraz w pliku " + PathForMessage(kept));
 }
@@ -220,7 +215,7 @@ Reason KeptBeside(FileOps& ops, const std::filesystem::path& from, const std::fi
 Reason PutBack(FileOps& ops, const std::filesystem::path& aside, const std::filesystem::path& target,
                const std::filesystem::path& backup, Reason why) {
     Reason error;
-    switch (ops.RenameNoReplace(aside, target, error)) {
+    switch (MoveWithoutReplacing(ops, aside, target, error)) {
     case NoReplace::Done: return why;
     case NoReplace::NameTaken: break;
     default: return why + "; oryginał jest teraz w pliku " + PathForMessage(aside);
@@ -375,6 +370,18 @@ bool ReplaceFileSafely(OriginalFile& original, const FileMaker& make, const Repl
     return Replace(original, nullptr, &make, options, reason);
 }
 
+bool Hold(OriginalFile& original, const std::filesystem::path& path, bool write, Reason& reason) {
+    if (!original.Open(path, reason)) return false;
+    if (write) RemoveStaleTemporaries(path, original.ops());
+    return true;
+}
+
+bool Replace(OriginalFile& original, const FileMaker& make, const ReplaceOptions& options, Reason& reason) {
+    if (options.write) return ReplaceFileSafely(original, make, options, reason);
+    make([](const uint8_t*, size_t) {});
+    return CanReplace(original, options.backup, reason);
+}
+
 bool ReplaceFileSafely(const std::filesystem::path& target, const std::vector<uint8_t>& bytes,
                        const ReplaceOptions& options, Reason& reason, FileOps& ops) {
     OriginalFile original(ops);
@@ -382,4 +389,4 @@ bool ReplaceFileSafely(const std::filesystem::path& target, const std::vector<ui
     return ReplaceFileSafely(original, bytes, options, reason);
 }
 
-}  // namespace qwz::platform
+}  // namespace qwz::replace

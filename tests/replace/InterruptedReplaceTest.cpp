@@ -1,8 +1,8 @@
 // What a conversion stopped part-way (killed, or the machine went down)
 // leaves beside a file, and how the next conversion of that file deals
 // with it.
-#include "platform/SafeReplace.h"
-#include "platform/Leftovers.h"
+#include "replace/Leftovers.h"
+#include "replace/SafeReplace.h"
 #include "support/FaultyFileOps.h"
 #include "support/TempDir.h"
 
@@ -16,7 +16,7 @@
 #include <unistd.h>
 #endif
 
-namespace qwz::platform {
+namespace qwz::replace {
 namespace {
 
 namespace fs = std::filesystem;
@@ -56,7 +56,7 @@ TEST(InterruptedReplace, LeftoverTemporaryFilesOfThatFileAreRemovedOthersStay) {
     dir.write("hala.qwz.0badf00d.tmp", {5});
     const fs::path other = TemporaryNameBeside(dir.path() / "inna.qwz", 7).filename();
     dir.write(other, {6});
-    platform::Reason reason;
+    Reason reason;
     ASSERT_TRUE(ReplaceFileSafely(target, kNew, {}, reason)) << reason;
     EXPECT_EQ(TempDir::read(target), kNew);
     EXPECT_EQ(Listing(dir.path()),
@@ -72,7 +72,7 @@ TEST(InterruptedReplace, ABackupNameLinkedToTheOriginalItselfIsTakenOver) {
     fs::create_hard_link(target, backup);
     ReplaceOptions options;
     options.backup = backup;
-    platform::Reason reason;
+    Reason reason;
     ASSERT_TRUE(ReplaceFileSafely(target, kNew, options, reason)) << reason;
     EXPECT_EQ(TempDir::read(target), kNew);
     EXPECT_EQ(TempDir::read(backup), kOld);
@@ -119,11 +119,11 @@ TEST(InterruptedReplace, ACopyLeftByAStoppedConversionIsTakenOverNothingElse) {
         ops.noLinks = true;
         ReplaceOptions options;
         options.backup = backup;
-        options.verify = [&](const uint8_t*, size_t, platform::Reason& why) {
-            why = platform::Reason(platform::StatusCode::VerifyFailed, "nie daje się odczytać");
+        options.verify = [&](const uint8_t*, size_t, Reason& why) {
+            why = Reason(StatusCode::VerifyFailed, "nie daje się odczytać");
             return !row.checkFails;
         };
-        platform::Reason reason;
+        Reason reason;
         EXPECT_EQ(ReplaceFileSafely(target, kNew, options, reason, ops), row.converts) << reason;
         if (!row.converts && !row.checkFails) {
             EXPECT_NE(reason.find("już istnieje"), std::string::npos) << reason;
@@ -153,7 +153,7 @@ TEST(InterruptedReplace, AConversionKilledAfterItsBackupCopyIsFinishedByTheNext)
         ops.before = [](const std::string& step) {
             if (step == "Exchange" || step == "RenameReplace") _exit(0);
         };
-        platform::Reason reason;
+        Reason reason;
         ReplaceFileSafely(target, kNew, options, reason, ops);
         _exit(1);
     }
@@ -165,7 +165,7 @@ TEST(InterruptedReplace, AConversionKilledAfterItsBackupCopyIsFinishedByTheNext)
 
     test::FaultyFileOps ops;
     ops.noLinks = true;
-    platform::Reason reason;
+    Reason reason;
     ASSERT_TRUE(ReplaceFileSafely(target, kNew, options, reason, ops)) << reason;
     EXPECT_EQ(TempDir::read(target), kNew);
     EXPECT_EQ(TempDir::read(options.backup), kOld);
@@ -189,7 +189,7 @@ TEST(InterruptedReplace, AnOriginalLeftAsideIsPutBackOrKeptNeverLost) {
         if (converted) dir.write("hala.qwz", kNew);
         ReplaceOptions options;
         if (!converted) options.backup = backup;
-        platform::Reason reason;
+        Reason reason;
         ASSERT_TRUE(ReplaceFileSafely(target, kNew, options, reason)) << reason;
         EXPECT_EQ(Listing(dir.path()), (std::set<fs::path>{"hala.qwz", kept}));
         EXPECT_EQ(TempDir::read(dir.path() / kept), kOld);
@@ -207,7 +207,7 @@ TEST(InterruptedReplace, ARunListsEachFolderOnceAndEachFileTakesItsOwnLeftovers)
     test::FaultyFileOps ops;
     int listings = 0;
     ops.before = [&](const std::string& step) { listings += step == "ReadFolder"; };
-    platform::Reason reason;
+    Reason reason;
     {
         LeftoverIndex index;
         LeftoverIndex::Scope scope(index);
@@ -226,4 +226,4 @@ TEST(InterruptedReplace, ARunListsEachFolderOnceAndEachFileTakesItsOwnLeftovers)
 }
 
 }  // namespace
-}  // namespace qwz::platform
+}  // namespace qwz::replace

@@ -3,7 +3,7 @@
 // replacement can tell whether anything changed it in the meantime.
 #pragma once
 
-#include "platform/FileOps.h"
+#include "replace/Seam.h"
 
 #include <chrono>
 #include <cstdint>
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace qwz::platform {
+namespace qwz::replace {
 
 // How long a conversion waits for another conversion of the same file
 // before it gives up.
@@ -87,4 +87,4 @@ Reason OpenForWriting(const std::filesystem::path& path);
 // The text that says a file changed while it was converted.
 Reason ChangedDuringConversion(const std::filesystem::path& path);
 
-}  // namespace qwz::platform
+}  // namespace qwz::replace

@@ -1,4 +1,4 @@
-#include "platform/SafeReplace.h"
+#include "replace/SafeReplace.h"
 #include "support/FaultyFileOps.h"
 #include "support/TempDir.h"
 
@@ -11,7 +11,7 @@
 #include <unistd.h>
 #endif
 
-namespace qwz::platform {
+namespace qwz::replace {
 namespace {
 
 using test::FaultyFileOps;
@@ -35,7 +35,7 @@ TEST(SafeReplace, ReplacesTheFileAndKeepsTheOriginalUnderTheBackupName) {
     fs::path target = dir.write("a.qwz", kOld);
     ReplaceOptions options;
     options.backup = dir.path() / "a_org.qwz";
-    platform::Reason reason;
+    Reason reason;
     ASSERT_TRUE(ReplaceFileSafely(target, kNew, options, reason)) << reason;
     EXPECT_EQ(TempDir::read(target), kNew);
     EXPECT_EQ(TempDir::read(options.backup), kOld);
@@ -45,7 +45,7 @@ TEST(SafeReplace, ReplacesTheFileAndKeepsTheOriginalUnderTheBackupName) {
 TEST(SafeReplace, WithoutBackupTheOriginalIsReplacedAndNothingElseIsLeft) {
     TempDir dir;
     fs::path target = dir.write("a.qwz", kOld);
-    platform::Reason reason;
+    Reason reason;
     ASSERT_TRUE(ReplaceFileSafely(target, kNew, {}, reason)) << reason;
     EXPECT_EQ(TempDir::read(target), kNew);
     EXPECT_EQ(Listing(dir.path()), (std::set<std::string>{"a.qwz"}));
@@ -62,7 +62,7 @@ TEST(SafeReplace, ATakenBackupNameStopsItAndChangesNothing) {
         ops.noLinks = noLinks;
         ReplaceOptions options;
         options.backup = backup;
-        platform::Reason reason;
+        Reason reason;
         EXPECT_FALSE(ReplaceFileSafely(target, kNew, options, reason, ops));
         EXPECT_NE(reason.find("już istnieje"), std::string::npos) << reason;
         EXPECT_EQ(TempDir::read(target), kOld);
@@ -77,12 +77,12 @@ TEST(SafeReplace, WhatTheCheckOfTheWrittenFileRefusesIsNotPutInPlace) {
     ReplaceOptions options;
     options.backup = dir.path() / "a_org.qwz";
     std::vector<uint8_t> seen;
-    options.verify = [&](const uint8_t* back, size_t size, platform::Reason& why) {
+    options.verify = [&](const uint8_t* back, size_t size, Reason& why) {
         seen.assign(back, back + size);
         why = Reason(StatusCode::VerifyFailed, "nie daje się odczytać");
         return false;
     };
-    platform::Reason reason;
+    Reason reason;
     EXPECT_FALSE(ReplaceFileSafely(target, kNew, options, reason));
     EXPECT_EQ(reason, "nie daje się odczytać");
     EXPECT_EQ(seen, kNew);  // the check saw what is on the disk
@@ -96,7 +96,7 @@ TEST(SafeReplace, AReadOnlyOriginalIsRefused) {
     fs::permissions(target, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     ReplaceOptions options;
     options.backup = dir.path() / "a_org.qwz";
-    platform::Reason reason;
+    Reason reason;
     EXPECT_FALSE(ReplaceFileSafely(target, kNew, options, reason));
     EXPECT_NE(reason.find("tylko do odczytu"), std::string::npos) << reason;
     EXPECT_EQ(TempDir::read(target), kOld);
@@ -109,7 +109,7 @@ TEST(SafeReplace, ShortWritesAreCarriedOnUntilEveryByteIsWritten) {
     fs::path target = dir.write("a.qwz", kOld);
     FaultyFileOps ops;
     ops.shortWrite = 2;
-    platform::Reason reason;
+    Reason reason;
     ASSERT_TRUE(ReplaceFileSafely(target, kNew, {}, reason, ops)) << reason;
     EXPECT_EQ(TempDir::read(target), kNew);
 }
@@ -123,7 +123,7 @@ TEST(SafeReplace, TheNewFileKeepsTheOriginalsAccessRightsAndOwner) {
     if (root) {
         ASSERT_EQ(chown(target.c_str(), 65534, 65534), 0);
     }
-    platform::Reason reason;
+    Reason reason;
     ASSERT_TRUE(ReplaceFileSafely(target, kNew, {}, reason)) << reason;
     struct stat st {};
     ASSERT_EQ(stat(target.c_str(), &st), 0);
@@ -164,7 +164,7 @@ FileMaker MakerOf(const std::vector<uint8_t>& bytes) {
     };
 }
 
-bool Replace(const fs::path& target, bool made, const ReplaceOptions& options, platform::Reason& reason, FileOps& ops) {
+bool Replace(const fs::path& target, bool made, const ReplaceOptions& options, Reason& reason, FileOps& ops) {
     if (!made) return ReplaceFileSafely(target, kNew, options, reason, ops);
     OriginalFile original(ops);
     return original.Open(target, reason) && ReplaceFileSafely(original, MakerOf(kNew), options, reason);
@@ -185,7 +185,7 @@ TEST_P(SafeReplaceFaults, EveryStepFailingLeavesTheOriginalOrACompleteResult) {
         ReplaceOptions options;
         if (c.backup) options.backup = backup;
         options.writeChunk = 8;  // three writes
-        platform::Reason reason;
+        Reason reason;
         bool done = Replace(target, c.made, options, reason, ops);
         if (!ops.failed()) {
             // Past the last step: nothing was injected and it must complete.
@@ -242,7 +242,7 @@ TEST(SafeReplace, ANewFileThatDoesNotReadBackAsWrittenIsNotPutInPlace) {
         options.backup = dir.path() / "a_org.qwz";
         bool checked = false;
         options.verify = [&](const uint8_t*, size_t, Reason&) { return checked = true; };
-        platform::Reason reason;
+        Reason reason;
         EXPECT_FALSE(Replace(target, made, options, reason, ops));
         EXPECT_NE(reason.find("różni się od danych"), std::string::npos) << reason;
         EXPECT_FALSE(checked) << "a file that differs went on to the check";
@@ -252,4 +252,4 @@ TEST(SafeReplace, ANewFileThatDoesNotReadBackAsWrittenIsNotPutInPlace) {
 }
 
 }  // namespace
-}  // namespace qwz::platform
+}  // namespace qwz::replace

@@ -10,14 +10,14 @@
 // run instead.
 #pragma once
 
-#include "platform/FileOps.h"
+#include "replace/Seam.h"
 
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <vector>
 
-namespace qwz::platform {
+namespace qwz::replace {
 
 class LeftoverIndex {
 public:
@@ -53,4 +53,4 @@ private:
     std::mutex mutex_;
 };
 
-}  // namespace qwz::platform
+}  // namespace qwz::replace

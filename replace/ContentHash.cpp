@@ -1,4 +1,4 @@
-#include "platform/ContentHash.h"
+#include "replace/ContentHash.h"
 
 #include "platform/Parallel.h"
 
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-namespace qwz::platform {
+namespace qwz::replace {
 namespace {
 
 constexpr uint64_t kPrime1 = 0x9E3779B185EBCA87ull;
@@ -64,7 +64,7 @@ void ContentHash::Add(const uint8_t* data, size_t size, bool everyCore, const Di
         const size_t whole = everyCore && block_.filled == 0 ? size / kBlock : 0;
         if (whole > 1) {
             std::vector<uint64_t> digests(whole);
-            ForEachInParallel(whole, uint64_t(whole) * kParallelThreshold, [&](size_t b) {
+            platform::ForEachInParallel(whole, uint64_t(whole) * platform::kParallelThreshold, [&](size_t b) {
                 Block block;
                 block.Add(data + b * kBlock, kBlock);
                 digests[b] = block.Digest();
@@ -96,4 +96,4 @@ uint64_t ContentHash::Value() const {
     return h;
 }
 
-}  // namespace qwz::platform
+}  // namespace qwz::replace

@@ -1,4 +1,4 @@
-#include "engine/BackupName.h"
+#include "replace/BackupName.h"
 
 #include "platform/PathNames.h"
 
@@ -9,7 +9,7 @@
 
 namespace fs = std::filesystem;
 
-namespace qwz {
+namespace qwz::replace {
 namespace {
 
 using NativeString = fs::path::string_type;
@@ -94,7 +94,7 @@ void RemoveEarlierRecord(const std::filesystem::path& backup, platform::FileOps&
     record += ".txt";
     platform::FileState state;
     std::vector<uint8_t> text;
-    platform::Reason ignored;
+    Reason ignored;
     if (ops.Examine(record, false, &state) != platform::NameKind::Regular || state.size > kLargestRecord ||
         !ops.ReadAll(record, text, ignored) || text.size() < kFirstLine.size() ||
         !std::equal(kFirstLine.begin(), kFirstLine.end(), text.begin()))
@@ -102,4 +102,4 @@ void RemoveEarlierRecord(const std::filesystem::path& backup, platform::FileOps&
     ops.Remove(record, ignored);
 }
 
-}  // namespace qwz
+}  // namespace qwz::replace

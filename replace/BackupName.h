@@ -3,12 +3,12 @@
 // judge a kept backup by these, so none of them converts one again.
 #pragma once
 
-#include "platform/FileOps.h"
+#include "replace/Seam.h"
 
 #include <filesystem>
 #include <vector>
 
-namespace qwz {
+namespace qwz::replace {
 
 // The backup name: the extension (from the last dot of the file name)
 // replaced by "_org.qwz", or "_org.qwz" appended when there is none.
@@ -43,4 +43,4 @@ void RemoveEarlierRecord(const std::filesystem::path& backup, platform::FileOps&
 // alone: each kept backup whose original is among `found` is left out.
 std::vector<std::filesystem::path> WithoutKeptBackups(const std::vector<std::filesystem::path>& found);
 
-}  // namespace qwz
+}  // namespace qwz::replace

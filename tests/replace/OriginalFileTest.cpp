@@ -3,7 +3,7 @@
 // place: the same bytes, also once given back, and a file cut short
 // meanwhile reads as zeros past its new end, is said to be cut, and does
 // not stop the process.
-#include "platform/OriginalFile.h"
+#include "replace/OriginalFile.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +21,7 @@
 #include <unistd.h>
 #endif
 
-namespace qwz::platform {
+namespace qwz::replace {
 namespace {
 
 TEST(OriginalFile, ReadsEveryByteOfSmallAndLargeFiles) {
@@ -32,7 +32,7 @@ TEST(OriginalFile, ReadsEveryByteOfSmallAndLargeFiles) {
         for (size_t i = 0; i < size; ++i) bytes[i] = uint8_t((i * 2654435761u) >> 13);
         const std::filesystem::path path = dir.write("scene.qwz", bytes);
         OriginalFile original;
-        platform::Reason reason;
+        Reason reason;
         ASSERT_TRUE(original.Open(path, reason)) << reason;
         std::vector<uint8_t> read;
         ASSERT_TRUE(original.Read(read, reason)) << reason;
@@ -94,7 +94,7 @@ TEST(FileViewDeathTest, AFaultOutsideEveryViewStillEndsTheProcess) {
     const std::filesystem::path path = dir.write("scene.qwz", std::vector<uint8_t>(3 * 4096, 7));
     OriginalFile original;
     FileView view;
-    platform::Reason reason;
+    Reason reason;
     ASSERT_TRUE(original.Open(path, reason)) << reason;
     ASSERT_TRUE(original.See(view, reason)) << reason;  // the views are watched from now on
     EXPECT_EXIT(
@@ -116,4 +116,4 @@ TEST(FileViewDeathTest, AFaultOutsideEveryViewStillEndsTheProcess) {
 #endif
 
 }  // namespace
-}  // namespace qwz::platform
+}  // namespace qwz::replace

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <functional>
 
-namespace qwz::platform {
+namespace qwz::replace {
 
 class ContentHash {
 public:
@@ -49,4 +49,4 @@ private:
     uint64_t size_ = 0;
 };
 
-}  // namespace qwz::platform
+}  // namespace qwz::replace

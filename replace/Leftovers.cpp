@@ -1,9 +1,9 @@
-#include "platform/Leftovers.h"
+#include "replace/Leftovers.h"
 
 #include "platform/PathNames.h"
-#include "platform/SafeReplace.h"
+#include "replace/SafeReplace.h"
 
-namespace qwz::platform {
+namespace qwz::replace {
 namespace {
 
 thread_local LeftoverIndex* current = nullptr;
@@ -40,4 +40,4 @@ LeftoverIndex::Scope::~Scope() { current = previous_; }
 
 LeftoverIndex* LeftoverIndex::Current() { return current; }
 
-}  // namespace qwz::platform
+}  // namespace qwz::replace

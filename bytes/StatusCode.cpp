@@ -1,10 +1,9 @@
-#include "platform/StatusCode.h"
+#include "bytes/StatusCode.h"
 
-#include <cerrno>
 #include <iterator>
 #include <ostream>
 
-namespace qwz::platform {
+namespace qwz {
 namespace {
 
 struct CodeName {
@@ -57,59 +56,6 @@ constexpr StatusCode kAll[] = {
 };
 static_assert(std::size(kAll) == std::size(kNames));
 
-struct ErrnoCategory {
-    int errnoValue;
-    StatusCode code;
-};
-
-// errno values by category; any other is a SystemError.
-constexpr ErrnoCategory kErrnoCategories[] = {
-    {ENOENT, StatusCode::NotFound},
-    {ENOTDIR, StatusCode::NotFound},
-    {EACCES, StatusCode::AccessDenied},
-    {EPERM, StatusCode::AccessDenied},
-    {EROFS, StatusCode::ReadOnly},
-    {ENOSPC, StatusCode::DiskFull},
-#ifdef EDQUOT
-    {EDQUOT, StatusCode::DiskFull},
-#endif
-    {EISDIR, StatusCode::NotRegularFile},
-    {EBUSY, StatusCode::InUse},
-    {ETXTBSY, StatusCode::InUse},
-    {EAGAIN, StatusCode::InUse},
-    {EWOULDBLOCK, StatusCode::InUse},
-    {ENOMEM, StatusCode::OutOfMemory},
-    {ENOBUFS, StatusCode::OutOfMemory},
-    {EFBIG, StatusCode::TooLarge},
-    {EOVERFLOW, StatusCode::TooLarge},
-    {ENAMETOOLONG, StatusCode::TooLarge},
-    {EIO, StatusCode::IoError},
-    {ENXIO, StatusCode::IoError},
-    {ENODEV, StatusCode::IoError},
-#ifdef ENOMEDIUM
-    {ENOMEDIUM, StatusCode::IoError},
-#endif
-#ifdef EREMOTEIO
-    {EREMOTEIO, StatusCode::IoError},
-#endif
-#ifdef ESTALE
-    {ESTALE, StatusCode::NetworkError},
-#endif
-    {ENOTCONN, StatusCode::NetworkError},
-    {ENETDOWN, StatusCode::NetworkError},
-    {ENETUNREACH, StatusCode::NetworkError},
-    {EHOSTUNREACH, StatusCode::NetworkError},
-    {ECONNRESET, StatusCode::NetworkError},
-    {ECONNREFUSED, StatusCode::NetworkError},
-    {ETIMEDOUT, StatusCode::NetworkError},
-#ifdef EHOSTDOWN
-    {EHOSTDOWN, StatusCode::NetworkError},
-#endif
-#ifdef ENOLINK
-    {ENOLINK, StatusCode::NetworkError},
-#endif
-};
-
 }  // namespace
 
 std::string_view StatusCodeName(StatusCode code) {
@@ -129,12 +75,6 @@ const StatusCode* AllStatusCodes(size_t& count) {
     return kAll;
 }
 
-StatusCode ErrnoCode(int code) {
-    for (const ErrnoCategory& row : kErrnoCategories)
-        if (row.errnoValue == code) return row.code;
-    return StatusCode::SystemError;
-}
-
 Reason operator+(const std::string& text, const Reason& reason) { return Reason(reason.code, text + reason.str()); }
 Reason operator+(const char* text, const Reason& reason) { return Reason(reason.code, text + reason.str()); }
 Reason operator+(const Reason& reason, const std::string& text) { return Reason(reason.code, reason.str() + text); }
@@ -147,4 +87,4 @@ Reason operator+(const Reason& a, const Reason& b) {
 bool operator==(const Reason& reason, std::string_view text) { return reason.str().compare(text) == 0; }
 std::ostream& operator<<(std::ostream& out, const Reason& reason) { return out << reason.str(); }
 
-}  // namespace qwz::platform
+}  // namespace qwz

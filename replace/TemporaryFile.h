@@ -4,15 +4,16 @@
 // takes the user's name and removed on every other way out.
 #pragma once
 
-#include "platform/FileOps.h"
-#include "platform/StatusCode.h"
+#include "bytes/StatusCode.h"
+#include "replace/Seam.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
-namespace qwz::platform {
+namespace qwz::replace {
 
 // The name of a temporary file beside `target`. It is short whatever the
 // target's name (so that every name the file system takes can be
@@ -40,6 +41,16 @@ bool IsAsideNameOf(const std::filesystem::path& name, const std::filesystem::pat
 // the new file under its name left beside `target` (the first found), or
 // empty.
 std::filesystem::path OriginalLeftAside(const std::filesystem::path& target, FileOps& ops);
+
+// Gives the file at `from` the name `to` by steps that never replace what
+// has `to`: a rename that refuses a taken name, or where the file system
+// has none, a second name and then `from` removed, so that the file has a
+// name at every moment. NameTaken: `to` is someone's. Done with `error` set:
+// the file has its new name, and `from` still leads to it (it could not be
+// removed). Every move of a user's file or a kept original to a free name
+// takes this one road, in a conversion and in a restore alike.
+NoReplace MoveWithoutReplacing(FileOps& ops, const std::filesystem::path& from, const std::filesystem::path& to,
+                               Reason& error);
 
 // Moves the file at `from` to the first free name of "NAME (LABEL).EXT",
 // "NAME (LABEL 2).EXT", ... beside `file` (NAME.EXT), by steps that never
@@ -91,9 +102,18 @@ private:
 bool CreateTemporary(FileOps& ops, const std::filesystem::path& target, FileHandle like, TemporaryFile& temp,
                      Reason& error, std::vector<std::string>* notCarried = nullptr);
 
+// The one way a new file is written beside `target`, the converted file
+// and a copied backup alike: created under a temporary name (CreateTemporary,
+// carrying what the system keeps of `like`), filled by `fill` (false with
+// its reason to stop), flushed to the disk, its state once flushed put in
+// `flushed`, and closed. The caller then reads it back and gives it a name.
+bool WriteTemporaryFile(FileOps& ops, const std::filesystem::path& target, FileHandle like, TemporaryFile& temp,
+                        const std::function<bool(Reason& error)>& fill, FileState& flushed, Reason& error,
+                        std::vector<std::string>* notCarried = nullptr);
+
 // Writes all of `size` bytes in writes of at most `chunk`, carrying on
 // after short writes; `path` names the file in the reason of a failure.
 bool WriteAll(FileOps& ops, FileHandle file, const uint8_t* data, size_t size, size_t chunk,
               const std::filesystem::path& path, Reason& error);
 
-}  // namespace qwz::platform
+}  // namespace qwz::replace

@@ -1,7 +1,7 @@
-#include "platform/TemporaryFile.h"
+#include "replace/TemporaryFile.h"
 
-#include "platform/Leftovers.h"
 #include "platform/PathNames.h"
+#include "replace/Leftovers.h"
 
 #include <algorithm>
 #include <atomic>
@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-namespace qwz::platform {
+namespace qwz::replace {
 namespace {
 
 constexpr int kTemporaryNameAttempts = 16;
@@ -80,6 +80,14 @@ bool CreateTemporary(FileOps& ops, const std::filesystem::path& target, FileHand
         if (!exists) return false;
     }
     return false;
+}
+
+bool WriteTemporaryFile(FileOps& ops, const std::filesystem::path& target, FileHandle like, TemporaryFile& temp,
+                        const std::function<bool(Reason& error)>& fill, FileState& flushed, Reason& error,
+                        std::vector<std::string>* notCarried) {
+    if (!CreateTemporary(ops, target, like, temp, error, notCarried)) return false;
+    if (!fill(error)) return false;
+    return ops.Flush(temp.file, error) && ops.StateOf(temp.file, flushed, error) && ops.Close(temp.file, error);
 }
 
 bool WriteAll(FileOps& ops, FileHandle file, const uint8_t* data, size_t size, size_t chunk,
@@ -158,19 +166,25 @@ std::filesystem::path NameBeside(const std::filesystem::path& file, const std::s
     return std::filesystem::path(file).replace_filename(name);
 }
 
+NoReplace MoveWithoutReplacing(FileOps& ops, const std::filesystem::path& from, const std::filesystem::path& to,
+                               Reason& error) {
+    error.clear();
+    const NoReplace moved = ops.RenameNoReplace(from, to, error);
+    if (moved != NoReplace::Unsupported) return moved;
+    // A second name, then the first one removed.
+    error.clear();
+    const NoReplace linked = ops.Link(from, to, error);
+    if (linked == NoReplace::Done) RemoveWithRetries(ops, from, error);
+    return linked;
+}
+
 std::filesystem::path KeepBeside(FileOps& ops, const std::filesystem::path& from, const std::filesystem::path& file,
                                  const std::string& label) {
     constexpr int kNames = 100;
     for (int n = 1; n <= kNames; ++n) {
         const std::filesystem::path name = NameBeside(file, label, n);
         Reason error;
-        NoReplace done = ops.RenameNoReplace(from, name, error);
-        if (done == NoReplace::Unsupported) {
-            // A second name, then the first one removed: the file has a
-            // name at every moment.
-            done = ops.Link(from, name, error);
-            if (done == NoReplace::Done) RemoveWithRetries(ops, from, error);
-        }
+        const NoReplace done = MoveWithoutReplacing(ops, from, name, error);
         if (done == NoReplace::Done) return name;
         if (done != NoReplace::NameTaken) return {};
     }
@@ -196,4 +210,4 @@ void RemoveStaleTemporaries(const std::filesystem::path& target, FileOps& ops) {
     }
 }
 
-}  // namespace qwz::platform
+}  // namespace qwz::replace
