@@ -6,7 +6,7 @@
 #include "cli/CommandLine.h"
 #include "cli/FileHooks.h"
 #include "cli/LoadFile.h"
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 
 #include <nlohmann/json.hpp>
 

@@ -2,7 +2,7 @@
 // the document's own load, with every failure turned into a reason.
 #pragma once
 
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 #include "platform/DebugOutput.h"
 #include "platform/FileOps.h"
 #include "platform/StatusCode.h"

@@ -3,7 +3,7 @@
 // and `qwz info` and the window say the same of the same file.
 #pragma once
 
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 #include "platform/StatusCode.h"
 
 #include <cstddef>

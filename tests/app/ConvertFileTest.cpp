@@ -1,6 +1,6 @@
 #include "app/ConvertFile.h"
 #include "app/SampleFiles.h"
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 #include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
 #include "platform/TemporaryFile.h"
