@@ -389,15 +389,15 @@ void TMForm::ComboBox1Change() {
     UpdateButtons();
     const VersionLayout* version = SelectedVersion();
     const bool extraData = version && version->extraTail;
-    for (const KeepFlag& flag : kKeepFlags)
-        if (flag.kind == KeepKind::TailBlock) EnableWindow(Control(flag.boxId), extraData);
+    for (size_t i = 0; i < kKeepFlagCount; ++i)
+        if (kKeepFlags[i].kind == KeepKind::TailBlock) EnableWindow(Control(KeepBoxId(i)), extraData);
 }
 
 BatchChoices TMForm::ReadChoices() const {
     BatchChoices c;
     LRESULT index = SendMessageW(Control(ComboBox1), CB_GETCURSEL, 0, 0);
     c.VersionIndex = index == CB_ERR ? DefaultVersionIndex() : int(index);
-    for (size_t i = 0; i < kKeepFlagCount; ++i) c.Ticked[i] = Checked(kKeepFlags[i].boxId);
+    for (size_t i = 0; i < kKeepFlagCount; ++i) c.Ticked[i] = Checked(KeepBoxId(i));
     return c;
 }
 
