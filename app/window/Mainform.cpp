@@ -103,6 +103,7 @@ private:
     void PumpPendingMessages();
 
     platform::FileOps& files_ = platform::SystemFileOps();  // everything the batches do to files
+    TQWZSaveParams params_;  // the choices of the last batch, kept by the window
     HINSTANCE instance_ = nullptr;
     HWND hwnd_ = nullptr;
     HWND panel_ = nullptr;
@@ -479,10 +480,10 @@ void TMForm::FilesDropped(HDROP drop) {
 void TMForm::RunBatchOf(const std::vector<std::filesystem::path>& files,
                         const std::map<std::filesystem::path, ConversionOutcome>& decided) {
     if (files.empty()) return;
-    // The process's save parameters still hold the choices of the last
-    // batch; the conversions are given them as a request of their own.
+    // The window's save parameters hold the choices of the last batch; the
+    // conversions are given them as a request of their own.
     const BatchChoices choices = ReadChoices();
-    WriteSaveParams(choices, *GetSaveParams());
+    WriteSaveParams(choices, params_);
 
     batchRunning_ = true;
     UpdateButtons();
