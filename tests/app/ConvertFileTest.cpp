@@ -95,6 +95,7 @@ protected:
     int Convert(const fs::path& file, int target, platform::FileOps& ops) {
         const ConversionOutcome outcome = ConvertAndReport(file, RequestFor(target, params), ops);
         failure = outcome.reason;
+        wrote = outcome.toVersion;
         return ResultOf(outcome.status);
     }
     int Convert(const fs::path& file, int target) { return Convert(file, target, disk); }
@@ -103,6 +104,7 @@ protected:
     MemoryFileOps disk;
     TQWZSaveParams params;  // the command line's
     std::string failure;    // the reason of the last conversion: why it failed or was skipped
+    int wrote = 0;          // the version it says it wrote
     const fs::path dir = "/plans";
     std::vector<std::string> lines;
 
@@ -289,6 +291,7 @@ TEST_F(ConvertFileTest, AnyCommandLineTargetConvertsEveryNewerFileAndLeavesTheRe
         ASSERT_EQ(Convert(file, row.target), row.result) << failure;
         if (row.result == kConverted) {
             EXPECT_EQ(test::VersionOf(disk.Read(file)), row.written);
+            EXPECT_EQ(wrote, row.written);
             EXPECT_EQ(disk.Read(BackupPath(file)), row.file);
             // What was written reads back with every mesh whole.
             KlasaQwz doc;
