@@ -3,7 +3,7 @@
 #include "api/KeepParams.h"
 #include "api/ReadDocument.h"
 #include "api/Remarks.h"
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 #include "engine/ExceptionText.h"
 #include "format/VersionTable.h"
 #include "platform/FileWrite.h"

@@ -2,19 +2,24 @@
 
 #include "model/KeepFlags.h"
 
+#include <iterator>
+
 namespace qwz::api {
+namespace {
+
+// The library's choice of each keep flag, by row of kKeepFlags; the backup
+// is an argument of its own.
+constexpr bool Keep::*kChoiceOf[] = {&Keep::lines, &Keep::polylines, &Keep::arcs,  &Keep::circles,
+                                     &Keep::uv,    &Keep::zones,     &Keep::other, nullptr};
+static_assert(std::size(kChoiceOf) == kKeepFlagCount, "a choice for every keep flag");
+
+}  // namespace
 
 TQWZSaveParams ParamsOf(const Keep& keep, int target, bool keepBackup) {
     TQWZSaveParams p;
     p.TargetVersion = target;
-    p.KeepCircles = keep.circles;
-    p.KeepLines = keep.lines;
-    p.KeepPolylines = keep.polylines;
-    p.KeepArcs = keep.arcs;
-    p.KeepUV = keep.uv;
-    p.KeepScalingZones = keep.zones;
-    p.KeepOtherExtra = keep.other;
-    p.KeepOriginal = keepBackup;
+    for (size_t i = 0; i < kKeepFlagCount; ++i)
+        p.*kKeepFlags[i].member = kChoiceOf[i] ? keep.*kChoiceOf[i] : keepBackup;
     return p;
 }
 

@@ -5,63 +5,37 @@
 #include "engine/ExceptionText.h"
 #include "engine/LoadQwz.h"
 #include "platform/FileOps.h"
-#include "platform/FileRead.h"
+#include "bytes/StatusCode.h"
 
 #include <exception>
 #include <new>
 
-
 namespace qwz::api {
+namespace {
 
-CheckResult ReadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
-    CheckResult r;
-    switch (platform::SystemFileOps().Examine(path, true, nullptr)) {
-    case platform::NameKind::Missing:
-        r.status = CheckStatus::NoFile;
-        r.code = "not-found";
-        r.reason = "plik nie istnieje";
-        return r;
-    case platform::NameKind::Regular: break;
-    default:
-        r.status = CheckStatus::NoFile;
-        r.code = "not-regular-file";
-        r.reason = "to nie jest zwykły plik";
-        return r;
-    }
-    std::vector<uint8_t> bytes;
-    try {
-        std::string error;
-        if (!platform::ReadWholeFile(path, bytes, &error)) {
-            r.code = "io-error";
-            r.reason = error.empty() ? "nie można odczytać pliku" : error;
-            return r;
-        }
-    } catch (const std::bad_alloc&) {
-        r.code = "out-of-memory";
-        r.reason = "za mało pamięci, by wczytać plik";
-        return r;
-    }
-    return ReadDocument(std::move(bytes), doc);
-}
-
-CheckResult ReadDocument(std::vector<uint8_t>&& bytes, KlasaQwz& doc) {
+// The engine's load, its remarks kept as the call's, judged as Check
+// reports a file. `load` loads into `doc`, filling the ReadResult given.
+template <typename Load>
+CheckResult Judged(KlasaQwz& doc, const Load& load) {
     CheckResult r;
     try {
         std::vector<std::string> said;
         ReadResult read;
-        LoadResult load;
+        LoadResult loaded;
         {
             CallRemarks remarks(said);
-            load = LoadQwzBytes(std::move(bytes), doc, {}, &read);
+            loaded = load(read);
             RemarkWarnings(read.warnings);
         }
-        if (!load.ok) {
-            r.status = CheckStatus::Damaged;
-            r.code = std::string(StatusCodeName(load.code));
-            r.reason = load.reason;
-            r.hasOffset = load.hasOffset;
-            r.offset = load.offset;
-            r.field = load.field;
+        if (!loaded.ok) {
+            r.status = loaded.noFile   ? CheckStatus::NoFile
+                       : loaded.unread ? CheckStatus::Failed
+                                       : CheckStatus::Damaged;
+            r.code = std::string(StatusCodeName(loaded.code));
+            r.reason = loaded.reason;
+            r.hasOffset = loaded.hasOffset;
+            r.offset = loaded.offset;
+            r.field = loaded.field;
             return r;
         }
         r.version = doc.Version;
@@ -89,6 +63,16 @@ CheckResult ReadDocument(std::vector<uint8_t>&& bytes, KlasaQwz& doc) {
     r.status = CheckStatus::Sound;
     r.code = "readable";
     return r;
+}
+
+}  // namespace
+
+CheckResult ReadDocument(const std::filesystem::path& path, KlasaQwz& doc) {
+    return Judged(doc, [&](ReadResult& read) { return LoadQwzFile(path, doc, platform::SystemFileOps(), &read); });
+}
+
+CheckResult ReadDocument(std::vector<uint8_t>&& bytes, KlasaQwz& doc) {
+    return Judged(doc, [&](ReadResult& read) { return LoadQwzBytes(std::move(bytes), doc, {}, &read); });
 }
 
 }  // namespace qwz::api

@@ -1,7 +1,7 @@
 // A file or bytes into a document, judged as `Check` reports them.
 #pragma once
 
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 #include "qwz/Check.h"
 
 #include <cstdint>

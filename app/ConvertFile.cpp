@@ -12,22 +12,10 @@
 namespace qwz {
 namespace {
 
-// Per thread, so that conversions of several files at once keep their own.
-std::string& LastFailure() {
-    thread_local std::string reason;
-    return reason;
-}
-
 // One line whatever the name holds, and never an exception of its own.
 std::string Quoted(const std::filesystem::path& path) { return "\"" + platform::PathForText(path) + "\""; }
 
 }  // namespace
-
-const std::string& LastConversionFailure() { return LastFailure(); }
-
-int ConvertFile(const std::filesystem::path& path, int target) {
-    return ConvertFile(path, target, platform::SystemFileOps());
-}
 
 ConversionRequest RequestFor(int target, const TQWZSaveParams& params) {
     const std::vector<int> written = WrittenVersions();
@@ -44,22 +32,25 @@ ConversionOutcome ConvertAndReport(const std::filesystem::path& path, const Conv
                                    platform::FileOps& ops, WarningBox box) {
     ConversionOutcome result = ConvertQwz(path, request, ops);
     ReportWarnings(result.warnings, box);
-    LastFailure().clear();
     switch (result.status) {
     case ConversionStatus::Converted: break;
     case ConversionStatus::Skipped:
         platform::DebugOutputW("Plik " + Quoted(path) + " jest już w odpowiedniej wersji");
         break;
     case ConversionStatus::Failed:
-        LastFailure() = result.reason;
         platform::DebugOutputW("Nie przekonwertowano pliku " + Quoted(path) + ": " + result.reason);
         break;
     }
     return result;
 }
 
-int ConvertFile(const std::filesystem::path& path, int target, platform::FileOps& ops) {
-    switch (ConvertAndReport(path, RequestFor(target, *GetSaveParams()), ops).status) {
+int ConvertFile(const std::filesystem::path& path, int target, const TQWZSaveParams& params,
+                platform::FileOps& ops) {
+    return ResultOf(ConvertAndReport(path, RequestFor(target, params), ops).status);
+}
+
+int ResultOf(ConversionStatus status) {
+    switch (status) {
     case ConversionStatus::Converted: return kConverted;
     case ConversionStatus::Skipped: return kSkipped;
     case ConversionStatus::Failed: break;

@@ -1,6 +1,5 @@
-// Converting one file in place under the process's save parameters, with
-// the result as an int and the reason of a failure kept per thread: the
-// conversion engine (engine/Conversion.h) with the shape the window and the
+// Converting one file in place under given save parameters, with the
+// result as an int: the conversion engine (engine/Conversion.h) with the shape the window and the
 // program's command line were built on, and their debug lines. The target
 // and the parameters become one request here, once, before the engine is
 // asked.
@@ -23,11 +22,13 @@ enum ConversionResult : int {
     kSkipped = 2,
 };
 
-// Converts the file at `path` to `target` under the process's save
-// parameters. Never throws; the user's file is never lost.
-int ConvertFile(const std::filesystem::path& path, int target);
-// The same through the given file-system steps (tests make them fail).
-int ConvertFile(const std::filesystem::path& path, int target, platform::FileOps& ops);
+// Converts the file at `path` to `target` under `params`, through the given
+// file-system steps (tests make them fail). Never throws; the user's file is
+// never lost.
+int ConvertFile(const std::filesystem::path& path, int target, const TQWZSaveParams& params,
+                platform::FileOps& ops = platform::SystemFileOps());
+// The result ConvertFile gives for a conversion's status.
+int ResultOf(ConversionStatus status);
 
 // The request that converts to `target` under `params` as ConvertFile
 // always has: a file at or below the target that keeps everything is left
@@ -39,16 +40,12 @@ int ConvertFile(const std::filesystem::path& path, int target, platform::FileOps
 ConversionRequest RequestFor(int target, const TQWZSaveParams& params);
 
 // The conversion of one file, told as ConvertFile tells it (the debug lines
-// of its warnings, then that of a skip or a failure, the reason kept for
-// this thread), with the engine's whole result: what the window's batch
+// of its warnings, then that of a skip or a failure), with the engine's
+// whole result: what the window's batch
 // reports from. `box` says whether a warning's box is shown here or left to
 // the caller (WarningBoxText of the result's warnings).
 ConversionOutcome ConvertAndReport(const std::filesystem::path& path, const ConversionRequest& request,
                                    platform::FileOps& ops = platform::SystemFileOps(),
                                    WarningBox box = WarningBox::Show);
-
-// The reason of the last failed ConvertFile on this thread, in Polish;
-// empty when the last call did not fail.
-const std::string& LastConversionFailure();
 
 }  // namespace qwz

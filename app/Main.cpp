@@ -85,7 +85,7 @@ void Convert(const std::filesystem::path& path, int target) {
     ConversionOutcome outcome;
     {
         platform::ConversionSlot slot;
-        outcome = ConvertAndReport(path, RequestFor(target, *GetSaveParams()));
+        outcome = ConvertAndReport(path, RequestFor(target, TQWZSaveParams()));
     }
     platform::SetThreadDebugSink(previous);
     if (outcome.status == ConversionStatus::Converted) {
@@ -127,7 +127,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         // waits for its slot. The path goes on as the wide text it came as,
         // so any name opens.
         platform::ConversionSlot slot;
-        ConvertFile(std::filesystem::path(wide[action.pathArg]), action.target);
+        ConvertFile(std::filesystem::path(wide[action.pathArg]), action.target, TQWZSaveParams());
         break;
     }
     case CommandLineAction::Embedding: ServeSelection(action.target); break;

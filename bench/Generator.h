@@ -4,7 +4,7 @@
 // gives the same bytes.
 #pragma once
 
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 
 #include <cstdint>
 #include <string>

@@ -17,7 +17,7 @@
 //                                         the same with MESHES small meshes and few records
 #include "Generator.h"
 
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 #include "platform/DebugOutput.h"
 #include "platform/FileRead.h"
 #include "platform/FileWrite.h"
@@ -110,10 +110,25 @@ void Measure(Timing& best, Work work) {
     best.cpu = std::min(best.cpu, CpuSeconds() - cpu);
 }
 
+std::vector<uint8_t> ReadFile(const fs::path& path) {
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!platform::ReadWholeFile(path, bytes, &error)) throw std::runtime_error(error);
+    return bytes;
+}
+
+void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    std::string error;
+    if (!platform::WriteWholeFile(path, bytes, &error)) throw std::runtime_error(error);
+}
+
+// Loads the whole file into a document that keeps its buffer; 0: not loaded.
+uint8_t LoadFile(KlasaQwz& doc, const fs::path& path) { return doc.LoadBuffer(ReadFile(path)); }
+
 void LoadAndSave(const fs::path& source, int target, const fs::path& out) {
     KlasaQwz doc;
-    if (doc.Load(source) == 0) throw std::runtime_error("not loaded: " + source.string());
-    doc.Save(target, out);
+    if (LoadFile(doc, source) == 0) throw std::runtime_error("not loaded: " + source.string());
+    WriteFile(out, doc.SaveBytes(target, TQWZSaveParams()));
 }
 
 void Copy(const fs::path& source, const fs::path& out) {
@@ -139,7 +154,7 @@ bench::SceneCounts WriteScene(const bench::SceneSize& size, const fs::path& path
     KlasaQwz doc;
     bench::BuildScene(doc, size);
     const bench::SceneCounts counts = bench::CountScene(doc);
-    doc.Save(204, path);
+    WriteFile(path, doc.SaveBytes(204, TQWZSaveParams()));
     return counts;
 }
 
@@ -189,7 +204,7 @@ void WriteScene201(uint32_t meshes, const fs::path& path) {
             throw std::runtime_error(error);
     }
     KlasaQwz back;
-    if (back.Load(path) != 201) throw std::runtime_error("the version 201 file does not load");
+    if (LoadFile(back, path) != 201) throw std::runtime_error("the version 201 file does not load");
     const DefinicjaObiektu& written = *doc.GetDefinition();
     const DefinicjaObiektu& read = *back.GetDefinition();
     const double quantum = 0.5 / double(back.VertexScale) + 1e-3;
@@ -277,12 +292,8 @@ Result MeasureConversion(const fs::path& self, const fs::path& dir, const fs::pa
         Measure(r.plain, [&] { Copy(source, copy); });
     }
     if (peak) std::tie(r.peak, r.base) = ChildPeak(self, source, target, out);
-    if (KlasaQwz probe; probe.ReadHeader(source) == target) {
-        std::vector<uint8_t> a, b;
-        platform::ReadWholeFile(source, a);
-        platform::ReadWholeFile(out, b);
-        r.sameBytes = a == b;
-    }
+    if (const std::vector<uint8_t> a = ReadFile(source); a.size() >= 4 && a[3] == target)
+        r.sameBytes = a == ReadFile(out);
     fs::remove(out);
     fs::remove(copy);
     return r;

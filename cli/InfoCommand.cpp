@@ -31,6 +31,13 @@ const char* KindWords(const TKontenerQwz& block) {
 
 }  // namespace
 
+std::array<KindEntry, 4> GroupKinds() {
+    std::array<KindEntry, 4> kinds{};
+    for (const KeepFlag& flag : kKeepFlags)
+        if (flag.kind == KeepKind::Group) kinds.at(size_t(flag.reportOrder)) = {flag.jsonKey, flag.words, {}};
+    return kinds;
+}
+
 const char* BlockTypeName(int kind) {
     switch (kind) {
     case TKontenerQwz::ktUV16: return "uv16";

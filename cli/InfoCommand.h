@@ -6,7 +6,7 @@
 #include "cli/CommandLine.h"
 #include "cli/FileHooks.h"
 #include "cli/LoadFile.h"
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 
 #include <nlohmann/json.hpp>
 
@@ -32,6 +32,9 @@ struct KindEntry {
     std::vector<GroupEntry> groups;
 };
 
+// The four kinds, empty, in file order and named as their keep flags are.
+std::array<KindEntry, 4> GroupKinds();
+
 struct MeshEntry {
     std::string name;
     int32_t attribute = 0;
@@ -52,10 +55,7 @@ struct FileInfo {
     int version = 0;
     float refPoint[3] = {0, 0, 0};
     float vertexScale = 0;
-    std::array<KindEntry, 4> kinds{{{"circles", "okręgi i światła", {}},
-                                    {"lines", "linie", {}},
-                                    {"polylines", "polilinie", {}},
-                                    {"arcs", "łuki", {}}}};
+    std::array<KindEntry, 4> kinds = GroupKinds();
     std::vector<MeshEntry> meshes;
     std::vector<TailEntry> tail;
 };

@@ -1,35 +1,23 @@
-// Reading one file for the console tool's reports: the whole file through
-// the document's own load, with every failure turned into a reason.
+// Reading one file for the console tool's reports: the engine's load with
+// its reasons, and what the readers noted on the way.
 #pragma once
 
-#include "bytes/StatusCode.h"
-#include "document/Klasaqwz.h"
-#include "platform/DebugOutput.h"
+#include "engine/LoadQwz.h"
+#include "format/Klasaqwz.h"
 #include "platform/FileOps.h"
 
-#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 namespace qwz::cli {
 
-struct LoadOutcome {
-    bool ok = false;
-    StatusCode code = StatusCode::Readable;  // why not, for programs
-    std::string reason;              // why the file could not be read, in Polish
-    bool noFile = false;             // the name holds no regular file (missing, a FIFO, a device...):
-                                     // nothing was read, so nothing can be called damaged
-    bool hasOffset = false;          // a format error: where and what
-    size_t offset = 0;
-    std::string field;
+struct LoadOutcome : LoadResult {
     std::vector<std::string> notes;  // what the readers reported while reading
 };
 
-// Loads `path` into `doc`. Fails for a file that cannot be read, has no
-// "QWZ" at its start, has a version that is not read, or throws while
-// being read. A damaged tail that ended the read early is kept as a note.
-// The file is read through `ops`.
+// Loads `path` into `doc` through `ops` (LoadQwzFile). A damaged tail that
+// ended the read early is kept as a note.
 LoadOutcome LoadDocument(const std::filesystem::path& path, KlasaQwz& doc,
                          platform::FileOps& ops = platform::SystemFileOps());
 

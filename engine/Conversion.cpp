@@ -1,8 +1,8 @@
 #include "engine/Conversion.h"
 
-#include "document/Klasaqwz.h"
 #include "engine/ExceptionText.h"
 #include "engine/LoadQwz.h"
+#include "format/Klasaqwz.h"
 #include "format/VersionTable.h"
 #include "model/Downgrade.h"
 #include "model/MeshSource.h"
@@ -91,21 +91,18 @@ bool Decide(const ConversionRequest& request, const LoadResult& load, KlasaQwz& 
 std::vector<uint8_t> Save(KlasaQwz& doc, const MeshSource& meshes, const ConversionRequest& request,
                           const replace::FilePart& part, const platform::FileView& view, ConversionOutcome& r) {
     uint64_t size = 0;
-    // The version byte of the new file: a target below the oldest layout
-    // written is written by its writer, while the document keeps the
-    // lower number.
-    int written = 0;
     // The file's own version is asked of the document as its automatic
     // target, which moves to the layout that holds what the file has.
     const int target = request.ownVersion ? 0 : std::min(r.fromVersion, request.target);
-    doc.SaveStreamed(target, request.params, [&](const uint8_t* data, size_t n) {
-        if (size < 4 && size + n >= 4) written = data[3 - size];
+    // The version byte of the new file is the writer's: a target below the
+    // oldest layout written is written by it, while the document keeps the
+    // lower number.
+    r.toVersion = doc.SaveStreamed(target, request.params, [&](const uint8_t* data, size_t n) {
         size += n;
         part(data, n);
         // A part handed over as it lies in the original is not read again.
         view.LetGo(data, n);
     }, meshes, r.warnings);
-    r.toVersion = written;
     r.sizeAfter = size;
     r.dropped = CountDropped(doc, r.toVersion, request.params);
     return doc.TakeBuffer();

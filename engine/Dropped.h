@@ -1,7 +1,7 @@
 // What a conversion leaves out of a document, counted per keep flag.
 #pragma once
 
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 #include "model/KeepFlags.h"
 #include "model/Qwzsaveparams.h"
 

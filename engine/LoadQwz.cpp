@@ -1,6 +1,7 @@
 #include "engine/LoadQwz.h"
 
 #include "bytes/FormatError.h"
+#include "engine/ExceptionText.h"
 #include "format/VersionTable.h"
 
 #include <cstring>
@@ -77,6 +78,47 @@ LoadResult LoadQwzBytes(std::vector<uint8_t>&& bytes, KlasaQwz& doc, const ReadO
 LoadResult LoadQwzView(const uint8_t* data, size_t size, KlasaQwz& doc, const ReadOptions& options,
                        ReadResult* read) {
     return LoadChecked(data, size, [&] { return doc.LoadBytes(data, size, 0, options, read); });
+}
+
+LoadResult LoadQwzFile(const std::filesystem::path& path, KlasaQwz& doc, platform::FileOps& ops,
+                       ReadResult* read) {
+    LoadResult r;
+    // What is at the name is told as the conversion tells it.
+    switch (ops.Examine(path, true, nullptr)) {
+    case platform::NameKind::Missing:
+        r.code = StatusCode::NotFound;
+        r.reason = "plik nie istnieje";
+        r.noFile = true;
+        return r;
+    case platform::NameKind::Regular: break;
+    default:
+        r.code = StatusCode::NotRegularFile;
+        r.reason = "to nie jest zwykły plik";
+        r.noFile = true;
+        return r;
+    }
+    std::vector<uint8_t> bytes;
+    r.unread = true;
+    try {
+        // The whole file is one allocation: too large for the memory left
+        // is a reason like any other, and the next file is still tried.
+        Reason error;
+        if (!ops.ReadAll(path, bytes, error)) {
+            r.code = error.code;
+            r.reason = error.empty() ? "nie można odczytać pliku" : error.str();
+            return r;
+        }
+    } catch (const std::bad_alloc&) {
+        r.code = StatusCode::OutOfMemory;
+        r.reason = "za mało pamięci, by wczytać plik";
+        return r;
+    } catch (const std::exception& e) {
+        const Reason why = ExceptionReason(e);
+        r.code = why.code;
+        r.reason = why.str();
+        return r;
+    }
+    return LoadQwzBytes(std::move(bytes), doc, {}, read);
 }
 
 }  // namespace qwz

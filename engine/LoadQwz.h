@@ -1,13 +1,16 @@
-// A file's bytes into a document, with the one set of reasons that every
-// front end gives for a file it cannot read: the conversion, `qwz check`
-// and `qwz info` and the window say the same of the same file.
+// A file or its bytes into a document, with the one set of reasons that
+// every front end gives for a file it cannot read: the conversion, `qwz
+// check` and `qwz info`, the library and the window say the same of the
+// same file.
 #pragma once
 
 #include "bytes/StatusCode.h"
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
+#include "platform/FileOps.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,6 +20,9 @@ struct LoadResult {
     bool ok = false;
     StatusCode code = StatusCode::Readable;  // why not, for programs
     std::string reason;      // why the file cannot be read, in Polish
+    bool noFile = false;     // no regular file at the name (missing, a FIFO, a device...):
+                             // nothing was read, so nothing can be called damaged
+    bool unread = false;     // a file whose bytes could not be read (no access, memory...)
     bool hasOffset = false;  // a damaged file: where, and what was being read
     size_t offset = 0;
     std::string field;
@@ -32,6 +38,10 @@ LoadResult LoadQwzBytes(std::vector<uint8_t>&& bytes, KlasaQwz& doc, const ReadO
 // The same for bytes the document only reads from (LoadBytes): they must
 // stay as they are while the document is used.
 LoadResult LoadQwzView(const uint8_t* data, size_t size, KlasaQwz& doc, const ReadOptions& options = {},
+                       ReadResult* read = nullptr);
+// LoadQwzBytes on the whole file at `path`, read through `ops`; refuses
+// first a name that holds no regular file, and a file that cannot be read.
+LoadResult LoadQwzFile(const std::filesystem::path& path, KlasaQwz& doc, platform::FileOps& ops,
                        ReadResult* read = nullptr);
 
 }  // namespace qwz

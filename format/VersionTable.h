@@ -24,8 +24,8 @@ struct VersionLayout {
     // Fills the content from a whole file of this version, read as `options`
     // say; nullptr: not read.
     void (*read)(DocumentContent& doc, ByteReader& in, const ReadOptions& options, ReadResult& result);
-    // Appends a whole file of this version, its meshes from `meshes`;
-    // nullptr: not written.
+    // Appends a whole file of this version (its version byte is `version`),
+    // its meshes from `meshes`; nullptr: not written.
     void (*write)(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params, const MeshSource& meshes,
                   Warnings& warnings);
     bool extraTail;       // the extra-data tail (UV, scaling zones, other blocks) follows the meshes

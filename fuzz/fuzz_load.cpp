@@ -1,6 +1,6 @@
 // Any bytes loaded as a QWZ file: a clean load or a FormatError, nothing else.
 #include "bytes/FormatError.h"
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 #include "fuzz/FuzzQuiet.h"
 
 #include <cstddef>

@@ -2,7 +2,7 @@
 // keep flags (bit i for row i of kKeepFlags); the rest is loaded as a file. Whatever loads and saves must
 // load again: a written file is always whole and consistent.
 #include "bytes/FormatError.h"
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 #include "fuzz/FuzzQuiet.h"
 #include "model/KeepFlags.h"
 

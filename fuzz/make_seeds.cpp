@@ -1,7 +1,7 @@
 // Writes the seed corpora of the fuzz targets: the tests' rich sample files
 // of every version, built byte by byte, each with every target for the
 // load-and-save target, and the rich tail. Usage: fuzz_seeds OUTPUT_DIR
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 #include "fuzz/FuzzQuiet.h"
 #include "support/OldLayoutSamples.h"
 #include "support/RichSample204.h"

@@ -1,7 +1,7 @@
 // What one QWZ file holds once read: the values its header carries (version
 // byte, reference point, vertex scale) and the geometry object; content
 // only. The readers of format/ fill it and its writers encode it; the
-// document KlasaQwz (document/Klasaqwz.h) adds the loading and saving
+// document KlasaQwz (format/Klasaqwz.h) adds the loading and saving
 // around them. How a file is read is an argument of the read, and how the
 // meshes reach a writer a mesh source handed to it (model/MeshSource.h).
 #pragma once

@@ -1,8 +1,11 @@
 // The one table of keep flags: each flag of TQWZSaveParams with every name it
 // goes by. The save parameters' derived tests, the document's conversion
-// decision, the window's check boxes, the console tool's --drop names, its
-// counts of what is dropped and its JSON all read it; adding a flag is a
-// member of TQWZSaveParams, a row here and the writer that honours it.
+// decision, the library's keep choices, the window's check boxes, the
+// console tool's --drop names, its reports and its JSON all read it; the
+// window's control ids and the library's Keep members are their own, by the
+// table's order. Adding a flag is a member of TQWZSaveParams, a row here,
+// the library's member (api/KeepParams.cpp), the place of its box in the
+// window (app/window/Layout.cpp) and the writer that honours it.
 #pragma once
 
 #include "model/Definicjaobiektu.h"
@@ -42,28 +45,27 @@ struct KeepFlag {
     const char* jsonKey;      // its count under "dropped" in qwz's JSON; nullptr: none
     const char* words;        // the tool's Polish words for it; nullptr: none
     const wchar_t* boxLabel;  // the window's check box
-    int boxId;                // the check box's control id (after the window's own, 101-107)
     int reportOrder;          // reports name dropped content as a file stores it; -1: never
     GroupSize (*groupSize)(const DefinicjaObiektu& def);  // Group: what the document holds
 };
 
 // In the order of the window's boxes (their tab order) and of --drop's names.
 inline constexpr KeepFlag kKeepFlags[] = {
-    {&TQWZSaveParams::KeepLines, KeepKind::Group, "lines", "lines", "linie", L"Linie", 108, 1,
+    {&TQWZSaveParams::KeepLines, KeepKind::Group, "lines", "lines", "linie", L"Linie", 1,
      SizeOfGroup<&DefinicjaObiektu::LineNames, &DefinicjaObiektu::Lines, &DefinicjaObiektu::LineBytes>},
-    {&TQWZSaveParams::KeepPolylines, KeepKind::Group, "polylines", "polylines", "polilinie", L"Polilinie", 109,
-     2, SizeOfGroup<&DefinicjaObiektu::PolyNames, &DefinicjaObiektu::Polys, &DefinicjaObiektu::PolyBytes>},
-    {&TQWZSaveParams::KeepArcs, KeepKind::Group, "arcs", "arcs", "łuki", L"Łuki", 110, 3,
+    {&TQWZSaveParams::KeepPolylines, KeepKind::Group, "polylines", "polylines", "polilinie", L"Polilinie", 2,
+     SizeOfGroup<&DefinicjaObiektu::PolyNames, &DefinicjaObiektu::Polys, &DefinicjaObiektu::PolyBytes>},
+    {&TQWZSaveParams::KeepArcs, KeepKind::Group, "arcs", "arcs", "łuki", L"Łuki", 3,
      SizeOfGroup<&DefinicjaObiektu::ArcNames, &DefinicjaObiektu::Arcs, &DefinicjaObiektu::ArcBytes>},
     {&TQWZSaveParams::KeepCircles, KeepKind::Group, "circles", "circles", "okręgi i światła",
-     L"Okręgi / światła", 111, 0,
+     L"Okręgi / światła", 0,
      SizeOfGroup<&DefinicjaObiektu::CircleNames, &DefinicjaObiektu::Circles, &DefinicjaObiektu::CircleBytes>},
-    {&TQWZSaveParams::KeepUV, KeepKind::TailBlock, "uv", "uv", "UV", L"UV", 112, 4, nullptr},
+    {&TQWZSaveParams::KeepUV, KeepKind::TailBlock, "uv", "uv", "UV", L"UV", 4, nullptr},
     {&TQWZSaveParams::KeepScalingZones, KeepKind::TailBlock, "zones", "zones", "strefy skalowania",
-     L"Strefy skalowania", 113, 5, nullptr},
+     L"Strefy skalowania", 5, nullptr},
     {&TQWZSaveParams::KeepOtherExtra, KeepKind::TailBlock, "other", "other", "inne dane dodatkowe",
-     L"Inne dodatkowe dane", 114, 6, nullptr},
-    {&TQWZSaveParams::KeepOriginal, KeepKind::Backup, nullptr, nullptr, nullptr, L"Kopię oryginału", 115, -1,
+     L"Inne dodatkowe dane", 6, nullptr},
+    {&TQWZSaveParams::KeepOriginal, KeepKind::Backup, nullptr, nullptr, nullptr, L"Kopię oryginału", -1,
      nullptr},
 };
 

@@ -22,10 +22,4 @@ bool TQWZSaveParams::KeepsEverything() const {
     return true;
 }
 
-TQWZSaveParamsPtr GetSaveParams() {
-    static TQWZSaveParamsPtr instance;
-    if (!instance) instance.reset(new TQWZSaveParams());
-    return instance;
-}
-
 }  // namespace qwz

@@ -1,9 +1,9 @@
 // The save parameters: which version a conversion writes and which kinds of
-// content it keeps. One instance per process, reached through GetSaveParams().
+// content it keeps. The window keeps the choices of its last batch in one;
+// everything below it is handed them.
 // Every keep flag has its row in the table of keep flags (model/KeepFlags.h).
 #pragma once
 
-#include <boost/shared_ptr.hpp>
 #include <cstdint>
 
 namespace qwz {
@@ -29,10 +29,5 @@ struct TQWZSaveParams {
 
 // One keep flag, as a member of the save parameters.
 using KeepMember = bool TQWZSaveParams::*;
-
-using TQWZSaveParamsPtr = boost::shared_ptr<TQWZSaveParams>;
-
-// The process-wide instance, created with the defaults on first use.
-TQWZSaveParamsPtr GetSaveParams();
 
 }  // namespace qwz

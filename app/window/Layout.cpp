@@ -38,7 +38,7 @@ const ControlLayout kControls[] = {
 };
 
 // Where each keep flag's check box lies in the panel, by row of kKeepFlags,
-// which gives its label, its id and the order the boxes are made in; and
+// which gives its label and the order the boxes are made in (and so their ids); and
 // which letter of the label is its access key (no two alike in the window).
 struct BoxPlace {
     int left, top, width, height;
@@ -117,7 +117,7 @@ const std::vector<ControlLayout>& Controls() {
             const BoxPlace& p = kBoxPlaces[i];
             std::wstring caption = kKeepFlags[i].boxLabel;
             caption.insert(p.key, 1, L'&');
-            all.push_back({kKeepFlags[i].boxId, true, L"BUTTON", caption, kCheck, p.left, p.top, p.width, p.height});
+            all.push_back({KeepBoxId(i), true, L"BUTTON", caption, kCheck, p.left, p.top, p.width, p.height});
         }
         return all;
     }();

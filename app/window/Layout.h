@@ -27,8 +27,11 @@ enum ControlId : int {
     Panel1,
     Label1,
     Label2,
-    // The keep flags' check boxes follow, with the ids kKeepFlags gives them.
+    KeepBox1,  // the keep flags' check boxes, one id each in the order of kKeepFlags
 };
+
+// The control id of the check box of kKeepFlags' row `row`.
+constexpr int KeepBoxId(size_t row) { return KeepBox1 + int(row); }
 
 struct ControlLayout {
     int id;

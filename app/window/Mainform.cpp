@@ -103,6 +103,7 @@ private:
     void PumpPendingMessages();
 
     platform::FileOps& files_ = platform::SystemFileOps();  // everything the batches do to files
+    TQWZSaveParams params_;  // the choices of the last batch, kept by the window
     HINSTANCE instance_ = nullptr;
     HWND hwnd_ = nullptr;
     HWND panel_ = nullptr;
@@ -389,15 +390,15 @@ void TMForm::ComboBox1Change() {
     UpdateButtons();
     const VersionLayout* version = SelectedVersion();
     const bool extraData = version && version->extraTail;
-    for (const KeepFlag& flag : kKeepFlags)
-        if (flag.kind == KeepKind::TailBlock) EnableWindow(Control(flag.boxId), extraData);
+    for (size_t i = 0; i < kKeepFlagCount; ++i)
+        if (kKeepFlags[i].kind == KeepKind::TailBlock) EnableWindow(Control(KeepBoxId(i)), extraData);
 }
 
 BatchChoices TMForm::ReadChoices() const {
     BatchChoices c;
     LRESULT index = SendMessageW(Control(ComboBox1), CB_GETCURSEL, 0, 0);
     c.VersionIndex = index == CB_ERR ? DefaultVersionIndex() : int(index);
-    for (size_t i = 0; i < kKeepFlagCount; ++i) c.Ticked[i] = Checked(kKeepFlags[i].boxId);
+    for (size_t i = 0; i < kKeepFlagCount; ++i) c.Ticked[i] = Checked(KeepBoxId(i));
     return c;
 }
 
@@ -479,10 +480,10 @@ void TMForm::FilesDropped(HDROP drop) {
 void TMForm::RunBatchOf(const std::vector<std::filesystem::path>& files,
                         const std::map<std::filesystem::path, ConversionOutcome>& decided) {
     if (files.empty()) return;
-    // The process's save parameters still hold the choices of the last
-    // batch; the conversions are given them as a request of their own.
+    // The window's save parameters hold the choices of the last batch; the
+    // conversions are given them as a request of their own.
     const BatchChoices choices = ReadChoices();
-    WriteSaveParams(choices, *GetSaveParams());
+    WriteSaveParams(choices, params_);
 
     batchRunning_ = true;
     UpdateButtons();

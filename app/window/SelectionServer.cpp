@@ -64,7 +64,7 @@ public:
                 platform::ConversionSlot slot;
                 return ConvertAndReport(path, request, platform::SystemFileOps(), WarningBox::Leave);
             };
-            summary_ = RunBatch(files, RequestFor(target_, *GetSaveParams()), hooks);
+            summary_ = RunBatch(files, RequestFor(target_, TQWZSaveParams()), hooks);
             PostThreadMessageW(servingThread_, kBatchDone, 0, 0);
         });
         return true;

@@ -122,7 +122,6 @@ std::set<fs::path> Listing(const fs::path& folder) {
 }
 
 TEST(ConcurrentConversion, ForcedTimingNeverLosesTheOriginal) {
-    *GetSaveParams() = TQWZSaveParams();
     const std::vector<uint8_t> original = test::Sample204(3000);  // a few pages
     QWZ_REQUIRE_LAYOUTS(original, 203);
     for (const TimingCase& c : kCases) {
@@ -144,8 +143,9 @@ TEST(ConcurrentConversion, ForcedTimingNeverLosesTheOriginal) {
         int firstResult = -1;
         std::string firstReason;
         std::thread running([&] {
-            firstResult = ConvertFile(file, 203, first);
-            firstReason = LastConversionFailure();
+            const ConversionOutcome outcome = ConvertAndReport(file, RequestFor(203, {}), first);
+            firstResult = ResultOf(outcome.status);
+            firstReason = outcome.reason;
         });
         pause.AwaitReached();
 
@@ -166,8 +166,9 @@ TEST(ConcurrentConversion, ForcedTimingNeverLosesTheOriginal) {
                     running.join();
                 }
             };
-            secondResult = ConvertFile(file, 203, second);
-            secondReason = LastConversionFailure();
+            const ConversionOutcome outcome = ConvertAndReport(file, RequestFor(203, {}), second);
+            secondResult = ResultOf(outcome.status);
+            secondReason = outcome.reason;
             break;
         }
         case Action::Append:

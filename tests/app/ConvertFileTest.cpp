@@ -1,6 +1,6 @@
 #include "app/ConvertFile.h"
 #include "app/SampleFiles.h"
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 #include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
 #include "replace/TemporaryFile.h"
@@ -62,14 +62,12 @@ TEST(BackupPath, TheExtensionFromTheLastDotOfTheNameIsReplaced) {
 class ConvertFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        *GetSaveParams() = TQWZSaveParams();
         disk.MakeFolder(dir);
         previous_ = platform::SetDebugSink(
             [this](std::string_view text, bool) { lines.emplace_back(text); });
     }
     void TearDown() override {
         platform::SetDebugSink(previous_);
-        *GetSaveParams() = TQWZSaveParams();
     }
 
     // A conversion that failed: result 0, the file as it was, no new file, and
@@ -79,8 +77,8 @@ protected:
         std::set<std::string> before = Listing();
         lines.clear();
         EXPECT_EQ(Convert(file, target), kConversionFailed);
-        EXPECT_NE(LastConversionFailure().find(reasonPart), std::string::npos)
-            << LastConversionFailure();
+        EXPECT_NE(failure.find(reasonPart), std::string::npos)
+            << failure;
         EXPECT_EQ(disk.Read(file), bytes);
         EXPECT_EQ(Listing(), before);
         // The version 204 writer's own summary line ("F: ...") is not the
@@ -89,14 +87,24 @@ protected:
         for (const std::string& l : lines)
             if (l.rfind("F: ", 0) != 0) own.push_back(l);
         ASSERT_EQ(own.size(), 1u);
-        EXPECT_EQ(own[0], "Nie przekonwertowano pliku \"" + U8(file) + "\": " + LastConversionFailure());
+        EXPECT_EQ(own[0], "Nie przekonwertowano pliku \"" + U8(file) + "\": " + failure);
     }
 
     fs::path Put(const std::string& name, const std::vector<uint8_t>& bytes) { return disk.Put(dir / name, bytes); }
-    int Convert(const fs::path& file, int target) { return ConvertFile(file, target, disk); }
+    // The result as ConvertFile gives it; the outcome's reason is kept.
+    int Convert(const fs::path& file, int target, platform::FileOps& ops) {
+        const ConversionOutcome outcome = ConvertAndReport(file, RequestFor(target, params), ops);
+        failure = outcome.reason;
+        wrote = outcome.toVersion;
+        return ResultOf(outcome.status);
+    }
+    int Convert(const fs::path& file, int target) { return Convert(file, target, disk); }
     std::set<std::string> Listing() { return NamesIn(disk, dir); }
 
     MemoryFileOps disk;
+    TQWZSaveParams params;  // the command line's
+    std::string failure;    // the reason of the last conversion: why it failed or was skipped
+    int wrote = 0;          // the version it says it wrote
     const fs::path dir = "/plans";
     std::vector<std::string> lines;
 
@@ -107,7 +115,7 @@ private:
 TEST_F(ConvertFileTest, WhatIsNotAConvertibleFileIsLeftAlone) {
     fs::path missing = dir / "missing.qwz";
     EXPECT_EQ(Convert(missing, 203), kConversionFailed);
-    EXPECT_EQ(LastConversionFailure(), "plik nie istnieje");
+    EXPECT_EQ(failure, "plik nie istnieje");
     EXPECT_TRUE(Listing().empty());
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], "Nie przekonwertowano pliku \"" + U8(missing) + "\": plik nie istnieje");
@@ -119,7 +127,7 @@ TEST_F(ConvertFileTest, WhatIsNotAConvertibleFileIsLeftAlone) {
     lines.clear();
     disk.MakeFolder(dir / "folder.qwz");
     EXPECT_EQ(Convert(dir / "folder.qwz", 203), kConversionFailed);
-    EXPECT_EQ(LastConversionFailure(), "to nie jest zwykły plik");
+    EXPECT_EQ(failure, "to nie jest zwykły plik");
     EXPECT_EQ(lines.size(), 1u);
 }
 
@@ -153,7 +161,7 @@ TEST_F(ConvertFileTest, AFileAlreadyInTheTargetVersionIsSkipped) {
     EXPECT_EQ(lines[0], "Plik \"" + U8(file) + "\" jest już w odpowiedniej wersji");
     EXPECT_EQ(disk.Read(file), bytes);
     EXPECT_EQ(Listing(), (std::set<std::string>{"hall.qwz"}));
-    EXPECT_EQ(LastConversionFailure(), "");
+    EXPECT_EQ(failure, "już w wersji 204, nic do zmiany");
 
     // Decided from the header alone: nothing after the version byte is read.
     const std::vector<uint8_t> cut = Bytes().magic(203).zeros(3);
@@ -165,10 +173,10 @@ TEST_F(ConvertFileTest, AFileAlreadyInTheTargetVersionIsSkipped) {
 TEST_F(ConvertFileTest, DroppingContentRewritesTheFileAndKeepsTheOriginal) {
     std::vector<uint8_t> bytes = Sample204();
     QWZ_REQUIRE_LAYOUTS(bytes, 204);
-    GetSaveParams()->TargetVersion = 204;
-    GetSaveParams()->KeepLines = false;
+    params.TargetVersion = 204;
+    params.KeepLines = false;
     fs::path file = Put("hall.qwz", bytes);
-    ASSERT_EQ(Convert(file, 204), kConverted) << LastConversionFailure();
+    ASSERT_EQ(Convert(file, 204), kConverted) << failure;
     EXPECT_EQ(disk.Read(dir / "hall_org.qwz"), bytes);
     std::vector<uint8_t> now = disk.Read(file);
     KlasaQwz doc;
@@ -178,16 +186,16 @@ TEST_F(ConvertFileTest, DroppingContentRewritesTheFileAndKeepsTheOriginal) {
     EXPECT_EQ(Listing(), (std::set<std::string>{"hall.qwz", "hall_org.qwz"}));
 
     // Without KeepOriginal: replaced, no backup.
-    GetSaveParams()->KeepOriginal = false;
+    params.KeepOriginal = false;
     fs::path other = Put("other.qwz", bytes);
-    ASSERT_EQ(Convert(other, 204), kConverted) << LastConversionFailure();
+    ASSERT_EQ(Convert(other, 204), kConverted) << failure;
     EXPECT_EQ(disk.Read(other), now);
     EXPECT_EQ(disk.Examine(dir / "other_org.qwz", false, nullptr), platform::NameKind::Missing);
 
     // The longest name the file system takes converts too: the temporary
     // file's name does not grow with it.
     fs::path longest = Put(std::string(251, 'n') + ".qwz", bytes);
-    ASSERT_EQ(Convert(longest, 204), kConverted) << LastConversionFailure();
+    ASSERT_EQ(Convert(longest, 204), kConverted) << failure;
     EXPECT_EQ(disk.Read(longest), now);
 }
 
@@ -237,15 +245,15 @@ TEST_F(ConvertFileTest, TheVersionWrittenIsTheLowerOfTheFilesAndTheTarget) {
     for (int target : {203, 202, 201, 150}) {
         SCOPED_TRACE(target);
         fs::path file = Put(std::to_string(target) + ".qwz", bytes);
-        ASSERT_EQ(Convert(file, target), kConverted) << LastConversionFailure();
+        ASSERT_EQ(Convert(file, target), kConverted) << failure;
         EXPECT_EQ(test::VersionOf(disk.Read(file)), std::max(target, 202));
         EXPECT_EQ(disk.Read(replace::BackupPath(file)), bytes);
     }
     // Never above the file's own version: a 203 file asked for 204 while
     // dropping lines stays 203.
     std::vector<uint8_t> v203 = Empty203();
-    GetSaveParams()->TargetVersion = 204;
-    GetSaveParams()->KeepLines = false;
+    params.TargetVersion = 204;
+    params.KeepLines = false;
     fs::path file = Put("old.qwz", v203);
     EXPECT_EQ(Convert(file, 204), kSkipped);  // nothing to drop
     EXPECT_EQ(disk.Read(file), v203);
@@ -280,9 +288,10 @@ TEST_F(ConvertFileTest, AnyCommandLineTargetConvertsEveryNewerFileAndLeavesTheRe
         const Row& row = rows[i];
         SCOPED_TRACE(testing::Message() << "row " << i << ", -v " << row.target);
         fs::path file = Put("old" + std::to_string(i) + ".qwz", row.file);
-        ASSERT_EQ(Convert(file, row.target), row.result) << LastConversionFailure();
+        ASSERT_EQ(Convert(file, row.target), row.result) << failure;
         if (row.result == kConverted) {
             EXPECT_EQ(test::VersionOf(disk.Read(file)), row.written);
+            EXPECT_EQ(wrote, row.written);
             EXPECT_EQ(disk.Read(replace::BackupPath(file)), row.file);
             // What was written reads back with every mesh whole.
             KlasaQwz doc;
@@ -300,8 +309,8 @@ TEST_F(ConvertFileTest, AnyCommandLineTargetConvertsEveryNewerFileAndLeavesTheRe
 TEST_F(ConvertFileTest, ATakenBackupNameIsAFailureThatChangesNothing) {
     std::vector<uint8_t> bytes = Sample204();
     QWZ_REQUIRE_LAYOUTS(bytes, 204);
-    GetSaveParams()->TargetVersion = 204;
-    GetSaveParams()->KeepLines = false;
+    params.TargetVersion = 204;
+    params.KeepLines = false;
     fs::path file = Put("hall.qwz", bytes);
     std::vector<uint8_t> earlier = Bytes().magic(204).zeros(20);
     Put("hall_org.qwz", earlier);
@@ -330,7 +339,7 @@ TEST_F(ConvertFileTest, ADamagedExtraDataBlockIsAFailureNotASilentLoss) {
     bytes.insert(bytes.end(), damaged.begin(), damaged.end());
     const fs::path file = Put("tail.qwz", bytes);
     EXPECT_EQ(Convert(file, 203), kConversionFailed);
-    EXPECT_EQ(LastConversionFailure(), "uszkodzony blok dodatkowych danych na bajcie " +
+    EXPECT_EQ(failure, "uszkodzony blok dodatkowych danych na bajcie " +
                                            std::to_string(at) + "; nie odczytano 12 bajtów do końca pliku");
     EXPECT_EQ(disk.Read(file), bytes);
     EXPECT_EQ(disk.Examine(replace::BackupPath(file), false, nullptr), platform::NameKind::Missing);
@@ -339,8 +348,8 @@ TEST_F(ConvertFileTest, ADamagedExtraDataBlockIsAFailureNotASilentLoss) {
 TEST_F(ConvertFileTest, AReadOnlyFileIsAFailureWithAReason) {
     std::vector<uint8_t> bytes = Sample204();
     QWZ_REQUIRE_LAYOUTS(bytes, 204);
-    GetSaveParams()->TargetVersion = 204;
-    GetSaveParams()->KeepLines = false;
+    params.TargetVersion = 204;
+    params.KeepLines = false;
     fs::path file = Put("hall.qwz", bytes);
     disk.SetReadOnly(file);
     ExpectRefused(file, 204, bytes, "tylko do odczytu");
@@ -363,9 +372,9 @@ TEST_P(ConvertFileFaults, EveryFileSystemStepFailingLeavesTheOriginalSafe) {
     const FaultRun c = GetParam();
     std::vector<uint8_t> bytes = Sample204();
     QWZ_REQUIRE_LAYOUTS(bytes, c.target);
-    GetSaveParams()->TargetVersion = c.target;
-    GetSaveParams()->KeepLines = false;
-    GetSaveParams()->KeepOriginal = c.keepOriginal;
+    params.TargetVersion = c.target;
+    params.KeepLines = false;
+    params.KeepOriginal = c.keepOriginal;
     const std::set<std::string> converted =
         c.keepOriginal ? std::set<std::string>{"hall.qwz", "hall_org.qwz"}
                        : std::set<std::string>{"hall.qwz"};
@@ -382,9 +391,9 @@ TEST_P(ConvertFileFaults, EveryFileSystemStepFailingLeavesTheOriginalSafe) {
         ops.noLinks = c.noLinks;
         ops.mapping = c.mapping;
         ops.shortWrite = 64;  // several writes
-        int result = ConvertFile(file, c.target, ops);
+        int result = Convert(file, c.target, ops);
         if (!ops.failed()) {
-            ASSERT_EQ(result, kConverted) << LastConversionFailure();
+            ASSERT_EQ(result, kConverted) << failure;
             EXPECT_EQ(NamesIn(base, folder), converted);
             break;
         }
@@ -401,7 +410,7 @@ TEST_P(ConvertFileFaults, EveryFileSystemStepFailingLeavesTheOriginalSafe) {
             EXPECT_EQ(NamesIn(base, folder), converted);
         } else {
             EXPECT_EQ(result, kConversionFailed);
-            EXPECT_FALSE(LastConversionFailure().empty());
+            EXPECT_FALSE(failure.empty());
             EXPECT_EQ(BytesOf(base, file), bytes);
             EXPECT_EQ(NamesIn(base, folder), (std::set<std::string>{"hall.qwz"}));
         }

@@ -2,7 +2,7 @@
 // read and write a layout yet.
 #pragma once
 
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 #include "platform/DebugOutput.h"
 #include "support/Bytes.h"
 

@@ -20,6 +20,9 @@ namespace {
 namespace fs = std::filesystem;
 using test::TempDir;
 
+// A conversion to 203 as the command line asks for it.
+ConversionOutcome Convert(const fs::path& file) { return ConvertAndReport(file, RequestFor(203, {})); }
+
 enum class Run { ConvertLink, WalkFolder, RestoreLink, RestoreBesideALinkedBackup };
 
 struct LinkRow {
@@ -50,7 +53,8 @@ TEST(SymbolicLink, OneRuleForConversionWalkAndRestore) {
     {
         TempDir dir;
         const fs::path plain = dir.write("plain.qwz", original);
-        ASSERT_EQ(ConvertFile(plain, 203), kConverted) << LastConversionFailure();
+        const ConversionOutcome outcome = Convert(plain);
+        ASSERT_EQ(outcome.status, ConversionStatus::Converted) << outcome.reason;
         converted = TempDir::read(plain);
     }
     for (const LinkRow& row : kRows) {
@@ -70,22 +74,25 @@ TEST(SymbolicLink, OneRuleForConversionWalkAndRestore) {
 
         Reason reason;
         switch (row.run) {
-        case Run::ConvertLink:
-            EXPECT_EQ(ConvertFile(dir.path() / "alias.qwz", 203), kConverted) << LastConversionFailure();
+        case Run::ConvertLink: {
+            const ConversionOutcome outcome = Convert(dir.path() / "alias.qwz");
+            EXPECT_EQ(outcome.status, ConversionStatus::Converted) << outcome.reason;
             break;
+        }
         case Run::WalkFolder:
             for (const WalkEntry& e : CollectFiles({dir.path()}, false)) {
-                const int result = ConvertFile(e.path, 203);
+                const ConversionOutcome outcome = Convert(e.path);
                 // Where the walk cannot tell a link (under Wine), the file
                 // reached a second time is already converted.
-                EXPECT_TRUE(result == kConverted || result == kSkipped) << LastConversionFailure();
+                EXPECT_NE(outcome.status, ConversionStatus::Failed) << outcome.reason;
             }
             break;
         case Run::RestoreLink:
         case Run::RestoreBesideALinkedBackup: {
             // A restore puts back only what a conversion wrote.
             if (row.run == Run::RestoreLink) {
-                ASSERT_EQ(ConvertFile(dir.path() / "real.qwz", 203), kConverted) << LastConversionFailure();
+                const ConversionOutcome outcome = Convert(dir.path() / "real.qwz");
+                ASSERT_EQ(outcome.status, ConversionStatus::Converted) << outcome.reason;
             }
             const RestoreResult r =
                 RestoreQwz(dir.path() / (row.run == Run::RestoreLink ? "alias.qwz" : "a.qwz"), true);

@@ -3,7 +3,7 @@
 // put it, reports must come in mesh order, and a refusal must name the
 // first mesh that does not fit and leave the buffer as it was.
 #include "bytes/FormatError.h"
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 #include "format/MeshGroup204.h"
 #include "format/Version202.h"
 #include "format/Version203.h"

@@ -1,6 +1,6 @@
 // Rewrites between the layouts, and damaged input of the older layouts.
 #include "bytes/FormatError.h"
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 #include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
 #include "support/Bytes.h"

@@ -1,7 +1,7 @@
 #include "format/Version202.h"
 
 #include "bytes/FormatError.h"
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 #include "platform/DebugOutput.h"
 #include "support/Bytes.h"
 #include "support/OldLayoutSamples.h"

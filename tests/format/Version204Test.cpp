@@ -1,12 +1,11 @@
 #include "format/Version204.h"
 
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 #include "format/ExtraTail.h"
 #include "platform/DebugOutput.h"
 #include "support/Bytes.h"
 #include "support/DebugLines.h"
 #include "support/RichSample204.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -231,17 +230,6 @@ TEST(Version204, CountBeyondTheDataFailsAtOnceWithoutAllocating) {
     EXPECT_THROW(doc.LoadBytes(negative.data(), negative.size()), FormatError);
 }
 
-TEST(Version204, SaveToAPathThatCannotBeCreatedReportsIt) {
-    test::TempDir dir;
-    DebugLines debug;
-    KlasaQwz doc;
-    Warnings warnings;
-    EXPECT_ANY_THROW(doc.Save(204, dir.path() / "no-such-folder" / "x.qwz", &warnings));
-    std::vector<std::string> lines;
-    for (const Warning& w : warnings) lines.push_back(w.debugLine);
-    EXPECT_EQ(lines, (std::vector<std::string>{"F: 0, V: 0, Names: 0, Kol: 0", "QWZ 204 SAVE ERROR: cant create file"}));
-    EXPECT_TRUE(debug.lines.empty()) << "the library wrote to the debug output itself";
-}
 
 }  // namespace
 }  // namespace qwz

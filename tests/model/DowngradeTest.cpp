@@ -1,7 +1,7 @@
 #include "model/Downgrade.h"
 
 #include "bytes/FormatError.h"
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 #include "support/Bytes.h"
 
 #include <gtest/gtest.h>

@@ -5,12 +5,11 @@
 namespace qwz {
 namespace {
 
-TEST(SaveParams, FirstUseHasDefaultsAndLaterCallsShareTheInstance) {
-    TQWZSaveParamsPtr p = GetSaveParams();
-    EXPECT_EQ(p->TargetVersion, 0);
-    EXPECT_TRUE(p->KeepLines && p->KeepPolylines && p->KeepArcs && p->KeepCircles);
-    EXPECT_TRUE(p->KeepUV && p->KeepScalingZones && p->KeepOtherExtra && p->KeepOriginal);
-    EXPECT_EQ(GetSaveParams().get(), p.get());
+TEST(SaveParams, TheDefaultsKeepEverythingAndSetNoTarget) {
+    const TQWZSaveParams p;
+    EXPECT_EQ(p.TargetVersion, 0);
+    EXPECT_TRUE(p.KeepLines && p.KeepPolylines && p.KeepArcs && p.KeepCircles);
+    EXPECT_TRUE(p.KeepUV && p.KeepScalingZones && p.KeepOtherExtra && p.KeepOriginal);
 }
 
 TEST(SaveParams, DerivedTests) {

@@ -3,7 +3,7 @@
 // one pass over every corner in document order, a NaN in the very first
 // corner included. Of a zero and a negative zero either may come out.
 #include "bytes/FormatError.h"
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 #include "model/Downgrade.h"
 #include "support/LargeMeshes.h"
 

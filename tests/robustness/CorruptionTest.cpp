@@ -3,7 +3,7 @@
 // never asks for much more memory than the file could justify. Whatever
 // loads is saved in every written version, and what is saved loads again.
 #include "bytes/FormatError.h"
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 #include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
 #include "support/OldLayoutSamples.h"

@@ -1,16 +1,13 @@
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 
 #include "bytes/ByteReader.h"
 #include "bytes/ByteWriter.h"
 #include "format/MeshPlaces.h"
 #include "format/VersionTable.h"
 #include "model/Downgrade.h"
-#include "platform/FileRead.h"
-#include "platform/FileWrite.h"
 #include "platform/LargeBuffer.h"
 
 #include <cstring>
-#include <stdexcept>
 #include <utility>
 
 namespace qwz {
@@ -23,23 +20,6 @@ bool HasMagic(const uint8_t* data, size_t size) {
 }
 
 }  // namespace
-
-int KlasaQwz::ReadHeader(const std::filesystem::path& path) {
-    if (!platform::IsRegularFile(path)) return -1;
-    std::vector<uint8_t> start;
-    if (!platform::ReadFileStart(path, kHeaderSize, start)) return -1;
-    if (!HasMagic(start.data(), start.size())) return -1;
-    Version = start[3];
-    return Version;
-}
-
-uint8_t KlasaQwz::Load(const std::filesystem::path& path, int maxVersion, ReadResult* result) {
-    if (!platform::IsRegularFile(path)) return 0;
-    std::vector<uint8_t> bytes;
-    std::string error;
-    if (!platform::ReadWholeFile(path, bytes, &error)) return 0;
-    return LoadBuffer(std::move(bytes), maxVersion, {}, result);
-}
 
 uint8_t KlasaQwz::LoadBuffer(std::vector<uint8_t>&& bytes, int maxVersion, const ReadOptions& options,
                              ReadResult* result) {
@@ -82,7 +62,7 @@ uint8_t KlasaQwz::Read(const uint8_t* data, size_t size, int maxVersion, const R
     return Version;
 }
 
-void KlasaQwz::Write(int target, const TQWZSaveParams& params, ByteWriter& out, const MeshSource& meshes,
+int KlasaQwz::Write(int target, const TQWZSaveParams& params, ByteWriter& out, const MeshSource& meshes,
                      Warnings& warnings) {
     const uint8_t requested = uint8_t(target);  // the target is one byte
     int v = requested != 0 ? requested : Version;
@@ -98,6 +78,7 @@ void KlasaQwz::Write(int target, const TQWZSaveParams& params, ByteWriter& out, 
     }
     layout->write(*this, out, params, meshes, warnings);
     Version = uint8_t(v);
+    return layout->version;
 }
 
 std::vector<uint8_t> KlasaQwz::SaveBytes(int target, const TQWZSaveParams& params, Warnings* warnings,
@@ -118,27 +99,18 @@ std::vector<uint8_t> KlasaQwz::SaveBytes(int target, const TQWZSaveParams& param
     return bytes;
 }
 
-void KlasaQwz::SaveStreamed(int target, const TQWZSaveParams& params, const ByteWriter::Sink& sink,
+int KlasaQwz::SaveStreamed(int target, const TQWZSaveParams& params, const ByteWriter::Sink& sink,
                             const MeshSource& meshes, Warnings& warnings) {
     // Room for a batch of meshes and then some, so that the part being made
     // is not moved as it grows.
     std::vector<uint8_t> stage;
     stage.reserve(kMeshBatchBytes + kMeshBatchBytes / 4);
     ByteWriter out(stage, sink);
-    Write(target, params, out, meshes, warnings);
+    const int written = Write(target, params, out, meshes, warnings);
     out.flush();
+    return written;
 }
 
 std::vector<uint8_t> KlasaQwz::TakeBuffer() { return std::exchange(spare_, {}); }
-
-void KlasaQwz::Save(int target, const std::filesystem::path& path, Warnings* warnings) {
-    std::vector<uint8_t> bytes = SaveBytes(target, *GetSaveParams(), warnings);
-    std::string error;
-    if (!platform::WriteWholeFile(path, bytes, &error)) {
-        if (Version >= 204 && warnings)
-            warnings->push_back({Warning::Kind::SaveSummary, "QWZ 204 SAVE ERROR: cant create file", "", false});
-        throw std::runtime_error(error);
-    }
-}
 
 }  // namespace qwz

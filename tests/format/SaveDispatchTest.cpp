@@ -1,4 +1,4 @@
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 
 #include "bytes/FormatError.h"
 #include "format/VersionTable.h"

@@ -3,7 +3,7 @@
 // memory, whatever the loaded file held and however long it was, and also
 // when the save gives the meshes back as they are written or builds them
 // from the buffer only then.
-#include "document/Klasaqwz.h"
+#include "format/Klasaqwz.h"
 
 #include "support/LargeMeshes.h"
 #include "support/Reported.h"

@@ -1,6 +1,8 @@
 // The document: one QWZ file in memory, its content (model/DocumentContent.h)
 // with the load and save around it, which take the reader or writer of a
-// version from the version table (format/VersionTable.h).
+// version from the version table (format/VersionTable.h). It turns bytes into
+// content and back; files are read and written by their callers, through
+// the file operations (platform/FileOps.h).
 #pragma once
 
 #include "bytes/ByteWriter.h"
@@ -11,26 +13,18 @@
 #include "model/Qwzsaveparams.h"
 
 #include <cstdint>
-#include <filesystem>
 #include <vector>
 
 namespace qwz {
 
 class KlasaQwz : public DocumentContent {
 public:
-    // The file's version byte (0-255), also stored in Version; -1 when the
-    // path is not a readable file of at least four bytes opening with "QWZ".
-    int ReadHeader(const std::filesystem::path& path);
-
-    // Reads the whole file and hands it to the reader of its version, read
-    // as `options` say; `result`, when given, gets the meshes left in the
-    // bytes (none here: the file's bytes are not kept) and the warnings.
-    // Returns 0 when nothing was loaded (no such file, no magic, or a
-    // version above a non-zero maxVersion), else the version byte. A damaged
-    // file throws FormatError; a version that is not read loads no content.
-    uint8_t Load(const std::filesystem::path& path, int maxVersion = 0, ReadResult* result = nullptr);
-    // The same for a file's bytes already in memory, which must outlive
-    // whatever result.meshes gives.
+    // Hands a file's bytes to the reader of its version, read as `options`
+    // say; `result`, when given, gets the meshes left in the bytes, which
+    // must outlive whatever it gives, and the warnings. Returns 0 when
+    // nothing was loaded (no magic, or a version above a non-zero
+    // maxVersion), else the version byte. A damaged file throws FormatError;
+    // a version that is not read loads no content.
     uint8_t LoadBytes(const uint8_t* data, size_t size, int maxVersion = 0, const ReadOptions& options = {},
                       ReadResult* result = nullptr);
     // LoadBytes on a buffer the document then keeps: the next SaveBytes
@@ -65,19 +59,18 @@ public:
                                    const MeshSource* meshes = nullptr);
     // SaveBytes handing the file's bytes to `sink` a part at a time as they
     // are made (a batch of meshes, at most a few tens of megabytes), never
-    // the whole file at once.
-    void SaveStreamed(int target, const TQWZSaveParams& params, const ByteWriter::Sink& sink,
+    // the whole file at once. Returns the version byte written, which is the
+    // writer's own (a target below the oldest writer is written by it, while
+    // Version keeps the lower number).
+    int SaveStreamed(int target, const TQWZSaveParams& params, const ByteWriter::Sink& sink,
                       const MeshSource& meshes, Warnings& warnings);
     // The loaded file's buffer (empty when none is kept), for its owner to
     // use again once nothing reads from it any more: its memory is already
     // the process's. Its content is the loaded file's.
     std::vector<uint8_t> TakeBuffer();
-    // SaveBytes with the process's save parameters, written to `path`
-    // (created or overwritten). Throws when the file cannot be written.
-    void Save(int target, const std::filesystem::path& path, Warnings* warnings = nullptr);
-
 private:
-    void Write(int target, const TQWZSaveParams& params, ByteWriter& out, const MeshSource& meshes,
+    // Returns the version byte written.
+    int Write(int target, const TQWZSaveParams& params, ByteWriter& out, const MeshSource& meshes,
                Warnings& warnings);
     uint8_t Read(const uint8_t* data, size_t size, int maxVersion, const ReadOptions& options, ReadResult* result);
 
