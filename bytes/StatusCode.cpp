@@ -41,6 +41,7 @@ constexpr CodeName kNames[] = {
     {StatusCode::NetworkError, "network-error"},
     {StatusCode::SystemError, "system-error"},
     {StatusCode::Unexpected, "unexpected"},
+    {StatusCode::ChangedSinceConversion, "changed-since-conversion"},
 };
 
 constexpr StatusCode kAll[] = {
@@ -53,6 +54,7 @@ constexpr StatusCode kAll[] = {
     StatusCode::VerifyFailed,   StatusCode::DiskFull,     StatusCode::AccessDenied,
     StatusCode::OutOfMemory,    StatusCode::TooLarge,     StatusCode::IoError,
     StatusCode::NetworkError,   StatusCode::SystemError,  StatusCode::Unexpected,
+    StatusCode::ChangedSinceConversion,
 };
 static_assert(std::size(kAll) == std::size(kNames));
 

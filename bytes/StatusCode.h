@@ -46,6 +46,8 @@ enum class StatusCode {
     NetworkError,        // "network-error": a network share went away or does not answer
     SystemError,         // "system-error": any other error of the system
     Unexpected,          // "unexpected": an error of the program itself
+    // Added later, at the end so that no name moves.
+    ChangedSinceConversion,  // "changed-since-conversion": restore refused: the file is not what the conversion wrote
 };
 
 // The code's stable name: lower case, words joined by '-'.

@@ -64,7 +64,8 @@ bool IsWrittenVersion(int version) {
 }
 
 ConvertedVerdict Differs(const std::filesystem::path& file, const std::string& how) {
-    return {false, Reason(StatusCode::Changed, "plik " + PathForMessage(file) + " zmieniono po konwersji (" + how + ")")};
+    return {false, Reason(StatusCode::ChangedSinceConversion,
+                          "plik " + PathForMessage(file) + " zmieniono po konwersji (" + how + ")")};
 }
 
 // The original cannot be converted again: what the file is stays unknown.

@@ -111,10 +111,10 @@ const Row kRows[] = {
      "a.qwz", Restored, StatusCode::Restored, "a.qwz", "a_org.qwz", "", {{"a.qwz", kLarge202}}},
     {"a conversion of another original",
      {{"a.qwz", ConvertedFrom(Text(test::Rich202()), 202, {&TQWZSaveParams::KeepLines})}, {"a_org.qwz", kOriginal}},
-     "a.qwz", Failed, StatusCode::Changed, "a.qwz", "a_org.qwz", "zmieniono po konwersji (ma ",
+     "a.qwz", Failed, StatusCode::ChangedSinceConversion, "a.qwz", "a_org.qwz", "zmieniono po konwersji (ma ",
      {{"a.qwz", ConvertedFrom(Text(test::Rich202()), 202, {&TQWZSaveParams::KeepLines})}, {"a_org.qwz", kOriginal}}},
     {"a file that is no QWZ file", {{"a.qwz", "notatki"}, {"a_org.qwz", kOriginal}},
-     "a.qwz", Failed, StatusCode::Changed, "a.qwz", "a_org.qwz", "(nie jest plikiem QWZ, jaki zapisuje konwersja)",
+     "a.qwz", Failed, StatusCode::ChangedSinceConversion, "a.qwz", "a_org.qwz", "(nie jest plikiem QWZ, jaki zapisuje konwersja)",
      {{"a.qwz", "notatki"}, {"a_org.qwz", kOriginal}}},
     {"a backup that cannot be converted again", {{"a.qwz", kConverted}, {"a_org.qwz", "QWZ\xcc"}},
      "a.qwz", Failed, StatusCode::Damaged, "a.qwz", "a_org.qwz", "nie da się przekonwertować ponownie (",
@@ -152,11 +152,11 @@ const Row kRows[] = {
     // else: it is never discarded.
     {"the file was saved in place after the conversion",
      {{"a.qwz", kEdited}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}},
-     "a.qwz", Failed, StatusCode::Changed, "a.qwz", "a_org.qwz", "zmieniono po konwersji (ta sama wielkość, inna treść",
+     "a.qwz", Failed, StatusCode::ChangedSinceConversion, "a.qwz", "a_org.qwz", "zmieniono po konwersji (ta sama wielkość, inna treść",
      {{"a.qwz", kEdited}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}}},
     {"the file was saved longer after the conversion",
      {{"a.qwz", kConverted + " and more"}, {"a_org.qwz", kOriginal}},
-     "a_org.qwz", Failed, StatusCode::Changed, "a.qwz", "a_org.qwz", ", konwersja kopii zapasowej daje ",
+     "a_org.qwz", Failed, StatusCode::ChangedSinceConversion, "a.qwz", "a_org.qwz", ", konwersja kopii zapasowej daje ",
      {{"a.qwz", kConverted + " and more"}, {"a_org.qwz", kOriginal}}},
     {"the newer file kept beside", {{"a.qwz", kEdited}, {"a_org.qwz", kOriginal}, {"a_org.qwz.txt", kRecord}},
      "a.qwz", Restored, StatusCode::Restored, "a.qwz", "a_org.qwz", "zachowany jako \"",
@@ -172,7 +172,7 @@ const Row kRows[] = {
     // the file.
     {"a stopped conversion's temporary file goes",
      {{"a.qwz", kEdited}, {"a_org.qwz", kOriginal}, {kLeftover, "x"}},
-     "a.qwz", Failed, StatusCode::Changed, "a.qwz", "a_org.qwz", "zmieniono po konwersji", {{"a.qwz", kEdited}, {"a_org.qwz", kOriginal}}},
+     "a.qwz", Failed, StatusCode::ChangedSinceConversion, "a.qwz", "a_org.qwz", "zmieniono po konwersji", {{"a.qwz", kEdited}, {"a_org.qwz", kOriginal}}},
 };
 
 TEST(Restore, EachSituationDecidedAlikeInADryRunAndForReal) {
