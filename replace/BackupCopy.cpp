@@ -153,10 +153,13 @@ bool LeftByStoppedCopy(OriginalFile& original, const std::filesystem::path& back
     if (ops.Examine(backup, false, &copy) != NameKind::Regular || copy.SameFile(original.state()) ||
         copy.size != original.state().size)
         return false;
+    // Its temporary file was taken away when the original was held, or lies
+    // there still.
     std::vector<std::filesystem::path> names;
-    if (!ops.ListFolder(FolderOf(original.path()), names) ||
-        std::none_of(names.begin(), names.end(),
-                     [&](const std::filesystem::path& n) { return IsTemporaryNameOf(n, original.path()); }))
+    if (!original.leftTemporary() &&
+        (!ops.ListFolder(FolderOf(original.path()), names) ||
+         std::none_of(names.begin(), names.end(),
+                      [&](const std::filesystem::path& n) { return IsTemporaryNameOf(n, original.path()); })))
         return false;
     FileHandle file;
     Reason error;

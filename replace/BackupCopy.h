@@ -67,7 +67,8 @@ bool MakeBackup(OriginalFile& original, const std::filesystem::path& backup, Mad
 // Whether the file at the backup name is a complete copy of the original
 // that a conversion of it left when it was stopped between its backup copy
 // and its last step: the same bytes, and a temporary file of the
-// original's beside it. Fills `copy` with the backup's state.
+// original's beside it (or taken away when the original was held). Fills
+// `copy` with the backup's state.
 bool LeftByStoppedCopy(OriginalFile& original, const std::filesystem::path& backup, FileState& copy);
 
 }  // namespace qwz::replace

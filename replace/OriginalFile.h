@@ -69,6 +69,10 @@ public:
     const FileState& state() const { return state_; }
     // What the system said of writers when the file was opened.
     Writers writers() const { return writers_; }
+    // Whether a stopped conversion's temporary file lay beside the file
+    // when it was held (and was taken away then: Hold).
+    bool leftTemporary() const { return leftTemporary_; }
+    void NoteLeftTemporary() { leftTemporary_ = true; }
     FileOps& ops() const { return ops_; }
 
 private:
@@ -78,6 +82,7 @@ private:
     FileLock lock_;
     FileState state_;
     Writers writers_ = Writers::Unknown;
+    bool leftTemporary_ = false;
 };
 
 // The text that says another program opened a file for writing while it

@@ -333,7 +333,7 @@ bool Replace(OriginalFile& original, const std::vector<uint8_t>* bytes, const Fi
         made.path = options.backup;
         made.identity = judged.copy;
     }
-    RemoveStaleTemporaries(target, ops);
+    // The stopped conversions' leftovers went when the file was held (Hold).
     TemporaryFile temp(ops);
     Written wrote;
     if (!WriteTemporary(original, bytes, make, options, temp, wrote, reason, ops)) return false;
@@ -372,7 +372,7 @@ bool ReplaceFileSafely(OriginalFile& original, const FileMaker& make, const Repl
 
 bool Hold(OriginalFile& original, const std::filesystem::path& path, bool write, Reason& reason) {
     if (!original.Open(path, reason)) return false;
-    if (write) RemoveStaleTemporaries(path, original.ops());
+    if (write && RemoveStaleTemporaries(path, original.ops())) original.NoteLeftTemporary();
     return true;
 }
 
@@ -385,7 +385,7 @@ bool Replace(OriginalFile& original, const FileMaker& make, const ReplaceOptions
 bool ReplaceFileSafely(const std::filesystem::path& target, const std::vector<uint8_t>& bytes,
                        const ReplaceOptions& options, Reason& reason, FileOps& ops) {
     OriginalFile original(ops);
-    if (!original.Open(target, reason)) return false;
+    if (!Hold(original, target, true, reason)) return false;
     return ReplaceFileSafely(original, bytes, options, reason);
 }
 

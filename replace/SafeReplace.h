@@ -62,7 +62,8 @@ struct ReplaceOptions {
 // then as it was and nothing this replacement made is left. True means the
 // new file is in place and, when asked, the original is under
 // options.backup. The original stays open (and locked) until its owner
-// closes it.
+// closes it. The original is held by Hold, which takes away what stopped
+// runs left beside it.
 bool ReplaceFileSafely(OriginalFile& original, const std::vector<uint8_t>& bytes,
                        const ReplaceOptions& options, Reason& reason);
 
@@ -93,7 +94,7 @@ bool ReplaceFileSafely(OriginalFile& original, const FileMaker& make, const Repl
 bool CanReplace(OriginalFile& original, const std::filesystem::path& backup, Reason& reason,
                 BackupJudgement* judged = nullptr);
 
-// The same for a file that is opened and locked here first.
+// The same for a file that is held here first (Hold).
 bool ReplaceFileSafely(const std::filesystem::path& target, const std::vector<uint8_t>& bytes,
                        const ReplaceOptions& options, Reason& reason,
                        FileOps& ops = SystemFileOps());

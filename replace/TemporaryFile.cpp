@@ -191,13 +191,14 @@ std::filesystem::path KeepBeside(FileOps& ops, const std::filesystem::path& from
     return {};
 }
 
-void RemoveStaleTemporaries(const std::filesystem::path& target, FileOps& ops) {
+bool RemoveStaleTemporaries(const std::filesystem::path& target, FileOps& ops) {
     std::vector<std::filesystem::path> paths;
+    bool temporary = false;
     if (LeftoverIndex* index = LeftoverIndex::Current()) {
         paths = index->Take(target, ops);
     } else {
         std::vector<std::filesystem::path> names;
-        if (!ops.ListFolder(FolderOf(target), names)) return;
+        if (!ops.ListFolder(FolderOf(target), names)) return false;
         for (const std::filesystem::path& name : names)
             if (IsTemporaryNameOf(name, target) || IsAsideNameOf(name, target)) paths.push_back(target.parent_path() / name);
     }
@@ -205,9 +206,11 @@ void RemoveStaleTemporaries(const std::filesystem::path& target, FileOps& ops) {
         Reason ignored;
         FileState state;
         if (ops.Examine(path, false, &state) != NameKind::Regular) continue;
+        temporary = temporary || IsTemporaryNameOf(path, target);
         if (!IsAsideNameOf(path, target) || state.links >= 2) ops.Remove(path, ignored);
         else KeepBeside(ops, path, target, "oryginał");
     }
+    return temporary;
 }
 
 }  // namespace qwz::replace

@@ -67,8 +67,8 @@ std::filesystem::path NameBeside(const std::filesystem::path& file, const std::s
 // An original left aside (AsideNameBeside) goes when the file has another
 // name (its backup); as its only name it is kept as "NAME (oryginał).EXT".
 // Inside a LeftoverIndex::Scope the folder is not listed again: the index
-// says which there are.
-void RemoveStaleTemporaries(const std::filesystem::path& target, FileOps& ops = SystemFileOps());
+// says which there are. Tells whether a temporary file of target was there.
+bool RemoveStaleTemporaries(const std::filesystem::path& target, FileOps& ops = SystemFileOps());
 
 // Removes a file, trying again a few times: a file just written can be
 // held for a moment by a virus scanner or an indexer.

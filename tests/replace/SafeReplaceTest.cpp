@@ -167,7 +167,7 @@ FileMaker MakerOf(const std::vector<uint8_t>& bytes) {
 bool Replace(const fs::path& target, bool made, const ReplaceOptions& options, Reason& reason, FileOps& ops) {
     if (!made) return ReplaceFileSafely(target, kNew, options, reason, ops);
     OriginalFile original(ops);
-    return original.Open(target, reason) && ReplaceFileSafely(original, MakerOf(kNew), options, reason);
+    return Hold(original, target, true, reason) && ReplaceFileSafely(original, MakerOf(kNew), options, reason);
 }
 
 class SafeReplaceFaults : public ::testing::TestWithParam<FaultCase> {};
