@@ -28,6 +28,7 @@ ConvertResult Convert(const std::filesystem::path& path, const ConvertRequest& r
     r.sizeAfter = o.sizeAfter;
     r.backup = o.backup;
     r.dropped = DroppedKinds(o.dropped);
+    if (o.status == ConversionStatus::Converted) r.maxVertexError = o.maxVertexError;
     return r;
 }
 

@@ -123,8 +123,9 @@ void DefineCommands(Definition& d) {
     d.help = app.add_subcommand("help", "Pokazuje pomoc programu albo podanego polecenia");
     d.help->add_option("POLECENIE", d.helpTopic, "info, check, convert albo restore")->type_name("");
     d.info = app.add_subcommand("info", "Pokazuje zawartość plików (w folderach: ich plików *.qwz): "
-                                        "wersję, punkt odniesienia, skalę wierzchołków, grupy, siatki "
-                                        "i bloki danych dodatkowych");
+                                        "wersję, punkt odniesienia, skalę wierzchołków, grupy, siatki, "
+                                        "bloki danych dodatkowych i największą zmianę współrzędnej "
+                                        "wierzchołka przy zapisie w każdej starszej wersji");
     AddWalkOptions(d.info, d, "Pliki QWZ i foldery");
     AddReportOptions(d.info, d);
     d.check = app.add_subcommand("check", "Czyta każdy plik (w folderach: ich pliki *.qwz) w całości "
@@ -147,7 +148,8 @@ void DefineCommands(Definition& d) {
         ->type_name("RODZAJ[,RODZAJ...]");
     d.convert->add_flag("--no-backup", d.options.noBackup, "Bez kopii oryginału (*_org.qwz)");
     d.convert->add_flag("--dry-run", d.options.dryRun,
-                        "Niczego nie zapisuje; mówi, co stałoby się z każdym plikiem i co zostałoby usunięte");
+                        "Niczego nie zapisuje; mówi, co stałoby się z każdym plikiem, co zostałoby usunięte "
+                        "i o ile najwyżej przesunęłaby się współrzędna wierzchołka");
     d.convert->add_option("-j,--jobs", d.jobs, "Ile plików naraz (od 1 do 256); domyślnie tyle, ile procesorów")
         ->type_name("N");
     AddReportOptions(d.convert, d);

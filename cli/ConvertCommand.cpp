@@ -130,6 +130,7 @@ nlohmann::ordered_json OutcomeToJson(const FileOutcome& o) {
         if (!o.backup.empty()) PutPath(j, "backup", o.backup);
         j["dropped"] = DroppedJson(o.dropped);
         j["bytes"] = o.sizeAfter;
+        j["max_vertex_error"] = o.maxVertexError;
     }
     if (o.status != FileStatus::Failed) j["size_before"] = o.sizeBefore;
     return j;
@@ -159,6 +160,7 @@ std::string OutcomeLine(const FileOutcome& o, bool dryRun) {
             s += o.dropped.Any() ? "; usunięte zostałyby: " + DroppedText(o.dropped) : "; nic nie zostałoby usunięte";
         else
             s += o.dropped.Any() ? "; usunięte: " + DroppedText(o.dropped) : "; nic nie usunięto";
+        if (o.maxVertexError != 0) s += "; największa zmiana współrzędnej " + ChangeText(o.maxVertexError);
         if (!o.reason.empty()) s += "; " + platform::EscapeControl(o.reason);
         return s + "\n";
     }

@@ -1,6 +1,8 @@
 #include "cli/InfoCommand.h"
 
 #include "cli/Text.h"
+#include "engine/Conversion.h"
+#include "format/VersionTable.h"
 #include "model/KeepFlags.h"
 
 namespace qwz::cli {
@@ -27,6 +29,27 @@ std::string Quoted(const std::string& s) { return "\"" + platform::EscapeControl
 const char* KindWords(const TKontenerQwz& block) {
     const size_t row = KeepFlagIndex(block.KeptBy());
     return row < kKeepFlagCount && kKeepFlags[row].words ? kKeepFlags[row].words : "inne dane dodatkowe";
+}
+
+// A dry conversion to each version written below `version`, newest first:
+// the engine's own road, so the figure is the one a conversion reports.
+std::vector<TargetChange> TargetChanges(const std::filesystem::path& path, int version, platform::FileOps& ops) {
+    std::vector<TargetChange> out;
+    const std::vector<int> written = WrittenVersions();
+    for (auto v = written.rbegin(); v != written.rend(); ++v) {
+        if (*v >= version) continue;
+        ConversionRequest request;
+        request.target = *v;
+        request.write = false;
+        request.params.KeepOriginal = false;  // nothing is written, so no backup name matters
+        const ConversionOutcome o = ConvertQwz(path, request, ops);
+        TargetChange& t = out.emplace_back();
+        t.version = *v;
+        t.converted = o.status == ConversionStatus::Converted;
+        if (t.converted) t.maxVertexError = o.maxVertexError;
+        else t.reason = o.reason;
+    }
+    return out;
 }
 
 }  // namespace
@@ -79,7 +102,10 @@ FileInfo BuildFileInfo(const std::filesystem::path& path, platform::FileOps& ops
     KlasaQwz doc;
     LoadOutcome load = LoadDocument(path, doc, ops);
     FileInfo info;
-    if (load.ok) info = DescribeDocument(doc);
+    if (load.ok) {
+        info = DescribeDocument(doc);
+        info.targets = TargetChanges(path, info.version, ops);
+    }
     info.path = path;
     info.load = std::move(load);
     return info;
@@ -147,6 +173,10 @@ nlohmann::ordered_json InfoToJson(const FileInfo& info) {
     nlohmann::ordered_json tail = nlohmann::ordered_json::array();
     for (const TailEntry& t : info.tail) tail.push_back({{"kind", t.kind}, {"type", t.type}, {"blocks", t.blocks}});
     j["tail"] = std::move(tail);
+    nlohmann::ordered_json changes = nlohmann::ordered_json::object();
+    for (const TargetChange& t : info.targets)
+        changes[std::to_string(t.version)] = t.converted ? nlohmann::ordered_json(t.maxVertexError) : nullptr;
+    j["max_vertex_error"] = std::move(changes);
     if (!info.load.notes.empty()) j["notes"] = info.load.notes;
     return j;
 }
@@ -176,6 +206,11 @@ std::string InfoToText(const FileInfo& info) {
     s += "  bloki danych dodatkowych: " + std::to_string(blocks) + "\n";
     for (const TailEntry& t : info.tail)
         s += "    rodzaj " + std::to_string(t.kind) + " (" + t.words + "): " + std::to_string(t.blocks) + "\n";
+    for (const TargetChange& t : info.targets)
+        s += "  do " + std::to_string(t.version) + ": " +
+             (t.converted ? "największa zmiana współrzędnej " + ChangeText(t.maxVertexError)
+                          : "bez oceny — " + platform::EscapeControl(t.reason)) +
+             "\n";
     for (const std::string& n : info.load.notes) s += "  uwaga: " + platform::EscapeControl(n) + "\n";
     return s;
 }

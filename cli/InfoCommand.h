@@ -49,6 +49,15 @@ struct TailEntry {
     uint64_t blocks = 0;
 };
 
+// What writing the file in an older version costs its vertices, from a dry
+// conversion to that version.
+struct TargetChange {
+    int version = 0;
+    bool converted = false;     // false: the dry conversion failed or would leave the file as it is
+    double maxVertexError = 0;  // converted: ConversionOutcome::maxVertexError
+    std::string reason;         // not converted: why
+};
+
 struct FileInfo {
     std::filesystem::path path;
     LoadOutcome load;
@@ -58,6 +67,7 @@ struct FileInfo {
     std::array<KindEntry, 4> kinds = GroupKinds();
     std::vector<MeshEntry> meshes;
     std::vector<TailEntry> tail;
+    std::vector<TargetChange> targets;  // each version written below the file's, newest first
 };
 
 // The type name of a block kind in the reports.
@@ -65,7 +75,8 @@ const char* BlockTypeName(int kind);
 
 // The report of a loaded document.
 FileInfo DescribeDocument(KlasaQwz& doc);
-// Loads the file and describes it; load.ok tells whether it could be read.
+// Loads the file and describes it, with a dry conversion to each version
+// written below its own; load.ok tells whether it could be read.
 FileInfo BuildFileInfo(const std::filesystem::path& path, platform::FileOps& ops = platform::SystemFileOps());
 // The same for a file the walk found; a path it could not use fails with its reason.
 FileInfo BuildFileInfo(const WalkEntry& walked, platform::FileOps& ops = platform::SystemFileOps());

@@ -87,4 +87,10 @@ double FloatForJson(float value) {
     return std::strtod(text.c_str(), nullptr);
 }
 
+std::string ChangeText(double value) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 6);
+    return std::string(buf, r.ptr);
+}
+
 }  // namespace qwz::cli

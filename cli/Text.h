@@ -48,5 +48,8 @@ std::string FloatText(float value);
 // The same float32 as the double whose shortest text is FloatText(value), so
 // that JSON shows 0.1 rather than 0.10000000149011612.
 double FloatForJson(float value);
+// A measured change for a person, to six significant digits, with a point
+// whatever the locale ("0.00999987", "1.5e-05").
+std::string ChangeText(double value);
 
 }  // namespace qwz::cli

@@ -102,7 +102,7 @@ std::vector<uint8_t> Save(KlasaQwz& doc, const MeshSource& meshes, const Convers
         part(data, n);
         // A part handed over as it lies in the original is not read again.
         view.LetGo(data, n);
-    }, meshes, r.warnings);
+    }, meshes, r.warnings, &r.maxVertexError);
     r.sizeAfter = size;
     r.dropped = CountDropped(doc, r.toVersion, request.params);
     return doc.TakeBuffer();

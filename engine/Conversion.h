@@ -54,6 +54,8 @@ struct ConversionOutcome {
     uint64_t sizeAfter = 0;        // converted: the new file's size
     std::filesystem::path backup;  // converted: where the original is kept (empty: nowhere)
     Warnings warnings;             // what the read and the write reported, in their order
+    double maxVertexError = 0;     // converted: the largest change of a vertex coordinate, in the
+                                   // file's units, as a reader of the new file sees it (0: none)
 };
 
 // Converts (or, with write off, plans) the file at `path`. Never throws;

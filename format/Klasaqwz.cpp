@@ -63,7 +63,7 @@ uint8_t KlasaQwz::Read(const uint8_t* data, size_t size, int maxVersion, const R
 }
 
 int KlasaQwz::Write(int target, const TQWZSaveParams& params, ByteWriter& out, const MeshSource& meshes,
-                     Warnings& warnings) {
+                     Warnings& warnings, double& change) {
     const uint8_t requested = uint8_t(target);  // the target is one byte
     int v = requested != 0 ? requested : Version;
     const VersionLayout* layout = &WriterFor(v);  // refuses before anything changes
@@ -76,7 +76,7 @@ int KlasaQwz::Write(int target, const TQWZSaveParams& params, ByteWriter& out, c
             v = next->version;
         }
     }
-    layout->write(*this, out, params, meshes, warnings);
+    change = layout->write(*this, out, params, meshes, warnings);
     Version = uint8_t(v);
     return layout->version;
 }
@@ -95,19 +95,22 @@ std::vector<uint8_t> KlasaQwz::SaveBytes(int target, const TQWZSaveParams& param
     ByteWriter out(bytes);
     Warnings ignored;
     const MeshesInMemory held(*GetDefinition());
-    Write(target, params, out, meshes ? *meshes : held, warnings ? *warnings : ignored);
+    double change = 0;
+    Write(target, params, out, meshes ? *meshes : held, warnings ? *warnings : ignored, change);
     return bytes;
 }
 
 int KlasaQwz::SaveStreamed(int target, const TQWZSaveParams& params, const ByteWriter::Sink& sink,
-                            const MeshSource& meshes, Warnings& warnings) {
+                            const MeshSource& meshes, Warnings& warnings, double* maxVertexError) {
     // Room for a batch of meshes and then some, so that the part being made
     // is not moved as it grows.
     std::vector<uint8_t> stage;
     stage.reserve(kMeshBatchBytes + kMeshBatchBytes / 4);
     ByteWriter out(stage, sink);
-    const int written = Write(target, params, out, meshes, warnings);
+    double change = 0;
+    const int written = Write(target, params, out, meshes, warnings, change);
     out.flush();
+    if (maxVertexError) *maxVertexError = change;
     return written;
 }
 

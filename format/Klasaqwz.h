@@ -61,17 +61,20 @@ public:
     // are made (a batch of meshes, at most a few tens of megabytes), never
     // the whole file at once. Returns the version byte written, which is the
     // writer's own (a target below the oldest writer is written by it, while
-    // Version keeps the lower number).
+    // Version keeps the lower number). `maxVertexError`, when given, gets the
+    // largest change of a vertex coordinate the save makes, as a reader of
+    // the new file sees it (0 when the layout stores them as they are).
     int SaveStreamed(int target, const TQWZSaveParams& params, const ByteWriter::Sink& sink,
-                      const MeshSource& meshes, Warnings& warnings);
+                      const MeshSource& meshes, Warnings& warnings, double* maxVertexError = nullptr);
     // The loaded file's buffer (empty when none is kept), for its owner to
     // use again once nothing reads from it any more: its memory is already
     // the process's. Its content is the loaded file's.
     std::vector<uint8_t> TakeBuffer();
 private:
-    // Returns the version byte written.
+    // Returns the version byte written; `change` gets the writer's largest
+    // change of a vertex coordinate.
     int Write(int target, const TQWZSaveParams& params, ByteWriter& out, const MeshSource& meshes,
-               Warnings& warnings);
+               Warnings& warnings, double& change);
     uint8_t Read(const uint8_t* data, size_t size, int maxVersion, const ReadOptions& options, ReadResult* result);
 
     std::vector<uint8_t> spare_;  // a loaded file's buffer, for the next save to write into

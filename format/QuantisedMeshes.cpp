@@ -227,20 +227,26 @@ struct QuantisedBuild {
 
 // What each 16-bit value read through `table` becomes when written again at
 // a scale: the value QuantiseInt16 gives for the coordinate read, where it
-// fits 16 bits. A mesh that holds a value that does not is written the long
-// way, which names the vertex.
+// fits 16 bits, and how far the new file's reader finds it from the
+// coordinate read. A mesh that holds a value that does not fit is written
+// the long way, which names the vertex.
 struct Requantise {
     int16_t to[65536];
     bool fits[65536];
+    double change[65536];
 
-    // Writes the `v` vertices at `from` as `to` gives them at `p`; false,
-    // with `p` partly written, when one does not fit.
-    bool Vertices(const uint8_t* from, size_t v, uint8_t* p) const {
+    // Writes the `v` vertices at `from` as `to` gives them at `p`, raising
+    // `largest` to the largest change among them; false, with `p` partly
+    // written, when one does not fit.
+    bool Vertices(const uint8_t* from, size_t v, uint8_t* p, double& largest) const {
+        double most = 0;
         for (size_t i = 0; i < 3 * v; ++i, from += 2, p += 2) {
             const size_t q = size_t(int32_t(int16_t(le::Load16(from))) + 32768);
             if (!fits[q]) return false;
             le::Store16(p, uint16_t(to[q]));
+            most = std::max(most, change[q]);
         }
+        largest = std::max(largest, most);
         return true;
     }
 };
@@ -252,6 +258,7 @@ std::unique_ptr<const Requantise> RequantiseFor(const float* values, float scale
         const std::optional<int16_t> to = QuantiseInt16(values[q], scale);
         requantise->fits[q] = to.has_value();
         requantise->to[q] = to.value_or(0);
+        requantise->change[q] = to ? std::fabs(double(Dequantise(*to, scale)) - double(values[q])) : 0.0;
     }
     return requantise;
 }
@@ -265,10 +272,18 @@ public:
     QuantisedMeshWriter(const DefinicjaObiektu& def, const MeshSource& meshes, ByteWriter& out,
                         const QuantisedMeshLayout& layout, float scale)
         : def_(def), meshes_(meshes), out_(out), layout_(layout), scale_(scale),
-          badIndices_(def.MeshNames.size()), vertexCounts_(def.MeshNames.size()), rooms_(def.MeshNames.size()) {
+          badIndices_(def.MeshNames.size()), vertexCounts_(def.MeshNames.size()), rooms_(def.MeshNames.size()),
+          changes_(def.MeshNames.size(), 0.0) {
         // The counts before the meshes are written: a source may give them
         // back as they are.
-        for (size_t m = 0; m < vertexCounts_.size(); ++m) vertexCounts_[m] = meshes.VertexCount(m);
+        uint64_t vertices = 0;
+        for (size_t m = 0; m < vertexCounts_.size(); ++m) {
+            vertexCounts_[m] = meshes.VertexCount(m);
+            vertices += vertexCounts_[m];
+        }
+        // What the new file's reader makes of each stored value, looked up
+        // rather than divided again when there are many.
+        if (vertices >= kTableWorthIt) readBack_ = TableFor(scale);
         // Vertices of 16-bit values read through a table go over by a
         // second table: what each value read becomes when written at this
         // scale.
@@ -287,17 +302,19 @@ public:
         const size_t v = vertexCounts_[m];
         uint8_t* p = out_.at(rooms_[m].vertices);
         // Checked in the order of a check before writing: the counts first.
+        double& change = changes_[m];
+        change = 0;
         const bool requantised = carried && requantise_ && v <= layout_.maxPerMesh &&
                                  meshes_.FaceCount(m) <= layout_.maxPerMesh &&
-                                 requantise_->Vertices(meshes_.Int16Vertices(m), v, p);
+                                 requantise_->Vertices(meshes_.Int16Vertices(m), v, p, change);
         // A mesh left in the file's bytes has its vertices built a part at
         // a time; any other is seen whole.
         std::optional<MeshView> mesh;
         if (!carried) mesh.emplace(meshes_, m, scratch_);
         const size_t faceCount = carried ? meshes_.FaceCount(m) : mesh->faces().size();
         CheckCounts(m, v, faceCount);
-        if (mesh) Quantise(m, mesh->vertices().data(), 0, v, p);
-        else if (!requantised) QuantiseInParts(m, v, p);
+        if (mesh) change = Quantise(m, mesh->vertices().data(), 0, v, p);
+        else if (!requantised) change = QuantiseInParts(m, v, p);
 
         uint8_t* flags = out_.at(rooms_[m].flags);
         std::vector<uint32_t>* bad = layout_.reportBadIndices ? &badIndices_[m] : nullptr;
@@ -305,6 +322,13 @@ public:
         else if (layout_.indexWidth == 3) StoreFaces<3>(flags, flags + faceCount, def_, m, mesh->faces(), uint32_t(v), bad);
         else StoreFaces<2>(flags, flags + faceCount, def_, m, mesh->faces(), uint32_t(v), bad);
         meshes_.Written(m);
+    }
+
+    // The largest change of a vertex coordinate over the meshes encoded.
+    double LargestChange() const {
+        double largest = 0;
+        for (double change : changes_) largest = std::max(largest, change);
+        return largest;
     }
 
     // Every face index that names no vertex, in mesh order.
@@ -326,9 +350,12 @@ private:
                        " mieści najwyżej " + std::to_string(layout_.maxPerMesh));
     }
 
-    // Vertices `first` on of mesh m, at `to`.
-    void Quantise(size_t m, const CpunktF* vertex, size_t first, size_t count, uint8_t* to) const {
+    // Vertices `first` on of mesh m, at `to`; returns the largest change of
+    // a coordinate among them, as the new file's reader sees it.
+    double Quantise(size_t m, const CpunktF* vertex, size_t first, size_t count, uint8_t* to) const {
         static const char* const kAxisNames[3] = {"X", "Y", "Z"};
+        const float* readBack = readBack_ ? readBack_->values.data() + 32768 : nullptr;
+        double largest = 0;
         for (size_t j = first; j < first + count; ++j, ++vertex, to += 6) {
             const float coords[3] = {vertex->x, vertex->y, vertex->z};
             for (int axis = 0; axis < 3; ++axis) {
@@ -338,19 +365,24 @@ private:
                                " = " + Number(coords[axis]) + " przy skali " + Number(scale_) +
                                " nie mieści się w 16 bitach");
                 le::Store16(to + 2 * axis, uint16_t(*q));
+                const float back = readBack ? readBack[*q] : Dequantise(*q, scale_);
+                largest = std::max(largest, std::fabs(double(back) - double(coords[axis])));
             }
         }
+        return largest;
     }
 
     // The vertices of a mesh left in the file's bytes, built a part at a
     // time.
-    void QuantiseInParts(size_t m, size_t v, uint8_t* p) const {
+    double QuantiseInParts(size_t m, size_t v, uint8_t* p) const {
         thread_local vcV part;
+        double largest = 0;
         for (size_t first = 0; first < v; first += kVertexPart) {
             const size_t count = std::min(kVertexPart, v - first);
             meshes_.BuildVertices(m, uint32_t(first), uint32_t(count), part);
-            Quantise(m, part.data(), first, count, p + 6 * first);
+            largest = std::max(largest, Quantise(m, part.data(), first, count, p + 6 * first));
         }
+        return largest;
     }
 
     // The faces of a mesh left in the file's bytes, written from where they
@@ -388,6 +420,8 @@ private:
     std::vector<MeshRoom> rooms_;
     MeshScratch scratch_;
     std::unique_ptr<const Requantise> requantise_;
+    std::shared_ptr<const DequantiseTable> readBack_;  // none for few vertices
+    std::vector<double> changes_;  // per mesh, each written by the thread that encodes it
 };
 
 }  // namespace
@@ -413,8 +447,8 @@ uint64_t QuantisedMeshesSize(const DefinicjaObiektu& def, const MeshSource& mesh
     return bytes;
 }
 
-void WriteQuantisedMeshes(const DocumentContent& doc, const MeshSource& meshes, ByteWriter& out,
-                          const QuantisedMeshLayout& layout, Warnings& warnings) {
+double WriteQuantisedMeshes(const DocumentContent& doc, const MeshSource& meshes, ByteWriter& out,
+                            const QuantisedMeshLayout& layout, Warnings& warnings) {
     const DefinicjaObiektu& def = *doc.Definition;
     const size_t count = def.MeshNames.size();
     const unsigned cw = unsigned(layout.countWidth), iw = unsigned(layout.indexWidth);
@@ -456,6 +490,7 @@ void WriteQuantisedMeshes(const DocumentContent& doc, const MeshSource& meshes, 
     batch.Run(count, encode);
     out.flush();
     writer.Report(warnings);
+    return writer.LargestChange();
 }
 
 void ReadQuantisedMeshes(DocumentContent& doc, ByteReader& in, const QuantisedMeshLayout& layout,

@@ -50,9 +50,12 @@ uint64_t QuantisedMeshesSize(const DefinicjaObiektu& def, const MeshSource& mesh
 // wider than its field. The buffer then holds a part of a file. The
 // meshes' vertices and faces come from `meshes`, each told Written once it
 // is in the buffer; with layout.reportBadIndices every index not below its
-// mesh's vertex count is added to `warnings`, in mesh order.
-void WriteQuantisedMeshes(const DocumentContent& doc, const MeshSource& meshes, ByteWriter& out,
-                          const QuantisedMeshLayout& layout, Warnings& warnings);
+// mesh's vertex count is added to `warnings`, in mesh order. Returns the
+// largest change of a vertex coordinate that the quantisation makes: how far
+// a reader of the new file finds a coordinate from the one it was given
+// (for 16-bit vertices given again, from the value they were read as).
+double WriteQuantisedMeshes(const DocumentContent& doc, const MeshSource& meshes, ByteWriter& out,
+                            const QuantisedMeshLayout& layout, Warnings& warnings);
 
 // Reads the mesh group into the cleared geometry object, dividing vertices
 // by the document's vertex scale. With `cornerShift` the face corners are

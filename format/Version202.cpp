@@ -31,8 +31,8 @@ void ReadVersion202(DocumentContent& doc, ByteReader& in, const ReadOptions& opt
     ReadQuantisedMeshes(doc, in, kMeshes202, options, result);
 }
 
-void WriteVersion202(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params, const MeshSource& meshes,
-                     Warnings& warnings) {
+double WriteVersion202(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params,
+                       const MeshSource& meshes, Warnings& warnings) {
     // What the layout cannot hold is found before the first byte or while
     // the meshes are encoded; then the buffer is left as it was.
     CheckReferenceTenths(doc);
@@ -50,7 +50,7 @@ void WriteVersion202(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams
         WriteOldHeader(doc, out, 202);
         WriteGeometryGroups(def, out, params);
         WriteScaleBlock(doc, out);
-        WriteQuantisedMeshes(doc, meshes, out, kMeshes202, warnings);
+        return WriteQuantisedMeshes(doc, meshes, out, kMeshes202, warnings);
     } catch (...) {
         out.truncate(start);
         throw;

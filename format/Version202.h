@@ -19,7 +19,9 @@ void ReadVersion202(DocumentContent& doc, ByteReader& in, const ReadOptions& opt
 // Appends the whole version 202 file of the document, gated by params.
 // Throws FormatError (Unwritable) when the document does not fit the layout.
 // The meshes come from `meshes`; what the writer reports goes to `warnings`.
-void WriteVersion202(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params, const MeshSource& meshes,
-                     Warnings& warnings);
+// Returns the largest change of a vertex coordinate that quantising the
+// meshes makes (WriteQuantisedMeshes).
+double WriteVersion202(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params,
+                       const MeshSource& meshes, Warnings& warnings);
 
 }  // namespace qwz

@@ -30,8 +30,8 @@ void ReadVersion203(DocumentContent& doc, ByteReader& in, const ReadOptions& opt
     ReadExtraTail(def, in, UvRecordsFor(options), result.warnings);
 }
 
-void WriteVersion203(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params, const MeshSource& meshes,
-                     Warnings& warnings) {
+double WriteVersion203(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params,
+                       const MeshSource& meshes, Warnings& warnings) {
     // What the layout cannot hold is found before the first byte or while
     // the meshes are encoded; then the buffer is left as it was.
     CheckReferenceTenths(doc);
@@ -50,8 +50,9 @@ void WriteVersion203(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams
         WriteOldHeader(doc, out, 203);
         WriteGeometryGroups(def, out, params);
         WriteScaleBlock(doc, out);
-        WriteQuantisedMeshes(doc, meshes, out, kMeshes203, warnings);
+        const double change = WriteQuantisedMeshes(doc, meshes, out, kMeshes203, warnings);
         WriteExtraTail(def, out, params);
+        return change;
     } catch (...) {
         out.truncate(start);
         throw;

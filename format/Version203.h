@@ -19,7 +19,9 @@ void ReadVersion203(DocumentContent& doc, ByteReader& in, const ReadOptions& opt
 // Appends the whole version 203 file of the document, gated by params.
 // Throws FormatError (Unwritable) when the document does not fit the layout.
 // The meshes come from `meshes`; what the writer reports goes to `warnings`.
-void WriteVersion203(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params, const MeshSource& meshes,
-                     Warnings& warnings);
+// Returns the largest change of a vertex coordinate that quantising the
+// meshes makes (WriteQuantisedMeshes).
+double WriteVersion203(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params,
+                       const MeshSource& meshes, Warnings& warnings);
 
 }  // namespace qwz

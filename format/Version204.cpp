@@ -51,8 +51,8 @@ void ReadVersion204(DocumentContent& doc, ByteReader& in, const ReadOptions& opt
     doc.VertexScale = 1.0f;
 }
 
-void WriteVersion204(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params, const MeshSource& meshes,
-                     Warnings& warnings) {
+double WriteVersion204(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params,
+                       const MeshSource& meshes, Warnings& warnings) {
     const DefinicjaObiektu& def = *doc.GetDefinition();
     warnings.push_back({Warning::Kind::SaveSummary,
                         "F: " + std::to_string(def.Faces.size()) + ", V: " + std::to_string(def.Vertices.size()) +
@@ -76,6 +76,7 @@ void WriteVersion204(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams
         out.truncate(start);
         throw;
     }
+    return 0;
 }
 
 }  // namespace qwz

@@ -19,8 +19,9 @@ void ReadVersion204(DocumentContent& doc, ByteReader& in, const ReadOptions& opt
 // Appends the whole version 204 file of the document, gated by params.
 // Throws FormatError (Unwritable) when the document does not fit the layout.
 // The meshes come from `meshes`; what the writer reports goes to `warnings`.
-void WriteVersion204(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params, const MeshSource& meshes,
-                     Warnings& warnings);
+// Returns 0: the coordinates are stored as they are.
+double WriteVersion204(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params,
+                       const MeshSource& meshes, Warnings& warnings);
 
 // The reference point in tenths as the older headers keep it: value x 10
 // truncated toward zero, as int16 (its low 16 bits); 0 for NaN or a value

@@ -25,8 +25,9 @@ struct VersionLayout {
     // say; nullptr: not read.
     void (*read)(DocumentContent& doc, ByteReader& in, const ReadOptions& options, ReadResult& result);
     // Appends a whole file of this version (its version byte is `version`),
-    // its meshes from `meshes`; nullptr: not written.
-    void (*write)(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params, const MeshSource& meshes,
+    // its meshes from `meshes`, and returns the largest change of a vertex
+    // coordinate it makes; nullptr: not written.
+    double (*write)(DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params, const MeshSource& meshes,
                   Warnings& warnings);
     bool extraTail;       // the extra-data tail (UV, scaling zones, other blocks) follows the meshes
     bool int16Vertices;   // vertices are int16 at a vertex scale, which a save chooses first

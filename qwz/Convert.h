@@ -47,6 +47,13 @@ struct ConvertResult {
     std::filesystem::path backup;     // converted: where the original is kept; empty: nowhere
     std::vector<DroppedKind> dropped; // converted: what the new file leaves out (kinds left out only)
     std::vector<std::string> notes;   // remarks made while converting (see qwz/Log.h)
+    // Added after the members above, which keep their places.
+    // Converted: the largest change of a vertex coordinate the conversion
+    // makes, in the file's units: |value a reader of the new file gets -
+    // value in the original| over every coordinate of every mesh vertex.
+    // 0 when the coordinates are stored as they are (version 204) or none
+    // moves, and when the file was not converted.
+    double maxVertexError = 0;
 };
 
 // Converts (or, with dryRun, plans) the file at `path`. Never throws;

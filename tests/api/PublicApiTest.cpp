@@ -99,6 +99,44 @@ TEST(PublicApi, ConvertsChecksAndRestoresThroughItsOwnTypes) {
     EXPECT_EQ(TempDir::read(file), original);
 }
 
+// The largest change of a vertex coordinate, worked out by hand (stored: the
+// product truncated toward zero; read: the nearest float32, moved up where
+// that gives a lower integer). 204, scale 1000 (extent 12.5): 1.2349f =
+// 1.2348999977111816 is stored as 1234, which reads as 1.2340000867843628
+// (1.2339999675750732, the nearest, gives 1233). 203, scale 3: 10000 reads as
+// 3333.33349609375 (3333.333251953125 gives 9999); extent 3333.33, scale 1:
+// stored and read as 3333. With `pad`, three more meshes of that many
+// vertices at the origin make the writer look values up.
+TEST(PublicApi, TellsTheLargestChangeOfAVertexCoordinate) {
+    const double moved204 = 1.2348999977111816 - 1.2340000867843628, moved203 = 3333.33349609375 - 3333;
+    const struct { int from, target; bool keepLines; double change; } rows[] = {
+        {204, 203, true, moved204}, {204, 202, true, moved204}, {204, 204, false, 0},
+        {203, 202, true, moved203}, {203, 203, false, moved203}};
+    TempDir dir;
+    for (const auto& row : rows)
+        for (unsigned pad : {0u, 22000u}) {
+            SCOPED_TRACE(std::to_string(row.from) + " -> " + std::to_string(row.target) + ", " + std::to_string(pad));
+            const int meshes = pad ? 4 : 1;
+            Bytes b;
+            b.magic(unsigned(row.from)).zeros(row.from == 204 ? 12 : 6);  // the reference point
+            b.i32(0).i32(1).name("L").i32(0).i32(0).i32(0).i32(0);  // one name of lines, no records
+            if (row.from == 204) {
+                b.i32(meshes).name("M").i32(-1).i32(1).f32(1.2349f).f32(-0.0015f).f32(12.5f).i32(1).zeros(5);
+                for (int m = 1; m < meshes; ++m) b.name("P").i32(-1).i32(int32_t(pad)).zeros(12 * pad).i32(0);
+            } else {
+                b.f32(3).zeros(12).i32(meshes).name("M").i32(-1).zeros(57).i16(1).i16(1);
+                b.u24(1).i16(10000).zeros(4).u24(1).zeros(13);
+                for (int m = 1; m < meshes; ++m)
+                    b.name("P").i32(-1).zeros(57).i16(1).i16(1).u24(pad).zeros(6 * pad).u24(0);
+            }
+            api::ConvertRequest request{row.target, {}, true, true};  // a dry run
+            request.keep.lines = row.keepLines;
+            const api::ConvertResult r = api::Convert(dir.write("a.qwz", b.vec()), request);
+            ASSERT_EQ(r.status, api::ConvertStatus::Converted) << r.reason;
+            EXPECT_DOUBLE_EQ(r.maxVertexError, row.change);
+        }
+}
+
 TEST(PublicApi, WhatIsNoSoundFileIsToldApart) {
     TempDir dir;
     const fs::path junk = dir.write("junk.qwz", {'P', 'K', 3, 4});

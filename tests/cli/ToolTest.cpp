@@ -80,6 +80,10 @@ Scene LinesOnly() {
     return s;
 }
 
+// A full scene with 5.0004f = 5.000400066375732, stored at scale 1000 as 5000, read back as 5.
+Scene MovedScene() { Scene s = FullScene(); s.meshes[0].vertices[4][2] = 5.0004f; return s; }
+constexpr double kMoved = 0.0004000663757324219;
+
 // A full scene cut inside its mesh group: the reader runs out of data there.
 std::vector<uint8_t> DamagedScene() {
     Scene s = FullScene();
@@ -91,7 +95,7 @@ std::vector<uint8_t> DamagedScene() {
 
 TEST(Tool, InfoJsonShowsWhatTheFileHolds) {
     TempDir dir;
-    const fs::path file = dir.write("scene.qwz", BuildVersion204(FullScene()));
+    const fs::path file = dir.write("scene.qwz", BuildVersion204(MovedScene()));
     ProgramResult r = Qwz({"info", "--json", PathToUtf8(file)});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     json j = ParseOut(r);
@@ -111,6 +115,7 @@ TEST(Tool, InfoJsonShowsWhatTheFileHolds) {
     EXPECT_EQ(f["tail"], json::parse(R"([{"kind":3,"type":"zones","blocks":1},
                                          {"kind":5,"type":"uv","blocks":1},
                                          {"kind":9,"type":"other","blocks":2}])"));
+    EXPECT_EQ(f["max_vertex_error"], json({{"203", kMoved}, {"202", kMoved}}));
 
     ProgramResult text = Qwz({"info", PathToUtf8(file)});
     EXPECT_EQ(text.exitCode, 0);
@@ -119,7 +124,9 @@ TEST(Tool, InfoJsonShowsWhatTheFileHolds) {
     EXPECT_NE(text.out.find("\"Bryłą\", atrybut 11, wierzchołki 5, ściany 2"), std::string::npos) << text.out;
     // block kinds in the words of their keep flags
     EXPECT_NE(text.out.find("    rodzaj 3 (strefy skalowania): 1\n    rodzaj 5 (UV): 1\n"
-                            "    rodzaj 9 (inne dane dodatkowe): 2\n"),
+                            "    rodzaj 9 (inne dane dodatkowe): 2\n"
+                            "  do 203: największa zmiana współrzędnej 0.000400066\n"
+                            "  do 202: największa zmiana współrzędnej 0.000400066\n"),
               std::string::npos)
         << text.out;
 }
@@ -281,7 +288,7 @@ TEST(Tool, DryRunWritesNothingAndSaysWhatWouldBeDropped) {
     TempDir dir;
     const fs::path root = dir.path() / "drzewo";
     fs::create_directories(root / "sub");
-    dir.write("drzewo/a.qwz", BuildVersion204(FullScene()));
+    dir.write("drzewo/a.qwz", BuildVersion204(MovedScene()));
     dir.write("drzewo/sub/b.qwz", BuildVersion204(LinesOnly()));
     dir.write("drzewo/sub/zly.qwz", DamagedScene());
     // Make the times distinguishable from anything a rewrite would give.
@@ -307,9 +314,12 @@ TEST(Tool, DryRunWritesNothingAndSaysWhatWouldBeDropped) {
     EXPECT_EQ(a["dropped"], json::parse(R"({"circles":{"names":0,"records":0},"lines":{"names":0,"records":0},
         "polylines":{"names":0,"records":0},"arcs":{"names":1,"records":1},
         "uv":{"blocks":1},"zones":{"blocks":1},"other":{"blocks":2}})"));
+    EXPECT_EQ(a["max_vertex_error"], kMoved);
     EXPECT_EQ(j["files"][1]["status"], "converted");
     EXPECT_EQ(j["files"][1]["dropped"]["lines"], json::parse(R"({"names":0,"records":0})"));
+    EXPECT_EQ(j["files"][1]["max_vertex_error"], 0.0) << "no meshes";
     EXPECT_EQ(j["files"][2]["status"], "failed");
+    EXPECT_FALSE(j["files"][2].contains("max_vertex_error"));
     EXPECT_FALSE(j["files"][2]["reason"].get<std::string>().empty());
     EXPECT_EQ(j["summary"], json::parse(R"({"files":3,"converted":2,"skipped":0,"failed":1})"));
 
@@ -323,6 +333,9 @@ TEST(Tool, DryRunWritesNothingAndSaysWhatWouldBeDropped) {
                             PathToUtf8(root / "a_org.qwz") +
                             "; usunięte zostałyby: linie (nazwy 2, rekordy 3), strefy skalowania (bloki 1)");
     EXPECT_EQ(lines[2], "Próba bez zapisu — pliki: 2; do konwersji 2, do pominięcia 0, błędy 0");
+    // Told on the line only where a coordinate moves.
+    r = Qwz({"convert", "--to", "203", "--dry-run", PathToUtf8(root / "a.qwz")});
+    EXPECT_NE(r.out.find("; nic nie zostałoby usunięte; największa zmiana współrzędnej 0.000400066\n"), r.out.npos);
 }
 
 // Every command walks folders alike: a sub-folder's files only with

@@ -22,7 +22,7 @@ inline void Replay(const Warnings& warnings) {
 
 // A version's writer (VersionLayout::write) with `meshes`, or the
 // document's own meshes.
-using Writer = void (*)(DocumentContent&, ByteWriter&, const TQWZSaveParams&, const MeshSource&, Warnings&);
+using Writer = double (*)(DocumentContent&, ByteWriter&, const TQWZSaveParams&, const MeshSource&, Warnings&);
 inline void WriteReported(Writer write, DocumentContent& doc, ByteWriter& out, const TQWZSaveParams& params,
                           const MeshSource* meshes = nullptr) {
     Warnings warnings;
