@@ -137,10 +137,10 @@ void AddTargetOptions(CLI::App* command, Definition& d) {
 
 void DefineWatch(Definition& d) {
     d.watch = d.app.add_subcommand(
-        "watch", "Pilnuje folderów (i ich podfolderów), by pliki *.qwz były w podanej wersji: zapisuje w niej "
+        "watch", "Pilnuje folderów (i ich podfolderów), by pliki *.qwz były w podanej wersji. Zapisuje w niej "
                  "to, co w nich jest, i to, co się pojawi (skopiowane, zapisane pod inną nazwą i przemianowane, "
-                 "zapisywane powoli), tak jak convert, gdy plik jest kompletny: żaden program nie ma go otwartego "
-                 "do zapisu i nie zmienił się przez czas --settle. Pliki robocze (~$..., *.tmp, blokady), kopie "
+                 "zapisywane powoli), tak jak convert, gdy plik jest kompletny (żaden program nie ma go otwartego "
+                 "do zapisu i nie zmienił się przez czas --settle). Pliki robocze (~$..., *.tmp, blokady), kopie "
                  "*_org.qwz i pliki już w wersji docelowej zostawia; nie wchodzi w dowiązania. Działa do Ctrl+C");
     AddTargetOptions(d.watch, d);
     d.watch->add_option("--settle", d.settle, "Ile sekund plik musi pozostać bez zmian przed konwersją; domyślnie 5")
