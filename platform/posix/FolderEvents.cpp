@@ -32,11 +32,10 @@ public:
     InotifyEvents& operator=(const InotifyEvents&) = delete;
 
     bool Watch(const fs::path& root, Reason& reason) override {
-        if (!Add(root, &reason)) return false;
+        if (!Add(root, &reason, true)) return false;
         roots_.insert(root);
         failed_ = false;
-        AddBelow(root);
-        return true;
+        return AddBelow(root, &reason);
     }
 
     Result Wait(std::chrono::milliseconds timeout, std::vector<fs::path>& changed) override {
@@ -65,27 +64,30 @@ public:
     }
 
 private:
-    bool Add(const fs::path& folder, Reason* reason) {
+    // False when the system refuses; a folder below a root that went away
+    // meanwhile (or a link put in its place) is no refusal.
+    bool Add(const fs::path& folder, Reason* reason, bool root = false) {
         const int wd = ::inotify_add_watch(fd_, folder.c_str(), kFolderMask);
-        if (wd < 0) {
-            if (reason)
-                *reason = "nie można obserwować folderu " + PathForMessage(folder) + ": " +
-                          SystemReason(LastSystemError());
-            return false;
+        if (wd >= 0) {
+            folders_[wd] = folder;
+            return true;
         }
-        folders_[wd] = folder;
-        return true;
+        if (!root && (errno == ENOENT || errno == ENOTDIR)) return true;
+        if (reason)
+            *reason = "nie można obserwować folderu " + PathForMessage(folder) + ": " + SystemReason(LastSystemError());
+        return false;
     }
 
-    // Every folder under `folder`, links not followed. One that cannot be
-    // watched is still read by the caller's scans.
-    void AddBelow(const fs::path& folder) {
+    // Every folder under `folder`, links not followed. False when the
+    // system refuses one (too many watches): its notices would be missed.
+    bool AddBelow(const fs::path& folder, Reason* reason) {
         std::error_code ec;
         for (fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec), end;
              !ec && it != end; it.increment(ec)) {
             if (it->is_symlink(ec) || !it->is_directory(ec)) continue;
-            Add(it->path(), nullptr);
+            if (!Add(it->path(), reason)) return false;
         }
+        return true;
     }
 
     // Stops watching `folder` and every folder under it (moved away).
@@ -117,8 +119,9 @@ private:
             if (e.mask & IN_MOVED_FROM) Forget(path);
             if (e.mask & (IN_CREATE | IN_MOVED_TO)) {
                 // Watched before the caller reads it: what arrives in it
-                // from now on is told.
-                if (Add(path, nullptr)) AddBelow(path);
+                // from now on is told. Refused: the notices end here, and
+                // the caller reads the folders on a timer instead.
+                if (!Add(path, nullptr) || !AddBelow(path, nullptr)) failed_ = true;
             }
         }
         if (seen.insert(path).second) changed.push_back(path);
