@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <sstream>
 #include <string_view>
 
@@ -85,6 +86,7 @@ const char* CommandName(Command c) {
     case Command::Check: return "check";
     case Command::Convert: return "convert";
     case Command::Restore: return "restore";
+    case Command::Watch: return "watch";
     case Command::None: break;
     }
     return "";
@@ -98,8 +100,9 @@ struct Definition {
     CLI::App* check = nullptr;
     CLI::App* convert = nullptr;
     CLI::App* restore = nullptr;
+    CLI::App* watch = nullptr;
     bool showVersion = false;
-    std::string helpTopic, target, jobs;
+    std::string helpTopic, target, jobs, settle, poll;
     std::vector<std::string> drops, paths;
     Options options;
 };
@@ -118,10 +121,46 @@ void AddReportOptions(CLI::App* command, Definition& d) {
     command->add_flag("-q,--quiet", d.options.quiet, "Tylko błędy i podsumowanie");
 }
 
+// What a conversion writes: the version, what to leave out, the backup.
+void AddTargetOptions(CLI::App* command, Definition& d) {
+    command->add_option("--to", d.target, "Wersja docelowa: " + VersionListText(WrittenVersions(), " albo "))
+        ->type_name("WERSJA");
+    // One list per --drop (what follows it is a path); --drop may be given
+    // again for more.
+    command->add_option("--drop", d.drops, "Czego nie zachowywać, po przecinku: " + DropNames(true))
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->type_name("RODZAJ[,RODZAJ...]");
+    command->add_flag("--no-backup", d.options.noBackup, "Bez kopii oryginału (*_org.qwz)");
+}
+
+void DefineWatch(Definition& d) {
+    d.watch = d.app.add_subcommand(
+        "watch", "Pilnuje folderów (i ich podfolderów), by pliki *.qwz były w podanej wersji. Zapisuje w niej "
+                 "to, co w nich jest, i to, co się pojawi (skopiowane, zapisane pod inną nazwą i przemianowane, "
+                 "zapisywane powoli), tak jak convert, gdy plik jest kompletny (żaden program nie ma go otwartego "
+                 "do zapisu i nie zmienił się przez czas --settle). Pliki robocze (~$..., *.tmp, blokady), kopie "
+                 "*_org.qwz i pliki już w wersji docelowej zostawia; nie wchodzi w dowiązania. Działa do Ctrl+C");
+    AddTargetOptions(d.watch, d);
+    d.watch->add_option("--settle", d.settle, "Ile sekund plik musi pozostać bez zmian przed konwersją; domyślnie 5")
+        ->type_name("SEKUNDY");
+    d.watch->add_option("--poll", d.poll,
+                        "Czyta foldery co tyle sekund zamiast czekać na powiadomienia systemu (udziały sieciowe); "
+                        "gdzie system ich nie daje, domyślnie co 10")
+        ->type_name("SEKUNDY");
+    d.watch->add_flag("--json-lines", d.options.jsonLines,
+                      "Wynik w formacie JSON, obiekt w wierszu: każdy plik, gdy jest gotowy");
+    d.watch->add_flag("-q,--quiet", d.options.quiet, "Tylko błędy");
+    // Refused with its reason below rather than as an unknown option.
+    d.watch->add_flag("--json", d.options.json)->group("");
+    d.watch->add_option("FOLDERY", d.paths, "Foldery do pilnowania")->type_name("");
+}
+
 void DefineCommands(Definition& d) {
     CLI::App& app = d.app;
     d.help = app.add_subcommand("help", "Pokazuje pomoc programu albo podanego polecenia");
-    d.help->add_option("POLECENIE", d.helpTopic, "info, check, convert albo restore")->type_name("");
+    d.help->add_option("POLECENIE", d.helpTopic, "info, check, convert, restore albo watch")->type_name("");
     d.info = app.add_subcommand("info", "Pokazuje zawartość plików (w folderach: ich plików *.qwz): "
                                         "wersję, punkt odniesienia, skalę wierzchołków, grupy, siatki, "
                                         "bloki danych dodatkowych i największą zmianę współrzędnej "
@@ -137,16 +176,7 @@ void DefineCommands(Definition& d) {
         "convert", "Zapisuje pliki i foldery (ich pliki *.qwz) w podanej wersji formatu, "
                    "na miejscu, z kopią oryginału pod nazwą *_org.qwz; w folderach pomija "
                    "kopie *_org.qwz leżące obok swoich oryginałów");
-    d.convert->add_option("--to", d.target, "Wersja docelowa: " + VersionListText(WrittenVersions(), " albo "))
-        ->type_name("WERSJA");
-    // One list per --drop (what follows it is a path); --drop may be given
-    // again for more.
-    d.convert->add_option("--drop", d.drops, "Czego nie zachowywać, po przecinku: " + DropNames(true))
-        ->expected(1)
-        ->allow_extra_args(false)
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
-        ->type_name("RODZAJ[,RODZAJ...]");
-    d.convert->add_flag("--no-backup", d.options.noBackup, "Bez kopii oryginału (*_org.qwz)");
+    AddTargetOptions(d.convert, d);
     d.convert->add_flag("--dry-run", d.options.dryRun,
                         "Niczego nie zapisuje; mówi, co stałoby się z każdym plikiem, co zostałoby usunięte "
                         "i o ile najwyżej przesunęłaby się współrzędna wierzchołka");
@@ -164,7 +194,8 @@ void DefineCommands(Definition& d) {
     d.restore->add_flag("--dry-run", d.options.dryRun, "Niczego nie zmienia; mówi, co stałoby się z każdym plikiem");
     AddReportOptions(d.restore, d);
     AddWalkOptions(d.restore, d, "Pliki QWZ, ich kopie *_org.qwz i foldery");
-    for (CLI::App* sub : {d.help, d.info, d.check, d.convert, d.restore}) {
+    DefineWatch(d);
+    for (CLI::App* sub : {d.help, d.info, d.check, d.convert, d.restore, d.watch}) {
         sub->group("Polecenia");
         sub->set_help_flag("-h,--help", "Pokazuje tę pomoc i kończy działanie")->group("Opcje");
     }
@@ -189,7 +220,7 @@ void Define(Definition& d, size_t helpColumns) {
 // error points at; empty when none does.
 std::string CommandNamed(const Definition& d, const std::vector<std::string>& words) {
     for (const std::string& w : words)
-        for (const CLI::App* command : {d.info, d.check, d.convert, d.restore})
+        for (const CLI::App* command : {d.info, d.check, d.convert, d.restore, d.watch})
             if (w == command->get_name()) return w;
     return {};
 }
@@ -202,7 +233,7 @@ std::string RefusedValue(const Definition& d, const std::vector<std::string>& wo
         const size_t eq = w.find('=');
         if (w.rfind("--", 0) != 0 || eq == std::string::npos) continue;
         const std::string name = w.substr(0, eq);
-        const std::vector<const CLI::App*> scopes{&d.app, d.help, d.info, d.check, d.convert, d.restore};
+        const std::vector<const CLI::App*> scopes{&d.app, d.help, d.info, d.check, d.convert, d.restore, d.watch};
         for (const CLI::App* scope : scopes) {
             const CLI::Option* option = scope->get_option_no_throw(name);
             if (!option) continue;
@@ -242,34 +273,68 @@ ParsedCommandLine HelpText(const std::string& text) {
 ParsedCommandLine HelpCommand(const Definition& d, const std::vector<std::string>& topics) {
     if (topics.empty()) return HelpText(d.app.help());
     if (topics.size() > 1) return UsageError("podaj jedno polecenie, nie " + std::to_string(topics.size()), "help");
-    for (const CLI::App* command : {d.info, d.check, d.convert, d.restore, d.help})
+    for (const CLI::App* command : {d.info, d.check, d.convert, d.restore, d.watch, d.help})
         if (command->get_name() == topics[0]) return HelpText(command->help("qwz"));
-    return UsageError("nieznane polecenie: " + topics[0] + "; dostępne: info, check, convert, restore");
+    return UsageError("nieznane polecenie: " + topics[0] + "; dostępne: info, check, convert, restore, watch");
 }
 
-// The convert options that the parser leaves as text.
-ParsedCommandLine ConvertValues(const Definition& d, Options& o) {
+// The convert (and watch) options that the parser leaves as text; `name`:
+// the command, whose help an error points at.
+ParsedCommandLine ConvertValues(const Definition& d, Options& o, const std::string& name) {
     const std::vector<int> written = WrittenVersions();
     if (d.target.empty())
-        return UsageError("podaj wersję docelową: --to " + VersionListText(written, " albo "), "convert");
+        return UsageError("podaj wersję docelową: --to " + VersionListText(written, " albo "), name);
     const auto chosen = std::find_if(written.begin(), written.end(),
                                      [&d](int v) { return d.target == std::to_string(v); });
     if (chosen == written.end())
         return UsageError("nieobsługiwana wersja docelowa \"" + d.target + "\"; dozwolone: " +
-                          VersionListText(written), "convert");
+                          VersionListText(written), name);
     o.target = *chosen;
     for (const std::string& drop : d.drops) {
         const std::string error = ApplyDrops(o.drop, drop, DropNames(false));
-        if (!error.empty()) return UsageError(error, "convert");
+        if (!error.empty()) return UsageError(error, name);
     }
     if (!d.jobs.empty()) {
         const bool digits = d.jobs.size() <= 3 && d.jobs.find_first_not_of("0123456789") == std::string::npos;
         const unsigned n = digits ? unsigned(std::stoul(d.jobs)) : 0;
         if (n < 1 || n > 256)
             return UsageError("niedozwolona wartość \"" + d.jobs + "\" opcji --jobs; dozwolone: od 1 do 256",
-                              "convert");
+                              name);
         o.jobs = n;
     }
+    ParsedCommandLine ok;
+    ok.run = true;
+    return ok;
+}
+
+// A number of seconds ("5", "0.5", up to a day) in milliseconds; none when
+// the text is not one or `least` is more.
+std::optional<std::chrono::milliseconds> Seconds(const std::string& text, double least) {
+    const size_t dot = text.find('.');
+    const std::string whole = text.substr(0, dot), part = dot == std::string::npos ? "" : text.substr(dot + 1);
+    const auto digits = [](const std::string& t, size_t most) {
+        return t.size() <= most && t.find_first_not_of("0123456789") == std::string::npos;
+    };
+    if (whole.empty() || !digits(whole, 5) || !digits(part, 3) || (dot != std::string::npos && part.empty()))
+        return std::nullopt;
+    const double seconds = std::stod(whole) + (part.empty() ? 0 : std::stod(part) / std::pow(10.0, double(part.size())));
+    if (seconds < least || seconds > 86400) return std::nullopt;
+    return std::chrono::milliseconds(int64_t(std::llround(seconds * 1000)));
+}
+
+// The watch's times; --json, which gives one document at the end, has no
+// end to give it at.
+ParsedCommandLine WatchValues(const Definition& d, Options& o) {
+    if (o.json)
+        return UsageError("opcja --json nie pasuje do watch (jeden dokument na końcu, a obserwowanie trwa "
+                          "do przerwania); każdy plik osobno daje --json-lines",
+                          "watch");
+    if (!d.settle.empty() && !(o.settle = Seconds(d.settle, 0)))
+        return UsageError("niedozwolona wartość \"" + d.settle + "\" opcji --settle; dozwolone: od 0 do 86400 sekund",
+                          "watch");
+    if (!d.poll.empty() && !(o.poll = Seconds(d.poll, 0.1)))
+        return UsageError("niedozwolona wartość \"" + d.poll + "\" opcji --poll; dozwolone: od 0.1 do 86400 sekund",
+                          "watch");
     ParsedCommandLine ok;
     ok.run = true;
     return ok;
@@ -281,18 +346,25 @@ ParsedCommandLine Chosen(Definition& d, const std::vector<std::string>& marked) 
     r.options = d.options;
     Options& o = r.options;
     const std::pair<CLI::App*, Command> commands[] = {
-        {d.info, Command::Info}, {d.check, Command::Check}, {d.convert, Command::Convert}, {d.restore, Command::Restore}};
+        {d.info, Command::Info},       {d.check, Command::Check}, {d.convert, Command::Convert},
+        {d.restore, Command::Restore}, {d.watch, Command::Watch}};
     for (const auto& [app, command] : commands)
         if (app->parsed()) o.command = command;
-    if (o.command == Command::None) return UsageError("podaj polecenie: info, check, convert albo restore");
+    if (o.command == Command::None) return UsageError("podaj polecenie: info, check, convert, restore albo watch");
     const std::string name = CommandName(o.command);
     if (o.json && o.jsonLines) return UsageError("opcji --json nie można podać razem z --json-lines", name);
-    if (o.command == Command::Convert) {
-        ParsedCommandLine values = ConvertValues(d, o);
+    if (o.command == Command::Convert || o.command == Command::Watch) {
+        ParsedCommandLine values = ConvertValues(d, o, name);
+        if (!values.run) return values;
+    }
+    if (o.command == Command::Watch) {
+        ParsedCommandLine values = WatchValues(d, o);
         if (!values.run) return values;
     }
     d.paths.insert(d.paths.end(), marked.begin(), marked.end());
-    if (d.paths.empty()) return UsageError("podaj co najmniej jeden plik", name);
+    if (d.paths.empty())
+        return UsageError(o.command == Command::Watch ? "podaj co najmniej jeden folder" : "podaj co najmniej jeden plik",
+                          name);
     for (const std::string& p : d.paths) {
         if (p.empty()) return UsageError("pusta ścieżka", name);
         o.paths.push_back(PathFromUtf8(p));

@@ -4,13 +4,15 @@
 #include "model/KeepFlags.h"
 
 #include <bitset>
+#include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace qwz::cli {
 
-enum class Command { None, Info, Check, Convert, Restore };
+enum class Command { None, Info, Check, Convert, Restore, Watch };
 
 // What `--drop` names, by row of kKeepFlags; everything not named is kept.
 using DropSet = std::bitset<kKeepFlagCount>;
@@ -23,13 +25,17 @@ struct Options {
     bool quiet = false;      // text: only the failures and the summary
     bool recursive = false;  // folders: their sub-folders too
     bool dryRun = false;     // convert, restore: nothing written
-    // convert only
+    // convert and watch
     int target = 0;
     DropSet drop;
     bool noBackup = false;
     unsigned jobs = 0;  // files converted at once; 0: one per processor
     // restore only: a file changed after its conversion is kept beside it
     bool keepNewer = false;
+    // watch only: how long a file stays unchanged before it is converted,
+    // and how often the folders are read again instead of waiting for the
+    // system's notices; unset: the watch's own defaults
+    std::optional<std::chrono::milliseconds> settle, poll;
 };
 
 // Exit codes of the tool.

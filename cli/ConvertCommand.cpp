@@ -79,14 +79,19 @@ TQWZSaveParams ParamsFromOptions(const Options& o) {
     return p;
 }
 
-ConvertReport RunConvert(const Options& options, const FileHooks<FileOutcome>& hooks, platform::FileOps& ops) {
-    ConvertReport report;
-    report.dryRun = options.dryRun;
-    report.target = options.target;
+ConversionRequest RequestFromOptions(const Options& options) {
     ConversionRequest request;
     request.target = options.target;
     request.params = ParamsFromOptions(options);
     request.write = !options.dryRun;
+    return request;
+}
+
+ConvertReport RunConvert(const Options& options, const FileHooks<FileOutcome>& hooks, platform::FileOps& ops) {
+    ConvertReport report;
+    report.dryRun = options.dryRun;
+    report.target = options.target;
+    const ConversionRequest request = RequestFromOptions(options);
     const std::vector<WalkEntry> entries = CollectFiles(options.paths, options.recursive, ops);
     std::vector<fs::path> paths;
     for (const WalkEntry& e : entries) paths.push_back(e.path);

@@ -40,6 +40,9 @@ struct ConvertReport {
 
 // The save parameters the options ask for.
 TQWZSaveParams ParamsFromOptions(const Options& options);
+// The request of each file's conversion, as `qwz convert` and `qwz watch`
+// make it from their options.
+ConversionRequest RequestFromOptions(const Options& options);
 
 // Walks the paths and converts (or plans) every file, several at once,
 // through `ops`; each outcome reaches hooks.done in the files' order as soon

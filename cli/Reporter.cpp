@@ -1,6 +1,27 @@
 #include "cli/Reporter.h"
 
+#include "platform/Interrupt.h"
+
+#include <csignal>
+
 namespace qwz::cli {
+
+std::string SignalName(int signal) {
+    if (signal == SIGINT) return "SIGINT";
+    if (signal == SIGTERM) return "SIGTERM";
+    return "sygnał " + std::to_string(signal);
+}
+
+int EndOfRun(Reporter& reporter, const Console& console, int signal, int commandCode) {
+    const std::string outFailure = reporter.OutFailure();
+    // A reader that closed the pipe chose to stop: nothing to tell it.
+    const bool gone = !outFailure.empty() && console.OutGone();
+    if (!outFailure.empty() && !gone)
+        reporter.Err("qwz: nie można zapisać wyniku na standardowe wyjście: " + outFailure + "\n");
+    if (signal != 0) return platform::InterruptExitCode(signal);
+    if (gone) return platform::InterruptExitCode(platform::BrokenPipeSignal());
+    return outFailure.empty() ? commandCode : kExitOutput;
+}
 
 Reporter::Reporter(Console& console, const Options& options) : console_(console), quiet_(options.quiet) {
     if (const size_t columns = console.ErrColumns(); columns != 0)

@@ -56,4 +56,13 @@ private:
     std::string outFailure_;
 };
 
+// "SIGINT", "SIGTERM" or "sygnał N", for the line that says a run stopped.
+std::string SignalName(int signal);
+
+// How the run ended beyond its files: the output's failure said on
+// standard error (not when its reader closed it: it chose to stop), and
+// the exit code that tells a stop by `signal`, a closed output and a
+// failed output apart from `commandCode`.
+int EndOfRun(Reporter& reporter, const Console& console, int signal, int commandCode);
+
 }  // namespace qwz::cli

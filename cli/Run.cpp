@@ -7,11 +7,11 @@
 #include "cli/Reporter.h"
 #include "cli/RestoreCommand.h"
 #include "cli/Text.h"
+#include "cli/WatchCommand.h"
 #include "platform/Interrupt.h"
 
 #include <nlohmann/json.hpp>
 
-#include <csignal>
 #include <functional>
 
 namespace qwz::cli {
@@ -38,25 +38,6 @@ struct FileCommand {
     bool collectJson = false;
     std::function<std::string(const Report&)> summary;  // empty: no summary line
 };
-
-std::string SignalName(int signal) {
-    if (signal == SIGINT) return "SIGINT";
-    if (signal == SIGTERM) return "SIGTERM";
-    return "sygnał " + std::to_string(signal);
-}
-
-// How the run ended beyond its files: the stop and the output's failure
-// said on standard error, and the exit code that tells them apart.
-int EndOfRun(Reporter& reporter, const Console& console, int signal, int commandCode) {
-    const std::string outFailure = reporter.OutFailure();
-    // A reader that closed the pipe chose to stop: nothing to tell it.
-    const bool gone = !outFailure.empty() && console.OutGone();
-    if (!outFailure.empty() && !gone)
-        reporter.Err("qwz: nie można zapisać wyniku na standardowe wyjście: " + outFailure + "\n");
-    if (signal != 0) return platform::InterruptExitCode(signal);
-    if (gone) return platform::InterruptExitCode(platform::BrokenPipeSignal());
-    return outFailure.empty() ? commandCode : kExitOutput;
-}
 
 // Each file's part printed as soon as it is known, in the files' order,
 // then what was left undone when the run was stopped, then the summary or
@@ -173,6 +154,7 @@ int RunCli(const std::vector<std::string>& args, Console& console, platform::Fil
         case Command::Check: return RunCheckCommand(o, console, ops);
         case Command::Convert: return RunConvertCommand(o, console, ops);
         case Command::Restore: return RunRestoreCommand(o, console, ops);
+        case Command::Watch: return RunWatchCommand(o, console, ops);
         case Command::None: break;
         }
     } catch (const std::exception& e) {

@@ -128,8 +128,8 @@ std::string QwzScript(const std::vector<std::string>& versions, const std::vecto
          "        esac\n"
          "    done\n"
          "    case $command:$prev in\n"
-         "    convert:--to) COMPREPLY=($(compgen -W \"" << Words(versions) << "\" -- \"$cur\")); return ;;\n"
-         "    convert:--drop) _qwz_comma_list \"" << Words(kinds) << "\" \"$cur\"; return ;;\n"
+         "    convert:--to|watch:--to) COMPREPLY=($(compgen -W \"" << Words(versions) << "\" -- \"$cur\")); return ;;\n"
+         "    convert:--drop|watch:--drop) _qwz_comma_list \"" << Words(kinds) << "\" \"$cur\"; return ;;\n"
       << helpCase << "    esac\n"
          "    case $command in\n"
          "    \"\") COMPREPLY=($(compgen -W \"" << Words(commands) << " " << Words(Options(HelpOf({"--help"})))

@@ -112,6 +112,15 @@ public:
         (void)target;
         return false;
     }
+    // The path a name really leads to, every link on its way followed
+    // (absolute; on Windows as the system names the file, without its
+    // long-path prefix). False when nothing is there or the system cannot
+    // say. Under Wine a link of the host system shows only here.
+    virtual bool RealPath(const std::filesystem::path& path, std::filesystem::path& real) {
+        (void)path;
+        (void)real;
+        return false;
+    }
     // Whether the user marked the file read-only (a read-only original is
     // refused, never fought).
     virtual bool IsReadOnly(const std::filesystem::path& path) = 0;

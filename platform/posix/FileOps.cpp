@@ -192,6 +192,14 @@ public:
         return true;
     }
 
+    bool RealPath(const std::filesystem::path& path, std::filesystem::path& real) override {
+        char* resolved = ::realpath(path.c_str(), nullptr);
+        if (!resolved) return false;
+        real = resolved;
+        std::free(resolved);
+        return true;
+    }
+
     bool IsReadOnly(const std::filesystem::path& path) override {
         // The owner's write bit is what "read-only" means to a user; the
         // super-user would be let through by access(), so the bits decide.

@@ -103,6 +103,17 @@ public:
     // looks like the file it leads to, but the file's own final name is
     // the one it has where it really is.
     bool LinkTarget(const std::filesystem::path& path, std::filesystem::path& target) override {
+        std::filesystem::path final;
+        if (!RealPath(path, final)) return false;
+        const std::wstring named = path.filename().native(), real = final.filename().native();
+        const bool sameName = CompareStringOrdinal(named.c_str(), int(named.size()), real.c_str(), int(real.size()),
+                                                   TRUE) == CSTR_EQUAL;
+        if (sameName && Examine(path, false, nullptr) != NameKind::Link) return false;
+        target = final;
+        return true;
+    }
+
+    bool RealPath(const std::filesystem::path& path, std::filesystem::path& real) override {
         HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -118,11 +129,7 @@ public:
         final.resize(n);
         if (final.rfind(L"\\\\?\\UNC\\", 0) == 0) final = L"\\\\" + final.substr(8);
         else if (final.rfind(L"\\\\?\\", 0) == 0) final = final.substr(4);
-        const std::wstring named = path.filename().native(), real = std::filesystem::path(final).filename().native();
-        const bool sameName = CompareStringOrdinal(named.c_str(), int(named.size()), real.c_str(), int(real.size()),
-                                                   TRUE) == CSTR_EQUAL;
-        if (sameName && Examine(path, false, nullptr) != NameKind::Link) return false;
-        target = final;
+        real = final;
         return true;
     }
 

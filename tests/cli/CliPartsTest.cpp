@@ -55,6 +55,16 @@ TEST(CommandLine, ConvertOptionsBecomeTheirValues) {
     EXPECT_EQ(slash.options.paths, (std::vector<fs::path>{"/to", "/json"})) << "a leading slash is a path";
     EXPECT_FALSE(plain.options.noBackup || plain.options.recursive || plain.options.dryRun || plain.options.json);
 
+    ParsedCommandLine watch = ParseCommandLine({"watch", "--to", "202", "--drop", "uv", "--no-backup", "--settle",
+                                                "0.25", "--poll", "30", "d"});
+    ASSERT_TRUE(watch.run) << watch.err;
+    EXPECT_EQ(watch.options.command, Command::Watch);
+    const ConversionRequest asked = RequestFromOptions(watch.options);
+    EXPECT_TRUE(asked.target == 202 && asked.write && !asked.params.KeepUV && !asked.params.KeepOriginal);
+    EXPECT_EQ(watch.options.settle, std::chrono::milliseconds(250));
+    EXPECT_EQ(watch.options.poll, std::chrono::seconds(30));
+    EXPECT_FALSE(plain.options.settle || plain.options.poll) << "the watch's own defaults unless asked";
+
     for (auto args : std::vector<std::vector<std::string>>{
              {"convert", "--to", "2030", "x"}, {"convert", "--to", "", "x"}, {"convert", "--to"},
              {"check"}, {"info", "x", "--to", "203"}, {"unknown", "x"}, {"restore"}, {"restore", "--to", "203", "x"}}) {

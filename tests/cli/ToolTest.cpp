@@ -147,7 +147,7 @@ TEST(Tool, UsageErrorsExitWithTwoAndSayWhyInPolish) {
         {{"info", "--frobnicate", "x.qwz"}, "nieznana opcja polecenia info: --frobnicate\n"},
         {{"--frobnicate"}, "nieznana opcja: --frobnicate\n"},
         {{"--to", "203", "convert", "x.qwz"}, "opcja --to stoi przed nazwą polecenia; podaj ją po niej\n"},
-        {{"convrt", "x.qwz"}, "nieznane polecenie: convrt; dostępne: info, check, convert, restore\n"},
+        {{"convrt", "x.qwz"}, "nieznane polecenie: convrt; dostępne: info, check, convert, restore, watch\n"},
         {{"convert", "--to", "203", "--to", "204", "x.qwz"}, "opcję --to można podać tylko raz\n"},
         {{"convert", "x.qwz", "--to"}, "opcja --to wymaga wartości (WERSJA)\n"},
         {{"convert", "--to", "203", "--drop"}, "opcja --drop wymaga wartości (RODZAJ[,RODZAJ...])\n"},
@@ -162,7 +162,13 @@ TEST(Tool, UsageErrorsExitWithTwoAndSayWhyInPolish) {
         {{"restore", "--json", "--json-lines", "x.qwz"},
          "opcji --json nie można podać razem z --json-lines\nPomoc: qwz restore --help\n"},
         {{"info", "--frobnicate", "x.qwz"}, "Pomoc: qwz info --help\n"},
-        {{"help", "convrt"}, "nieznane polecenie: convrt; dostępne: info, check, convert, restore\nPomoc: qwz --help\n"},
+        {{"help", "convrt"},
+         "nieznane polecenie: convrt; dostępne: info, check, convert, restore, watch\nPomoc: qwz --help\n"},
+        {{"watch", "d"}, "podaj wersję docelową: --to 202, 203 albo 204\nPomoc: qwz watch --help\n"},
+        {{"watch", "--to", "203"}, "podaj co najmniej jeden folder\n"},
+        {{"watch", "--to", "203", "--json", "d"}, "opcja --json nie pasuje do watch"},
+        {{"watch", "--to", "203", "--settle", "-1", "d"}, "niedozwolona wartość \"-1\" opcji --settle"},
+        {{"watch", "--to", "203", "--poll", "0", "d"}, "niedozwolona wartość \"0\" opcji --poll"},
         {{"help", "info", "check"}, "podaj jedno polecenie, nie 2\n"},
     };
     for (const Case& c : cases) {
@@ -899,6 +905,32 @@ TEST(Tool, InterruptedBatchReportsWhatWasDoneAndLeavesNothingBehind) {
     }
     EXPECT_EQ(converted, done);
     EXPECT_EQ(backups, done);
+}
+
+// `qwz watch` as a user runs it: what the folder holds is told as `qwz
+// convert --json-lines` tells it, the watch says once what it watches, and
+// Ctrl-C ends it as it ends a convert.
+TEST(Tool, WatchTellsEachFileAsConvertDoesAndEndsOnCtrlC) {
+    TempDir dir;
+    const fs::path root = dir.path() / "projekt";
+    fs::create_directories(root);
+    dir.write("projekt/a.qwz", BuildVersion204(FullScene()));
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    const pid_t pid = SpawnQwz({"watch", "--to", "203", "--settle", "0", "--json-lines", PathToUtf8(root)}, ends[1],
+                               dir.path() / "err.txt");
+    close(ends[1]);
+    bool sent = false;
+    const std::string out = ReadInterruptingAtFirstLine(ends[0], pid, sent);
+    EXPECT_EQ(ExitCodeOf(pid), 130);
+    const json line = json::parse(out);
+    EXPECT_EQ(line["file"], PathToUtf8(root / "a.qwz"));
+    EXPECT_EQ(line["status"], "converted");
+    EXPECT_EQ(line["backup"], PathToUtf8(root / "a_org.qwz"));
+    EXPECT_EQ(TextOf(dir.path() / "err.txt"),
+              "qwz: pilnuję wersji 203 w " + PathToUtf8(root) + " (z podfolderami); powiadomienia systemu, plik "
+              "konwertowany po 0 s bez zmian; Ctrl+C kończy\nqwz: koniec pilnowania (SIGINT) — rozpoczęte pliki "
+              "dokończono\n");
 }
 
 #endif
