@@ -25,7 +25,9 @@ public:
     // notice is read). Symbolic links and junctions are never followed: a
     // link to a folder elsewhere is not watched through. False with a
     // reason when the system refuses (no notices there, too many watches):
-    // the caller then reads the folders on a timer.
+    // the caller then reads the folders on a timer. A caller watches before
+    // it first reads the folders, so that nothing made in between is missed
+    // (and Wine hears a folder below the root only once it has been read).
     virtual bool Watch(const std::filesystem::path& root, Reason& reason) = 0;
 
     enum class Result {
