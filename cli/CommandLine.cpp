@@ -99,7 +99,7 @@ struct Definition {
     CLI::App* convert = nullptr;
     CLI::App* restore = nullptr;
     bool showVersion = false;
-    std::string helpTopic, target, jobs;
+    std::string helpTopic, target, jobs, out;
     std::vector<std::string> drops, paths;
     Options options;
 };
@@ -148,6 +148,17 @@ void DefineCommands(Definition& d) {
     d.convert->add_flag("--no-backup", d.options.noBackup, "Bez kopii oryginału (*_org.qwz)");
     d.convert->add_flag("--dry-run", d.options.dryRun,
                         "Niczego nie zapisuje; mówi, co stałoby się z każdym plikiem i co zostałoby usunięte");
+    d.convert->add_option("--out", d.out,
+                          "Zapisuje przekonwertowane drzewo w tym folderze (te same ścieżki względem każdego "
+                          "podanego folderu; podany plik trafia do FOLDER/jego-nazwa), a pliki źródłowe zostawia "
+                          "bez zmian; pliki już w wersji docelowej są kopiowane, kopie *_org.qwz nie, kopii "
+                          "oryginałów w FOLDERZE nie ma; plik w FOLDERZE zastępuje tylko starszy od źródła")
+        ->type_name("FOLDER");
+    d.convert->add_flag("--force", d.options.force,
+                        "Z --out: zastępuje pliki w folderze docelowym także wtedy, gdy nie są starsze od źródła");
+    d.convert->add_flag("--fail-on-loss", d.options.failOnLoss,
+                        "Plik, z którego konwersja usunęłaby jakąkolwiek zawartość (to, co --dry-run wymienia jako "
+                        "usunięte), nie jest konwertowany i kończy się błędem would-lose");
     d.convert->add_option("-j,--jobs", d.jobs, "Ile plików naraz (od 1 do 256); domyślnie tyle, ile procesorów")
         ->type_name("N");
     AddReportOptions(d.convert, d);
@@ -268,6 +279,9 @@ ParsedCommandLine ConvertValues(const Definition& d, Options& o) {
                               "convert");
         o.jobs = n;
     }
+    if (d.convert->count("--out") != 0 && d.out.empty()) return UsageError("pusta ścieżka w --out", "convert");
+    if (!d.out.empty()) o.out = PathFromUtf8(d.out);
+    if (o.force && o.out.empty()) return UsageError("opcja --force działa tylko z --out", "convert");
     ParsedCommandLine ok;
     ok.run = true;
     return ok;

@@ -41,6 +41,18 @@ struct ConvertReport {
 // The save parameters the options ask for.
 TQWZSaveParams ParamsFromOptions(const Options& options);
 
+// The request of every file of a run: what the options ask (an output
+// folder's path below it is each file's own: OutputPlace).
+ConversionRequest RequestFromOptions(const Options& options);
+
+// Where a walked file goes below the output folder: its path relative to
+// the folder named (a file named: its name).
+std::filesystem::path OutputPlace(const std::filesystem::path& file, const std::filesystem::path& namedFolder);
+
+// Why the output folder cannot be used with these paths (it is one of the
+// folders named); empty when it can.
+std::string OutputRefused(const Options& options, platform::FileOps& ops = platform::SystemFileOps());
+
 // Walks the paths and converts (or plans) every file, several at once,
 // through `ops`; each outcome reaches hooks.done in the files' order as soon
 // as it and those before it are done.
