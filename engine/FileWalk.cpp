@@ -70,12 +70,19 @@ bool WalkFolder(FileOps& ops, const fs::path& dir, bool recursive, const platfor
     Reason why;
     const bool read = ops.ReadFolder(dir, entries, why);
     std::vector<fs::path> subfolders;
+    // A link the system shows as the folder it leads to (a host's link under
+    // Wine) is told by where that folder really is.
+    fs::path real, realSub;
+    if (recursive && !ops.RealPath(dir, real)) real.clear();
     for (const platform::FolderEntry& entry : entries) {
         fs::path path = dir / entry.name;
         platform::FileState state;
         if (entry.kind == NameKind::Folder) {
-            if (!(leaveOut && ops.Examine(path, true, &state) == NameKind::Folder && state.SameFile(*leaveOut)))
-                subfolders.push_back(std::move(path));
+            const bool link = !real.empty() && ops.RealPath(path, realSub) &&
+                              !platform::SamePlace(realSub, real / entry.name);
+            const bool output =
+                leaveOut && ops.Examine(path, true, &state) == NameKind::Folder && state.SameFile(*leaveOut);
+            if (!link && !output) subfolders.push_back(std::move(path));
         } else if (HasQwzExtension(path) &&
                    (entry.kind == NameKind::Regular ||
                     (entry.kind == NameKind::Link && ops.Examine(path, true, nullptr) == NameKind::Regular))) {

@@ -10,18 +10,6 @@ bool Fail(Reason& reason, Reason text) {
     return false;
 }
 
-// Whether two real paths name the same place; on Windows letter case does
-// not tell names apart.
-bool SamePlace(std::filesystem::path a, std::filesystem::path b) {
-    a.make_preferred();
-    b.make_preferred();
-#ifdef _WIN32
-    return AsciiLower(a.native()) == AsciiLower(b.native());
-#else
-    return a == b;
-#endif
-}
-
 // A path below the output folder: names only, so that nothing outside it
 // can be named.
 bool NamesOnly(const std::filesystem::path& relative) {
