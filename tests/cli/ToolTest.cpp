@@ -416,6 +416,20 @@ TEST(Tool, ConvertIntoAnOutputFolderLeavesTheSourcesAsTheyWere) {
     }
     EXPECT_EQ(VersionByte(out / "a.qwz"), 203);
 
+    // Two folders named that give one name below the output: the first
+    // file has it, the second fails (a file named lands under its name).
+    fs::create_directories(dir.path() / "other");
+    dir.write("other/b.qwz", full);
+    const fs::path two = dir.path() / "two";
+    const ProgramResult r = Qwz({"convert", "--to", "203", "--out", PathToUtf8(two), PathToUtf8(src / "sub" / "deeper"),
+                                 PathToUtf8(dir.path() / "other"), PathToUtf8(src / "a.qwz")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(Lines(r.out)[0], "przekonwertowany: " + PathToUtf8(src / "sub" / "deeper" / "b.qwz") +
+                                   " (204 → 203), do: " + PathToUtf8(two / "b.qwz") + "; nic nie usunięto") << r.out;
+    EXPECT_NE(r.err.find(PathToUtf8(two / "b.qwz") + "\" w folderze docelowym zapisuje już plik"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(VersionByte(two / "a.qwz"), 203);
+
     // In place: a file that would lose content is refused and left as it was.
     const fs::path a = src / "a.qwz", b = src / "sub" / "deeper" / "b.qwz";
     for (const char* dry : {"--dry-run", "-q"}) {
