@@ -151,8 +151,9 @@ void DefineCommands(Definition& d) {
     d.convert->add_option("--out", d.out,
                           "Zapisuje przekonwertowane drzewo w tym folderze (te same ścieżki względem każdego "
                           "podanego folderu; podany plik trafia do FOLDER/jego-nazwa), a pliki źródłowe zostawia "
-                          "bez zmian; pliki już w wersji docelowej są kopiowane, kopie *_org.qwz nie, kopii "
-                          "oryginałów w FOLDERZE nie ma; plik w FOLDERZE zastępuje tylko starszy od źródła")
+                          "bez zmian i bez kopii *_org.qwz; pliki już w wersji docelowej kopiuje, kopii *_org.qwz "
+                          "ze źródeł nie; plik istniejący w FOLDERZE zastępuje tylko wtedy, gdy jest starszy od "
+                          "źródła")
         ->type_name("FOLDER");
     d.convert->add_flag("--force", d.options.force,
                         "Z --out: zastępuje pliki w folderze docelowym także wtedy, gdy nie są starsze od źródła");
