@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <map>
-#include <mutex>
 
 namespace fs = std::filesystem;
 
@@ -83,27 +82,26 @@ std::string OutputRefused(const Options& options, platform::FileOps& ops) {
 
 namespace {
 
-// The output names of a run, each given to the first file that has it: a
-// later file of the same name (from another folder named) would replace it.
-// On Windows names differing in letter case are one.
-class OutputNames {
-public:
-    // Empty when `place` is free; else the file that has it.
-    fs::path Claim(const fs::path& place, const fs::path& file) {
-        std::lock_guard<std::mutex> lock(mutex_);
+// For each file of the walk, the earlier file that has its output name
+// (empty: none): a later file of the same name, from another folder named,
+// would replace it. Decided in the walk's order, whatever order the files
+// are converted in. On Windows names differing in letter case are one.
+std::vector<fs::path> OutputTakenBy(const std::vector<WalkEntry>& entries) {
+    std::map<fs::path::string_type, fs::path> claimed;
+    std::vector<fs::path> takenBy(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (!entries[i].error.empty() || entries[i].keptBackup) continue;
+        fs::path place = OutputPlace(entries[i].path, entries[i].folder);
 #ifdef _WIN32
-        const fs::path key = platform::AsciiLower(fs::path(place).make_preferred().native());
+        const fs::path::string_type key = platform::AsciiLower(place.make_preferred().native());
 #else
-        const fs::path key = place;
+        const fs::path::string_type key = place.native();
 #endif
-        const auto [at, fresh] = claimed_.emplace(key, file);
-        return fresh ? fs::path() : at->second;
+        const auto [at, fresh] = claimed.emplace(key, entries[i].path);
+        if (!fresh) takenBy[i] = at->second;
     }
-
-private:
-    std::mutex mutex_;
-    std::map<fs::path, fs::path> claimed_;
-};
+    return takenBy;
+}
 
 }  // namespace
 
@@ -113,7 +111,7 @@ ConvertReport RunConvert(const Options& options, const FileHooks<FileOutcome>& h
     report.target = options.target;
     const ConversionRequest request = RequestFromOptions(options);
     const std::vector<WalkEntry> entries = CollectFiles(options.paths, options.recursive, ops, options.out);
-    OutputNames outputs;
+    const std::vector<fs::path> takenBy = OutputTakenBy(entries);
     std::vector<fs::path> paths;
     for (const WalkEntry& e : entries) paths.push_back(e.path);
     report.files.resize(entries.size());
@@ -139,10 +137,10 @@ ConvertReport RunConvert(const Options& options, const FileHooks<FileOutcome>& h
         } else {
             ConversionRequest own = request;
             own.outputRelative = OutputPlace(e.path, e.folder);
-            if (const fs::path first = outputs.Claim(own.outputRelative, e.path); !first.empty()) {
+            if (!takenBy[i].empty()) {
                 o.code = StatusCode::OutputTaken;
                 o.reason = "plik " + platform::PathForMessage(options.out / own.outputRelative) +
-                           " w folderze docelowym zapisuje już plik " + platform::PathForMessage(first);
+                           " w folderze docelowym zapisuje już plik " + platform::PathForMessage(takenBy[i]);
             } else {
                 static_cast<ConversionOutcome&>(o) = ConvertQwz(e.path, own, ops);
             }
