@@ -42,6 +42,8 @@ constexpr CodeName kNames[] = {
     {StatusCode::SystemError, "system-error"},
     {StatusCode::Unexpected, "unexpected"},
     {StatusCode::ChangedSinceConversion, "changed-since-conversion"},
+    {StatusCode::OutputTaken, "output-taken"},
+    {StatusCode::WouldLose, "would-lose"},
 };
 
 constexpr StatusCode kAll[] = {
@@ -54,7 +56,7 @@ constexpr StatusCode kAll[] = {
     StatusCode::VerifyFailed,   StatusCode::DiskFull,     StatusCode::AccessDenied,
     StatusCode::OutOfMemory,    StatusCode::TooLarge,     StatusCode::IoError,
     StatusCode::NetworkError,   StatusCode::SystemError,  StatusCode::Unexpected,
-    StatusCode::ChangedSinceConversion,
+    StatusCode::ChangedSinceConversion, StatusCode::OutputTaken, StatusCode::WouldLose,
 };
 static_assert(std::size(kAll) == std::size(kNames));
 

@@ -48,6 +48,8 @@ enum class StatusCode {
     Unexpected,          // "unexpected": an error of the program itself
     // Added later, at the end so that no name moves.
     ChangedSinceConversion,  // "changed-since-conversion": restore refused: the file is not what the conversion wrote
+    OutputTaken,             // "output-taken": the output name is another file's of the same run
+    WouldLose,               // "would-lose": refused: the conversion would drop content
 };
 
 // The code's stable name: lower case, words joined by '-'.

@@ -102,7 +102,7 @@ struct Definition {
     CLI::App* restore = nullptr;
     CLI::App* watch = nullptr;
     bool showVersion = false;
-    std::string helpTopic, target, jobs, settle, poll;
+    std::string helpTopic, target, jobs, settle, poll, out;
     std::vector<std::string> drops, paths;
     Options options;
 };
@@ -133,6 +133,9 @@ void AddTargetOptions(CLI::App* command, Definition& d) {
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
         ->type_name("RODZAJ[,RODZAJ...]");
     command->add_flag("--no-backup", d.options.noBackup, "Bez kopii oryginału (*_org.qwz)");
+    command->add_flag("--fail-on-loss", d.options.failOnLoss,
+                      "Plik, z którego konwersja usunęłaby jakąkolwiek zawartość (to, co convert --dry-run wymienia "
+                      "jako usunięte), nie jest konwertowany i kończy się błędem would-lose");
 }
 
 void DefineWatch(Definition& d) {
@@ -180,6 +183,15 @@ void DefineCommands(Definition& d) {
     d.convert->add_flag("--dry-run", d.options.dryRun,
                         "Niczego nie zapisuje; mówi, co stałoby się z każdym plikiem, co zostałoby usunięte "
                         "i o ile najwyżej przesunęłaby się współrzędna wierzchołka");
+    d.convert->add_option("--out", d.out,
+                          "Zapisuje przekonwertowane drzewo w tym folderze (te same ścieżki względem każdego "
+                          "podanego folderu; podany plik trafia do FOLDER/jego-nazwa), a pliki źródłowe zostawia "
+                          "bez zmian i bez kopii *_org.qwz; pliki już w wersji docelowej kopiuje, kopii *_org.qwz "
+                          "ze źródeł nie; plik istniejący w FOLDERZE zastępuje tylko wtedy, gdy jest starszy od "
+                          "źródła")
+        ->type_name("FOLDER");
+    d.convert->add_flag("--force", d.options.force,
+                        "Z --out: zastępuje pliki w folderze docelowym także wtedy, gdy nie są starsze od źródła");
     d.convert->add_option("-j,--jobs", d.jobs, "Ile plików naraz (od 1 do 256); domyślnie tyle, ile procesorów")
         ->type_name("N");
     AddReportOptions(d.convert, d);
@@ -302,6 +314,9 @@ ParsedCommandLine ConvertValues(const Definition& d, Options& o, const std::stri
                               name);
         o.jobs = n;
     }
+    if (d.convert->count("--out") != 0 && d.out.empty()) return UsageError("pusta ścieżka w --out", "convert");
+    if (!d.out.empty()) o.out = PathFromUtf8(d.out);
+    if (o.force && o.out.empty()) return UsageError("opcja --force działa tylko z --out", "convert");
     ParsedCommandLine ok;
     ok.run = true;
     return ok;

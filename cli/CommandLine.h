@@ -30,6 +30,10 @@ struct Options {
     DropSet drop;
     bool noBackup = false;
     unsigned jobs = 0;  // files converted at once; 0: one per processor
+    // Set: the converted tree goes under this folder; the sources stay.
+    std::filesystem::path out;
+    bool force = false;       // with `out`: replace files there that are not older
+    bool failOnLoss = false;  // a file whose conversion would drop content fails
     // restore only: a file changed after its conversion is kept beside it
     bool keepNewer = false;
     // watch only: how long a file stays unchanged before it is converted,

@@ -5,8 +5,10 @@
 #include "cli/Text.h"
 #include "engine/ConvertEach.h"
 #include "engine/FileWalk.h"
+#include "platform/PathNames.h"
 
 #include <algorithm>
+#include <map>
 
 namespace fs = std::filesystem;
 
@@ -24,31 +26,6 @@ const char* StatusKey(FileStatus s) {
 
 std::string Versions(const FileOutcome& o) {
     return " (" + std::to_string(o.fromVersion) + " → " + std::to_string(o.toVersion) + ")";
-}
-
-// The rows of kKeepFlags that reports name, in the order they name them.
-std::vector<size_t> ReportedFlags() {
-    std::vector<size_t> rows;
-    for (size_t i = 0; i < kKeepFlagCount; ++i)
-        if (kKeepFlags[i].reportOrder >= 0) rows.push_back(i);
-    std::sort(rows.begin(), rows.end(),
-              [](size_t a, size_t b) { return kKeepFlags[a].reportOrder < kKeepFlags[b].reportOrder; });
-    return rows;
-}
-
-std::string DroppedText(const Dropped& d) {
-    std::string s;
-    for (size_t i : ReportedFlags()) {
-        const KeepFlag& flag = kKeepFlags[i];
-        const DropCount& c = d.byFlag[i];
-        std::string part;
-        if (flag.kind == KeepKind::Group && c.names != 0)
-            part = " (nazwy " + std::to_string(c.names) + ", rekordy " + std::to_string(c.records) + ")";
-        else if (flag.kind == KeepKind::TailBlock && c.blocks != 0)
-            part = " (bloki " + std::to_string(c.blocks) + ")";
-        if (!part.empty()) s += (s.empty() ? "" : ", ") + std::string(flag.words) + part;
-    }
-    return s;
 }
 
 nlohmann::ordered_json DroppedJson(const Dropped& d) {
@@ -84,15 +61,57 @@ ConversionRequest RequestFromOptions(const Options& options) {
     request.target = options.target;
     request.params = ParamsFromOptions(options);
     request.write = !options.dryRun;
+    request.outputFolder = options.out;
+    request.force = options.force;
+    request.refuseLoss = options.failOnLoss;
     return request;
 }
+
+fs::path OutputPlace(const fs::path& file, const fs::path& namedFolder) {
+    return namedFolder.empty() ? file.filename() : file.lexically_relative(namedFolder);
+}
+
+std::string OutputRefused(const Options& options, platform::FileOps& ops) {
+    platform::FileState out, named;
+    if (options.out.empty() || ops.Examine(options.out, true, &out) != platform::NameKind::Folder) return {};
+    for (const fs::path& p : options.paths)
+        if (ops.Examine(p, true, &named) == platform::NameKind::Folder && named.SameFile(out))
+            return "folder docelowy --out nie może być folderem źródłowym: " + PathForText(p);
+    return {};
+}
+
+namespace {
+
+// For each file of the walk, the earlier file that has its output name
+// (empty: none): a later file of the same name, from another folder named,
+// would replace it. Decided in the walk's order, whatever order the files
+// are converted in. On Windows names differing in letter case are one.
+std::vector<fs::path> OutputTakenBy(const std::vector<WalkEntry>& entries) {
+    std::map<fs::path::string_type, fs::path> claimed;
+    std::vector<fs::path> takenBy(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (!entries[i].error.empty() || entries[i].keptBackup) continue;
+        fs::path place = OutputPlace(entries[i].path, entries[i].folder);
+#ifdef _WIN32
+        const fs::path::string_type key = platform::AsciiLower(place.make_preferred().native());
+#else
+        const fs::path::string_type key = place.native();
+#endif
+        const auto [at, fresh] = claimed.emplace(key, entries[i].path);
+        if (!fresh) takenBy[i] = at->second;
+    }
+    return takenBy;
+}
+
+}  // namespace
 
 ConvertReport RunConvert(const Options& options, const FileHooks<FileOutcome>& hooks, platform::FileOps& ops) {
     ConvertReport report;
     report.dryRun = options.dryRun;
     report.target = options.target;
     const ConversionRequest request = RequestFromOptions(options);
-    const std::vector<WalkEntry> entries = CollectFiles(options.paths, options.recursive, ops);
+    const std::vector<WalkEntry> entries = CollectFiles(options.paths, options.recursive, ops, options.out);
+    const std::vector<fs::path> takenBy = OutputTakenBy(entries);
     std::vector<fs::path> paths;
     for (const WalkEntry& e : entries) paths.push_back(e.path);
     report.files.resize(entries.size());
@@ -113,8 +132,18 @@ ConvertReport RunConvert(const Options& options, const FileHooks<FileOutcome>& h
             o.reason = e.error;
         } else if (e.keptBackup) {
             static_cast<ConversionOutcome&>(o) = KeptBackupSkip(e, ops);
-        } else {
+        } else if (options.out.empty()) {
             static_cast<ConversionOutcome&>(o) = ConvertQwz(e.path, request, ops);
+        } else {
+            ConversionRequest own = request;
+            own.outputRelative = OutputPlace(e.path, e.folder);
+            if (!takenBy[i].empty()) {
+                o.code = StatusCode::OutputTaken;
+                o.reason = "plik " + platform::PathForMessage(options.out / own.outputRelative) +
+                           " w folderze docelowym zapisuje już plik " + platform::PathForMessage(takenBy[i]);
+            } else {
+                static_cast<ConversionOutcome&>(o) = ConvertQwz(e.path, own, ops);
+            }
         }
         done.Done(i);
     }, ops);
@@ -138,6 +167,8 @@ nlohmann::ordered_json OutcomeToJson(const FileOutcome& o) {
         j["max_vertex_error"] = o.maxVertexError;
     }
     if (o.status != FileStatus::Failed) j["size_before"] = o.sizeBefore;
+    if (!o.output.empty()) PutPath(j, "output", o.output);
+    if (o.code == StatusCode::WouldLose) j["dropped"] = DroppedJson(o.dropped);
     return j;
 }
 
@@ -161,6 +192,7 @@ std::string OutcomeLine(const FileOutcome& o, bool dryRun) {
     case FileStatus::Converted: {
         std::string s = (dryRun ? "do konwersji: " : "przekonwertowany: ") + path + Versions(o);
         if (!o.backup.empty()) s += ", kopia: " + PathForText(o.backup);
+        if (!o.output.empty()) s += ", do: " + PathForText(o.output);
         if (dryRun)
             s += o.dropped.Any() ? "; usunięte zostałyby: " + DroppedText(o.dropped) : "; nic nie zostałoby usunięte";
         else
@@ -169,8 +201,11 @@ std::string OutcomeLine(const FileOutcome& o, bool dryRun) {
         if (!o.reason.empty()) s += "; " + platform::EscapeControl(o.reason);
         return s + "\n";
     }
-    case FileStatus::Skipped:
-        return (dryRun ? "do pominięcia: " : "pominięty: ") + path + " — " + platform::EscapeControl(o.reason) + "\n";
+    case FileStatus::Skipped: {
+        std::string s = (dryRun ? "do pominięcia: " : "pominięty: ") + path + " — " + platform::EscapeControl(o.reason);
+        if (!o.output.empty()) s += (dryRun ? "; zostałby skopiowany do: " : "; skopiowany do: ") + PathForText(o.output);
+        return s + "\n";
+    }
     case FileStatus::Failed: break;
     }
     return "błąd: " + path + " — " + platform::EscapeControl(o.reason) + "\n";

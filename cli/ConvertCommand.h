@@ -41,8 +41,17 @@ struct ConvertReport {
 // The save parameters the options ask for.
 TQWZSaveParams ParamsFromOptions(const Options& options);
 // The request of each file's conversion, as `qwz convert` and `qwz watch`
-// make it from their options.
+// make it from their options (an output folder's path below it is each
+// file's own: OutputPlace).
 ConversionRequest RequestFromOptions(const Options& options);
+
+// Where a walked file goes below the output folder: its path relative to
+// the folder named (a file named: its name).
+std::filesystem::path OutputPlace(const std::filesystem::path& file, const std::filesystem::path& namedFolder);
+
+// Why the output folder cannot be used with these paths (it is one of the
+// folders named); empty when it can.
+std::string OutputRefused(const Options& options, platform::FileOps& ops = platform::SystemFileOps());
 
 // Walks the paths and converts (or plans) every file, several at once,
 // through `ops`; each outcome reaches hooks.done in the files' order as soon

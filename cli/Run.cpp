@@ -105,6 +105,10 @@ int RunCheckCommand(const Options& o, Console& console, platform::FileOps& ops) 
 }
 
 int RunConvertCommand(const Options& o, Console& console, platform::FileOps& ops) {
+    if (const std::string refused = OutputRefused(o, ops); !refused.empty()) {
+        console.Err("qwz: " + refused + "\nPomoc: qwz convert --help\n");
+        return kExitUsage;
+    }
     FileCommand<FileOutcome, ConvertReport> c;
     c.run = [&ops](const Options& options, const FileHooks<FileOutcome>& hooks) { return RunConvert(options, hooks, ops); };
     c.entryJson = OutcomeToJson;

@@ -7,6 +7,7 @@
 #include "model/Downgrade.h"
 #include "model/MeshSource.h"
 #include "replace/BackupName.h"
+#include "replace/NewFile.h"
 #include "replace/OriginalFile.h"
 #include "replace/SafeReplace.h"
 
@@ -134,14 +135,80 @@ auto ReadBackCheck(ConversionOutcome& r) {
     };
 }
 
-// Writes the converted file in place of the original (or, for a dry run,
-// makes it and asks whether it could be).
+// The file `make` makes written under the output folder (or, for a dry
+// run, made and the output judged). False when it is not: failed, or
+// skipped because the file there is not older than the original.
+bool WriteToOutput(const ConversionRequest& request, replace::OriginalFile& original, const replace::FileMaker& make,
+                   replace::ReplaceOptions made, ConversionOutcome& r) {
+    replace::NewFileOptions options;
+    options.folder = request.outputFolder;
+    options.relative = request.outputRelative;
+    options.write = request.write;
+    options.force = request.force;
+    options.made = std::move(made);
+    Reason reason;
+    switch (replace::WriteNewFile(original, make, options, reason)) {
+    case replace::NewFileDone::Written: r.output = options.folder / options.relative; return true;
+    case replace::NewFileDone::KeptNewer:
+        r.status = ConversionStatus::Skipped;
+        r.code = reason.code;
+        r.reason = reason.str();
+        return false;
+    case replace::NewFileDone::Failed: break;
+    }
+    return Fail(r, reason);
+}
+
+// A file that needs no conversion goes to the output folder as it is, so
+// that the folder holds the whole tree: its bytes read from the held
+// original, written and checked as a converted file is.
+void CopyToOutput(const ConversionRequest& request, replace::OriginalFile& original, ConversionOutcome& r) {
+    Reason readFailure;
+    const replace::FileMaker copy = [&](const replace::FilePart& part) {
+        std::vector<uint8_t> chunk(size_t(1) << 20);
+        for (uint64_t at = 0;;) {
+            size_t got = 0;
+            if (!original.ops().ReadAt(original.handle(), at, chunk.data(), chunk.size(), got, readFailure) || got == 0)
+                break;
+            part(chunk.data(), got);
+            at += got;
+        }
+        return chunk;
+    };
+    replace::ReplaceOptions made;
+    made.verify = [&readFailure](const uint8_t*, size_t, Reason& why) {
+        if (readFailure.empty()) return true;
+        why = readFailure;
+        return false;
+    };
+    const ConversionOutcome skipped = r;
+    if (WriteToOutput(request, original, copy, std::move(made), r)) return;
+    // Kept newer: why nothing changes, and why the file was not copied.
+    if (r.status == ConversionStatus::Skipped) r.reason = skipped.reason + "; " + r.reason;
+}
+
+// With refuseLoss: a file whose conversion would leave out content fails,
+// and nothing is written. True when refused.
+bool RefusedForLoss(const KlasaQwz& doc, const ConversionRequest& request, ConversionOutcome& r) {
+    if (!request.refuseLoss) return false;
+    const int target = request.ownVersion ? r.fromVersion : std::min(r.fromVersion, request.target);
+    const Dropped dropped = CountDropped(doc, WriterFor(target).version, request.params);
+    if (!dropped.Any()) return false;
+    r.dropped = dropped;
+    Fail(r, Reason(StatusCode::WouldLose, "konwersja usunęłaby: " + DroppedText(dropped) +
+                                              "; plik nie został przekonwertowany (--fail-on-loss)"));
+    return true;
+}
+
+// Writes the converted file in place of the original, or under the output
+// folder (or, for a dry run, makes it and asks whether it could be).
 void Replace(const std::filesystem::path& path, const ConversionRequest& request, replace::OriginalFile& original,
              platform::FileView& view, KlasaQwz& doc, const MeshSource& meshes, ConversionOutcome& r) {
     Reason reason;
 
     replace::ReplaceOptions options;
-    if (request.params.KeepOriginal) options.backup = replace::BackupPath(path);
+    const bool toOutput = !request.outputFolder.empty();
+    if (request.params.KeepOriginal && !toOutput) options.backup = replace::BackupPath(path);
     options.write = request.write;
     // The new file is written as it is made, a batch of meshes at a time
     // (a dry run makes and counts it, and keeps nothing), then checked.
@@ -156,7 +223,9 @@ void Replace(const std::filesystem::path& path, const ConversionRequest& request
     };
     std::vector<std::string> notCarried;
     options.notCarried = &notCarried;
-    if (!replace::Replace(original, make, options, reason)) {
+    if (toOutput) {
+        if (!WriteToOutput(request, original, make, options, r)) return;
+    } else if (!replace::Replace(original, make, options, reason)) {
         Fail(r, reason);
         return;
     }
@@ -237,13 +306,25 @@ void Convert(const std::filesystem::path& named, const ConversionRequest& reques
     // The original stays open and locked until it has been replaced (or the
     // plan made), so that no other conversion of it runs meanwhile and any
     // change to it is seen.
+    // With an output folder the original is only read: a name that is
+    // missing is not looked for beside it (Open would put back an original
+    // a stopped conversion left aside), and what stopped runs left there
+    // stays.
+    const bool toOutput = !request.outputFolder.empty();
+    if (toOutput && ops.Examine(path, true, nullptr) == platform::NameKind::Missing) {
+        Fail(r, Reason(StatusCode::NotFound, "plik nie istnieje"));
+        return;
+    }
     replace::OriginalFile original(ops);
     Reason reason;
-    if (!replace::Hold(original, path, request.write, reason)) {
+    if (!replace::Hold(original, path, request.write && !toOutput, reason)) {
         Fail(r, reason);
         return;
     }
-    if (SkippedByHeader(original, request, r)) return;
+    if (SkippedByHeader(original, request, r)) {
+        if (toOutput) CopyToOutput(request, original, r);
+        return;
+    }
     // The file is seen in place where the system can (read into memory
     // otherwise): then its pages are the system's cache, not fresh memory
     // of the process's, and nothing is copied.
@@ -270,8 +351,10 @@ void Convert(const std::filesystem::path& named, const ConversionRequest& reques
     r.sizeBefore = original.state().size;
     if (!Decide(request, load, doc, r)) {
         if (r.status == ConversionStatus::Failed && changedMeanwhile()) Fail(r, replace::ChangedDuringConversion(path));
+        else if (r.status == ConversionStatus::Skipped && toOutput) CopyToOutput(request, original, r);
         return;
     }
+    if (RefusedForLoss(doc, request, r)) return;
     try {
         Replace(path, request, original, view, doc, meshes, r);
     } catch (...) {

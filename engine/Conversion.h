@@ -39,6 +39,19 @@ struct ConversionRequest {
     // cannot hold what the file has (a mesh of more than 32767 vertices or
     // faces, or extra data, in a 201 or 202 file), in the oldest that can.
     bool ownVersion = false;
+    // Set: the new file goes to this path instead of the original's place,
+    // and the original is only read: nothing beside it is written, removed,
+    // renamed or kept as a backup (params.KeepOriginal is not read). A file
+    // that needs no conversion is copied there as it is. The path is
+    // outputFolder / outputRelative; nothing is written outside that folder.
+    std::filesystem::path outputFolder = {};
+    std::filesystem::path outputRelative = {};
+    // With an output: a file there is replaced even when it is not older
+    // than the original.
+    bool force = false;
+    // A file whose conversion would drop content (what `dropped` counts) is
+    // not converted: it fails with WouldLose, nothing written.
+    bool refuseLoss = false;
 };
 
 struct ConversionOutcome {
@@ -53,6 +66,7 @@ struct ConversionOutcome {
     uint64_t sizeBefore = 0;       // the file's size when it was read
     uint64_t sizeAfter = 0;        // converted: the new file's size
     std::filesystem::path backup;  // converted: where the original is kept (empty: nowhere)
+    std::filesystem::path output;  // with an output folder: where the file went (or would go); empty: nowhere
     Warnings warnings;             // what the read and the write reported, in their order
     double maxVertexError = 0;     // converted: the largest change of a vertex coordinate, in the
                                    // file's units, as a reader of the new file sees it (0: none)

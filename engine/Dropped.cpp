@@ -31,4 +31,28 @@ Dropped CountDropped(const KlasaQwz& doc, int writtenVersion, const TQWZSavePara
     return d;
 }
 
+std::vector<size_t> ReportedFlags() {
+    std::vector<size_t> rows;
+    for (size_t i = 0; i < kKeepFlagCount; ++i)
+        if (kKeepFlags[i].reportOrder >= 0) rows.push_back(i);
+    std::sort(rows.begin(), rows.end(),
+              [](size_t a, size_t b) { return kKeepFlags[a].reportOrder < kKeepFlags[b].reportOrder; });
+    return rows;
+}
+
+std::string DroppedText(const Dropped& d) {
+    std::string s;
+    for (size_t i : ReportedFlags()) {
+        const KeepFlag& flag = kKeepFlags[i];
+        const DropCount& c = d.byFlag[i];
+        std::string part;
+        if (flag.kind == KeepKind::Group && c.names != 0)
+            part = " (nazwy " + std::to_string(c.names) + ", rekordy " + std::to_string(c.records) + ")";
+        else if (flag.kind == KeepKind::TailBlock && c.blocks != 0)
+            part = " (bloki " + std::to_string(c.blocks) + ")";
+        if (!part.empty()) s += (s.empty() ? "" : ", ") + std::string(flag.words) + part;
+    }
+    return s;
+}
+
 }  // namespace qwz

@@ -7,6 +7,8 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace qwz {
 
@@ -29,5 +31,12 @@ struct Dropped {
 // out: the groups whose flag is off, and the blocks that the layout or
 // their flag does not keep.
 Dropped CountDropped(const KlasaQwz& doc, int writtenVersion, const TQWZSaveParams& params);
+
+// The rows of kKeepFlags that reports name, in the order they name them.
+std::vector<size_t> ReportedFlags();
+
+// What is left out, in the words of the keep flags with the counts:
+// "linie (nazwy 2, rekordy 3), UV (bloki 1)"; empty when nothing.
+std::string DroppedText(const Dropped& dropped);
 
 }  // namespace qwz

@@ -64,16 +64,25 @@ Reason FolderReason(const Reason& why) { return "nie można odczytać folderu ("
 // to folders are not followed, so no walk can loop). A folder that cannot be
 // read is reported and the walk goes on with the others. Returns whether
 // it has sub-folders.
-bool WalkFolder(FileOps& ops, const fs::path& dir, bool recursive, std::vector<fs::path>& found,
-                std::vector<WalkEntry>& unreadable) {
+bool WalkFolder(FileOps& ops, const fs::path& dir, bool recursive, const platform::FileState* leaveOut,
+                std::vector<fs::path>& found, std::vector<WalkEntry>& unreadable) {
     std::vector<platform::FolderEntry> entries;
     Reason why;
     const bool read = ops.ReadFolder(dir, entries, why);
     std::vector<fs::path> subfolders;
+    // A link the system shows as the folder it leads to (a host's link under
+    // Wine) is told by where that folder really is.
+    fs::path real, realSub;
+    if (recursive && !ops.RealPath(dir, real)) real.clear();
     for (const platform::FolderEntry& entry : entries) {
         fs::path path = dir / entry.name;
+        platform::FileState state;
         if (entry.kind == NameKind::Folder) {
-            subfolders.push_back(std::move(path));
+            const bool link = !real.empty() && ops.RealPath(path, realSub) &&
+                              !platform::SamePlace(realSub, real / entry.name);
+            const bool output =
+                leaveOut && ops.Examine(path, true, &state) == NameKind::Folder && state.SameFile(*leaveOut);
+            if (!link && !output) subfolders.push_back(std::move(path));
         } else if (HasQwzExtension(path) &&
                    (entry.kind == NameKind::Regular ||
                     (entry.kind == NameKind::Link && ops.Examine(path, true, nullptr) == NameKind::Regular))) {
@@ -86,7 +95,7 @@ bool WalkFolder(FileOps& ops, const fs::path& dir, bool recursive, std::vector<f
     }
     if (recursive) {
         std::sort(subfolders.begin(), subfolders.end());
-        for (const fs::path& sub : subfolders) WalkFolder(ops, sub, recursive, found, unreadable);
+        for (const fs::path& sub : subfolders) WalkFolder(ops, sub, recursive, leaveOut, found, unreadable);
     }
     return !subfolders.empty();
 }
@@ -106,8 +115,11 @@ bool HasQwzExtension(const fs::path& path) {
     return AsciiLower(path.extension().native()) == fs::path(".qwz").native();
 }
 
-std::vector<WalkEntry> CollectFiles(const std::vector<fs::path>& paths, bool recursive, FileOps& ops) {
+std::vector<WalkEntry> CollectFiles(const std::vector<fs::path>& paths, bool recursive, FileOps& ops,
+                                    const fs::path& leaveOut) {
     std::vector<WalkEntry> out;
+    platform::FileState left;
+    const bool leaving = !leaveOut.empty() && ops.Examine(leaveOut, true, &left) == NameKind::Folder;
     Listed listed(ops);
     auto add = [&](const fs::path& p, const fs::path& folder) {
         if (listed.First(p)) out.push_back({p, {}, folder});
@@ -124,7 +136,7 @@ std::vector<WalkEntry> CollectFiles(const std::vector<fs::path>& paths, bool rec
         }
         std::vector<fs::path> found;
         std::vector<WalkEntry> unreadable;
-        const bool subfolders = WalkFolder(ops, arg, recursive, found, unreadable);
+        const bool subfolders = WalkFolder(ops, arg, recursive, leaving ? &left : nullptr, found, unreadable);
         // A folder with nothing to work on is most likely a wrong path:
         // said, rather than passed over in silence.
         if (found.empty() && unreadable.empty())

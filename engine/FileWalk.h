@@ -38,8 +38,11 @@ bool HasQwzExtension(const std::filesystem::path& path);
 // file a link and its target lead to is listed once, where the system
 // shows links), links to folders are not followed. Two hard links of a
 // file are two names, each listed. Everything is seen through `ops`.
+// The folder `leaveOut` (an output folder inside a tree walked) is never
+// walked, so that a run does not take what it writes for its sources.
 std::vector<WalkEntry> CollectFiles(const std::vector<std::filesystem::path>& paths, bool recursive,
-                                    platform::FileOps& ops = platform::SystemFileOps());
+                                    platform::FileOps& ops = platform::SystemFileOps(),
+                                    const std::filesystem::path& leaveOut = {});
 
 // What a conversion makes of an entry marked `keptBackup`: skipped, with
 // the reason, the file untouched. Converting it would keep it again as

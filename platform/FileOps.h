@@ -15,6 +15,9 @@
 
 namespace qwz::platform {
 
+// A file's path as text for a user's message (UTF-8, in double quotes).
+std::string PathForMessage(const std::filesystem::path& path);
+
 // An open file of FileOps: a descriptor on POSIX, a HANDLE on Windows.
 struct FileHandle {
     intptr_t value = -1;
@@ -247,6 +250,14 @@ public:
         (void)error;
         return NoReplace::Unsupported;
     }
+    // Makes a new folder at `path`; a link or anything else already there
+    // is never followed or replaced (NameTaken). Unsupported where this
+    // FileOps makes no folders.
+    virtual NoReplace CreateFolder(const std::filesystem::path& path, Reason& error) {
+        (void)path;
+        error = Reason(StatusCode::SystemError, "nie można utworzyć folderu " + PathForMessage(path));
+        return NoReplace::Unsupported;
+    }
     // Makes the names in a folder durable (POSIX); nothing to do on Windows.
     virtual bool SyncFolder(const std::filesystem::path& folder, Reason& error) = 0;
     // Removes a file.
@@ -264,8 +275,5 @@ bool ReadStart(FileOps& ops, FileHandle file, size_t n, std::vector<uint8_t>& ou
 
 // The operating system's own file system.
 FileOps& SystemFileOps();
-
-// A file's path as text for a user's message (UTF-8, in double quotes).
-std::string PathForMessage(const std::filesystem::path& path);
 
 }  // namespace qwz::platform

@@ -22,4 +22,16 @@ inline std::filesystem::path::string_type AsciiLower(std::filesystem::path::stri
     return s;
 }
 
+// Whether two real paths (FileOps::RealPath) name the same place; on
+// Windows letter case does not tell names apart.
+inline bool SamePlace(std::filesystem::path a, std::filesystem::path b) {
+    a.make_preferred();
+    b.make_preferred();
+#ifdef _WIN32
+    return AsciiLower(a.native()) == AsciiLower(b.native());
+#else
+    return a == b;
+#endif
+}
+
 }  // namespace qwz::platform

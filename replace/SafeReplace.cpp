@@ -96,11 +96,12 @@ bool WriteMade(const FileMaker& make, const ReplaceOptions& options, TemporaryFi
     return true;
 }
 
-// The new bytes complete on disk under a temporary name, checked: the bytes
-// in memory, or those `make` hands over, written, flushed and read back.
-// `bytes` is null for a made file.
-bool WriteTemporary(OriginalFile& original, const std::vector<uint8_t>* bytes, const FileMaker* make,
-                    const ReplaceOptions& options, TemporaryFile& temp, Written& wrote, Reason& reason, FileOps& ops) {
+// The new bytes complete on disk under a temporary name beside `target`,
+// checked: the bytes in memory, or those `make` hands over, written, flushed
+// and read back. `bytes` is null for a made file.
+bool WriteTemporary(OriginalFile& original, const std::filesystem::path& target, const std::vector<uint8_t>* bytes,
+                    const FileMaker* make, const ReplaceOptions& options, TemporaryFile& temp, Written& wrote,
+                    Reason& reason, FileOps& ops) {
     Reason error;
     wrote.bytes = bytes;
     ContentHash& written = wrote.digest;
@@ -109,7 +110,7 @@ bool WriteTemporary(OriginalFile& original, const std::vector<uint8_t>* bytes, c
         return bytes ? WriteAll(ops, temp.file, bytes->data(), bytes->size(), options.writeChunk, temp.path, failed)
                      : WriteMade(*make, options, temp, written, back, failed, ops);
     };
-    if (!WriteTemporaryFile(ops, original.path(), original.handle(), temp, fill, wrote.state, error,
+    if (!WriteTemporaryFile(ops, target, original.handle(), temp, fill, wrote.state, error,
                             options.notCarried))
         return Fail(reason, error);
 
@@ -336,7 +337,7 @@ bool Replace(OriginalFile& original, const std::vector<uint8_t>* bytes, const Fi
     // The stopped conversions' leftovers went when the file was held (Hold).
     TemporaryFile temp(ops);
     Written wrote;
-    if (!WriteTemporary(original, bytes, make, options, temp, wrote, reason, ops)) return false;
+    if (!WriteTemporary(original, target, bytes, make, options, temp, wrote, reason, ops)) return false;
 
     Reason ignored;
     if (!options.backup.empty() && judged.free) {
@@ -368,6 +369,12 @@ bool ReplaceFileSafely(OriginalFile& original, const std::vector<uint8_t>& bytes
 bool ReplaceFileSafely(OriginalFile& original, const FileMaker& make, const ReplaceOptions& options,
                        Reason& reason) {
     return Replace(original, nullptr, &make, options, reason);
+}
+
+bool WriteCheckedTemporary(OriginalFile& original, const std::filesystem::path& target, const FileMaker& make,
+                           const ReplaceOptions& options, TemporaryFile& temp, Reason& reason) {
+    Written wrote;
+    return WriteTemporary(original, target, nullptr, &make, options, temp, wrote, reason, original.ops());
 }
 
 bool Hold(OriginalFile& original, const std::filesystem::path& path, bool write, Reason& reason) {

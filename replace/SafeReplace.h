@@ -82,6 +82,13 @@ using FileMaker = std::function<std::vector<uint8_t>(const FilePart& part)>;
 bool ReplaceFileSafely(OriginalFile& original, const FileMaker& make, const ReplaceOptions& options,
                        Reason& reason);
 
+// The first step of ReplaceFileSafely with a made file, for a new file
+// elsewhere: written to a temporary file beside `target` (carrying what the
+// system keeps of the held original), flushed, read back, found as written
+// and checked by options.verify. `temp` owns it until it is given a name.
+bool WriteCheckedTemporary(OriginalFile& original, const std::filesystem::path& target, const FileMaker& make,
+                           const ReplaceOptions& options, TemporaryFile& temp, Reason& reason);
+
 // What ReplaceFileSafely refuses before it writes anything: a read-only
 // original, one that another program holds (Windows) or has open for
 // writing (Linux), and a backup name that is taken (`backup` empty: none is

@@ -500,6 +500,14 @@ public:
         return code == EINVAL || code == ENOSYS || code == EOPNOTSUPP ? NoReplace::Unsupported : NoReplace::Failed;
     }
 
+    // mkdir never follows a link at the new name: it is taken.
+    NoReplace CreateFolder(const std::filesystem::path& path, Reason& error) override {
+        if (::mkdir(path.c_str(), 0777) == 0) return NoReplace::Done;
+        const int code = errno;
+        error = StepFailure("nie można utworzyć folderu", path);
+        return code == EEXIST ? NoReplace::NameTaken : NoReplace::Failed;
+    }
+
     bool SyncFolder(const std::filesystem::path& folder, Reason& error) override {
         int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) {

@@ -65,6 +65,22 @@ FileState StateFrom(const BY_HANDLE_FILE_INFORMATION& info) {
     return s;
 }
 
+// The path the system resolved an open file or folder to, without the
+// \\?\ prefix; empty when it cannot tell.
+std::wstring FinalName(HANDLE h) {
+    std::wstring final(MAX_PATH, L'\0');
+    DWORD n = GetFinalPathNameByHandleW(h, final.data(), DWORD(final.size()), FILE_NAME_NORMALIZED);
+    if (n >= final.size()) {
+        final.resize(n + 1);
+        n = GetFinalPathNameByHandleW(h, final.data(), DWORD(final.size()), FILE_NAME_NORMALIZED);
+    }
+    if (n == 0 || n >= final.size()) return {};
+    final.resize(n);
+    if (final.rfind(L"\\\\?\\UNC\\", 0) == 0) final = L"\\\\" + final.substr(8);
+    else if (final.rfind(L"\\\\?\\", 0) == 0) final = final.substr(4);
+    return final;
+}
+
 // Never ReplaceFileW: some implementations ignore its flags and can drop the
 // original or write over a backup. Moves without MOVEFILE_REPLACE_EXISTING
 // refuse a taken name; with it they replace in one step.
@@ -110,26 +126,6 @@ public:
                                                    TRUE) == CSTR_EQUAL;
         if (sameName && Examine(path, false, nullptr) != NameKind::Link) return false;
         target = final;
-        return true;
-    }
-
-    bool RealPath(const std::filesystem::path& path, std::filesystem::path& real) override {
-        HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return false;
-        std::wstring final(MAX_PATH, L'\0');
-        DWORD n = GetFinalPathNameByHandleW(h, final.data(), DWORD(final.size()), FILE_NAME_NORMALIZED);
-        if (n >= final.size()) {
-            final.resize(n + 1);
-            n = GetFinalPathNameByHandleW(h, final.data(), DWORD(final.size()), FILE_NAME_NORMALIZED);
-        }
-        CloseHandle(h);
-        if (n == 0 || n >= final.size()) return false;
-        final.resize(n);
-        if (final.rfind(L"\\\\?\\UNC\\", 0) == 0) final = L"\\\\" + final.substr(8);
-        else if (final.rfind(L"\\\\?\\", 0) == 0) final = final.substr(4);
-        real = final;
         return true;
     }
 
@@ -452,6 +448,26 @@ public:
         SetLastError(code);
         error = StepFailure("nie można zmienić nazwy pliku na", to);
         return IsNameTaken(code) ? NoReplace::NameTaken : NoReplace::Failed;
+    }
+
+    // CreateDirectoryW makes no folder where any name is, a link included.
+    NoReplace CreateFolder(const std::filesystem::path& path, Reason& error) override {
+        if (CreateDirectoryW(path.c_str(), nullptr)) return NoReplace::Done;
+        const DWORD code = GetLastError();
+        error = StepFailure("nie można utworzyć folderu", path);
+        return IsNameTaken(code) ? NoReplace::NameTaken : NoReplace::Failed;
+    }
+
+    bool RealPath(const std::filesystem::path& path, std::filesystem::path& real) override {
+        HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        const std::wstring final = FinalName(h);
+        CloseHandle(h);
+        if (final.empty()) return false;
+        real = final;
+        return true;
     }
 
     // MOVEFILE_WRITE_THROUGH has made the names durable already.

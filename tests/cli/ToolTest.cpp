@@ -5,6 +5,7 @@
 #include "cli/Text.h"
 #include "cli/TextWidth.h"
 #include "replace/BackupName.h"
+#include "support/SymbolicLink.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <map>
 
 #ifdef _WIN32
@@ -30,6 +32,7 @@ extern char** environ;
 
 namespace fs = std::filesystem;
 using nlohmann::json;
+using qwz::cli::PathFromUtf8;
 using qwz::cli::PathToUtf8;
 
 namespace qwz::test {
@@ -64,10 +67,12 @@ struct TreeState {
     bool operator==(const TreeState&) const = default;
 };
 
-TreeState Snapshot(const fs::path& root) {
+TreeState Snapshot(const fs::path& root, const fs::path& leaveOut = {}) {
     TreeState s;
-    for (const auto& e : fs::recursive_directory_iterator(root)) {
-        if (e.is_directory()) s.folders.push_back(e.path());
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+        const fs::directory_entry& e = *it;
+        if (e.path() == leaveOut) it.disable_recursion_pending();
+        else if (e.is_directory()) s.folders.push_back(e.path());
         else s.files[e.path()] = {TempDir::read(e.path()), fs::last_write_time(e.path())};
     }
     std::sort(s.folders.begin(), s.folders.end());
@@ -159,6 +164,9 @@ TEST(Tool, UsageErrorsExitWithTwoAndSayWhyInPolish) {
         {{"convert", "--to=", "203", "x.qwz"}, "pusta wartość opcji --to po znaku =\n"},
         {{"convert", "--to", "203", "-j", "0", "x.qwz"}, "niedozwolona wartość \"0\" opcji --jobs; dozwolone: od 1 do 256\n"},
         {{"convert", "--to", "203", "--jobs", "2x", "x.qwz"}, "niedozwolona wartość \"2x\" opcji --jobs"},
+        {{"convert", "--to", "203", "--force", "x.qwz"}, "opcja --force działa tylko z --out\n"},
+        {{"convert", "--to", "203", "--out", "", "x.qwz"}, "pusta ścieżka w --out\n"},
+        {{"convert", "--to", "203", "--out", ".", "."}, "folder docelowy --out nie może być folderem źródłowym: .\n"},
         {{"restore", "--json", "--json-lines", "x.qwz"},
          "opcji --json nie można podać razem z --json-lines\nPomoc: qwz restore --help\n"},
         {{"info", "--frobnicate", "x.qwz"}, "Pomoc: qwz info --help\n"},
@@ -342,6 +350,116 @@ TEST(Tool, DryRunWritesNothingAndSaysWhatWouldBeDropped) {
     // Told on the line only where a coordinate moves.
     r = Qwz({"convert", "--to", "203", "--dry-run", PathToUtf8(root / "a.qwz")});
     EXPECT_NE(r.out.find("; nic nie zostałoby usunięte; największa zmiana współrzędnej 0.000400066\n"), r.out.npos);
+}
+
+// --out writes the converted tree under a folder (here inside the tree,
+// which is then no source): the files already at the target copied, the
+// sources and anything outside the folder left exactly as they were, no
+// backup in it, a file there replaced only when older or forced, never
+// through a link. The rows run in order on one tree.
+TEST(Tool, ConvertIntoAnOutputFolderLeavesTheSourcesAsTheyWere) {
+    TempDir dir;
+    const fs::path src = dir.path() / "src", out = src / "out", outside = dir.path() / "outside";
+    fs::create_directories(src / "sub" / "deeper");
+    fs::create_directories(outside);
+    const std::vector<uint8_t> full = BuildVersion204(FullScene());
+    dir.write("src/a.qwz", full);
+    dir.write("src/a_org.qwz", full);
+    dir.write("src/sub/deeper/b.qwz", BuildVersion204(LinesOnly()));
+    dir.write("src/sub/c.qwz", full);
+    dir.write("outside/x.qwz", full);
+    ASSERT_EQ(Qwz({"convert", "--to", "203", "--no-backup", PathToUtf8(src / "sub" / "c.qwz")}).exitCode, 0);
+    // The links go before the folder does (under Wine only the host removes them).
+    struct Links {
+        fs::path away, sub;
+        ~Links() { RemoveSymbolicLink(away), RemoveSymbolicLink(sub); }
+    } links{src / "sub" / "away", out / "sub"};
+    ASSERT_TRUE(MakeSymbolicLink("../../outside", links.away)) << "a link to a folder outside";
+    for (const auto& e : fs::recursive_directory_iterator(src))
+        if (e.is_regular_file()) fs::last_write_time(e.path(), fs::last_write_time(e.path()) - std::chrono::hours(30));
+    const TreeState sources = Snapshot(src, out), away = Snapshot(outside);
+    const auto age = [&](const char* name, int hours) {
+        fs::last_write_time(out / name, fs::last_write_time(src / name) + std::chrono::hours(hours));
+    };
+    struct Row {
+        std::vector<std::string> options;
+        std::function<void()> before;
+        int exitCode;
+        const char *a, *b, *c;  // the code of src/a.qwz, sub/deeper/b.qwz, sub/c.qwz
+        bool written;           // files with that code have an "output"
+    };
+    const Row rows[] = {
+        {{"--to", "203", "--dry-run"}, {}, 0, "converted", "converted", "up-to-date", true},
+        {{"--to", "203"}, {}, 0, "converted", "converted", "up-to-date", true},
+        {{"--to", "203"}, {}, 0, "up-to-date", "up-to-date", "up-to-date", false},
+        {{"--to", "203"}, [&] { age("a.qwz", -1), age("sub/c.qwz", 1); }, 0, "converted", "up-to-date", "up-to-date", false},
+        {{"--to", "203", "--force"}, {}, 0, "converted", "converted", "up-to-date", true},
+        {{"--to", "202", "--force", "--fail-on-loss"}, {}, 1, "would-lose", "converted", "would-lose", false},
+        {{"--to", "203", "--force"},
+         [&] { fs::remove_all(out / "sub"), MakeSymbolicLink("../../outside", out / "sub"); },
+         1, "converted", "not-regular-file", "not-regular-file", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.options.back() + " " + row.a);
+        if (row.before) row.before();
+        const TreeState was = fs::exists(out) ? Snapshot(out) : TreeState{};
+        std::vector<std::string> args = {"convert", "--recursive", "--json", "--out", PathToUtf8(out)};
+        args.insert(args.end(), row.options.begin(), row.options.end());
+        args.push_back(PathToUtf8(src));
+        const ProgramResult r = Qwz(args);
+        EXPECT_EQ(r.exitCode, row.exitCode) << r.out << r.err;
+        const json j = ParseOut(r);
+        ASSERT_EQ(j["files"].size(), 3u) << r.out;
+        const std::map<std::string, const char*> codes = {{"a.qwz", row.a}, {"b.qwz", row.b}, {"c.qwz", row.c}};
+        for (const json& f : j["files"]) {
+            const fs::path file = PathFromUtf8(f["file"].get<std::string>());
+            const char* code = codes.at(PathToUtf8(file.filename()));
+            EXPECT_EQ(f["code"], code) << f;
+            const fs::path place = out / file.lexically_relative(src);
+            EXPECT_EQ(f.contains("output"), f["code"] == code && (row.written || f["status"] == "converted")) << f;
+            const bool dry = row.options.back() == "--dry-run";
+            if (f.contains("output")) {
+                EXPECT_EQ(f["output"], PathToUtf8(place));
+                const bool copied = f["status"] == "skipped";
+                EXPECT_TRUE(dry || (copied ? TempDir::read(place) == TempDir::read(file)
+                                           : VersionByte(place) == f["to_version"])) << place;
+            } else if (fs::exists(place)) {
+                EXPECT_TRUE(was.files.at(place) == Snapshot(out).files.at(place)) << "changed: " << place;
+            }
+        }
+        EXPECT_TRUE(Snapshot(src, out) == sources) << "the sources changed";
+        EXPECT_TRUE(Snapshot(outside) == away) << "written outside the output folder";
+        EXPECT_EQ(fs::exists(out), row.options.back() != "--dry-run") << "a dry run writes no folder either";
+        for (const auto& e : fs::recursive_directory_iterator(fs::exists(out) ? out : src / "sub" / "deeper"))
+            EXPECT_EQ(PathToUtf8(e.path()).find("_org"), std::string::npos) << "a backup: " << e.path();
+    }
+    EXPECT_EQ(VersionByte(out / "a.qwz"), 203);
+
+    // Two folders named that give one name below the output: the first
+    // file has it, the second fails (a file named lands under its name).
+    fs::create_directories(dir.path() / "other");
+    dir.write("other/b.qwz", full);
+    const fs::path two = dir.path() / "two";
+    const ProgramResult r = Qwz({"convert", "--to", "203", "--out", PathToUtf8(two), PathToUtf8(src / "sub" / "deeper"),
+                                 PathToUtf8(dir.path() / "other"), PathToUtf8(src / "a.qwz")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(Lines(r.out)[0], "przekonwertowany: " + PathToUtf8(src / "sub" / "deeper" / "b.qwz") +
+                                   " (204 → 203), do: " + PathToUtf8(two / "b.qwz") + "; nic nie usunięto") << r.out;
+    EXPECT_NE(r.err.find(PathToUtf8(two / "b.qwz") + "\" w folderze docelowym zapisuje już plik"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(VersionByte(two / "a.qwz"), 203);
+
+    // In place: a file that would lose content is refused and left as it was.
+    const fs::path a = src / "a.qwz", b = src / "sub" / "deeper" / "b.qwz";
+    for (const char* dry : {"--dry-run", "-q"}) {
+        const ProgramResult r = Qwz({"convert", "--to", "202", "--fail-on-loss", dry, PathToUtf8(a), PathToUtf8(b)});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.err.find("konwersja usunęłaby: UV (bloki 1), strefy skalowania (bloki 1), inne dane dodatkowe "
+                             "(bloki 2); plik nie został przekonwertowany (--fail-on-loss)"),
+                  std::string::npos) << r.err;
+        EXPECT_EQ(TempDir::read(a), full);
+    }
+    EXPECT_EQ(VersionByte(b), 202) << "a file that loses nothing is converted";
 }
 
 // Every command walks folders alike: a sub-folder's files only with

@@ -65,6 +65,7 @@ TEST(ConvertQwz, EveryOutcomeCarriesItsCode) {
         int target;
         bool keepLines;
         StatusCode code;
+        bool refuseLoss = false;
     };
     const Row rows[] = {
         {"missing.qwz", {}, 203, true, StatusCode::NotFound},
@@ -77,7 +78,8 @@ TEST(ConvertQwz, EveryOutcomeCarriesItsCode) {
         {"same.qwz", test::Empty203(), 203, true, StatusCode::UpToDate},
         {"taken.qwz", {}, 204, false, StatusCode::BackupExists},
         {"kept_org.qwz", {}, 203, true, StatusCode::IsBackup},
-        {"new.qwz", sample, 203, true, StatusCode::Converted},
+        {"loses.qwz", sample, 203, false, StatusCode::WouldLose, true},
+        {"new.qwz", sample, 203, true, StatusCode::Converted, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -85,8 +87,10 @@ TEST(ConvertQwz, EveryOutcomeCarriesItsCode) {
         ConversionRequest request;
         request.target = row.target;
         request.params.KeepLines = row.keepLines;
+        request.refuseLoss = row.refuseLoss;
         const ConversionOutcome r = ConvertQwz(dir / row.name, request, disk);
         EXPECT_EQ(StatusCodeName(r.code), StatusCodeName(row.code)) << r.reason;
+        EXPECT_EQ(disk.Snapshot(dir).count("loses_org.qwz"), 0u) << "refused: nothing written";
     }
     // A step of the system's failing gives that step's category (the fake's
     // steps fail as a full disk would).
@@ -103,6 +107,28 @@ TEST(ConvertQwz, EveryOutcomeCarriesItsCode) {
         }
         Reason ignored;
         disk.Remove(dir / "disk_org.qwz", ignored);
+    }
+    // Into an output folder over an older file there: whatever step fails,
+    // that file and the source stay as they were, and nothing is left beside.
+    const std::vector<uint8_t> older = Bytes().magic(203).zeros(9).vec();
+    for (int failAt = 1;; ++failAt) {
+        const fs::path there = disk.Put(dir / "out" / "o.qwz", older), file = disk.Put(dir / "o.qwz", sample);
+        test::FaultyFileOps ops(failAt, disk);
+        ConversionRequest request;
+        request.target = 203;
+        request.outputFolder = dir / "out";
+        request.outputRelative = "o.qwz";
+        const ConversionOutcome r = ConvertQwz(file, request, ops);
+        EXPECT_EQ(disk.Read(file), sample);
+        EXPECT_EQ(disk.Snapshot(dir / "out").size(), 1u);
+        if (!ops.failed()) {
+            EXPECT_EQ(r.status, ConversionStatus::Converted) << r.reason;
+            EXPECT_EQ(disk.Read(there)[3], 203);
+            EXPECT_GT(disk.Read(there).size(), older.size());
+            break;
+        }
+        SCOPED_TRACE(ops.log().back());
+        EXPECT_TRUE(r.status != ConversionStatus::Failed || disk.Read(there) == older) << r.reason;
     }
 }
 
