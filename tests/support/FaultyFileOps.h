@@ -166,6 +166,10 @@ public:
         if (Inject("RenameHeld", error)) return platform::NoReplace::Failed;
         return real().RenameHeld(file, to, error);
     }
+    bool FlushFiles(const std::vector<std::filesystem::path>& paths, Reason& error) override {
+        if (Inject("FlushFiles", error)) return false;
+        return real().FlushFiles(paths, error);
+    }
     bool SyncFolder(const std::filesystem::path& folder, Reason& error) override {
         if (Inject("SyncFolder", error)) return false;
         return real().SyncFolder(folder, error);
