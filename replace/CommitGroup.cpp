@@ -1,16 +1,10 @@
 #include "replace/CommitGroup.h"
 
 #include <algorithm>
-#include <chrono>
 #include <exception>
 
 namespace qwz::replace {
 namespace {
-
-// A group that does not fill within this time is committed as it is: the
-// files it waits for may never come (a thread the system would not start,
-// a hand-out held up by its caller), and waiting longer buys nothing.
-constexpr std::chrono::milliseconds kLongestWait{100};
 
 thread_local CommitGroup* tCurrent = nullptr;
 // Whether this thread holds a place to make a file (Begin, until it waits).
@@ -75,11 +69,13 @@ void CommitTogether(const std::vector<GroupMember*>& members, bool durable, File
     SyncEach(folders, ops);
 }
 
-CommitGroup::CommitGroup(size_t making, size_t threads, FileOps& ops, size_t most, uint64_t bytes)
+CommitGroup::CommitGroup(size_t making, size_t threads, FileOps& ops, size_t most, uint64_t bytes,
+                         std::chrono::milliseconds longest)
     : making_(std::max<size_t>(making, 1)),
       threads_(std::max<size_t>(threads, 1)),
       most_(std::max<size_t>(most, 1)),
       bytes_(bytes),
+      longest_(longest),
       ops_(ops) {}
 
 void CommitGroup::Reserve(bool more) {
@@ -105,14 +101,16 @@ void CommitGroup::NoMore() {
 void CommitGroup::Begin() {
     std::lock_guard<std::mutex> lock(mutex_);
     tMaking = true;
-    ++begun_;
+    ++makingNow_;
 }
 
 void CommitGroup::End() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (tMaking) --reserved_;
+    if (tMaking) {
+        --reserved_;
+        --makingNow_;
+    }
     tMaking = false;
-    --begun_;
     cv_.notify_all();
 }
 
@@ -126,21 +124,25 @@ bool CommitGroup::Ready() const {
 
 void CommitGroup::Commit(GroupMember& member) {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (tMaking) --reserved_;
+    if (tMaking) {
+        --reserved_;
+        --makingNow_;
+    }
     tMaking = false;
     waiting_.push_back(&member);
     waitingBytes_ += member.Size();
     cv_.notify_all();
     const auto isDone = [&] { return std::find(done_.begin(), done_.end(), &member) != done_.end(); };
     for (;;) {
-        // Woken when ready, or else after the longest wait, when those
-        // waiting are committed as they are.
-        cv_.wait_for(lock, kLongestWait, [&] { return isDone() || Ready(); });
+        // Woken when ready; after the longest wait, those waiting are
+        // committed as they are unless every file reserved is being made
+        // (a file made slowly joins them all the same).
+        const bool ready = cv_.wait_for(lock, longest_, [&] { return isDone() || Ready(); });
         if (isDone()) {
             done_.erase(std::find(done_.begin(), done_.end(), &member));
             return;
         }
-        if (committing_ || waiting_.empty()) continue;
+        if (committing_ || waiting_.empty() || (!ready && reserved_ != 0 && reserved_ == makingNow_)) continue;
         std::vector<GroupMember*> group;
         group.swap(waiting_);
         waitingBytes_ = 0;

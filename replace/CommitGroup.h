@@ -21,6 +21,7 @@
 
 #include "replace/Seam.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -70,7 +71,13 @@ public:
     static constexpr size_t kMostFiles = 128;
     static constexpr uint64_t kMostBytes = uint64_t(256) << 20;
 
-    CommitGroup(size_t making, size_t threads, FileOps& ops, size_t most = kMostFiles, uint64_t bytes = kMostBytes);
+    // A group that waits this long for a file reserved but not begun is
+    // committed as it is: the file may never come (a thread the system
+    // would not start, a hand-out held up by its caller).
+    static constexpr std::chrono::milliseconds kLongestWait{1000};
+
+    CommitGroup(size_t making, size_t threads, FileOps& ops, size_t most = kMostFiles, uint64_t bytes = kMostBytes,
+                std::chrono::milliseconds longest = kLongestWait);
     CommitGroup(const CommitGroup&) = delete;
     CommitGroup& operator=(const CommitGroup&) = delete;
 
@@ -111,11 +118,12 @@ private:
 
     const size_t making_, threads_, most_;
     const uint64_t bytes_;
+    const std::chrono::milliseconds longest_;
     FileOps& ops_;
     std::mutex mutex_;
     std::condition_variable cv_;
     size_t reserved_ = 0;  // places taken to make a file
-    size_t begun_ = 0;     // files begun and not ended
+    size_t makingNow_ = 0;  // reserved files begun and being made
     bool more_ = true;
     bool committing_ = false;
     std::vector<GroupMember*> waiting_;
