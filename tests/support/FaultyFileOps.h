@@ -9,6 +9,7 @@
 #include "platform/FileOps.h"
 
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -189,6 +190,8 @@ private:
 
     bool Inject(const char* step, Reason& error) {
         Hook(step);
+        // Replacements on several threads share one log.
+        std::lock_guard<std::mutex> lock(logMutex_);
         log_.push_back(step);
         if (int(log_.size()) != failAt_) return false;
         log_.back() += "!";
@@ -197,6 +200,7 @@ private:
         return true;
     }
 
+    std::mutex logMutex_;
     int failAt_;
     platform::FileOps& inner_;
     bool failed_ = false;
