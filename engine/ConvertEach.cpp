@@ -19,9 +19,10 @@ size_t ConvertEach(const std::vector<std::filesystem::path>& files, size_t threa
                    platform::FileOps& ops) {
     replace::LeftoverIndex leftovers;
     // `threads` files are made at once; many more wait, written and
-    // checked, for their group's last steps, each on a thread of its own.
+    // checked, for their group's last steps, each on a thread of its own:
+    // a group, and the next one filling while it is committed.
     const size_t making = threads != 0 ? threads : platform::ProcessorCount();
-    const size_t workers = std::min(files.size(), std::max(making, replace::CommitGroup::kMostFiles));
+    const size_t workers = std::min(files.size(), std::max(making, 2 * replace::CommitGroup::kMostFiles));
     replace::CommitGroup group(making, workers, ops);
     std::vector<char> single(files.size(), 0);
     const auto alone = [&](size_t i) {

@@ -80,22 +80,22 @@ CommitGroup::CommitGroup(size_t making, size_t threads, FileOps& ops, size_t mos
 
 void CommitGroup::Reserve(bool more) {
     std::unique_lock<std::mutex> lock(mutex_);
-    cv_.wait(lock, [&] { return reserved_ < making_; });
+    room_.wait(lock, [&] { return reserved_ < making_; });
     ++reserved_;
     more_ = more;
-    cv_.notify_all();
 }
 
 void CommitGroup::Unreserve() {
     std::lock_guard<std::mutex> lock(mutex_);
     --reserved_;
-    cv_.notify_all();
+    room_.notify_one();
+    watch_.notify_one();
 }
 
 void CommitGroup::NoMore() {
     std::lock_guard<std::mutex> lock(mutex_);
     more_ = false;
-    cv_.notify_all();
+    watch_.notify_one();
 }
 
 void CommitGroup::Begin() {
@@ -104,56 +104,53 @@ void CommitGroup::Begin() {
     ++makingNow_;
 }
 
+void CommitGroup::GiveBackPlace() {
+    if (!tMaking) return;
+    tMaking = false;
+    --reserved_;
+    --makingNow_;
+    room_.notify_one();
+}
+
 void CommitGroup::End() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (tMaking) {
-        --reserved_;
-        --makingNow_;
-    }
-    tMaking = false;
-    cv_.notify_all();
+    GiveBackPlace();
+    watch_.notify_one();
 }
 
 bool CommitGroup::Ready() const {
-    if (committing_ || waiting_.empty()) return false;
-    if (waiting_.size() >= most_ || waitingBytes_ >= bytes_) return true;
+    if (!open_) return false;
+    if (open_->members.size() >= most_ || open_->bytes >= bytes_) return true;
     // Every file begun waits or is done, and none can join them: the
     // run's threads all wait, or no other file begins.
-    return reserved_ == 0 && (!more_ || waiting_.size() >= threads_);
+    return reserved_ == 0 && (!more_ || open_->members.size() >= threads_);
 }
 
 void CommitGroup::Commit(GroupMember& member) {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (tMaking) {
-        --reserved_;
-        --makingNow_;
+    GiveBackPlace();
+    if (!open_) open_ = std::make_shared<Batch>();
+    const std::shared_ptr<Batch> batch = open_;
+    batch->members.push_back(&member);
+    batch->bytes += member.Size();
+    // The first of a group watches for it to be ready and commits it; the
+    // others wait for that.
+    if (batch->members.size() > 1) {
+        watch_.notify_one();
+        batch->committed.wait(lock, [&] { return batch->done; });
+        return;
     }
-    tMaking = false;
-    waiting_.push_back(&member);
-    waitingBytes_ += member.Size();
-    cv_.notify_all();
-    const auto isDone = [&] { return std::find(done_.begin(), done_.end(), &member) != done_.end(); };
-    for (;;) {
-        // Woken when ready; after the longest wait, those waiting are
-        // committed as they are unless every file reserved is being made
-        // (a file made slowly joins them all the same).
-        const bool ready = cv_.wait_for(lock, longest_, [&] { return isDone() || Ready(); });
-        if (isDone()) {
-            done_.erase(std::find(done_.begin(), done_.end(), &member));
-            return;
-        }
-        if (committing_ || waiting_.empty() || (!ready && reserved_ != 0 && reserved_ == makingNow_)) continue;
-        std::vector<GroupMember*> group;
-        group.swap(waiting_);
-        waitingBytes_ = 0;
-        committing_ = true;
-        lock.unlock();
-        CommitTogether(group, false, ops_);
-        lock.lock();
-        committing_ = false;
-        done_.insert(done_.end(), group.begin(), group.end());
-        cv_.notify_all();
+    // After the longest wait the group is committed as it is, unless every
+    // file reserved is being made (a file made slowly joins it all the same).
+    while (!watch_.wait_for(lock, longest_, [&] { return Ready(); }) && reserved_ != 0 && reserved_ == makingNow_) {
     }
+    // Later files make a new group, which may be committed beside this one.
+    open_.reset();
+    lock.unlock();
+    CommitTogether(batch->members, false, ops_);
+    lock.lock();
+    batch->done = true;
+    batch->committed.notify_all();
 }
 
 CommitGroup::Scope::Scope(CommitGroup& group) : previous_(tCurrent) { tCurrent = &group; }

@@ -26,6 +26,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -62,7 +63,8 @@ void CommitTogether(const std::vector<GroupMember*>& members, bool durable, File
 // waiting ones are committed together when no file that has begun is still
 // being made and no other may begin beside them (the run's threads are all
 // taken, or none follows: NoMore), or when the group holds `most` files or
-// `bytes` bytes, whichever comes first.
+// `bytes` bytes, whichever comes first. The next group fills meanwhile, and
+// may be committed beside it.
 class CommitGroup {
 public:
     // Large enough to pay the syncs once for many files, small enough to
@@ -114,22 +116,28 @@ public:
     static CommitGroup* Current();
 
 private:
+    // The replacements that wait to be committed together.
+    struct Batch {
+        std::vector<GroupMember*> members;
+        uint64_t bytes = 0;
+        bool done = false;
+        std::condition_variable committed;
+    };
+
     bool Ready() const;
+    void GiveBackPlace();
 
     const size_t making_, threads_, most_;
     const uint64_t bytes_;
     const std::chrono::milliseconds longest_;
     FileOps& ops_;
     std::mutex mutex_;
-    std::condition_variable cv_;
-    size_t reserved_ = 0;  // places taken to make a file
+    std::condition_variable room_;   // a place to make a file is free
+    std::condition_variable watch_;  // the open group may be ready
+    size_t reserved_ = 0;   // places taken to make a file
     size_t makingNow_ = 0;  // reserved files begun and being made
     bool more_ = true;
-    bool committing_ = false;
-    std::vector<GroupMember*> waiting_;
-    uint64_t waitingBytes_ = 0;
-    // Members whose steps are done; each takes itself out as it returns.
-    std::vector<GroupMember*> done_;
+    std::shared_ptr<Batch> open_;  // the group new replacements join
 };
 
 }  // namespace qwz::replace
