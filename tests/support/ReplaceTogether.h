@@ -1,5 +1,3 @@
-// Replacements of several files run as one batch runs them: each on a
-// thread of its own, their last steps taken together as one group.
 #pragma once
 
 #include "replace/CommitGroup.h"
@@ -12,8 +10,9 @@
 
 namespace qwz::test {
 
-// Replaces each of `targets` by `bytes` with options(i); returns each one's
-// reason, empty where it was replaced. The group waits for all of them.
+// Replaces each of `targets` by `bytes` with options(i) as a batch does:
+// each on a thread of its own, their last steps taken together as one
+// group. Returns each one's reason, empty where it was replaced.
 inline std::vector<Reason> ReplaceTogether(const std::vector<std::filesystem::path>& targets,
                                            const std::vector<uint8_t>& bytes,
                                            const std::function<replace::ReplaceOptions(size_t)>& options,
