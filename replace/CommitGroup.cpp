@@ -1,5 +1,7 @@
 #include "replace/CommitGroup.h"
 
+#include "platform/ConversionSlot.h"
+
 #include <algorithm>
 #include <exception>
 
@@ -127,6 +129,10 @@ bool CommitGroup::Ready() const {
 }
 
 void CommitGroup::Commit(GroupMember& member) {
+    // A file waiting for its group makes nothing: its slot among the
+    // machine's conversions goes to the next file, which the group may be
+    // waiting for.
+    if (platform::ConversionSlot* slot = platform::ConversionSlot::OnThisThread()) slot->Release();
     std::unique_lock<std::mutex> lock(mutex_);
     GiveBackPlace();
     if (!open_) open_ = std::make_shared<Batch>();
