@@ -23,7 +23,10 @@ inline constexpr uint64_t kConvertAloneFrom = uint64_t(16) << 20;
 // Calls convert(i) for every file, on up to one thread per processor.
 // start(i) is called on the calling thread, in order, just before file i is
 // started; false stops there and no later file is started. The conversions
-// started here share one look per folder for leftover temporary files.
+// started here share one look per folder for leftover temporary files, and
+// their replacements take their last steps in groups (replace::CommitGroup):
+// a file's convert(i) returns once its group has put it in place, and a
+// stop (start returning false) lets the files waiting complete first.
 // The files' sizes are asked of `ops`.
 // Returns the number of files started once all of them have returned. An
 // exception from convert is rethrown here (that of the lowest file), after

@@ -33,8 +33,15 @@ public:
     ConversionSlot(const ConversionSlot&) = delete;
     ConversionSlot& operator=(const ConversionSlot&) = delete;
 
+    // Gives the slot back before the end of its holder's scope, for a
+    // conversion that only waits from there on; on the thread that took it.
+    void Release();
+    // The slot this thread holds (the latest taken), or nullptr.
+    static ConversionSlot* OnThisThread();
+
 private:
     long held_ = -1;  // the slot's index (Windows) or its lock file (elsewhere); -1: none
+    ConversionSlot* previous_ = nullptr;
 };
 
 }  // namespace qwz::platform

@@ -28,6 +28,18 @@ bool FileOps::ListFolder(const std::filesystem::path& folder, std::vector<std::f
     return true;
 }
 
+bool FileOps::FlushFiles(const std::vector<std::filesystem::path>& paths, Reason& error) {
+    for (const std::filesystem::path& path : paths) {
+        FileHandle file;
+        if (!OpenToRead(path, file, error)) return false;
+        Reason ignored;
+        const bool flushed = Flush(file, error);
+        Close(file, ignored);
+        if (!flushed) return false;
+    }
+    return true;
+}
+
 bool FileOps::ReadAll(const std::filesystem::path& path, std::vector<uint8_t>& out,
                       Reason& error) {
     FileHandle file;

@@ -207,6 +207,12 @@ public:
                        Reason& error) = 0;
     // Forces the written bytes to the disk.
     virtual bool Flush(FileHandle file, Reason& error) = 0;
+    // Forces to the disk the bytes of every closed file named, written
+    // earlier without a Flush: one call per file system where the system
+    // has one (Linux: syncfs, which also waits for every other write on
+    // it), else a Flush of each. False with the first failure's reason:
+    // then none of them counts as on the disk.
+    virtual bool FlushFiles(const std::vector<std::filesystem::path>& paths, Reason& error);
     // A hint that the bytes just written at [offset, offset + size) may go
     // to the disk now, while more is being made, so that the Flush at the
     // end has less left to do (Linux). Nothing is promised by it; nothing

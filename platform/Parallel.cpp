@@ -64,7 +64,7 @@ public:
     // item has thrown and nothing more is to be handed out.
     bool AwaitRoom(bool alone) {
         std::unique_lock<std::mutex> lock(mutex_);
-        cv_.wait(lock, [&] {
+        room_.wait(lock, [&] {
             return failure_ || (aloneRunning_ ? running_ == 0 : running_ < (alone ? 1 : threads_));
         });
         return !failure_;
@@ -75,7 +75,9 @@ public:
         ++running_;
         aloneRunning_ = alone;
         ready_.push_back(i);
-        cv_.notify_all();
+        // One idle worker takes it: waking them all for each item costs the
+        // system more than the item when many threads wait.
+        itemReady_.notify_one();
     }
 
     // Runs items until the hand-out has ended and none is left.
@@ -84,7 +86,7 @@ public:
             size_t i = 0;
             {
                 std::unique_lock<std::mutex> lock(mutex_);
-                cv_.wait(lock, [&] { return !ready_.empty() || finished_; });
+                itemReady_.wait(lock, [&] { return !ready_.empty() || finished_; });
                 if (ready_.empty()) return;
                 i = ready_.front();
                 ready_.pop_front();
@@ -101,14 +103,14 @@ public:
                 failedAt_ = i;
             }
             if (--running_ == 0) aloneRunning_ = false;
-            cv_.notify_all();
+            room_.notify_one();
         }
     }
 
     void Finish() {
         std::lock_guard<std::mutex> lock(mutex_);
         finished_ = true;
-        cv_.notify_all();
+        itemReady_.notify_all();
     }
 
     void RethrowFailure() const {
@@ -119,7 +121,8 @@ private:
     const size_t threads_;
     const std::function<void(size_t)>& work_;
     std::mutex mutex_;
-    std::condition_variable cv_;
+    std::condition_variable room_;      // the hand-out waits here for room
+    std::condition_variable itemReady_;  // idle workers wait here for an item
     std::deque<size_t> ready_;
     size_t running_ = 0;
     bool aloneRunning_ = false;

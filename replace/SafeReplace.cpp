@@ -2,6 +2,7 @@
 
 #include "platform/Parallel.h"
 #include "platform/PathNames.h"
+#include "replace/CommitGroup.h"
 #include "replace/ContentHash.h"
 
 #include <algorithm>
@@ -13,6 +14,10 @@ namespace {
 constexpr size_t kCopyChunk = size_t(1) << 20;
 // A part of a made file from this size on is digested beside its write.
 constexpr size_t kDigestBeside = size_t(1) << 20;
+// The written bytes are sent on to the disk while more is made once this
+// many are waiting: a call per part of a small file, whose flush is over
+// at once anyway, costs more than it saves.
+constexpr uint64_t kWritebackFrom = uint64_t(4) << 20;
 
 bool Fail(Reason& reason, Reason text) {
     reason = std::move(text);
@@ -78,6 +83,7 @@ struct PartNotWritten {};
 // written). `back` gets what make gives back: memory the read-back may use.
 bool WriteMade(const FileMaker& make, const ReplaceOptions& options, TemporaryFile& temp, ContentHash& written,
                std::vector<uint8_t>& back, Reason& error, FileOps& ops) {
+    uint64_t sent = 0;  // the bytes whose writing out has been started
     try {
         back = make([&](const uint8_t* data, size_t size) {
             const uint64_t offset = written.Size();
@@ -87,8 +93,11 @@ bool WriteMade(const FileMaker& make, const ReplaceOptions& options, TemporaryFi
                 else written.Add(data, size);
             });
             if (!wrote) throw PartNotWritten{};
-            // The part goes to the disk while the next is made.
-            ops.StartWriteback(temp.file, offset, size);
+            // The parts go to the disk while the next are made.
+            if (offset + size - sent >= kWritebackFrom) {
+                ops.StartWriteback(temp.file, sent, offset + size - sent);
+                sent = offset + size;
+            }
         });
     } catch (const PartNotWritten&) {
         return false;
@@ -97,11 +106,12 @@ bool WriteMade(const FileMaker& make, const ReplaceOptions& options, TemporaryFi
 }
 
 // The new bytes complete on disk under a temporary name beside `target`,
-// checked: the bytes in memory, or those `make` hands over, written, flushed
-// and read back. `bytes` is null for a made file.
+// checked: the bytes in memory, or those `make` hands over, written,
+// flushed unless `flush` is off (a group makes them durable together) and
+// read back. `bytes` is null for a made file.
 bool WriteTemporary(OriginalFile& original, const std::filesystem::path& target, const std::vector<uint8_t>* bytes,
                     const FileMaker* make, const ReplaceOptions& options, TemporaryFile& temp, Written& wrote,
-                    Reason& reason, FileOps& ops) {
+                    bool flush, Reason& reason, FileOps& ops) {
     Reason error;
     wrote.bytes = bytes;
     ContentHash& written = wrote.digest;
@@ -110,8 +120,8 @@ bool WriteTemporary(OriginalFile& original, const std::filesystem::path& target,
         return bytes ? WriteAll(ops, temp.file, bytes->data(), bytes->size(), options.writeChunk, temp.path, failed)
                      : WriteMade(*make, options, temp, written, back, failed, ops);
     };
-    if (!WriteTemporaryFile(ops, target, original.handle(), temp, fill, wrote.state, error,
-                            options.notCarried))
+    if (!WriteTemporaryFile(ops, target, original.handle(), temp, fill, wrote.state, error, options.notCarried,
+                            flush))
         return Fail(reason, error);
 
     // Read back from the disk: compared piece by piece with the bytes in
@@ -319,6 +329,50 @@ bool PutInPlace(OriginalFile& original, TemporaryFile& temp, const Written& wrot
     return Fail(reason, KeptBeside(ops, temp.path, target, why, "nowszy", "plik zapisany pod jego nazwą w trakcie zamiany"));
 }
 
+// One file's replacement, written and checked, at its last steps: the
+// backup name, then the last check and the new file in place.
+class Pending final : public GroupMember {
+public:
+    Pending(OriginalFile& original, TemporaryFile& temp, const Written& wrote, const ReplaceOptions& options,
+            bool makeBackup, MadeBackup& made)
+        : original_(original), temp_(temp), wrote_(wrote), backup_(options.backup), makeBackup_(makeBackup),
+          made_(made) {}
+
+    const std::filesystem::path& NewFile() const override { return temp_.path; }
+    uint64_t Size() const override { return wrote_.state.size; }
+    std::filesystem::path Folder() const override { return FolderOf(original_.path()); }
+
+    bool KeepOriginal() override {
+        if (!makeBackup_) return false;
+        Reason why;
+        if (MakeBackup(original_, backup_, made_, why)) return true;
+        Failed(why);
+        return false;
+    }
+
+    void TakeName() override {
+        // Nothing may have written the original, or put another file under
+        // its name, since it was read.
+        Reason why;
+        if (!original_.Unchanged(why) || !original_.Unwritten(why) ||
+            !PutInPlace(original_, temp_, wrote_, backup_, why))
+            return Failed(why);
+        made_.kept = true;
+    }
+
+private:
+    void Failed(const Reason& why) {
+        failed = !why.empty() ? why : ChangedDuringConversion(original_.path());
+    }
+
+    OriginalFile& original_;
+    TemporaryFile& temp_;
+    const Written& wrote_;
+    const std::filesystem::path& backup_;
+    const bool makeBackup_;
+    MadeBackup& made_;
+};
+
 // Either the bytes in memory or the maker of the file.
 bool Replace(OriginalFile& original, const std::vector<uint8_t>* bytes, const FileMaker* make,
              const ReplaceOptions& options, Reason& reason) {
@@ -335,27 +389,17 @@ bool Replace(OriginalFile& original, const std::vector<uint8_t>* bytes, const Fi
         made.identity = judged.copy;
     }
     // The stopped conversions' leftovers went when the file was held (Hold).
+    // In a group, the new file is made durable with the group's.
+    CommitGroup* group = CommitGroup::Current();
     TemporaryFile temp(ops);
     Written wrote;
-    if (!WriteTemporary(original, target, bytes, make, options, temp, wrote, reason, ops)) return false;
+    if (!WriteTemporary(original, target, bytes, make, options, temp, wrote, group == nullptr, reason, ops))
+        return false;
 
-    Reason ignored;
-    if (!options.backup.empty() && judged.free) {
-        if (!MakeBackup(original, options.backup, made, reason)) return false;
-        // The backup is on the disk before the original's name changes, so
-        // that no power loss can keep the one without the other.
-        ops.SyncFolder(FolderOf(target), ignored);
-    }
-
-    // Nothing may have written the original, or put another file under its
-    // name, since it was read.
-    if (!original.Unchanged(reason) || !original.Unwritten(reason)) return false;
-    if (!PutInPlace(original, temp, wrote, options.backup, reason)) return false;
-    made.kept = true;
-
-    // The new names are in place; a folder that cannot be synced leaves them
-    // as they are, which is what a later flush by the system would give.
-    ops.SyncFolder(FolderOf(target), ignored);
+    Pending pending(original, temp, wrote, options, !options.backup.empty() && judged.free, made);
+    if (group) group->Commit(pending);
+    else CommitTogether({&pending}, true, ops);
+    if (!pending.failed.empty()) return Fail(reason, pending.failed);
     return true;
 }
 
@@ -374,7 +418,7 @@ bool ReplaceFileSafely(OriginalFile& original, const FileMaker& make, const Repl
 bool WriteCheckedTemporary(OriginalFile& original, const std::filesystem::path& target, const FileMaker& make,
                            const ReplaceOptions& options, TemporaryFile& temp, Reason& reason) {
     Written wrote;
-    return WriteTemporary(original, target, nullptr, &make, options, temp, wrote, reason, original.ops());
+    return WriteTemporary(original, target, nullptr, &make, options, temp, wrote, true, reason, original.ops());
 }
 
 bool Hold(OriginalFile& original, const std::filesystem::path& path, bool write, Reason& reason) {

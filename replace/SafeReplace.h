@@ -17,6 +17,9 @@
 // the user's complete files. Any failure removes what this replacement made
 // (its temporary file, its backup) and nothing else: a file another program
 // saved or wrote while the names changed is kept beside the original.
+// Replacements on a thread of a batch (CommitGroup::Current) leave their
+// flush and the steps after the read-back to their group, which takes them
+// for many files at once with the same guarantees (CommitGroup).
 #pragma once
 
 #include "replace/BackupCopy.h"

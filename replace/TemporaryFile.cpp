@@ -84,10 +84,11 @@ bool CreateTemporary(FileOps& ops, const std::filesystem::path& target, FileHand
 
 bool WriteTemporaryFile(FileOps& ops, const std::filesystem::path& target, FileHandle like, TemporaryFile& temp,
                         const std::function<bool(Reason& error)>& fill, FileState& flushed, Reason& error,
-                        std::vector<std::string>* notCarried) {
+                        std::vector<std::string>* notCarried, bool flush) {
     if (!CreateTemporary(ops, target, like, temp, error, notCarried)) return false;
     if (!fill(error)) return false;
-    return ops.Flush(temp.file, error) && ops.StateOf(temp.file, flushed, error) && ops.Close(temp.file, error);
+    return (!flush || ops.Flush(temp.file, error)) && ops.StateOf(temp.file, flushed, error) &&
+           ops.Close(temp.file, error);
 }
 
 bool WriteAll(FileOps& ops, FileHandle file, const uint8_t* data, size_t size, size_t chunk,

@@ -105,11 +105,13 @@ bool CreateTemporary(FileOps& ops, const std::filesystem::path& target, FileHand
 // The one way a new file is written beside `target`, the converted file
 // and a copied backup alike: created under a temporary name (CreateTemporary,
 // carrying what the system keeps of `like`), filled by `fill` (false with
-// its reason to stop), flushed to the disk, its state once flushed put in
-// `flushed`, and closed. The caller then reads it back and gives it a name.
+// its reason to stop), flushed to the disk unless `flush` is false (a
+// group's files are made durable together: FlushFiles), its state then put
+// in `flushed`, and closed. The caller then reads it back and gives it a
+// name.
 bool WriteTemporaryFile(FileOps& ops, const std::filesystem::path& target, FileHandle like, TemporaryFile& temp,
                         const std::function<bool(Reason& error)>& fill, FileState& flushed, Reason& error,
-                        std::vector<std::string>* notCarried = nullptr);
+                        std::vector<std::string>* notCarried = nullptr, bool flush = true);
 
 // Writes all of `size` bytes in writes of at most `chunk`, carrying on
 // after short writes; `path` names the file in the reason of a failure.

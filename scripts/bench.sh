@@ -13,6 +13,9 @@
 #     memory of the skip, small and large;
 #   - a folder of 200 files of about 50 KB: `qwz convert --to 203 FOLDER`
 #     against a loop of `dd conv=fsync` over the same files;
+#   - a tree of 10,000 files (100 folders of 100 copies of the bundled
+#     sample): `qwz convert --to 203 --recursive TREE` against
+#     `cp -a SOURCE TREE && sync`, the ratio of the medians;
 #   - the private memory of each conversion: the largest anonymous resident
 #     memory (RssAnon of /proc/PID/status, sampled while it runs; the pages
 #     of a mapped file are not counted) as a multiple of the file's size, for
@@ -239,6 +242,40 @@ printf '  %d KB each: qwz convert %.3fs, dd loop %.3fs, ratio %.2fx (aim: within
   "$(( $(size_of "$work/one.qwz") / 1024 ))" "$(printf '%s\n' "${fa[@]}" | median)" "$(printf '%s\n' "${fb[@]}" | median)" \
   "$fratio" "$(verdict "$(awk -v r="$fratio" 'BEGIN { print (r <= 1.0) }')" "folder")"
 
+echo
+echo "tree: 10,000 files (100 folders × 100 copies of the sample), qwz convert --to 203 --recursive TREE against cp -a SRC TREE && sync"
+# The source tree: one folder of 100 copies, copied 100 times.
+tree_src="$work/tree-src"
+mkdir -p "$tree_src/d0"
+for (( f = 0; f < 100; ++f )); do cp samples/sample-204.qwz "$tree_src/d0/f$f.qwz"; done
+for (( d = 1; d < 100; ++d )); do cp -a "$tree_src/d0" "$tree_src/d$d"; done
+sync
+tree_pair() {
+  rm -rf "$work/tree" "$work/tree-copy"
+  sync
+  local a b
+  read -r b _ < <(timed sh -c 'cp -a "$1" "$2" && sync' sh "$tree_src" "$work/tree-copy")
+  rm -rf "$work/tree-copy"
+  cp -a "$tree_src" "$work/tree"
+  sync
+  read -r a _ < <(timed "$qwz" convert --to 203 --recursive "$work/tree")
+  [ "$(version_of "$work/tree/d99/f99.qwz")" = 203 ] && [ -f "$work/tree/d99/f99_org.qwz" ] ||
+    { echo "bench.sh: the tree was not converted" >&2; exit 1; }
+  echo "$a $b"
+}
+ta=(); tb=()
+for (( r = 0; r < runs; ++r )); do
+  read -r a b < <(tree_pair)
+  ta+=("$a"); tb+=("$b")
+done
+rm -rf "$work/tree" "$tree_src"
+tconv=$(printf '%s\n' "${ta[@]}" | median)
+tcopy=$(printf '%s\n' "${tb[@]}" | median)
+tratio=$(awk -v a="$tconv" -v b="$tcopy" 'BEGIN { print a / b }')
+printf '  %d MB: qwz convert %.3fs, cp -a and sync %.3fs (medians), ratio %.2fx (aim: within 3x): %s\n' \
+  "$(( $(size_of samples/sample-204.qwz) * 10000 / 1000000 ))" "$tconv" "$tcopy" "$tratio" \
+  "$(verdict "$(awk -v r="$tratio" 'BEGIN { print (r <= 3.0) }')" "tree")"
+
 # private_row LABEL SOURCE TARGET WRITTEN: one run of each program on a
 # fresh copy; the written version is checked as for the timed rows.
 private_row() {
@@ -286,6 +323,7 @@ echo
 echo "aims"
 echo "  large files within 1.5x the copy, small within 2x; peak within 2x the file; 16x the size within 17x the time;"
 echo "  a skip within 50 ms and 10 MB; a folder of small files within 1x the dd loop;"
+echo "  a tree of 10,000 small files within 3x cp -a and sync;"
 echo "  private memory within 0.15x the file from 50 MB on"
 if [ -s "$work/missed" ]; then
   echo "  NOT met: $(paste -sd, "$work/missed" | sed 's/,/, /g')"

@@ -10,6 +10,11 @@
 #include <thread>
 
 namespace qwz::platform {
+namespace {
+
+thread_local ConversionSlot* tHeld = nullptr;
+
+}  // namespace
 
 size_t ConversionSlotCount() { return std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 64); }
 
@@ -22,7 +27,8 @@ std::string ConversionSlotName(size_t index) {
 // Each slot is opened anew, so that two threads of one process exclude each
 // other too (a lock belongs to the open file). The first free one is taken;
 // when none is, the next try follows shortly.
-ConversionSlot::ConversionSlot() {
+ConversionSlot::ConversionSlot() : previous_(tHeld) {
+    tHeld = this;
     const size_t count = ConversionSlotCount();
     for (;;) {
         bool anyOpened = false;
@@ -42,7 +48,15 @@ ConversionSlot::ConversionSlot() {
 }
 
 ConversionSlot::~ConversionSlot() {
-    if (held_ >= 0) close(int(held_));
+    Release();
+    tHeld = previous_;
 }
+
+void ConversionSlot::Release() {
+    if (held_ >= 0) close(int(held_));
+    held_ = -1;
+}
+
+ConversionSlot* ConversionSlot::OnThisThread() { return tHeld; }
 
 }  // namespace qwz::platform

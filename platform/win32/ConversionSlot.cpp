@@ -11,6 +11,8 @@
 namespace qwz::platform {
 namespace {
 
+thread_local ConversionSlot* tHeld = nullptr;
+
 // The mutexes, made or opened once per process; empty when any of them
 // could not be.
 const std::vector<HANDLE>& Slots() {
@@ -40,7 +42,8 @@ std::string ConversionSlotName(size_t index) {
     return "Local\\QwzDowngrader.Conversion." + std::to_string(index);
 }
 
-ConversionSlot::ConversionSlot() {
+ConversionSlot::ConversionSlot() : previous_(tHeld) {
+    tHeld = this;
     const std::vector<HANDLE>& slots = Slots();
     if (slots.empty()) return;
     const DWORD n = DWORD(slots.size());
@@ -50,7 +53,15 @@ ConversionSlot::ConversionSlot() {
 }
 
 ConversionSlot::~ConversionSlot() {
-    if (held_ >= 0) ReleaseMutex(Slots()[size_t(held_)]);
+    Release();
+    tHeld = previous_;
 }
+
+void ConversionSlot::Release() {
+    if (held_ >= 0) ReleaseMutex(Slots()[size_t(held_)]);
+    held_ = -1;
+}
+
+ConversionSlot* ConversionSlot::OnThisThread() { return tHeld; }
 
 }  // namespace qwz::platform

@@ -368,6 +368,24 @@ public:
         return false;
     }
 
+    // Windows has no call for a whole volume that a user may make: each
+    // file is opened for writing, which a flush asks, and flushed.
+    bool FlushFiles(const std::vector<std::filesystem::path>& paths, Reason& error) override {
+        for (const std::filesystem::path& path : paths) {
+            HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (h == INVALID_HANDLE_VALUE) {
+                error = StepFailure("nie można otworzyć pliku", path);
+                return false;
+            }
+            const bool flushed = FlushFileBuffers(h);
+            if (!flushed) error = "nie można zapisać pliku na dysk: " + SystemReason(LastSystemError());
+            CloseHandle(h);
+            if (!flushed) return false;
+        }
+        return true;
+    }
+
     bool MapToRead(FileHandle file, uint64_t size, FileView& view) override {
         return size <= SIZE_MAX && view.Map(file.value, size_t(size));
     }

@@ -1,5 +1,6 @@
 #include "replace/SafeReplace.h"
 #include "support/FaultyFileOps.h"
+#include "support/ReplaceTogether.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -153,6 +154,7 @@ struct FaultCase {
     bool backup;
     bool noLinks;
     bool made;  // the new file made in parts while it is written
+    bool grouped = false;  // as one of a batch: made durable by its group
 };
 
 // The new file made in parts of 7 bytes, as a conversion makes it while it
@@ -164,8 +166,12 @@ FileMaker MakerOf(const std::vector<uint8_t>& bytes) {
     };
 }
 
-bool Replace(const fs::path& target, bool made, const ReplaceOptions& options, Reason& reason, FileOps& ops) {
-    if (!made) return ReplaceFileSafely(target, kNew, options, reason, ops);
+bool Replace(const fs::path& target, const FaultCase& c, const ReplaceOptions& options, Reason& reason, FileOps& ops) {
+    if (c.grouped) {
+        reason = test::ReplaceTogether({target}, kNew, [&](size_t) { return options; }, ops)[0];
+        return reason.empty();
+    }
+    if (!c.made) return ReplaceFileSafely(target, kNew, options, reason, ops);
     OriginalFile original(ops);
     return Hold(original, target, true, reason) && ReplaceFileSafely(original, MakerOf(kNew), options, reason);
 }
@@ -186,7 +192,7 @@ TEST_P(SafeReplaceFaults, EveryStepFailingLeavesTheOriginalOrACompleteResult) {
         if (c.backup) options.backup = backup;
         options.writeChunk = 8;  // three writes
         Reason reason;
-        bool done = Replace(target, c.made, options, reason, ops);
+        bool done = Replace(target, c, options, reason, ops);
         if (!ops.failed()) {
             // Past the last step: nothing was injected and it must complete.
             ASSERT_TRUE(done) << reason;
@@ -225,9 +231,10 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"no backup", false, false, false},
                       FaultCase{"made, backup by link", true, false, true},
                       FaultCase{"made, backup by copy", true, true, true},
-                      FaultCase{"made, no backup", false, false, true}),
+                      FaultCase{"made, no backup", false, false, true},
+                      FaultCase{"grouped, backup by link", true, false, false, true}),
     [](const ::testing::TestParamInfo<FaultCase>& info) {
-        return std::string(info.param.made ? "Made" : "") +
+        return std::string(info.param.grouped ? "Grouped" : "") + (info.param.made ? "Made" : "") +
                (info.param.backup ? (info.param.noLinks ? "CopyBackup" : "LinkBackup") : "NoBackup");
     });
 
@@ -243,7 +250,7 @@ TEST(SafeReplace, ANewFileThatDoesNotReadBackAsWrittenIsNotPutInPlace) {
         bool checked = false;
         options.verify = [&](const uint8_t*, size_t, Reason&) { return checked = true; };
         Reason reason;
-        EXPECT_FALSE(Replace(target, made, options, reason, ops));
+        EXPECT_FALSE(Replace(target, FaultCase{"", true, false, made}, options, reason, ops));
         EXPECT_NE(reason.find("różni się od danych"), std::string::npos) << reason;
         EXPECT_FALSE(checked) << "a file that differs went on to the check";
         EXPECT_EQ(TempDir::read(target), kOld);

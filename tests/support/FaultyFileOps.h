@@ -9,6 +9,7 @@
 #include "platform/FileOps.h"
 
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -166,6 +167,10 @@ public:
         if (Inject("RenameHeld", error)) return platform::NoReplace::Failed;
         return real().RenameHeld(file, to, error);
     }
+    bool FlushFiles(const std::vector<std::filesystem::path>& paths, Reason& error) override {
+        if (Inject("FlushFiles", error)) return false;
+        return real().FlushFiles(paths, error);
+    }
     bool SyncFolder(const std::filesystem::path& folder, Reason& error) override {
         if (Inject("SyncFolder", error)) return false;
         return real().SyncFolder(folder, error);
@@ -185,6 +190,8 @@ private:
 
     bool Inject(const char* step, Reason& error) {
         Hook(step);
+        // Replacements on several threads share one log.
+        std::lock_guard<std::mutex> lock(logMutex_);
         log_.push_back(step);
         if (int(log_.size()) != failAt_) return false;
         log_.back() += "!";
@@ -193,6 +200,7 @@ private:
         return true;
     }
 
+    std::mutex logMutex_;
     int failAt_;
     platform::FileOps& inner_;
     bool failed_ = false;
