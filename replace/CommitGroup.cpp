@@ -103,14 +103,12 @@ void CommitGroup::NoMore() {
 void CommitGroup::Begin() {
     std::lock_guard<std::mutex> lock(mutex_);
     tMaking = true;
-    ++makingNow_;
 }
 
 void CommitGroup::GiveBackPlace() {
     if (!tMaking) return;
     tMaking = false;
     --reserved_;
-    --makingNow_;
     room_.notify_one();
 }
 
@@ -146,10 +144,9 @@ void CommitGroup::Commit(GroupMember& member) {
         batch->committed.wait(lock, [&] { return batch->done; });
         return;
     }
-    // After the longest wait the group is committed as it is, unless every
-    // file reserved is being made (a file made slowly joins it all the same).
-    while (!watch_.wait_for(lock, longest_, [&] { return Ready(); }) && reserved_ != 0 && reserved_ == makingNow_) {
-    }
+    // After the longest wait the group is committed as it is; files still
+    // being made join the next.
+    watch_.wait_for(lock, longest_, [&] { return Ready(); });
     // Later files make a new group, which may be committed beside this one.
     open_.reset();
     lock.unlock();

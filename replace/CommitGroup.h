@@ -63,8 +63,9 @@ void CommitTogether(const std::vector<GroupMember*>& members, bool durable, File
 // waiting ones are committed together when no file that has begun is still
 // being made and no other may begin beside them (the run's threads are all
 // taken, or none follows: NoMore), or when the group holds `most` files or
-// `bytes` bytes, whichever comes first. The next group fills meanwhile, and
-// may be committed beside it.
+// `bytes` bytes, or `longest` after its first file began to wait, whichever
+// comes first. The next group fills meanwhile, and may be committed beside
+// it.
 class CommitGroup {
 public:
     // Large enough to pay the syncs once for many files, small enough to
@@ -73,10 +74,13 @@ public:
     static constexpr size_t kMostFiles = 128;
     static constexpr uint64_t kMostBytes = uint64_t(256) << 20;
 
-    // A group that waits this long for a file reserved but not begun is
-    // committed as it is: the file may never come (a thread the system
-    // would not start, a hand-out held up by its caller).
-    static constexpr std::chrono::milliseconds kLongestWait{1000};
+    // A group is committed at the latest this long after its first file
+    // began to wait, ready or not: files still being made then join the
+    // next group. Each file's outcome (the window's progress, a line of
+    // `qwz convert`) and a stop wait no longer than this for slower files,
+    // and a file that never comes (a thread the system would not start) is
+    // not waited for. A group of small files fills well within it.
+    static constexpr std::chrono::milliseconds kLongestWait{250};
 
     CommitGroup(size_t making, size_t threads, FileOps& ops, size_t most = kMostFiles, uint64_t bytes = kMostBytes,
                 std::chrono::milliseconds longest = kLongestWait);
@@ -135,7 +139,6 @@ private:
     std::condition_variable room_;   // a place to make a file is free
     std::condition_variable watch_;  // the open group may be ready
     size_t reserved_ = 0;   // places taken to make a file
-    size_t makingNow_ = 0;  // reserved files begun and being made
     bool more_ = true;
     std::shared_ptr<Batch> open_;  // the group new replacements join
 };
