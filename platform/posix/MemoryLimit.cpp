@@ -2,8 +2,10 @@
 
 #include "platform/GroupMemoryLimit.h"
 
+#include <chrono>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -24,6 +26,23 @@ bool ReadTextFile(const std::string& path, std::string& text) {
     return !in.bad();
 }
 
+// The control group's limit takes six files of the system to read, and a
+// batch asks for the limits once per file: it is kept for a few seconds
+// (a limit changed while the program runs is seen after that).
+uint64_t GroupLimit() {
+    using Clock = std::chrono::steady_clock;
+    static std::mutex mutex;
+    static uint64_t limit = UINT64_MAX;
+    static Clock::time_point read{};
+    const std::lock_guard<std::mutex> lock(mutex);
+    const Clock::time_point now = Clock::now();
+    if (read == Clock::time_point{} || now - read > std::chrono::seconds(5)) {
+        limit = GroupMemoryLimit(ReadTextFile);
+        read = now;
+    }
+    return limit;
+}
+
 }  // namespace
 
 MemoryLimits SystemMemoryLimits() {
@@ -32,7 +51,7 @@ MemoryLimits SystemMemoryLimits() {
     if (pages > 0 && pageSize > 0) limits.physical = uint64_t(pages) * uint64_t(pageSize);
     limits.addressSpace = Rlimit(RLIMIT_AS);
     limits.data = Rlimit(RLIMIT_DATA);
-    limits.group = GroupMemoryLimit(ReadTextFile);
+    limits.group = GroupLimit();
     return limits;
 }
 
