@@ -2,6 +2,7 @@
 // in the same way.
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 
 namespace qwz::platform {
@@ -32,6 +33,11 @@ inline bool SamePlace(std::filesystem::path a, std::filesystem::path b) {
 #else
     return a == b;
 #endif
+}
+
+// Whether `path` is `folder` or lies below it, by whole names.
+inline bool IsWithin(const std::filesystem::path& path, const std::filesystem::path& folder) {
+    return std::mismatch(folder.begin(), folder.end(), path.begin(), path.end()).first == folder.end();
 }
 
 }  // namespace qwz::platform

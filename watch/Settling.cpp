@@ -1,5 +1,7 @@
 #include "watch/Settling.h"
 
+#include "platform/PathNames.h"
+
 #include <algorithm>
 #include <iterator>
 #include <set>
@@ -16,23 +18,15 @@ bool Settling::Seen(const fs::path& path, const platform::FileState& state, Time
     return true;
 }
 
-namespace {
-
-bool Under(const fs::path& path, const fs::path& folder) {
-    return std::mismatch(folder.begin(), folder.end(), path.begin(), path.end()).first == folder.end();
-}
-
-}  // namespace
-
 void Settling::Gone(const fs::path& path) {
     // A folder's files follow it in path order, one after another.
     auto it = files_.lower_bound(path);
-    while (it != files_.end() && Under(it->first, path)) it = files_.erase(it);
+    while (it != files_.end() && platform::IsWithin(it->first, path)) it = files_.erase(it);
 }
 
 void Settling::Forget(const fs::path& folder, const std::vector<fs::path>& present) {
     const std::set<fs::path> kept(present.begin(), present.end());
-    for (auto it = files_.lower_bound(folder); it != files_.end() && Under(it->first, folder);)
+    for (auto it = files_.lower_bound(folder); it != files_.end() && platform::IsWithin(it->first, folder);)
         it = kept.count(it->first) ? std::next(it) : files_.erase(it);
 }
 

@@ -1,5 +1,6 @@
 #include "watch/WatchedTree.h"
 
+#include "platform/PathNames.h"
 #include "watch/WatchedNames.h"
 
 #include <algorithm>
@@ -7,14 +8,6 @@
 namespace fs = std::filesystem;
 
 namespace qwz::watch {
-namespace {
-
-// `path` below `root` (or `root` itself), by whole names.
-bool Under(const fs::path& path, const fs::path& root) {
-    return std::mismatch(root.begin(), root.end(), path.begin(), path.end()).first == root.end();
-}
-
-}  // namespace
 
 bool WatchedTree::Add(const fs::path& named, Reason& reason) {
     fs::path root = named.lexically_normal();
@@ -31,7 +24,7 @@ bool WatchedTree::Add(const fs::path& named, Reason& reason) {
 
 bool WatchedTree::Inside(const fs::path& path) const {
     for (size_t i = 0; i < roots_.size(); ++i) {
-        if (!Under(path, roots_[i])) continue;
+        if (!platform::IsWithin(path, roots_[i])) continue;
         fs::path real;
         if (!ops_.RealPath(path, real)) return false;
         const fs::path expected = (real_[i] / path.lexically_relative(roots_[i])).lexically_normal();
