@@ -165,15 +165,15 @@ bool WriteToOutput(const ConversionRequest& request, replace::OriginalFile& orig
 void CopyToOutput(const ConversionRequest& request, replace::OriginalFile& original, ConversionOutcome& r) {
     Reason readFailure;
     const replace::FileMaker copy = [&](const replace::FilePart& part) {
-        std::vector<uint8_t> chunk(size_t(1) << 20);
-        for (uint64_t at = 0;;) {
-            size_t got = 0;
-            if (!original.ops().ReadAt(original.handle(), at, chunk.data(), chunk.size(), got, readFailure) || got == 0)
-                break;
-            part(chunk.data(), got);
-            at += got;
-        }
-        return chunk;
+        uint64_t copied = 0;
+        original.ReadInParts(
+            size_t(1) << 20,
+            [&part](const uint8_t* data, size_t n, Reason&) {
+                part(data, n);
+                return true;
+            },
+            copied, readFailure);
+        return std::vector<uint8_t>();
     };
     replace::ReplaceOptions made;
     made.verify = [&readFailure](const uint8_t*, size_t, Reason& why) {

@@ -47,16 +47,15 @@ bool CopyBackup(OriginalFile& original, const std::filesystem::path& backup, Mad
     // The copy carries the original's identity as the new file does; what
     // the system refuses to carry it refuses to both, and the new file's
     // result says so.
-    std::vector<uint8_t> chunk(size_t(std::min<uint64_t>(original.state().size, kCopyChunk)) + 1);
+    const size_t chunk = size_t(std::min<uint64_t>(original.state().size, kCopyChunk)) + 1;
     uint64_t copied = 0;
     const auto fill = [&](Reason& failed) {
-        for (;;) {
-            size_t got = 0;
-            if (!ops.ReadAt(original.handle(), copied, chunk.data(), chunk.size(), got, failed)) return false;
-            if (got == 0) return true;
-            if (!WriteAll(ops, copy.file, chunk.data(), got, kCopyChunk, copy.path, failed)) return false;
-            copied += got;
-        }
+        return original.ReadInParts(
+            chunk,
+            [&](const uint8_t* data, size_t n, Reason& why) {
+                return WriteAll(ops, copy.file, data, n, kCopyChunk, copy.path, why);
+            },
+            copied, failed);
     };
     FileState identity;
     if (!WriteTemporaryFile(ops, original.path(), original.handle(), copy, fill, identity, error))

@@ -165,6 +165,18 @@ bool OriginalFile::Read(std::vector<uint8_t>& out, Reason& reason) {
     return true;
 }
 
+bool OriginalFile::ReadInParts(size_t chunk, const std::function<bool(const uint8_t*, size_t, Reason&)>& part,
+                               uint64_t& handed, Reason& reason) {
+    std::vector<uint8_t> piece(chunk);
+    for (handed = 0;;) {
+        size_t got = 0;
+        if (!ops_.ReadAt(file_, handed, piece.data(), piece.size(), got, reason)) return false;
+        if (got == 0) return true;
+        if (!part(piece.data(), got, reason)) return false;
+        handed += got;
+    }
+}
+
 bool OriginalFile::See(FileView& view, Reason& reason) {
     view.Reset();
     Reason error;

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,13 @@ public:
     // Refuses up front a file that cannot fit in memory, and a file that
     // changed while it was read.
     bool Read(std::vector<uint8_t>& out, Reason& reason);
+
+    // Hands the file's bytes, from the start, to `part` a piece of at most
+    // `chunk` bytes at a time, read through the open handle, until the end
+    // or until `part` returns false (it sets `reason` then). Returns the
+    // bytes handed over; false with the read's reason when a read fails.
+    bool ReadInParts(size_t chunk, const std::function<bool(const uint8_t*, size_t, Reason&)>& part,
+                     uint64_t& handed, Reason& reason);
 
     // Sees the whole file in place (FileView) where the system can, and
     // takes its state, with the refusals of Read. True with `view` empty
